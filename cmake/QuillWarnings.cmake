@@ -1,0 +1,9 @@
+# quill_set_warnings(<target>): the house warning set, errors when QUILL_WARNINGS_AS_ERRORS is on.
+function(quill_set_warnings target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
+    -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough -Wformat=2)
+  if(QUILL_WARNINGS_AS_ERRORS)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()

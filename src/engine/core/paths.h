@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+
+#include "engine/core/result.h"
+
+namespace quill {
+
+/// The per-user standard folders the program uses.
+enum class UserDirectory {
+    configuration,       ///< settings: ~/Library/Preferences on macOS, $XDG_CONFIG_HOME on Linux
+    caches,              ///< ~/Library/Caches, $XDG_CACHE_HOME
+    applicationSupport,  ///< ~/Library/Application Support, $XDG_DATA_HOME
+};
+
+/// The current user's home folder: $HOME, else the password database.
+std::filesystem::path homeDirectoryPath();
+
+/// The folder for `which` (not created).
+std::filesystem::path userDirectoryPath(UserDirectory which);
+
+/// The folder for `which`, created first (with its parents) when `create` is true and it is missing.
+Result<std::filesystem::path> userDirectory(UserDirectory which, bool create);
+
+/// Where shipped resources live: the bundle's Resources folder on macOS, <executable>/../share/quillstart on
+/// Linux. The build tree has the same layout.
+class ResourceLocator {
+public:
+    /// The resources folder of the running executable.
+    static std::filesystem::path resourcesDirectory();
+    /// A resource by its path relative to the resources folder.
+    static std::filesystem::path resource(const std::filesystem::path& relative);
+};
+
+}  // namespace quill

@@ -1,0 +1,207 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <utility>
+#include <vector>
+
+namespace quill {
+
+template <class T>
+class Stream;
+template <class T>
+class StreamSink;
+template <class T>
+std::pair<StreamSink<T>, Stream<T>> makeStream();
+
+namespace detail {
+
+/// State shared by a stream's consumer and every copy of its sink.
+template <class T>
+class StreamState {
+public:
+    void yield(T value) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_ended) return;
+            m_buffer.push_back(std::move(value));
+        }
+        m_ready.notify_one();
+    }
+
+    /// Ends the stream (from either side); the first call runs the termination callback, later calls do nothing.
+    void end() {
+        std::function<void()> callback;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_ended) return;
+            m_ended = true;
+            callback = std::exchange(m_onTermination, nullptr);
+        }
+        m_ready.notify_all();
+        if (callback) callback();
+    }
+
+    /// Consumer-side end: buffered values are dropped as well.
+    void cancel() {
+        end();
+        std::lock_guard lock(m_mutex);
+        m_buffer.clear();
+    }
+
+    void setOnTermination(std::function<void()> callback) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_ended) {
+                m_onTermination = std::move(callback);
+                return;
+            }
+        }
+        if (callback) callback();
+    }
+
+    std::optional<T> next(const std::stop_token* stop) {
+        std::unique_lock lock(m_mutex);
+        auto ready = [this] { return !m_buffer.empty() || m_ended; };
+        if (stop) {
+            if (!m_ready.wait(lock, *stop, ready)) {
+                lock.unlock();
+                cancel();
+                return std::nullopt;
+            }
+        } else {
+            m_ready.wait(lock, ready);
+        }
+        return popLocked();
+    }
+
+    std::optional<T> tryNext() {
+        std::lock_guard lock(m_mutex);
+        return popLocked();
+    }
+
+    bool ended() const {
+        std::lock_guard lock(m_mutex);
+        return m_ended;
+    }
+
+private:
+    std::optional<T> popLocked() {
+        if (m_buffer.empty()) return std::nullopt;
+        std::optional<T> value(std::move(m_buffer.front()));
+        m_buffer.pop_front();
+        return value;
+    }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable_any m_ready;
+    std::deque<T> m_buffer;
+    std::function<void()> m_onTermination;
+    bool m_ended = false;
+};
+
+/// Finishes the stream when the last copy of its sink goes away, so a producer that forgets to finish (or
+/// throws away its sink on an early return) never leaves the consumer waiting forever.
+template <class T>
+struct SinkOwner {
+    std::shared_ptr<StreamState<T>> state;
+    ~SinkOwner() { state->end(); }
+};
+
+}  // namespace detail
+
+/// The producing side of a `Stream`. Copyable; every copy feeds the same stream, and the stream finishes when
+/// `finish` is called or the last copy is destroyed. Safe to use from any thread.
+template <class T>
+class StreamSink {
+public:
+    StreamSink() = default;
+
+    void yield(T value) const {
+        if (m_owner) m_owner->state->yield(std::move(value));
+    }
+    void finish() const {
+        if (m_owner) m_owner->state->end();
+    }
+    /// Sets the termination callback: it runs exactly once, outside every lock, when the stream ends from either
+    /// side. If the stream has already ended it runs at once, on this thread.
+    void onTermination(std::function<void()> callback) const {
+        if (m_owner) m_owner->state->setOnTermination(std::move(callback));
+    }
+    [[nodiscard]] bool isFinished() const { return !m_owner || m_owner->state->ended(); }
+
+private:
+    template <class U>
+    friend std::pair<StreamSink<U>, Stream<U>> makeStream();
+
+    explicit StreamSink(std::shared_ptr<detail::SinkOwner<T>> owner) : m_owner(std::move(owner)) {}
+
+    std::shared_ptr<detail::SinkOwner<T>> m_owner;
+};
+
+/// An asynchronous sequence of values with unbounded buffering and one consumer. Move-only; destroying it
+/// cancels it, which runs the producer's termination callback.
+template <class T>
+class Stream {
+public:
+    Stream() = default;
+    Stream(Stream&&) noexcept = default;
+    Stream& operator=(Stream&& other) noexcept {
+        if (this != &other) {
+            cancel();
+            m_state = std::move(other.m_state);
+        }
+        return *this;
+    }
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+    ~Stream() { cancel(); }
+
+    /// Blocks for the next value; `std::nullopt` once the stream has ended and its buffer is empty.
+    std::optional<T> next() { return m_state ? m_state->next(nullptr) : std::nullopt; }
+
+    /// As `next()`, but also returns `std::nullopt` as soon as `stop` is requested, and then cancels the stream.
+    std::optional<T> next(const std::stop_token& stop) { return m_state ? m_state->next(&stop) : std::nullopt; }
+
+    /// The next buffered value, if any; never blocks.
+    std::optional<T> tryNext() { return m_state ? m_state->tryNext() : std::nullopt; }
+
+    /// Ends the stream from the consumer's side; buffered values are dropped.
+    void cancel() {
+        if (m_state) m_state->cancel();
+    }
+
+    /// Whether the stream has ended (the buffer may still hold values).
+    [[nodiscard]] bool ended() const { return !m_state || m_state->ended(); }
+
+private:
+    template <class U>
+    friend std::pair<StreamSink<U>, Stream<U>> makeStream();
+
+    explicit Stream(std::shared_ptr<detail::StreamState<T>> state) : m_state(std::move(state)) {}
+
+    std::shared_ptr<detail::StreamState<T>> m_state;
+};
+
+/// Creates a connected sink and stream.
+template <class T>
+std::pair<StreamSink<T>, Stream<T>> makeStream() {
+    auto state = std::make_shared<detail::StreamState<T>>();
+    auto owner = std::shared_ptr<detail::SinkOwner<T>>(new detail::SinkOwner<T>{state});
+    return {StreamSink<T>(std::move(owner)), Stream<T>(std::move(state))};
+}
+
+/// Collects every value until the stream ends. Blocking; for tests and for producers that already finished.
+template <class T>
+std::vector<T> drain(Stream<T>& stream) {
+    std::vector<T> values;
+    while (auto value = stream.next()) values.push_back(std::move(*value));
+    return values;
+}
+
+}  // namespace quill

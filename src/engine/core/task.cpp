@@ -1,0 +1,116 @@
+#include "engine/core/task.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+
+namespace quill {
+
+namespace detail {
+
+struct TaskState {
+    std::stop_source stop;
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+};
+
+}  // namespace detail
+
+namespace {
+
+/// Running tasks, kept by shared ownership so that `stopAll` can reach each one safely.
+class Registry {
+public:
+    static Registry& instance() {
+        // Leaked on purpose: tasks may still be finishing while static destructors run at exit.
+        static auto* registry = new Registry;
+        return *registry;
+    }
+
+    void add(const std::shared_ptr<detail::TaskState>& task) {
+        std::lock_guard lock(m_mutex);
+        m_tasks.insert(task);
+    }
+
+    void remove(const std::shared_ptr<detail::TaskState>& task) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_tasks.erase(task);
+        }
+        m_changed.notify_all();
+    }
+
+    bool stopAll(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(m_mutex);
+        for (const auto& task : m_tasks) task->stop.request_stop();
+        return m_changed.wait_for(lock, timeout, [this] { return m_tasks.empty(); });
+    }
+
+    std::size_t count() {
+        std::lock_guard lock(m_mutex);
+        return m_tasks.size();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::unordered_set<std::shared_ptr<detail::TaskState>> m_tasks;
+};
+
+}  // namespace
+
+void TaskHandle::cancel() const {
+    if (m_state) m_state->stop.request_stop();
+}
+
+bool TaskHandle::isCancelled() const { return m_state && m_state->stop.stop_requested(); }
+
+bool TaskHandle::isFinished() const {
+    if (!m_state) return true;
+    std::lock_guard lock(m_state->mutex);
+    return m_state->finished;
+}
+
+bool TaskHandle::waitFor(std::chrono::milliseconds timeout) const {
+    if (!m_state) return true;
+    std::unique_lock lock(m_state->mutex);
+    return m_state->done.wait_for(lock, timeout, [this] { return m_state->finished; });
+}
+
+void TaskHandle::wait() const {
+    if (!m_state) return;
+    std::unique_lock lock(m_state->mutex);
+    m_state->done.wait(lock, [this] { return m_state->finished; });
+}
+
+TaskHandle spawnTask(std::function<void(std::stop_token)> body) {
+    auto state = std::make_shared<detail::TaskState>();
+    Registry::instance().add(state);
+    std::thread([state, body = std::move(body)]() mutable {
+        body(state->stop.get_token());
+        body = nullptr;  // release captures before anyone is told the task is done
+        {
+            std::lock_guard lock(state->mutex);
+            state->finished = true;
+        }
+        state->done.notify_all();
+        Registry::instance().remove(state);
+    }).detach();
+    return TaskHandle(std::move(state));
+}
+
+bool TaskTracker::stopAll(std::chrono::milliseconds timeout) { return Registry::instance().stopAll(timeout); }
+
+std::size_t TaskTracker::runningCount() { return Registry::instance().count(); }
+
+void runConcurrently(std::vector<std::function<void()>> children) {
+    if (children.empty()) return;
+    std::vector<std::jthread> threads;
+    threads.reserve(children.size() - 1);
+    for (std::size_t i = 1; i < children.size(); ++i) threads.emplace_back(std::move(children[i]));
+    children.front()();
+}
+
+}  // namespace quill

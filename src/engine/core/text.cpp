@@ -1,0 +1,204 @@
+#include "engine/core/text.h"
+
+#include <algorithm>
+#include <array>
+
+namespace quill {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+/// Length of the well-formed UTF-8 sequence at `pos`, or 0 when it is ill-formed.
+std::size_t sequenceLength(std::string_view s, std::size_t pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(pos);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (pos + length > s.size()) return 0;
+    if (byte(pos + 1) < low || byte(pos + 1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+char32_t decodeAt(std::string_view s, std::size_t pos, std::size_t length) {
+    const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(s[pos + i])); };
+    switch (length) {
+        case 1: return byte(0);
+        case 2: return ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
+        case 3: return ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+        default:
+            return ((byte(0) & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
+    }
+}
+
+bool isWhitespaceOrNewline(char32_t c) {
+    if (c == ' ' || (c >= 0x09 && c <= 0x0D)) return true;
+    constexpr std::array<char32_t, 7> kOthers = {0x85, 0xA0, 0x1680, 0x2028, 0x2029, 0x202F, 0x205F};
+    if (std::find(kOthers.begin(), kOthers.end(), c) != kOthers.end()) return true;
+    return (c >= 0x2000 && c <= 0x200A) || c == 0x3000;
+}
+
+/// Length of the line terminator at `pos`: 1 for LF or CR, 2 for CRLF, 3 for U+2028/U+2029, 0 for none.
+/// CR at the end of `s` counts as a lone CR.
+std::size_t terminatorAt(std::string_view s, std::size_t pos) {
+    const char c = s[pos];
+    if (c == '\n') return 1;
+    if (c == '\r') return (pos + 1 < s.size() && s[pos + 1] == '\n') ? 2 : 1;
+    if (c == '\xE2' && pos + 2 < s.size() && s[pos + 1] == '\x80' && (s[pos + 2] == '\xA8' || s[pos + 2] == '\xA9')) {
+        return 3;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view bytes) {
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const std::size_t length = sequenceLength(bytes, pos);
+        if (length == 0) return false;
+        pos += length;
+    }
+    return true;
+}
+
+std::string sanitizeUtf8(std::string_view bytes) {
+    if (isValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const std::size_t length = sequenceLength(bytes, pos);
+        if (length == 0) {
+            out += kReplacement;
+            ++pos;
+        } else {
+            out.append(bytes.substr(pos, length));
+            pos += length;
+        }
+    }
+    return out;
+}
+
+std::string trimWhitespaceAndNewlines(std::string_view text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    // Leading: decode forwards.
+    while (begin < end) {
+        const std::size_t length = sequenceLength(text, begin);
+        if (length == 0 || !isWhitespaceOrNewline(decodeAt(text, begin, length))) break;
+        begin += length;
+    }
+    // Trailing: step back to the start of each code point.
+    while (end > begin) {
+        std::size_t start = end - 1;
+        while (start > begin && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+        const std::size_t length = sequenceLength(text, start);
+        if (length != end - start || !isWhitespaceOrNewline(decodeAt(text, start, length))) break;
+        end = start;
+    }
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::string prefixCodePoints(std::string_view text, std::size_t count) {
+    std::size_t pos = 0;
+    for (std::size_t taken = 0; taken < count && pos < text.size(); ++taken) {
+        pos += std::max<std::size_t>(1, sequenceLength(text, pos));
+    }
+    return std::string(text.substr(0, pos));
+}
+
+std::size_t codePointCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < text.size(); ++count) pos += std::max<std::size_t>(1, sequenceLength(text, pos));
+    return count;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    LineSplitter splitter;
+    auto lines = splitter.feed(text);
+    for (auto& last : splitter.finish()) lines.push_back(std::move(last));
+    return lines;
+}
+
+std::vector<std::string> LineSplitter::feed(std::string_view bytes) {
+    std::vector<std::string> lines;
+    if (bytes.empty()) return lines;
+    std::size_t start = 0;
+    if (m_pendingCR) {
+        // A CR ended the previous chunk: it was a line end; swallow the LF of a CRLF split across chunks.
+        m_pendingCR = false;
+        if (bytes.front() == '\n') start = 1;
+    }
+    m_buffer.append(bytes.substr(start));
+    std::size_t lineStart = 0;
+    std::size_t pos = m_scanned;
+    while (pos < m_buffer.size()) {
+        const char c = m_buffer[pos];
+        if (c == '\xE2' && pos + 2 >= m_buffer.size()) break;  // a separator may be split across chunks
+        if (c == '\r' && pos + 1 == m_buffer.size()) {
+            lines.push_back(sanitizeUtf8(std::string_view(m_buffer).substr(lineStart, pos - lineStart)));
+            m_pendingCR = true;
+            lineStart = pos = m_buffer.size();
+            break;
+        }
+        const std::size_t terminator = terminatorAt(m_buffer, pos);
+        if (terminator == 0) {
+            ++pos;
+            continue;
+        }
+        lines.push_back(sanitizeUtf8(std::string_view(m_buffer).substr(lineStart, pos - lineStart)));
+        pos += terminator;
+        lineStart = pos;
+    }
+    m_buffer.erase(0, lineStart);
+    m_scanned = pos - lineStart;
+    return lines;
+}
+
+std::vector<std::string> LineSplitter::finish() {
+    std::vector<std::string> lines;
+    m_pendingCR = false;
+    if (!m_buffer.empty()) lines.push_back(sanitizeUtf8(m_buffer));
+    m_buffer.clear();
+    m_scanned = 0;
+    return lines;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) { return text.starts_with(prefix); }
+bool endsWith(std::string_view text, std::string_view suffix) { return text.ends_with(suffix); }
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+std::string toLower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
+    return out;
+}
+
+std::string join(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i) out += separator;
+        out += parts[i];
+    }
+    return out;
+}
+
+}  // namespace quill

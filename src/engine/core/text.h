@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quill {
+
+/// Whether `bytes` is well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
+bool isValidUtf8(std::string_view bytes);
+
+/// `bytes` with every ill-formed sequence replaced by U+FFFD.
+std::string sanitizeUtf8(std::string_view bytes);
+
+/// `text` without leading and trailing white space and newlines (ASCII and the Unicode space separators,
+/// U+0085, U+2028 and U+2029).
+std::string trimWhitespaceAndNewlines(std::string_view text);
+
+/// The first `count` code points of a UTF-8 text (the whole text when it is shorter).
+std::string prefixCodePoints(std::string_view text, std::size_t count);
+
+/// The number of code points of a UTF-8 text.
+std::size_t codePointCount(std::string_view text);
+
+/// Splits text into lines at LF, CRLF, a lone CR, U+2028 and U+2029. Terminators are dropped; a final
+/// terminator does not make an empty last line.
+std::vector<std::string> splitLines(std::string_view text);
+
+/// Splits a byte stream into lines by the same rule as `splitLines`, as the bytes arrive. Lines come out as
+/// valid UTF-8 (ill-formed bytes become U+FFFD).
+class LineSplitter {
+public:
+    /// Adds bytes and returns the lines they complete.
+    std::vector<std::string> feed(std::string_view bytes);
+    /// Ends the input: returns the unterminated last line, if any.
+    std::vector<std::string> finish();
+
+private:
+    std::string m_buffer;
+    std::size_t m_scanned = 0;
+    bool m_pendingCR = false;
+};
+
+bool startsWith(std::string_view text, std::string_view prefix);
+bool endsWith(std::string_view text, std::string_view suffix);
+bool contains(std::string_view text, std::string_view part);
+std::string toLower(std::string_view text);
+std::string join(const std::vector<std::string>& parts, std::string_view separator);
+
+}  // namespace quill

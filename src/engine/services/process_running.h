@@ -1,0 +1,72 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "engine/core/result.h"
+#include "engine/core/stream.h"
+
+namespace quill {
+
+/// A child's environment: variable name to value.
+using Environment = std::map<std::string, std::string>;
+
+/// A finished child process.
+struct ProcessResult {
+    int exitCode = 0;     ///< the termination status; a child ended by a signal reports the signal's number
+    std::string stdout_;  ///< everything written to standard output, as UTF-8; empty when not valid UTF-8
+    std::string stderr_;  ///< the same for standard error
+
+    bool operator==(const ProcessResult&) const = default;
+};
+
+/// One event of a streamed child: output lines, then exactly one `Exited`; or exactly one `FailedToStart`.
+struct ProcessLine {
+    std::string text;  ///< one line of combined stdout and stderr, without its terminator
+    bool operator==(const ProcessLine&) const = default;
+};
+struct ProcessExited {
+    int code = 0;
+    bool operator==(const ProcessExited&) const = default;
+};
+struct ProcessFailedToStart {
+    std::string message;
+    bool operator==(const ProcessFailedToStart&) const = default;
+};
+using ProcessStreamEvent = std::variant<ProcessLine, ProcessExited, ProcessFailedToStart>;
+
+/// Stops one running child. `cancel` is thread-safe and may be called any number of times.
+class ProcessCancellation {
+public:
+    virtual ~ProcessCancellation() = default;
+    virtual void cancel() = 0;
+};
+
+class LiveProcessCancellation;
+
+/// Starts child processes. Implementations are stateless or thread-safe; any thread may call any operation.
+class ProcessRunning {
+public:
+    virtual ~ProcessRunning() = default;
+
+    /// Runs `executable` with `arguments` to completion and returns its exit code and both outputs, read to their
+    /// end. A missing `environment` means the child inherits ours; a given one replaces it entirely. Fails only
+    /// when the child cannot be started, or when it outlives `timeLimit` (it is then terminated). Blocking.
+    virtual Result<ProcessResult> run(const std::string& executable, const std::vector<std::string>& arguments,
+                                      const std::optional<Environment>& environment = std::nullopt,
+                                      std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const = 0;
+
+    /// Starts the child now and streams its combined output line by line, then `ProcessExited`. `handle` is
+    /// attached to the child so that cancelling it terminates the child (or one that starts after the cancel).
+    /// Ending the stream from the consumer side cancels `handle`.
+    virtual Stream<ProcessStreamEvent> stream(const std::string& executable, const std::vector<std::string>& arguments,
+                                              const std::optional<Environment>& environment,
+                                              std::shared_ptr<LiveProcessCancellation> handle) const = 0;
+};
+
+}  // namespace quill

@@ -1,0 +1,66 @@
+#include "engine/core/stream.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "engine/core/task.h"
+
+namespace quill {
+namespace {
+
+TEST(StreamTest, DeliversValuesInOrderThenEnds) {
+    auto [sink, stream] = makeStream<int>();
+    sink.yield(1);
+    sink.yield(2);
+    sink.finish();
+    sink.yield(3);  // after the end: dropped
+    EXPECT_EQ(drain(stream), (std::vector<int>{1, 2}));
+}
+
+TEST(StreamTest, TerminationCallbackRunsOnceFromEitherSide) {
+    std::atomic<int> calls = 0;
+    {
+        auto [sink, stream] = makeStream<int>();
+        sink.onTermination([&] { ++calls; });
+        stream.cancel();
+        sink.finish();
+    }
+    EXPECT_EQ(calls, 1);
+
+    // Set after the end: runs at once.
+    auto [sink, stream] = makeStream<int>();
+    sink.finish();
+    sink.onTermination([&] { ++calls; });
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(StreamTest, DroppingEverySinkFinishesTheStream) {
+    auto [sink, stream] = makeStream<int>();
+    {
+        auto copy = sink;
+        copy.yield(7);
+    }
+    sink = StreamSink<int>();
+    EXPECT_EQ(stream.next(), 7);
+    EXPECT_EQ(stream.next(), std::nullopt);
+}
+
+TEST(StreamTest, NextWithStopTokenCancelsTheStream) {
+    auto [sink, stream] = makeStream<int>();
+    std::atomic<bool> terminated = false;
+    sink.onTermination([&] { terminated = true; });
+    std::stop_source stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        stop.request_stop();
+    });
+    EXPECT_EQ(stream.next(stop.get_token()), std::nullopt);
+    stopper.join();
+    EXPECT_TRUE(terminated);
+    EXPECT_TRUE(sink.isFinished());
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,103 @@
+// A small program whose behaviour the process tests script through its arguments, one command after another:
+//   out N / err N      write N bytes ('o' or 'e') to standard output / standard error
+//   line T / eline T   write T and a newline to standard output / standard error
+//   partial T          write T with no newline
+//   hex H              write the bytes of the hexadecimal string H to standard output
+//   sleep MS           sleep MS milliseconds
+//   exit C             exit with code C
+//   ignore-term        ignore SIGTERM
+//   count-term         print "TERM" on every SIGTERM and keep running
+//   grandchild MS      fork a child that keeps the output pipes open for MS milliseconds; print its pid
+//   env NAME           print the variable's value, or "<unset>"
+//   pid / pgid         print the process id / the process-group id
+#include <signal.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+void writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            std::exit(90);
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
+void writeText(int fd, const std::string& text) { writeAll(fd, text.data(), text.size()); }
+
+void onCountedTerm(int /*signal*/) {
+    const char message[] = "TERM\n";
+    (void)!::write(STDOUT_FILENO, message, sizeof message - 1);
+}
+
+void sleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string command = argv[i];
+        const auto argument = [&]() -> std::string {
+            if (i + 1 >= argc) std::exit(91);
+            return argv[++i];
+        };
+        if (command == "out" || command == "err") {
+            const std::string bytes(std::stoul(argument()), command == "out" ? 'o' : 'e');
+            writeText(command == "out" ? STDOUT_FILENO : STDERR_FILENO, bytes);
+        } else if (command == "line") {
+            writeText(STDOUT_FILENO, argument() + "\n");
+        } else if (command == "eline") {
+            writeText(STDERR_FILENO, argument() + "\n");
+        } else if (command == "partial") {
+            writeText(STDOUT_FILENO, argument());
+        } else if (command == "hex") {
+            const std::string hex = argument();
+            std::string bytes;
+            for (std::size_t k = 0; k + 1 < hex.size(); k += 2) {
+                bytes += static_cast<char>(std::stoi(hex.substr(k, 2), nullptr, 16));
+            }
+            writeText(STDOUT_FILENO, bytes);
+        } else if (command == "sleep") {
+            sleepMs(std::stol(argument()));
+        } else if (command == "exit") {
+            return std::stoi(argument());
+        } else if (command == "ignore-term") {
+            ::signal(SIGTERM, SIG_IGN);
+        } else if (command == "count-term") {
+            struct sigaction action {};
+            action.sa_handler = onCountedTerm;
+            action.sa_flags = SA_RESTART;
+            ::sigaction(SIGTERM, &action, nullptr);
+        } else if (command == "grandchild") {
+            const long ms = std::stol(argument());
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                sleepMs(ms);
+                std::_Exit(0);
+            }
+            writeText(STDOUT_FILENO, "grandchild " + std::to_string(pid) + "\n");
+        } else if (command == "env") {
+            const char* value = std::getenv(argument().c_str());
+            writeText(STDOUT_FILENO, std::string(value ? value : "<unset>") + "\n");
+        } else if (command == "pid") {
+            writeText(STDOUT_FILENO, std::to_string(::getpid()) + "\n");
+        } else if (command == "pgid") {
+            writeText(STDOUT_FILENO, std::to_string(::getpgrp()) + "\n");
+        } else {
+            std::fprintf(stderr, "test_child: unknown command %s\n", command.c_str());
+            return 92;
+        }
+    }
+    return 0;
+}
