@@ -6,6 +6,8 @@
 #include <utility>
 #include <variant>
 
+#include "engine/core/variant_case.h"
+
 namespace quill {
 
 /// One fix that the Java screens and the system audit can offer, as pure data: the case names the fix and its
@@ -76,9 +78,8 @@ struct Remediation {
     Case value;
 
     template <class C>
-    requires std::is_constructible_v<Case, C&&> &&
-        (!std::is_same_v<std::remove_cvref_t<C>, Remediation>)Remediation(C&& remediationCase)
-        : value(std::forward<C>(remediationCase)) {}  // NOLINT: implicit by design
+    requires kIsCaseOf<std::remove_cvref_t<C>, Case> Remediation(C&& remediationCase)
+        : value(std::forward<C>(remediationCase)) {}  // NOLINT: implicit, a case is a value
 
     /// The stable identifier, such as "brew:temurin@25" or "jenv-home:17:/Library/…/Home".
     [[nodiscard]] std::string id() const;

@@ -178,7 +178,7 @@ ProbeBundle Probes::probe() const {
 
     runConcurrently(
         [&] {
-            const auto result = processRunner->run("/usr/bin/which", {"java"}, std::nullopt, kToolTimeLimit);
+            const auto result = shell.run("/usr/bin/which", {"java"}, std::nullopt, kToolTimeLimit);
             if (!result || result->exitCode != 0)
                 return;
             auto path = trimWhitespaceAndNewlines(result->stdout_);
@@ -187,8 +187,7 @@ ProbeBundle Probes::probe() const {
         },
         [&] {
             // java_home writes its listing to standard error, whatever its exit code.
-            const auto result =
-                processRunner->run("/usr/libexec/java_home", {"-V"}, std::nullopt, kToolTimeLimit);
+            const auto result = shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, kToolTimeLimit);
             listed = parseJavaHomeList(result ? result->stderr_ : result.error().message);
         },
         [&] {
@@ -197,8 +196,8 @@ ProbeBundle Probes::probe() const {
             }
         },
         [&] {
-            const auto result = processRunner->run("/bin/zsh", {"-lc", "echo __TVN_JAVA_HOME__:$JAVA_HOME"},
-                                                   std::nullopt, kLoginShellTimeLimit);
+            const auto result = shell.run("/bin/zsh", {"-lc", "echo __TVN_JAVA_HOME__:$JAVA_HOME"},
+                                          std::nullopt, kLoginShellTimeLimit);
             if (result)
                 bundle.javaHomeInActiveShell = javaHomeAfterMarker(result->stdout_);
         });

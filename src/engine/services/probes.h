@@ -9,7 +9,7 @@
 
 #include "engine/services/file_system_operating.h"
 #include "engine/services/java_facts.h"
-#include "engine/services/process_running.h"
+#include "engine/services/shell_runner.h"
 
 namespace quill {
 
@@ -25,7 +25,7 @@ struct Probes {
     /// Marks the `JAVA_HOME` value in the login shell's output.
     static constexpr std::string_view kJavaHomeMarker = "__TVN_JAVA_HOME__:";
 
-    std::shared_ptr<const ProcessRunning> processRunner;
+    ShellRunner shell;
     std::shared_ptr<const FileSystemOperating> fs;
 
     /// Runs the four probes concurrently, then finds the JVM-folder bundles that `java_home` did not list.

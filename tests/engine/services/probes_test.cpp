@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "tests/support/fake_bin.h"
 #include "tests/support/fake_process_runner.h"
 #include "tests/support/scripted_file_system.h"
 #include "tests/support/temporary_directory.h"
@@ -62,7 +63,7 @@ struct ProbeFixture : ::testing::Test {
     std::shared_ptr<FakeProcessRunner> runner = std::make_shared<FakeProcessRunner>();
     std::shared_ptr<test::ScriptedFileSystem> fs = std::make_shared<test::ScriptedFileSystem>();
 
-    ProbeBundle probe() const { return Probes{runner, fs}.probe(); }
+    ProbeBundle probe() const { return Probes{ShellRunner{runner}, fs}.probe(); }
     void javaHomeOutput(const std::string& output, int code = 0) {
         runner->whenRun(FakeProcessRunner::exactly("/bin/zsh", {"-lc", kShellScript}),
                         processResult(code, output));
@@ -134,6 +135,24 @@ TEST_F(ProbeFixture, JavaHomeComesFromTheLastMarkerLine) {
 
     javaHomeOutput("JAVA_HOME=/somewhere\n");
     EXPECT_EQ(probe().javaHomeInActiveShell, std::nullopt);
+}
+
+TEST(ProbesLiveTest, ReadsRealChildrenThroughStandIns) {
+    test::FakeBin bin;
+    bin.add("/usr/libexec/java_home",
+            "cat >&2 <<'EOF'\nMatching Java Virtual Machines (1):\n"
+            "    21.0.2 (arm64) \"Eclipse Adoptium\" - \"OpenJDK 21.0.2\" " +
+                home("temurin-21.jdk") + "\nEOF\nexit 1\n");
+    bin.addPrinting("/usr/bin/which", "/usr/bin/java\n");
+    // The login shell runs the probe's own command line, with JAVA_HOME set as a user's start-up file would.
+    bin.add("/bin/zsh", "JAVA_HOME=/opt/jdk/ exec /bin/sh -c \"$2\"\n");
+    auto fs = std::make_shared<test::ScriptedFileSystem>();
+
+    const ProbeBundle bundle = Probes{ShellRunner{bin.runner()}, fs}.probe();
+    EXPECT_EQ(bundle.whichJava, "/usr/bin/java");
+    EXPECT_EQ(bundle.javaHomeInActiveShell, "/opt/jdk/");
+    EXPECT_EQ(bundle.installedJDKs,
+              (std::vector<JDKInfo>{{"21.0.2", "Eclipse Adoptium", "arm64", home("temurin-21.jdk")}}));
 }
 
 }  // namespace
