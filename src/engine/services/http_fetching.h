@@ -43,6 +43,7 @@ struct HTTPDownloadResult {
 struct HTTPByteCount {
     std::int64_t count = 0;  ///< body bytes received
     double elapsed = 0;      ///< seconds, at least 0.0001
+    std::optional<int> statusCode;  ///< the answer's status code, when one was received
 };
 
 /// HTTP requests. Errors of the connection (refused, host not found, time-out) come back as `Error` with domain

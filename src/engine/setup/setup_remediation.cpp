@@ -1,0 +1,302 @@
+#include "engine/setup/setup_remediation.h"
+
+#include <initializer_list>
+
+namespace quill {
+
+namespace {
+
+constexpr std::array<std::pair<ProjectTemplate, std::string_view>, 2> kProjectTemplateRaw = {{
+    {ProjectTemplate::simple, "simple"},
+    {ProjectTemplate::coding, "coding"},
+}};
+
+std::string concat(std::initializer_list<std::string_view> pieces) {
+    std::string text;
+    for (const auto piece : pieces)
+        text += piece;
+    return text;
+}
+
+/// Everything a screen and telemetry know about one fix.
+struct Description {
+    std::string id;
+    std::string displayLabel;
+    std::string caption;
+    std::string telemetryAction;
+};
+
+std::string brewID(std::string_view name) {
+    return concat({"brew:", name});
+}
+std::string miseID(std::string_view name) {
+    return concat({"mise:", name});
+}
+
+std::string brewCaskCaption(std::string_view cask, std::string_view rest) {
+    return concat({"We'll run `brew install --cask ", cask, "` ", rest});
+}
+
+std::string miseCaption(std::string_view tool, std::string_view rest) {
+    return concat({"We'll run `mise use -g ", tool, "` ", rest});
+}
+
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+
+Description describe(const SetupRemediation::Case& fix) {
+    using R = SetupRemediation;
+    namespace p = packages;
+    return std::visit(
+        Overloaded{
+            [](const R::RepairPath& c) -> Description {
+                return {
+                    concat({"path-repair:", c.directory}), "Fix your PATH so `claude` is found",
+                    concat(
+                        {"We'll add `", c.directory,
+                         "` to your PATH in `~/.zprofile` (after backing it up to `~/.zprofile.bak`) so your "
+                         "shell can find `claude`."}),
+                    "zprofile_write"};
+            },
+            [](const R::CreateProject& c) -> Description {
+                const bool coding = c.template_ == ProjectTemplate::coding;
+                return {
+                    concat({"example:", toRaw(c.template_)}),
+                    coding ? "Create the coding project" : "Create the example project",
+                    coding
+                        ? "We'll copy a spec-driven coding project into ~/Documents/AI-Coding-Project — a "
+                          "worked scaffold that teaches sustainable AI-assisted development."
+                        : "We'll copy a ready-to-use sample project into ~/Documents/AI-Simple-Project — a "
+                          "folder to open with Claude, with notes to try and CLAUDE.md / AGENTS.md guidance.",
+                    "template_copy"};
+            },
+            [](const R::InstallSkill& c) -> Description {
+                return {concat({"skill:", c.skill.slug}), concat({"Add ", c.skill.displayName}),
+                        concat({"We'll add the ", c.skill.displayName, " skill to your AI agents — ",
+                                c.skill.badge, "."}),
+                        "skill_install"};
+            },
+            [](const R::AddMCPServer& c) -> Description {
+                const bool oauth = std::holds_alternative<MCPServer::OAuth>(c.server.connection);
+                return {
+                    concat({"mcp:", c.server.slug}), concat({"Add ", c.server.displayName}),
+                    oauth
+                        ? concat({"We'll add the ", c.server.displayName,
+                                  " MCP server to your AI agents, then you sign in inside Claude or Codex to "
+                                  "finish."})
+                        : concat({"We'll add the ", c.server.displayName, " MCP server to your AI agents."}),
+                    "mcp_add"};
+            },
+            [](const R::ConfigureGit&) -> Description {
+                return {"git:config", "Save your Git name and email",
+                        "We'll set your name and email with `git config --global`, add a few sensible "
+                        "defaults, and "
+                        "create a global ignore file so junk like `.DS_Store` never gets committed.",
+                        "git_config"};
+            },
+            [](const R::InstallCommandLineTools&) -> Description {
+                return {"clt", "Install Command Line Tools", "", "softwareupdate"};
+            },
+            [](const R::InstallHomebrew&) -> Description {
+                return {"homebrew", "Install Homebrew (recommended)",
+                        "We'll run the official Homebrew install script. macOS will prompt for your password "
+                        "(three "
+                        "times, as needed).",
+                        "homebrew"};
+            },
+            [](const R::InstallClaudeCLI&) -> Description {
+                return {brewID(p::kClaudeCodeCask), "Install Claude Code CLI (recommended)",
+                        brewCaskCaption(p::kClaudeCodeCask,
+                                        "so Claude Code stays updatable under Homebrew, then verify `claude "
+                                        "--version` runs."),
+                        "brew"};
+            },
+            [](const R::RepairHomebrewPath&) -> Description {
+                return {"path-repair:homebrew", "Fix your PATH so `brew` is found",
+                        "We'll add Homebrew to your PATH in `~/.zprofile` (after backing it up to "
+                        "`~/.zprofile.bak`) "
+                        "so your shell can find `brew`, then re-check in a fresh shell.",
+                        "zprofile_write"};
+            },
+            [](const R::InstallWarp&) -> Description {
+                return {
+                    brewID(p::kWarpCask), "Install Warp (recommended)",
+                    "We'll install Warp via Homebrew — the modern, AI-assisted macOS terminal we recommend.",
+                    "brew"};
+            },
+            [](const R::InstallClaudeDesktop&) -> Description {
+                return {brewID(p::kClaudeDesktopCask), "Install Claude Desktop (recommended)",
+                        brewCaskCaption(p::kClaudeDesktopCask,
+                                        "to install the Claude desktop app, then confirm it's "
+                                        "present."),
+                        "brew"};
+            },
+            [](const R::InstallZed&) -> Description {
+                return {brewID(p::kZedCask), "Install Zed",
+                        brewCaskCaption(p::kZedCask, "to install Zed, a native and fast editor."), "brew"};
+            },
+            [](const R::InstallVSCode&) -> Description {
+                return {brewID(p::kVSCodeCask), "Install VS Code",
+                        brewCaskCaption(p::kVSCodeCask, "to install Visual Studio Code."), "brew"};
+            },
+            [](const R::InstallZettlr&) -> Description {
+                return {brewID(p::kZettlrCask), "Install Zettlr", "free WYSIWYG editor", "brew"};
+            },
+            [](const R::InstallObsidian&) -> Description {
+                return {brewID(p::kObsidianCask), "Install Obsidian", "PKM free for personal use", "brew"};
+            },
+            [](const R::InstallCodexCLI&) -> Description {
+                return {brewID(p::kCodexCask), "Install Codex CLI",
+                        brewCaskCaption(p::kCodexCask, "to install the Codex CLI in your terminal."), "brew"};
+            },
+            [](const R::InstallChatGPTDesktop&) -> Description {
+                return {brewID(p::kChatGPTCask), "Install ChatGPT Desktop",
+                        brewCaskCaption(
+                            p::kChatGPTCask,
+                            "to install the ChatGPT desktop app, which has OpenAI's Codex coding agent "
+                            "built in."),
+                        "brew"};
+            },
+            [](const R::ConfigureShell&) -> Description {
+                return {"shell-config", "Set up my shell",
+                        "We'll set up `~/.zprofile` (PATH), `~/.zshrc` (aliases and completions), and "
+                        "`~/.env` (API "
+                        "keys). Each file is backed up first, and nothing is overwritten.",
+                        "shell_config"};
+            },
+            [](const R::InstallUv&) -> Description {
+                return {"uv", "Install Python (uv)",
+                        "We'll install uv (Astral's installer), use it to install Python, and add uv's "
+                        "`~/.local/bin` "
+                        "to your PATH.",
+                        "uv"};
+            },
+            [](const R::InstallMise&) -> Description {
+                return {brewID(p::kMiseFormula), "Install mise (version manager)",
+                        "We'll install mise with Homebrew to manage Node and Ruby versions, and activate it "
+                        "in your "
+                        "shell.",
+                        "brew"};
+            },
+            [](const R::InstallNodeViaMise&) -> Description {
+                return {miseID(p::kMiseNode), "Install Node (via mise)",
+                        miseCaption(p::kMiseNode, "to install the latest LTS Node."), "mise"};
+            },
+            [](const R::InstallRubyViaMise&) -> Description {
+                return {miseID(p::kMiseRuby), "Install Ruby (via mise)",
+                        miseCaption(p::kMiseRuby, "to install the latest Ruby."), "mise"};
+            },
+            [](const R::InstallRustViaMise&) -> Description {
+                return {
+                    miseID(p::kMiseRust), "Install Rust (via mise)",
+                    miseCaption(
+                        p::kMiseRust,
+                        "to install Rust. mise uses rustup underneath, so cargo and rustc resolve through "
+                        "mise."),
+                    "mise"};
+            },
+            [](const R::InstallRustup&) -> Description {
+                return {"rustup", "Install Rust (rustup)",
+                        "We'll install rustup (Rust's official installer) and the stable toolchain, and add "
+                        "`~/.cargo/bin` to your PATH.",
+                        "rustup"};
+            },
+            [](const R::InstallTemurin&) -> Description {
+                return {brewID(p::kTemurinCask), "Install Java (Temurin)",
+                        concat({"We'll install the Temurin JDK with Homebrew (`", p::kTemurinCask,
+                                "` cask) and set JAVA_HOME."}),
+                        "brew"};
+            },
+            [](const R::DocumentEnvironment&) -> Description {
+                return {"env-doc", "Document the setup for your AI agent", "", "env_doc"};
+            },
+            [](const R::InstallGh&) -> Description {
+                return {brewID(p::kGhFormula), "Install the GitHub CLI",
+                        concat({"We'll run `brew install ", p::kGhFormula, "` to install the GitHub CLI."}),
+                        "brew"};
+            },
+            [](const R::GithubAuth&) -> Description {
+                return {
+                    "git:gh-auth", "Sign in to GitHub",
+                    "We'll open GitHub sign-in in your browser, then set up Git so pushes don't ask for a "
+                    "password. We never see your GitHub password.",
+                    "gh_auth"};
+            },
+        },
+        fix);
+}
+
+/// Whether `text[at]` may start a path: the start of the text, or right after a separator.
+bool startsPath(std::string_view text, std::size_t at) {
+    if (at == 0)
+        return true;
+    const char before = text[at - 1];
+    return before == ':' || before == ' ' || before == '=';
+}
+
+/// Whether a path that matched up to `end` ends there or continues below that folder.
+bool endsComponent(std::string_view text, std::size_t end) {
+    return end == text.size() || text[end] == '/' || text[end] == ':';
+}
+
+}  // namespace
+
+std::string_view toRaw(ProjectTemplate value) {
+    for (const auto& [candidate, raw] : kProjectTemplateRaw) {
+        if (candidate == value)
+            return raw;
+    }
+    return {};
+}
+
+std::optional<ProjectTemplate> fromRawProjectTemplate(std::string_view raw) {
+    for (const auto& [value, candidate] : kProjectTemplateRaw) {
+        if (candidate == raw)
+            return value;
+    }
+    return std::nullopt;
+}
+
+std::string SetupRemediation::id() const {
+    return describe(value).id;
+}
+
+std::string SetupRemediation::displayLabel() const {
+    return describe(value).displayLabel;
+}
+
+std::string SetupRemediation::caption() const {
+    return describe(value).caption;
+}
+
+std::string SetupRemediation::telemetryAction() const {
+    return describe(value).telemetryAction;
+}
+
+std::string SetupRemediation::maskedID(const std::filesystem::path& homeDirectory) const {
+    std::string home = homeDirectory.string();
+    while (home.size() > 1 && home.back() == '/')
+        home.pop_back();
+    const std::string identifier = id();
+    // An empty or root home would mask every absolute path; there is nothing personal to hide then.
+    if (home.size() <= 1)
+        return identifier;
+
+    std::string masked;
+    std::size_t from = 0;
+    for (std::size_t at = identifier.find(home); at != std::string::npos;
+         at = identifier.find(home, at + 1)) {
+        const std::size_t end = at + home.size();
+        if (at < from || !startsPath(identifier, at) || !endsComponent(identifier, end))
+            continue;
+        masked.append(identifier, from, at - from);
+        masked += '~';
+        from = end;
+    }
+    masked.append(identifier, from);
+    return masked;
+}
+
+}  // namespace quill
