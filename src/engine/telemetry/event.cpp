@@ -10,26 +10,28 @@ namespace {
 
 const std::string* stringMember(const nlohmann::json& json, const char* key) {
     const auto found = json.find(key);
-    if (found == json.end() || !found->is_string()) return nullptr;
+    if (found == json.end() || !found->is_string())
+        return nullptr;
     return &found->get_ref<const std::string&>();
 }
 
-Error badRecord(const std::string& what) { return Error{"TelemetryEvent", 1, what}; }
+Error badRecord(const std::string& what) {
+    return Error{"TelemetryEvent", 1, what};
+}
 
 }  // namespace
 
 nlohmann::json Event::toJSON() const {
     return nlohmann::json{
-        {"sessionID", sanitizeUtf8(sessionID)},
-        {"clientTimestamp", sanitizeUtf8(clientTimestamp)},
-        {"appVersion", sanitizeUtf8(appVersion)},
-        {"eventName", sanitizeUtf8(eventName)},
+        {"sessionID", sanitizeUtf8(sessionID)},   {"clientTimestamp", sanitizeUtf8(clientTimestamp)},
+        {"appVersion", sanitizeUtf8(appVersion)}, {"eventName", sanitizeUtf8(eventName)},
         {"eventData", quill::toJSON(eventData)},
     };
 }
 
 Result<Event> Event::fromJSON(const nlohmann::json& json) {
-    if (!json.is_object()) return badRecord("The event record is not an object.");
+    if (!json.is_object())
+        return badRecord("The event record is not an object.");
     Event event;
     const std::pair<const char*, std::string*> texts[] = {
         {"sessionID", &event.sessionID},
@@ -39,13 +41,16 @@ Result<Event> Event::fromJSON(const nlohmann::json& json) {
     };
     for (const auto& [key, field] : texts) {
         const auto* value = stringMember(json, key);
-        if (!value) return badRecord(std::string("The event record has no text \"") + key + "\".");
+        if (!value)
+            return badRecord(std::string("The event record has no text \"") + key + "\".");
         *field = *value;
     }
     const auto data = json.find("eventData");
-    if (data == json.end()) return badRecord("The event record has no \"eventData\".");
+    if (data == json.end())
+        return badRecord("The event record has no \"eventData\".");
     auto decoded = jsonObjectFromJSON(*data);
-    if (!decoded) return decoded.error();
+    if (!decoded)
+        return decoded.error();
     event.eventData = std::move(*decoded);
     return event;
 }
@@ -83,14 +88,17 @@ std::string EventPayload::requestBody() const {
 
 std::string encodePendingFile(const std::vector<Event>& events) {
     auto array = nlohmann::json::array();
-    for (const auto& event : events) array.push_back(event.toJSON());
+    for (const auto& event : events)
+        array.push_back(event.toJSON());
     return dumpJSON(array);
 }
 
 Result<DecodedPendingFile> decodePendingFile(const std::string& text) {
     const auto json = nlohmann::json::parse(text, nullptr, false);
-    if (json.is_discarded()) return badRecord("The pending events file is not valid JSON.");
-    if (!json.is_array()) return badRecord("The pending events file does not hold a list of events.");
+    if (json.is_discarded())
+        return badRecord("The pending events file is not valid JSON.");
+    if (!json.is_array())
+        return badRecord("The pending events file does not hold a list of events.");
     DecodedPendingFile decoded;
     decoded.events.reserve(json.size());
     for (const auto& record : json) {

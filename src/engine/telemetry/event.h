@@ -13,7 +13,7 @@ namespace quill::telemetry {
 
 /// One queued event as kept in memory and in the pending file: what belongs to the event itself.
 struct Event {
-    std::string sessionID;  ///< canonical upper-case UUID text
+    std::string sessionID;        ///< canonical upper-case UUID text
     std::string clientTimestamp;  ///< ISO 8601, UTC, milliseconds, "Z"
     std::string appVersion;
     std::string eventName;

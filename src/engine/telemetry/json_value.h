@@ -21,29 +21,31 @@ class JSONValue;
 using JSONObject = std::map<std::string, JSONValue>;
 using JSONArray = std::vector<JSONValue>;
 
-/// The value of one property of an event's data: a text, a 64-bit integer, a double, a Bool, an array, an object
-/// or null. An `int` never equals a `double`, whatever their numeric values. Encoding never fails: ill-formed
-/// UTF-8 is replaced by U+FFFD and a non-finite double is written as null.
+/// The value of one property of an event's data: a text, a 64-bit integer, a double, a Bool, an array, an
+/// object or null. An `int` never equals a `double`, whatever their numeric values. Encoding never fails:
+/// ill-formed UTF-8 is replaced by U+FFFD and a non-finite double is written as null.
 class JSONValue {
-public:
-    using Storage = std::variant<std::string, std::int64_t, double, bool, JSONArray, JSONObject, std::nullptr_t>;
+  public:
+    using Storage =
+        std::variant<std::string, std::int64_t, double, bool, JSONArray, JSONObject, std::nullptr_t>;
 
     JSONValue() noexcept : m_storage(nullptr) {}
-    JSONValue(std::nullptr_t) noexcept : m_storage(nullptr) {}  // NOLINT: implicit by design
-    JSONValue(std::string text) : m_storage(std::move(text)) {}  // NOLINT
+    JSONValue(std::nullptr_t) noexcept : m_storage(nullptr) {}          // NOLINT: implicit by design
+    JSONValue(std::string text) : m_storage(std::move(text)) {}         // NOLINT
     JSONValue(std::string_view text) : m_storage(std::string(text)) {}  // NOLINT
-    JSONValue(const char* text) : m_storage(std::string(text)) {}  // NOLINT
+    JSONValue(const char* text) : m_storage(std::string(text)) {}       // NOLINT
     template <class B>
-        requires std::is_same_v<B, bool>
-    JSONValue(B flag) noexcept : m_storage(flag) {}  // NOLINT
+    requires std::is_same_v<B, bool> JSONValue(B flag)
+    noexcept : m_storage(flag) {}  // NOLINT
     template <class I>
-        requires(std::is_integral_v<I> && !std::is_same_v<I, bool> && !std::is_same_v<I, char>)
-    JSONValue(I number) noexcept : m_storage(static_cast<std::int64_t>(number)) {}  // NOLINT
+    requires(std::is_integral_v<I> && !std::is_same_v<I, bool> && !std::is_same_v<I, char>)
+        JSONValue(I number)
+    noexcept : m_storage(static_cast<std::int64_t>(number)) {}  // NOLINT
     template <class F>
-        requires std::is_floating_point_v<F>
-    JSONValue(F number) noexcept : m_storage(static_cast<double>(number)) {}  // NOLINT
+    requires std::is_floating_point_v<F> JSONValue(F number)
+    noexcept : m_storage(static_cast<double>(number)) {}               // NOLINT
     JSONValue(JSONArray elements) : m_storage(std::move(elements)) {}  // NOLINT
-    JSONValue(JSONObject members) : m_storage(std::move(members)) {}  // NOLINT
+    JSONValue(JSONObject members) : m_storage(std::move(members)) {}   // NOLINT
 
     [[nodiscard]] const Storage& storage() const noexcept { return m_storage; }
 
@@ -64,7 +66,7 @@ public:
     /// array or an object. Fails with "Unknown JSONValue" for anything else (such as binary data).
     static Result<JSONValue> fromJSON(const nlohmann::json& json);
 
-private:
+  private:
     Storage m_storage;
 };
 

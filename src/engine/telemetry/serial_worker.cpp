@@ -21,6 +21,11 @@ void SerialWorker::post(std::function<void()> job) {
     m_wake.notify_one();
 }
 
+bool SerialWorker::hasQueuedJobs() {
+    std::lock_guard lock(m_mutex);
+    return !m_jobs.empty();
+}
+
 void SerialWorker::retain() {
     std::lock_guard lock(m_mutex);
     ++m_retained;
@@ -29,7 +34,8 @@ void SerialWorker::retain() {
 void SerialWorker::release() {
     {
         std::lock_guard lock(m_mutex);
-        if (m_retained > 0) --m_retained;
+        if (m_retained > 0)
+            --m_retained;
     }
     m_idle.notify_all();
 }
@@ -43,7 +49,8 @@ void SerialWorker::run() {
     std::unique_lock lock(m_mutex);
     while (true) {
         m_wake.wait(lock, [this] { return !m_jobs.empty() || m_stopping; });
-        if (m_jobs.empty()) break;  // stopping, and every queued job has run
+        if (m_jobs.empty())
+            break;  // stopping, and every queued job has run
         auto job = std::move(m_jobs.front());
         m_jobs.pop_front();
         m_running = true;
@@ -52,7 +59,8 @@ void SerialWorker::run() {
         job = nullptr;
         lock.lock();
         m_running = false;
-        if (m_jobs.empty()) m_idle.notify_all();
+        if (m_jobs.empty())
+            m_idle.notify_all();
     }
 }
 

@@ -9,16 +9,19 @@
 namespace quill {
 
 std::optional<std::string> canonicalUUID(std::string_view text) {
-    if (text.size() != 36) return std::nullopt;
+    if (text.size() != 36)
+        return std::nullopt;
     std::string canonical;
     canonical.reserve(36);
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (c != '-') return std::nullopt;
+            if (c != '-')
+                return std::nullopt;
             canonical.push_back(c);
         } else {
-            if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
+            if (!std::isxdigit(static_cast<unsigned char>(c)))
+                return std::nullopt;
             canonical.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
         }
     }
@@ -29,7 +32,8 @@ std::string randomUUID() {
     std::array<unsigned char, 16> bytes{};
     if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) {
         std::random_device device;
-        for (auto& byte : bytes) byte = static_cast<unsigned char>(device());
+        for (auto& byte : bytes)
+            byte = static_cast<unsigned char>(device());
     }
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
@@ -37,7 +41,8 @@ std::string randomUUID() {
     std::string text;
     text.reserve(36);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) text.push_back('-');
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            text.push_back('-');
         text.push_back(kDigits[bytes[i] >> 4]);
         text.push_back(kDigits[bytes[i] & 0x0F]);
     }
@@ -48,11 +53,13 @@ std::string SessionID::loadOrCreate() const {
     const std::string key = userDefaultsPrefix + ".session_id";
     if (store) {
         if (auto stored = store->string(key)) {
-            if (auto canonical = canonicalUUID(*stored)) return *canonical;
+            if (auto canonical = canonicalUUID(*stored))
+                return *canonical;
         }
     }
     auto fresh = randomUUID();
-    if (store) store->set(fresh, key);
+    if (store)
+        store->set(fresh, key);
     return fresh;
 }
 

@@ -15,8 +15,8 @@ struct SessionID {
     std::shared_ptr<const KeyValueStoring> store;
     std::string userDefaultsPrefix;
 
-    /// The stored identifier, or a new one that is stored first. Canonical upper-case text. Blocking (reads the
-    /// store).
+    /// The stored identifier, or a new one that is stored first. Canonical upper-case text. Blocking (reads
+    /// the store).
     [[nodiscard]] std::string loadOrCreate() const;
 };
 

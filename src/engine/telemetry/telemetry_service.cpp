@@ -34,27 +34,31 @@ std::string isoTimestamp(std::chrono::system_clock::time_point now) {
     std::tm utc{};
     gmtime_r(&seconds, &utc);
     const auto millis = static_cast<int>(((sinceEpoch.count() % 1000) + 1000) % 1000);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
     return text;
 }
 
 bool isLoopbackHost(std::string_view host) {
-    if (host == "localhost" || host == "[::1]") return true;
+    if (host == "localhost" || host == "[::1]")
+        return true;
     // 127.0.0.0/8 in dotted form: four decimal parts, the first 127.
     int parts = 0;
     std::size_t start = 0;
     while (start <= host.size()) {
         const auto end = std::min(host.find('.', start), host.size());
         const auto part = host.substr(start, end - start);
-        if (part.empty() || part.size() > 3) return false;
+        if (part.empty() || part.size() > 3)
+            return false;
         int value = 0;
         for (const char c : part) {
-            if (c < '0' || c > '9') return false;
+            if (c < '0' || c > '9')
+                return false;
             value = value * 10 + (c - '0');
         }
-        if (value > 255 || (parts == 0 && value != 127)) return false;
+        if (value > 255 || (parts == 0 && value != 127))
+            return false;
         ++parts;
         start = end + 1;
     }
@@ -74,20 +78,24 @@ enum class Delivery {
 };
 
 /// Statuses worth another try even though they are 4xx: the backend asked us to come back later.
-bool isRetryableClientStatus(int status) { return status == 408 || status == 429; }
+bool isRetryableClientStatus(int status) {
+    return status == 408 || status == 429;
+}
 
 }  // namespace
 
-/// The actor's state. Everything below `m_configuration` is touched only by jobs of `m_worker`; a post in flight
-/// holds a share of the core so that the service can go away before it ends.
+/// The actor's state. Everything below `m_configuration` is touched only by jobs of `m_worker`; a post in
+/// flight holds a share of the core so that the service can go away before it ends.
 class TelemetryService::Core : public std::enable_shared_from_this<Core> {
-public:
+  public:
     explicit Core(Configuration configuration) : m_configuration(std::move(configuration)) {}
 
     void start() {
-        if (!sendingIsOn()) return;
+        if (!sendingIsOn())
+            return;
         m_worker.post([this] {
-            m_sessionID = SessionID{m_configuration.kvStore, m_configuration.userDefaultsPrefix}.loadOrCreate();
+            m_sessionID =
+                SessionID{m_configuration.kvStore, m_configuration.userDefaultsPrefix}.loadOrCreate();
             m_pendingFile = m_configuration.pendingFileURL
                                 ? *m_configuration.pendingFileURL
                                 : pendingFileURL(*m_configuration.fs, m_configuration.appSupportDirName);
@@ -103,7 +111,8 @@ public:
     [[nodiscard]] bool acceptsEvents() const { return sendingIsOn() && !m_configuration.disabled; }
 
     void track(std::string eventName, JSONObject eventData) {
-        if (!acceptsEvents()) return;
+        if (!acceptsEvents())
+            return;
         m_worker.post([this, name = std::move(eventName), data = std::move(eventData),
                        timestamp = isoTimestamp(std::chrono::system_clock::now())]() mutable {
             append(telemetry::Event{
@@ -120,7 +129,7 @@ public:
 
     [[nodiscard]] const Configuration& configuration() const { return m_configuration; }
 
-private:
+  private:
     struct Entry {
         std::uint64_t id = 0;  // tells the delivered event apart, wherever it is in the queue by then
         telemetry::Event event;
@@ -133,19 +142,22 @@ private:
     void append(telemetry::Event event) {
         m_pending.push_back(Entry{m_nextID++, std::move(event)});
         dropOverflow();
-        persistPending();
+        persistSoon();
         flush();
     }
 
     void dropOverflow() {
-        while (m_pending.size() > kMaxPendingEvents) m_pending.pop_front();
+        while (m_pending.size() > kMaxPendingEvents)
+            m_pending.pop_front();
     }
 
     void loadPending() {
         const auto& fs = *m_configuration.fs;
-        if (!fs.fileExists(m_pendingFile.string())) return;
+        if (!fs.fileExists(m_pendingFile.string()))
+            return;
         auto text = fs.readData(m_pendingFile);
-        auto decoded = text ? telemetry::decodePendingFile(*text) : Result<telemetry::DecodedPendingFile>(text.error());
+        auto decoded =
+            text ? telemetry::decodePendingFile(*text) : Result<telemetry::DecodedPendingFile>(text.error());
         if (!decoded) {
             systemLog("Telemetry: couldn't load pending events: " + decoded.error().message);
             moveAside();
@@ -156,11 +168,13 @@ private:
                       " unreadable records skipped");
         }
         std::deque<Entry> loaded;
-        for (auto& event : decoded->events) loaded.push_back(Entry{m_nextID++, std::move(event)});
-        for (auto& entry : m_pending) loaded.push_back(std::move(entry));
+        for (auto& event : decoded->events)
+            loaded.push_back(Entry{m_nextID++, std::move(event)});
+        for (auto& entry : m_pending)
+            loaded.push_back(std::move(entry));
         m_pending = std::move(loaded);
         dropOverflow();
-        persistPending();
+        persistSoon();
         flush();
     }
 
@@ -169,23 +183,42 @@ private:
         const auto& fs = *m_configuration.fs;
         auto aside = m_pendingFile;
         aside += kCorruptSuffix;
-        if (fs.fileExists(aside.string())) (void)fs.removeItem(aside);
+        if (fs.fileExists(aside.string()))
+            (void)fs.removeItem(aside);
         (void)fs.moveItem(m_pendingFile, aside);
     }
 
+    /// Writes the queue once the jobs already waiting have run, so that a burst of events costs one write.
+    void persistSoon() {
+        m_needsPersist = true;
+        if (!m_worker.hasQueuedJobs()) {
+            persistPending();
+        } else if (!m_persistPosted) {
+            m_persistPosted = true;
+            m_worker.post([this] {
+                m_persistPosted = false;
+                if (m_needsPersist)
+                    persistPending();
+            });
+        }
+    }
+
     void persistPending() {
+        m_needsPersist = false;
         const auto& fs = *m_configuration.fs;
         if (auto made = fs.createDirectory(m_pendingFile.parent_path(), true); !made) {
             systemLog("Telemetry: couldn't persist pending events: " + made.error().message);
             return;
         }
         if (m_pending.empty()) {
-            if (fs.fileExists(m_pendingFile.string())) (void)fs.removeItem(m_pendingFile);
+            if (fs.fileExists(m_pendingFile.string()))
+                (void)fs.removeItem(m_pendingFile);
             return;
         }
         std::vector<telemetry::Event> events;
         events.reserve(m_pending.size());
-        for (const auto& entry : m_pending) events.push_back(entry.event);
+        for (const auto& entry : m_pending)
+            events.push_back(entry.event);
         if (auto written = fs.write(telemetry::encodePendingFile(events), m_pendingFile, true); !written) {
             systemLog("Telemetry: couldn't persist pending events: " + written.error().message);
         }
@@ -193,10 +226,12 @@ private:
 
     /// Posts the head event from a task of its own; its outcome comes back as a job. One post at a time.
     void flush() {
-        if (m_isFlushing || m_stopping || m_pending.empty()) return;
+        if (m_isFlushing || m_stopping || m_pending.empty())
+            return;
         // Null once the service is going away: the remaining jobs then only keep the file up to date.
         auto self = weak_from_this().lock();
-        if (!self) return;
+        if (!self)
+            return;
         m_isFlushing = true;
         const auto& head = m_pending.front();
         HTTPRequest request{
@@ -204,8 +239,9 @@ private:
             .method = "POST",
             .headers = {{"Content-Type", "application/json"},
                         {"Authorization", "Bearer " + m_configuration.anonKey}},
-            .body = telemetry::EventPayload::make(head.event, m_configuration.appID, m_configuration.runContext)
-                        .requestBody(),
+            .body =
+                telemetry::EventPayload::make(head.event, m_configuration.appID, m_configuration.runContext)
+                    .requestBody(),
             .timeoutSeconds = kRequestTimeoutSeconds,
         };
         m_worker.retain();
@@ -221,15 +257,18 @@ private:
         for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
             if (auto answer = m_configuration.http->data(request)) {
                 const int status = answer->response.statusCode;
-                if (status >= 200 && status <= 299) return Delivery::sent;
+                if (status >= 200 && status <= 299)
+                    return Delivery::sent;
                 if (status >= 400 && status <= 499 && !isRetryableClientStatus(status)) {
                     systemLog("Telemetry: dropping event after " + std::to_string(status) +
                               " (likely event_name or schema mismatch)");
                     return Delivery::dropped;
                 }
             }
-            if (attempt + 1 == kMaxAttempts) break;
-            if (!pause(m_configuration.retryStep * (2 << attempt), taskStop)) break;
+            if (attempt + 1 == kMaxAttempts)
+                break;
+            if (!pause(m_configuration.retryStep * (2 << attempt), taskStop))
+                break;
         }
         return Delivery::kept;
     }
@@ -248,9 +287,10 @@ private:
 
     void delivered(std::uint64_t id, Delivery outcome) {
         m_isFlushing = false;
-        if (outcome == Delivery::kept) return;  // stays at the head, already on disk; the next event retries it
+        if (outcome == Delivery::kept)
+            return;  // stays at the head, already on disk; the next event retries it
         std::erase_if(m_pending, [id](const Entry& entry) { return entry.id == id; });
-        persistPending();
+        persistSoon();
         flush();
     }
 
@@ -262,6 +302,8 @@ private:
     std::deque<Entry> m_pending;
     std::uint64_t m_nextID = 1;
     bool m_isFlushing = false;
+    bool m_needsPersist = false;
+    bool m_persistPosted = false;
     std::atomic<bool> m_stopping = false;
 
     SerialWorker m_worker;  // last: destroyed first, running its remaining jobs while the state above exists
@@ -287,34 +329,41 @@ TelemetryService::Configuration TelemetryService::Configuration::live(const Tele
     return configuration;
 }
 
-std::string TelemetryService::Configuration::appVersionString(std::string_view shortVersion, std::string_view build) {
+std::string TelemetryService::Configuration::appVersionString(std::string_view shortVersion,
+                                                              std::string_view build) {
     return std::string(shortVersion.empty() ? "0.0" : shortVersion) + " (" +
            std::string(build.empty() ? "0" : build) + ")";
 }
 
 std::optional<std::string> TelemetryService::endpointFor(std::string_view origin) {
-    while (!origin.empty() && origin.back() == '/') origin.remove_suffix(1);
+    while (!origin.empty() && origin.back() == '/')
+        origin.remove_suffix(1);
     const auto schemeEnd = origin.find("://");
-    if (schemeEnd == std::string_view::npos) return std::nullopt;
+    if (schemeEnd == std::string_view::npos)
+        return std::nullopt;
     const auto scheme = toLower(origin.substr(0, schemeEnd));
     auto authority = origin.substr(schemeEnd + 3);
-    if (authority.empty() || authority.find_first_of("/?#@ ") != std::string_view::npos) return std::nullopt;
+    if (authority.empty() || authority.find_first_of("/?#@ ") != std::string_view::npos)
+        return std::nullopt;
     if (scheme == "http") {
         // The host without its port; an IPv6 literal keeps its brackets.
         auto host = authority;
         if (host.front() == '[') {
-            host = host.substr(0, host.find(']') == std::string_view::npos ? host.size() : host.find(']') + 1);
+            host =
+                host.substr(0, host.find(']') == std::string_view::npos ? host.size() : host.find(']') + 1);
         } else {
             host = host.substr(0, host.find(':'));
         }
-        if (!isLoopbackHost(toLower(host))) return std::nullopt;
+        if (!isLoopbackHost(toLower(host)))
+            return std::nullopt;
     } else if (scheme != "https") {
         return std::nullopt;
     }
     return std::string(origin) + std::string(kEventsPath);
 }
 
-std::filesystem::path TelemetryService::pendingFileURL(const FileSystemOperating& fs, const std::string& folderName) {
+std::filesystem::path TelemetryService::pendingFileURL(const FileSystemOperating& fs,
+                                                       const std::string& folderName) {
     auto base = fs.userDirectory(UserDirectory::applicationSupport, true);
     std::error_code error;
     const auto folder = base ? *base : std::filesystem::temp_directory_path(error);
@@ -326,14 +375,44 @@ TelemetryService::TelemetryService(Configuration configuration)
     m_core->start();
 }
 
-TelemetryService::~TelemetryService() { m_core->shutDown(); }
+TelemetryService::~TelemetryService() {
+    m_core->shutDown();
+}
 
 void TelemetryService::track(std::string eventName, JSONObject eventData) {
     m_core->track(std::move(eventName), std::move(eventData));
 }
 
-bool TelemetryService::waitUntilIdle(std::chrono::milliseconds timeout) const { return m_core->waitUntilIdle(timeout); }
+bool TelemetryService::waitUntilIdle(std::chrono::milliseconds timeout) const {
+    return m_core->waitUntilIdle(timeout);
+}
 
-const TelemetryService::Configuration& TelemetryService::configuration() const { return m_core->configuration(); }
+const TelemetryService::Configuration& TelemetryService::configuration() const {
+    return m_core->configuration();
+}
+
+}  // namespace quill
+
+namespace quill {
+
+namespace {
+
+std::atomic<TelemetryService*> sharedInstance = nullptr;
+
+}  // namespace
+
+TelemetryService& TelemetryService::shared() {
+    // Leaked on purpose: events may still be on their way while static destructors run at exit.
+    static TelemetryService* const instance = [] {
+        auto* service = new TelemetryService(Configuration::live(TelemetryIdentity{}, AppServices{}));
+        sharedInstance.store(service);
+        return service;
+    }();
+    return *instance;
+}
+
+TelemetryService* TelemetryService::sharedIfCreated() {
+    return sharedInstance.load();
+}
 
 }  // namespace quill
