@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "engine/services/http_fetching.h"
+
+namespace quill {
+
+/// A byte count shared between the reader of a timed byte read and the caller that reports it.
+class ByteCounter {
+  public:
+    /// Adds up to `available` bytes, stopping once the count reaches `maxBytes`; the first byte always
+    /// counts. Returns how many were added; the reader stops when that is fewer than `available`, or when
+    /// `reachedMax`.
+    std::int64_t add(std::int64_t available, std::int64_t maxBytes);
+    [[nodiscard]] bool reachedMax(std::int64_t maxBytes) const;
+    [[nodiscard]] std::int64_t count() const;
+
+  private:
+    mutable std::mutex m_lock;
+    std::int64_t m_count = 0;
+};
+
+/// `HTTPFetching` over libcurl. Redirects are followed only to https addresses; TLS peers are verified. Each
+/// call blocks its thread and uses a transfer of its own, so any number of threads may call at once.
+class LiveHTTPFetcher final : public HTTPFetching {
+  public:
+    LiveHTTPFetcher();
+
+    Result<HTTPDataResult> data(const HTTPRequest& request) const override;
+    Result<HTTPDownloadResult> download(const std::string& url) const override;
+    Result<HTTPByteCount> bytes(const HTTPRequest& request, std::int64_t maxBytes,
+                                double timeLimit) const override;
+};
+
+}  // namespace quill

@@ -1,0 +1,241 @@
+#include "engine/services/live_http_fetcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/support/loopback_server.h"
+#include "tests/support/temporary_directory.h"
+
+namespace quill {
+namespace {
+
+using namespace std::chrono_literals;
+using test::LoopbackReply;
+using test::LoopbackServer;
+
+TEST(ByteCounterTest, CountsTheFirstByteAndStopsAtTheLimit) {
+    ByteCounter none;
+    EXPECT_EQ(none.add(10, 0), 1);  // counted before the comparison
+    EXPECT_TRUE(none.reachedMax(0));
+    EXPECT_EQ(none.add(10, 0), 0);
+
+    ByteCounter counter;
+    EXPECT_EQ(counter.add(4, 10), 4);
+    EXPECT_FALSE(counter.reachedMax(10));
+    EXPECT_EQ(counter.add(8, 10), 6);
+    EXPECT_TRUE(counter.reachedMax(10));
+    EXPECT_EQ(counter.count(), 10);
+}
+
+class LiveHTTPFetcherTest : public ::testing::Test {
+  protected:
+    HTTPRequest get(const std::string& path) const {
+        HTTPRequest request;
+        request.url = server.url(path);
+        request.timeoutSeconds = 10;
+        return request;
+    }
+
+    LoopbackServer server;
+    LiveHTTPFetcher fetcher;
+};
+
+TEST_F(LiveHTTPFetcherTest, DataSendsMethodHeadersAndBodyAndReturnsAnyStatus) {
+    LoopbackReply created = LoopbackReply::text(R"({"ok":true})", 201);
+    created.headers["X-Request-Id"] = "abc";
+    server.reply("/events", created);
+    server.reply("/broken", LoopbackReply::text("oops", 500));
+
+    HTTPRequest post = get("/events?batch=1");
+    post.method = "POST";
+    post.headers = {{"Content-Type", "application/json"}, {"apikey", "k-123"}};
+    post.body =
+        std::string(R"({"name":"ü","n":)") + std::string(4000, '7') + "}";  // large enough for 100-continue
+    auto answer = fetcher.data(post);
+    ASSERT_TRUE(answer) << answer.error().message;
+    EXPECT_EQ(answer->body, R"({"ok":true})");
+    EXPECT_EQ(answer->response.statusCode, 201);
+    EXPECT_EQ(answer->response.headers.at("x-request-id"), "abc");
+    EXPECT_EQ(answer->response.url, server.url("/events?batch=1"));
+
+    const auto seen = server.requests();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].method, "POST");
+    EXPECT_EQ(seen[0].path, "/events");
+    EXPECT_EQ(seen[0].target, "/events?batch=1");
+    EXPECT_EQ(seen[0].header("content-type"), "application/json");
+    EXPECT_EQ(seen[0].header("apikey"), "k-123");
+    EXPECT_EQ(seen[0].body, post.body);
+
+    // A server error is an answer, not a failure.
+    auto broken = fetcher.data(get("/broken"));
+    ASSERT_TRUE(broken);
+    EXPECT_EQ(broken->response.statusCode, 500);
+    EXPECT_EQ(broken->body, "oops");
+
+    HTTPRequest put = get("/events");
+    put.method = "PUT";
+    put.body = "x";
+    ASSERT_TRUE(fetcher.data(put));
+    EXPECT_EQ(server.requests().back().method, "PUT");
+    EXPECT_EQ(server.requests().back().body, "x");
+}
+
+TEST_F(LiveHTTPFetcherTest, ConnectionFailuresAreHTTPErrors) {
+    HTTPRequest request;
+    request.url = LoopbackServer::refusingURL("/x");
+    auto data = fetcher.data(request);
+    ASSERT_FALSE(data);
+    EXPECT_EQ(data.error().domain, "HTTP");
+    EXPECT_EQ(data.error().code, static_cast<int>(HTTPErrorCode::cannotConnectToHost));
+    EXPECT_FALSE(data.error().message.empty());
+
+    auto bytes = fetcher.bytes(request, 100, 5);
+    ASSERT_FALSE(bytes);
+    EXPECT_EQ(bytes.error().code, static_cast<int>(HTTPErrorCode::cannotConnectToHost));
+
+    request.url = "not a url";
+    auto bad = fetcher.data(request);
+    ASSERT_FALSE(bad);
+    EXPECT_EQ(bad.error().domain, "HTTP");
+}
+
+TEST_F(LiveHTTPFetcherTest, RedirectsToPlainHTTPAreRefused) {
+    server.reply("/moved", LoopbackReply::redirect(server.url("/target")));
+    server.reply("/target", LoopbackReply::text("should not be fetched"));
+
+    auto answer = fetcher.data(get("/moved"));
+    ASSERT_FALSE(answer);
+    EXPECT_EQ(answer.error().code, static_cast<int>(HTTPErrorCode::insecureRedirect));
+    for (const auto& request : server.requests())
+        EXPECT_NE(request.path, "/target");
+
+    EXPECT_FALSE(fetcher.download(server.url("/moved")));
+}
+
+TEST_F(LiveHTTPFetcherTest, DownloadWritesAFreshFileEachTime) {
+    test::TemporaryDirectory temporary;
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous ? previous : "";
+    setenv("TMPDIR", temporary.path().c_str(), 1);
+
+    const std::string payload(300000, 'p');
+    server.reply("/package.pkg", LoopbackReply::text(payload));
+    server.reply("/missing", LoopbackReply::text("not here", 404));
+
+    auto first = fetcher.download(server.url("/package.pkg"));
+    auto second = fetcher.download(server.url("/package.pkg"));
+    ASSERT_TRUE(first) << first.error().message;
+    ASSERT_TRUE(second);
+    EXPECT_NE(first->location, second->location);
+    EXPECT_EQ(first->location.parent_path(), temporary.path());
+    EXPECT_EQ(test::readFile(first->location), payload);
+    EXPECT_EQ(first->response.statusCode, 200);
+
+    auto missing = fetcher.download(server.url("/missing"));  // the caller judges the status
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->response.statusCode, 404);
+    EXPECT_EQ(test::readFile(missing->location), "not here");
+
+    // A failed download leaves no file behind.
+    std::filesystem::remove(first->location);
+    std::filesystem::remove(second->location);
+    std::filesystem::remove(missing->location);
+    auto refused = fetcher.download(LoopbackServer::refusingURL("/package.pkg"));
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
+
+    // A body cut short is a failure, and its partial file is removed.
+    LoopbackReply cut = LoopbackReply::text(payload);
+    cut.closeAfterBytes = 1000;
+    server.reply("/cut", cut);
+    EXPECT_FALSE(fetcher.download(server.url("/cut")));
+    EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
+
+    if (previous) {
+        setenv("TMPDIR", saved.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+}
+
+TEST_F(LiveHTTPFetcherTest, TimedReadStopsAtTheEndOfTheBodyOrAtMaxBytes) {
+    server.reply("/short", LoopbackReply::text(std::string(1000, 's')));
+    server.reply("/long", LoopbackReply::text(std::string(4 * 1024 * 1024, 'l')));
+    server.reply("/empty", LoopbackReply::text(""));
+
+    auto shortRead = fetcher.bytes(get("/short"), 1'000'000, 10);
+    ASSERT_TRUE(shortRead);
+    EXPECT_EQ(shortRead->count, 1000);
+    EXPECT_LT(shortRead->elapsed, 5.0);  // ended with the body, not at the limit
+    EXPECT_GE(shortRead->elapsed, 0.0001);
+
+    auto exact = fetcher.bytes(get("/long"), 100'000, 10);
+    ASSERT_TRUE(exact);
+    EXPECT_EQ(exact->count, 100'000);
+
+    auto odd = fetcher.bytes(get("/long"), 65'537, 10);  // not a multiple of any buffer size
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->count, 65'537);
+
+    // The first byte is counted before the comparison.
+    for (std::int64_t maxBytes : {0, 1}) {
+        auto tiny = fetcher.bytes(get("/short"), maxBytes, 10);
+        ASSERT_TRUE(tiny);
+        EXPECT_EQ(tiny->count, 1) << "maxBytes " << maxBytes;
+        EXPECT_GE(tiny->elapsed, 0.0001);
+    }
+
+    auto empty = fetcher.bytes(get("/empty"), 100, 10);
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->count, 0);
+    EXPECT_GE(empty->elapsed, 0.0001);
+
+    // Any status is read like any other.
+    server.reply("/gone", LoopbackReply::text("gone", 410));
+    auto gone = fetcher.bytes(get("/gone"), 100, 10);
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->count, 4);
+}
+
+TEST_F(LiveHTTPFetcherTest, TimedReadOfAStalledServerEndsAtTheTimeLimit) {
+    LoopbackReply headersOnly = LoopbackReply::text("late body");
+    headersOnly.delayAfterHeaders = 5s;
+    server.reply("/headers-only", headersOnly);
+    LoopbackReply silent = LoopbackReply::text("late body");
+    silent.delayBeforeHeaders = 5s;
+    server.reply("/silent", silent);
+
+    for (const char* path : {"/headers-only", "/silent"}) {
+        const auto started = std::chrono::steady_clock::now();
+        auto read = fetcher.bytes(get(path), 1000, 0.4);
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        ASSERT_TRUE(read) << path << ": " << read.error().message;
+        EXPECT_EQ(read->count, 0) << path;
+        EXPECT_GE(read->elapsed, 0.39) << path;
+        EXPECT_LT(read->elapsed, 2.0) << path;
+        EXPECT_LT(wall, 2.5) << path;
+    }
+
+    // A negative limit counts as no time at all.
+    auto negative = fetcher.bytes(get("/silent"), 1000, -3);
+    ASSERT_TRUE(negative);
+    EXPECT_EQ(negative->count, 0);
+    EXPECT_LT(negative->elapsed, 1.0);
+}
+
+TEST_F(LiveHTTPFetcherTest, TimedReadKeepsWhatArrivedBeforeTheConnectionBroke) {
+    LoopbackReply cut = LoopbackReply::text(std::string(10000, 'c'));
+    cut.closeAfterBytes = 2500;
+    server.reply("/cut", cut);
+
+    auto read = fetcher.bytes(get("/cut"), 1'000'000, 10);
+    ASSERT_TRUE(read) << read.error().message;
+    EXPECT_EQ(read->count, 2500);
+    EXPECT_LT(read->elapsed, 5.0);
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,196 @@
+#include "tests/support/loopback_server.h"
+
+#include <arpa/inet.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "engine/core/text.h"
+
+namespace quill::test {
+
+std::string RecordedRequest::header(const std::string& name) const {
+    const auto it = headers.find(toLower(name));
+    return it == headers.end() ? std::string() : it->second;
+}
+
+LoopbackReply LoopbackReply::text(std::string body, int status) {
+    LoopbackReply reply;
+    reply.status = status;
+    reply.body = std::move(body);
+    return reply;
+}
+
+LoopbackReply LoopbackReply::redirect(std::string location, int status) {
+    LoopbackReply reply;
+    reply.status = status;
+    reply.headers["Location"] = std::move(location);
+    return reply;
+}
+
+struct LoopbackServer::State {
+    httplib::Server server;
+    std::thread thread;
+    int port = 0;
+
+    mutable std::mutex mutex;
+    mutable std::condition_variable changed;
+    bool stopping = false;
+    std::vector<RecordedRequest> requests;
+    std::map<std::string, Handler> handlers;
+
+    /// Sleeps for `delay`, or less when the server stops. True when the full delay passed.
+    bool pause(std::chrono::milliseconds delay) {
+        std::unique_lock lock(mutex);
+        return !changed.wait_for(lock, delay, [this] { return stopping; });
+    }
+
+    void serve(const httplib::Request& request, httplib::Response& response) {
+        RecordedRequest recorded;
+        recorded.method = request.method;
+        recorded.path = request.path;
+        recorded.target = request.target;
+        for (const auto& [name, value] : request.headers)
+            recorded.headers[toLower(name)] = value;
+        recorded.body = request.body;
+
+        Handler handler;
+        {
+            std::lock_guard lock(mutex);
+            requests.push_back(recorded);
+            if (auto it = handlers.find(recorded.path); it != handlers.end())
+                handler = it->second;
+        }
+        changed.notify_all();
+
+        LoopbackReply reply = handler ? handler(recorded) : LoopbackReply::text("", 404);
+        if (reply.delayBeforeHeaders.count() > 0 && !pause(reply.delayBeforeHeaders)) {
+            response.status = 503;
+            return;
+        }
+        response.status = reply.status;
+        for (const auto& [name, value] : reply.headers)
+            response.set_header(name, value);
+
+        if (reply.delayAfterHeaders.count() == 0 && !reply.closeAfterBytes) {
+            response.set_content(reply.body, reply.contentType);
+            return;
+        }
+        const auto body = std::make_shared<std::string>(std::move(reply.body));
+        const std::size_t limit = std::min(reply.closeAfterBytes.value_or(body->size()), body->size());
+        const auto delay = reply.delayAfterHeaders;
+        auto waited = std::make_shared<bool>(false);
+        response.set_content_provider(
+            body->size(), reply.contentType,
+            [this, body, limit, delay, waited](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                if (!*waited) {
+                    *waited = true;
+                    if (delay.count() > 0 && !pause(delay))
+                        return false;
+                }
+                if (offset >= limit)
+                    return false;  // closes the connection before the promised end
+                return sink.write(body->data() + offset, limit - offset);
+            });
+    }
+};
+
+LoopbackServer::LoopbackServer() : m_state(std::make_shared<State>()) {
+    State& state = *m_state;
+    // One request per connection, so that destroying the server never waits out an idle connection.
+    state.server.set_keep_alive_max_count(1);
+    const auto serve = [&state](const httplib::Request& request, httplib::Response& response) {
+        state.serve(request, response);
+    };
+    state.server.Get(".*", serve);
+    state.server.Post(".*", serve);
+    state.server.Put(".*", serve);
+    state.server.Patch(".*", serve);
+    state.server.Delete(".*", serve);
+    state.server.Options(".*", serve);
+    state.port = state.server.bind_to_any_port("127.0.0.1");
+    if (state.port <= 0)
+        throw std::runtime_error("the loopback server could not bind a port");
+    // The socket already listens: connections made before the thread accepts simply wait.
+    state.thread = std::thread([&state] { state.server.listen_after_bind(); });
+}
+
+LoopbackServer::~LoopbackServer() {
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->stopping = true;
+    }
+    m_state->changed.notify_all();
+    m_state->server.stop();
+    if (m_state->thread.joinable())
+        m_state->thread.join();
+}
+
+int LoopbackServer::port() const {
+    return m_state->port;
+}
+
+std::string LoopbackServer::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_state->port) + path;
+}
+
+void LoopbackServer::reply(const std::string& path, LoopbackReply reply) {
+    handle(path, [reply = std::move(reply)](const RecordedRequest&) { return reply; });
+}
+
+void LoopbackServer::replies(const std::string& path, std::vector<LoopbackReply> replies) {
+    if (replies.empty())
+        replies.push_back(LoopbackReply::text("", 404));
+    auto queue = std::make_shared<std::vector<LoopbackReply>>(std::move(replies));
+    auto next = std::make_shared<std::size_t>(0);
+    auto mutex = std::make_shared<std::mutex>();
+    handle(path, [queue, next, mutex](const RecordedRequest&) {
+        std::lock_guard lock(*mutex);
+        const std::size_t index = std::min(*next, queue->size() - 1);
+        ++*next;
+        return (*queue)[index];
+    });
+}
+
+void LoopbackServer::handle(const std::string& path, Handler handler) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->handlers[path] = std::move(handler);
+}
+
+std::vector<RecordedRequest> LoopbackServer::requests() const {
+    std::lock_guard lock(m_state->mutex);
+    return m_state->requests;
+}
+
+bool LoopbackServer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_state->mutex);
+    return m_state->changed.wait_for(lock, timeout, [&] { return m_state->requests.size() >= count; });
+}
+
+std::string LoopbackServer::refusingURL(const std::string& path) {
+    // Bind a port and let it go again: until someone else takes it, connecting there is refused.
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        throw std::runtime_error("socket failed");
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof(address);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(fd);
+        throw std::runtime_error("bind failed");
+    }
+    ::close(fd);
+    return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + path;
+}
+
+}  // namespace quill::test
