@@ -24,8 +24,15 @@ function(_quill_test_binary target sources libs labels environment)
   add_executable(${target} ${sources})
   target_link_libraries(${target} PRIVATE ${libs})
   quill_set_warnings(${target})
+  # gtest_discover_tests flattens list-valued properties into the property list, so each test gets one label
+  # (the most specific: `concurrency` for the concurrency binaries) and the environment only when there is one.
+  list(GET labels -1 _label)
+  set(_properties LABELS ${_label} TIMEOUT 120)
+  if(environment)
+    list(APPEND _properties ENVIRONMENT ${environment})
+  endif()
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${labels}" ENVIRONMENT "${environment}" TIMEOUT 120)
+    PROPERTIES ${_properties})
 endfunction()

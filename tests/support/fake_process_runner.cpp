@@ -5,7 +5,8 @@
 
 namespace quill::test {
 
-void FakeProcessRunner::whenRun(Matcher matcher, Result<ProcessResult> result, std::chrono::milliseconds delay) {
+void FakeProcessRunner::whenRun(Matcher matcher, Result<ProcessResult> result,
+                                std::chrono::milliseconds delay) {
     std::lock_guard lock(m_mutex);
     m_runRules.push_back({std::move(matcher), std::move(result), delay});
 }
@@ -15,7 +16,8 @@ void FakeProcessRunner::whenStream(Matcher matcher, std::vector<ProcessStreamEve
     m_streamRules.push_back({std::move(matcher), std::move(events)});
 }
 
-FakeProcessRunner::Matcher FakeProcessRunner::exactly(std::string executable, std::vector<std::string> arguments) {
+FakeProcessRunner::Matcher FakeProcessRunner::exactly(std::string executable,
+                                                      std::vector<std::string> arguments) {
     return [executable = std::move(executable), arguments = std::move(arguments)](const Call& call) {
         return call.executable == executable && call.arguments == arguments;
     };
@@ -23,9 +25,11 @@ FakeProcessRunner::Matcher FakeProcessRunner::exactly(std::string executable, st
 
 FakeProcessRunner::Matcher FakeProcessRunner::scriptContaining(std::string fragment, std::string executable) {
     return [fragment = std::move(fragment), executable = std::move(executable)](const Call& call) {
-        if (call.executable != executable) return false;
+        if (call.executable != executable)
+            return false;
         for (const auto& argument : call.arguments) {
-            if (argument.find(fragment) != std::string::npos) return true;
+            if (argument.find(fragment) != std::string::npos)
+                return true;
         }
         return false;
     };
@@ -48,7 +52,8 @@ Error FakeProcessRunner::timedOutError(const std::string& executable) {
     return Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"};
 }
 
-Result<ProcessResult> FakeProcessRunner::run(const std::string& executable, const std::vector<std::string>& arguments,
+Result<ProcessResult> FakeProcessRunner::run(const std::string& executable,
+                                             const std::vector<std::string>& arguments,
                                              const std::optional<Environment>& environment,
                                              std::optional<std::chrono::milliseconds> timeLimit) const {
     const Call call{executable, arguments, environment, timeLimit, false};
@@ -63,19 +68,21 @@ Result<ProcessResult> FakeProcessRunner::run(const std::string& executable, cons
             }
         }
     }
-    if (!rule) return notFoundError(executable);
+    if (!rule)
+        return notFoundError(executable);
     if (timeLimit && rule->delay > *timeLimit) {
         std::this_thread::sleep_for(*timeLimit);
         return timedOutError(executable);
     }
-    if (rule->delay.count() > 0) std::this_thread::sleep_for(rule->delay);
+    if (rule->delay.count() > 0)
+        std::this_thread::sleep_for(rule->delay);
     return rule->result;
 }
 
-Stream<ProcessStreamEvent> FakeProcessRunner::stream(const std::string& executable,
-                                                     const std::vector<std::string>& arguments,
-                                                     const std::optional<Environment>& environment,
-                                                     std::shared_ptr<LiveProcessCancellation> /*handle*/) const {
+Stream<ProcessStreamEvent> FakeProcessRunner::stream(
+    const std::string& executable, const std::vector<std::string>& arguments,
+    const std::optional<Environment>& environment,
+    std::shared_ptr<LiveProcessCancellation> /*handle*/) const {
     const Call call{executable, arguments, environment, std::nullopt, true};
     std::vector<ProcessStreamEvent> events = {ProcessFailedToStart{"No such file or directory"}};
     {
@@ -89,7 +96,8 @@ Stream<ProcessStreamEvent> FakeProcessRunner::stream(const std::string& executab
         }
     }
     auto [sink, stream] = makeStream<ProcessStreamEvent>();
-    for (auto& event : events) sink.yield(std::move(event));
+    for (auto& event : events)
+        sink.yield(std::move(event));
     sink.finish();
     return std::move(stream);
 }

@@ -12,10 +12,10 @@
 namespace quill::test {
 
 /// A `ProcessRunning` that starts nothing: it records every call and answers from scripted rules, first match
-/// wins (later rules are tried first, so a test can override a default). Unmatched `run` calls fail as a missing
-/// executable does; unmatched `stream` calls yield one `ProcessFailedToStart`. Thread-safe.
+/// wins (later rules are tried first, so a test can override a default). Unmatched `run` calls fail as a
+/// missing executable does; unmatched `stream` calls yield one `ProcessFailedToStart`. Thread-safe.
 class FakeProcessRunner : public ProcessRunning {
-public:
+  public:
     struct Call {
         std::string executable;
         std::vector<std::string> arguments;
@@ -25,8 +25,8 @@ public:
     };
     using Matcher = std::function<bool(const Call&)>;
 
-    /// `run` calls matching `matcher` answer `result` after `delay` (a delay past the call's time limit answers
-    /// the time-out error instead, after the limit).
+    /// `run` calls matching `matcher` answer `result` after `delay` (a delay past the call's time limit
+    /// answers the time-out error instead, after the limit).
     void whenRun(Matcher matcher, Result<ProcessResult> result,
                  std::chrono::milliseconds delay = std::chrono::milliseconds{0});
     /// `stream` calls matching `matcher` yield `events` (then end).
@@ -34,17 +34,20 @@ public:
 
     /// Matches an exact executable and argument list.
     static Matcher exactly(std::string executable, std::vector<std::string> arguments);
-    /// Matches an executable whose arguments include one that contains `fragment` (handy for `zsh -lc` scripts).
+    /// Matches an executable whose arguments include one that contains `fragment` (handy for `zsh -lc`
+    /// scripts).
     static Matcher scriptContaining(std::string fragment, std::string executable = "/bin/zsh");
     /// Matches every call to `executable`.
     static Matcher anyCallTo(std::string executable);
 
     [[nodiscard]] std::vector<Call> calls() const;
 
-    Result<ProcessResult> run(const std::string& executable, const std::vector<std::string>& arguments,
-                              const std::optional<Environment>& environment = std::nullopt,
-                              std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const override;
-    Stream<ProcessStreamEvent> stream(const std::string& executable, const std::vector<std::string>& arguments,
+    Result<ProcessResult> run(
+        const std::string& executable, const std::vector<std::string>& arguments,
+        const std::optional<Environment>& environment = std::nullopt,
+        std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const override;
+    Stream<ProcessStreamEvent> stream(const std::string& executable,
+                                      const std::vector<std::string>& arguments,
                                       const std::optional<Environment>& environment,
                                       std::shared_ptr<LiveProcessCancellation> handle) const override;
 
@@ -53,7 +56,7 @@ public:
     /// The error that `run` answers when a call outlives its time limit.
     static Error timedOutError(const std::string& executable);
 
-private:
+  private:
     struct RunRule {
         Matcher matcher;
         Result<ProcessResult> result;

@@ -14,7 +14,8 @@ TemporaryDirectory::TemporaryDirectory() {
     std::string pattern = (std::filesystem::temp_directory_path() / "quill-test-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(buffer.data()))
+        throw std::runtime_error("mkdtemp failed");
     m_path = std::filesystem::canonical(buffer.data());
 }
 

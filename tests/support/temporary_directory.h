@@ -7,7 +7,7 @@ namespace quill::test {
 
 /// A fresh folder under the system's temporary folder, removed with everything in it on destruction.
 class TemporaryDirectory {
-public:
+  public:
     TemporaryDirectory();
     ~TemporaryDirectory();
     TemporaryDirectory(const TemporaryDirectory&) = delete;
@@ -19,7 +19,7 @@ public:
     /// Creates the folder `relative` (with parents) and returns the full path.
     std::filesystem::path makeDirectory(const std::filesystem::path& relative) const;
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 

@@ -26,7 +26,8 @@ void writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
         if (written < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             std::exit(90);
         }
         data += written;
@@ -34,14 +35,18 @@ void writeAll(int fd, const char* data, std::size_t size) {
     }
 }
 
-void writeText(int fd, const std::string& text) { writeAll(fd, text.data(), text.size()); }
+void writeText(int fd, const std::string& text) {
+    writeAll(fd, text.data(), text.size());
+}
 
 void onCountedTerm(int /*signal*/) {
     const char message[] = "TERM\n";
     (void)!::write(STDOUT_FILENO, message, sizeof message - 1);
 }
 
-void sleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void sleepMs(long ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
@@ -49,7 +54,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string command = argv[i];
         const auto argument = [&]() -> std::string {
-            if (i + 1 >= argc) std::exit(91);
+            if (i + 1 >= argc)
+                std::exit(91);
             return argv[++i];
         };
         if (command == "out" || command == "err") {

@@ -32,34 +32,28 @@ std::string Diagnosis::headline() const {
         value);
 }
 
+// Each text stays on one line so that it can be found as users see it.
+// clang-format off
 std::string Diagnosis::detail() const {
     return std::visit(
         Overloaded{
             [](const D1_NoJDK&) {
-                return "Java is not installed on this Mac. We'll install Eclipse Temurin (a free, "
-                       "well-maintained Java "
-                       "distribution) for you. Java " +
+                return "Java is not installed on this Mac. We'll install Eclipse Temurin (a free, well-maintained Java distribution) for you. Java " +
                        std::to_string(kCurrentLTSJavaMajor) +
-                       " is the current LTS and a good default; if you work or study somewhere that uses a "
-                       "specific "
-                       "Java version, check with your team before choosing.";
+                       " is the current LTS and a good default; if you work or study somewhere that uses a specific Java version, check with your team before choosing.";
             },
             [](const D2_HomeUnset& d) {
                 const JDKInfo& jdk = d.detectedJDK;
                 return "Java " + jdk.version + " (" + jdk.vendor + ", " + jdk.architecture +
                        ") is installed at " + jdk.path.string() +
-                       ", but JAVA_HOME isn't set in your shell. Many build tools (Maven, Gradle, some IDE "
-                       "plugins) "
-                       "depend on JAVA_HOME pointing at the Java installation.";
+                       ", but JAVA_HOME isn't set in your shell. Many build tools (Maven, Gradle, some IDE plugins) depend on JAVA_HOME pointing at the Java installation.";
             },
             [](const D3_LegacyOnly& d) {
                 return "We found Java " + majorOrVersion(d.detectedJDK) + " on your Mac (at `" +
                        d.detectedJDK.path.string() + "`). Most modern Java software requires Java " +
                        std::to_string(kModernJavaMajor) + " or newer. We recommend Java " +
                        std::to_string(kCurrentLTSJavaMajor) +
-                       " if you have no specific requirement; if you work or study somewhere that uses a "
-                       "specific "
-                       "Java version, check with your team before choosing.";
+                       " if you have no specific requirement; if you work or study somewhere that uses a specific Java version, check with your team before choosing.";
             },
             [](const D4_ModernHomeSet& d) {
                 return "Java " + majorOrVersion(d.detectedJDK) + " is installed at " +
@@ -72,6 +66,8 @@ std::string Diagnosis::detail() const {
         },
         value);
 }
+
+// clang-format on
 
 CompletionSurface Diagnosis::resultCategory() const {
     return std::visit(Overloaded{

@@ -5,6 +5,8 @@
 #include <utility>
 #include <variant>
 
+#include "engine/core/variant_case.h"
+
 #include "engine/java/completion_surface.h"
 #include "engine/services/java_facts.h"
 
@@ -52,9 +54,8 @@ struct Diagnosis {
     Case value;
 
     template <class C>
-    requires std::is_constructible_v<Case, C&&> &&
-        (!std::is_same_v<std::remove_cvref_t<C>, Diagnosis>)Diagnosis(C&& diagnosisCase)
-        : value(std::forward<C>(diagnosisCase)) {}  // NOLINT: implicit by design
+    requires kIsCaseOf<std::remove_cvref_t<C>, Case> Diagnosis(C&& diagnosisCase)
+        : value(std::forward<C>(diagnosisCase)) {}  // NOLINT: implicit, a case is a value
 
     /// The title of the diagnosis screen.
     [[nodiscard]] std::string headline() const;

@@ -393,7 +393,12 @@ Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::in
         count == 0) {
         return transferError(handle.get(), result, transfer);
     }
-    return HTTPByteCount{count, std::max(elapsed, 0.0001)};
+    HTTPByteCount counted{count, std::max(elapsed, 0.0001), std::nullopt};
+    if (transfer.sawResponse) {
+        readResponse(handle.get(), transfer);
+        counted.statusCode = transfer.response.statusCode;
+    }
+    return counted;
 }
 
 }  // namespace quill

@@ -1,0 +1,47 @@
+#include <fcntl.h>
+#include <sys/event.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "engine/services/child_process.h"
+
+namespace quill {
+
+FileDescriptor ChildProcess::openExitDescriptor(pid_t pid) {
+    // A kqueue watching the process for its exit is readable once the event has fired.
+    FileDescriptor queue(::kqueue());
+    if (!queue.valid())
+        return FileDescriptor();
+    ::fcntl(queue.get(), F_SETFD, FD_CLOEXEC);
+    struct kevent change;
+    EV_SET(&change, static_cast<uintptr_t>(pid), EVFILT_PROC, EV_ADD | EV_ONESHOT, NOTE_EXIT, 0, nullptr);
+    if (::kevent(queue.get(), &change, 1, nullptr, 0, nullptr) != 0)
+        return FileDescriptor();
+    return queue;
+}
+
+namespace detail {
+
+int openPipe(int fds[2], bool nonBlocking) {
+    if (::pipe(fds) != 0)
+        return errno;
+    // Another thread's spawn between pipe() and here cannot inherit the ends: every child is started with
+    // POSIX_SPAWN_CLOEXEC_DEFAULT.
+    for (int i = 0; i < 2; ++i) {
+        ::fcntl(fds[i], F_SETFD, FD_CLOEXEC);
+        if (nonBlocking)
+            ::fcntl(fds[i], F_SETFL, ::fcntl(fds[i], F_GETFL) | O_NONBLOCK);
+    }
+    return 0;
+}
+
+int closeOtherDescriptors(posix_spawnattr_t& /*attributes*/, posix_spawn_file_actions_t& /*actions*/,
+                          short& flags) {
+    flags |= POSIX_SPAWN_CLOEXEC_DEFAULT;
+    return 0;
+}
+
+}  // namespace detail
+
+}  // namespace quill

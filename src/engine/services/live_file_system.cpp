@@ -1,0 +1,333 @@
+#include "engine/services/live_file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <system_error>
+#include <utility>
+
+#include "engine/core/text.h"
+
+namespace quill {
+
+namespace {
+
+constexpr const char* kDomain = "FileSystem";
+constexpr int kMaximumLinkHops = 40;
+
+Error fsError(int code, std::string_view action, const std::filesystem::path& path) {
+    return Error{kDomain, code,
+                 "Couldn't " + std::string(action) + " " + path.string() + ": " +
+                     std::generic_category().message(code)};
+}
+
+Error fsError(const std::error_code& code, std::string_view action, const std::filesystem::path& path) {
+    return Error{kDomain, code.value(),
+                 "Couldn't " + std::string(action) + " " + path.string() + ": " + code.message()};
+}
+
+/// Closes a descriptor when it goes out of scope.
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    [[nodiscard]] int get() const { return m_fd; }
+    /// Closes now and reports whether the close succeeded (a failed close can mean lost data).
+    bool close() {
+        const int fd = std::exchange(m_fd, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+  private:
+    int m_fd;
+};
+
+/// Writes all of `bytes`; false with errno set when the system refuses.
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+/// Follows `path` while it names a symbolic link, to the file that writes should replace (which may not
+/// exist).
+Result<std::filesystem::path> resolveLinks(std::filesystem::path path) {
+    for (int hop = 0; hop < kMaximumLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return path;
+        std::string target(4096, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length < 0)
+            return fsError(errno, "follow the link", path);
+        target.resize(static_cast<std::size_t>(length));
+        const std::filesystem::path next(target);
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return fsError(ELOOP, "follow the link", path);
+}
+
+std::string temporaryNameFor(const std::filesystem::path& target) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::random_device random;
+    std::string suffix;
+    for (int i = 0; i < 12; ++i)
+        suffix += kDigits[random() % 16];
+    return "." + target.filename().string() + ".quill-" + suffix;
+}
+
+Result<void> writeAtomically(std::string_view text, const std::filesystem::path& target) {
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode))
+        return fsError(EISDIR, "write", target);
+
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    std::filesystem::path temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = folder / temporaryNameFor(target);
+        // Mode 0666 lets the process's umask decide, as for any new file.
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return fsError(errno, "write", target);
+    }
+    if (fd < 0)
+        return fsError(EEXIST, "write", target);
+    FileDescriptor file(fd);
+
+    const auto fail = [&](int code) {
+        file.close();
+        ::unlink(temporary.c_str());
+        return fsError(code, "write", target);
+    };
+    if (exists && ::fchmod(file.get(), existing.st_mode & 07777) != 0)
+        return fail(errno);
+    if (!writeAll(file.get(), text))
+        return fail(errno);
+    if (::fsync(file.get()) != 0)
+        return fail(errno);
+    if (!file.close())
+        return fail(errno);
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int code = errno;
+        ::unlink(temporary.c_str());
+        return fsError(code, "write", target);
+    }
+    return {};
+}
+
+Result<void> writeInPlace(std::string_view text, const std::filesystem::path& target) {
+    FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.get() < 0)
+        return fsError(errno, "write", target);
+    if (!writeAll(file.get(), text))
+        return fsError(errno, "write", target);
+    if (!file.close())
+        return fsError(errno, "write", target);
+    return {};
+}
+
+std::filesystem::file_type fileType(mode_t mode) {
+    using std::filesystem::file_type;
+    if (S_ISREG(mode))
+        return file_type::regular;
+    if (S_ISDIR(mode))
+        return file_type::directory;
+    if (S_ISLNK(mode))
+        return file_type::symlink;
+    if (S_ISFIFO(mode))
+        return file_type::fifo;
+    if (S_ISSOCK(mode))
+        return file_type::socket;
+    if (S_ISBLK(mode))
+        return file_type::block;
+    if (S_ISCHR(mode))
+        return file_type::character;
+    return file_type::unknown;
+}
+
+}  // namespace
+
+std::filesystem::path LiveFileSystem::homeDirectory() const {
+    return homeDirectoryPath();
+}
+
+bool LiveFileSystem::fileExists(const std::string& path) const {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+bool LiveFileSystem::fileExists(const std::string& path, bool& isDirectory) const {
+    struct stat info {};
+    const bool exists = ::stat(path.c_str(), &info) == 0;
+    isDirectory = exists && S_ISDIR(info.st_mode);
+    return exists;
+}
+
+bool LiveFileSystem::isExecutableFile(const std::string& path) const {
+    struct stat info {};
+    // A folder is searchable, not executable.
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(const std::string& path) const {
+    DIR* folder = ::opendir(path.c_str());
+    if (!folder)
+        return fsError(errno, "list the folder", path);
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    const int code = errno;
+    ::closedir(folder);
+    if (code != 0)
+        return fsError(code, "list the folder", path);
+    return names;
+}
+
+Result<void> LiveFileSystem::createDirectory(const std::filesystem::path& path,
+                                             bool withIntermediateDirectories) const {
+    if (withIntermediateDirectories) {
+        std::error_code error;
+        std::filesystem::create_directories(path, error);
+        if (error)
+            return fsError(error, "create the folder", path);
+        return {};
+    }
+    if (::mkdir(path.c_str(), 0777) == 0)
+        return {};
+    const int code = errno;
+    struct stat info {};
+    if (code == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return {};
+    return fsError(code, "create the folder", path);
+}
+
+Result<void> LiveFileSystem::removeItem(const std::filesystem::path& path) const {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return fsError(errno, "remove", path);
+    std::error_code error;
+    std::filesystem::remove_all(path, error);  // a symbolic link is removed, not what it points to
+    if (error)
+        return fsError(error, "remove", path);
+    return {};
+}
+
+Result<void> LiveFileSystem::moveItem(const std::filesystem::path& source,
+                                      const std::filesystem::path& destination) const {
+    const std::string action = "move " + source.string() + " to";
+    struct stat info {};
+    if (::lstat(source.c_str(), &info) != 0)
+        return fsError(errno, action, destination);
+    // Moving never replaces what is already there.
+    if (::lstat(destination.c_str(), &info) == 0)
+        return fsError(EEXIST, action, destination);
+    if (::rename(source.c_str(), destination.c_str()) == 0)
+        return {};
+    if (errno != EXDEV)
+        return fsError(errno, action, destination);
+
+    // Another volume: copy, then remove the original only once the copy is complete.
+    std::error_code error;
+    std::filesystem::copy(
+        source, destination,
+        std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks, error);
+    if (error) {
+        std::error_code ignored;
+        std::filesystem::remove_all(destination, ignored);
+        return fsError(error, action, destination);
+    }
+    std::filesystem::remove_all(source, error);
+    if (error)
+        return fsError(error, "remove", source);
+    return {};
+}
+
+Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::string& path) const {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return fsError(errno, "read the attributes of", path);
+    FileAttributes attributes;
+    attributes.posixPermissions = static_cast<unsigned>(info.st_mode & 07777);
+    attributes.size = static_cast<std::uintmax_t>(info.st_size);
+    attributes.type = fileType(info.st_mode);
+    return attributes;
+}
+
+Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes, const std::string& path) const {
+    if (attributes.posixPermissions &&
+        ::chmod(path.c_str(), static_cast<mode_t>(*attributes.posixPermissions & 07777)) != 0) {
+        return fsError(errno, "set the permissions of", path);
+    }
+    return {};
+}
+
+Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) const {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        return fsError(errno, "read", path);
+    std::string contents;
+    struct stat info {};
+    if (::fstat(file.get(), &info) == 0 && info.st_size > 0)
+        contents.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    while (true) {
+        const ssize_t length = ::read(file.get(), buffer, sizeof(buffer));
+        if (length == 0)
+            break;
+        if (length < 0) {
+            if (errno == EINTR)
+                continue;
+            return fsError(errno, "read", path);
+        }
+        contents.append(buffer, static_cast<std::size_t>(length));
+    }
+    return contents;
+}
+
+Result<std::string> LiveFileSystem::readString(const std::filesystem::path& path) const {
+    auto data = readData(path);
+    if (!data)
+        return data.error();
+    if (!isValidUtf8(*data)) {
+        return Error{kDomain, EILSEQ, "Couldn't read " + path.string() + " as text: it is not valid UTF-8"};
+    }
+    return data;
+}
+
+Result<void> LiveFileSystem::write(const std::string& text, const std::filesystem::path& path,
+                                   bool atomically) const {
+    auto target = resolveLinks(path);
+    if (!target)
+        return target.error();
+    return atomically ? writeAtomically(text, *target) : writeInPlace(text, *target);
+}
+
+Result<std::filesystem::path> LiveFileSystem::userDirectory(UserDirectory which, bool create) const {
+    return quill::userDirectory(which, create);
+}
+
+}  // namespace quill

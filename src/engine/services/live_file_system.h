@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/services/file_system_operating.h"
+
+namespace quill {
+
+/// `FileSystemOperating` on the POSIX calls of the machine. Stateless; any thread may call any operation.
+/// Writes replace a file through a temporary file in the same folder when asked to be atomic, follow symbolic
+/// links to the file they name, keep an existing file's mode and give new files the default mode of the
+/// process.
+class LiveFileSystem final : public FileSystemOperating {
+  public:
+    [[nodiscard]] std::filesystem::path homeDirectory() const override;
+    [[nodiscard]] bool fileExists(const std::string& path) const override;
+    bool fileExists(const std::string& path, bool& isDirectory) const override;
+    [[nodiscard]] bool isExecutableFile(const std::string& path) const override;
+    [[nodiscard]] Result<std::vector<std::string>> contentsOfDirectory(
+        const std::string& path) const override;
+    Result<void> createDirectory(const std::filesystem::path& path,
+                                 bool withIntermediateDirectories) const override;
+    Result<void> removeItem(const std::filesystem::path& path) const override;
+    Result<void> moveItem(const std::filesystem::path& source,
+                          const std::filesystem::path& destination) const override;
+    [[nodiscard]] Result<FileAttributes> attributesOfItem(const std::string& path) const override;
+    Result<void> setAttributes(const FileAttributes& attributes, const std::string& path) const override;
+    [[nodiscard]] Result<std::string> readString(const std::filesystem::path& path) const override;
+    [[nodiscard]] Result<std::string> readData(const std::filesystem::path& path) const override;
+    Result<void> write(const std::string& text, const std::filesystem::path& path,
+                       bool atomically) const override;
+    [[nodiscard]] Result<std::filesystem::path> userDirectory(UserDirectory which,
+                                                              bool create) const override;
+};
+
+}  // namespace quill

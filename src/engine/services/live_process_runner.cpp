@@ -1,0 +1,248 @@
+#include "engine/services/live_process_runner.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <functional>
+#include <span>
+#include <stop_token>
+#include <thread>
+
+#include "engine/core/task.h"
+#include "engine/core/text.h"
+
+namespace quill {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+/// How often a child's exit is checked where the platform gives no exit descriptor.
+constexpr std::chrono::milliseconds kExitCheckInterval{20};
+constexpr std::size_t kReadSize = 64 * 1024;
+
+enum class DrainEnd {
+    endOfOutput,   ///< every pipe reached its end
+    graceExpired,  ///< the child exited and the pipes stayed open past the grace period
+    timedOut,      ///< the deadline passed first
+    stopped,       ///< the wake descriptor fired
+};
+
+int remainingMs(Clock::time_point until, Clock::time_point now) {
+    if (until <= now)
+        return 0;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
+    return ms > 60'000 ? 60'000 : static_cast<int>(ms);
+}
+
+/// Reads every pipe to its end, handing each chunk to `onBytes` with the pipe's index, until all have ended,
+/// the child has exited and `grace` has passed, `deadline` has passed, or `wakeFd` becomes readable.
+DrainEnd drainPipes(std::span<const int> pipes, const ChildProcess& child,
+                    std::optional<Clock::time_point> deadline, int wakeFd,
+                    const std::function<void(std::size_t, std::string_view)>& onBytes) {
+    std::array<bool, 2> open{};
+    std::size_t openCount = pipes.size();
+    for (std::size_t i = 0; i < pipes.size(); ++i)
+        open[i] = true;
+    std::optional<Clock::time_point> graceEnd;
+    const int exitFd = child.exitDescriptor();
+    std::array<char, kReadSize> buffer;  // NOLINT: filled by read before use
+
+    while (openCount > 0) {
+        std::array<pollfd, 4> polled{};
+        std::array<std::size_t, 2> pipeIndex{};
+        nfds_t count = 0;
+        for (std::size_t i = 0; i < pipes.size(); ++i) {
+            if (!open[i])
+                continue;
+            pipeIndex[count] = i;
+            polled[count++] = {pipes[i], POLLIN, 0};
+        }
+        const nfds_t pipeCount = count;
+        const bool watchExit = !graceEnd && exitFd >= 0;
+        if (watchExit)
+            polled[count++] = {exitFd, POLLIN, 0};
+        const bool watchWake = wakeFd >= 0;
+        if (watchWake)
+            polled[count++] = {wakeFd, POLLIN, 0};
+
+        const auto now = Clock::now();
+        int timeout = -1;
+        const auto limitTo = [&timeout, now](Clock::time_point until) {
+            const int ms = remainingMs(until, now);
+            if (timeout < 0 || ms < timeout)
+                timeout = ms;
+        };
+        if (deadline)
+            limitTo(*deadline);
+        if (graceEnd)
+            limitTo(*graceEnd);
+        if (!graceEnd && exitFd < 0)
+            limitTo(now + kExitCheckInterval);
+
+        const int ready = ::poll(polled.data(), count, timeout);
+        if (ready < 0 && errno != EINTR)
+            break;
+
+        if (watchWake && polled[count - 1].revents != 0)
+            return DrainEnd::stopped;
+        for (nfds_t k = 0; k < pipeCount; ++k) {
+            if (polled[k].revents == 0)
+                continue;
+            const std::size_t i = pipeIndex[k];
+            const ssize_t got = ::read(pipes[i], buffer.data(), buffer.size());
+            if (got > 0) {
+                onBytes(i, std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+                open[i] = false;
+                --openCount;
+            }
+        }
+        if (!graceEnd) {
+            const bool exited =
+                watchExit ? polled[pipeCount].revents != 0 : (exitFd < 0 && child.hasExited());
+            if (exited)
+                graceEnd = Clock::now() + LiveProcessRunner::kExitGrace;
+        }
+        if (openCount == 0)
+            break;
+        const auto after = Clock::now();
+        if (deadline && after >= *deadline)
+            return DrainEnd::timedOut;
+        if (graceEnd && after >= *graceEnd)
+            return DrainEnd::graceExpired;
+    }
+    return DrainEnd::endOfOutput;
+}
+
+/// Reaps a child that is left behind (after a time-out) without holding up the caller.
+void reapLater(std::shared_ptr<ChildProcess> child) {
+    spawnTask([child = std::move(child)](std::stop_token) { child->wait(); });
+}
+
+std::string validUtf8OrEmpty(std::string bytes) {
+    return isValidUtf8(bytes) ? std::move(bytes) : std::string();
+}
+
+/// What the streaming task owns: the read end of the output pipe and the pipe that wakes it on cancel.
+struct StreamReader {
+    FileDescriptor output;
+    Pipe wake;
+};
+
+}  // namespace
+
+Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
+                                             const std::vector<std::string>& arguments,
+                                             const std::optional<Environment>& environment,
+                                             std::optional<std::chrono::milliseconds> timeLimit) const {
+    const auto started = Clock::now();
+    auto out = Pipe::open();
+    if (!out)
+        return out.error();
+    auto err = Pipe::open();
+    if (!err)
+        return err.error();
+    auto child = ChildProcess::spawn(executable, arguments, environment, out->write.get(), err->write.get());
+    if (!child)
+        return child.error();
+    out->write.reset();
+    err->write.reset();
+
+    std::array<std::string, 2> collected;
+    const std::array<int, 2> pipes{out->read.get(), err->read.get()};
+    std::optional<Clock::time_point> deadline;
+    if (timeLimit)
+        deadline = started + *timeLimit;
+    const auto end =
+        drainPipes(pipes, **child, deadline, -1,
+                   [&collected](std::size_t i, std::string_view bytes) { collected[i].append(bytes); });
+    out->read.reset();
+    err->read.reset();
+
+    if (end == DrainEnd::timedOut) {
+        (*child)->terminate();
+        reapLater(*child);
+        return Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"};
+    }
+    // The output has ended; the child may still be running (it closed its outputs), so the time limit
+    // still applies while waiting for it.
+    if (deadline) {
+        while (!(*child)->hasExited()) {
+            if (Clock::now() >= *deadline) {
+                (*child)->terminate();
+                reapLater(*child);
+                return Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"};
+            }
+            if ((*child)->exitDescriptor() >= 0) {
+                pollfd exitPoll{(*child)->exitDescriptor(), POLLIN, 0};
+                ::poll(&exitPoll, 1, remainingMs(*deadline, Clock::now()));
+            } else {
+                std::this_thread::sleep_for(kExitCheckInterval);
+            }
+        }
+    }
+    const int code = (*child)->wait();
+    return ProcessResult{code, validUtf8OrEmpty(std::move(collected[0])),
+                         validUtf8OrEmpty(std::move(collected[1]))};
+}
+
+Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executable,
+                                                     const std::vector<std::string>& arguments,
+                                                     const std::optional<Environment>& environment,
+                                                     std::shared_ptr<LiveProcessCancellation> handle) const {
+    auto [sink, events] = makeStream<ProcessStreamEvent>();
+    auto output = Pipe::open();
+    auto wake = Pipe::open(true);
+    if (!output || !wake) {
+        sink.yield(ProcessFailedToStart{(!output ? output.error() : wake.error()).message});
+        sink.finish();
+        return std::move(events);
+    }
+    auto started =
+        ChildProcess::spawn(executable, arguments, environment, output->write.get(), output->write.get());
+    if (!started) {
+        sink.yield(ProcessFailedToStart{started.error().message});
+        sink.finish();
+        return std::move(events);
+    }
+    output->write.reset();
+    std::shared_ptr<ChildProcess> child = std::move(*started);
+    if (handle)
+        handle->attach(child);
+
+    auto reader = std::make_shared<StreamReader>(StreamReader{std::move(output->read), std::move(*wake)});
+    auto task = spawnTask([sink, child, reader](std::stop_token stop) {
+        const int wakeWrite = reader->wake.write.get();
+        const std::stop_callback onStop(stop, [wakeWrite] { (void)!::write(wakeWrite, "x", 1); });
+
+        LineSplitter splitter;
+        const std::array<int, 1> pipes{reader->output.get()};
+        const auto end = drainPipes(pipes, *child, std::nullopt, reader->wake.read.get(),
+                                    [&](std::size_t, std::string_view bytes) {
+                                        for (auto& line : splitter.feed(bytes))
+                                            sink.yield(ProcessLine{std::move(line)});
+                                    });
+        reader->output.reset();
+        if (end == DrainEnd::stopped) {
+            // Stopped from outside the stream (the program is closing): the child must not outlive it.
+            child->terminate();
+        } else {
+            for (auto& line : splitter.finish())
+                sink.yield(ProcessLine{std::move(line)});
+        }
+        const int code = child->wait();
+        sink.yield(ProcessExited{code});
+        sink.finish();
+    });
+    sink.onTermination([handle, task] {
+        if (handle)
+            handle->cancel();
+        task.cancel();
+    });
+    return std::move(events);
+}
+
+}  // namespace quill

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "engine/services/process_cancellation.h"
+#include "engine/services/process_running.h"
+
+namespace quill {
+
+/// The live `ProcessRunning`: starts each child with posix_spawn in a process group of its own, standard
+/// input from /dev/null, and reads its output to the end (allowing two seconds after the child's exit for a
+/// grandchild that still holds the pipe). Stateless; any thread may call it.
+class LiveProcessRunner final : public ProcessRunning {
+  public:
+    /// How long output is still read after the child has exited while something else keeps the pipe open.
+    static constexpr std::chrono::milliseconds kExitGrace{2000};
+
+    /// Blocks until the child exits and both outputs are read; drains both pipes at once, so a child writing
+    /// much to both never stalls. Past `timeLimit` the child's group is terminated and the call fails with
+    /// code ETIMEDOUT.
+    Result<ProcessResult> run(
+        const std::string& executable, const std::vector<std::string>& arguments,
+        const std::optional<Environment>& environment = std::nullopt,
+        std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const override;
+
+    /// Starts the child before returning; one task reads the combined output into lines and yields
+    /// `ProcessExited` after the last line.
+    Stream<ProcessStreamEvent> stream(const std::string& executable,
+                                      const std::vector<std::string>& arguments,
+                                      const std::optional<Environment>& environment,
+                                      std::shared_ptr<LiveProcessCancellation> handle) const override;
+};
+
+}  // namespace quill

@@ -1,0 +1,17 @@
+#include "engine/setup/login_shell_output.h"
+
+#include "engine/core/text.h"
+
+namespace quill {
+
+LoginShellOutput loginShellOutput(const ProcessRunning& process, const std::string& commandLine,
+                                  std::chrono::milliseconds timeLimit) {
+    const auto result = process.run("/bin/zsh", {"-lc", commandLine}, std::nullopt, timeLimit);
+    if (!result)
+        return {};
+    std::string output = trimWhitespaceAndNewlines(result->stdout_);
+    const bool ok = result->exitCode == 0 && !output.empty();
+    return {ok, std::move(output)};
+}
+
+}  // namespace quill

@@ -1,0 +1,221 @@
+#include "engine/services/live_file_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "tests/support/path_mapping_file_system.h"
+#include "tests/support/temporary_directory.h"
+#include "tests/support/temporary_home.h"
+
+namespace quill {
+namespace {
+
+namespace fs = std::filesystem;
+
+unsigned modeOf(const fs::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return 0;
+    return info.st_mode & 07777;
+}
+
+FileAttributes permissions(unsigned mode) {
+    FileAttributes attributes;
+    attributes.posixPermissions = mode;
+    return attributes;
+}
+
+std::vector<std::string> sortedNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class LiveFileSystemTest : public ::testing::Test {
+  protected:
+    test::TemporaryDirectory dir;
+    LiveFileSystem files;
+};
+
+TEST_F(LiveFileSystemTest, WriteReplacesTheTargetOfALinkAndKeepsItsMode) {
+    const fs::path real = dir.write("dotfiles/zshrc", "old\n");
+    fs::permissions(real, fs::perms(0640));
+    const fs::path link = dir.path() / ".zshrc";
+    fs::create_symlink("dotfiles/zshrc", link);
+
+    for (bool atomically : {true, false}) {
+        const std::string text = atomically ? "atomic ✓\n" : "in place\n";
+        ASSERT_TRUE(files.write(text, link, atomically)) << atomically;
+        EXPECT_TRUE(fs::is_symlink(link)) << "the link itself stays";
+        EXPECT_EQ(test::readFile(real), text);
+        EXPECT_EQ(modeOf(real), 0640u);
+    }
+    // No temporary file is left beside the target.
+    EXPECT_EQ(sortedNames(dir.path() / "dotfiles"), std::vector<std::string>{"zshrc"});
+
+    // A link to a file that does not exist yet creates that file.
+    fs::create_symlink("dotfiles/new-file", dir.path() / "dangling");
+    ASSERT_TRUE(files.write("fresh", dir.path() / "dangling", true));
+    EXPECT_EQ(test::readFile(dir.path() / "dotfiles/new-file"), "fresh");
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "dangling"));
+}
+
+TEST_F(LiveFileSystemTest, NewFilesGetTheDefaultModeAndFailuresLeaveNothingBehind) {
+    const mode_t previous = ::umask(022);
+    ASSERT_TRUE(files.write("a", dir.path() / "atomic.txt", true));
+    ASSERT_TRUE(files.write("b", dir.path() / "plain.txt", false));
+    ::umask(previous);
+    EXPECT_EQ(modeOf(dir.path() / "atomic.txt"), 0644u);
+    EXPECT_EQ(modeOf(dir.path() / "plain.txt"), 0644u);
+
+    // A missing folder is not created.
+    auto missing = files.write("x", dir.path() / "no-such-folder/file", true);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().domain, "FileSystem");
+    EXPECT_EQ(missing.error().code, ENOENT);
+    EXPECT_NE(missing.error().message.find("no-such-folder/file"), std::string::npos);
+
+    // A folder in the way is not replaced, and no temporary file stays behind.
+    dir.makeDirectory("taken");
+    EXPECT_FALSE(files.write("x", dir.path() / "taken", true));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "taken"));
+    EXPECT_EQ(sortedNames(dir.path()), (std::vector<std::string>{"atomic.txt", "plain.txt", "taken"}));
+}
+
+TEST_F(LiveFileSystemTest, ReadsBytesAndOnlyValidUtf8AsText) {
+    const fs::path text = dir.write("text", "héllo\n");
+    const fs::path binary = dir.write("binary", std::string("ok\xC0\xAF", 4));  // an overlong '/'
+    EXPECT_EQ(files.readString(text).value(), "héllo\n");
+    EXPECT_EQ(files.readData(binary).value(), std::string("ok\xC0\xAF", 4));
+
+    auto invalid = files.readString(binary);
+    ASSERT_FALSE(invalid);
+    EXPECT_EQ(invalid.error().domain, "FileSystem");
+    EXPECT_NE(invalid.error().message.find(binary.string()), std::string::npos);
+
+    auto absent = files.readString(dir.path() / "absent");
+    ASSERT_FALSE(absent);
+    EXPECT_EQ(absent.error().code, ENOENT);
+    EXPECT_FALSE(files.readData(dir.path()));  // a folder is not a file
+
+    const std::string large(300000, 'z');  // more than one read
+    EXPECT_EQ(files.readData(dir.write("large", large)).value(), large);
+}
+
+TEST_F(LiveFileSystemTest, ExistenceAndListing) {
+    const std::string missing = (dir.path() / "missing").string();
+    bool isDirectory = true;
+    EXPECT_FALSE(files.fileExists(missing));
+    EXPECT_FALSE(files.fileExists(missing, isDirectory));
+    EXPECT_FALSE(isDirectory);
+    auto listing = files.contentsOfDirectory(missing);
+    ASSERT_FALSE(listing);
+    EXPECT_EQ(listing.error().code, ENOENT);
+
+    dir.write("jdk/bin/java", "#!/bin/sh\n");
+    dir.write("jdk/release", "JAVA_VERSION=\"21\"\n");
+    fs::permissions(dir.path() / "jdk/bin/java", fs::perms(0755));
+    const std::string jdk = (dir.path() / "jdk").string();
+    EXPECT_TRUE(files.fileExists(jdk, isDirectory));
+    EXPECT_TRUE(isDirectory);
+    EXPECT_TRUE(files.fileExists(jdk + "/release", isDirectory));
+    EXPECT_FALSE(isDirectory);
+
+    auto names = files.contentsOfDirectory(jdk);
+    ASSERT_TRUE(names);
+    std::sort(names->begin(), names->end());
+    EXPECT_EQ(*names, (std::vector<std::string>{"bin", "release"}));
+
+    EXPECT_TRUE(files.isExecutableFile(jdk + "/bin/java"));
+    EXPECT_FALSE(files.isExecutableFile(jdk + "/release"));
+    EXPECT_FALSE(files.isExecutableFile(jdk + "/bin"));  // a folder is not an executable file
+    EXPECT_FALSE(files.isExecutableFile(missing));
+
+    fs::create_symlink("missing", dir.path() / "dangling");
+    EXPECT_FALSE(files.fileExists((dir.path() / "dangling").string()));
+}
+
+TEST_F(LiveFileSystemTest, CreateRemoveMoveAndAttributes) {
+    const fs::path nested = dir.path() / "a/b/c";
+    EXPECT_FALSE(files.createDirectory(nested, false));
+    ASSERT_TRUE(files.createDirectory(nested, true));
+    EXPECT_TRUE(files.createDirectory(nested, true)) << "an existing folder is fine";
+    EXPECT_TRUE(files.createDirectory(nested, false));
+    const fs::path file = dir.write("plain", "x");
+    EXPECT_FALSE(files.createDirectory(file, true)) << "a file is not a folder";
+
+    dir.write("a/b/c/inside", "y");
+    ASSERT_TRUE(files.removeItem(dir.path() / "a"));
+    EXPECT_FALSE(fs::exists(dir.path() / "a"));
+    auto again = files.removeItem(dir.path() / "a");
+    ASSERT_FALSE(again);
+    EXPECT_EQ(again.error().code, ENOENT);
+
+    // Removing a link removes the link, never what it points to.
+    const fs::path keep = dir.write("keep/precious", "p");
+    fs::create_directory_symlink(dir.path() / "keep", dir.path() / "link");
+    ASSERT_TRUE(files.removeItem(dir.path() / "link"));
+    EXPECT_EQ(test::readFile(keep), "p");
+
+    ASSERT_TRUE(files.moveItem(file, dir.path() / "moved"));
+    EXPECT_EQ(test::readFile(dir.path() / "moved"), "x");
+    EXPECT_FALSE(fs::exists(file));
+    const fs::path other = dir.write("other", "o");
+    auto clash = files.moveItem(other, dir.path() / "moved");
+    ASSERT_FALSE(clash);
+    EXPECT_EQ(clash.error().code, EEXIST);
+    EXPECT_EQ(test::readFile(dir.path() / "moved"), "x") << "moving never overwrites";
+    EXPECT_FALSE(files.moveItem(dir.path() / "absent", dir.path() / "anywhere"));
+
+    ASSERT_TRUE(files.setAttributes(permissions(0600), other.string()));
+    auto attributes = files.attributesOfItem(other.string());
+    ASSERT_TRUE(attributes);
+    EXPECT_EQ(attributes->posixPermissions, 0600u);
+    EXPECT_EQ(attributes->size, 1u);
+    EXPECT_EQ(attributes->type, fs::file_type::regular);
+    EXPECT_EQ(files.attributesOfItem(dir.path().string())->type, fs::file_type::directory);
+    EXPECT_FALSE(files.attributesOfItem((dir.path() / "absent").string()));
+    EXPECT_FALSE(files.setAttributes(permissions(0600), (dir.path() / "absent").string()));
+}
+
+TEST(UserFoldersTest, FollowTheHomeAndXdgVariables) {
+    test::TemporaryHome home;
+    LiveFileSystem files;
+    EXPECT_EQ(files.homeDirectory(), home.path());
+
+    auto caches = files.userDirectory(UserDirectory::caches, false);
+    ASSERT_TRUE(caches);
+    EXPECT_EQ(*caches, home / ".cache");
+    EXPECT_FALSE(fs::exists(*caches));
+    ASSERT_TRUE(files.userDirectory(UserDirectory::caches, true));
+    EXPECT_TRUE(fs::is_directory(*caches));
+}
+
+TEST(PathMappingFileSystemTest, KeepsFixedFoldersInsideTheTemporaryTree) {
+    test::TemporaryDirectory root;
+    test::PathMappingFileSystem files(std::make_shared<LiveFileSystem>(), root.path());
+
+    EXPECT_EQ(files.mapped("/Applications/Tool.app"), root.path() / "Applications/Tool.app");
+    EXPECT_EQ(files.mapped("/Library/Java/JavaVirtualMachines"),
+              root.path() / "Library/Java/JavaVirtualMachines");
+    EXPECT_EQ(files.mapped("/usr/local"), root.path() / "usr/local");
+    EXPECT_EQ(files.mapped("/usr/localized"), fs::path("/usr/localized"));
+    EXPECT_EQ(files.mapped("/tmp/x"), fs::path("/tmp/x"));
+
+    ASSERT_TRUE(files.createDirectory("/Library/Java/JavaVirtualMachines/temurin-21.jdk", true));
+    EXPECT_FALSE(files.write("v", "/opt/homebrew/bin/brew", false)) << "its folder does not exist yet";
+    ASSERT_TRUE(files.createDirectory("/opt/homebrew/bin", true));
+    ASSERT_TRUE(files.write("#!/bin/sh\n", "/opt/homebrew/bin/brew", true));
+    EXPECT_TRUE(fs::exists(root.path() / "opt/homebrew/bin/brew"));
+    EXPECT_EQ(files.contentsOfDirectory("/Library/Java/JavaVirtualMachines").value(),
+              std::vector<std::string>{"temurin-21.jdk"});
+    EXPECT_EQ(files.readString("/opt/homebrew/bin/brew").value(), "#!/bin/sh\n");
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,215 @@
+#include "engine/services/live_process_runner.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <thread>
+
+#include "engine/core/text.h"
+#include "tests/support/process_watch.h"
+#include "tests/support/temporary_directory.h"
+
+namespace quill {
+namespace {
+
+using namespace std::chrono_literals;
+using test::kTestChild;
+using Clock = std::chrono::steady_clock;
+
+std::vector<ProcessStreamEvent> streamAll(const std::vector<std::string>& arguments,
+                                          const std::optional<Environment>& environment = std::nullopt,
+                                          std::shared_ptr<LiveProcessCancellation> handle = nullptr) {
+    auto events = LiveProcessRunner().stream(kTestChild, arguments, environment, std::move(handle));
+    return drain(events);
+}
+
+std::vector<ProcessStreamEvent> lines(std::initializer_list<std::string> texts, int code) {
+    std::vector<ProcessStreamEvent> events;
+    for (const auto& text : texts)
+        events.push_back(ProcessLine{text});
+    events.push_back(ProcessExited{code});
+    return events;
+}
+
+/// The process id a child announced as "grandchild <pid>".
+pid_t announcedPid(const std::string& text) {
+    const auto space = text.rfind(' ');
+    return static_cast<pid_t>(std::atoi(text.c_str() + (space == std::string::npos ? 0 : space + 1)));
+}
+
+TEST(LiveProcessRunnerTest, RunCollectsBothOutputsWholeAndTheExitCode) {
+    // Far past a pipe's buffer on both outputs: only reading both at once lets the child finish.
+    constexpr std::size_t kSize = 1 << 20;
+    const auto result = LiveProcessRunner().run(
+        kTestChild, {"out", std::to_string(kSize), "err", std::to_string(kSize), "out", "10", "exit", "7"});
+    ASSERT_TRUE(result.has_value()) << result.error().message;
+    EXPECT_EQ(result->exitCode, 7);
+    EXPECT_EQ(result->stdout_, std::string(kSize + 10, 'o'));
+    EXPECT_EQ(result->stderr_, std::string(kSize, 'e'));
+}
+
+TEST(LiveProcessRunnerTest, RunDropsTextThatIsNotUtf8ButKeepsTheRest) {
+    const auto invalid = LiveProcessRunner().run(kTestChild, {"hex", "61ff62", "eline", "fine", "exit", "3"});
+    ASSERT_TRUE(invalid.has_value());
+    EXPECT_EQ(*invalid, (ProcessResult{3, "", "fine\n"}));
+
+    const auto accented = LiveProcessRunner().run(kTestChild, {"hex", "c3a9e280940a"});
+    ASSERT_TRUE(accented.has_value());
+    EXPECT_EQ(accented->stdout_, "é—\n");
+}
+
+TEST(LiveProcessRunnerTest, RunReportsLaunchFailuresWithTheSystemsDescription) {
+    const auto missing = LiveProcessRunner().run("/nonexistent/quill-tool", {});
+    ASSERT_FALSE(missing.has_value());
+    EXPECT_EQ(missing.error(), (Error{"ProcessRunner", ENOENT, "No such file or directory"}));
+
+    test::TemporaryDirectory folder;
+    const auto notExecutable = folder.write("tool", "#!/bin/sh\necho hi\n");
+    const auto refused = LiveProcessRunner().run(notExecutable.string(), {});
+    ASSERT_FALSE(refused.has_value());
+    EXPECT_EQ(refused.error().code, EACCES);
+    EXPECT_EQ(refused.error().message, "Permission denied");
+}
+
+TEST(LiveProcessRunnerTest, ChildrenGetAnEmptyInputAGroupOfTheirOwnAndSignalNumbersAsCodes) {
+    // A child reading standard input sees its end at once instead of waiting on ours.
+    const auto reader = LiveProcessRunner().run("/bin/sh", {"-c", "cat; echo done"}, std::nullopt, 10s);
+    ASSERT_TRUE(reader.has_value());
+    EXPECT_EQ(reader->stdout_, "done\n");
+
+    const auto group = LiveProcessRunner().run(kTestChild, {"pid", "pgid"});
+    ASSERT_TRUE(group.has_value());
+    const auto ids = splitLines(group->stdout_);
+    ASSERT_EQ(ids.size(), 2u);
+    EXPECT_EQ(ids[0], ids[1]);
+
+    const auto killed = LiveProcessRunner().run("/bin/sh", {"-c", "kill -TERM $$"});
+    ASSERT_TRUE(killed.has_value());
+    EXPECT_EQ(killed->exitCode, SIGTERM);
+}
+
+TEST(LiveProcessRunnerTest, AGivenEnvironmentReplacesOursAMissingOneInheritsIt) {
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "<unset>";
+
+    const auto inherited = LiveProcessRunner().run(kTestChild, {"env", "HOME", "env", "QUILL_GIVEN"});
+    ASSERT_TRUE(inherited.has_value());
+    EXPECT_EQ(inherited->stdout_, home + "\n<unset>\n");
+
+    const auto given = LiveProcessRunner().run(kTestChild, {"env", "HOME", "env", "QUILL_GIVEN"},
+                                               Environment{{"QUILL_GIVEN", "yes"}});
+    ASSERT_TRUE(given.has_value());
+    EXPECT_EQ(given->stdout_, "<unset>\nyes\n");
+
+    EXPECT_EQ(streamAll({"env", "HOME", "env", "QUILL_GIVEN"}), lines({home, "<unset>"}, 0));
+    EXPECT_EQ(streamAll({"env", "HOME", "env", "QUILL_GIVEN"}, Environment{{"QUILL_GIVEN", "yes"}}),
+              lines({"<unset>", "yes"}, 0));
+}
+
+TEST(LiveProcessRunnerTest, RunEndsAChildThatOutlivesItsTimeLimit) {
+    const auto start = Clock::now();
+    const auto result = LiveProcessRunner().run(kTestChild, {"pid", "sleep", "30000"}, std::nullopt, 300ms);
+    const auto elapsed = Clock::now() - start;
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().domain, "ProcessRunner");
+    EXPECT_EQ(result.error().code, ETIMEDOUT);
+    EXPECT_GE(elapsed, 250ms);
+    EXPECT_LT(elapsed, 10s);
+
+    // A child that closes its outputs but keeps running is still held to the limit.
+    const auto silent =
+        LiveProcessRunner().run("/bin/sh", {"-c", "exec >&- 2>&-; sleep 30"}, std::nullopt, 300ms);
+    ASSERT_FALSE(silent.has_value());
+    EXPECT_EQ(silent.error().code, ETIMEDOUT);
+
+    const auto quick = LiveProcessRunner().run(kTestChild, {"line", "in time"}, std::nullopt, 10s);
+    ASSERT_TRUE(quick.has_value());
+    EXPECT_EQ(quick->stdout_, "in time\n");
+}
+
+TEST(LiveProcessRunnerTest, AGrandchildHoldingThePipeDelaysTheEndOnlyByTheGracePeriod) {
+    const auto start = Clock::now();
+    const auto result = LiveProcessRunner().run(kTestChild, {"grandchild", "20000", "line", "parent done"});
+    const auto elapsed = Clock::now() - start;
+    ASSERT_TRUE(result.has_value());
+    EXPECT_LT(elapsed, LiveProcessRunner::kExitGrace + 6s);
+    const auto output = splitLines(result->stdout_);
+    ASSERT_EQ(output.size(), 2u);
+    EXPECT_EQ(output[1], "parent done");
+    ::kill(announcedPid(output[0]), SIGKILL);
+
+    const auto streamStart = Clock::now();
+    const auto events = streamAll({"grandchild", "20000", "line", "parent done"});
+    EXPECT_LT(Clock::now() - streamStart, LiveProcessRunner::kExitGrace + 6s);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[1], ProcessStreamEvent(ProcessLine{"parent done"}));
+    EXPECT_EQ(events[2], ProcessStreamEvent(ProcessExited{0}));
+    ::kill(announcedPid(std::get<ProcessLine>(events[0]).text), SIGKILL);
+}
+
+TEST(LiveProcessRunnerTest, StreamDeliversEveryLineOfBothOutputsThenTheExit) {
+    EXPECT_EQ(streamAll({"line", "first", "eline", "second", "partial", "no newline", "exit", "4"}),
+              lines({"first", "second", "no newline"}, 4));
+    EXPECT_EQ(streamAll({"eline", "only on stderr"}), lines({"only on stderr"}, 0));
+    EXPECT_EQ(streamAll({"hex", "610d0a620d63e280a864"}), lines({"a", "b", "c", "d"}, 0));
+
+    // Many lines written at once arrive whole and in order.
+    std::vector<std::string> arguments;
+    for (int i = 0; i < 2000; ++i) {
+        arguments.push_back(i % 2 ? "line" : "eline");
+        arguments.push_back("line " + std::to_string(i));
+    }
+    const auto events = streamAll(arguments);
+    ASSERT_EQ(events.size(), 2001u);
+    for (int i = 0; i < 2000; ++i)
+        EXPECT_EQ(events[i], ProcessStreamEvent(ProcessLine{"line " + std::to_string(i)}));
+}
+
+TEST(LiveProcessRunnerTest, StreamOfAMissingExecutableYieldsOnlyFailedToStart) {
+    auto handle = std::make_shared<LiveProcessCancellation>();
+    auto events = LiveProcessRunner().stream("/nonexistent/quill-tool", {}, std::nullopt, handle);
+    EXPECT_EQ(drain(events),
+              (std::vector<ProcessStreamEvent>{ProcessFailedToStart{"No such file or directory"}}));
+    handle->cancel();  // nothing attached: harmless
+}
+
+TEST(LiveProcessRunnerTest, CancellingTheHandleTerminatesTheWholeGroup) {
+    auto handle = std::make_shared<LiveProcessCancellation>();
+    auto events = LiveProcessRunner().stream(kTestChild, {"grandchild", "30000", "sleep", "30000"},
+                                             std::nullopt, handle);
+    const auto first = events.next();
+    ASSERT_TRUE(first.has_value());
+    const pid_t grandchild = announcedPid(std::get<ProcessLine>(*first).text);
+
+    const auto start = Clock::now();
+    handle->cancel();
+    EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessExited{SIGTERM}}));
+    EXPECT_LT(Clock::now() - start, 10s);
+    EXPECT_TRUE(test::waitUntilEnded(grandchild, 10s));
+}
+
+TEST(LiveProcessRunnerTest, AHandleCancelledBeforeTheLaunchTerminatesTheChildAtOnce) {
+    auto handle = std::make_shared<LiveProcessCancellation>();
+    handle->cancel();
+    const auto start = Clock::now();
+    EXPECT_EQ(streamAll({"sleep", "30000"}, std::nullopt, handle),
+              (std::vector<ProcessStreamEvent>{ProcessExited{SIGTERM}}));
+    EXPECT_LT(Clock::now() - start, 10s);
+}
+
+TEST(LiveProcessRunnerTest, EndingTheStreamFromTheConsumerTerminatesTheChild) {
+    auto handle = std::make_shared<LiveProcessCancellation>();
+    pid_t child = 0;
+    {
+        auto events = LiveProcessRunner().stream(kTestChild, {"pid", "sleep", "30000"}, std::nullopt, handle);
+        const auto first = events.next();
+        ASSERT_TRUE(first.has_value());
+        child = std::atoi(std::get<ProcessLine>(*first).text.c_str());
+    }
+    EXPECT_TRUE(handle->isCanceled());
+    EXPECT_TRUE(test::waitUntilEnded(child, 10s));
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,46 @@
+#include "tests/support/fake_bin.h"
+
+#include "engine/core/shell_quote.h"
+#include "engine/services/live_process_runner.h"
+
+namespace quill::test {
+
+std::filesystem::path FakeBin::add(const std::string& describedPath, const std::string& script) {
+    const std::filesystem::path relative = std::filesystem::path(describedPath).relative_path();
+    const std::string text = script.starts_with("#!") ? script : "#!/bin/sh\n" + script;
+    const auto path = m_directory.write(relative, text);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+    m_paths[describedPath] = path.string();
+    return path;
+}
+
+std::filesystem::path FakeBin::addPrinting(const std::string& describedPath, const std::string& stdoutText,
+                                           int exitCode) {
+    return add(describedPath,
+               "printf '%s' " + shellSingleQuoted(stdoutText) + "\nexit " + std::to_string(exitCode) + "\n");
+}
+
+std::shared_ptr<const ProcessRunning> FakeBin::runner(std::shared_ptr<const ProcessRunning> inner) const {
+    if (!inner)
+        inner = std::make_shared<LiveProcessRunner>();
+    return std::make_shared<PathMappingProcessRunner>(std::move(inner), m_paths);
+}
+
+const std::string& PathMappingProcessRunner::mapped(const std::string& executable) const {
+    const auto found = m_paths.find(executable);
+    return found == m_paths.end() ? executable : found->second;
+}
+
+Result<ProcessResult> PathMappingProcessRunner::run(
+    const std::string& executable, const std::vector<std::string>& arguments,
+    const std::optional<Environment>& environment, std::optional<std::chrono::milliseconds> timeLimit) const {
+    return m_inner->run(mapped(executable), arguments, environment, timeLimit);
+}
+
+Stream<ProcessStreamEvent> PathMappingProcessRunner::stream(
+    const std::string& executable, const std::vector<std::string>& arguments,
+    const std::optional<Environment>& environment, std::shared_ptr<LiveProcessCancellation> handle) const {
+    return m_inner->stream(mapped(executable), arguments, environment, std::move(handle));
+}
+
+}  // namespace quill::test

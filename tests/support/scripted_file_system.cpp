@@ -1,0 +1,129 @@
+#include "tests/support/scripted_file_system.h"
+
+#include <cerrno>
+
+#include "engine/core/text.h"
+#include "tests/support/temporary_directory.h"
+
+namespace quill::test {
+
+namespace {
+
+Error missing(const std::string& path) {
+    return Error{"FileSystem", ENOENT,
+                 "The file “" + path + "” couldn’t be opened because there is no such file."};
+}
+
+Error readOnly(const std::string& path) {
+    return Error{"FileSystem", EROFS,
+                 "The file “" + path + "” couldn’t be saved because the volume is read only."};
+}
+
+}  // namespace
+
+void ScriptedFileSystem::addFile(const std::string& path, std::string contents) {
+    std::lock_guard lock(m_mutex);
+    m_files[path] = std::move(contents);
+}
+
+void ScriptedFileSystem::addFileFrom(const std::string& path, const std::filesystem::path& source) {
+    addFile(path, readFile(source));
+}
+
+void ScriptedFileSystem::addDirectory(const std::string& path, std::vector<std::string> entries) {
+    std::lock_guard lock(m_mutex);
+    m_directories[path] = std::move(entries);
+}
+
+std::vector<std::string> ScriptedFileSystem::accessedPaths() const {
+    std::lock_guard lock(m_mutex);
+    return m_accessed;
+}
+
+std::filesystem::path ScriptedFileSystem::homeDirectory() const {
+    return "/Users/tester";
+}
+
+bool ScriptedFileSystem::fileExists(const std::string& path) const {
+    bool isDirectory = false;
+    return fileExists(path, isDirectory);
+}
+
+bool ScriptedFileSystem::fileExists(const std::string& path, bool& isDirectory) const {
+    std::lock_guard lock(m_mutex);
+    isDirectory = m_directories.contains(path);
+    return isDirectory || m_files.contains(path);
+}
+
+bool ScriptedFileSystem::isExecutableFile(const std::string& /*path*/) const {
+    return false;
+}
+
+Result<std::vector<std::string>> ScriptedFileSystem::contentsOfDirectory(const std::string& path) const {
+    std::lock_guard lock(m_mutex);
+    m_accessed.push_back(path);
+    const auto found = m_directories.find(path);
+    if (found == m_directories.end())
+        return missing(path);
+    return found->second;
+}
+
+Result<void> ScriptedFileSystem::createDirectory(const std::filesystem::path& path,
+                                                 bool /*intermediate*/) const {
+    return readOnly(path.string());
+}
+
+Result<void> ScriptedFileSystem::removeItem(const std::filesystem::path& path) const {
+    return readOnly(path.string());
+}
+
+Result<void> ScriptedFileSystem::moveItem(const std::filesystem::path& source,
+                                          const std::filesystem::path& /*destination*/) const {
+    return readOnly(source.string());
+}
+
+Result<FileAttributes> ScriptedFileSystem::attributesOfItem(const std::string& path) const {
+    std::lock_guard lock(m_mutex);
+    if (const auto found = m_files.find(path); found != m_files.end()) {
+        return FileAttributes{0644U, found->second.size(), std::filesystem::file_type::regular};
+    }
+    if (m_directories.contains(path))
+        return FileAttributes{0755U, 0U, std::filesystem::file_type::directory};
+    return missing(path);
+}
+
+Result<void> ScriptedFileSystem::setAttributes(const FileAttributes& /*attributes*/,
+                                               const std::string& path) const {
+    return readOnly(path);
+}
+
+Result<std::string> ScriptedFileSystem::readString(const std::filesystem::path& path) const {
+    auto data = readData(path);
+    if (!data)
+        return data;
+    if (!isValidUtf8(*data)) {
+        return Error{"FileSystem", EILSEQ, "The file “" + path.string() + "” couldn’t be read as UTF-8."};
+    }
+    return data;
+}
+
+Result<std::string> ScriptedFileSystem::readData(const std::filesystem::path& path) const {
+    std::lock_guard lock(m_mutex);
+    m_accessed.push_back(path.string());
+    const auto found = m_files.find(path.string());
+    if (found == m_files.end())
+        return missing(path.string());
+    return found->second;
+}
+
+Result<void> ScriptedFileSystem::write(const std::string& /*text*/, const std::filesystem::path& path,
+                                       bool /*atomically*/) const {
+    return readOnly(path.string());
+}
+
+Result<std::filesystem::path> ScriptedFileSystem::userDirectory(UserDirectory /*which*/,
+                                                                bool /*create*/) const {
+    return Error{"FileSystem", ENOENT, "No user folders in a scripted file system."};
+}
+
+}  // namespace quill::test
