@@ -10,10 +10,12 @@
 //   grandchild MS      fork a child that keeps the output pipes open for MS milliseconds; print its pid
 //   env NAME           print the variable's value, or "<unset>"
 //   pid / pgid         print the process id / the process-group id
+//   lines N            write N lines of 32 bytes to standard output, in large writes
 #include <signal.h>
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -96,6 +98,17 @@ int main(int argc, char** argv) {
         } else if (command == "env") {
             const char* value = std::getenv(argument().c_str());
             writeText(STDOUT_FILENO, std::string(value ? value : "<unset>") + "\n");
+        } else if (command == "lines") {
+            const unsigned long count = std::stoul(argument());
+            const std::string line = "the quick brown fox jumps over\n";  // 32 bytes with its newline
+            std::string block;
+            for (int k = 0; k < 2048; ++k)
+                block += line;
+            for (unsigned long done = 0; done < count;) {
+                const unsigned long now = std::min<unsigned long>(2048, count - done);
+                writeAll(STDOUT_FILENO, block.data(), now * line.size());
+                done += now;
+            }
         } else if (command == "pid") {
             writeText(STDOUT_FILENO, std::to_string(::getpid()) + "\n");
         } else if (command == "pgid") {

@@ -219,19 +219,24 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
         const std::stop_callback onStop(stop, [wakeWrite] { (void)!::write(wakeWrite, "x", 1); });
 
         LineSplitter splitter;
+        // Lines go out in batches, one per read: the consumer sees the same events, for one lock each.
+        const auto yieldLines = [&sink](std::vector<std::string> lines) {
+            std::vector<ProcessStreamEvent> batch;
+            batch.reserve(lines.size());
+            for (auto& line : lines)
+                batch.emplace_back(ProcessLine{std::move(line)});
+            sink.yieldAll(std::move(batch));
+        };
         const std::array<int, 1> pipes{reader->output.get()};
-        const auto end = drainPipes(pipes, *child, std::nullopt, reader->wake.read.get(),
-                                    [&](std::size_t, std::string_view bytes) {
-                                        for (auto& line : splitter.feed(bytes))
-                                            sink.yield(ProcessLine{std::move(line)});
-                                    });
+        const auto end =
+            drainPipes(pipes, *child, std::nullopt, reader->wake.read.get(),
+                       [&](std::size_t, std::string_view bytes) { yieldLines(splitter.feed(bytes)); });
         reader->output.reset();
         if (end == DrainEnd::stopped) {
             // Stopped from outside the stream (the program is closing): the child must not outlive it.
             child->terminate();
         } else {
-            for (auto& line : splitter.finish())
-                sink.yield(ProcessLine{std::move(line)});
+            yieldLines(splitter.finish());
         }
         const int code = child->wait();
         sink.yield(ProcessExited{code});

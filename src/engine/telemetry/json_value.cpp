@@ -1,0 +1,114 @@
+#include "engine/telemetry/json_value.h"
+
+#include <cmath>
+#include <limits>
+
+#include <nlohmann/json.hpp>
+
+#include "engine/core/text.h"
+
+namespace quill {
+
+namespace {
+
+Error unknownValue() {
+    return Error{"JSONValue", 1, "Unknown JSONValue"};
+}
+
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
+
+}  // namespace
+
+nlohmann::json JSONValue::toJSON() const {
+    return std::visit(Overloaded{
+                          [](const std::string& text) { return nlohmann::json(sanitizeUtf8(text)); },
+                          [](std::int64_t number) { return nlohmann::json(number); },
+                          [](double number) {
+                              return std::isfinite(number) ? nlohmann::json(number) : nlohmann::json(nullptr);
+                          },
+                          [](bool flag) { return nlohmann::json(flag); },
+                          [](const JSONArray& elements) {
+                              auto json = nlohmann::json::array();
+                              for (const auto& element : elements)
+                                  json.push_back(element.toJSON());
+                              return json;
+                          },
+                          [](const JSONObject& members) { return quill::toJSON(members); },
+                          [](std::nullptr_t) { return nlohmann::json(nullptr); },
+                      },
+                      m_storage);
+}
+
+Result<JSONValue> JSONValue::fromJSON(const nlohmann::json& json) {
+    switch (json.type()) {
+        case nlohmann::json::value_t::null:
+            return JSONValue();
+        case nlohmann::json::value_t::boolean:
+            return JSONValue(json.get<bool>());
+        case nlohmann::json::value_t::number_integer:
+            return JSONValue(json.get<std::int64_t>());
+        case nlohmann::json::value_t::number_unsigned: {
+            const auto number = json.get<std::uint64_t>();
+            if (number <= static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                return JSONValue(static_cast<std::int64_t>(number));
+            }
+            return JSONValue(static_cast<double>(number));
+        }
+        case nlohmann::json::value_t::number_float:
+            return JSONValue(json.get<double>());
+        case nlohmann::json::value_t::string:
+            return JSONValue(json.get_ref<const std::string&>());
+        case nlohmann::json::value_t::array: {
+            JSONArray elements;
+            elements.reserve(json.size());
+            for (const auto& element : json) {
+                auto decoded = fromJSON(element);
+                if (!decoded)
+                    return decoded.error();
+                elements.push_back(std::move(*decoded));
+            }
+            return JSONValue(std::move(elements));
+        }
+        case nlohmann::json::value_t::object: {
+            auto members = jsonObjectFromJSON(json);
+            if (!members)
+                return members.error();
+            return JSONValue(std::move(*members));
+        }
+        case nlohmann::json::value_t::binary:
+        case nlohmann::json::value_t::discarded:
+            break;
+    }
+    return unknownValue();
+}
+
+nlohmann::json toJSON(const JSONObject& object) {
+    auto json = nlohmann::json::object();
+    for (const auto& [key, value] : object)
+        json[sanitizeUtf8(key)] = value.toJSON();
+    return json;
+}
+
+Result<JSONObject> jsonObjectFromJSON(const nlohmann::json& json) {
+    if (!json.is_object())
+        return unknownValue();
+    JSONObject members;
+    for (const auto& [key, value] : json.items()) {
+        auto decoded = JSONValue::fromJSON(value);
+        if (!decoded)
+            return decoded.error();
+        members.emplace(key, std::move(*decoded));
+    }
+    return members;
+}
+
+std::string dumpJSON(const nlohmann::json& json) {
+    return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace quill

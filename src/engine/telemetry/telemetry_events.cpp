@@ -1,0 +1,385 @@
+#include "engine/telemetry/telemetry_events.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <shared_mutex>
+#include <utility>
+
+#include "engine/core/paths.h"
+#include "engine/core/text.h"
+#include "engine/services/java_version_parser.h"
+#include "engine/telemetry/telemetry_service.h"
+
+namespace quill {
+
+namespace {
+
+constexpr std::size_t kUnknownReasonLimit = 120;
+constexpr std::size_t kFailureReasonLimit = 160;
+constexpr std::size_t kVersionExcerptLimit = 200;
+constexpr std::size_t kNPSReasonLimit = 500;
+
+// The process-wide gate that lets "nps_shown" go out once per run, whichever screen shows the card first.
+std::mutex npsShownLock;
+bool npsShownThisSession = false;
+
+std::shared_mutex captureLock;
+ScopedTelemetryCapture* activeCapture = nullptr;
+
+/// The login name of the current user, from the password database, else $USER.
+std::string loginName() {
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_name)
+        return entry->pw_name;
+    const char* user = std::getenv("USER");
+    return user ? user : "";
+}
+
+bool continuesName(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x80 || std::isalnum(byte) || c == '.' || c == '_' || c == '-';
+}
+
+JSONValue outcomeOrBlocked(const std::optional<std::string>& engineOutcome) {
+    return engineOutcome ? JSONValue(*engineOutcome) : JSONValue("blocked");
+}
+
+/// A text for an event that must stay text: masked and cut, possibly empty.
+std::string limitedText(std::string_view text, std::size_t limit) {
+    return prefixCodePoints(TelemetryEvents::maskHomeFolder(text), limit);
+}
+
+JSONValue optionalMajor(std::optional<int> major) {
+    return major ? JSONValue(*major) : JSONValue();
+}
+
+JSONArray texts(const std::vector<std::string>& values) {
+    return JSONArray(values.begin(), values.end());
+}
+
+}  // namespace
+
+void TelemetryEvents::send(std::string name, JSONObject data) {
+    {
+        std::shared_lock lock(captureLock);
+        if (activeCapture) {
+            activeCapture->record(NamedEvent{std::move(name), std::move(data)});
+            return;
+        }
+    }
+    TelemetryService::shared().track(std::move(name), std::move(data));
+}
+
+void TelemetryEvents::send(NamedEvent event) {
+    send(std::move(event.name), std::move(event.data));
+}
+
+bool TelemetryEvents::sendNPSShownOnce() {
+    bool wasShown = false;
+    {
+        std::lock_guard lock(npsShownLock);
+        wasShown = std::exchange(npsShownThisSession, true);
+    }
+    if (wasShown)
+        return false;
+    send("nps_shown", {});
+    return true;
+}
+
+void TelemetryEvents::outcomeReported(const std::optional<std::string>& engineOutcome,
+                                      const std::string& selfReport) {
+    send("outcome_reported",
+         {{"engine_outcome", outcomeOrBlocked(engineOutcome)}, {"self_report", selfReport}});
+}
+
+void TelemetryEvents::claudeOutcomeReported(const std::optional<std::string>& engineOutcome,
+                                            const std::string& selfReport) {
+    send("claude_outcome_reported",
+         {{"engine_outcome", outcomeOrBlocked(engineOutcome)}, {"self_report", selfReport}});
+}
+
+void TelemetryEvents::remediationApplied(const SetupRemediation& setupRemediation) {
+    send("remediation_applied", {{"remediation_id", maskHomeFolder(setupRemediation.id())},
+                                 {"method", setupRemediation.telemetryAction()}});
+}
+
+void TelemetryEvents::remediationCompleted(const SetupRemediation& setupRemediation, int exitCode) {
+    send("remediation_completed",
+         {{"remediation_id", maskHomeFolder(setupRemediation.id())}, {"exit_code", exitCode}});
+}
+
+void TelemetryEvents::javaVerifyFailed(std::string_view output, int exitCode) {
+    send("verify_failed", {{"exit_code", exitCode}, {"java_version_excerpt", versionExcerpt(output)}});
+}
+
+void TelemetryEvents::verifyFailed(const std::string& engineOutcome, int exitCode) {
+    send("verify_failed", {{"engine_outcome", engineOutcome}, {"exit_code", exitCode}});
+}
+
+void TelemetryEvents::chooserShown(const std::string& screen, int defaultOffered) {
+    send("chooser_shown", {{"screen", screen}, {"default_offered", defaultOffered}});
+}
+
+void TelemetryEvents::buildIntentPromptShown(BuildIntentSurface surface) {
+    send("build_intent_prompt_shown", {{"surface", toRaw(surface)}});
+}
+
+void TelemetryEvents::buildIntentOptedIn(BuildIntentSurface surface) {
+    send("build_intent_opted_in", {{"surface", toRaw(surface)}});
+}
+
+void TelemetryEvents::auditOutboundClicked(const std::string& tool, const std::string& url) {
+    send("audit_outbound_clicked", {{"tool", tool}, {"url", url}});
+}
+
+void TelemetryEvents::nextStepSelected(const std::string& nextStep, const std::string& outcome,
+                                       const std::optional<std::string>& goal, const std::string& surface) {
+    send("next_step_selected", {{"next_step", nextStep},
+                                {"outcome", outcome},
+                                {"goal", goal ? JSONValue(*goal) : JSONValue()},
+                                {"surface", surface}});
+}
+
+NamedEvent TelemetryEvents::terminalDiagnosisReached(const std::string& reason, std::int64_t fixableCount,
+                                                     std::int64_t blockedCount,
+                                                     const std::vector<std::string>& terminalIDs) {
+    return {"diagnosis_reached",
+            {{"reason", reason},
+             {"fixable_count", fixableCount},
+             {"blocked_count", blockedCount},
+             {"terminal_count", static_cast<std::int64_t>(terminalIDs.size())},
+             {"terminals", texts(terminalIDs)}}};
+}
+
+NamedEvent TelemetryEvents::javaDiagnosisReached(const Diagnosis& diagnosis, const ProbeBundle& javaState) {
+    auto [code, phrase] = diagnosisCode(diagnosis);
+    JSONArray discovered;
+    for (const auto& jdk : javaState.installedJDKs)
+        discovered.emplace_back(jdkSummary(jdk));
+    int firstMajor = 0;
+    if (!javaState.installedJDKs.empty()) {
+        firstMajor =
+            JavaVersionParser::majorVersionOfBareVersion(javaState.installedJDKs.front().version).value_or(0);
+    }
+    const auto& javaHome = javaState.javaHomeInActiveShell;
+    return {"diagnosis_reached",
+            {{"diagnosis", std::move(code)},
+             {"reason", std::move(phrase)},
+             {"java_major_version", firstMajor},
+             {"discovered_jdks", std::move(discovered)},
+             {"current_java_home",
+              javaHome && !javaHome->empty() ? JSONValue(maskHomeFolder(*javaHome)) : JSONValue()}}};
+}
+
+NamedEvent TelemetryEvents::remediationFailed(const SetupRemediation& setupRemediation, int exitCode,
+                                              std::string_view reason) {
+    return {"remediation_failed",
+            {{"remediation_id", maskHomeFolder(setupRemediation.id())},
+             {"exit_code", exitCode},
+             {"reason", limitedText(reason, kFailureReasonLimit)}}};
+}
+
+NamedEvent TelemetryEvents::verifyPassed(std::string_view output) {
+    auto excerpt = versionExcerpt(output);
+    auto major = optionalMajor(JavaVersionParser::majorVersion(excerpt));
+    return {"verify_passed",
+            {{"java_version_excerpt", std::move(excerpt)}, {"java_major_version", std::move(major)}}};
+}
+
+NamedEvent TelemetryEvents::verifyPassedWithLegacy(std::string_view output,
+                                                   const std::filesystem::path& jdkPath) {
+    auto excerpt = versionExcerpt(output);
+    auto major = optionalMajor(JavaVersionParser::majorVersion(excerpt));
+    return {"verify_passed_with_legacy",
+            {{"java_version_excerpt", std::move(excerpt)},
+             {"java_major_version", std::move(major)},
+             {"chosen_path", maskHomeFolder(jdkPath.string())}}};
+}
+
+NamedEvent TelemetryEvents::auditStageOutcome(const std::string& stageID, int status) {
+    const char* outcome = status == 0   ? "rendered"
+                          : status == 1 ? "skipped_already_ok"
+                                        : "skipped_missing_blocked";
+    return {"audit_stage_outcome", {{"stage_id", stageID}, {"outcome", outcome}}};
+}
+
+NamedEvent TelemetryEvents::npsSubmitted(int score, const std::optional<std::string>& reason) {
+    return {"nps_submitted",
+            {{"score", score}, {"reason", reason ? cleanedText(*reason, kNPSReasonLimit) : JSONValue()}}};
+}
+
+NamedEvent TelemetryEvents::networkCheck(const NetworkReadinessResult& result) {
+    JSONObject data{{"verdict", toRaw(result.verdict)},
+                    {"endpoints_reachable", result.endpointsReachable},
+                    {"endpoints_total", result.endpointsTotal}};
+    if (result.downMbps)
+        data.emplace("down_mbps", roundedToTenth(*result.downMbps));
+    if (result.estimatedInstallSeconds)
+        data.emplace("estimated_install_seconds", *result.estimatedInstallSeconds);
+    return {"network_check", std::move(data)};
+}
+
+NamedEvent TelemetryEvents::networkWarningAction(const std::string& action, NetworkVerdict verdict) {
+    return {"network_warning_action", {{"action", action}, {"verdict", toRaw(verdict)}}};
+}
+
+NamedEvent TelemetryEvents::diskSpaceCheck(const DiskReadinessResult& result) {
+    JSONObject data{{"verdict", toRaw(result.verdict)},
+                    {"worst_case_gb", roundedGigabytes(result.worstCaseBytes)},
+                    {"headroom_gb", roundedGigabytes(result.headroomBytes)}};
+    if (result.availableBytes)
+        data.emplace("available_gb", roundedGigabytes(*result.availableBytes));
+    return {"disk_space_check", std::move(data)};
+}
+
+NamedEvent TelemetryEvents::diskWarningAction(const std::string& action, DiskVerdict verdict) {
+    return {"disk_warning_action", {{"action", action}, {"verdict", toRaw(verdict)}}};
+}
+
+DiagnosisCode TelemetryEvents::diagnosisCode(const Diagnosis& diagnosis) {
+    struct Visitor {
+        DiagnosisCode operator()(const Diagnosis::D1_NoJDK&) const {
+            return {"D1_NoJDK", "no JDK installed"};
+        }
+        DiagnosisCode operator()(const Diagnosis::D2_HomeUnset&) const {
+            return {"D2_HomeUnset", "JDK installed, JAVA_HOME unset"};
+        }
+        DiagnosisCode operator()(const Diagnosis::D3_LegacyOnly&) const {
+            return {"D3_LegacyOnly", "only legacy JDK installed"};
+        }
+        DiagnosisCode operator()(const Diagnosis::D4_ModernHomeSet&) const {
+            return {"D4_ModernHomeSet", "modern JDK installed, JAVA_HOME set"};
+        }
+        DiagnosisCode operator()(const Diagnosis::Unknown& unknown) const {
+            return {"unknown", limitedText(unknown.reason, kUnknownReasonLimit)};
+        }
+        DiagnosisCode operator()(const Diagnosis::NoErrorsFound&) const {
+            return {"no_errors_found", "JDK installed, JAVA_HOME set"};
+        }
+    };
+    return std::visit(Visitor{}, diagnosis.value);
+}
+
+JSONObject TelemetryEvents::jdkSummary(const JDKInfo& jdk) {
+    return {{"path", maskHomeFolder(jdk.path.string())},
+            {"major_version", optionalMajor(JavaVersionParser::majorVersionOfBareVersion(jdk.version))},
+            {"vendor", jdk.vendor.empty() ? JSONValue() : JSONValue(jdk.vendor)}};
+}
+
+std::string TelemetryEvents::versionExcerpt(std::string_view output) {
+    std::vector<std::string> lines;
+    for (auto& line : splitLines(output)) {
+        if (!trimWhitespaceAndNewlines(line).empty())
+            lines.push_back(std::move(line));
+    }
+    if (lines.empty())
+        return {};
+    const auto* chosen = &lines.front();
+    for (const auto& line : lines) {
+        if (contains(line, "version \"")) {
+            chosen = &line;
+            break;
+        }
+    }
+    return prefixCodePoints(maskHomeFolder(*chosen), kVersionExcerptLimit);
+}
+
+std::string TelemetryEvents::maskHomeFolder(std::string_view path) {
+    static const std::string login = loginName();
+    static const std::string home = homeDirectoryPath().string();
+    return maskHomeFolder(path, login, home);
+}
+
+std::string TelemetryEvents::maskHomeFolder(std::string_view text, std::string_view loginName,
+                                            std::string_view homePath) {
+    struct Target {
+        std::string folder;  // the home folder as written in text
+        std::string masked;  // what stands in its place
+    };
+    std::vector<Target> targets;
+    if (!loginName.empty())
+        targets.push_back({"/Users/" + std::string(loginName), "/Users/~"});
+    while (homePath.size() > 1 && homePath.back() == '/')
+        homePath.remove_suffix(1);
+    if (homePath.size() > 1 && homePath.front() == '/' &&
+        (targets.empty() || targets.front().folder != homePath)) {
+        const auto parent = homePath.substr(0, homePath.rfind('/'));
+        targets.push_back({std::string(homePath), std::string(parent) + "/~"});
+    }
+
+    std::string masked;
+    masked.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        bool replaced = false;
+        for (const auto& target : targets) {
+            if (text.substr(i, target.folder.size()) != target.folder)
+                continue;
+            const auto end = i + target.folder.size();
+            if (end < text.size() && continuesName(text[end]))
+                continue;
+            masked += target.masked;
+            i = end;
+            replaced = true;
+            break;
+        }
+        if (!replaced)
+            masked += text[i++];
+    }
+    return masked;
+}
+
+std::int64_t TelemetryEvents::roundedGigabytes(std::int64_t bytes) {
+    constexpr std::uint64_t kGigabyte = 1'000'000'000;
+    // Headroom can be negative; round the magnitude so that halves go away from zero on both sides.
+    const std::uint64_t magnitude =
+        bytes < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);
+    const auto rounded = static_cast<std::int64_t>((magnitude + kGigabyte / 2) / kGigabyte);
+    return bytes < 0 ? -rounded : rounded;
+}
+
+double TelemetryEvents::roundedToTenth(double value) {
+    return std::round(value * 10) / 10;
+}
+
+JSONValue TelemetryEvents::cleanedText(std::string_view text, std::size_t limit) {
+    auto cleaned = prefixCodePoints(trimWhitespaceAndNewlines(maskHomeFolder(text)), limit);
+    if (cleaned.empty())
+        return JSONValue();
+    return JSONValue(std::move(cleaned));
+}
+
+ScopedTelemetryCapture::ScopedTelemetryCapture() {
+    std::unique_lock lock(captureLock);
+    m_previous = std::exchange(activeCapture, this);
+}
+
+ScopedTelemetryCapture::~ScopedTelemetryCapture() {
+    std::unique_lock lock(captureLock);
+    activeCapture = m_previous;
+}
+
+std::vector<NamedEvent> ScopedTelemetryCapture::events() const {
+    std::lock_guard lock(m_mutex);
+    return m_events;
+}
+
+std::vector<NamedEvent> ScopedTelemetryCapture::events(std::string_view name) const {
+    std::lock_guard lock(m_mutex);
+    std::vector<NamedEvent> named;
+    for (const auto& event : m_events) {
+        if (event.name == name)
+            named.push_back(event);
+    }
+    return named;
+}
+
+void ScopedTelemetryCapture::record(NamedEvent event) {
+    std::lock_guard lock(m_mutex);
+    m_events.push_back(std::move(event));
+}
+
+}  // namespace quill

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/java/completion_surface.h"
+#include "engine/java/diagnosis.h"
+#include "engine/services/java_facts.h"
+#include "engine/setup/disk_readiness.h"
+#include "engine/setup/network_readiness_probe.h"
+#include "engine/setup/setup_remediation.h"
+#include "engine/telemetry/json_value.h"
+
+namespace quill {
+
+/// An event as a builder makes it: a snake_case name and its data.
+struct NamedEvent {
+    std::string name;
+    JSONObject data;
+
+    bool operator==(const NamedEvent&) const = default;
+};
+
+/// The telemetry form of a Java diagnosis: a stable code and a short phrase.
+struct DiagnosisCode {
+    std::string code;
+    std::string phrase;
+
+    bool operator==(const DiagnosisCode&) const = default;
+};
+
+/// The catalogue of anonymous usage events and the one way to send them. Builders apply the privacy rules:
+/// the home folder is masked in paths and free texts, free texts are cut to fixed lengths, an unknown shell's
+/// name is never sent. Senders send at once; makers return the event for the caller to send. Nothing here
+/// blocks or fails: a send hands the event to the shared service and returns.
+class TelemetryEvents {
+  public:
+    /// Hands one event to the shared telemetry service (or to the active `ScopedTelemetryCapture`). Returns
+    /// at once.
+    static void send(std::string name, JSONObject data);
+    static void send(NamedEvent event);
+
+    /// Sends "nps_shown" with empty data unless it was already sent in this process; true when this call sent
+    /// it. The check and the mark happen in one step under one lock, so concurrent screens send it once.
+    static bool sendNPSShownOnce();
+
+    // Senders.
+    static void outcomeReported(const std::optional<std::string>& engineOutcome,
+                                const std::string& selfReport);
+    static void claudeOutcomeReported(const std::optional<std::string>& engineOutcome,
+                                      const std::string& selfReport);
+    static void remediationApplied(const SetupRemediation& setupRemediation);
+    static void remediationCompleted(const SetupRemediation& setupRemediation, int exitCode);
+    static void javaVerifyFailed(std::string_view output, int exitCode);
+    static void verifyFailed(const std::string& engineOutcome, int exitCode);
+    static void chooserShown(const std::string& screen, int defaultOffered);
+    static void buildIntentPromptShown(BuildIntentSurface surface);
+    static void buildIntentOptedIn(BuildIntentSurface surface);
+    static void auditOutboundClicked(const std::string& tool, const std::string& url);
+    /// `outcome`: "ready", "still_blocked" or "unsure".
+    static void nextStepSelected(const std::string& nextStep, const std::string& outcome,
+                                 const std::optional<std::string>& goal, const std::string& surface);
+
+    // Makers.
+    static NamedEvent javaDiagnosisReached(const Diagnosis& diagnosis, const ProbeBundle& javaState);
+    static NamedEvent terminalDiagnosisReached(const std::string& reason, std::int64_t fixableCount,
+                                               std::int64_t blockedCount,
+                                               const std::vector<std::string>& terminalIDs);
+    /// `entry`: "heuristic", "build_intent", "next_step_course", "next_step_build_software" or
+    /// "next_step_not_sure".
+    /// `reason` is masked and cut to 160 characters.
+    static NamedEvent remediationFailed(const SetupRemediation& setupRemediation, int exitCode,
+                                        std::string_view reason);
+    static NamedEvent verifyPassed(std::string_view output);
+    static NamedEvent verifyPassedWithLegacy(std::string_view output, const std::filesystem::path& jdkPath);
+    static NamedEvent auditStageOutcome(const std::string& stageID, int status);
+    static NamedEvent npsSubmitted(int score, const std::optional<std::string>& reason);
+    static NamedEvent networkCheck(const NetworkReadinessResult& result);
+    /// `action`: the user's answer as the readiness gate names it ("continue" or "stop").
+    static NamedEvent networkWarningAction(const std::string& action, NetworkVerdict verdict);
+    static NamedEvent diskSpaceCheck(const DiskReadinessResult& result);
+    static NamedEvent diskWarningAction(const std::string& action, DiskVerdict verdict);
+
+    // Pure functions.
+    /// The code and phrase of a diagnosis; an unknown diagnosis's reason is masked and cut to 120 characters.
+    static DiagnosisCode diagnosisCode(const Diagnosis& diagnosis);
+    /// "path" (masked), "major_version" (null when unparsable) and "vendor" (null when empty) of one JDK.
+    static JSONObject jdkSummary(const JDKInfo& jdk);
+    /// The first line of `output` that holds `version "` (else its first non-blank line), masked and cut to
+    /// 200 characters; empty when every line is blank.
+    static std::string versionExcerpt(std::string_view output);
+    /// `path` (or any text) with the current user's home folder masked.
+    static std::string maskHomeFolder(std::string_view path);
+    /// `text` with "/Users/<loginName>" and `homePath` masked wherever they stand as a whole path component:
+    /// "/Users/dev/x" becomes "/Users/~/x", "/home/dev" becomes "/home/~"; "/Users/dev2" stays.
+    static std::string maskHomeFolder(std::string_view text, std::string_view loginName,
+                                      std::string_view homePath);
+
+    /// Byte counts as whole gigabytes (10^9), rounded half away from zero.
+    static std::int64_t roundedGigabytes(std::int64_t bytes);
+    /// A speed to one decimal, rounded half away from zero.
+    static double roundedToTenth(double value);
+
+    /// Free text for an event: home folder masked, white space trimmed at both ends, cut to `limit`
+    /// characters; null when nothing is left.
+    static JSONValue cleanedText(std::string_view text, std::size_t limit);
+};
+
+/// While alive, `TelemetryEvents::send` records every event here instead of handing it to the shared service.
+/// For tests of the screens and flows that send events; one capture at a time. Thread-safe.
+class ScopedTelemetryCapture {
+  public:
+    ScopedTelemetryCapture();
+    ~ScopedTelemetryCapture();
+    ScopedTelemetryCapture(const ScopedTelemetryCapture&) = delete;
+    ScopedTelemetryCapture& operator=(const ScopedTelemetryCapture&) = delete;
+
+    /// The events sent so far, in the order they were sent.
+    [[nodiscard]] std::vector<NamedEvent> events() const;
+    /// The events sent so far with this name.
+    [[nodiscard]] std::vector<NamedEvent> events(std::string_view name) const;
+
+  private:
+    friend class TelemetryEvents;
+    void record(NamedEvent event);
+
+    mutable std::mutex m_mutex;
+    std::vector<NamedEvent> m_events;
+    ScopedTelemetryCapture* m_previous = nullptr;
+};
+
+}  // namespace quill

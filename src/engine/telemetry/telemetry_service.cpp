@@ -1,0 +1,418 @@
+#include "engine/telemetry/telemetry_service.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <mutex>
+#include <stop_token>
+#include <vector>
+
+#include "engine/core/build_options.h"
+#include "engine/core/system_log.h"
+#include "engine/core/task.h"
+#include "engine/core/text.h"
+#include "engine/telemetry/event.h"
+#include "engine/telemetry/serial_worker.h"
+#include "engine/telemetry/session_id.h"
+
+namespace quill {
+
+namespace {
+
+constexpr std::string_view kPendingFileName = "pending-events.json";
+constexpr std::string_view kCorruptSuffix = ".corrupt";
+constexpr int kMaxAttempts = 3;
+constexpr double kRequestTimeoutSeconds = 15;
+
+/// The current time as ISO 8601 with milliseconds, in UTC with a "Z".
+std::string isoTimestamp(std::chrono::system_clock::time_point now) {
+    const auto sinceEpoch = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch());
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    const auto millis = static_cast<int>(((sinceEpoch.count() % 1000) + 1000) % 1000);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, millis);
+    return text;
+}
+
+bool isLoopbackHost(std::string_view host) {
+    if (host == "localhost" || host == "[::1]")
+        return true;
+    // 127.0.0.0/8 in dotted form: four decimal parts, the first 127.
+    int parts = 0;
+    std::size_t start = 0;
+    while (start <= host.size()) {
+        const auto end = std::min(host.find('.', start), host.size());
+        const auto part = host.substr(start, end - start);
+        if (part.empty() || part.size() > 3)
+            return false;
+        int value = 0;
+        for (const char c : part) {
+            if (c < '0' || c > '9')
+                return false;
+            value = value * 10 + (c - '0');
+        }
+        if (value > 255 || (parts == 0 && value != 127))
+            return false;
+        ++parts;
+        start = end + 1;
+    }
+    return parts == 4;
+}
+
+std::string environmentValue(const char* name, std::string_view fallback) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string(fallback);
+}
+
+/// How one delivery ended.
+enum class Delivery {
+    sent,     // 2xx
+    dropped,  // a 4xx that a retry cannot mend
+    kept,     // still to be delivered
+};
+
+/// Statuses worth another try even though they are 4xx: the backend asked us to come back later.
+bool isRetryableClientStatus(int status) {
+    return status == 408 || status == 429;
+}
+
+}  // namespace
+
+/// The actor's state. Everything below `m_configuration` is touched only by jobs of `m_worker`; a post in
+/// flight holds a share of the core so that the service can go away before it ends.
+class TelemetryService::Core : public std::enable_shared_from_this<Core> {
+  public:
+    explicit Core(Configuration configuration) : m_configuration(std::move(configuration)) {}
+
+    void start() {
+        if (!sendingIsOn())
+            return;
+        m_worker.post([this] {
+            m_sessionID =
+                SessionID{m_configuration.kvStore, m_configuration.userDefaultsPrefix}.loadOrCreate();
+            m_pendingFile = m_configuration.pendingFileURL
+                                ? *m_configuration.pendingFileURL
+                                : pendingFileURL(*m_configuration.fs, m_configuration.appSupportDirName);
+            loadPending();
+        });
+    }
+
+    void shutDown() {
+        m_stopping = true;
+        m_shutdown.request_stop();
+    }
+
+    [[nodiscard]] bool acceptsEvents() const { return sendingIsOn() && !m_configuration.disabled; }
+
+    void track(std::string eventName, JSONObject eventData) {
+        if (!acceptsEvents())
+            return;
+        m_worker.post([this, name = std::move(eventName), data = std::move(eventData),
+                       timestamp = isoTimestamp(std::chrono::system_clock::now())]() mutable {
+            append(telemetry::Event{
+                .sessionID = m_sessionID,
+                .clientTimestamp = std::move(timestamp),
+                .appVersion = m_configuration.appVersion,
+                .eventName = std::move(name),
+                .eventData = std::move(data),
+            });
+        });
+    }
+
+    bool waitUntilIdle(std::chrono::milliseconds timeout) { return m_worker.waitUntilIdle(timeout); }
+
+    [[nodiscard]] const Configuration& configuration() const { return m_configuration; }
+
+  private:
+    struct Entry {
+        std::uint64_t id = 0;  // tells the delivered event apart, wherever it is in the queue by then
+        telemetry::Event event;
+    };
+
+    [[nodiscard]] bool sendingIsOn() const {
+        return !m_configuration.endpointURL.empty() && m_configuration.http && m_configuration.fs;
+    }
+
+    void append(telemetry::Event event) {
+        m_pending.push_back(Entry{m_nextID++, std::move(event)});
+        dropOverflow();
+        persistSoon();
+        flush();
+    }
+
+    void dropOverflow() {
+        while (m_pending.size() > kMaxPendingEvents)
+            m_pending.pop_front();
+    }
+
+    void loadPending() {
+        const auto& fs = *m_configuration.fs;
+        if (!fs.fileExists(m_pendingFile.string()))
+            return;
+        auto text = fs.readData(m_pendingFile);
+        auto decoded =
+            text ? telemetry::decodePendingFile(*text) : Result<telemetry::DecodedPendingFile>(text.error());
+        if (!decoded) {
+            systemLog("Telemetry: couldn't load pending events: " + decoded.error().message);
+            moveAside();
+            return;
+        }
+        if (decoded->skipped > 0) {
+            systemLog("Telemetry: couldn't load pending events: " + std::to_string(decoded->skipped) +
+                      " unreadable records skipped");
+        }
+        std::deque<Entry> loaded;
+        for (auto& event : decoded->events)
+            loaded.push_back(Entry{m_nextID++, std::move(event)});
+        for (auto& entry : m_pending)
+            loaded.push_back(std::move(entry));
+        m_pending = std::move(loaded);
+        dropOverflow();
+        persistSoon();
+        flush();
+    }
+
+    /// Keeps an unreadable pending file beside the new one instead of overwriting it.
+    void moveAside() {
+        const auto& fs = *m_configuration.fs;
+        auto aside = m_pendingFile;
+        aside += kCorruptSuffix;
+        if (fs.fileExists(aside.string()))
+            (void)fs.removeItem(aside);
+        (void)fs.moveItem(m_pendingFile, aside);
+    }
+
+    /// Writes the queue once the jobs already waiting have run, so that a burst of events costs one write.
+    void persistSoon() {
+        m_needsPersist = true;
+        if (!m_worker.hasQueuedJobs()) {
+            persistPending();
+        } else if (!m_persistPosted) {
+            m_persistPosted = true;
+            m_worker.post([this] {
+                m_persistPosted = false;
+                if (m_needsPersist)
+                    persistPending();
+            });
+        }
+    }
+
+    void persistPending() {
+        m_needsPersist = false;
+        const auto& fs = *m_configuration.fs;
+        if (auto made = fs.createDirectory(m_pendingFile.parent_path(), true); !made) {
+            systemLog("Telemetry: couldn't persist pending events: " + made.error().message);
+            return;
+        }
+        if (m_pending.empty()) {
+            if (fs.fileExists(m_pendingFile.string()))
+                (void)fs.removeItem(m_pendingFile);
+            return;
+        }
+        std::vector<telemetry::Event> events;
+        events.reserve(m_pending.size());
+        for (const auto& entry : m_pending)
+            events.push_back(entry.event);
+        if (auto written = fs.write(telemetry::encodePendingFile(events), m_pendingFile, true); !written) {
+            systemLog("Telemetry: couldn't persist pending events: " + written.error().message);
+        }
+    }
+
+    /// Posts the head event from a task of its own; its outcome comes back as a job. One post at a time.
+    void flush() {
+        if (m_isFlushing || m_stopping || m_pending.empty())
+            return;
+        // Null once the service is going away: the remaining jobs then only keep the file up to date.
+        auto self = weak_from_this().lock();
+        if (!self)
+            return;
+        m_isFlushing = true;
+        const auto& head = m_pending.front();
+        HTTPRequest request{
+            .url = m_configuration.endpointURL,
+            .method = "POST",
+            .headers = {{"Content-Type", "application/json"},
+                        {"Authorization", "Bearer " + m_configuration.anonKey}},
+            .body =
+                telemetry::EventPayload::make(head.event, m_configuration.appID, m_configuration.runContext)
+                    .requestBody(),
+            .timeoutSeconds = kRequestTimeoutSeconds,
+        };
+        m_worker.retain();
+        spawnTask([self = std::move(self), id = head.id, request = std::move(request)](std::stop_token stop) {
+            const auto outcome = self->deliver(request, stop);
+            self->m_worker.post([core = self.get(), id, outcome] { core->delivered(id, outcome); });
+            self->m_worker.release();
+        });
+    }
+
+    /// Runs on the post's task: up to three attempts, 0.5 s and 1 s apart. Blocking.
+    Delivery deliver(const HTTPRequest& request, const std::stop_token& taskStop) {
+        for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
+            if (auto answer = m_configuration.http->data(request)) {
+                const int status = answer->response.statusCode;
+                if (status >= 200 && status <= 299)
+                    return Delivery::sent;
+                if (status >= 400 && status <= 499 && !isRetryableClientStatus(status)) {
+                    systemLog("Telemetry: dropping event after " + std::to_string(status) +
+                              " (likely event_name or schema mismatch)");
+                    return Delivery::dropped;
+                }
+            }
+            if (attempt + 1 == kMaxAttempts)
+                break;
+            if (!pause(m_configuration.retryStep * (2 << attempt), taskStop))
+                break;
+        }
+        return Delivery::kept;
+    }
+
+    /// Sleeps `duration`; false when the service shuts down or the task is stopped meanwhile.
+    bool pause(std::chrono::milliseconds duration, const std::stop_token& taskStop) {
+        std::stop_source wake;
+        std::stop_callback onTaskStop(taskStop, [&wake] { wake.request_stop(); });
+        std::stop_callback onShutdown(m_shutdown.get_token(), [&wake] { wake.request_stop(); });
+        std::mutex mutex;
+        std::condition_variable_any sleeper;
+        std::unique_lock lock(mutex);
+        sleeper.wait_for(lock, wake.get_token(), duration, [] { return false; });
+        return !wake.stop_requested();
+    }
+
+    void delivered(std::uint64_t id, Delivery outcome) {
+        m_isFlushing = false;
+        if (outcome == Delivery::kept)
+            return;  // stays at the head, already on disk; the next event retries it
+        std::erase_if(m_pending, [id](const Entry& entry) { return entry.id == id; });
+        persistSoon();
+        flush();
+    }
+
+    const Configuration m_configuration;
+    std::stop_source m_shutdown;
+
+    std::string m_sessionID;
+    std::filesystem::path m_pendingFile;
+    std::deque<Entry> m_pending;
+    std::uint64_t m_nextID = 1;
+    bool m_isFlushing = false;
+    bool m_needsPersist = false;
+    bool m_persistPosted = false;
+    std::atomic<bool> m_stopping = false;
+
+    SerialWorker m_worker;  // last: destroyed first, running its remaining jobs while the state above exists
+};
+
+TelemetryService::Configuration TelemetryService::Configuration::live(const TelemetryIdentity& identity,
+                                                                      const AppServices& services) {
+    Configuration configuration;
+    const bool hasKey = !build::kTelemetryKey.empty();
+    if (auto endpoint = endpointFor(build::kTelemetryOrigin); endpoint && hasKey) {
+        configuration.endpointURL = std::move(*endpoint);
+    }
+    configuration.anonKey = std::string(build::kTelemetryKey);
+    configuration.appVersion = appVersionString(build::kAppVersion, "");
+    configuration.appID = identity.appID;
+    configuration.runContext = environmentValue("QUILL_RUN_CONTEXT", "release");
+    configuration.disabled = environmentValue("QUILL_TELEMETRY_DISABLED", "") == "1";
+    configuration.http = services.http;
+    configuration.kvStore = services.store;
+    configuration.fs = services.fs;
+    configuration.userDefaultsPrefix = identity.userDefaultsPrefix;
+    configuration.appSupportDirName = identity.appSupportDirName;
+    return configuration;
+}
+
+std::string TelemetryService::Configuration::appVersionString(std::string_view shortVersion,
+                                                              std::string_view build) {
+    return std::string(shortVersion.empty() ? "0.0" : shortVersion) + " (" +
+           std::string(build.empty() ? "0" : build) + ")";
+}
+
+std::optional<std::string> TelemetryService::endpointFor(std::string_view origin) {
+    while (!origin.empty() && origin.back() == '/')
+        origin.remove_suffix(1);
+    const auto schemeEnd = origin.find("://");
+    if (schemeEnd == std::string_view::npos)
+        return std::nullopt;
+    const auto scheme = toLower(origin.substr(0, schemeEnd));
+    auto authority = origin.substr(schemeEnd + 3);
+    if (authority.empty() || authority.find_first_of("/?#@ ") != std::string_view::npos)
+        return std::nullopt;
+    if (scheme == "http") {
+        // The host without its port; an IPv6 literal keeps its brackets.
+        auto host = authority;
+        if (host.front() == '[') {
+            host =
+                host.substr(0, host.find(']') == std::string_view::npos ? host.size() : host.find(']') + 1);
+        } else {
+            host = host.substr(0, host.find(':'));
+        }
+        if (!isLoopbackHost(toLower(host)))
+            return std::nullopt;
+    } else if (scheme != "https") {
+        return std::nullopt;
+    }
+    return std::string(origin) + std::string(kEventsPath);
+}
+
+std::filesystem::path TelemetryService::pendingFileURL(const FileSystemOperating& fs,
+                                                       const std::string& folderName) {
+    auto base = fs.userDirectory(UserDirectory::applicationSupport, true);
+    std::error_code error;
+    const auto folder = base ? *base : std::filesystem::temp_directory_path(error);
+    return folder / folderName / std::string(kPendingFileName);
+}
+
+TelemetryService::TelemetryService(Configuration configuration)
+    : m_core(std::make_shared<Core>(std::move(configuration))) {
+    m_core->start();
+}
+
+TelemetryService::~TelemetryService() {
+    m_core->shutDown();
+}
+
+void TelemetryService::track(std::string eventName, JSONObject eventData) {
+    m_core->track(std::move(eventName), std::move(eventData));
+}
+
+bool TelemetryService::waitUntilIdle(std::chrono::milliseconds timeout) const {
+    return m_core->waitUntilIdle(timeout);
+}
+
+const TelemetryService::Configuration& TelemetryService::configuration() const {
+    return m_core->configuration();
+}
+
+}  // namespace quill
+
+namespace quill {
+
+namespace {
+
+std::atomic<TelemetryService*> sharedInstance = nullptr;
+
+}  // namespace
+
+TelemetryService& TelemetryService::shared() {
+    // Leaked on purpose: events may still be on their way while static destructors run at exit.
+    static TelemetryService* const instance = [] {
+        auto* service = new TelemetryService(Configuration::live(TelemetryIdentity{}, AppServices{}));
+        sharedInstance.store(service);
+        return service;
+    }();
+    return *instance;
+}
+
+TelemetryService* TelemetryService::sharedIfCreated() {
+    return sharedInstance.load();
+}
+
+}  // namespace quill

@@ -1,0 +1,239 @@
+#include "engine/telemetry/telemetry_events.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/core/paths.h"
+
+namespace quill {
+namespace {
+
+std::vector<std::string> keysOf(const JSONObject& data) {
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : data)
+        keys.push_back(key);
+    return keys;
+}
+
+/// The one event `send` produced.
+NamedEvent sentBy(const std::function<void()>& sender) {
+    ScopedTelemetryCapture capture;
+    sender();
+    const auto events = capture.events();
+    EXPECT_EQ(events.size(), 1u);
+    return events.empty() ? NamedEvent{} : events.front();
+}
+
+JDKInfo jdk(std::string version, std::string vendor, std::string path) {
+    return JDKInfo{std::move(version), std::move(vendor), "arm64", std::move(path)};
+}
+
+TEST(TelemetryEvents, EveryBuilderSendsItsNameWithExactlyItsKeys) {
+    const SetupRemediation mise = SetupRemediation::InstallMise{};
+    ProbeBundle java;
+    java.installedJDKs = {jdk("21.0.2", "Eclipse Adoptium", "/opt/jdk-21")};
+    struct Case {
+        NamedEvent event;
+        std::string name;
+        std::vector<std::string> keys;  // sorted
+    };
+    const Case cases[] = {
+        {sentBy([] { TelemetryEvents::outcomeReported("likely_resolved", "resolved"); }),
+         "outcome_reported",
+         {"engine_outcome", "self_report"}},
+        {sentBy([] { TelemetryEvents::claudeOutcomeReported(std::nullopt, "not_resolved"); }),
+         "claude_outcome_reported",
+         {"engine_outcome", "self_report"}},
+        {sentBy([&] { TelemetryEvents::remediationApplied(mise); }),
+         "remediation_applied",
+         {"method", "remediation_id"}},
+        {sentBy([&] { TelemetryEvents::remediationCompleted(mise, 0); }),
+         "remediation_completed",
+         {"exit_code", "remediation_id"}},
+        {sentBy([] { TelemetryEvents::javaVerifyFailed("openjdk version \"21\"", 1); }),
+         "verify_failed",
+         {"exit_code", "java_version_excerpt"}},
+        {sentBy([] { TelemetryEvents::verifyFailed("blocked", 2); }),
+         "verify_failed",
+         {"engine_outcome", "exit_code"}},
+        {sentBy([] { TelemetryEvents::chooserShown("d1", 25); }),
+         "chooser_shown",
+         {"default_offered", "screen"}},
+        {sentBy([] { TelemetryEvents::buildIntentPromptShown(BuildIntentSurface::postFix); }),
+         "build_intent_prompt_shown",
+         {"surface"}},
+        {sentBy([] { TelemetryEvents::buildIntentOptedIn(BuildIntentSurface::noErrorsFound); }),
+         "build_intent_opted_in",
+         {"surface"}},
+        {sentBy([] { TelemetryEvents::auditOutboundClicked("Warp", "https://warp.example/"); }),
+         "audit_outbound_clicked",
+         {"tool", "url"}},
+        {sentBy([] { TelemetryEvents::nextStepSelected("course", "ready", std::nullopt, "post_audit"); }),
+         "next_step_selected",
+         {"goal", "next_step", "outcome", "surface"}},
+        {TelemetryEvents::javaDiagnosisReached(Diagnosis::D1_NoJDK{}, java),
+         "diagnosis_reached",
+         {"current_java_home", "diagnosis", "discovered_jdks", "java_major_version", "reason"}},
+        {TelemetryEvents::terminalDiagnosisReached("fixable", 2, 0, {"iterm2"}),
+         "diagnosis_reached",
+         {"blocked_count", "fixable_count", "reason", "terminal_count", "terminals"}},
+        {TelemetryEvents::remediationFailed(mise, 1, "nonzero_exit"),
+         "remediation_failed",
+         {"exit_code", "reason", "remediation_id"}},
+        {TelemetryEvents::verifyPassed("openjdk version \"21.0.2\""),
+         "verify_passed",
+         {"java_major_version", "java_version_excerpt"}},
+        {TelemetryEvents::verifyPassedWithLegacy("java version \"1.8.0_392\"", "/opt/jdk8"),
+         "verify_passed_with_legacy",
+         {"chosen_path", "java_major_version", "java_version_excerpt"}},
+        {TelemetryEvents::auditStageOutcome("foundations", 0),
+         "audit_stage_outcome",
+         {"outcome", "stage_id"}},
+        {TelemetryEvents::npsSubmitted(9, "great"), "nps_submitted", {"reason", "score"}},
+        {TelemetryEvents::networkCheck({NetworkVerdict::slow, 12.34, 400, 2, 3}),
+         "network_check",
+         {"down_mbps", "endpoints_reachable", "endpoints_total", "estimated_install_seconds", "verdict"}},
+        {TelemetryEvents::networkWarningAction("continue", NetworkVerdict::slow),
+         "network_warning_action",
+         {"action", "verdict"}},
+        {TelemetryEvents::diskSpaceCheck({DiskVerdict::low, 20'000'000'000, 8'000'000'000, 3'000'000'000}),
+         "disk_space_check",
+         {"available_gb", "headroom_gb", "verdict", "worst_case_gb"}},
+        {TelemetryEvents::diskWarningAction("stop", DiskVerdict::critical),
+         "disk_warning_action",
+         {"action", "verdict"}},
+    };
+    for (const auto& [event, name, keys] : cases) {
+        EXPECT_EQ(event.name, name);
+        EXPECT_EQ(keysOf(event.data), keys) << name;
+    }
+}
+
+TEST(TelemetryEvents, BuildersReportTheValuesTheBackendExpects) {
+    const SetupRemediation mise = SetupRemediation::InstallMise{};
+    EXPECT_EQ(sentBy([&] { TelemetryEvents::remediationApplied(mise); }).data,
+              (JSONObject{{"remediation_id", "brew:mise"}, {"method", "brew"}}));
+    EXPECT_EQ(sentBy([] { TelemetryEvents::claudeOutcomeReported(std::nullopt, "not_resolved"); }).data,
+              (JSONObject{{"engine_outcome", "blocked"}, {"self_report", "not_resolved"}}));
+    EXPECT_EQ(
+        sentBy([] { TelemetryEvents::nextStepSelected("build", "unsure", "learn", "s"); }).data.at("goal"),
+        JSONValue("learn"));
+    EXPECT_EQ(sentBy([] {
+                  TelemetryEvents::buildIntentPromptShown(BuildIntentSurface::modernHomeSet);
+              }).data.at("surface"),
+              JSONValue("modern_home_set"));
+    EXPECT_EQ(TelemetryEvents::terminalDiagnosisReached("ready", 0, 1, {"ghostty", "warp"}).data,
+              (JSONObject{{"reason", "ready"},
+                          {"fixable_count", 0},
+                          {"blocked_count", 1},
+                          {"terminal_count", 2},
+                          {"terminals", JSONArray{"ghostty", "warp"}}}));
+    EXPECT_EQ(TelemetryEvents::auditStageOutcome("s", 1).data.at("outcome"), JSONValue("skipped_already_ok"));
+    EXPECT_EQ(TelemetryEvents::auditStageOutcome("s", 7).data.at("outcome"),
+              JSONValue("skipped_missing_blocked"));
+    EXPECT_EQ(TelemetryEvents::remediationFailed(mise, 3, std::string(170, 'x')).data.at("reason"),
+              JSONValue(std::string(160, 'x')));
+}
+
+TEST(TelemetryEvents, JavaDiagnosisCarriesCodesSummariesAndTheMaskedHome) {
+    ProbeBundle none;
+    auto empty = TelemetryEvents::javaDiagnosisReached(Diagnosis::D1_NoJDK{}, none).data;
+    EXPECT_EQ(empty.at("java_major_version"), JSONValue(0));
+    EXPECT_EQ(empty.at("discovered_jdks"), JSONValue(JSONArray{}));
+    EXPECT_EQ(empty.at("current_java_home"), JSONValue());
+    EXPECT_EQ(empty.at("reason"), JSONValue("no JDK installed"));
+
+    ProbeBundle two;
+    two.installedJDKs = {jdk("1.8.0_392", "", "/opt/jdk8"), jdk("garbled", "Azul", "/opt/odd")};
+    two.javaHomeInActiveShell = "";
+    auto data =
+        TelemetryEvents::javaDiagnosisReached(Diagnosis::D3_LegacyOnly{two.installedJDKs[0]}, two).data;
+    EXPECT_EQ(data.at("java_major_version"), JSONValue(8));
+    EXPECT_EQ(data.at("current_java_home"), JSONValue()) << "an empty JAVA_HOME counts as unset";
+    EXPECT_EQ(data.at("discovered_jdks"),
+              JSONValue(JSONArray{
+                  JSONObject{{"path", "/opt/jdk8"}, {"major_version", 8}, {"vendor", nullptr}},
+                  JSONObject{{"path", "/opt/odd"}, {"major_version", nullptr}, {"vendor", "Azul"}}}));
+
+    const std::pair<Diagnosis, DiagnosisCode> codes[] = {
+        {Diagnosis::D1_NoJDK{}, {"D1_NoJDK", "no JDK installed"}},
+        {Diagnosis::D2_HomeUnset{}, {"D2_HomeUnset", "JDK installed, JAVA_HOME unset"}},
+        {Diagnosis::D3_LegacyOnly{}, {"D3_LegacyOnly", "only legacy JDK installed"}},
+        {Diagnosis::D4_ModernHomeSet{}, {"D4_ModernHomeSet", "modern JDK installed, JAVA_HOME set"}},
+        {Diagnosis::NoErrorsFound{}, {"no_errors_found", "JDK installed, JAVA_HOME set"}},
+        {Diagnosis::Unknown{std::string(121, 'r')}, {"unknown", std::string(120, 'r')}},
+    };
+    for (const auto& [diagnosis, code] : codes)
+        EXPECT_EQ(TelemetryEvents::diagnosisCode(diagnosis), code);
+}
+
+TEST(TelemetryEvents, VerificationExcerptPicksTheVersionLine) {
+    EXPECT_EQ(TelemetryEvents::versionExcerpt(""), "");
+    EXPECT_EQ(TelemetryEvents::versionExcerpt("\n \n\t\r\n"), "");
+    EXPECT_EQ(TelemetryEvents::versionExcerpt(
+                  "Picked up _JAVA_OPTIONS\nopenjdk version \"21.0.2\" 2024-01-16\nmore"),
+              "openjdk version \"21.0.2\" 2024-01-16");
+    EXPECT_EQ(TelemetryEvents::versionExcerpt("\n\nno version here\nsecond"), "no version here");
+    EXPECT_EQ(TelemetryEvents::versionExcerpt(std::string(250, 'v')), std::string(200, 'v'));
+
+    auto unparsable = TelemetryEvents::verifyPassed("command not found").data;
+    EXPECT_EQ(unparsable.at("java_major_version"), JSONValue());
+    EXPECT_EQ(TelemetryEvents::verifyPassed("openjdk version \"17.0.1\"").data.at("java_major_version"),
+              JSONValue(17));
+}
+
+TEST(TelemetryEvents, MasksTheHomeFolderWhereverItStandsAsAWholeFolder) {
+    const auto mask = [](std::string_view text, std::string_view home = "/Users/dev") {
+        return TelemetryEvents::maskHomeFolder(text, "dev", home);
+    };
+    EXPECT_EQ(mask("/Users/dev/Library/Java/jdk-21"), "/Users/~/Library/Java/jdk-21");
+    EXPECT_EQ(mask("/Users/dev"), "/Users/~");
+    EXPECT_EQ(mask("JAVA_HOME=/Users/dev/jdk and /Users/dev"), "JAVA_HOME=/Users/~/jdk and /Users/~");
+    EXPECT_EQ(mask("Error: /Users/dev: not found"), "Error: /Users/~: not found");
+    EXPECT_EQ(mask("/Users/developer/jdk"), "/Users/developer/jdk");
+    EXPECT_EQ(mask("/Users/dev2/jdk"), "/Users/dev2/jdk");
+    EXPECT_EQ(mask("/Users/other/jdk"), "/Users/other/jdk");
+    EXPECT_EQ(mask("/home/dev/.sdkman/candidates/java", "/home/dev"), "/home/~/.sdkman/candidates/java");
+    EXPECT_EQ(mask("/home/dev", "/home/dev/"), "/home/~");
+    EXPECT_EQ(TelemetryEvents::maskHomeFolder("/Users/dev/x", "", ""), "/Users/dev/x");
+
+    // The running user's own home folder, whatever the platform calls it.
+    const auto home = homeDirectoryPath().string();
+    const auto masked = TelemetryEvents::maskHomeFolder(home + "/.sdkman/candidates/java");
+    EXPECT_TRUE(masked.ends_with("/~/.sdkman/candidates/java")) << masked;
+    EXPECT_EQ(TelemetryEvents::verifyPassedWithLegacy("", home + "/jdk8").data.at("chosen_path"),
+              JSONValue(masked.substr(0, masked.size() - std::string("/.sdkman/candidates/java").size()) +
+                        "/jdk8"));
+}
+
+TEST(TelemetryEvents, CleansFreeTextAndRoundsMeasurements) {
+    EXPECT_EQ(TelemetryEvents::npsSubmitted(3, " \n\t ").data.at("reason"), JSONValue());
+    EXPECT_EQ(TelemetryEvents::npsSubmitted(3, std::nullopt).data.at("reason"), JSONValue());
+    EXPECT_EQ(TelemetryEvents::npsSubmitted(3, "  slow  \n").data.at("reason"), JSONValue("slow"));
+    EXPECT_EQ(TelemetryEvents::npsSubmitted(3, std::string(600, 'a')).data.at("reason"),
+              JSONValue(std::string(500, 'a')));
+    EXPECT_EQ(TelemetryEvents::npsSubmitted(3, std::string(499, 'a') + "éz").data.at("reason"),
+              JSONValue(std::string(499, 'a') + "é"))
+        << "cut by characters, not bytes";
+
+    EXPECT_EQ(TelemetryEvents::roundedGigabytes(1'499'999'999), 1);
+    EXPECT_EQ(TelemetryEvents::roundedGigabytes(1'500'000'000), 2);
+    EXPECT_EQ(TelemetryEvents::roundedGigabytes(-1'500'000'000), -2);
+    EXPECT_EQ(TelemetryEvents::roundedGigabytes(0), 0);
+    EXPECT_DOUBLE_EQ(TelemetryEvents::roundedToTenth(12.34), 12.3);
+    EXPECT_DOUBLE_EQ(TelemetryEvents::roundedToTenth(12.25), 12.3);
+    EXPECT_DOUBLE_EQ(TelemetryEvents::roundedToTenth(-12.25), -12.3);
+
+    const auto unknownSpeed =
+        TelemetryEvents::networkCheck({NetworkVerdict::unmeasured, std::nullopt, std::nullopt, 0, 3});
+    EXPECT_EQ(unknownSpeed.data.count("down_mbps"), 0u);
+    EXPECT_EQ(unknownSpeed.data.count("estimated_install_seconds"), 0u);
+    const auto unknownSpace = TelemetryEvents::diskSpaceCheck({DiskVerdict::unmeasured, std::nullopt, 1, 2});
+    EXPECT_EQ(unknownSpace.data.count("available_gb"), 0u);
+    EXPECT_EQ(TelemetryEvents::networkCheck({NetworkVerdict::ok, 12.25, 60, 3, 3}).data.at("down_mbps"),
+              JSONValue(12.3));
+}
+
+}  // namespace
+}  // namespace quill
