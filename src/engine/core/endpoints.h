@@ -23,6 +23,9 @@ inline constexpr std::string_view kAppleSoftwareUpdateCatalog = "https://swscan.
 inline constexpr std::string_view kGitHubHost = "github.com";
 inline constexpr std::string_view kGitHubHome = "https://github.com";
 
+/// The Warp terminal's web site; its landing pages take campaign parameters.
+inline constexpr std::string_view kWarpSite = "https://www.warp.dev";
+
 /// The uv and rustup installers.
 inline constexpr std::string_view kUvInstallScript = "https://astral.sh/uv/install.sh";
 inline constexpr std::string_view kRustupInstaller = "https://sh.rustup.rs";

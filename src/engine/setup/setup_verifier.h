@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+
+#include "engine/services/file_system_operating.h"
+#include "engine/services/shell_runner.h"
+#include "engine/setup/setup_verification_result.h"
+
+namespace quill {
+
+struct SystemProfile;
+
+/// A product's verifier: checks the machine again after the fixes. Blocking and never failing; `profile` is
+/// the current system profile when the caller has one. Thread-safe.
+class SetupVerifier {
+  public:
+    virtual ~SetupVerifier() = default;
+
+    [[nodiscard]] virtual SetupVerificationResult verify(const std::optional<SystemProfile>& profile,
+                                                         const ShellRunner& shell,
+                                                         const FileSystemOperating& fs) const = 0;
+};
+
+}  // namespace quill
