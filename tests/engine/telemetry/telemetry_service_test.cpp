@@ -7,12 +7,14 @@
 #include <regex>
 #include <thread>
 
+#include "engine/core/build_options.h"
 #include "engine/core/text.h"
 #include "engine/services/live_file_system.h"
 #include "engine/services/live_http_fetcher.h"
 #include "engine/services/live_key_value_store.h"
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/session_id.h"
+#include "engine/telemetry/telemetry_events.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temporary_directory.h"
 
@@ -383,9 +385,9 @@ TEST(TelemetryServiceSettings, AcceptsHttpsOrLoopbackOriginsOnly) {
 }
 
 TEST(TelemetryServiceSettings, ReadsTheRunContextAndTheSwitchFromTheEnvironment) {
-    const auto live = [] {
-        return TelemetryService::Configuration::live({"code", "p", "Folder"}, AppServices{});
-    };
+    auto product = ProductConfig::javaDiagnostic();
+    product.appID = "code";
+    const auto live = [&product] { return TelemetryService::Configuration::live(product, AppServices{}); };
 
     unsetenv("QUILL_RUN_CONTEXT");
     unsetenv("QUILL_TELEMETRY_DISABLED");
@@ -420,6 +422,41 @@ TEST(TelemetryServiceSettings, PlacesThePendingFileInTheProductFolderOfTheApplic
     EXPECT_EQ(TelemetryService::pendingFileURL(fs, "Quillstart"),
               *applicationData / "Quillstart" / "pending-events.json");
     unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
+}  // namespace quill
+
+namespace quill {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(TelemetryServiceShared, TakesTheProductThatIsCurrentWhenTheFirstEventIsSent) {
+    if (!build::kTelemetryOrigin.empty())
+        GTEST_SKIP() << "this build posts to a real backend";
+    if (TelemetryService::sharedIfCreated())
+        GTEST_SKIP() << "the shared service already exists in this process";
+
+    auto first = ProductConfig::javaDiagnostic();
+    first.appID = "first-product";
+    ScopedProductConfig scoped(first);
+    const auto started = std::chrono::steady_clock::now();
+    TelemetryEvents::send("app_launched", {});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+
+    auto* shared = TelemetryService::sharedIfCreated();
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(&TelemetryService::shared(), shared);
+    EXPECT_EQ(shared->configuration().appID, "first-product");
+    EXPECT_TRUE(shared->configuration().endpointURL.empty()) << "a build without a backend sends nothing";
+
+    auto later = ProductConfig::javaDiagnostic();
+    later.appID = "later-product";
+    ScopedProductConfig replaced(later);
+    TelemetryEvents::send("app_launched", {});
+    EXPECT_EQ(TelemetryService::shared().configuration().appID, "first-product");
+    EXPECT_TRUE(shared->waitUntilIdle(5s));
 }
 
 }  // namespace
