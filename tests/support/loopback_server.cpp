@@ -120,6 +120,11 @@ LoopbackServer::LoopbackServer() : m_state(std::make_shared<State>()) {
         throw std::runtime_error("the loopback server could not bind a port");
     // The socket already listens: connections made before the thread accepts simply wait.
     state.thread = std::thread([&state] { state.server.listen_after_bind(); });
+    // Stopping a server whose loop has not started yet would be lost and leave the loop running forever.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!state.server.is_running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 LoopbackServer::~LoopbackServer() {
@@ -175,22 +180,25 @@ bool LoopbackServer::waitForRequests(std::size_t count, std::chrono::millisecond
 }
 
 std::string LoopbackServer::refusingURL(const std::string& path) {
-    // Bind a port and let it go again: until someone else takes it, connecting there is refused.
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        throw std::runtime_error("socket failed");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof(address);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        throw std::runtime_error("bind failed");
-    }
-    ::close(fd);
-    return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + path;
+    // A port that is bound but never listens refuses every connection, and as long as it stays bound no other
+    // socket can take it, not even as the local end of an outgoing connection. Kept for the life of the
+    // process.
+    static const int port = [] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            throw std::runtime_error("socket failed");
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            ::close(fd);
+            throw std::runtime_error("bind failed");
+        }
+        return static_cast<int>(ntohs(address.sin_port));
+    }();
+    return "http://127.0.0.1:" + std::to_string(port) + path;
 }
 
 }  // namespace quill::test
