@@ -24,44 +24,37 @@ namespace detail {
 /// State shared by a stream's consumer and every copy of its sink.
 template <class T>
 class StreamState {
-  public:
+public:
     void yield(T value) {
         {
             std::lock_guard lock(m_mutex);
-            if (m_ended)
-                return;
+            if (m_ended) return;
             m_buffer.push_back(std::move(value));
         }
         m_ready.notify_one();
     }
 
     void yieldAll(std::vector<T>&& values) {
-        if (values.empty())
-            return;
+        if (values.empty()) return;
         {
             std::lock_guard lock(m_mutex);
-            if (m_ended)
-                return;
-            for (auto& value : values)
-                m_buffer.push_back(std::move(value));
+            if (m_ended) return;
+            for (auto& value : values) m_buffer.push_back(std::move(value));
         }
         m_ready.notify_one();
     }
 
-    /// Ends the stream (from either side); the first call runs the termination callback, later calls do
-    /// nothing.
+    /// Ends the stream (from either side); the first call runs the termination callback, later calls do nothing.
     void end() {
         std::function<void()> callback;
         {
             std::lock_guard lock(m_mutex);
-            if (m_ended)
-                return;
+            if (m_ended) return;
             m_ended = true;
             callback = std::exchange(m_onTermination, nullptr);
         }
         m_ready.notify_all();
-        if (callback)
-            callback();
+        if (callback) callback();
     }
 
     /// Consumer-side end: buffered values are dropped as well.
@@ -79,8 +72,7 @@ class StreamState {
                 return;
             }
         }
-        if (callback)
-            callback();
+        if (callback) callback();
     }
 
     std::optional<T> next(const std::stop_token* stop) {
@@ -111,10 +103,9 @@ class StreamState {
         return m_ended;
     }
 
-  private:
+private:
     std::optional<T> popLocked() {
-        if (m_buffer.empty())
-            return std::nullopt;
+        if (m_buffer.empty()) return std::nullopt;
         std::optional<T> value(std::move(m_buffer.front()));
         m_buffer.pop_front();
         return value;
@@ -141,31 +132,27 @@ struct SinkOwner {
 /// `finish` is called or the last copy is destroyed. Safe to use from any thread.
 template <class T>
 class StreamSink {
-  public:
+public:
     StreamSink() = default;
 
     void yield(T value) const {
-        if (m_owner)
-            m_owner->state->yield(std::move(value));
+        if (m_owner) m_owner->state->yield(std::move(value));
     }
-    /// Yields every value in order, as many `yield` calls would, at the cost of one.
+    /// Yields every value in order, as many `yield` calls would, under one lock.
     void yieldAll(std::vector<T> values) const {
-        if (m_owner)
-            m_owner->state->yieldAll(std::move(values));
+        if (m_owner) m_owner->state->yieldAll(std::move(values));
     }
     void finish() const {
-        if (m_owner)
-            m_owner->state->end();
+        if (m_owner) m_owner->state->end();
     }
-    /// Sets the termination callback: it runs exactly once, outside every lock, when the stream ends from
-    /// either side. If the stream has already ended it runs at once, on this thread.
+    /// Sets the termination callback: it runs exactly once, outside every lock, when the stream ends from either
+    /// side. If the stream has already ended it runs at once, on this thread.
     void onTermination(std::function<void()> callback) const {
-        if (m_owner)
-            m_owner->state->setOnTermination(std::move(callback));
+        if (m_owner) m_owner->state->setOnTermination(std::move(callback));
     }
     [[nodiscard]] bool isFinished() const { return !m_owner || m_owner->state->ended(); }
 
-  private:
+private:
     template <class U>
     friend std::pair<StreamSink<U>, Stream<U>> makeStream();
 
@@ -178,7 +165,7 @@ class StreamSink {
 /// cancels it, which runs the producer's termination callback.
 template <class T>
 class Stream {
-  public:
+public:
     Stream() = default;
     Stream(Stream&&) noexcept = default;
     Stream& operator=(Stream&& other) noexcept {
@@ -195,25 +182,21 @@ class Stream {
     /// Blocks for the next value; `std::nullopt` once the stream has ended and its buffer is empty.
     std::optional<T> next() { return m_state ? m_state->next(nullptr) : std::nullopt; }
 
-    /// As `next()`, but also returns `std::nullopt` as soon as `stop` is requested, and then cancels the
-    /// stream.
-    std::optional<T> next(const std::stop_token& stop) {
-        return m_state ? m_state->next(&stop) : std::nullopt;
-    }
+    /// As `next()`, but also returns `std::nullopt` as soon as `stop` is requested, and then cancels the stream.
+    std::optional<T> next(const std::stop_token& stop) { return m_state ? m_state->next(&stop) : std::nullopt; }
 
     /// The next buffered value, if any; never blocks.
     std::optional<T> tryNext() { return m_state ? m_state->tryNext() : std::nullopt; }
 
     /// Ends the stream from the consumer's side; buffered values are dropped.
     void cancel() {
-        if (m_state)
-            m_state->cancel();
+        if (m_state) m_state->cancel();
     }
 
     /// Whether the stream has ended (the buffer may still hold values).
     [[nodiscard]] bool ended() const { return !m_state || m_state->ended(); }
 
-  private:
+private:
     template <class U>
     friend std::pair<StreamSink<U>, Stream<U>> makeStream();
 
@@ -234,8 +217,7 @@ std::pair<StreamSink<T>, Stream<T>> makeStream() {
 template <class T>
 std::vector<T> drain(Stream<T>& stream) {
     std::vector<T> values;
-    while (auto value = stream.next())
-        values.push_back(std::move(*value));
+    while (auto value = stream.next()) values.push_back(std::move(*value));
     return values;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <variant>
 
 namespace quill {
@@ -22,6 +23,11 @@ struct AgentSkill {
         bool operator==(const Fetch&) const = default;
     };
     using Source = std::variant<Bundle, Fetch>;
+
+    static Source bundle(std::string name) { return Bundle{std::move(name)}; }
+    static Source fetch(std::string repo, std::string subpath, std::string pin) {
+        return Fetch{std::move(repo), std::move(subpath), std::move(pin)};
+    }
 
     std::string slug;         ///< the folder it installs under; the fix id is "skill:" + slug
     std::string displayName;  ///< shown in the picker

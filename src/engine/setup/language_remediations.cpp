@@ -12,20 +12,20 @@ std::vector<SetupRemediation> remediations(const std::set<QuillLanguage>& langua
     const bool needsMise = chosen(QuillLanguage::node) || chosen(QuillLanguage::ruby) || languages.size() > 1;
 
     if (chosen(QuillLanguage::python))
-        fixes.emplace_back(R::InstallUv{});
+        fixes.push_back(R::installUv());
     if (needsMise)
-        fixes.emplace_back(R::InstallMise{});
+        fixes.push_back(R::installMise());
     if (chosen(QuillLanguage::node))
-        fixes.emplace_back(R::InstallNodeViaMise{});
+        fixes.push_back(R::installNodeViaMise());
     if (chosen(QuillLanguage::ruby))
-        fixes.emplace_back(R::InstallRubyViaMise{});
+        fixes.push_back(R::installRubyViaMise());
     if (chosen(QuillLanguage::java))
-        fixes.emplace_back(R::InstallTemurin{});
+        fixes.push_back(R::installTemurin());
     if (chosen(QuillLanguage::rust)) {
         if (needsMise) {
-            fixes.emplace_back(R::InstallRustViaMise{});
+            fixes.push_back(R::installRustViaMise());
         } else {
-            fixes.emplace_back(R::InstallRustup{});
+            fixes.push_back(R::installRustup());
         }
     }
     return fixes;

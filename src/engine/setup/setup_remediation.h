@@ -115,6 +115,45 @@ struct SetupRemediation {
     requires kIsCaseOf<std::remove_cvref_t<C>, Case> SetupRemediation(C&& fix)
         : value(std::forward<C>(fix)) {}  // NOLINT: implicit, a case is a fix
 
+    // One builder per case, named after it: `SetupRemediation::installMise()`.
+    static SetupRemediation repairPath(std::string directory) { return RepairPath{std::move(directory)}; }
+    static SetupRemediation createProject(ProjectTemplate template_,
+                                          std::optional<std::string> destinationPath = std::nullopt) {
+        return CreateProject{template_, std::move(destinationPath)};
+    }
+    static SetupRemediation installSkill(AgentSkill skill) { return InstallSkill{std::move(skill)}; }
+    static SetupRemediation addMCPServer(MCPServer server, std::optional<std::string> apiKey = std::nullopt) {
+        return AddMCPServer{std::move(server), std::move(apiKey)};
+    }
+    static SetupRemediation configureGit(std::string name, std::string email) {
+        return ConfigureGit{std::move(name), std::move(email)};
+    }
+    // clang-format off
+    static SetupRemediation installCommandLineTools() { return InstallCommandLineTools{}; }
+    static SetupRemediation installHomebrew() { return InstallHomebrew{}; }
+    static SetupRemediation installClaudeCLI() { return InstallClaudeCLI{}; }
+    static SetupRemediation repairHomebrewPath() { return RepairHomebrewPath{}; }
+    static SetupRemediation installWarp() { return InstallWarp{}; }
+    static SetupRemediation installClaudeDesktop() { return InstallClaudeDesktop{}; }
+    static SetupRemediation installZed() { return InstallZed{}; }
+    static SetupRemediation installVSCode() { return InstallVSCode{}; }
+    static SetupRemediation installZettlr() { return InstallZettlr{}; }
+    static SetupRemediation installObsidian() { return InstallObsidian{}; }
+    static SetupRemediation installCodexCLI() { return InstallCodexCLI{}; }
+    static SetupRemediation installChatGPTDesktop() { return InstallChatGPTDesktop{}; }
+    static SetupRemediation configureShell() { return ConfigureShell{}; }
+    static SetupRemediation installUv() { return InstallUv{}; }
+    static SetupRemediation installMise() { return InstallMise{}; }
+    static SetupRemediation installNodeViaMise() { return InstallNodeViaMise{}; }
+    static SetupRemediation installRubyViaMise() { return InstallRubyViaMise{}; }
+    static SetupRemediation installRustViaMise() { return InstallRustViaMise{}; }
+    static SetupRemediation installRustup() { return InstallRustup{}; }
+    static SetupRemediation installTemurin() { return InstallTemurin{}; }
+    static SetupRemediation documentEnvironment() { return DocumentEnvironment{}; }
+    static SetupRemediation installGh() { return InstallGh{}; }
+    static SetupRemediation githubAuth() { return GithubAuth{}; }
+    // clang-format on
+
     /// Whether this fix is the case `C`.
     template <class C>
     [[nodiscard]] bool is() const {

@@ -116,5 +116,13 @@ TEST(CancellableProcessTest, ManyStreamsCancelledFromOtherThreadsAllEnd) {
     EXPECT_EQ(codes, std::vector<int>(kCount, SIGTERM));
 }
 
+TEST(CancellableProcessTest, StoppingEveryTaskAtExitEndsRunningChildren) {
+    auto handle = std::make_shared<LiveProcessCancellation>();
+    auto events = startChild({"line", "up", "sleep", "30000"}, handle);
+    ASSERT_TRUE(waitForLine(events, "up"));
+    EXPECT_TRUE(TaskTracker::stopAll(10s));
+    EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessExited{SIGTERM}}));
+}
+
 }  // namespace
 }  // namespace quill

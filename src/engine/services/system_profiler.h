@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/services/file_system_operating.h"
+#include "engine/services/shell_runner.h"
+#include "engine/services/system_profile.h"
+
+namespace quill {
+
+/// How long one probe command may run before it counts as having found nothing, so that a hung tool never
+/// keeps a profile from completing.
+inline constexpr std::chrono::milliseconds kProbeTimeLimit{10'000};
+
+/// The probe for the active developer folder of the Xcode Command Line Tools (`xcode-select -p`). Blocking;
+/// never fails: a tool that cannot start, fails, prints nothing or runs past its time limit gives nothing.
+struct XcodeCLTProbe {
+    ShellRunner shell;
+
+    [[nodiscard]] std::optional<std::filesystem::path> developerDirectory() const;
+};
+
+/// Surveys the Mac and returns a complete `SystemProfile`. Every probe runs at once on threads of its own, so
+/// a profile takes about as long as its slowest probe; each command has a time limit. Blocking (never call it
+/// on the GUI thread); never fails; holds no state, so any number of threads may profile at once.
+struct SystemProfiler {
+    ShellRunner shell;  ///< its process service runs every probe command
+    std::shared_ptr<const FileSystemOperating> fs;
+
+    [[nodiscard]] SystemProfile profile() const;
+
+    /// Whether an application bundle named `name` ("Claude.app") is a folder in /Applications or in the home
+    /// folder's Applications. Asks the file system every time.
+    [[nodiscard]] bool isAppInstalled(const std::string& name) const;
+
+    /// The shell a `SHELL` value names, by its last path component (a trailing "/" is ignored); "unknown"
+    /// when the value is empty.
+    [[nodiscard]] static Shell shellNamed(std::string_view shellVariable);
+};
+
+/// The version of the running operating system, as the platform reports it; zeros when it cannot be read.
+OperatingSystemVersion currentOperatingSystemVersion();
+
+namespace detail {
+/// The platform's version text ("14.5", "6.1.0-18-amd64"); empty when it cannot be read.
+std::string operatingSystemVersionText();
+/// Reads up to three dot-separated numbers from the start of `text`; the missing ones are zero.
+OperatingSystemVersion parseOperatingSystemVersion(std::string_view text);
+}  // namespace detail
+
+}  // namespace quill
