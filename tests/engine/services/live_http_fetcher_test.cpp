@@ -102,6 +102,21 @@ TEST_F(LiveHTTPFetcherTest, ConnectionFailuresAreHTTPErrors) {
     EXPECT_EQ(bad.error().domain, "HTTP");
 }
 
+TEST_F(LiveHTTPFetcherTest, ARequestThatGetsNoAnswerTimesOut) {
+    LoopbackReply silent = LoopbackReply::text("late");
+    silent.delayBeforeHeaders = 20s;
+    server.reply("/silent", silent);
+
+    HTTPRequest request = get("/silent");
+    request.timeoutSeconds = 1;
+    const auto started = std::chrono::steady_clock::now();
+    auto answer = fetcher.data(request);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_FALSE(answer);
+    EXPECT_EQ(answer.error().code, static_cast<int>(HTTPErrorCode::timedOut));
+    EXPECT_LT(wall, 10.0);
+}
+
 TEST_F(LiveHTTPFetcherTest, RedirectsToPlainHTTPAreRefused) {
     server.reply("/moved", LoopbackReply::redirect(server.url("/target")));
     server.reply("/target", LoopbackReply::text("should not be fetched"));
