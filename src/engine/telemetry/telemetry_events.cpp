@@ -164,7 +164,43 @@ NamedEvent TelemetryEvents::terminalDiagnosisReached(const std::string& reason, 
              {"terminals", texts(terminalIDs)}}};
 }
 
-NamedEvent TelemetryEvents::javaDiagnosisReached(const Diagnosis& diagnosis, const ProbeBundle& javaState) {
+NamedEvent TelemetryEvents::appLaunched(const SystemProfile& profile) {
+    const char* arch = profile.architecture == Architecture::appleSilicon ? "arm64"
+                       : profile.architecture == Architecture::intel      ? "x86_64"
+                                                                          : "unknown";
+    // Only the kind of shell: the name of another shell could be a path of the user's own.
+    struct ShellKind {
+        const char* operator()(const Shell::Zsh&) const { return "zsh"; }
+        const char* operator()(const Shell::Bash&) const { return "bash"; }
+        const char* operator()(const Shell::Fish&) const { return "fish"; }
+        const char* operator()(const Shell::Other&) const { return "other"; }
+    };
+    return {"app_launched",
+            {{"macos_major", profile.macosVersion.majorVersion},
+             {"macos_minor", profile.macosVersion.minorVersion},
+             {"arch", arch},
+             {"shell", std::visit(ShellKind{}, profile.shell.value)},
+             {"has_homebrew", profile.homebrewPrefix.has_value()},
+             {"has_sdkman", profile.sdkmanRoot.has_value()},
+             {"has_mise", profile.miseExecutable.has_value()},
+             {"has_jenv", profile.jenvRoot.has_value()},
+             {"has_asdf", profile.asdfRoot.has_value()},
+             {"has_xcode_clt", profile.xcodeCommandLineToolsPath.has_value()}}};
+}
+
+NamedEvent TelemetryEvents::auditReached(const SystemProfile& profile, const std::string& entry) {
+    const auto tools = profile.aiTooling.installedToolIDs();
+    const auto terminals = profile.terminals.installedIDs();
+    return {"audit_reached",
+            {{"ai_tool_count", static_cast<std::int64_t>(tools.size())},
+             {"terminal_count", static_cast<std::int64_t>(terminals.size())},
+             {"ai_tools", texts(tools)},
+             {"terminals", texts(terminals)},
+             {"entry", entry}}};
+}
+
+NamedEvent TelemetryEvents::javaDiagnosisReached(const Diagnosis& diagnosis, const SystemProfile& profile) {
+    const auto& javaState = profile.javaState;
     auto [code, phrase] = diagnosisCode(diagnosis);
     JSONArray discovered;
     for (const auto& jdk : javaState.installedJDKs)

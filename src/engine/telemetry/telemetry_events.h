@@ -12,6 +12,7 @@
 #include "engine/java/diagnosis.h"
 #include "engine/java/remediation.h"
 #include "engine/services/java_facts.h"
+#include "engine/services/system_profile.h"
 #include "engine/setup/disk_readiness.h"
 #include "engine/setup/network_readiness_probe.h"
 #include "engine/setup/setup_remediation.h"
@@ -70,7 +71,10 @@ class TelemetryEvents {
                                  const std::optional<std::string>& goal, const std::string& surface);
 
     // Makers.
-    static NamedEvent javaDiagnosisReached(const Diagnosis& diagnosis, const ProbeBundle& javaState);
+    /// The facts of the Mac without anything that identifies it: versions, architecture, the shell's kind and
+    /// which tools are present.
+    static NamedEvent appLaunched(const SystemProfile& profile);
+    static NamedEvent javaDiagnosisReached(const Diagnosis& diagnosis, const SystemProfile& profile);
     static NamedEvent terminalDiagnosisReached(const std::string& reason, std::int64_t fixableCount,
                                                std::int64_t blockedCount,
                                                const std::vector<std::string>& terminalIDs);
@@ -83,6 +87,9 @@ class TelemetryEvents {
                                         std::string_view reason);
     static NamedEvent verifyPassed(std::string_view output);
     static NamedEvent verifyPassedWithLegacy(std::string_view output, const std::filesystem::path& jdkPath);
+    /// `entry`: how the audit was entered: "heuristic", "build_intent", "next_step_course",
+    /// "next_step_build_software" or "next_step_not_sure".
+    static NamedEvent auditReached(const SystemProfile& profile, const std::string& entry);
     static NamedEvent auditStageOutcome(const std::string& stageID, int status);
     static NamedEvent npsSubmitted(int score, const std::optional<std::string>& reason);
     static NamedEvent networkCheck(const NetworkReadinessResult& result);

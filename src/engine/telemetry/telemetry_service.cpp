@@ -246,14 +246,14 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
         };
         m_worker.retain();
         spawnTask([self = std::move(self), id = head.id, request = std::move(request)](std::stop_token stop) {
-            const auto outcome = self->deliver(request, stop);
+            const auto outcome = self->send(request, stop);
             self->m_worker.post([core = self.get(), id, outcome] { core->delivered(id, outcome); });
             self->m_worker.release();
         });
     }
 
     /// Runs on the post's task: up to three attempts, 0.5 s and 1 s apart. Blocking.
-    Delivery deliver(const HTTPRequest& request, const std::stop_token& taskStop) {
+    Delivery send(const HTTPRequest& request, const std::stop_token& taskStop) {
         for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
             if (auto answer = m_configuration.http->data(request)) {
                 const int status = answer->response.statusCode;
@@ -267,14 +267,16 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
             }
             if (attempt + 1 == kMaxAttempts)
                 break;
-            if (!pause(m_configuration.retryStep * (2 << attempt), taskStop))
+            if (!retryDelay(attempt, taskStop))
                 break;
         }
         return Delivery::kept;
     }
 
-    /// Sleeps `duration`; false when the service shuts down or the task is stopped meanwhile.
-    bool pause(std::chrono::milliseconds duration, const std::stop_token& taskStop) {
+    /// Sleeps before the attempt after `attempt`: 0.5 s, then 1 s. False when the service shuts down or the
+    /// task is stopped meanwhile: the event then stays queued.
+    bool retryDelay(int attempt, const std::stop_token& taskStop) {
+        const auto duration = m_configuration.retryStep * (2 << attempt);
         std::stop_source wake;
         std::stop_callback onTaskStop(taskStop, [&wake] { wake.request_stop(); });
         std::stop_callback onShutdown(m_shutdown.get_token(), [&wake] { wake.request_stop(); });

@@ -32,8 +32,8 @@ JDKInfo jdk(std::string version, std::string vendor, std::string path) {
 
 TEST(TelemetryEvents, EveryBuilderSendsItsNameWithExactlyItsKeys) {
     const SetupRemediation mise = SetupRemediation::InstallMise{};
-    ProbeBundle java;
-    java.installedJDKs = {jdk("21.0.2", "Eclipse Adoptium", "/opt/jdk-21")};
+    SystemProfile profile;
+    profile.javaState.installedJDKs = {jdk("21.0.2", "Eclipse Adoptium", "/opt/jdk-21")};
     struct Case {
         NamedEvent event;
         std::string name;
@@ -73,7 +73,14 @@ TEST(TelemetryEvents, EveryBuilderSendsItsNameWithExactlyItsKeys) {
         {sentBy([] { TelemetryEvents::nextStepSelected("course", "ready", std::nullopt, "post_audit"); }),
          "next_step_selected",
          {"goal", "next_step", "outcome", "surface"}},
-        {TelemetryEvents::javaDiagnosisReached(Diagnosis::D1_NoJDK{}, java),
+        {TelemetryEvents::appLaunched(profile),
+         "app_launched",
+         {"arch", "has_asdf", "has_homebrew", "has_jenv", "has_mise", "has_sdkman", "has_xcode_clt",
+          "macos_major", "macos_minor", "shell"}},
+        {TelemetryEvents::auditReached(profile, "heuristic"),
+         "audit_reached",
+         {"ai_tool_count", "ai_tools", "entry", "terminal_count", "terminals"}},
+        {TelemetryEvents::javaDiagnosisReached(Diagnosis::D1_NoJDK{}, profile),
          "diagnosis_reached",
          {"current_java_home", "diagnosis", "discovered_jdks", "java_major_version", "reason"}},
         {TelemetryEvents::terminalDiagnosisReached("fixable", 2, 0, {"iterm2"}),
@@ -137,6 +144,47 @@ TEST(TelemetryEvents, BuildersReportTheValuesTheBackendExpects) {
               JSONValue(std::string(160, 'x')));
 }
 
+TEST(TelemetryEvents, LaunchAndAuditDescribeTheMacWithoutIdentifyingIt) {
+    SystemProfile profile;
+    profile.architecture = Architecture::appleSilicon;
+    profile.macosVersion = {15, 2, 1};
+    profile.shell = Shell::Other{"/Users/dev/bin/myshell"};
+    profile.homebrewPrefix = "/opt/homebrew/bin/brew";
+    profile.xcodeCommandLineToolsPath = "/Library/Developer/CommandLineTools";
+    profile.terminals.warp = true;
+    profile.terminals.iterm = true;
+    profile.aiTooling.codexCLI = true;
+    EXPECT_EQ(TelemetryEvents::appLaunched(profile).data, (JSONObject{{"macos_major", 15},
+                                                                      {"macos_minor", 2},
+                                                                      {"arch", "arm64"},
+                                                                      {"shell", "other"},
+                                                                      {"has_homebrew", true},
+                                                                      {"has_sdkman", false},
+                                                                      {"has_mise", false},
+                                                                      {"has_jenv", false},
+                                                                      {"has_asdf", false},
+                                                                      {"has_xcode_clt", true}}));
+    const std::pair<Architecture, const char*> architectures[] = {{Architecture::intel, "x86_64"},
+                                                                  {Architecture::unknown, "unknown"}};
+    for (const auto& [architecture, raw] : architectures) {
+        profile.architecture = architecture;
+        EXPECT_EQ(TelemetryEvents::appLaunched(profile).data.at("arch"), JSONValue(raw));
+    }
+    const std::pair<Shell, const char*> shells[] = {
+        {Shell::Zsh{}, "zsh"}, {Shell::Bash{}, "bash"}, {Shell::Fish{}, "fish"}};
+    for (const auto& [shell, raw] : shells) {
+        profile.shell = shell;
+        EXPECT_EQ(TelemetryEvents::appLaunched(profile).data.at("shell"), JSONValue(raw));
+    }
+
+    EXPECT_EQ(TelemetryEvents::auditReached(profile, "build_intent").data,
+              (JSONObject{{"ai_tool_count", 1},
+                          {"terminal_count", 2},
+                          {"ai_tools", JSONArray{"codex-cli"}},
+                          {"terminals", JSONArray{"iterm2", "warp"}},
+                          {"entry", "build_intent"}}));
+}
+
 TEST(TelemetryEvents, JavaFixesReportTheirMethodAndAMaskedIdentifier) {
     using R = Remediation;
     const std::pair<Remediation, std::string> methods[] = {
@@ -170,18 +218,18 @@ TEST(TelemetryEvents, JavaFixesReportTheirMethodAndAMaskedIdentifier) {
 }
 
 TEST(TelemetryEvents, JavaDiagnosisCarriesCodesSummariesAndTheMaskedHome) {
-    ProbeBundle none;
-    auto empty = TelemetryEvents::javaDiagnosisReached(Diagnosis::D1_NoJDK{}, none).data;
+    auto empty = TelemetryEvents::javaDiagnosisReached(Diagnosis::D1_NoJDK{}, SystemProfile{}).data;
     EXPECT_EQ(empty.at("java_major_version"), JSONValue(0));
     EXPECT_EQ(empty.at("discovered_jdks"), JSONValue(JSONArray{}));
     EXPECT_EQ(empty.at("current_java_home"), JSONValue());
     EXPECT_EQ(empty.at("reason"), JSONValue("no JDK installed"));
 
-    ProbeBundle two;
-    two.installedJDKs = {jdk("1.8.0_392", "", "/opt/jdk8"), jdk("garbled", "Azul", "/opt/odd")};
-    two.javaHomeInActiveShell = "";
+    SystemProfile two;
+    two.javaState.installedJDKs = {jdk("1.8.0_392", "", "/opt/jdk8"), jdk("garbled", "Azul", "/opt/odd")};
+    two.javaState.javaHomeInActiveShell = "";
     auto data =
-        TelemetryEvents::javaDiagnosisReached(Diagnosis::D3_LegacyOnly{two.installedJDKs[0]}, two).data;
+        TelemetryEvents::javaDiagnosisReached(Diagnosis::D3_LegacyOnly{two.javaState.installedJDKs[0]}, two)
+            .data;
     EXPECT_EQ(data.at("java_major_version"), JSONValue(8));
     EXPECT_EQ(data.at("current_java_home"), JSONValue()) << "an empty JAVA_HOME counts as unset";
     EXPECT_EQ(data.at("discovered_jdks"),
