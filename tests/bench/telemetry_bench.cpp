@@ -6,9 +6,10 @@
 #include <memory>
 #include <thread>
 
+#include "engine/services/live_file_system.h"
 #include "engine/services/live_http_fetcher.h"
+#include "engine/services/live_key_value_store.h"
 #include "engine/telemetry/telemetry_service.h"
-#include "tests/engine/telemetry/telemetry_test_support.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temporary_directory.h"
 
@@ -29,9 +30,10 @@ void BM_TrackWhileTheBackendStalls(benchmark::State& state) {
     settings.anonKey = "k";
     settings.appVersion = "1.0 (0)";
     settings.http = std::make_shared<quill::LiveHTTPFetcher>();
-    settings.kvStore = std::make_shared<quill::test::MemoryKeyValueStore>();
-    settings.fs = std::make_shared<quill::test::DiskFileSystem>(folder.path());
+    settings.kvStore = std::make_shared<quill::LiveKeyValueStore>(folder.path() / "settings");
+    settings.fs = std::make_shared<quill::LiveFileSystem>();
     settings.appSupportDirName = "Quillstart";
+    settings.pendingFileURL = folder.path() / "Quillstart" / "pending-events.json";
     auto service = std::make_unique<quill::TelemetryService>(settings);
     service->track("first", {});
     server->waitForRequests(1, 10s);  // a post is now in flight and will not be answered

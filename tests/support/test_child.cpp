@@ -11,6 +11,8 @@
 //   env NAME           print the variable's value, or "<unset>"
 //   pid / pgid         print the process id / the process-group id
 //   lines N            write N lines of 32 bytes to standard output, in large writes
+//   fds                print the open descriptors above standard error, one line, or "none"
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -102,6 +104,12 @@ int main(int argc, char** argv) {
                 writeAll(STDOUT_FILENO, block.data(), now * line.size());
                 done += now;
             }
+        } else if (command == "fds") {
+            std::string open;
+            for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) {
+                if (::fcntl(fd, F_GETFD) != -1) open += (open.empty() ? "" : " ") + std::to_string(fd);
+            }
+            writeText(STDOUT_FILENO, (open.empty() ? std::string("none") : open) + "\n");
         } else if (command == "pid") {
             writeText(STDOUT_FILENO, std::to_string(::getpid()) + "\n");
         } else if (command == "pgid") {

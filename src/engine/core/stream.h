@@ -79,7 +79,10 @@ public:
         std::unique_lock lock(m_mutex);
         auto ready = [this] { return !m_buffer.empty() || m_ended; };
         if (stop) {
-            if (!m_ready.wait(lock, *stop, ready)) {
+            // A stopped consumer stops at once, even when values are waiting: a producer that never pauses
+            // would otherwise keep it reading, and its termination callback would never run.
+            m_ready.wait(lock, *stop, ready);
+            if (stop->stop_requested()) {
                 lock.unlock();
                 cancel();
                 return std::nullopt;

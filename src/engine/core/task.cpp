@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 #include <unordered_set>
+#include <vector>
 
 namespace quill {
 
@@ -22,7 +23,7 @@ namespace {
 
 /// Running tasks, kept by shared ownership so that `stopAll` can reach each one safely.
 class Registry {
-public:
+  public:
     static Registry& instance() {
         // Leaked on purpose: tasks may still be finishing while static destructors run at exit.
         static auto* registry = new Registry;
@@ -43,8 +44,17 @@ public:
     }
 
     bool stopAll(std::chrono::milliseconds timeout) {
+        // Stop callbacks run inside request_stop; they must be free to start or finish tasks, so the registry
+        // is not locked while they run.
+        std::vector<std::shared_ptr<detail::TaskState>> running;
+        {
+            std::lock_guard lock(m_mutex);
+            running.assign(m_tasks.begin(), m_tasks.end());
+        }
+        for (const auto& task : running)
+            task->stop.request_stop();
+        running.clear();
         std::unique_lock lock(m_mutex);
-        for (const auto& task : m_tasks) task->stop.request_stop();
         return m_changed.wait_for(lock, timeout, [this] { return m_tasks.empty(); });
     }
 
@@ -53,7 +63,7 @@ public:
         return m_tasks.size();
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::unordered_set<std::shared_ptr<detail::TaskState>> m_tasks;
@@ -62,25 +72,31 @@ private:
 }  // namespace
 
 void TaskHandle::cancel() const {
-    if (m_state) m_state->stop.request_stop();
+    if (m_state)
+        m_state->stop.request_stop();
 }
 
-bool TaskHandle::isCancelled() const { return m_state && m_state->stop.stop_requested(); }
+bool TaskHandle::isCancelled() const {
+    return m_state && m_state->stop.stop_requested();
+}
 
 bool TaskHandle::isFinished() const {
-    if (!m_state) return true;
+    if (!m_state)
+        return true;
     std::lock_guard lock(m_state->mutex);
     return m_state->finished;
 }
 
 bool TaskHandle::waitFor(std::chrono::milliseconds timeout) const {
-    if (!m_state) return true;
+    if (!m_state)
+        return true;
     std::unique_lock lock(m_state->mutex);
     return m_state->done.wait_for(lock, timeout, [this] { return m_state->finished; });
 }
 
 void TaskHandle::wait() const {
-    if (!m_state) return;
+    if (!m_state)
+        return;
     std::unique_lock lock(m_state->mutex);
     m_state->done.wait(lock, [this] { return m_state->finished; });
 }
@@ -101,15 +117,21 @@ TaskHandle spawnTask(std::function<void(std::stop_token)> body) {
     return TaskHandle(std::move(state));
 }
 
-bool TaskTracker::stopAll(std::chrono::milliseconds timeout) { return Registry::instance().stopAll(timeout); }
+bool TaskTracker::stopAll(std::chrono::milliseconds timeout) {
+    return Registry::instance().stopAll(timeout);
+}
 
-std::size_t TaskTracker::runningCount() { return Registry::instance().count(); }
+std::size_t TaskTracker::runningCount() {
+    return Registry::instance().count();
+}
 
 void runConcurrently(std::vector<std::function<void()>> children) {
-    if (children.empty()) return;
+    if (children.empty())
+        return;
     std::vector<std::jthread> threads;
     threads.reserve(children.size() - 1);
-    for (std::size_t i = 1; i < children.size(); ++i) threads.emplace_back(std::move(children[i]));
+    for (std::size_t i = 1; i < children.size(); ++i)
+        threads.emplace_back(std::move(children[i]));
     children.front()();
 }
 

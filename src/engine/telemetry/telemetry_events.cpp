@@ -101,6 +101,16 @@ void TelemetryEvents::claudeOutcomeReported(const std::optional<std::string>& en
          {{"engine_outcome", outcomeOrBlocked(engineOutcome)}, {"self_report", selfReport}});
 }
 
+void TelemetryEvents::remediationApplied(const Remediation& remediation) {
+    send("remediation_applied",
+         {{"remediation_id", maskHomeFolder(remediation.id())}, {"method", remediationMethod(remediation)}});
+}
+
+void TelemetryEvents::remediationCompleted(const Remediation& remediation, int exitCode) {
+    send("remediation_completed",
+         {{"remediation_id", maskHomeFolder(remediation.id())}, {"exit_code", exitCode}});
+}
+
 void TelemetryEvents::remediationApplied(const SetupRemediation& setupRemediation) {
     send("remediation_applied", {{"remediation_id", maskHomeFolder(setupRemediation.id())},
                                  {"method", setupRemediation.telemetryAction()}});
@@ -172,6 +182,14 @@ NamedEvent TelemetryEvents::javaDiagnosisReached(const Diagnosis& diagnosis, con
              {"discovered_jdks", std::move(discovered)},
              {"current_java_home",
               javaHome && !javaHome->empty() ? JSONValue(maskHomeFolder(*javaHome)) : JSONValue()}}};
+}
+
+NamedEvent TelemetryEvents::remediationFailed(const Remediation& remediation, int exitCode,
+                                              std::string_view reason) {
+    return {"remediation_failed",
+            {{"remediation_id", maskHomeFolder(remediation.id())},
+             {"exit_code", exitCode},
+             {"reason", limitedText(reason, kFailureReasonLimit)}}};
 }
 
 NamedEvent TelemetryEvents::remediationFailed(const SetupRemediation& setupRemediation, int exitCode,
@@ -261,6 +279,27 @@ DiagnosisCode TelemetryEvents::diagnosisCode(const Diagnosis& diagnosis) {
         }
     };
     return std::visit(Visitor{}, diagnosis.value);
+}
+
+std::string TelemetryEvents::remediationMethod(const Remediation& remediation) {
+    using R = Remediation;
+    struct Visitor {
+        std::string operator()(const R::InstallTemurinViaBrew&) const { return "brew"; }
+        std::string operator()(const R::InstallWarpViaBrew&) const { return "brew"; }
+        std::string operator()(const R::InstallViaSDKMAN&) const { return "sdkman"; }
+        std::string operator()(const R::SetJavaHomeViaSDKMAN&) const { return "sdkman"; }
+        std::string operator()(const R::InstallViaMise&) const { return "mise"; }
+        std::string operator()(const R::SetJavaHomeViaMise&) const { return "mise"; }
+        std::string operator()(const R::InstallViaPKG&) const { return "pkg"; }
+        std::string operator()(const R::InstallViaPKGThenJEnv&) const { return "pkg+jenv"; }
+        std::string operator()(const R::WriteJavaHomeToZprofile&) const { return "zprofile_write"; }
+        std::string operator()(const R::SetJavaHomeViaJenv&) const { return "jenv"; }
+        std::string operator()(const R::KeepCurrentLegacyJava&) const { return "zprofile_write_legacy"; }
+        std::string operator()(const R::InstallHomebrewThenTemurin&) const { return "homebrew+brew"; }
+        std::string operator()(const R::InstallHomebrewThenWarp&) const { return "homebrew+brew"; }
+        std::string operator()(const R::InstallHomebrew&) const { return "homebrew"; }
+    };
+    return std::visit(Visitor{}, remediation.value);
 }
 
 JSONObject TelemetryEvents::jdkSummary(const JDKInfo& jdk) {

@@ -10,6 +10,7 @@
 
 #include "engine/java/completion_surface.h"
 #include "engine/java/diagnosis.h"
+#include "engine/java/remediation.h"
 #include "engine/services/java_facts.h"
 #include "engine/setup/disk_readiness.h"
 #include "engine/setup/network_readiness_probe.h"
@@ -54,7 +55,9 @@ class TelemetryEvents {
                                 const std::string& selfReport);
     static void claudeOutcomeReported(const std::optional<std::string>& engineOutcome,
                                       const std::string& selfReport);
+    static void remediationApplied(const Remediation& remediation);
     static void remediationApplied(const SetupRemediation& setupRemediation);
+    static void remediationCompleted(const Remediation& remediation, int exitCode);
     static void remediationCompleted(const SetupRemediation& setupRemediation, int exitCode);
     static void javaVerifyFailed(std::string_view output, int exitCode);
     static void verifyFailed(const std::string& engineOutcome, int exitCode);
@@ -74,6 +77,8 @@ class TelemetryEvents {
     /// `entry`: "heuristic", "build_intent", "next_step_course", "next_step_build_software" or
     /// "next_step_not_sure".
     /// `reason` is masked and cut to 160 characters.
+    static NamedEvent remediationFailed(const Remediation& remediation, int exitCode,
+                                        std::string_view reason);
     static NamedEvent remediationFailed(const SetupRemediation& setupRemediation, int exitCode,
                                         std::string_view reason);
     static NamedEvent verifyPassed(std::string_view output);
@@ -89,6 +94,9 @@ class TelemetryEvents {
     // Pure functions.
     /// The code and phrase of a diagnosis; an unknown diagnosis's reason is masked and cut to 120 characters.
     static DiagnosisCode diagnosisCode(const Diagnosis& diagnosis);
+    /// How a Java or terminal fix installs or configures: "brew", "sdkman", "mise", "pkg", "pkg+jenv",
+    /// "zprofile_write", "jenv", "zprofile_write_legacy", "homebrew+brew" or "homebrew".
+    static std::string remediationMethod(const Remediation& remediation);
     /// "path" (masked), "major_version" (null when unparsable) and "vendor" (null when empty) of one JDK.
     static JSONObject jdkSummary(const JDKInfo& jdk);
     /// The first line of `output` that holds `version "` (else its first non-blank line), masked and cut to

@@ -309,7 +309,7 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
     SerialWorker m_worker;  // last: destroyed first, running its remaining jobs while the state above exists
 };
 
-TelemetryService::Configuration TelemetryService::Configuration::live(const TelemetryIdentity& identity,
+TelemetryService::Configuration TelemetryService::Configuration::live(const ProductConfig& product,
                                                                       const AppServices& services) {
     Configuration configuration;
     const bool hasKey = !build::kTelemetryKey.empty();
@@ -318,14 +318,14 @@ TelemetryService::Configuration TelemetryService::Configuration::live(const Tele
     }
     configuration.anonKey = std::string(build::kTelemetryKey);
     configuration.appVersion = appVersionString(build::kAppVersion, "");
-    configuration.appID = identity.appID;
+    configuration.appID = product.appID;
     configuration.runContext = environmentValue("QUILL_RUN_CONTEXT", "release");
     configuration.disabled = environmentValue("QUILL_TELEMETRY_DISABLED", "") == "1";
     configuration.http = services.http;
     configuration.kvStore = services.store;
     configuration.fs = services.fs;
-    configuration.userDefaultsPrefix = identity.userDefaultsPrefix;
-    configuration.appSupportDirName = identity.appSupportDirName;
+    configuration.userDefaultsPrefix = product.userDefaultsPrefix;
+    configuration.appSupportDirName = product.appSupportDirName;
     return configuration;
 }
 
@@ -404,7 +404,8 @@ std::atomic<TelemetryService*> sharedInstance = nullptr;
 TelemetryService& TelemetryService::shared() {
     // Leaked on purpose: events may still be on their way while static destructors run at exit.
     static TelemetryService* const instance = [] {
-        auto* service = new TelemetryService(Configuration::live(TelemetryIdentity{}, AppServices{}));
+        auto* service =
+            new TelemetryService(Configuration::live(*ProductConfig::current(), AppServices::live()));
         sharedInstance.store(service);
         return service;
     }();

@@ -8,19 +8,10 @@
 #include <string_view>
 
 #include "engine/services/app_services.h"
+#include "engine/setup/product_config.h"
 #include "engine/telemetry/json_value.h"
 
 namespace quill {
-
-/// The fields of the product configuration that telemetry reads: who is sending, where its settings and its
-/// queue live.
-struct TelemetryIdentity {
-    std::string appID;
-    std::string userDefaultsPrefix;
-    std::string appSupportDirName;
-
-    bool operator==(const TelemetryIdentity&) const = default;
-};
 
 /// The one place where anonymous usage events leave the process. An actor: `track` stamps an event and hands
 /// it to the service's serial worker, which writes it to the pending file and posts the queue to the backend
@@ -55,9 +46,10 @@ class TelemetryService {
         /// The pause after failed attempt n (0 or 1) is this step times 2^(n+1): 0.5 s, then 1 s.
         std::chrono::milliseconds retryStep{250};
 
-        /// The settings of this build and process for `identity`: the backend from the build options, the
-        /// environment's "QUILL_TELEMETRY_DISABLED" and "QUILL_RUN_CONTEXT", the given services.
-        static Configuration live(const TelemetryIdentity& identity, const AppServices& services);
+        /// The settings of this build and process for `product`: the backend from the build options, the
+        /// environment's "QUILL_TELEMETRY_DISABLED" and "QUILL_RUN_CONTEXT", the product's `appID`,
+        /// `userDefaultsPrefix` and `appSupportDirName`, and the given services.
+        static Configuration live(const ProductConfig& product, const AppServices& services);
 
         /// "<short version> (<build>)", with "0.0" and "0" for missing parts.
         static std::string appVersionString(std::string_view shortVersion, std::string_view build);
@@ -80,7 +72,8 @@ class TelemetryService {
     TelemetryService(const TelemetryService&) = delete;
     TelemetryService& operator=(const TelemetryService&) = delete;
 
-    /// The process-wide instance, created on first use from the live configuration; never destroyed.
+    /// The process-wide instance, created on first use from the live configuration of the product that is
+    /// current at that moment and the live services; never destroyed.
     static TelemetryService& shared();
     /// The shared instance when it has been created, otherwise null; never creates it.
     static TelemetryService* sharedIfCreated();

@@ -62,5 +62,18 @@ TEST(StreamTest, NextWithStopTokenCancelsTheStream) {
     EXPECT_TRUE(sink.isFinished());
 }
 
+TEST(StreamTest, NextWithAStoppedTokenEndsTheStreamEvenWithValuesWaiting) {
+    auto [sink, stream] = makeStream<int>();
+    int terminated = 0;
+    sink.onTermination([&] { ++terminated; });
+    sink.yield(1);
+    sink.yield(2);
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_EQ(stream.next(stop.get_token()), std::nullopt);
+    EXPECT_EQ(terminated, 1);
+    EXPECT_EQ(stream.next(), std::nullopt) << "cancelled: the waiting values are dropped";
+}
+
 }  // namespace
 }  // namespace quill

@@ -175,5 +175,21 @@ TEST(TaskConcurrencyTest, RelayMapsInOrderAndPassesTheEndInBothDirections) {
     EXPECT_TRUE(TaskTracker::stopAll(5s)) << "every relay task has returned";
 }
 
+TEST(TaskConcurrencyTest, CancellingARelayStopsAProducerThatNeverPauses) {
+    // The inner producer keeps the buffer full; the relay must still stop and stop it.
+    auto [sink, inner] = makeStream<int>();
+    auto producer = spawnTask([sink = sink](std::stop_token stop) {
+        for (int i = 0; !stop.stop_requested() && !sink.isFinished(); ++i)
+            sink.yield(i);
+    });
+    sink.onTermination([producer] { producer.cancel(); });
+    sink = StreamSink<int>();
+    auto outer = relay(std::move(inner), [](int value) { return value; });
+    ASSERT_TRUE(outer.next().has_value());
+    outer.cancel();
+    EXPECT_TRUE(producer.waitFor(5s)) << "the producer was never told to stop";
+    EXPECT_TRUE(TaskTracker::stopAll(5s));
+}
+
 }  // namespace
 }  // namespace quill

@@ -152,14 +152,5 @@ TEST(TextTest, LineSplitterGivesTheSameLinesWhereverTheChunksBreak) {
     EXPECT_EQ(split.feed("\xA9\n"), (Lines{"caf\xC3\xA9"}));
 }
 
-TEST(TextTest, SmallHelpers) {
-    EXPECT_EQ(toLower("Content-Type ÄB"), "content-type Äb") << "only ASCII letters change";
-    EXPECT_EQ(join({"a", "b", "c"}, ", "), "a, b, c");
-    EXPECT_EQ(join({}, ", "), "");
-    EXPECT_TRUE(startsWith("/opt/homebrew", "/opt"));
-    EXPECT_FALSE(endsWith("a", "ab"));
-    EXPECT_TRUE(contains("abc", ""));
-}
-
 }  // namespace
 }  // namespace quill

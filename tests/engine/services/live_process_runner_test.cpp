@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <thread>
 
 #include "engine/core/text.h"
+#include "tests/support/process_printers.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/temporary_directory.h"
 
@@ -84,6 +86,16 @@ TEST(LiveProcessRunnerTest, ChildrenGetAnEmptyInputAGroupOfTheirOwnAndSignalNumb
     const auto ids = splitLines(group->stdout_);
     ASSERT_EQ(ids.size(), 2u);
     EXPECT_EQ(ids[0], ids[1]);
+
+    // Descriptors opened elsewhere without close-on-exec stay out of the child, as do our own pipes.
+    int leaky[2];
+    ASSERT_EQ(::pipe(leaky), 0);
+    const auto descriptors = LiveProcessRunner().run(kTestChild, {"fds"});
+    ::close(leaky[0]);
+    ::close(leaky[1]);
+    ASSERT_TRUE(descriptors.has_value());
+    EXPECT_EQ(descriptors->stdout_, "none\n");
+    EXPECT_EQ(streamAll({"fds"}), lines({"none"}, 0));
 
     const auto killed = LiveProcessRunner().run("/bin/sh", {"-c", "kill -TERM $$"});
     ASSERT_TRUE(killed.has_value());

@@ -5,6 +5,7 @@
 
 #include "engine/core/task.h"
 #include "engine/services/live_process_runner.h"
+#include "tests/support/process_printers.h"
 #include "tests/support/process_watch.h"
 
 namespace quill {

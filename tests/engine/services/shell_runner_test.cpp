@@ -7,6 +7,7 @@
 #include "engine/services/live_process_runner.h"
 #include "tests/support/fake_bin.h"
 #include "tests/support/fake_process_runner.h"
+#include "tests/support/process_printers.h"
 #include "tests/support/process_watch.h"
 
 namespace quill {

@@ -6,10 +6,11 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "engine/services/live_file_system.h"
 #include "engine/services/live_http_fetcher.h"
+#include "engine/services/live_key_value_store.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "engine/telemetry/telemetry_service.h"
-#include "tests/engine/telemetry/telemetry_test_support.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temporary_directory.h"
 
@@ -48,9 +49,10 @@ TEST(TelemetryConcurrency, EventsFromManyThreadsAreEachPostedOnceInTheirThreadsO
     settings.endpointURL = server.url(path);
     settings.anonKey = "k";
     settings.http = std::make_shared<LiveHTTPFetcher>();
-    settings.kvStore = std::make_shared<test::MemoryKeyValueStore>();
-    settings.fs = std::make_shared<test::DiskFileSystem>(folder.path());
+    settings.kvStore = std::make_shared<LiveKeyValueStore>(folder.path() / "settings");
+    settings.fs = std::make_shared<LiveFileSystem>();
     settings.appSupportDirName = "Quillstart";
+    settings.pendingFileURL = folder.path() / "Quillstart" / "pending-events.json";
     settings.retryStep = 1ms;
 
     constexpr int kThreads = 6;

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "engine/core/paths.h"
+#include "engine/core/text.h"
 
 namespace quill {
 namespace {
@@ -134,6 +135,38 @@ TEST(TelemetryEvents, BuildersReportTheValuesTheBackendExpects) {
               JSONValue("skipped_missing_blocked"));
     EXPECT_EQ(TelemetryEvents::remediationFailed(mise, 3, std::string(170, 'x')).data.at("reason"),
               JSONValue(std::string(160, 'x')));
+}
+
+TEST(TelemetryEvents, JavaFixesReportTheirMethodAndAMaskedIdentifier) {
+    using R = Remediation;
+    const std::pair<Remediation, std::string> methods[] = {
+        {R::InstallTemurinViaBrew{"temurin@25"}, "brew"},
+        {R::InstallWarpViaBrew{"warp"}, "brew"},
+        {R::InstallViaSDKMAN{"25-tem"}, "sdkman"},
+        {R::SetJavaHomeViaSDKMAN{"25-tem"}, "sdkman"},
+        {R::InstallViaMise{"temurin-25"}, "mise"},
+        {R::SetJavaHomeViaMise{"temurin-25"}, "mise"},
+        {R::InstallViaPKG{25}, "pkg"},
+        {R::InstallViaPKGThenJEnv{25}, "pkg+jenv"},
+        {R::WriteJavaHomeToZprofile{"/opt/jdk"}, "zprofile_write"},
+        {R::SetJavaHomeViaJenv{"/opt/jdk", 17}, "jenv"},
+        {R::KeepCurrentLegacyJava{"/opt/jdk8"}, "zprofile_write_legacy"},
+        {R::InstallHomebrewThenTemurin{"temurin@25"}, "homebrew+brew"},
+        {R::InstallHomebrewThenWarp{"warp"}, "homebrew+brew"},
+        {R::InstallHomebrew{}, "homebrew"},
+    };
+    for (const auto& [remediation, method] : methods) {
+        EXPECT_EQ(TelemetryEvents::remediationMethod(remediation), method) << remediation.id();
+    }
+
+    const auto home = homeDirectoryPath();
+    const auto applied =
+        sentBy([&] { TelemetryEvents::remediationApplied(R::WriteJavaHomeToZprofile{home / "jdk"}); });
+    const auto* id = applied.data.at("remediation_id").string();
+    ASSERT_NE(id, nullptr);
+    EXPECT_TRUE(id->ends_with("/~/jdk")) << *id;
+    EXPECT_FALSE(contains(*id, home.string() + "/")) << *id;
+    EXPECT_EQ(applied.data.at("method"), JSONValue("zprofile_write"));
 }
 
 TEST(TelemetryEvents, JavaDiagnosisCarriesCodesSummariesAndTheMaskedHome) {

@@ -7,11 +7,14 @@
 #include <regex>
 #include <thread>
 
+#include "engine/core/build_options.h"
 #include "engine/core/text.h"
+#include "engine/services/live_file_system.h"
 #include "engine/services/live_http_fetcher.h"
+#include "engine/services/live_key_value_store.h"
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/session_id.h"
-#include "tests/engine/telemetry/telemetry_test_support.h"
+#include "engine/telemetry/telemetry_events.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temporary_directory.h"
 
@@ -39,6 +42,7 @@ class TelemetryServiceTest : public ::testing::Test {
         settings.fs = fs;
         settings.userDefaultsPrefix = "com.example.quill";
         settings.appSupportDirName = "Quillstart";
+        settings.pendingFileURL = pendingFile();
         settings.retryStep = 1ms;
         return settings;
     }
@@ -81,8 +85,9 @@ class TelemetryServiceTest : public ::testing::Test {
 
     test::TemporaryDirectory folder;
     test::LoopbackServer server;
-    std::shared_ptr<test::MemoryKeyValueStore> store = std::make_shared<test::MemoryKeyValueStore>();
-    std::shared_ptr<test::DiskFileSystem> fs = std::make_shared<test::DiskFileSystem>(folder.path());
+    std::shared_ptr<LiveKeyValueStore> store =
+        std::make_shared<LiveKeyValueStore>(folder.path() / "settings");
+    std::shared_ptr<LiveFileSystem> fs = std::make_shared<LiveFileSystem>();
     std::shared_ptr<LiveHTTPFetcher> http = std::make_shared<LiveHTTPFetcher>();
 };
 
@@ -133,12 +138,12 @@ TEST_F(TelemetryServiceTest, SendsDropsOrKeepsEachEventByTheAnswer) {
         SCOPED_TRACE(status);
         test::TemporaryDirectory caseFolder;
         test::LoopbackServer caseServer;
+        const auto file = caseFolder.path() / "Quillstart" / "pending-events.json";
         auto settings = configuration(caseServer.url(kPath));
-        settings.fs = std::make_shared<test::DiskFileSystem>(caseFolder.path());
+        settings.pendingFileURL = file;
         caseServer.handle(kPath, [status](const RecordedRequest& request) {
             return LoopbackReply::text("", record(request).value("event_name", "") == "first" ? status : 200);
         });
-        const auto file = caseFolder.path() / "Quillstart" / "pending-events.json";
 
         TelemetryService service(settings);
         service.track("first", {});
@@ -380,9 +385,9 @@ TEST(TelemetryServiceSettings, AcceptsHttpsOrLoopbackOriginsOnly) {
 }
 
 TEST(TelemetryServiceSettings, ReadsTheRunContextAndTheSwitchFromTheEnvironment) {
-    const auto live = [] {
-        return TelemetryService::Configuration::live({"code", "p", "Folder"}, AppServices{});
-    };
+    auto product = ProductConfig::javaDiagnostic();
+    product.appID = "code";
+    const auto live = [&product] { return TelemetryService::Configuration::live(product, AppServices{}); };
 
     unsetenv("QUILL_RUN_CONTEXT");
     unsetenv("QUILL_TELEMETRY_DISABLED");
@@ -410,9 +415,48 @@ TEST(TelemetryServiceSettings, ReadsTheRunContextAndTheSwitchFromTheEnvironment)
 
 TEST(TelemetryServiceSettings, PlacesThePendingFileInTheProductFolderOfTheApplicationData) {
     test::TemporaryDirectory folder;
-    test::DiskFileSystem fs(folder.path() / "share");
+    setenv("XDG_DATA_HOME", (folder.path() / "share").c_str(), 1);
+    const LiveFileSystem fs;
+    const auto applicationData = fs.userDirectory(UserDirectory::applicationSupport, true);
+    ASSERT_TRUE(applicationData);
     EXPECT_EQ(TelemetryService::pendingFileURL(fs, "Quillstart"),
-              folder.path() / "share" / "Quillstart" / "pending-events.json");
+              *applicationData / "Quillstart" / "pending-events.json");
+    unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
+}  // namespace quill
+
+namespace quill {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(TelemetryServiceShared, TakesTheProductThatIsCurrentWhenTheFirstEventIsSent) {
+    if (!build::kTelemetryOrigin.empty())
+        GTEST_SKIP() << "this build posts to a real backend";
+    if (TelemetryService::sharedIfCreated())
+        GTEST_SKIP() << "the shared service already exists in this process";
+
+    auto first = ProductConfig::javaDiagnostic();
+    first.appID = "first-product";
+    ScopedProductConfig scoped(first);
+    const auto started = std::chrono::steady_clock::now();
+    TelemetryEvents::send("app_launched", {});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+
+    auto* shared = TelemetryService::sharedIfCreated();
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(&TelemetryService::shared(), shared);
+    EXPECT_EQ(shared->configuration().appID, "first-product");
+    EXPECT_TRUE(shared->configuration().endpointURL.empty()) << "a build without a backend sends nothing";
+
+    auto later = ProductConfig::javaDiagnostic();
+    later.appID = "later-product";
+    ScopedProductConfig replaced(later);
+    TelemetryEvents::send("app_launched", {});
+    EXPECT_EQ(TelemetryService::shared().configuration().appID, "first-product");
+    EXPECT_TRUE(shared->waitUntilIdle(5s));
 }
 
 }  // namespace
