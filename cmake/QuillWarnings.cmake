@@ -2,7 +2,7 @@
 function(quill_set_warnings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
-    -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough -Wformat=2)
+    -Woverloaded-virtual -Wimplicit-fallthrough -Wformat=2)
   if(QUILL_WARNINGS_AS_ERRORS)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

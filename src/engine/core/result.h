@@ -36,9 +36,9 @@ public:
     [[nodiscard]] bool has_value() const noexcept { return m_storage.index() == 0; }
     explicit operator bool() const noexcept { return has_value(); }
 
-    T& value() & { return *std::get_if<0>(&checked()); }
-    const T& value() const& { return *std::get_if<0>(&checked()); }
-    T&& value() && { return std::move(*std::get_if<0>(&checked())); }
+    T& value() & { return std::get<0>(checked()); }
+    const T& value() const& { return std::get<0>(checked()); }
+    T&& value() && { return std::move(std::get<0>(checked())); }
 
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
@@ -48,7 +48,7 @@ public:
 
     [[nodiscard]] const Error& error() const& {
         if (has_value()) std::abort();
-        return *std::get_if<1>(&m_storage);
+        return std::get<1>(m_storage);
     }
 
     template <class U>

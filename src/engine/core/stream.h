@@ -62,6 +62,7 @@ public:
         end();
         std::lock_guard lock(m_mutex);
         m_buffer.clear();
+        m_taken.clear();
     }
 
     void setOnTermination(std::function<void()> callback) {
@@ -76,6 +77,13 @@ public:
     }
 
     std::optional<T> next(const std::stop_token* stop) {
+        if (!m_taken.empty()) {
+            if (stop && stop->stop_requested()) {
+                cancel();
+                return std::nullopt;
+            }
+            return popTaken();
+        }
         std::unique_lock lock(m_mutex);
         auto ready = [this] { return !m_buffer.empty() || m_ended; };
         if (stop) {
@@ -90,12 +98,20 @@ public:
         } else {
             m_ready.wait(lock, ready);
         }
-        return popLocked();
+        // Take everything buffered in one go, so a fast producer and the consumer meet at the lock once per
+        // batch rather than once per value.
+        m_taken.swap(m_buffer);
+        lock.unlock();
+        return popTaken();
     }
 
     std::optional<T> tryNext() {
-        std::lock_guard lock(m_mutex);
-        return popLocked();
+        if (!m_taken.empty()) return popTaken();
+        {
+            std::lock_guard lock(m_mutex);
+            m_taken.swap(m_buffer);
+        }
+        return popTaken();
     }
 
     bool ended() const {
@@ -104,16 +120,17 @@ public:
     }
 
 private:
-    std::optional<T> popLocked() {
-        if (m_buffer.empty()) return std::nullopt;
-        std::optional<T> value(std::move(m_buffer.front()));
-        m_buffer.pop_front();
+    std::optional<T> popTaken() {
+        if (m_taken.empty()) return std::nullopt;
+        std::optional<T> value(std::move(m_taken.front()));
+        m_taken.pop_front();
         return value;
     }
 
     mutable std::mutex m_mutex;
     std::condition_variable_any m_ready;
     std::deque<T> m_buffer;
+    std::deque<T> m_taken;  // values already taken out of m_buffer; touched by the one consumer only
     std::function<void()> m_onTermination;
     bool m_ended = false;
 };

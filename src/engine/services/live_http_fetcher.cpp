@@ -393,6 +393,11 @@ Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::in
         count == 0) {
         return transferError(handle.get(), result, transfer);
     }
+    // A server that has not even answered by the time limit has timed out, as the request itself would have.
+    if (!transferEnded && !transfer.sawResponse && count == 0) {
+        return Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::timedOut),
+                     "The request timed out: no answer from " + request.url};
+    }
     HTTPByteCount counted{count, std::max(elapsed, 0.0001), std::nullopt};
     if (transfer.sawResponse) {
         readResponse(handle.get(), transfer);

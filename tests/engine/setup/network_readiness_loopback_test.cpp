@@ -104,6 +104,7 @@ TEST(NetworkReadinessLoopbackTest, AStalledServerIsNotCountedAsDown) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);  // bounded by the time limit, not the stall
     EXPECT_EQ(result.verdict, NetworkVerdict::unmeasured);
     EXPECT_FALSE(result.downMbps);
+    EXPECT_EQ(result.endpointsReachable, 0);  // a server that never answered timed out; it was not reached
     EXPECT_EQ(result.endpointsTotal, 2);
 }
 
