@@ -4,11 +4,10 @@
 
 #include "engine/services/file_system_operating.h"
 #include "engine/services/shell_runner.h"
+#include "engine/services/system_profile.h"
 #include "engine/setup/setup_verification_result.h"
 
 namespace quill {
-
-struct SystemProfile;
 
 /// A product's verifier: checks the machine again after the fixes. Blocking and never failing; `profile` is
 /// the current system profile when the caller has one. Thread-safe.

@@ -2,11 +2,10 @@
 
 #include <string>
 
+#include "engine/services/system_profile.h"
 #include "engine/setup/setup_diagnosis.h"
 
 namespace quill {
-
-struct SystemProfile;
 
 /// A product's wording of the findings of the Command Line Tools, Homebrew and Warp stages. A default value
 /// holds the texts the products share.

@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/services/system_profile.h"
 #include "engine/setup/setup_probe_bundle.h"
+#include "engine/setup/setup_remediation.h"
 #include "engine/setup/setup_workflow.h"
 
 namespace quill {
-
-struct SystemProfile;
-struct SetupRemediation;
 
 /// The selection the setup flow hands to `SpineProvider::workflow`: the same value for every call, made once.
 struct SpineWorkflowSelection {

@@ -8,14 +8,13 @@
 #include <variant>
 #include <vector>
 
+#include "engine/services/system_profile.h"
 #include "engine/setup/disk_readiness.h"
 #include "engine/setup/network_readiness_probe.h"
 #include "engine/setup/setup_probe_bundle.h"
 #include "engine/setup/setup_verification_result.h"
 
 namespace quill {
-
-struct SystemProfile;
 
 /// How the setup flow presents and drives a product's workflow: special stage views, the Homebrew gate, the
 /// diagnosis summary, offers, article links, password-dialog reasons, fix captions, readiness checks and
