@@ -84,8 +84,9 @@ bool isRetryableClientStatus(int status) {
 
 }  // namespace
 
-/// The actor's state. Everything below `m_configuration` is touched only by jobs of `m_worker`; a post in
-/// flight holds a share of the core so that the service can go away before it ends.
+/// The actor's state. The queue and the file are touched only by jobs of `m_worker`; the shutdown signals may
+/// be raised from any thread. A post in flight holds a share of the core so that the service can go away
+/// before the post ends.
 class TelemetryService::Core : public std::enable_shared_from_this<Core> {
   public:
     explicit Core(Configuration configuration) : m_configuration(std::move(configuration)) {}

@@ -2,9 +2,11 @@
 
 #include <QCloseEvent>
 #include <QWidget>
+#include <algorithm>
 #include <chrono>
 
 #include "engine/core/task.h"
+#include "engine/telemetry/telemetry_service.h"
 
 namespace quill::ui {
 
@@ -27,7 +29,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // One budget for everything: running work stops, and a telemetry post in flight may still land and be
+    // taken off the pending file, so that the next run does not send it again.
+    const auto deadline = std::chrono::steady_clock::now() + kShutdownGrace;
     TaskTracker::stopAll(kShutdownGrace);
+    if (auto* telemetry = TelemetryService::sharedIfCreated()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        telemetry->waitUntilIdle(std::max(left, std::chrono::milliseconds{0}));
+    }
     QMainWindow::closeEvent(event);
 }
 
