@@ -15,7 +15,8 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 std::size_t sequenceLength(std::string_view s, std::size_t pos) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
     const unsigned char lead = byte(pos);
-    if (lead < 0x80) return 1;
+    if (lead < 0x80)
+        return 1;
     std::size_t length = 0;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
@@ -23,38 +24,53 @@ std::size_t sequenceLength(std::string_view s, std::size_t pos) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
+        if (lead == 0xE0)
+            low = 0xA0;
+        if (lead == 0xED)
+            high = 0x9F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
+        if (lead == 0xF0)
+            low = 0x90;
+        if (lead == 0xF4)
+            high = 0x8F;
     } else {
         return 0;
     }
-    if (pos + length > s.size()) return 0;
-    if (byte(pos + 1) < low || byte(pos + 1) > high) return 0;
+    if (pos + length > s.size())
+        return 0;
+    if (byte(pos + 1) < low || byte(pos + 1) > high)
+        return 0;
     for (std::size_t i = 2; i < length; ++i) {
-        if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF) return 0;
+        if (byte(pos + i) < 0x80 || byte(pos + i) > 0xBF)
+            return 0;
     }
     return length;
 }
 
 char32_t decodeAt(std::string_view s, std::size_t pos, std::size_t length) {
-    const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(s[pos + i])); };
+    const auto byte = [&](std::size_t i) {
+        return static_cast<char32_t>(static_cast<unsigned char>(s[pos + i]));
+    };
     switch (length) {
-        case 1: return byte(0);
-        case 2: return ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
-        case 3: return ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+        case 1:
+            return byte(0);
+        case 2:
+            return ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
+        case 3:
+            return ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
         default:
-            return ((byte(0) & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
+            return ((byte(0) & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) |
+                   (byte(3) & 0x3F);
     }
 }
 
 bool isWhitespaceOrNewline(char32_t c) {
-    if (c == ' ' || (c >= 0x09 && c <= 0x0D)) return true;
+    if (c == ' ' || (c >= 0x09 && c <= 0x0D))
+        return true;
     constexpr std::array<char32_t, 7> kOthers = {0x85, 0xA0, 0x1680, 0x2028, 0x2029, 0x202F, 0x205F};
-    if (std::find(kOthers.begin(), kOthers.end(), c) != kOthers.end()) return true;
+    if (std::find(kOthers.begin(), kOthers.end(), c) != kOthers.end())
+        return true;
     return (c >= 0x2000 && c <= 0x200A) || c == 0x3000;
 }
 
@@ -62,9 +78,12 @@ bool isWhitespaceOrNewline(char32_t c) {
 /// CR at the end of `s` counts as a lone CR.
 std::size_t terminatorAt(std::string_view s, std::size_t pos) {
     const char c = s[pos];
-    if (c == '\n') return 1;
-    if (c == '\r') return (pos + 1 < s.size() && s[pos + 1] == '\n') ? 2 : 1;
-    if (c == '\xE2' && pos + 2 < s.size() && s[pos + 1] == '\x80' && (s[pos + 2] == '\xA8' || s[pos + 2] == '\xA9')) {
+    if (c == '\n')
+        return 1;
+    if (c == '\r')
+        return (pos + 1 < s.size() && s[pos + 1] == '\n') ? 2 : 1;
+    if (c == '\xE2' && pos + 2 < s.size() && s[pos + 1] == '\x80' &&
+        (s[pos + 2] == '\xA8' || s[pos + 2] == '\xA9')) {
         return 3;
     }
     return 0;
@@ -90,10 +109,12 @@ bool hasByte(std::uint64_t v, unsigned char c) {
 std::size_t nextTerminatorCandidate(std::string_view s, std::size_t pos) {
     while (pos + 8 <= s.size()) {
         const std::uint64_t v = load8(s.data() + pos);
-        if (hasByte(v, '\n') || hasByte(v, '\r') || hasByte(v, 0xE2)) break;
+        if (hasByte(v, '\n') || hasByte(v, '\r') || hasByte(v, 0xE2))
+            break;
         pos += 8;
     }
-    while (pos < s.size() && s[pos] != '\n' && s[pos] != '\r' && s[pos] != '\xE2') ++pos;
+    while (pos < s.size() && s[pos] != '\n' && s[pos] != '\r' && s[pos] != '\xE2')
+        ++pos;
     return pos;
 }
 
@@ -102,17 +123,21 @@ std::size_t nextTerminatorCandidate(std::string_view s, std::size_t pos) {
 bool isValidUtf8(std::string_view bytes) {
     for (std::size_t pos = 0; pos < bytes.size();) {
         // Runs of ASCII need no decoding.
-        while (pos + 8 <= bytes.size() && (load8(bytes.data() + pos) & kHighBits) == 0) pos += 8;
-        if (pos == bytes.size()) break;
+        while (pos + 8 <= bytes.size() && (load8(bytes.data() + pos) & kHighBits) == 0)
+            pos += 8;
+        if (pos == bytes.size())
+            break;
         const std::size_t length = sequenceLength(bytes, pos);
-        if (length == 0) return false;
+        if (length == 0)
+            return false;
         pos += length;
     }
     return true;
 }
 
 std::string sanitizeUtf8(std::string_view bytes) {
-    if (isValidUtf8(bytes)) return std::string(bytes);
+    if (isValidUtf8(bytes))
+        return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + 8);
     for (std::size_t pos = 0; pos < bytes.size();) {
@@ -134,18 +159,29 @@ std::string trimWhitespaceAndNewlines(std::string_view text) {
     // Leading: decode forwards.
     while (begin < end) {
         const std::size_t length = sequenceLength(text, begin);
-        if (length == 0 || !isWhitespaceOrNewline(decodeAt(text, begin, length))) break;
+        if (length == 0 || !isWhitespaceOrNewline(decodeAt(text, begin, length)))
+            break;
         begin += length;
     }
     // Trailing: step back to the start of each code point.
     while (end > begin) {
         std::size_t start = end - 1;
-        while (start > begin && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+        while (start > begin && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+            --start;
         const std::size_t length = sequenceLength(text, start);
-        if (length != end - start || !isWhitespaceOrNewline(decodeAt(text, start, length))) break;
+        if (length != end - start || !isWhitespaceOrNewline(decodeAt(text, start, length)))
+            break;
         end = start;
     }
     return std::string(text.substr(begin, end - begin));
+}
+
+std::string_view trimSpacesAndTabs(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
 }
 
 std::string prefixCodePoints(std::string_view text, std::size_t count) {
@@ -158,34 +194,40 @@ std::string prefixCodePoints(std::string_view text, std::size_t count) {
 
 std::size_t codePointCount(std::string_view text) {
     std::size_t count = 0;
-    for (std::size_t pos = 0; pos < text.size(); ++count) pos += std::max<std::size_t>(1, sequenceLength(text, pos));
+    for (std::size_t pos = 0; pos < text.size(); ++count)
+        pos += std::max<std::size_t>(1, sequenceLength(text, pos));
     return count;
 }
 
 std::vector<std::string> splitLines(std::string_view text) {
     LineSplitter splitter;
     auto lines = splitter.feed(text);
-    for (auto& last : splitter.finish()) lines.push_back(std::move(last));
+    for (auto& last : splitter.finish())
+        lines.push_back(std::move(last));
     return lines;
 }
 
 std::vector<std::string> LineSplitter::feed(std::string_view bytes) {
     std::vector<std::string> lines;
-    if (bytes.empty()) return lines;
+    if (bytes.empty())
+        return lines;
     std::size_t start = 0;
     if (m_pendingCR) {
         // A CR ended the previous chunk: it was a line end; swallow the LF of a CRLF split across chunks.
         m_pendingCR = false;
-        if (bytes.front() == '\n') start = 1;
+        if (bytes.front() == '\n')
+            start = 1;
     }
     m_buffer.append(bytes.substr(start));
     std::size_t lineStart = 0;
     std::size_t pos = m_scanned;
     while (pos < m_buffer.size()) {
         pos = nextTerminatorCandidate(m_buffer, pos);
-        if (pos == m_buffer.size()) break;
+        if (pos == m_buffer.size())
+            break;
         const char c = m_buffer[pos];
-        if (c == '\xE2' && pos + 2 >= m_buffer.size()) break;  // a separator may be split across chunks
+        if (c == '\xE2' && pos + 2 >= m_buffer.size())
+            break;  // a separator may be split across chunks
         if (c == '\r' && pos + 1 == m_buffer.size()) {
             lines.push_back(sanitizeUtf8(std::string_view(m_buffer).substr(lineStart, pos - lineStart)));
             m_pendingCR = true;
@@ -209,15 +251,22 @@ std::vector<std::string> LineSplitter::feed(std::string_view bytes) {
 std::vector<std::string> LineSplitter::finish() {
     std::vector<std::string> lines;
     m_pendingCR = false;
-    if (!m_buffer.empty()) lines.push_back(sanitizeUtf8(m_buffer));
+    if (!m_buffer.empty())
+        lines.push_back(sanitizeUtf8(m_buffer));
     m_buffer.clear();
     m_scanned = 0;
     return lines;
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) { return text.starts_with(prefix); }
-bool endsWith(std::string_view text, std::string_view suffix) { return text.ends_with(suffix); }
-bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.starts_with(prefix);
+}
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.ends_with(suffix);
+}
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
 
 std::string toLower(std::string_view text) {
     std::string out(text);
@@ -229,7 +278,8 @@ std::string toLower(std::string_view text) {
 std::string join(const std::vector<std::string>& parts, std::string_view separator) {
     std::string out;
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i) out += separator;
+        if (i)
+            out += separator;
         out += parts[i];
     }
     return out;

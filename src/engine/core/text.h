@@ -17,6 +17,9 @@ std::string sanitizeUtf8(std::string_view bytes);
 /// U+0085, U+2028 and U+2029).
 std::string trimWhitespaceAndNewlines(std::string_view text);
 
+/// `text` without leading and trailing spaces and tabs (the trim of key=value and listing lines).
+std::string_view trimSpacesAndTabs(std::string_view text);
+
 /// The first `count` code points of a UTF-8 text (the whole text when it is shorter).
 std::string prefixCodePoints(std::string_view text, std::size_t count);
 
@@ -30,13 +33,13 @@ std::vector<std::string> splitLines(std::string_view text);
 /// Splits a byte stream into lines by the same rule as `splitLines`, as the bytes arrive. Lines come out as
 /// valid UTF-8 (ill-formed bytes become U+FFFD).
 class LineSplitter {
-public:
+  public:
     /// Adds bytes and returns the lines they complete.
     std::vector<std::string> feed(std::string_view bytes);
     /// Ends the input: returns the unterminated last line, if any.
     std::vector<std::string> finish();
 
-private:
+  private:
     std::string m_buffer;
     std::size_t m_scanned = 0;
     bool m_pendingCR = false;

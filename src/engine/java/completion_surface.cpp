@@ -1,13 +1,12 @@
 #include "engine/java/completion_surface.h"
 
-#include <array>
-#include <utility>
+#include "engine/core/raw_value_table.h"
 
 namespace quill {
 
 namespace {
 
-constexpr std::array<std::pair<BuildIntentSurface, std::string_view>, 3> kBuildIntentSurfaces = {{
+constexpr detail::RawValueTable<BuildIntentSurface, 3> kBuildIntentSurfaces = {{
     {BuildIntentSurface::postFix, "post_fix"},
     {BuildIntentSurface::modernHomeSet, "modern_home_set"},
     {BuildIntentSurface::noErrorsFound, "no_errors_found"},
@@ -16,19 +15,11 @@ constexpr std::array<std::pair<BuildIntentSurface, std::string_view>, 3> kBuildI
 }  // namespace
 
 std::string_view toRaw(BuildIntentSurface surface) {
-    for (const auto& [value, raw] : kBuildIntentSurfaces) {
-        if (value == surface)
-            return raw;
-    }
-    return {};
+    return detail::rawValueOf(kBuildIntentSurfaces, surface);
 }
 
 std::optional<BuildIntentSurface> fromRawBuildIntentSurface(std::string_view raw) {
-    for (const auto& [value, text] : kBuildIntentSurfaces) {
-        if (text == raw)
-            return value;
-    }
-    return std::nullopt;
+    return detail::valueOfRaw(kBuildIntentSurfaces, raw);
 }
 
 }  // namespace quill

@@ -6,19 +6,12 @@
 #include <limits>
 #include <set>
 
+#include "engine/core/text.h"
 #include "engine/services/java_version_parser.h"
 
 namespace quill {
 
 namespace {
-
-std::string_view trimSpacesAndTabs(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 /// The non-empty pieces of `text` between `separator` characters.
 std::vector<std::string_view> nonEmptyPieces(std::string_view text, char separator) {

@@ -8,14 +8,6 @@ namespace quill {
 
 namespace {
 
-std::string_view trimSpacesAndTabs(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 std::vector<std::string_view> nonEmptyLines(std::string_view text) {
     std::vector<std::string_view> lines;
     std::size_t start = 0;

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "engine/setup/raw_value_table.h"
+#include "engine/core/raw_value_table.h"
 
 namespace quill {
 

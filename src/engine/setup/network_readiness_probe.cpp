@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "engine/core/task.h"
-#include "engine/setup/raw_value_table.h"
+#include "engine/core/raw_value_table.h"
 
 namespace quill {
 

@@ -1,6 +1,6 @@
 #include "engine/setup/setup_action.h"
 
-#include "engine/setup/raw_value_table.h"
+#include "engine/core/raw_value_table.h"
 
 namespace quill {
 

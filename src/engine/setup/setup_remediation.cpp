@@ -2,11 +2,13 @@
 
 #include <initializer_list>
 
+#include "engine/core/raw_value_table.h"
+
 namespace quill {
 
 namespace {
 
-constexpr std::array<std::pair<ProjectTemplate, std::string_view>, 2> kProjectTemplateRaw = {{
+constexpr detail::RawValueTable<ProjectTemplate, 2> kProjectTemplateRaw = {{
     {ProjectTemplate::simple, "simple"},
     {ProjectTemplate::coding, "coding"},
 }};
@@ -216,19 +218,11 @@ bool endsComponent(std::string_view text, std::size_t end) {
 }  // namespace
 
 std::string_view toRaw(ProjectTemplate value) {
-    for (const auto& [candidate, raw] : kProjectTemplateRaw) {
-        if (candidate == value)
-            return raw;
-    }
-    return {};
+    return detail::rawValueOf(kProjectTemplateRaw, value);
 }
 
 std::optional<ProjectTemplate> fromRawProjectTemplate(std::string_view raw) {
-    for (const auto& [value, candidate] : kProjectTemplateRaw) {
-        if (candidate == raw)
-            return value;
-    }
-    return std::nullopt;
+    return detail::valueOfRaw(kProjectTemplateRaw, raw);
 }
 
 std::string SetupRemediation::id() const {
