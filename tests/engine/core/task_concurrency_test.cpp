@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/core/task.h"
+#include "tests/support/thread_shortage.h"
 
 namespace quill {
 namespace {
@@ -126,6 +127,37 @@ TEST(TaskConcurrencyTest, RunConcurrentlyRunsChildrenTogetherAndReturnsAfterAll)
     int single = 0;
     runConcurrently([&single] { single = 1; });
     EXPECT_EQ(single, 1);
+}
+
+TEST(TaskConcurrencyTest, WithoutThreadsToSpareNothingThrowsAndNothingIsLeftWaiting) {
+    // A task that gets no thread never runs, counts as finished at once, and lets go of what it captured:
+    // a stream it was to feed ends instead of keeping its consumer waiting.
+    const std::size_t runningBefore = TaskTracker::runningCount();
+    auto [sink, stream] = makeStream<int>();
+    std::atomic<bool> ran = false;
+    TaskHandle task;
+    {
+        test::ThreadShortage shortage;
+        task = spawnTask([&ran, sink = sink](std::stop_token) {
+            ran = true;
+            sink.yield(1);
+        });
+    }
+    sink = StreamSink<int>();
+    EXPECT_TRUE(task.isFinished());
+    EXPECT_TRUE(task.waitFor(0ms));
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(drain(stream), std::vector<int>{});
+    EXPECT_LE(TaskTracker::runningCount(), runningBefore);
+
+    // Children that get no thread of their own run on the caller's: every one of them still runs.
+    std::atomic<int> children = 0;
+    {
+        test::ThreadShortage shortage;
+        runConcurrently([&children] { ++children; }, [&children] { ++children; },
+                        [&children] { ++children; });
+    }
+    EXPECT_EQ(children, 3);
 }
 
 TEST(TaskConcurrencyTest, RelayMapsInOrderAndPassesTheEndInBothDirections) {

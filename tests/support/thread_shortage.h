@@ -1,0 +1,23 @@
+#pragma once
+
+#include <pthread.h>
+
+#include <cstddef>
+
+namespace quill::test {
+
+/// While it exists, no new thread can be started in the process: the default stack size is raised past what
+/// the machine can map, so thread creation fails as it does when the system runs out of threads. Create it
+/// only while no other thread of the test starts threads.
+class ThreadShortage {
+  public:
+    ThreadShortage();
+    ~ThreadShortage();
+    ThreadShortage(const ThreadShortage&) = delete;
+    ThreadShortage& operator=(const ThreadShortage&) = delete;
+
+  private:
+    std::size_t m_previousStackSize = 0;
+};
+
+}  // namespace quill::test
