@@ -14,6 +14,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -356,26 +357,32 @@ Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::in
 
     // The reader drives the transfer; the calling thread is the timer. Whichever finishes first stops the
     // other.
-    std::thread reader([&] {
-        int running = 1;
-        while (!stopRequested.load()) {
-            if (curl_multi_perform(multi.get(), &running) != CURLM_OK || running == 0)
-                break;
-            curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
-        }
-        int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
-            if (message->msg == CURLMSG_DONE) {
-                transferEnded = true;
-                result = message->data.result;
+    std::thread reader;
+    try {
+        reader = std::thread([&] {
+            int running = 1;
+            while (!stopRequested.load()) {
+                if (curl_multi_perform(multi.get(), &running) != CURLM_OK || running == 0)
+                    break;
+                curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
             }
-        }
-        {
-            std::lock_guard lock(doneMutex);
-            readerDone = true;
-        }
-        doneChanged.notify_all();
-    });
+            int queued = 0;
+            while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+                if (message->msg == CURLMSG_DONE) {
+                    transferEnded = true;
+                    result = message->data.result;
+                }
+            }
+            {
+                std::lock_guard lock(doneMutex);
+                readerDone = true;
+            }
+            doneChanged.notify_all();
+        });
+    } catch (const std::system_error&) {
+        curl_multi_remove_handle(multi.get(), handle.get());
+        return httpError(HTTPErrorCode::other, "The request failed: could not start reading the answer");
+    }
     {
         std::unique_lock lock(doneMutex);
         doneChanged.wait_for(lock, limit, [&] { return readerDone; });
