@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <system_error>
 
 #include "engine/core/paths.h"
 
@@ -29,7 +30,10 @@ std::filesystem::path userDirectoryPath(UserDirectory which) {
 std::filesystem::path ResourceLocator::resourcesDirectory() {
     std::array<char, 4096> buffer{};
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (length <= 0) return std::filesystem::current_path() / "share" / "quillstart";
+    if (length <= 0) {
+        std::error_code error;
+        return std::filesystem::current_path(error) / "share" / "quillstart";
+    }
     const std::filesystem::path executable(std::string(buffer.data(), static_cast<std::size_t>(length)));
     return executable.parent_path().parent_path() / "share" / "quillstart";
 }

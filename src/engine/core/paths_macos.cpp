@@ -1,6 +1,7 @@
 #include <mach-o/dyld.h>
 
 #include <cstdint>
+#include <system_error>
 #include <vector>
 
 #include "engine/core/paths.h"
@@ -21,9 +22,11 @@ std::filesystem::path ResourceLocator::resourcesDirectory() {
     std::uint32_t size = 0;
     _NSGetExecutablePath(nullptr, &size);
     std::vector<char> buffer(size + 1, '\0');
-    if (_NSGetExecutablePath(buffer.data(), &size) != 0) return std::filesystem::current_path();
+    std::error_code error;
+    if (_NSGetExecutablePath(buffer.data(), &size) != 0) return std::filesystem::current_path(error);
     // <bundle>/Contents/MacOS/<executable> → <bundle>/Contents/Resources
-    const std::filesystem::path executable = std::filesystem::weakly_canonical(buffer.data());
+    std::filesystem::path executable = std::filesystem::weakly_canonical(buffer.data(), error);
+    if (error) executable = buffer.data();
     return executable.parent_path().parent_path() / "Resources";
 }
 
