@@ -162,7 +162,9 @@ Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
     out->read.reset();
     err->read.reset();
 
-    if (end == DrainEnd::timedOut) {
+    // A child that has already exited finished in time, even when a grandchild holding its outputs kept
+    // the reading going past the limit.
+    if (end == DrainEnd::timedOut && !(*child)->hasExited()) {
         (*child)->terminate();
         reapLater(*child);
         return Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"};

@@ -138,6 +138,17 @@ TEST(LiveProcessRunnerTest, RunEndsAChildThatOutlivesItsTimeLimit) {
     const auto quick = LiveProcessRunner().run(kTestChild, {"line", "in time"}, std::nullopt, 10s);
     ASSERT_TRUE(quick.has_value());
     EXPECT_EQ(quick->stdout_, "in time\n");
+
+    // A child that finished in time keeps its result when the limit passes while only a grandchild still
+    // holds the pipe.
+    const auto finished =
+        LiveProcessRunner().run(kTestChild, {"grandchild", "20000", "line", "parent done"}, std::nullopt, 1s);
+    ASSERT_TRUE(finished.has_value()) << finished.error().message;
+    EXPECT_EQ(finished->exitCode, 0);
+    const auto output = splitLines(finished->stdout_);
+    ASSERT_EQ(output.size(), 2u);
+    EXPECT_EQ(output[1], "parent done");
+    ::kill(announcedPid(output[0]), SIGKILL);
 }
 
 TEST(LiveProcessRunnerTest, AGrandchildHoldingThePipeDelaysTheEndOnlyByTheGracePeriod) {
