@@ -44,8 +44,8 @@ std::vector<FakeProcessRunner::Call> FakeProcessRunner::calls() const {
     return m_calls;
 }
 
-Error FakeProcessRunner::notFoundError(const std::string& executable) {
-    return Error{"ProcessRunner", ENOENT, "Couldn't start " + executable + ": No such file or directory"};
+Error FakeProcessRunner::notFoundError(const std::string& /*executable*/) {
+    return Error{"ProcessRunner", ENOENT, "No such file or directory"};
 }
 
 Error FakeProcessRunner::timedOutError(const std::string& executable) {

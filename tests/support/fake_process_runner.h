@@ -51,7 +51,7 @@ class FakeProcessRunner : public ProcessRunning {
                                       const std::optional<Environment>& environment,
                                       std::shared_ptr<LiveProcessCancellation> handle) const override;
 
-    /// The error that `run` answers for an unmatched call.
+    /// The error that `run` answers for an unmatched call: the live runner's for a missing executable.
     static Error notFoundError(const std::string& executable);
     /// The error that `run` answers when a call outlives its time limit.
     static Error timedOutError(const std::string& executable);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "engine/core/text.h"
+#include "tests/support/fake_process_runner.h"
 #include "tests/support/process_printers.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/temporary_directory.h"
@@ -66,6 +67,8 @@ TEST(LiveProcessRunnerTest, RunReportsLaunchFailuresWithTheSystemsDescription) {
     const auto missing = LiveProcessRunner().run("/nonexistent/quill-tool", {});
     ASSERT_FALSE(missing.has_value());
     EXPECT_EQ(missing.error(), (Error{"ProcessRunner", ENOENT, "No such file or directory"}));
+    // The fake that other tests run against answers the same.
+    EXPECT_EQ(test::FakeProcessRunner::notFoundError("/nonexistent/quill-tool"), missing.error());
 
     test::TemporaryDirectory folder;
     const auto notExecutable = folder.write("tool", "#!/bin/sh\necho hi\n");
