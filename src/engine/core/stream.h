@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -57,12 +58,13 @@ public:
         if (callback) callback();
     }
 
-    /// Consumer-side end: buffered values are dropped as well.
+    /// Consumer-side end: buffered values are dropped as well. Safe from any thread, also while the consumer
+    /// is inside `next`: values it has already taken out are dropped by the consumer itself.
     void cancel() {
+        m_cancelled.store(true, std::memory_order_release);
         end();
         std::lock_guard lock(m_mutex);
         m_buffer.clear();
-        m_taken.clear();
     }
 
     void setOnTermination(std::function<void()> callback) {
@@ -77,9 +79,10 @@ public:
     }
 
     std::optional<T> next(const std::stop_token* stop) {
+        if (droppedByCancel()) return std::nullopt;
         if (!m_taken.empty()) {
             if (stop && stop->stop_requested()) {
-                cancel();
+                cancelFromConsumer();
                 return std::nullopt;
             }
             return popTaken();
@@ -92,7 +95,7 @@ public:
             m_ready.wait(lock, *stop, ready);
             if (stop->stop_requested()) {
                 lock.unlock();
-                cancel();
+                cancelFromConsumer();
                 return std::nullopt;
             }
         } else {
@@ -102,10 +105,12 @@ public:
         // batch rather than once per value.
         m_taken.swap(m_buffer);
         lock.unlock();
+        if (droppedByCancel()) return std::nullopt;
         return popTaken();
     }
 
     std::optional<T> tryNext() {
+        if (droppedByCancel()) return std::nullopt;
         if (!m_taken.empty()) return popTaken();
         {
             std::lock_guard lock(m_mutex);
@@ -120,6 +125,18 @@ public:
     }
 
 private:
+    /// On the consumer's thread: whether the stream was cancelled, dropping what the consumer still holds.
+    bool droppedByCancel() {
+        if (!m_cancelled.load(std::memory_order_acquire)) return false;
+        m_taken.clear();
+        return true;
+    }
+
+    void cancelFromConsumer() {
+        cancel();
+        m_taken.clear();
+    }
+
     std::optional<T> popTaken() {
         if (m_taken.empty()) return std::nullopt;
         std::optional<T> value(std::move(m_taken.front()));
@@ -133,6 +150,7 @@ private:
     std::deque<T> m_taken;  // values already taken out of m_buffer; touched by the one consumer only
     std::function<void()> m_onTermination;
     bool m_ended = false;
+    std::atomic<bool> m_cancelled = false;  // set by `cancel`, from any thread
 };
 
 /// Finishes the stream when the last copy of its sink goes away, so a producer that forgets to finish (or
@@ -205,7 +223,8 @@ public:
     /// The next buffered value, if any; never blocks.
     std::optional<T> tryNext() { return m_state ? m_state->tryNext() : std::nullopt; }
 
-    /// Ends the stream from the consumer's side; buffered values are dropped.
+    /// Ends the stream from the consumer's side; buffered values are dropped. Any thread may call it, also
+    /// while another is waiting in `next`.
     void cancel() {
         if (m_state) m_state->cancel();
     }

@@ -79,6 +79,30 @@ TEST(StreamConcurrencyTest, ValuesFromManyProducersAllArriveAndEachProducerKeeps
     }
 }
 
+TEST(StreamConcurrencyTest, CancellingFromAnotherThreadWhileTheConsumerReadsIsSafe) {
+    // The owner of a stream may end it from its own thread (a screen going away) while a worker is still
+    // taking values out of it.
+    for (int round = 0; round < 50; ++round) {
+        auto [sink, stream] = makeStream<std::string>();
+        auto producer = spawnTask([sink = sink](std::stop_token stop) {
+            for (int i = 0; !stop.stop_requested() && i < 100000; ++i)
+                sink.yieldAll({std::to_string(i), std::to_string(i), std::to_string(i)});
+        });
+        sink.onTermination([producer] { producer.cancel(); });
+        sink = StreamSink<std::string>();
+        std::atomic<int> received = 0;
+        std::thread consumer([&stream, &received] {
+            while (stream.next())
+                ++received;
+        });
+        while (received < 10) {
+        }
+        stream.cancel();
+        consumer.join();
+        EXPECT_TRUE(producer.waitFor(5s)) << "round " << round;
+    }
+}
+
 TEST(StreamConcurrencyTest, AConsumerWaitingWithAStopTokenWakesWhenStopped) {
     auto [sink, stream] = makeStream<int>();
     std::atomic<int> terminated = 0;
