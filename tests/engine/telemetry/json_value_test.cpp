@@ -100,6 +100,16 @@ TEST(TelemetryRecords, PendingFileKeepsTheEventAndDecodesRecordByRecord) {
     EXPECT_EQ(mixed->events.size(), 2u);
     EXPECT_EQ(mixed->skipped, 1u);
 
+    // A damaged record nested far deeper than any event is skipped, not followed to the bottom.
+    const std::size_t depth = 100'000;
+    auto deep = record.dump();
+    deep.replace(deep.find("{\"reason\""), 1,
+                 "{\"deep\":" + std::string(depth, '[') + std::string(depth, ']') + ",");
+    auto withDeep = telemetry::decodePendingFile("[" + deep + "," + record.dump() + "]");
+    ASSERT_TRUE(withDeep);
+    EXPECT_EQ(withDeep->events, std::vector<telemetry::Event>{event});
+    EXPECT_EQ(withDeep->skipped, 1u);
+
     EXPECT_FALSE(telemetry::decodePendingFile("{\"sessionID\":1}"));
     EXPECT_FALSE(telemetry::decodePendingFile("[{"));
     EXPECT_FALSE(telemetry::decodePendingFile(""));
