@@ -2,13 +2,10 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <string>
 #include <system_error>
 #include <thread>
 #include <unordered_set>
 #include <vector>
-
-#include "engine/core/system_log.h"
 
 namespace quill {
 
@@ -105,35 +102,26 @@ void TaskHandle::wait() const {
     m_state->done.wait(lock, [this] { return m_state->finished; });
 }
 
-namespace {
-
-void markFinished(const std::shared_ptr<detail::TaskState>& state) {
-    {
-        std::lock_guard lock(state->mutex);
-        state->finished = true;
-    }
-    state->done.notify_all();
-    Registry::instance().remove(state);
-}
-
-}  // namespace
-
 TaskHandle spawnTask(std::function<void(std::stop_token)> body) {
     auto state = std::make_shared<detail::TaskState>();
     Registry::instance().add(state);
-    auto job = std::make_shared<std::function<void(std::stop_token)>>(std::move(body));
+    auto run = [state, body = std::move(body)]() mutable {
+        body(state->stop.get_token());
+        body = nullptr;  // release captures before anyone is told the task is done
+        {
+            std::lock_guard lock(state->mutex);
+            state->finished = true;
+        }
+        state->done.notify_all();
+        Registry::instance().remove(state);
+    };
+    // The thread gets a reference, so that the work survives when no thread can be had: it then runs here,
+    // late but not lost.
+    auto shared = std::make_shared<decltype(run)>(std::move(run));
     try {
-        std::thread([state, job] {
-            (*job)(state->stop.get_token());
-            *job = nullptr;  // release captures before anyone is told the task is done
-            markFinished(state);
-        }).detach();
-    } catch (const std::system_error& error) {
-        // The system has no thread to spare. The task never runs; dropping its body releases what it
-        // captured, so a stream it was to feed ends rather than leaving its consumer waiting.
-        *job = nullptr;
-        markFinished(state);
-        systemLog(std::string("Couldn't start a task: ") + error.what());
+        std::thread([shared] { (*shared)(); }).detach();
+    } catch (const std::system_error&) {
+        (*shared)();
     }
     return TaskHandle(std::move(state));
 }
@@ -151,18 +139,16 @@ void runConcurrently(std::vector<std::function<void()>> children) {
         return;
     std::vector<std::jthread> threads;
     threads.reserve(children.size() - 1);
-    std::vector<std::function<void()>> withoutThread;
     for (std::size_t i = 1; i < children.size(); ++i) {
+        // Threads take the child by reference (the vector outlives them), so a child whose thread cannot be
+        // started still runs, here.
         try {
-            threads.emplace_back(children[i]);
+            threads.emplace_back([&child = children[i]] { child(); });
         } catch (const std::system_error&) {
-            // No thread to spare: the child still runs, on this thread, after the first.
-            withoutThread.push_back(std::move(children[i]));
+            children[i]();
         }
     }
     children.front()();
-    for (auto& child : withoutThread)
-        child();
 }
 
 }  // namespace quill
