@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 #include <vector>
@@ -104,7 +105,7 @@ void TaskHandle::wait() const {
 TaskHandle spawnTask(std::function<void(std::stop_token)> body) {
     auto state = std::make_shared<detail::TaskState>();
     Registry::instance().add(state);
-    std::thread([state, body = std::move(body)]() mutable {
+    auto run = [state, body = std::move(body)]() mutable {
         body(state->stop.get_token());
         body = nullptr;  // release captures before anyone is told the task is done
         {
@@ -113,7 +114,15 @@ TaskHandle spawnTask(std::function<void(std::stop_token)> body) {
         }
         state->done.notify_all();
         Registry::instance().remove(state);
-    }).detach();
+    };
+    // The thread gets a reference, so that the work survives when no thread can be had: it then runs here,
+    // late but not lost.
+    auto shared = std::make_shared<decltype(run)>(std::move(run));
+    try {
+        std::thread([shared] { (*shared)(); }).detach();
+    } catch (const std::system_error&) {
+        (*shared)();
+    }
     return TaskHandle(std::move(state));
 }
 
@@ -130,8 +139,15 @@ void runConcurrently(std::vector<std::function<void()>> children) {
         return;
     std::vector<std::jthread> threads;
     threads.reserve(children.size() - 1);
-    for (std::size_t i = 1; i < children.size(); ++i)
-        threads.emplace_back(std::move(children[i]));
+    for (std::size_t i = 1; i < children.size(); ++i) {
+        // Threads take the child by reference (the vector outlives them), so a child whose thread cannot be
+        // started still runs, here.
+        try {
+            threads.emplace_back([&child = children[i]] { child(); });
+        } catch (const std::system_error&) {
+            children[i]();
+        }
+    }
     children.front()();
 }
 
