@@ -368,8 +368,16 @@ std::optional<std::string> TelemetryService::endpointFor(std::string_view origin
 std::filesystem::path TelemetryService::pendingFileURL(const FileSystemOperating& fs,
                                                        const std::string& folderName) {
     auto base = fs.userDirectory(UserDirectory::applicationSupport, true);
-    std::error_code error;
-    const auto folder = base ? *base : std::filesystem::temp_directory_path(error);
+    std::filesystem::path folder;
+    if (base) {
+        folder = *base;
+    } else {
+        std::error_code error;
+        folder = std::filesystem::temp_directory_path(error);
+        // Never a path relative to wherever the program was started from.
+        if (error || !folder.is_absolute())
+            folder = "/tmp";
+    }
     return folder / folderName / std::string(kPendingFileName);
 }
 

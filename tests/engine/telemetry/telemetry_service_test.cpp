@@ -16,6 +16,7 @@
 #include "engine/telemetry/session_id.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/scripted_file_system.h"
 #include "tests/support/temporary_directory.h"
 
 namespace quill {
@@ -460,6 +461,21 @@ TEST(TelemetryServiceSettings, PlacesThePendingFileInTheProductFolderOfTheApplic
     EXPECT_EQ(TelemetryService::pendingFileURL(fs, "Quillstart"),
               *applicationData / "Quillstart" / "pending-events.json");
     unsetenv("XDG_DATA_HOME");
+
+    // Without an application data folder: the temporary folder, and never a relative path.
+    const test::ScriptedFileSystem noUserFolders;
+    const char* savedTemporary = std::getenv("TMPDIR");
+    const std::string restore = savedTemporary ? savedTemporary : "";
+    setenv("TMPDIR", folder.path().c_str(), 1);
+    EXPECT_EQ(TelemetryService::pendingFileURL(noUserFolders, "Quillstart"),
+              folder.path() / "Quillstart" / "pending-events.json");
+    setenv("TMPDIR", (folder.path() / "missing").c_str(), 1);
+    EXPECT_TRUE(TelemetryService::pendingFileURL(noUserFolders, "Quillstart").is_absolute());
+    if (savedTemporary) {
+        setenv("TMPDIR", restore.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
 }
 
 }  // namespace
