@@ -1,6 +1,7 @@
 #include "tests/support/scripted_file_system.h"
 
 #include <cerrno>
+#include <system_error>
 
 #include "engine/core/text.h"
 #include "tests/support/temporary_directory.h"
@@ -9,14 +10,18 @@ namespace quill::test {
 
 namespace {
 
-Error missing(const std::string& path) {
-    return Error{"FileSystem", ENOENT,
-                 "The file “" + path + "” couldn’t be opened because there is no such file."};
+// The live file system's words, so that a test over this stand-in sees the texts the program shows.
+Error failure(int code, const std::string& action, const std::string& path) {
+    return Error{"FileSystem", code,
+                 "Couldn't " + action + " " + path + ": " + std::generic_category().message(code)};
 }
 
-Error readOnly(const std::string& path) {
-    return Error{"FileSystem", EROFS,
-                 "The file “" + path + "” couldn’t be saved because the volume is read only."};
+Error missing(const std::string& action, const std::string& path) {
+    return failure(ENOENT, action, path);
+}
+
+Error readOnly(const std::string& action, const std::string& path) {
+    return failure(EROFS, action, path);
 }
 
 }  // namespace
@@ -64,22 +69,22 @@ Result<std::vector<std::string>> ScriptedFileSystem::contentsOfDirectory(const s
     m_accessed.push_back(path);
     const auto found = m_directories.find(path);
     if (found == m_directories.end())
-        return missing(path);
+        return missing("list the folder", path);
     return found->second;
 }
 
 Result<void> ScriptedFileSystem::createDirectory(const std::filesystem::path& path,
                                                  bool /*intermediate*/) const {
-    return readOnly(path.string());
+    return readOnly("create the folder", path.string());
 }
 
 Result<void> ScriptedFileSystem::removeItem(const std::filesystem::path& path) const {
-    return readOnly(path.string());
+    return readOnly("remove", path.string());
 }
 
 Result<void> ScriptedFileSystem::moveItem(const std::filesystem::path& source,
-                                          const std::filesystem::path& /*destination*/) const {
-    return readOnly(source.string());
+                                          const std::filesystem::path& destination) const {
+    return readOnly("move " + source.string() + " to", destination.string());
 }
 
 Result<FileAttributes> ScriptedFileSystem::attributesOfItem(const std::string& path) const {
@@ -89,12 +94,12 @@ Result<FileAttributes> ScriptedFileSystem::attributesOfItem(const std::string& p
     }
     if (m_directories.contains(path))
         return FileAttributes{0755U, 0U, std::filesystem::file_type::directory};
-    return missing(path);
+    return missing("read the attributes of", path);
 }
 
 Result<void> ScriptedFileSystem::setAttributes(const FileAttributes& /*attributes*/,
                                                const std::string& path) const {
-    return readOnly(path);
+    return readOnly("set the permissions of", path);
 }
 
 Result<std::string> ScriptedFileSystem::readString(const std::filesystem::path& path) const {
@@ -102,7 +107,8 @@ Result<std::string> ScriptedFileSystem::readString(const std::filesystem::path& 
     if (!data)
         return data;
     if (!isValidUtf8(*data)) {
-        return Error{"FileSystem", EILSEQ, "The file “" + path.string() + "” couldn’t be read as UTF-8."};
+        return Error{"FileSystem", EILSEQ,
+                     "Couldn't read " + path.string() + " as text: it is not valid UTF-8"};
     }
     return data;
 }
@@ -112,13 +118,13 @@ Result<std::string> ScriptedFileSystem::readData(const std::filesystem::path& pa
     m_accessed.push_back(path.string());
     const auto found = m_files.find(path.string());
     if (found == m_files.end())
-        return missing(path.string());
+        return missing("read", path.string());
     return found->second;
 }
 
 Result<void> ScriptedFileSystem::write(const std::string& /*text*/, const std::filesystem::path& path,
                                        bool /*atomically*/) const {
-    return readOnly(path.string());
+    return readOnly("write", path.string());
 }
 
 Result<std::filesystem::path> ScriptedFileSystem::userDirectory(UserDirectory /*which*/,

@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "tests/support/path_mapping_file_system.h"
+#include "tests/support/scripted_file_system.h"
 #include "tests/support/temporary_directory.h"
 #include "tests/support/temporary_home.h"
 
@@ -215,6 +216,21 @@ TEST(PathMappingFileSystemTest, KeepsFixedFoldersInsideTheTemporaryTree) {
     EXPECT_EQ(files.contentsOfDirectory("/Library/Java/JavaVirtualMachines").value(),
               std::vector<std::string>{"temurin-21.jdk"});
     EXPECT_EQ(files.readString("/opt/homebrew/bin/brew").value(), "#!/bin/sh\n");
+}
+
+TEST(ScriptedFileSystemTest, FailsWithTheLiveFileSystemsWords) {
+    test::TemporaryDirectory dir;
+    const LiveFileSystem live;
+    test::ScriptedFileSystem scripted;
+    const std::string absent = (dir.path() / "absent").string();
+    const fs::path binary = dir.write("binary", "\xFF");
+    scripted.addFile(binary.string(), "\xFF");
+
+    EXPECT_EQ(scripted.readData(absent).error(), live.readData(absent).error());
+    EXPECT_EQ(scripted.readString(absent).error(), live.readString(absent).error());
+    EXPECT_EQ(scripted.contentsOfDirectory(absent).error(), live.contentsOfDirectory(absent).error());
+    EXPECT_EQ(scripted.attributesOfItem(absent).error(), live.attributesOfItem(absent).error());
+    EXPECT_EQ(scripted.readString(binary).error(), live.readString(binary).error());
 }
 
 }  // namespace
