@@ -10,7 +10,8 @@ namespace quill {
 
 namespace {
 
-// The active configuration. Created on first use, which the language makes happen exactly once.
+// The active configuration. Created on first use, which the language makes happen exactly once, and never
+// destroyed: tasks still running while the process ends may read it after static values are gone.
 class CurrentConfig {
   public:
     std::shared_ptr<const ProductConfig> get() const {
@@ -25,8 +26,8 @@ class CurrentConfig {
     }
 
     static CurrentConfig& shared() {
-        static CurrentConfig current;
-        return current;
+        static CurrentConfig* const current = new CurrentConfig;
+        return *current;
     }
 
   private:
@@ -91,7 +92,8 @@ void ProductConfig::setCurrent(ProductConfig config) {
 }
 
 const ProductConfig& ProductConfig::javaDiagnostic() {
-    static const ProductConfig config{
+    // Never destroyed, like the current configuration that starts as a copy of it.
+    static const ProductConfig* const config = new ProductConfig{
         "tvn-java",
         "Tolvane for Java",
         "Tolvane",
@@ -108,7 +110,7 @@ const ProductConfig& ProductConfig::javaDiagnostic() {
         {},
         SetupFlow::diagnose,
     };
-    return config;
+    return *config;
 }
 
 ScopedProductConfig::ScopedProductConfig(ProductConfig config)

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/core/text.h"
+#include "engine/telemetry/session_id.h"
 
 namespace quill::telemetry {
 
@@ -45,6 +46,10 @@ Result<Event> Event::fromJSON(const nlohmann::json& json) {
             return badRecord(std::string("The event record has no text \"") + key + "\".");
         *field = *value;
     }
+    auto session = canonicalUUID(event.sessionID);
+    if (!session)
+        return badRecord("The event record's \"sessionID\" is not a UUID.");
+    event.sessionID = std::move(*session);
     const auto data = json.find("eventData");
     if (data == json.end())
         return badRecord("The event record has no \"eventData\".");

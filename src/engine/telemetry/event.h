@@ -24,7 +24,8 @@ struct Event {
     /// The pending-file form: an object with "sessionID", "clientTimestamp", "appVersion", "eventName",
     /// "eventData".
     [[nodiscard]] nlohmann::json toJSON() const;
-    /// Decodes the pending-file form; every key is required and must have its type.
+    /// Decodes the pending-file form; every key is required and must have its type, and "sessionID" must be a
+    /// UUID (kept in canonical upper case).
     static Result<Event> fromJSON(const nlohmann::json& json);
 };
 

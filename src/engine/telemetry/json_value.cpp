@@ -44,7 +44,16 @@ nlohmann::json JSONValue::toJSON() const {
                       m_storage);
 }
 
-Result<JSONValue> JSONValue::fromJSON(const nlohmann::json& json) {
+namespace {
+
+// Far deeper than any event; a damaged file nested deeper is refused instead of exhausting the stack.
+constexpr int kMaxDepth = 100;
+
+Result<JSONObject> decodeObject(const nlohmann::json& json, int depth);
+
+Result<JSONValue> decode(const nlohmann::json& json, int depth) {
+    if (depth > kMaxDepth)
+        return Error{"JSONValue", 2, "The JSON value is nested too deeply."};
     switch (json.type()) {
         case nlohmann::json::value_t::null:
             return JSONValue();
@@ -67,7 +76,7 @@ Result<JSONValue> JSONValue::fromJSON(const nlohmann::json& json) {
             JSONArray elements;
             elements.reserve(json.size());
             for (const auto& element : json) {
-                auto decoded = fromJSON(element);
+                auto decoded = decode(element, depth + 1);
                 if (!decoded)
                     return decoded.error();
                 elements.push_back(std::move(*decoded));
@@ -75,7 +84,7 @@ Result<JSONValue> JSONValue::fromJSON(const nlohmann::json& json) {
             return JSONValue(std::move(elements));
         }
         case nlohmann::json::value_t::object: {
-            auto members = jsonObjectFromJSON(json);
+            auto members = decodeObject(json, depth);
             if (!members)
                 return members.error();
             return JSONValue(std::move(*members));
@@ -87,6 +96,25 @@ Result<JSONValue> JSONValue::fromJSON(const nlohmann::json& json) {
     return unknownValue();
 }
 
+Result<JSONObject> decodeObject(const nlohmann::json& json, int depth) {
+    if (!json.is_object())
+        return unknownValue();
+    JSONObject members;
+    for (const auto& [key, value] : json.items()) {
+        auto decoded = decode(value, depth + 1);
+        if (!decoded)
+            return decoded.error();
+        members.emplace(key, std::move(*decoded));
+    }
+    return members;
+}
+
+}  // namespace
+
+Result<JSONValue> JSONValue::fromJSON(const nlohmann::json& json) {
+    return decode(json, 0);
+}
+
 nlohmann::json toJSON(const JSONObject& object) {
     auto json = nlohmann::json::object();
     for (const auto& [key, value] : object)
@@ -95,16 +123,7 @@ nlohmann::json toJSON(const JSONObject& object) {
 }
 
 Result<JSONObject> jsonObjectFromJSON(const nlohmann::json& json) {
-    if (!json.is_object())
-        return unknownValue();
-    JSONObject members;
-    for (const auto& [key, value] : json.items()) {
-        auto decoded = JSONValue::fromJSON(value);
-        if (!decoded)
-            return decoded.error();
-        members.emplace(key, std::move(*decoded));
-    }
-    return members;
+    return decodeObject(json, 0);
 }
 
 std::string dumpJSON(const nlohmann::json& json) {

@@ -63,7 +63,8 @@ class JSONValue {
     [[nodiscard]] nlohmann::json toJSON() const;
 
     /// Decodes one JSON value: null, then Bool, then a 64-bit signed integer, then a double, then a text, an
-    /// array or an object. Fails with "Unknown JSONValue" for anything else (such as binary data).
+    /// array or an object. Fails with "Unknown JSONValue" for anything else (such as binary data); fails too
+    /// for values nested more than 100 levels deep.
     static Result<JSONValue> fromJSON(const nlohmann::json& json);
 
   private:

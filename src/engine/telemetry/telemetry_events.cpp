@@ -394,7 +394,11 @@ std::string TelemetryEvents::maskHomeFolder(std::string_view text, std::string_v
             if (text.substr(i, target.folder.size()) != target.folder)
                 continue;
             const auto end = i + target.folder.size();
-            if (end < text.size() && continuesName(text[end]))
+            // "/Users/dev.old" is another folder, but "/Users/dev." ends a sentence about the home folder.
+            auto next = end;
+            while (next < text.size() && text[next] == '.')
+                ++next;
+            if (next < text.size() && continuesName(text[next]))
                 continue;
             masked += target.masked;
             i = end;

@@ -386,6 +386,10 @@ void TelemetryService::track(std::string eventName, JSONObject eventData) {
     m_core->track(std::move(eventName), std::move(eventData));
 }
 
+void TelemetryService::stopPosting() {
+    m_core->shutDown();
+}
+
 bool TelemetryService::waitUntilIdle(std::chrono::milliseconds timeout) const {
     return m_core->waitUntilIdle(timeout);
 }

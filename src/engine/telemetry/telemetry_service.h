@@ -81,6 +81,11 @@ class TelemetryService {
     /// Queues one event and starts a flush. Returns at once; never fails.
     void track(std::string eventName, JSONObject eventData);
 
+    /// Starts no further post and cuts short the retries of the post in flight; events go on being queued and
+    /// written to the pending file for the next run. For closing the window: a post started then would be cut
+    /// off at exit and, if the backend had taken it, sent again by the next run. Returns at once.
+    void stopPosting();
+
     /// Waits until queued work is done and no post is in flight, at most `timeout`; true when idle. For
     /// closing the window and for tests.
     bool waitUntilIdle(std::chrono::milliseconds timeout) const;

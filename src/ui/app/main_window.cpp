@@ -30,10 +30,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // One budget for everything: running work stops, and a telemetry post in flight may still land and be
-    // taken off the pending file, so that the next run does not send it again.
+    // taken off the pending file, so that the next run does not send it again. No further post starts: one
+    // cut off at exit could reach the backend and be sent again by the next run.
     const auto deadline = std::chrono::steady_clock::now() + kShutdownGrace;
+    if (auto* telemetry = TelemetryService::sharedIfCreated())
+        telemetry->stopPosting();
     TaskTracker::stopAll(kShutdownGrace);
     if (auto* telemetry = TelemetryService::sharedIfCreated()) {
+        telemetry->stopPosting();  // a task may have created it meanwhile
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         telemetry->waitUntilIdle(std::max(left, std::chrono::milliseconds{0}));

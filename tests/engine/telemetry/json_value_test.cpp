@@ -100,6 +100,29 @@ TEST(TelemetryRecords, PendingFileKeepsTheEventAndDecodesRecordByRecord) {
     EXPECT_EQ(mixed->events.size(), 2u);
     EXPECT_EQ(mixed->skipped, 1u);
 
+    // The session identifier is a UUID: any case is read, canonical upper case is kept, anything else is a
+    // bad record.
+    auto lowerCase = record;
+    lowerCase["sessionID"] = "3f2504e0-4f89-41d3-9a0c-0305e82c3301";
+    auto readBack = telemetry::Event::fromJSON(lowerCase);
+    ASSERT_TRUE(readBack);
+    EXPECT_EQ(readBack->sessionID, event.sessionID);
+    for (const char* bad : {"", "not-a-uuid", "3F2504E0-4F89-41D3-9A0C-0305E82C330"}) {
+        auto wrong = record;
+        wrong["sessionID"] = bad;
+        EXPECT_FALSE(telemetry::Event::fromJSON(wrong)) << bad;
+    }
+
+    // A damaged record nested far deeper than any event is skipped, not followed to the bottom.
+    const std::size_t depth = 100'000;
+    auto deep = record.dump();
+    deep.replace(deep.find("{\"reason\""), 1,
+                 "{\"deep\":" + std::string(depth, '[') + std::string(depth, ']') + ",");
+    auto withDeep = telemetry::decodePendingFile("[" + deep + "," + record.dump() + "]");
+    ASSERT_TRUE(withDeep);
+    EXPECT_EQ(withDeep->events, std::vector<telemetry::Event>{event});
+    EXPECT_EQ(withDeep->skipped, 1u);
+
     EXPECT_FALSE(telemetry::decodePendingFile("{\"sessionID\":1}"));
     EXPECT_FALSE(telemetry::decodePendingFile("[{"));
     EXPECT_FALSE(telemetry::decodePendingFile(""));

@@ -272,6 +272,9 @@ TEST(TelemetryEvents, MasksTheHomeFolderWhereverItStandsAsAWholeFolder) {
     EXPECT_EQ(mask("/Users/dev"), "/Users/~");
     EXPECT_EQ(mask("JAVA_HOME=/Users/dev/jdk and /Users/dev"), "JAVA_HOME=/Users/~/jdk and /Users/~");
     EXPECT_EQ(mask("Error: /Users/dev: not found"), "Error: /Users/~: not found");
+    EXPECT_EQ(mask("cannot write /Users/dev."), "cannot write /Users/~.");
+    EXPECT_EQ(mask("in /Users/dev... or /Users/dev.\nnext"), "in /Users/~... or /Users/~.\nnext");
+    EXPECT_EQ(mask("/Users/dev.old/jdk"), "/Users/dev.old/jdk");
     EXPECT_EQ(mask("/Users/developer/jdk"), "/Users/developer/jdk");
     EXPECT_EQ(mask("/Users/dev2/jdk"), "/Users/dev2/jdk");
     EXPECT_EQ(mask("/Users/other/jdk"), "/Users/other/jdk");

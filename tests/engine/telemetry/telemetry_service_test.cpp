@@ -358,6 +358,44 @@ TEST_F(TelemetryServiceTest, GoingAwayDuringAStalledPostNeitherBlocksNorLosesThe
     EXPECT_FALSE(std::filesystem::exists(pendingFile()));
 }
 
+TEST_F(TelemetryServiceTest, OnceClosingStopsPostingOnlyThePostInFlightEndsAndTheRestStayOnDisk) {
+    struct Case {
+        int status;  // the slow answer to the post in flight
+        std::vector<std::string> left;
+    };
+    const Case cases[] = {{200, {"second", "third"}}, {500, {"first", "second", "third"}}};
+    for (const auto& [status, left] : cases) {
+        SCOPED_TRACE(status);
+        test::TemporaryDirectory caseFolder;
+        test::LoopbackServer caseServer;
+        const auto file = caseFolder.path() / "Quillstart" / "pending-events.json";
+        auto settings = configuration(caseServer.url(kPath));
+        settings.pendingFileURL = file;
+        caseServer.reply(kPath, [status] {
+            auto reply = LoopbackReply::text("", status);
+            reply.delayBeforeHeaders = 300ms;
+            return reply;
+        }());
+
+        TelemetryService service(settings);
+        service.track("first", {});
+        service.track("second", {});
+        ASSERT_TRUE(caseServer.waitForRequests(1, kPatience));
+        service.stopPosting();
+        service.track("third", {});
+        ASSERT_TRUE(service.waitUntilIdle(kPatience));
+
+        // Neither the next event nor a retry goes out once the answer is in.
+        EXPECT_EQ(caseServer.requests().size(), 1u);
+        std::vector<std::string> names;
+        if (auto kept = telemetry::decodePendingFile(test::readFile(file))) {
+            for (const auto& event : kept->events)
+                names.push_back(event.eventName);
+        }
+        EXPECT_EQ(names, left);
+    }
+}
+
 TEST(TelemetryServiceSettings, AcceptsHttpsOrLoopbackOriginsOnly) {
     const std::pair<std::string, std::optional<std::string>> cases[] = {
         {"https://telemetry.example", "https://telemetry.example/api/database/records/usage_events"},
