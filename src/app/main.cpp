@@ -1,13 +1,28 @@
 #include <QApplication>
+#include <chrono>
 
+#include "engine/telemetry/telemetry_service.h"
 #include "ui/app/main_window.h"
+
+namespace {
+/// How long the process waits, after the window has gone, for events sent while it came down to be saved.
+constexpr std::chrono::milliseconds kFinalSaveGrace{500};
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillstart"));
     QApplication::setApplicationVersion(QStringLiteral(QUILL_APP_VERSION));
 
-    quill::ui::MainWindow window;
-    window.show();
-    return QApplication::exec();
+    int status = 0;
+    {
+        quill::ui::MainWindow window;
+        window.show();
+        status = QApplication::exec();
+    }
+    if (auto* telemetry = quill::TelemetryService::sharedIfCreated()) {
+        telemetry->stopPosting();
+        telemetry->waitUntilIdle(kFinalSaveGrace);
+    }
+    return status;
 }

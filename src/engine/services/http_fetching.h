@@ -17,6 +17,8 @@ struct HTTPRequest {
     std::map<std::string, std::string> headers;
     std::string body;
     double timeoutSeconds = 60;
+    /// When set, bounds the whole transfer, however steadily the data trickles in.
+    std::optional<double> resourceTimeoutSeconds;
 
     bool operator==(const HTTPRequest&) const = default;
 };

@@ -129,6 +129,12 @@ void configure(CURL* handle, const HTTPRequest& request, Transfer& transfer) {
     // No byte for `timeout` seconds ends the transfer as timed out.
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, std::max(1L, std::lround(std::ceil(timeout))));
+    if (request.resourceTimeoutSeconds) {
+        const double whole = std::isfinite(*request.resourceTimeoutSeconds)
+                                 ? std::clamp(*request.resourceTimeoutSeconds, 0.001, 1e7)
+                                 : 1e7;
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, std::lround(whole * 1000));
+    }
 
     const std::string& method = request.method;
     const bool sendsBody = !request.body.empty() || method == "POST" || method == "PUT" || method == "PATCH";

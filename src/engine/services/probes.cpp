@@ -137,22 +137,6 @@ class JavaHomeLine {
     std::size_t m_pos = 0;
 };
 
-/// The value after the marker on the last output line that holds the marker; absent when that value is empty
-/// or no line holds the marker.
-std::optional<std::string> javaHomeAfterMarker(std::string_view output) {
-    const auto lines = nonEmptyLines(output);
-    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        const auto marker = line->find(Probes::kJavaHomeMarker);
-        if (marker == std::string_view::npos)
-            continue;
-        const auto value = trimSpacesAndTabs(line->substr(marker + Probes::kJavaHomeMarker.size()));
-        if (value.empty())
-            return std::nullopt;
-        return std::string(value);
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 std::vector<JDKInfo> Probes::parseJavaHomeList(std::string_view text) {
@@ -162,6 +146,20 @@ std::vector<JDKInfo> Probes::parseJavaHomeList(std::string_view text) {
             jdks.push_back(std::move(*jdk));
     }
     return jdks;
+}
+
+std::optional<std::string> Probes::parseJavaHomeMarker(std::string_view output) {
+    const auto lines = nonEmptyLines(output);
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        const auto marker = line->find(kJavaHomeMarker);
+        if (marker == std::string_view::npos)
+            continue;
+        const auto value = trimSpacesAndTabs(line->substr(marker + kJavaHomeMarker.size()));
+        if (value.empty())
+            return std::nullopt;
+        return std::string(value);
+    }
+    return std::nullopt;
 }
 
 ProbeBundle Probes::probe() const {
@@ -191,7 +189,7 @@ ProbeBundle Probes::probe() const {
             const auto result = shell.run("/bin/zsh", {"-lc", "echo __TVN_JAVA_HOME__:$JAVA_HOME"},
                                           std::nullopt, kLoginShellTimeLimit);
             if (result)
-                bundle.javaHomeInActiveShell = javaHomeAfterMarker(result->stdout_);
+                bundle.javaHomeInActiveShell = parseJavaHomeMarker(result->stdout_);
         });
 
     auto extra = JdkReleaseFileReader{fs}.discoverJDKs(bundle.jvmDirContents, listed);

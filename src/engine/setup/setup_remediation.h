@@ -75,7 +75,6 @@ struct SetupRemediation {
 
     // The cases without a payload.
     // clang-format off
-    struct Name { bool operator==(const Name&) const = default; };
     struct InstallCommandLineTools { bool operator==(const InstallCommandLineTools&) const = default; };
     struct InstallHomebrew { bool operator==(const InstallHomebrew&) const = default; };
     struct InstallClaudeCLI { bool operator==(const InstallClaudeCLI&) const = default; };

@@ -26,6 +26,9 @@ constexpr std::string_view kPendingFileName = "pending-events.json";
 constexpr std::string_view kCorruptSuffix = ".corrupt";
 constexpr int kMaxAttempts = 3;
 constexpr double kRequestTimeoutSeconds = 15;
+/// A post that is still trickling in after this long is abandoned (and retried), so one slow answer cannot
+/// hold up every event behind it.
+constexpr double kResourceTimeoutSeconds = 30;
 
 /// The current time as ISO 8601 with milliseconds, in UTC with a "Z".
 std::string isoTimestamp(std::chrono::system_clock::time_point now) {
@@ -244,6 +247,7 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
                 telemetry::EventPayload::make(head.event, m_configuration.appID, m_configuration.runContext)
                     .requestBody(),
             .timeoutSeconds = kRequestTimeoutSeconds,
+            .resourceTimeoutSeconds = kResourceTimeoutSeconds,
         };
         m_worker.retain();
         spawnTask([self = std::move(self), id = head.id, request = std::move(request)](std::stop_token stop) {

@@ -116,6 +116,20 @@ TEST_F(LiveHTTPFetcherTest, ARequestThatGetsNoAnswerTimesOut) {
     ASSERT_FALSE(answer);
     EXPECT_EQ(answer.error().code, static_cast<int>(HTTPErrorCode::timedOut));
     EXPECT_LT(wall, 10.0);
+
+    // An answer that has started but never finishes is cut off by the whole-transfer limit, well before the
+    // idle limit would notice anything.
+    LoopbackReply dribble = LoopbackReply::text("never all of it");
+    dribble.delayAfterHeaders = 20s;
+    server.reply("/dribble", dribble);
+    HTTPRequest bounded = get("/dribble");
+    bounded.timeoutSeconds = 15;
+    bounded.resourceTimeoutSeconds = 0.5;
+    const auto boundedStart = std::chrono::steady_clock::now();
+    auto cut = fetcher.data(bounded);
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error().code, static_cast<int>(HTTPErrorCode::timedOut));
+    EXPECT_LT(std::chrono::steady_clock::now() - boundedStart, 5s);
 }
 
 TEST_F(LiveHTTPFetcherTest, RedirectsToPlainHTTPAreRefused) {

@@ -59,6 +59,15 @@ TEST(ProbesTest, JavaHomeLinesMustHaveEveryPart) {
               (std::vector<JDKInfo>{{"21", "V", "arm64", "/j"}}));
 }
 
+TEST(ProbesTest, ReadsTheJavaHomeMarkerOnItsOwn) {
+    // The parser is public so that other login-shell readers can share it; it must link and agree with the
+    // probe.
+    EXPECT_EQ(Probes::parseJavaHomeMarker("motd\n__TVN_JAVA_HOME__:\t/opt/jdk \nbye\n"), "/opt/jdk");
+    EXPECT_EQ(Probes::parseJavaHomeMarker("__TVN_JAVA_HOME__:/a\n__TVN_JAVA_HOME__: \t\n"), std::nullopt);
+    EXPECT_EQ(Probes::parseJavaHomeMarker("JAVA_HOME=/opt/jdk\n"), std::nullopt);
+    EXPECT_EQ(Probes::parseJavaHomeMarker(""), std::nullopt);
+}
+
 struct ProbeFixture : ::testing::Test {
     std::shared_ptr<FakeProcessRunner> runner = std::make_shared<FakeProcessRunner>();
     std::shared_ptr<test::ScriptedFileSystem> fs = std::make_shared<test::ScriptedFileSystem>();
