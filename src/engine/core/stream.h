@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <deque>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -40,7 +40,8 @@ public:
         {
             std::lock_guard lock(m_mutex);
             if (m_ended) return;
-            for (auto& value : values) m_buffer.push_back(std::move(value));
+            m_buffer.insert(m_buffer.end(), std::make_move_iterator(values.begin()),
+                            std::make_move_iterator(values.end()));
         }
         m_ready.notify_one();
     }
@@ -80,7 +81,7 @@ public:
 
     std::optional<T> next(const std::stop_token* stop) {
         if (droppedByCancel()) return std::nullopt;
-        if (!m_taken.empty()) {
+        if (m_next < m_taken.size()) {
             if (stop && stop->stop_requested()) {
                 cancelFromConsumer();
                 return std::nullopt;
@@ -101,9 +102,7 @@ public:
         } else {
             m_ready.wait(lock, ready);
         }
-        // Take everything buffered in one go, so a fast producer and the consumer meet at the lock once per
-        // batch rather than once per value.
-        m_taken.swap(m_buffer);
+        takeBuffer();
         lock.unlock();
         if (droppedByCancel()) return std::nullopt;
         return popTaken();
@@ -111,10 +110,10 @@ public:
 
     std::optional<T> tryNext() {
         if (droppedByCancel()) return std::nullopt;
-        if (!m_taken.empty()) return popTaken();
+        if (m_next < m_taken.size()) return popTaken();
         {
             std::lock_guard lock(m_mutex);
-            m_taken.swap(m_buffer);
+            takeBuffer();
         }
         return popTaken();
     }
@@ -128,26 +127,38 @@ private:
     /// On the consumer's thread: whether the stream was cancelled, dropping what the consumer still holds.
     bool droppedByCancel() {
         if (!m_cancelled.load(std::memory_order_acquire)) return false;
-        m_taken.clear();
+        dropTaken();
         return true;
     }
 
     void cancelFromConsumer() {
         cancel();
+        dropTaken();
+    }
+
+    void dropTaken() {
         m_taken.clear();
+        m_next = 0;
+    }
+
+    /// With m_mutex held: takes everything buffered in one go, so a fast producer and the consumer meet at the
+    /// lock once per batch rather than once per value. The two vectors trade places, so their storage is
+    /// reused rather than allocated by one thread and freed by the other.
+    void takeBuffer() {
+        dropTaken();
+        m_taken.swap(m_buffer);
     }
 
     std::optional<T> popTaken() {
-        if (m_taken.empty()) return std::nullopt;
-        std::optional<T> value(std::move(m_taken.front()));
-        m_taken.pop_front();
-        return value;
+        if (m_next >= m_taken.size()) return std::nullopt;
+        return std::optional<T>(std::move(m_taken[m_next++]));
     }
 
     mutable std::mutex m_mutex;
     std::condition_variable_any m_ready;
-    std::deque<T> m_buffer;
-    std::deque<T> m_taken;  // values already taken out of m_buffer; touched by the one consumer only
+    std::vector<T> m_buffer;
+    std::vector<T> m_taken;  // values already taken out of m_buffer; touched by the one consumer only
+    std::size_t m_next = 0;  // the next value of m_taken to hand out
     std::function<void()> m_onTermination;
     bool m_ended = false;
     std::atomic<bool> m_cancelled = false;  // set by `cancel`, from any thread
