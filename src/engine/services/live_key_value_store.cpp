@@ -14,10 +14,10 @@ namespace {
 using nlohmann::json;
 
 /// One lock for every store in the process: two instances over the same folder must not interleave their
-/// read-modify-write of a file.
+/// read-modify-write of a file. Never destroyed: a task finishing at exit may still read a setting.
 std::mutex& storeMutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 struct Location {
@@ -43,13 +43,18 @@ Location locate(const std::filesystem::path& folder, const std::string& key) {
     return {folder / (safeFileStem(key.substr(0, dot)) + ".json"), key.substr(dot + 1)};
 }
 
-/// The file's object; empty when it is missing, unreadable or not a JSON object.
-json readObject(const std::filesystem::path& file) {
+/// The file's object; empty when it is missing or unreadable. `damaged` tells whether the file exists but holds
+/// no JSON object.
+json readObject(const std::filesystem::path& file, bool* damaged = nullptr) {
     auto text = LiveFileSystem().readData(file);
     if (!text)
         return json::object();
     json parsed = json::parse(*text, nullptr, false);
-    return parsed.is_object() ? parsed : json::object();
+    if (parsed.is_object())
+        return parsed;
+    if (damaged)
+        *damaged = true;
+    return json::object();
 }
 
 std::optional<json> lookup(const std::filesystem::path& folder, const std::string& key) {
@@ -66,7 +71,15 @@ void change(const std::filesystem::path& folder, const std::string& key, const s
     const Location location = locate(folder, key);
     const LiveFileSystem fs;
     std::lock_guard lock(storeMutex());
-    json object = readObject(location.file);
+    bool damaged = false;
+    json object = readObject(location.file, &damaged);
+    if (damaged) {
+        // Keep what was there for a person to look at rather than writing over it.
+        std::filesystem::path aside = location.file;
+        aside += ".corrupt";
+        (void)fs.removeItem(aside);
+        (void)fs.moveItem(location.file, aside);
+    }
     if (value) {
         object[location.entry] = *value;
     } else {

@@ -65,9 +65,10 @@ TEST(LiveKeyValueStoreTest, KeepsValuesAcrossInstancesAndSeparatesPrefixes) {
     EXPECT_FALSE(fs::exists(dir.path().parent_path().parent_path() / "escape.json"));
 }
 
-TEST(LiveKeyValueStoreTest, ACorruptFileCountsAsEmptyAndIsReplacedOnWrite) {
+TEST(LiveKeyValueStoreTest, ACorruptFileCountsAsEmptyAndIsSetAsideOnWrite) {
     test::TemporaryDirectory dir;
-    dir.write("app.json", "{\"session_id\": \"trunc");
+    const std::string damaged = "{\"session_id\": \"trunc";
+    dir.write("app.json", damaged);
     dir.write("list.json", "[1, 2]");
     const LiveKeyValueStore store(dir.path());
     EXPECT_EQ(store.string("app.session_id"), std::nullopt);
@@ -75,6 +76,9 @@ TEST(LiveKeyValueStoreTest, ACorruptFileCountsAsEmptyAndIsReplacedOnWrite) {
 
     store.set("fresh", "app.session_id");
     EXPECT_EQ(store.string("app.session_id"), "fresh");
+    // What was there is kept beside the new file, not written over.
+    EXPECT_EQ(test::readFile(dir.path() / "app.json.corrupt"), damaged);
+    EXPECT_FALSE(fs::exists(dir.path() / "list.json.corrupt"));  // only read, never written
 }
 
 TEST(LiveKeyValueStoreTest, LivesInTheConfigurationFolderByDefault) {
