@@ -168,7 +168,7 @@ ProbeBundle Probes::probe() const {
 
     runConcurrently(
         [&] {
-            const auto result = shell.run("/usr/bin/which", {"java"}, std::nullopt, kToolTimeLimit);
+            const auto result = shell.run("/usr/bin/which", {"java"}, std::nullopt, kToolProbeTimeLimit);
             if (!result || result->exitCode != 0)
                 return;
             auto path = trimWhitespaceAndNewlines(result->stdout_);
@@ -177,7 +177,7 @@ ProbeBundle Probes::probe() const {
         },
         [&] {
             // java_home writes its listing to standard error, whatever its exit code.
-            const auto result = shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, kToolTimeLimit);
+            const auto result = shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, kToolProbeTimeLimit);
             listed = parseJavaHomeList(result ? result->stderr_ : result.error().message);
         },
         [&] {
@@ -187,7 +187,7 @@ ProbeBundle Probes::probe() const {
         },
         [&] {
             const auto result = shell.run("/bin/zsh", {"-lc", "echo __TVN_JAVA_HOME__:$JAVA_HOME"},
-                                          std::nullopt, kLoginShellTimeLimit);
+                                          std::nullopt, kLoginShellProbeTimeLimit);
             if (result)
                 bundle.javaHomeInActiveShell = parseJavaHomeMarker(result->stdout_);
         });

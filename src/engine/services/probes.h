@@ -17,11 +17,6 @@ namespace quill {
 /// folder holds, and `JAVA_HOME` in a fresh login shell. Blocking; never fails (each fact degrades to
 /// "nothing found" on its own); holds no state, so any number of threads may probe at once.
 struct Probes {
-    /// How long a plain tool may run, and how long a login shell (which reads the user's start-up files) may
-    /// run, before it counts as having found nothing.
-    static constexpr std::chrono::milliseconds kToolTimeLimit{10'000};
-    static constexpr std::chrono::milliseconds kLoginShellTimeLimit{30'000};
-
     /// Marks the `JAVA_HOME` value in the login shell's output.
     static constexpr std::string_view kJavaHomeMarker = "__TVN_JAVA_HOME__:";
 

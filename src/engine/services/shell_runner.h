@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <variant>
@@ -9,6 +10,11 @@
 #include "engine/services/process_running.h"
 
 namespace quill {
+
+/// How long a probe may wait on a plain tool, and on a login shell (which first reads the user's start-up
+/// files), before the probe counts as having found nothing. A hung tool thus never holds up a profile.
+inline constexpr std::chrono::milliseconds kToolProbeTimeLimit{10'000};
+inline constexpr std::chrono::milliseconds kLoginShellProbeTimeLimit{30'000};
 
 /// One line of a command's output, or a line of the runner's own text.
 struct Output {

@@ -20,7 +20,7 @@ using Path = std::filesystem::path;
 /// 0 and printed something; nothing otherwise (including a tool that cannot start or runs too long).
 std::optional<std::string> successfulOutput(const ShellRunner& shell, const std::string& executable,
                                             const std::vector<std::string>& arguments) {
-    const auto result = shell.run(executable, arguments, std::nullopt, kProbeTimeLimit);
+    const auto result = shell.run(executable, arguments, std::nullopt, kToolProbeTimeLimit);
     if (!result || result->exitCode != 0)
         return std::nullopt;
     auto output = trimWhitespaceAndNewlines(result->stdout_);
@@ -31,7 +31,7 @@ std::optional<std::string> successfulOutput(const ShellRunner& shell, const std:
 
 Architecture probeArchitecture(const ShellRunner& shell) {
     // The machine name counts whatever the exit status.
-    const auto result = shell.run("/usr/bin/uname", {"-m"}, std::nullopt, kProbeTimeLimit);
+    const auto result = shell.run("/usr/bin/uname", {"-m"}, std::nullopt, kToolProbeTimeLimit);
     if (!result)
         return Architecture::unknown;
     const auto machine = trimWhitespaceAndNewlines(result->stdout_);

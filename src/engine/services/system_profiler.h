@@ -13,10 +13,6 @@
 
 namespace quill {
 
-/// How long one probe command may run before it counts as having found nothing, so that a hung tool never
-/// keeps a profile from completing.
-inline constexpr std::chrono::milliseconds kProbeTimeLimit{10'000};
-
 /// The probe for the active developer folder of the Xcode Command Line Tools (`xcode-select -p`). Blocking;
 /// never fails: a tool that cannot start, fails, prints nothing or runs past its time limit gives nothing.
 struct XcodeCLTProbe {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/services/process_running.h"
+#include "engine/services/shell_runner.h"
 
 namespace quill {
 
@@ -15,12 +16,9 @@ struct LoginShellOutput {
     bool operator==(const LoginShellOutput&) const = default;
 };
 
-/// How long one login-shell question may take; one that runs longer reads as not found.
-inline constexpr std::chrono::milliseconds kLoginShellTimeLimit{30'000};
-
 /// Runs `commandLine` in a fresh login shell ("/bin/zsh" "-lc") with our environment. Never fails: a shell
 /// that cannot start or runs out of time answers (false, ""). Blocking.
 LoginShellOutput loginShellOutput(const ProcessRunning& process, const std::string& commandLine,
-                                  std::chrono::milliseconds timeLimit = kLoginShellTimeLimit);
+                                  std::chrono::milliseconds timeLimit = kLoginShellProbeTimeLimit);
 
 }  // namespace quill

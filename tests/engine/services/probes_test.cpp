@@ -106,7 +106,7 @@ TEST_F(ProbeFixture, GathersEveryFactWithinTimeLimits) {
     for (const auto& call : runner->calls()) {
         EXPECT_FALSE(call.environment.has_value()) << call.executable;
         const auto expected =
-            call.executable == "/bin/zsh" ? Probes::kLoginShellTimeLimit : Probes::kToolTimeLimit;
+            call.executable == "/bin/zsh" ? kLoginShellProbeTimeLimit : kToolProbeTimeLimit;
         EXPECT_EQ(call.timeLimit, expected) << call.executable;
     }
     EXPECT_EQ(runner->calls().size(), 3U);

@@ -184,7 +184,7 @@ TEST_F(SystemProfilerTest, EveryCommandRunsWithATimeLimit) {
     for (const auto& call : calls) {
         ASSERT_TRUE(call.timeLimit.has_value()) << call.executable;
         // A login shell may take longer to read the user's files; every plain tool gets the probe limit.
-        const auto limit = call.executable == "/bin/zsh" ? 30'000ms : kProbeTimeLimit;
+        const auto limit = call.executable == "/bin/zsh" ? 30'000ms : kToolProbeTimeLimit;
         EXPECT_LE(*call.timeLimit, limit) << call.executable;
     }
 }
