@@ -69,10 +69,10 @@ Result<ProcessResult> FakeProcessRunner::run(const std::string& executable,
         }
     }
     if (!rule)
-        return notFoundError(executable);
+        return fail(notFoundError(executable));
     if (timeLimit && rule->delay > *timeLimit) {
         std::this_thread::sleep_for(*timeLimit);
-        return timedOutError(executable);
+        return fail(timedOutError(executable));
     }
     if (rule->delay.count() > 0)
         std::this_thread::sleep_for(rule->delay);

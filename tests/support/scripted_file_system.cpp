@@ -69,22 +69,22 @@ Result<std::vector<std::string>> ScriptedFileSystem::contentsOfDirectory(const s
     m_accessed.push_back(path);
     const auto found = m_directories.find(path);
     if (found == m_directories.end())
-        return missing("list the folder", path);
+        return fail(missing("list the folder", path));
     return found->second;
 }
 
 Result<void> ScriptedFileSystem::createDirectory(const std::filesystem::path& path,
                                                  bool /*intermediate*/) const {
-    return readOnly("create the folder", path.string());
+    return fail(readOnly("create the folder", path.string()));
 }
 
 Result<void> ScriptedFileSystem::removeItem(const std::filesystem::path& path) const {
-    return readOnly("remove", path.string());
+    return fail(readOnly("remove", path.string()));
 }
 
 Result<void> ScriptedFileSystem::moveItem(const std::filesystem::path& source,
                                           const std::filesystem::path& destination) const {
-    return readOnly("move " + source.string() + " to", destination.string());
+    return fail(readOnly("move " + source.string() + " to", destination.string()));
 }
 
 Result<FileAttributes> ScriptedFileSystem::attributesOfItem(const std::string& path) const {
@@ -94,12 +94,12 @@ Result<FileAttributes> ScriptedFileSystem::attributesOfItem(const std::string& p
     }
     if (m_directories.contains(path))
         return FileAttributes{0755U, 0U, std::filesystem::file_type::directory};
-    return missing("read the attributes of", path);
+    return fail(missing("read the attributes of", path));
 }
 
 Result<void> ScriptedFileSystem::setAttributes(const FileAttributes& /*attributes*/,
                                                const std::string& path) const {
-    return readOnly("set the permissions of", path);
+    return fail(readOnly("set the permissions of", path));
 }
 
 Result<std::string> ScriptedFileSystem::readString(const std::filesystem::path& path) const {
@@ -107,8 +107,8 @@ Result<std::string> ScriptedFileSystem::readString(const std::filesystem::path& 
     if (!data)
         return data;
     if (!isValidUtf8(*data)) {
-        return Error{"FileSystem", EILSEQ,
-                     "Couldn't read " + path.string() + " as text: it is not valid UTF-8"};
+        return fail(Error{"FileSystem", EILSEQ,
+                          "Couldn't read " + path.string() + " as text: it is not valid UTF-8"});
     }
     return data;
 }
@@ -118,18 +118,18 @@ Result<std::string> ScriptedFileSystem::readData(const std::filesystem::path& pa
     m_accessed.push_back(path.string());
     const auto found = m_files.find(path.string());
     if (found == m_files.end())
-        return missing("read", path.string());
+        return fail(missing("read", path.string()));
     return found->second;
 }
 
 Result<void> ScriptedFileSystem::write(const std::string& /*text*/, const std::filesystem::path& path,
                                        bool /*atomically*/) const {
-    return readOnly("write", path.string());
+    return fail(readOnly("write", path.string()));
 }
 
 Result<std::filesystem::path> ScriptedFileSystem::userDirectory(UserDirectory /*which*/,
                                                                 bool /*create*/) const {
-    return Error{"FileSystem", ENOENT, "No user folders in a scripted file system."};
+    return fail(Error{"FileSystem", ENOENT, "No user folders in a scripted file system."});
 }
 
 }  // namespace quill::test

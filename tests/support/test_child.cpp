@@ -30,7 +30,8 @@ void writeAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
         if (written < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             std::exit(90);
         }
         data += written;
@@ -38,14 +39,18 @@ void writeAll(int fd, const char* data, std::size_t size) {
     }
 }
 
-void writeText(int fd, const std::string& text) { writeAll(fd, text.data(), text.size()); }
+void writeText(int fd, const std::string& text) {
+    writeAll(fd, text.data(), text.size());
+}
 
 void onCountedTerm(int /*signal*/) {
     const char message[] = "TERM\n";
     (void)!::write(STDOUT_FILENO, message, sizeof message - 1);
 }
 
-void sleepMs(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void sleepMs(long ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
@@ -53,7 +58,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string command = argv[i];
         const auto argument = [&]() -> std::string {
-            if (i + 1 >= argc) std::exit(91);
+            if (i + 1 >= argc)
+                std::exit(91);
             return argv[++i];
         };
         if (command == "out" || command == "err") {
@@ -98,7 +104,8 @@ int main(int argc, char** argv) {
             const unsigned long count = std::stoul(argument());
             const std::string line = "the quick brown fox jumps over\n";  // 32 bytes with its newline
             std::string block;
-            for (int k = 0; k < 2048; ++k) block += line;
+            for (int k = 0; k < 2048; ++k)
+                block += line;
             for (unsigned long done = 0; done < count;) {
                 const unsigned long now = std::min<unsigned long>(2048, count - done);
                 writeAll(STDOUT_FILENO, block.data(), now * line.size());
@@ -107,7 +114,8 @@ int main(int argc, char** argv) {
         } else if (command == "fds") {
             std::string open;
             for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) {
-                if (::fcntl(fd, F_GETFD) != -1) open += (open.empty() ? "" : " ") + std::to_string(fd);
+                if (::fcntl(fd, F_GETFD) != -1)
+                    open += (open.empty() ? "" : " ") + std::to_string(fd);
             }
             writeText(STDOUT_FILENO, (open.empty() ? std::string("none") : open) + "\n");
         } else if (command == "pid") {

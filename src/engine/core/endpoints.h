@@ -17,7 +17,8 @@ inline constexpr std::string_view kHomebrewInstallScript =
 inline constexpr std::string_view kHomebrewFormulaIndex = "https://formulae.brew.sh/api/formula.json";
 
 /// Apple's software-update catalogue, sampled by the network readiness check.
-inline constexpr std::string_view kAppleSoftwareUpdateCatalog = "https://swscan.apple.com/content/catalogs/index.sucatalog";
+inline constexpr std::string_view kAppleSoftwareUpdateCatalog =
+    "https://swscan.apple.com/content/catalogs/index.sucatalog";
 
 /// GitHub's host name and home page.
 inline constexpr std::string_view kGitHubHost = "github.com";

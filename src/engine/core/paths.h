@@ -25,7 +25,7 @@ Result<std::filesystem::path> userDirectory(UserDirectory which, bool create);
 /// Where shipped resources live: the bundle's Resources folder on macOS, <executable>/../share/quillstart on
 /// Linux. The build tree has the same layout.
 class ResourceLocator {
-public:
+  public:
     /// The resources folder of the running executable.
     static std::filesystem::path resourcesDirectory();
     /// A resource by its path relative to the resources folder.

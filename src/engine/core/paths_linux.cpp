@@ -12,7 +12,8 @@ namespace {
 
 std::filesystem::path xdg(const char* variable, const char* fallback) {
     // An XDG variable counts only when it holds an absolute path.
-    if (const char* value = std::getenv(variable); value && value[0] == '/') return value;
+    if (const char* value = std::getenv(variable); value && value[0] == '/')
+        return value;
     return homeDirectoryPath() / fallback;
 }
 
@@ -20,9 +21,12 @@ std::filesystem::path xdg(const char* variable, const char* fallback) {
 
 std::filesystem::path userDirectoryPath(UserDirectory which) {
     switch (which) {
-        case UserDirectory::configuration: return xdg("XDG_CONFIG_HOME", ".config");
-        case UserDirectory::caches: return xdg("XDG_CACHE_HOME", ".cache");
-        case UserDirectory::applicationSupport: return xdg("XDG_DATA_HOME", ".local/share");
+        case UserDirectory::configuration:
+            return xdg("XDG_CONFIG_HOME", ".config");
+        case UserDirectory::caches:
+            return xdg("XDG_CACHE_HOME", ".cache");
+        case UserDirectory::applicationSupport:
+            return xdg("XDG_DATA_HOME", ".local/share");
     }
     return homeDirectoryPath();
 }

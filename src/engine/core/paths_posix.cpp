@@ -38,8 +38,8 @@ Result<std::filesystem::path> userDirectory(UserDirectory which, bool create) {
         std::error_code error;
         std::filesystem::create_directories(folder, error);
         if (error)
-            return Error{"FileSystem", error.value(),
-                         "Couldn't create " + folder.string() + ": " + error.message()};
+            return fail(Error{"FileSystem", error.value(),
+                              "Couldn't create " + folder.string() + ": " + error.message()});
     }
     return folder;
 }

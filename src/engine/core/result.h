@@ -17,21 +17,32 @@ struct Error {
     bool operator==(const Error&) const = default;
 };
 
-/// Either a value or an `Error`, with the member names of `std::expected` so that it can become an alias later.
-/// Accessing the wrong alternative is a programming error and aborts.
+/// A failure on its way into a `Result`, as `std::unexpected` is for `std::expected`: `return fail(error);`.
+struct Failure {
+    Error error;
+};
+
+[[nodiscard]] inline Failure fail(Error error) {
+    return Failure{std::move(error)};
+}
+
+/// Either a value or an `Error`, with the member names of `std::expected` so that it can become an alias
+/// later. Accessing the wrong alternative is a programming error and aborts.
 template <class T>
 class [[nodiscard]] Result {
-public:
+  public:
     using value_type = T;
 
-    Result(const T& value) : m_storage(std::in_place_index<0>, value) {}  // NOLINT: implicit by design
+    Result(const T& value) : m_storage(std::in_place_index<0>, value) {}        // NOLINT: implicit by design
     Result(T&& value) : m_storage(std::in_place_index<0>, std::move(value)) {}  // NOLINT
-    Result(Error error) : m_storage(std::in_place_index<1>, std::move(error)) {}  // NOLINT
+    Result(Failure failure) : m_storage(std::in_place_index<1>, std::move(failure.error)) {}  // NOLINT
 
     template <class U>
-        requires(std::is_constructible_v<T, U &&> && !std::is_same_v<std::remove_cvref_t<U>, T> &&
-                 !std::is_same_v<std::remove_cvref_t<U>, Error> && !std::is_same_v<std::remove_cvref_t<U>, Result>)
-    Result(U&& value) : m_storage(std::in_place_index<0>, T(std::forward<U>(value))) {}  // NOLINT
+    requires(std::is_constructible_v<T, U&&> && !std::is_same_v<std::remove_cvref_t<U>, T> &&
+             !std::is_same_v<std::remove_cvref_t<U>, Error> &&
+             !std::is_same_v<std::remove_cvref_t<U>, Failure> &&
+             !std::is_same_v<std::remove_cvref_t<U>, Result>) Result(U&& value)
+        : m_storage(std::in_place_index<0>, T(std::forward<U>(value))) {}  // NOLINT
 
     [[nodiscard]] bool has_value() const noexcept { return m_storage.index() == 0; }
     explicit operator bool() const noexcept { return has_value(); }
@@ -47,7 +58,8 @@ public:
     const T* operator->() const { return &value(); }
 
     [[nodiscard]] const Error& error() const& {
-        if (has_value()) std::abort();
+        if (has_value())
+            std::abort();
         return std::get<1>(m_storage);
     }
 
@@ -58,13 +70,15 @@ public:
 
     bool operator==(const Result&) const = default;
 
-private:
+  private:
     std::variant<T, Error>& checked() {
-        if (!has_value()) std::abort();
+        if (!has_value())
+            std::abort();
         return m_storage;
     }
     const std::variant<T, Error>& checked() const {
-        if (!has_value()) std::abort();
+        if (!has_value())
+            std::abort();
         return m_storage;
     }
 
@@ -74,22 +88,28 @@ private:
 /// A success with no value, or an `Error`.
 template <>
 class [[nodiscard]] Result<void> {
-public:
+  public:
     using value_type = void;
 
     Result() = default;
-    Result(Error error) : m_error(std::move(error)), m_failed(true) {}  // NOLINT: implicit by design
+    Result(Failure failure)
+        : m_error(std::move(failure.error)), m_failed(true) {}  // NOLINT: implicit by design
 
     [[nodiscard]] bool has_value() const noexcept { return !m_failed; }
     explicit operator bool() const noexcept { return has_value(); }
     void value() const {
-        if (m_failed) std::abort();
+        if (m_failed)
+            std::abort();
     }
-    [[nodiscard]] const Error& error() const& { return m_error; }
+    [[nodiscard]] const Error& error() const& {
+        if (!m_failed)
+            std::abort();
+        return m_error;
+    }
 
     bool operator==(const Result&) const = default;
 
-private:
+  private:
     Error m_error;
     bool m_failed = false;
 };

@@ -5,7 +5,8 @@ namespace quill {
 std::string shellDoubleQuoted(std::string_view value) {
     std::string out = "\"";
     for (char c : value) {
-        if (c == '\\' || c == '"') out += '\\';
+        if (c == '\\' || c == '"')
+            out += '\\';
         out += c;
     }
     out += '"';
@@ -29,7 +30,8 @@ std::string shellEscapedForDoubleQuotes(std::string_view value) {
     std::string out;
     out.reserve(value.size());
     for (char c : value) {
-        if (c == '\\' || c == '"' || c == '`' || c == '$') out += '\\';
+        if (c == '\\' || c == '"' || c == '`' || c == '$')
+            out += '\\';
         out += c;
     }
     return out;

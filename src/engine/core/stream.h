@@ -25,38 +25,44 @@ namespace detail {
 /// State shared by a stream's consumer and every copy of its sink.
 template <class T>
 class StreamState {
-public:
+  public:
     void yield(T value) {
         {
             std::lock_guard lock(m_mutex);
-            if (m_ended) return;
+            if (m_ended)
+                return;
             m_buffer.push_back(std::move(value));
         }
         m_ready.notify_one();
     }
 
     void yieldAll(std::vector<T>&& values) {
-        if (values.empty()) return;
+        if (values.empty())
+            return;
         {
             std::lock_guard lock(m_mutex);
-            if (m_ended) return;
+            if (m_ended)
+                return;
             m_buffer.insert(m_buffer.end(), std::make_move_iterator(values.begin()),
                             std::make_move_iterator(values.end()));
         }
         m_ready.notify_one();
     }
 
-    /// Ends the stream (from either side); the first call runs the termination callback, later calls do nothing.
+    /// Ends the stream (from either side); the first call runs the termination callback, later calls do
+    /// nothing.
     void end() {
         std::function<void()> callback;
         {
             std::lock_guard lock(m_mutex);
-            if (m_ended) return;
+            if (m_ended)
+                return;
             m_ended = true;
             callback = std::exchange(m_onTermination, nullptr);
         }
         m_ready.notify_all();
-        if (callback) callback();
+        if (callback)
+            callback();
     }
 
     /// Consumer-side end: buffered values are dropped as well. Safe from any thread, also while the consumer
@@ -76,11 +82,13 @@ public:
                 return;
             }
         }
-        if (callback) callback();
+        if (callback)
+            callback();
     }
 
     std::optional<T> next(const std::stop_token* stop) {
-        if (droppedByCancel()) return std::nullopt;
+        if (droppedByCancel())
+            return std::nullopt;
         if (m_next < m_taken.size()) {
             if (stop && stop->stop_requested()) {
                 cancelFromConsumer();
@@ -104,13 +112,16 @@ public:
         }
         takeBuffer();
         lock.unlock();
-        if (droppedByCancel()) return std::nullopt;
+        if (droppedByCancel())
+            return std::nullopt;
         return popTaken();
     }
 
     std::optional<T> tryNext() {
-        if (droppedByCancel()) return std::nullopt;
-        if (m_next < m_taken.size()) return popTaken();
+        if (droppedByCancel())
+            return std::nullopt;
+        if (m_next < m_taken.size())
+            return popTaken();
         {
             std::lock_guard lock(m_mutex);
             takeBuffer();
@@ -123,10 +134,11 @@ public:
         return m_ended;
     }
 
-private:
+  private:
     /// On the consumer's thread: whether the stream was cancelled, dropping what the consumer still holds.
     bool droppedByCancel() {
-        if (!m_cancelled.load(std::memory_order_acquire)) return false;
+        if (!m_cancelled.load(std::memory_order_acquire))
+            return false;
         dropTaken();
         return true;
     }
@@ -141,8 +153,8 @@ private:
         m_next = 0;
     }
 
-    /// With m_mutex held: takes everything buffered in one go, so a fast producer and the consumer meet at the
-    /// lock once per batch rather than once per value. The two vectors trade places, so their storage is
+    /// With m_mutex held: takes everything buffered in one go, so a fast producer and the consumer meet at
+    /// the lock once per batch rather than once per value. The two vectors trade places, so their storage is
     /// reused rather than allocated by one thread and freed by the other.
     void takeBuffer() {
         dropTaken();
@@ -150,7 +162,8 @@ private:
     }
 
     std::optional<T> popTaken() {
-        if (m_next >= m_taken.size()) return std::nullopt;
+        if (m_next >= m_taken.size())
+            return std::nullopt;
         return std::optional<T>(std::move(m_taken[m_next++]));
     }
 
@@ -178,27 +191,31 @@ struct SinkOwner {
 /// `finish` is called or the last copy is destroyed. Safe to use from any thread.
 template <class T>
 class StreamSink {
-public:
+  public:
     StreamSink() = default;
 
     void yield(T value) const {
-        if (m_owner) m_owner->state->yield(std::move(value));
+        if (m_owner)
+            m_owner->state->yield(std::move(value));
     }
     /// Yields every value in order, as many `yield` calls would, under one lock.
     void yieldAll(std::vector<T> values) const {
-        if (m_owner) m_owner->state->yieldAll(std::move(values));
+        if (m_owner)
+            m_owner->state->yieldAll(std::move(values));
     }
     void finish() const {
-        if (m_owner) m_owner->state->end();
+        if (m_owner)
+            m_owner->state->end();
     }
-    /// Sets the termination callback: it runs exactly once, outside every lock, when the stream ends from either
-    /// side. If the stream has already ended it runs at once, on this thread.
+    /// Sets the termination callback: it runs exactly once, outside every lock, when the stream ends from
+    /// either side. If the stream has already ended it runs at once, on this thread.
     void onTermination(std::function<void()> callback) const {
-        if (m_owner) m_owner->state->setOnTermination(std::move(callback));
+        if (m_owner)
+            m_owner->state->setOnTermination(std::move(callback));
     }
     [[nodiscard]] bool isFinished() const { return !m_owner || m_owner->state->ended(); }
 
-private:
+  private:
     template <class U>
     friend std::pair<StreamSink<U>, Stream<U>> makeStream();
 
@@ -211,7 +228,7 @@ private:
 /// cancels it, which runs the producer's termination callback.
 template <class T>
 class Stream {
-public:
+  public:
     Stream() = default;
     Stream(Stream&&) noexcept = default;
     Stream& operator=(Stream&& other) noexcept {
@@ -228,8 +245,11 @@ public:
     /// Blocks for the next value; `std::nullopt` once the stream has ended and its buffer is empty.
     std::optional<T> next() { return m_state ? m_state->next(nullptr) : std::nullopt; }
 
-    /// As `next()`, but also returns `std::nullopt` as soon as `stop` is requested, and then cancels the stream.
-    std::optional<T> next(const std::stop_token& stop) { return m_state ? m_state->next(&stop) : std::nullopt; }
+    /// As `next()`, but also returns `std::nullopt` as soon as `stop` is requested, and then cancels the
+    /// stream.
+    std::optional<T> next(const std::stop_token& stop) {
+        return m_state ? m_state->next(&stop) : std::nullopt;
+    }
 
     /// The next buffered value, if any; never blocks.
     std::optional<T> tryNext() { return m_state ? m_state->tryNext() : std::nullopt; }
@@ -237,13 +257,14 @@ public:
     /// Ends the stream from the consumer's side; buffered values are dropped. Any thread may call it, also
     /// while another is waiting in `next`.
     void cancel() {
-        if (m_state) m_state->cancel();
+        if (m_state)
+            m_state->cancel();
     }
 
     /// Whether the stream has ended (the buffer may still hold values).
     [[nodiscard]] bool ended() const { return !m_state || m_state->ended(); }
 
-private:
+  private:
     template <class U>
     friend std::pair<StreamSink<U>, Stream<U>> makeStream();
 
@@ -264,7 +285,8 @@ std::pair<StreamSink<T>, Stream<T>> makeStream() {
 template <class T>
 std::vector<T> drain(Stream<T>& stream) {
     std::vector<T> values;
-    while (auto value = stream.next()) values.push_back(std::move(*value));
+    while (auto value = stream.next())
+        values.push_back(std::move(*value));
     return values;
 }
 

@@ -16,10 +16,11 @@ struct TaskState;
 
 /// A handle on a task started by `spawnTask`. Copyable; dropping every handle does not stop the task.
 class TaskHandle {
-public:
+  public:
     TaskHandle() = default;
 
-    /// Requests stop; the task sees it through its `std::stop_token`. Safe from any thread, any number of times.
+    /// Requests stop; the task sees it through its `std::stop_token`. Safe from any thread, any number of
+    /// times.
     void cancel() const;
     [[nodiscard]] bool isCancelled() const;
     [[nodiscard]] bool isFinished() const;
@@ -28,7 +29,7 @@ public:
     /// Waits until the task has returned. Must not be called from the task itself.
     void wait() const;
 
-private:
+  private:
     friend TaskHandle spawnTask(std::function<void(std::stop_token)> body);
     explicit TaskHandle(std::shared_ptr<detail::TaskState> state) : m_state(std::move(state)) {}
 
@@ -41,7 +42,7 @@ TaskHandle spawnTask(std::function<void(std::stop_token)> body);
 
 /// The process-wide registry of running tasks, so that closing the window can stop them all.
 class TaskTracker {
-public:
+  public:
     /// Requests stop on every running task and waits up to `timeout` for them to return. True when all did.
     static bool stopAll(std::chrono::milliseconds timeout);
     /// The number of tasks still running.
@@ -67,7 +68,8 @@ auto relay(Stream<T> inner, Map map) -> Stream<std::invoke_result_t<Map&, T&&>> 
     auto [sink, outer] = makeStream<U>();
     auto source = std::make_shared<Stream<T>>(std::move(inner));
     auto task = spawnTask([sink = sink, source, map = std::move(map)](std::stop_token stop) mutable {
-        while (auto value = source->next(stop)) sink.yield(map(std::move(*value)));
+        while (auto value = source->next(stop))
+            sink.yield(map(std::move(*value)));
         source->cancel();
         sink.finish();
     });

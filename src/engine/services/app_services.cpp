@@ -8,7 +8,8 @@
 namespace quill {
 
 const AppServices& AppServices::live() {
-    // Built once, on first use, and never destroyed: tasks still finishing while the process exits may read it.
+    // Built once, on first use, and never destroyed: tasks still finishing while the process exits may read
+    // it.
     static const auto* services = new AppServices{
         .processRunner = std::make_shared<const LiveProcessRunner>(),
         .http = std::make_shared<const LiveHTTPFetcher>(),

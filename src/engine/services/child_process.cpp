@@ -93,7 +93,7 @@ void FileDescriptor::reset() {
 Result<Pipe> Pipe::open(bool nonBlocking) {
     int fds[2];
     if (const int error = detail::openPipe(fds, nonBlocking))
-        return launchError(error);
+        return fail(launchError(error));
     Pipe pipe;
     pipe.read = FileDescriptor(fds[0]);
     pipe.write = FileDescriptor(fds[1]);
@@ -121,7 +121,7 @@ Result<std::shared_ptr<ChildProcess>> ChildProcess::spawn(const std::string& exe
                                                           int stdoutFd, int stderrFd) {
     SpawnSetup setup;
     if (const int error = setup.prepare(stdoutFd, stderrFd))
-        return launchError(error);
+        return fail(launchError(error));
 
     std::vector<char*> argv;
     argv.reserve(arguments.size() + 2);
@@ -148,7 +148,7 @@ Result<std::shared_ptr<ChildProcess>> ChildProcess::spawn(const std::string& exe
     const int error = ::posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv.data(),
                                     environment ? envp.data() : environ);
     if (error != 0)
-        return launchError(error);
+        return fail(launchError(error));
     return std::shared_ptr<ChildProcess>(new ChildProcess(pid));
 }
 

@@ -7,7 +7,7 @@ namespace quill {
 
 /// A small persistent store of settings keyed "<prefix>.<name>". Never fails visibly; thread-safe.
 class KeyValueStoring {
-public:
+  public:
     virtual ~KeyValueStoring() = default;
 
     /// The text stored under `key`, or nothing.

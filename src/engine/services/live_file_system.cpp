@@ -77,12 +77,12 @@ Result<std::filesystem::path> resolveLinks(std::filesystem::path path) {
         std::string target(4096, '\0');
         const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
         if (length < 0)
-            return fsError(errno, "follow the link", path);
+            return fail(fsError(errno, "follow the link", path));
         target.resize(static_cast<std::size_t>(length));
         const std::filesystem::path next(target);
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
-    return fsError(ELOOP, "follow the link", path);
+    return fail(fsError(ELOOP, "follow the link", path));
 }
 
 std::string temporaryNameFor(const std::filesystem::path& target) {
@@ -98,7 +98,7 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode))
-        return fsError(EISDIR, "write", target);
+        return fail(fsError(EISDIR, "write", target));
 
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     std::filesystem::path temporary;
@@ -108,29 +108,29 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
         // Mode 0666 lets the process's umask decide, as for any new file.
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-            return fsError(errno, "write", target);
+            return fail(fsError(errno, "write", target));
     }
     if (fd < 0)
-        return fsError(EEXIST, "write", target);
+        return fail(fsError(EEXIST, "write", target));
     FileDescriptor file(fd);
 
-    const auto fail = [&](int code) {
+    const auto abandon = [&](int code) {
         file.close();
         ::unlink(temporary.c_str());
-        return fsError(code, "write", target);
+        return fail(fsError(code, "write", target));
     };
     if (exists && ::fchmod(file.get(), existing.st_mode & 07777) != 0)
-        return fail(errno);
+        return abandon(errno);
     if (!writeAll(file.get(), text))
-        return fail(errno);
+        return abandon(errno);
     if (::fsync(file.get()) != 0)
-        return fail(errno);
+        return abandon(errno);
     if (!file.close())
-        return fail(errno);
+        return abandon(errno);
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int code = errno;
         ::unlink(temporary.c_str());
-        return fsError(code, "write", target);
+        return fail(fsError(code, "write", target));
     }
     return {};
 }
@@ -138,11 +138,11 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
 Result<void> writeInPlace(std::string_view text, const std::filesystem::path& target) {
     FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (file.get() < 0)
-        return fsError(errno, "write", target);
+        return fail(fsError(errno, "write", target));
     if (!writeAll(file.get(), text))
-        return fsError(errno, "write", target);
+        return fail(fsError(errno, "write", target));
     if (!file.close())
-        return fsError(errno, "write", target);
+        return fail(fsError(errno, "write", target));
     return {};
 }
 
@@ -192,7 +192,7 @@ bool LiveFileSystem::isExecutableFile(const std::string& path) const {
 Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(const std::string& path) const {
     DIR* folder = ::opendir(path.c_str());
     if (!folder)
-        return fsError(errno, "list the folder", path);
+        return fail(fsError(errno, "list the folder", path));
     std::vector<std::string> names;
     errno = 0;
     while (const dirent* entry = ::readdir(folder)) {
@@ -203,7 +203,7 @@ Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(const std::
     const int code = errno;
     ::closedir(folder);
     if (code != 0)
-        return fsError(code, "list the folder", path);
+        return fail(fsError(code, "list the folder", path));
     return names;
 }
 
@@ -213,7 +213,7 @@ Result<void> LiveFileSystem::createDirectory(const std::filesystem::path& path,
         std::error_code error;
         std::filesystem::create_directories(path, error);
         if (error)
-            return fsError(error, "create the folder", path);
+            return fail(fsError(error, "create the folder", path));
         return {};
     }
     if (::mkdir(path.c_str(), 0777) == 0)
@@ -222,17 +222,17 @@ Result<void> LiveFileSystem::createDirectory(const std::filesystem::path& path,
     struct stat info {};
     if (code == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         return {};
-    return fsError(code, "create the folder", path);
+    return fail(fsError(code, "create the folder", path));
 }
 
 Result<void> LiveFileSystem::removeItem(const std::filesystem::path& path) const {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
-        return fsError(errno, "remove", path);
+        return fail(fsError(errno, "remove", path));
     std::error_code error;
     std::filesystem::remove_all(path, error);  // a symbolic link is removed, not what it points to
     if (error)
-        return fsError(error, "remove", path);
+        return fail(fsError(error, "remove", path));
     return {};
 }
 
@@ -241,14 +241,14 @@ Result<void> LiveFileSystem::moveItem(const std::filesystem::path& source,
     const std::string action = "move " + source.string() + " to";
     struct stat info {};
     if (::lstat(source.c_str(), &info) != 0)
-        return fsError(errno, action, destination);
+        return fail(fsError(errno, action, destination));
     // Moving never replaces what is already there.
     if (::lstat(destination.c_str(), &info) == 0)
-        return fsError(EEXIST, action, destination);
+        return fail(fsError(EEXIST, action, destination));
     if (::rename(source.c_str(), destination.c_str()) == 0)
         return {};
     if (errno != EXDEV)
-        return fsError(errno, action, destination);
+        return fail(fsError(errno, action, destination));
 
     // Another volume: copy, then remove the original only once the copy is complete.
     std::error_code error;
@@ -258,18 +258,18 @@ Result<void> LiveFileSystem::moveItem(const std::filesystem::path& source,
     if (error) {
         std::error_code ignored;
         std::filesystem::remove_all(destination, ignored);
-        return fsError(error, action, destination);
+        return fail(fsError(error, action, destination));
     }
     std::filesystem::remove_all(source, error);
     if (error)
-        return fsError(error, "remove", source);
+        return fail(fsError(error, "remove", source));
     return {};
 }
 
 Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::string& path) const {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
-        return fsError(errno, "read the attributes of", path);
+        return fail(fsError(errno, "read the attributes of", path));
     FileAttributes attributes;
     attributes.posixPermissions = static_cast<unsigned>(info.st_mode & 07777);
     attributes.size = static_cast<std::uintmax_t>(info.st_size);
@@ -280,7 +280,7 @@ Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::string& path)
 Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes, const std::string& path) const {
     if (attributes.posixPermissions &&
         ::chmod(path.c_str(), static_cast<mode_t>(*attributes.posixPermissions & 07777)) != 0) {
-        return fsError(errno, "set the permissions of", path);
+        return fail(fsError(errno, "set the permissions of", path));
     }
     return {};
 }
@@ -288,7 +288,7 @@ Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes, con
 Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) const {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0)
-        return fsError(errno, "read", path);
+        return fail(fsError(errno, "read", path));
     std::string contents;
     struct stat info {};
     if (::fstat(file.get(), &info) == 0 && info.st_size > 0)
@@ -301,7 +301,7 @@ Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) 
         if (length < 0) {
             if (errno == EINTR)
                 continue;
-            return fsError(errno, "read", path);
+            return fail(fsError(errno, "read", path));
         }
         contents.append(buffer, static_cast<std::size_t>(length));
     }
@@ -311,9 +311,10 @@ Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) 
 Result<std::string> LiveFileSystem::readString(const std::filesystem::path& path) const {
     auto data = readData(path);
     if (!data)
-        return data.error();
+        return fail(data.error());
     if (!isValidUtf8(*data)) {
-        return Error{kDomain, EILSEQ, "Couldn't read " + path.string() + " as text: it is not valid UTF-8"};
+        return fail(
+            Error{kDomain, EILSEQ, "Couldn't read " + path.string() + " as text: it is not valid UTF-8"});
     }
     return data;
 }
@@ -322,7 +323,7 @@ Result<void> LiveFileSystem::write(const std::string& text, const std::filesyste
                                    bool atomically) const {
     auto target = resolveLinks(path);
     if (!target)
-        return target.error();
+        return fail(target.error());
     return atomically ? writeAtomically(text, *target) : writeInPlace(text, *target);
 }
 

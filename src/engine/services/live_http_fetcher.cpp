@@ -258,7 +258,7 @@ LiveHTTPFetcher::LiveHTTPFetcher() {
 Result<HTTPDataResult> LiveHTTPFetcher::data(const HTTPRequest& request) const {
     EasyHandle handle = newHandle();
     if (!handle)
-        return noHandleError();
+        return fail(noHandleError());
     Transfer transfer;
     std::string body;
     transfer.onBody = [&body](const char* bytes, std::size_t length) {
@@ -268,7 +268,7 @@ Result<HTTPDataResult> LiveHTTPFetcher::data(const HTTPRequest& request) const {
     configure(handle.get(), request, transfer);
     const CURLcode result = curl_easy_perform(handle.get());
     if (result != CURLE_OK)
-        return transferError(handle.get(), result, transfer);
+        return fail(transferError(handle.get(), result, transfer));
     readResponse(handle.get(), transfer);
     return HTTPDataResult{std::move(body), std::move(transfer.response)};
 }
@@ -276,7 +276,7 @@ Result<HTTPDataResult> LiveHTTPFetcher::data(const HTTPRequest& request) const {
 Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url) const {
     EasyHandle handle = newHandle();
     if (!handle)
-        return noHandleError();
+        return fail(noHandleError());
 
     // A fresh file with a name nobody can predict, so another process cannot put something in its place.
     std::error_code tempError;
@@ -287,8 +287,8 @@ Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url) con
     const int fd = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
         const int code = errno;
-        return httpError(HTTPErrorCode::cannotCreateFile,
-                         "Couldn't create a file for the download: " + std::string(std::strerror(code)));
+        return fail(httpError(HTTPErrorCode::cannotCreateFile, "Couldn't create a file for the download: " +
+                                                                   std::string(std::strerror(code))));
     }
     const std::filesystem::path location = pattern;
 
@@ -319,11 +319,11 @@ Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url) con
         ::unlink(location.c_str());
         if (result == CURLE_WRITE_ERROR || (result == CURLE_OK && !closed)) {
             const int code = writeErrno != 0 ? writeErrno : errno;
-            return httpError(
+            return fail(httpError(
                 HTTPErrorCode::cannotCreateFile,
-                "Couldn't write the download to " + location.string() + ": " + std::strerror(code));
+                "Couldn't write the download to " + location.string() + ": " + std::strerror(code)));
         }
-        return transferError(handle.get(), result, transfer);
+        return fail(transferError(handle.get(), result, transfer));
     }
     readResponse(handle.get(), transfer);
     return HTTPDownloadResult{location, std::move(transfer.response)};
@@ -333,10 +333,10 @@ Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::in
                                              double timeLimit) const {
     EasyHandle handle = newHandle();
     if (!handle)
-        return noHandleError();
+        return fail(noHandleError());
     std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
     if (!multi)
-        return noHandleError();
+        return fail(noHandleError());
 
     ByteCounter counter;
     std::atomic<bool> stopRequested = false;
@@ -387,7 +387,8 @@ Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::in
         });
     } catch (const std::system_error&) {
         curl_multi_remove_handle(multi.get(), handle.get());
-        return httpError(HTTPErrorCode::other, "The request failed: could not start reading the answer");
+        return fail(
+            httpError(HTTPErrorCode::other, "The request failed: could not start reading the answer"));
     }
     {
         std::unique_lock lock(doneMutex);
@@ -404,12 +405,12 @@ Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::in
     // Only a request that never got an answer fails; once the server has answered, what was counted stands.
     if (transferEnded && result != CURLE_OK && result != CURLE_WRITE_ERROR && !transfer.sawResponse &&
         count == 0) {
-        return transferError(handle.get(), result, transfer);
+        return fail(transferError(handle.get(), result, transfer));
     }
     // A server that has not even answered by the time limit has timed out, as the request itself would have.
     if (!transferEnded && !transfer.sawResponse && count == 0) {
-        return Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::timedOut),
-                     "The request timed out: no answer from " + request.url};
+        return fail(Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::timedOut),
+                          "The request timed out: no answer from " + request.url});
     }
     HTTPByteCount counted{count, std::max(elapsed, 0.0001), std::nullopt};
     if (transfer.sawResponse) {

@@ -43,8 +43,8 @@ Location locate(const std::filesystem::path& folder, const std::string& key) {
     return {folder / (safeFileStem(key.substr(0, dot)) + ".json"), key.substr(dot + 1)};
 }
 
-/// The file's object; empty when it is missing or unreadable. `damaged` tells whether the file exists but holds
-/// no JSON object.
+/// The file's object; empty when it is missing or unreadable. `damaged` tells whether the file exists but
+/// holds no JSON object.
 json readObject(const std::filesystem::path& file, bool* damaged = nullptr) {
     auto text = LiveFileSystem().readData(file);
     if (!text)

@@ -141,13 +141,13 @@ Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
     const auto started = Clock::now();
     auto out = Pipe::open();
     if (!out)
-        return out.error();
+        return fail(out.error());
     auto err = Pipe::open();
     if (!err)
-        return err.error();
+        return fail(err.error());
     auto child = ChildProcess::spawn(executable, arguments, environment, out->write.get(), err->write.get());
     if (!child)
-        return child.error();
+        return fail(child.error());
     out->write.reset();
     err->write.reset();
 
@@ -167,7 +167,7 @@ Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
     if (end == DrainEnd::timedOut && !(*child)->hasExited()) {
         (*child)->terminate();
         reapLater(*child);
-        return Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"};
+        return fail(Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"});
     }
     // The output has ended; the child may still be running (it closed its outputs), so the time limit
     // still applies while waiting for it.
@@ -176,7 +176,7 @@ Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
             if (Clock::now() >= *deadline) {
                 (*child)->terminate();
                 reapLater(*child);
-                return Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"};
+                return fail(Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"});
             }
             if ((*child)->exitDescriptor() >= 0) {
                 pollfd exitPoll{(*child)->exitDescriptor(), POLLIN, 0};

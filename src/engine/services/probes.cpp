@@ -177,7 +177,8 @@ ProbeBundle Probes::probe() const {
         },
         [&] {
             // java_home writes its listing to standard error, whatever its exit code.
-            const auto result = shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, kToolProbeTimeLimit);
+            const auto result =
+                shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, kToolProbeTimeLimit);
             listed = parseJavaHomeList(result ? result->stderr_ : result.error().message);
         },
         [&] {

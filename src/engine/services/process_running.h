@@ -42,7 +42,7 @@ using ProcessStreamEvent = std::variant<ProcessLine, ProcessExited, ProcessFaile
 
 /// Stops one running child. `cancel` is thread-safe and may be called any number of times.
 class ProcessCancellation {
-public:
+  public:
     virtual ~ProcessCancellation() = default;
     virtual void cancel() = 0;
 };
@@ -51,20 +51,23 @@ class LiveProcessCancellation;
 
 /// Starts child processes. Implementations are stateless or thread-safe; any thread may call any operation.
 class ProcessRunning {
-public:
+  public:
     virtual ~ProcessRunning() = default;
 
-    /// Runs `executable` with `arguments` to completion and returns its exit code and both outputs, read to their
-    /// end. A missing `environment` means the child inherits ours; a given one replaces it entirely. Fails only
-    /// when the child cannot be started, or when it outlives `timeLimit` (it is then terminated). Blocking.
-    virtual Result<ProcessResult> run(const std::string& executable, const std::vector<std::string>& arguments,
-                                      const std::optional<Environment>& environment = std::nullopt,
-                                      std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const = 0;
+    /// Runs `executable` with `arguments` to completion and returns its exit code and both outputs, read to
+    /// their end. A missing `environment` means the child inherits ours; a given one replaces it entirely.
+    /// Fails only when the child cannot be started, or when it outlives `timeLimit` (it is then terminated).
+    /// Blocking.
+    virtual Result<ProcessResult> run(
+        const std::string& executable, const std::vector<std::string>& arguments,
+        const std::optional<Environment>& environment = std::nullopt,
+        std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const = 0;
 
     /// Starts the child now and streams its combined output line by line, then `ProcessExited`. `handle` is
-    /// attached to the child so that cancelling it terminates the child (or one that starts after the cancel).
-    /// Ending the stream from the consumer side cancels `handle`.
-    virtual Stream<ProcessStreamEvent> stream(const std::string& executable, const std::vector<std::string>& arguments,
+    /// attached to the child so that cancelling it terminates the child (or one that starts after the
+    /// cancel). Ending the stream from the consumer side cancels `handle`.
+    virtual Stream<ProcessStreamEvent> stream(const std::string& executable,
+                                              const std::vector<std::string>& arguments,
                                               const std::optional<Environment>& environment,
                                               std::shared_ptr<LiveProcessCancellation> handle) const = 0;
 };

@@ -5,8 +5,8 @@
 #include <functional>
 #include <limits>
 
-#include "engine/core/task.h"
 #include "engine/core/raw_value_table.h"
+#include "engine/core/task.h"
 
 namespace quill {
 

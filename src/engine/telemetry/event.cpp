@@ -32,7 +32,7 @@ nlohmann::json Event::toJSON() const {
 
 Result<Event> Event::fromJSON(const nlohmann::json& json) {
     if (!json.is_object())
-        return badRecord("The event record is not an object.");
+        return fail(badRecord("The event record is not an object."));
     Event event;
     const std::pair<const char*, std::string*> texts[] = {
         {"sessionID", &event.sessionID},
@@ -43,19 +43,19 @@ Result<Event> Event::fromJSON(const nlohmann::json& json) {
     for (const auto& [key, field] : texts) {
         const auto* value = stringMember(json, key);
         if (!value)
-            return badRecord(std::string("The event record has no text \"") + key + "\".");
+            return fail(badRecord(std::string("The event record has no text \"") + key + "\"."));
         *field = *value;
     }
     auto session = canonicalUUID(event.sessionID);
     if (!session)
-        return badRecord("The event record's \"sessionID\" is not a UUID.");
+        return fail(badRecord("The event record's \"sessionID\" is not a UUID."));
     event.sessionID = std::move(*session);
     const auto data = json.find("eventData");
     if (data == json.end())
-        return badRecord("The event record has no \"eventData\".");
+        return fail(badRecord("The event record has no \"eventData\"."));
     auto decoded = jsonObjectFromJSON(*data);
     if (!decoded)
-        return decoded.error();
+        return fail(decoded.error());
     event.eventData = std::move(*decoded);
     return event;
 }
@@ -101,9 +101,9 @@ std::string encodePendingFile(const std::vector<Event>& events) {
 Result<DecodedPendingFile> decodePendingFile(const std::string& text) {
     const auto json = nlohmann::json::parse(text, nullptr, false);
     if (json.is_discarded())
-        return badRecord("The pending events file is not valid JSON.");
+        return fail(badRecord("The pending events file is not valid JSON."));
     if (!json.is_array())
-        return badRecord("The pending events file does not hold a list of events.");
+        return fail(badRecord("The pending events file does not hold a list of events."));
     DecodedPendingFile decoded;
     decoded.events.reserve(json.size());
     for (const auto& record : json) {

@@ -53,7 +53,7 @@ Result<JSONObject> decodeObject(const nlohmann::json& json, int depth);
 
 Result<JSONValue> decode(const nlohmann::json& json, int depth) {
     if (depth > kMaxDepth)
-        return Error{"JSONValue", 2, "The JSON value is nested too deeply."};
+        return fail(Error{"JSONValue", 2, "The JSON value is nested too deeply."});
     switch (json.type()) {
         case nlohmann::json::value_t::null:
             return JSONValue();
@@ -78,7 +78,7 @@ Result<JSONValue> decode(const nlohmann::json& json, int depth) {
             for (const auto& element : json) {
                 auto decoded = decode(element, depth + 1);
                 if (!decoded)
-                    return decoded.error();
+                    return fail(decoded.error());
                 elements.push_back(std::move(*decoded));
             }
             return JSONValue(std::move(elements));
@@ -86,24 +86,24 @@ Result<JSONValue> decode(const nlohmann::json& json, int depth) {
         case nlohmann::json::value_t::object: {
             auto members = decodeObject(json, depth);
             if (!members)
-                return members.error();
+                return fail(members.error());
             return JSONValue(std::move(*members));
         }
         case nlohmann::json::value_t::binary:
         case nlohmann::json::value_t::discarded:
             break;
     }
-    return unknownValue();
+    return fail(unknownValue());
 }
 
 Result<JSONObject> decodeObject(const nlohmann::json& json, int depth) {
     if (!json.is_object())
-        return unknownValue();
+        return fail(unknownValue());
     JSONObject members;
     for (const auto& [key, value] : json.items()) {
         auto decoded = decode(value, depth + 1);
         if (!decoded)
-            return decoded.error();
+            return fail(decoded.error());
         members.emplace(key, std::move(*decoded));
     }
     return members;

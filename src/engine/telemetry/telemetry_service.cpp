@@ -160,8 +160,8 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
         if (!fs.fileExists(m_pendingFile.string()))
             return;
         auto text = fs.readData(m_pendingFile);
-        auto decoded =
-            text ? telemetry::decodePendingFile(*text) : Result<telemetry::DecodedPendingFile>(text.error());
+        auto decoded = text ? telemetry::decodePendingFile(*text)
+                            : Result<telemetry::DecodedPendingFile>(fail(text.error()));
         if (!decoded) {
             systemLog("Telemetry: couldn't load pending events: " + decoded.error().message);
             moveAside();

@@ -105,8 +105,7 @@ TEST_F(ProbeFixture, GathersEveryFactWithinTimeLimits) {
 
     for (const auto& call : runner->calls()) {
         EXPECT_FALSE(call.environment.has_value()) << call.executable;
-        const auto expected =
-            call.executable == "/bin/zsh" ? kLoginShellProbeTimeLimit : kToolProbeTimeLimit;
+        const auto expected = call.executable == "/bin/zsh" ? kLoginShellProbeTimeLimit : kToolProbeTimeLimit;
         EXPECT_EQ(call.timeLimit, expected) << call.executable;
     }
     EXPECT_EQ(runner->calls().size(), 3U);
@@ -120,7 +119,7 @@ TEST_F(ProbeFixture, NothingFoundWhenEverythingFails) {
 
     // Commands that run into their time limit read as nothing found too.
     for (const auto* tool : {"/usr/bin/which", "/usr/libexec/java_home", "/bin/zsh"}) {
-        runner->whenRun(FakeProcessRunner::anyCallTo(tool), FakeProcessRunner::timedOutError(tool));
+        runner->whenRun(FakeProcessRunner::anyCallTo(tool), fail(FakeProcessRunner::timedOutError(tool)));
     }
     EXPECT_EQ(probe(), ProbeBundle{});
 }

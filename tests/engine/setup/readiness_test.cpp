@@ -28,9 +28,11 @@ class ScriptedByteFetcher : public HTTPFetching {
     mutable std::mutex mutex;
     mutable std::vector<Call> calls;
 
-    Result<HTTPDataResult> data(const HTTPRequest&) const override { return Error{"test", 0, "unused"}; }
+    Result<HTTPDataResult> data(const HTTPRequest&) const override {
+        return fail(Error{"test", 0, "unused"});
+    }
     Result<HTTPDownloadResult> download(const std::string&) const override {
-        return Error{"test", 0, "unused"};
+        return fail(Error{"test", 0, "unused"});
     }
     Result<HTTPByteCount> bytes(const HTTPRequest& request, std::int64_t maxBytes,
                                 double timeLimit) const override {
@@ -40,7 +42,7 @@ class ScriptedByteFetcher : public HTTPFetching {
         }
         auto found = answers.find(request.url);
         if (found == answers.end())
-            return Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::other), "?"};
+            return fail(Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::other), "?"});
         return found->second();
     }
 };
@@ -50,7 +52,9 @@ ScriptedByteFetcher::Answer counted(std::int64_t count, double elapsed, std::opt
 }
 
 ScriptedByteFetcher::Answer failing(HTTPErrorCode code) {
-    return [=] { return Result<HTTPByteCount>(Error{kHTTPErrorDomain, static_cast<int>(code), "failed"}); };
+    return [=] {
+        return Result<HTTPByteCount>(fail(Error{kHTTPErrorDomain, static_cast<int>(code), "failed"}));
+    };
 }
 
 NetworkReadinessConfig configFor(std::vector<std::string> endpoints) {
@@ -188,7 +192,7 @@ TEST(NetworkReadinessProbeTest, WithoutThroughputOnlyAllDownIsUnreachable) {
     {
         // A failure outside the HTTP domain is no proof of a missing connection.
         auto http = std::make_shared<ScriptedByteFetcher>();
-        http->answers[three[0]] = [] { return Result<HTTPByteCount>(Error{"Other", 2, "?"}); };
+        http->answers[three[0]] = [] { return Result<HTTPByteCount>(fail(Error{"Other", 2, "?"})); };
         EXPECT_EQ(measureWith(http, configFor({three[0]})).verdict, NetworkVerdict::unmeasured);
     }
 }
@@ -234,7 +238,7 @@ TEST(NetworkReadinessProbeTest, SamplesEveryEndpointAtTheSameTime) {
             ++inFlight;
             arrived.notify_all();
             if (!arrived.wait_for(lock, 5s, [&] { return inFlight == 3; })) {
-                return Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::timedOut), "timed out"};
+                return fail(Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::timedOut), "timed out"});
             }
             return HTTPByteCount{800'000, 0.1, 206};
         };
