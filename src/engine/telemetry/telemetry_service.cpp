@@ -25,10 +25,10 @@ namespace {
 constexpr std::string_view kPendingFileName = "pending-events.json";
 constexpr std::string_view kCorruptSuffix = ".corrupt";
 constexpr int kMaxAttempts = 3;
-constexpr double kRequestTimeoutSeconds = 15;
+constexpr std::chrono::seconds kRequestTimeout{15};
 /// A post that is still trickling in after this long is abandoned (and retried), so one slow answer cannot
 /// hold up every event behind it.
-constexpr double kResourceTimeoutSeconds = 30;
+constexpr std::chrono::seconds kResourceTimeout{30};
 
 /// The current time as ISO 8601 with milliseconds, in UTC with a "Z".
 std::string isoTimestamp(std::chrono::system_clock::time_point now) {
@@ -246,8 +246,8 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
             .body =
                 telemetry::EventPayload::make(head.event, m_configuration.appID, m_configuration.runContext)
                     .requestBody(),
-            .timeoutSeconds = kRequestTimeoutSeconds,
-            .resourceTimeoutSeconds = kResourceTimeoutSeconds,
+            .timeout = kRequestTimeout,
+            .resourceTimeout = kResourceTimeout,
         };
         m_worker.retain();
         spawnTask([self = std::move(self), id = head.id, request = std::move(request)](std::stop_token stop) {
@@ -260,7 +260,7 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
     /// Runs on the post's task: up to three attempts, 0.5 s and 1 s apart. Blocking.
     Delivery send(const HTTPRequest& request, const std::stop_token& taskStop) {
         for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-            if (auto answer = m_configuration.http->data(request)) {
+            if (auto answer = m_configuration.http->data(request, taskStop)) {
                 const int status = answer->response.statusCode;
                 if (status >= 200 && status <= 299)
                     return Delivery::sent;
