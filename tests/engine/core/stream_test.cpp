@@ -72,7 +72,7 @@ TEST(StreamTest, NextWithAStoppedTokenEndsTheStreamEvenWithValuesWaiting) {
     stop.request_stop();
     EXPECT_EQ(stream.next(stop.get_token()), std::nullopt);
     EXPECT_EQ(terminated, 1);
-    EXPECT_EQ(stream.next(), std::nullopt) << "cancelled: the waiting values are dropped";
+    EXPECT_EQ(stream.next(), std::nullopt) << "canceled: the waiting values are dropped";
 }
 
 }  // namespace

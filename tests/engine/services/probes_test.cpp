@@ -119,7 +119,7 @@ TEST_F(ProbeFixture, NothingFoundWhenEverythingFails) {
 
     // Commands that run into their time limit read as nothing found too.
     for (const auto* tool : {"/usr/bin/which", "/usr/libexec/java_home", "/bin/zsh"}) {
-        runner->whenRun(FakeProcessRunner::anyCallTo(tool), fail(FakeProcessRunner::timedOutError(tool)));
+        runner->whenRun(FakeProcessRunner::anyCallTo(tool), fail(processTimedOut(tool)));
     }
     EXPECT_EQ(probe(), ProbeBundle{});
 }
