@@ -196,9 +196,12 @@ void ChildProcess::terminate() {
     std::lock_guard lock(m_mutex);
     if (m_reaping)
         return;
-    signalGroup(SIGTERM);
-    if (StartedChildren::instance().killAtOnce)
+    if (StartedChildren::instance().killAtOnce) {
+        // The program is ending: no grace period, and `wait` may reap the leader at once.
         signalGroup(SIGKILL);
+        return;
+    }
+    signalGroup(SIGTERM);
     if (m_terminating)
         return;
     m_terminating = true;
