@@ -11,7 +11,9 @@
 
 #include "engine/core/paths.h"
 #include "engine/core/text.h"
+#include "engine/services/app_services.h"
 #include "engine/services/java_version_parser.h"
+#include "engine/setup/product_config.h"
 #include "engine/telemetry/telemetry_service.h"
 
 namespace quill {

@@ -14,6 +14,8 @@
 #include "engine/core/system_log.h"
 #include "engine/core/task.h"
 #include "engine/core/text.h"
+#include "engine/services/app_services.h"
+#include "engine/setup/product_config.h"
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/serial_worker.h"
 #include "engine/telemetry/session_id.h"
