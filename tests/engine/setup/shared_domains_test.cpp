@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "engine/setup/shared_domain_copy.h"
 
 namespace quill {
