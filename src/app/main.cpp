@@ -1,13 +1,8 @@
 #include <QApplication>
 #include <chrono>
 
-#include "engine/telemetry/telemetry_service.h"
+#include "engine/telemetry/shut_down.h"
 #include "ui/app/main_window.h"
-
-namespace {
-/// How long the process waits, after the window has gone, for events sent while it came down to be saved.
-constexpr std::chrono::milliseconds kFinalSaveGrace{500};
-}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -20,9 +15,6 @@ int main(int argc, char* argv[]) {
         window.show();
         status = QApplication::exec();
     }
-    if (auto* telemetry = quill::TelemetryService::sharedIfCreated()) {
-        telemetry->stopPosting();
-        telemetry->waitUntilIdle(kFinalSaveGrace);
-    }
+    quill::shutDown(std::chrono::steady_clock::now() + quill::kShutDownBudget);
     return status;
 }

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <utility>
 
+#include "engine/core/file_descriptor.h"
 #include "engine/core/text.h"
 
 namespace quill {
@@ -29,42 +30,6 @@ Error fsError(int code, std::string_view action, const std::filesystem::path& pa
 Error fsError(const std::error_code& code, std::string_view action, const std::filesystem::path& path) {
     return Error{kDomain, code.value(),
                  "Couldn't " + std::string(action) + " " + path.string() + ": " + code.message()};
-}
-
-/// Closes a descriptor when it goes out of scope.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    [[nodiscard]] int get() const { return m_fd; }
-    /// Closes now and reports whether the close succeeded (a failed close can mean lost data).
-    bool close() {
-        const int fd = std::exchange(m_fd, -1);
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-  private:
-    int m_fd;
-};
-
-/// Writes all of `bytes`; false with errno set when the system refuses.
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 /// Follows `path` while it names a symbolic link, to the file that writes should replace (which may not

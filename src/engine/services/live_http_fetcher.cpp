@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/core/build_options.h"
+#include "engine/core/file_descriptor.h"
 #include "engine/core/text.h"
 
 namespace quill {
@@ -296,18 +297,10 @@ Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url, std
     int writeErrno = 0;
     Transfer transfer;
     transfer.onBody = [fd, &writeErrno](const char* bytes, std::size_t length) {
-        while (length > 0) {
-            const ssize_t written = ::write(fd, bytes, length);
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                writeErrno = errno;
-                return false;
-            }
-            bytes += written;
-            length -= static_cast<std::size_t>(written);
-        }
-        return true;
+        if (writeAll(fd, std::string_view(bytes, length)))
+            return true;
+        writeErrno = errno;
+        return false;
     };
     HTTPRequest request;
     request.url = url;

@@ -14,10 +14,10 @@ namespace {
 using nlohmann::json;
 
 /// One lock for every store in the process: two instances over the same folder must not interleave their
-/// read-modify-write of a file. Never destroyed: a task finishing at exit may still read a setting.
+/// read-modify-write of a file.
 std::mutex& storeMutex() {
-    static auto* mutex = new std::mutex;
-    return *mutex;
+    static std::mutex mutex;
+    return mutex;
 }
 
 struct Location {

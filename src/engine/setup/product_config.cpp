@@ -10,8 +10,8 @@ namespace quill {
 
 namespace {
 
-// The active configuration. Created on first use, which the language makes happen exactly once, and never
-// destroyed: tasks still running while the process ends may read it after static values are gone.
+// The active configuration, created on first use. Shutdown ends the process before static values are
+// destroyed whenever a task still runs, so nothing reads it after its destruction.
 class CurrentConfig {
   public:
     std::shared_ptr<const ProductConfig> get() const {
@@ -26,8 +26,8 @@ class CurrentConfig {
     }
 
     static CurrentConfig& shared() {
-        static CurrentConfig* const current = new CurrentConfig;
-        return *current;
+        static CurrentConfig current;
+        return current;
     }
 
   private:
@@ -92,8 +92,7 @@ void ProductConfig::setCurrent(ProductConfig config) {
 }
 
 const ProductConfig& ProductConfig::javaDiagnostic() {
-    // Never destroyed, like the current configuration that starts as a copy of it.
-    static const ProductConfig* const config = new ProductConfig{
+    static const ProductConfig config{
         "tvn-java",
         "Tolvane for Java",
         "Tolvane",
@@ -110,7 +109,7 @@ const ProductConfig& ProductConfig::javaDiagnostic() {
         {},
         SetupFlow::diagnose,
     };
-    return *config;
+    return config;
 }
 
 ScopedProductConfig::ScopedProductConfig(ProductConfig config)

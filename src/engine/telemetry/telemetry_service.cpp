@@ -14,6 +14,8 @@
 #include "engine/core/system_log.h"
 #include "engine/core/task.h"
 #include "engine/core/text.h"
+#include "engine/services/app_services.h"
+#include "engine/setup/product_config.h"
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/serial_worker.h"
 #include "engine/telemetry/session_id.h"
@@ -287,13 +289,9 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
     bool retryDelay(int attempt, const std::stop_token& taskStop) {
         const auto duration = m_configuration.retryStep * (2 << attempt);
         std::stop_source wake;
-        std::stop_callback onTaskStop(taskStop, [&wake] { wake.request_stop(); });
-        std::stop_callback onShutdown(m_shutdown.get_token(), [&wake] { wake.request_stop(); });
-        std::mutex mutex;
-        std::condition_variable_any sleeper;
-        std::unique_lock lock(mutex);
-        sleeper.wait_for(lock, wake.get_token(), duration, [] { return false; });
-        return !wake.stop_requested();
+        const std::stop_callback onTaskStop(taskStop, [&wake] { wake.request_stop(); });
+        const std::stop_callback onShutdown(m_shutdown.get_token(), [&wake] { wake.request_stop(); });
+        return sleepFor(duration, wake.get_token());
     }
 
     void delivered(std::uint64_t id, Delivery outcome) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "engine/setup/shared_domain_copy.h"
 
 namespace quill {
@@ -39,24 +37,6 @@ TEST(SharedDomainsTest, ExactlyTheElevenSharedIdsAnswer) {
         EXPECT_EQ(sharedDomainDiagnosis(id, developerProfile(), SetupProbeBundle{}), std::nullopt) << id;
         EXPECT_TRUE(sharedDomainRemediations(id, SystemProfile{}, SetupProbeBundle{}).empty()) << id;
     }
-}
-
-// Registered before the first use of the rules, so it runs after they would have been destroyed: as late as a
-// task still running while the process ends.
-void diagnoseWhileEnding() {
-    const auto found = sharedDomainDiagnosis("project", SystemProfile{}, SetupProbeBundle{});
-    std::_Exit(found && found->headline == "Set up a project" ? 7 : 3);
-}
-
-TEST(SharedDomainsTest, FindingsStayAvailableWhileTheProcessEnds) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where this is the first use
-    EXPECT_EXIT(
-        {
-            std::atexit(diagnoseWhileEnding);
-            (void)isSharedDomain("git");
-            std::exit(0);
-        },
-        testing::ExitedWithCode(7), "");
 }
 
 TEST(SharedDomainsTest, FindingsOfAnEmptyMacAreAllFixableWithTheirTexts) {

@@ -9,9 +9,11 @@
 
 #include "engine/core/build_options.h"
 #include "engine/core/text.h"
+#include "engine/services/app_services.h"
 #include "engine/services/live_file_system.h"
 #include "engine/services/live_http_fetcher.h"
 #include "engine/services/live_key_value_store.h"
+#include "engine/setup/product_config.h"
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/session_id.h"
 #include "engine/telemetry/telemetry_events.h"
