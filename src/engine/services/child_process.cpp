@@ -30,12 +30,12 @@ Error launchError(int code) {
 }
 
 /// Every started child that may still need a signal, so that shutdown can kill the groups in their grace
-/// period. Leaked on purpose, like the task registry: a grace-period task may still touch it at exit.
+/// period.
 class StartedChildren {
   public:
     static StartedChildren& instance() {
-        static auto* children = new StartedChildren;
-        return *children;
+        static StartedChildren children;
+        return children;
     }
 
     void add(const std::shared_ptr<ChildProcess>& child) {

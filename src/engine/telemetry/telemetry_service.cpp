@@ -392,7 +392,15 @@ TelemetryService::TelemetryService(Configuration configuration)
     m_core->start();
 }
 
+namespace {
+
+std::atomic<TelemetryService*> sharedInstance = nullptr;
+
+}  // namespace
+
 TelemetryService::~TelemetryService() {
+    TelemetryService* self = this;
+    sharedInstance.compare_exchange_strong(self, nullptr);
     m_core->shutDown();
 }
 
@@ -416,21 +424,12 @@ const TelemetryService::Configuration& TelemetryService::configuration() const {
 
 namespace quill {
 
-namespace {
-
-std::atomic<TelemetryService*> sharedInstance = nullptr;
-
-}  // namespace
-
 TelemetryService& TelemetryService::shared() {
-    // Leaked on purpose: events may still be on their way while static destructors run at exit.
-    static TelemetryService* const instance = [] {
-        auto* service =
-            new TelemetryService(Configuration::live(*ProductConfig::current(), AppServices::live()));
-        sharedInstance.store(service);
-        return service;
-    }();
-    return *instance;
+    // Destroyed at exit before the services it was built from; shutdown has saved its events by then.
+    static TelemetryService instance(Configuration::live(*ProductConfig::current(), AppServices::live()));
+    static const bool published = (sharedInstance.store(&instance), true);
+    (void)published;
+    return instance;
 }
 
 TelemetryService* TelemetryService::sharedIfCreated() {
