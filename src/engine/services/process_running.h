@@ -8,13 +8,11 @@
 #include <variant>
 #include <vector>
 
+#include "engine/core/environment.h"
 #include "engine/core/result.h"
 #include "engine/core/stream.h"
 
 namespace quill {
-
-/// A child's environment: variable name to value.
-using Environment = std::map<std::string, std::string>;
 
 /// A finished child process.
 struct ProcessResult {
