@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <cctype>
+#include <chrono>
 #include <nlohmann/json.hpp>
 
 #include "engine/core/text.h"
@@ -123,15 +124,15 @@ Result<AdoptiumAPI::AssetMetadata> AdoptiumAPI::latestAsset(int feature, const s
     if (!isValidWebURL(request.url))
         return fail(httpError(HTTPErrorCode::badURL, "Couldn't form the address " + request.url));
     request.headers = {{"Accept", "application/json"}};
-    request.timeoutSeconds = 20;
-    (void)stop;
+    request.timeout = std::chrono::seconds(20);
 
-    auto answer = http->data(request);
+    auto answer = http->data(request, std::move(stop));
     if (!answer)
         return fail(answer.error());
     if (answer->response.statusCode != 200)
-        return fail(httpError(HTTPErrorCode::other, "The Adoptium API answered with status " +
-                                                        std::to_string(answer->response.statusCode)));
+        return fail(httpError(
+            HTTPErrorCode::badServerResponse,
+            "The Adoptium API answered with status " + std::to_string(answer->response.statusCode)));
 
     const json body = json::parse(answer->body, nullptr, false);
     if (body.is_discarded())

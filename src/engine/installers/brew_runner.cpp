@@ -251,10 +251,8 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
         auto asset = fallback.resolveAsset(version, architecture, stop);
         if (!asset)
             return fail(asset.error());
-        if (stop.stop_requested())
-            return fail(Error{kHTTPErrorDomain, 0, "canceled"});
         sink.yield(OutputEvent{"GET " + asset->downloadURL});
-        auto downloaded = http->download(asset->downloadURL);
+        auto downloaded = http->download(asset->downloadURL, stop);
         if (!downloaded)
             return fail(downloaded.error());
         const auto temporary = downloaded->location;
@@ -264,13 +262,13 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
             discard();
             return fail(packageError(2, "Install-asset download HTTP error"));
         }
-        auto caches = fs->userDirectory(UserDirectory::caches, true);
+        auto caches = fs->userDirectory(UserDirectory::caches, IfMissing::create);
         if (!caches) {
             discard();
             return fail(caches.error());
         }
         const std::filesystem::path folder = *caches / ProductConfig::current()->cacheDirName;
-        if (auto created = fs->createDirectory(folder, true); !created) {
+        if (auto created = fs->createDirectory(folder, CreateDirectoryMode::withIntermediates); !created) {
             discard();
             return fail(created.error());
         }
@@ -299,7 +297,10 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
         return CanceledEvent{};
     if (!package) {
         const Error& error = package.error();
-        if (error.domain == kHTTPErrorDomain && error.code == static_cast<int>(HTTPErrorCode::timedOut)) {
+        const bool transport = error.domain == kHTTPErrorDomain;
+        if (transport && error.code == static_cast<int>(HTTPErrorCode::cancelled))
+            return CanceledEvent{};
+        if (transport && error.code == static_cast<int>(HTTPErrorCode::timedOut)) {
             sink.yield(OutputEvent{fallback.timeoutMessage});
             return CompletedEvent{1};
         }

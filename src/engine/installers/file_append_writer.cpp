@@ -35,11 +35,11 @@ Error changedSincePreview(const std::filesystem::path& path) {
 
 /// The mode the ".bak" takes: the file's own (its link's target's, for a link).
 std::optional<unsigned> modeOf(const FileSystemOperating& fs, const std::filesystem::path& path) {
-    auto attributes = fs.attributesOfItem(path.string());
+    auto attributes = fs.attributesOfItem(path);
     if (attributes && attributes->type == std::filesystem::file_type::symlink) {
         std::error_code error;
         const auto resolved = std::filesystem::canonical(path, error);
-        attributes = fs.attributesOfItem(error ? path.string() : resolved.string());
+        attributes = fs.attributesOfItem(error ? path : resolved);
     }
     return attributes ? attributes->posixPermissions : std::nullopt;
 }
@@ -123,7 +123,7 @@ FileAppendWriter::DiffPreview FileAppendWriter::preview(
     DiffPreview result;
     result.path = target;
     result.backupPath = target.parent_path() / (target.filename().string() + ".bak");
-    result.wasCreated = !fs->fileExists(target.string());
+    result.wasCreated = !fs->fileExists(target);
     if (!result.wasCreated) {
         // An unreadable file is proposed as if it were empty; apply reads it again and refuses it.
         if (auto text = fs->readString(target))
@@ -158,7 +158,7 @@ Result<void> FileAppendWriter::apply(const DiffPreview& preview) const {
         return {};
 
     // The file must still be what the preview showed: a newer text would be lost, with no backup of it.
-    const bool exists = fs->fileExists(preview.path.string());
+    const bool exists = fs->fileExists(preview.path);
     if (exists == preview.wasCreated)
         return fail(WriteError::writeFailed(changedSincePreview(preview.path)));
     std::optional<unsigned> mode;
@@ -171,19 +171,15 @@ Result<void> FileAppendWriter::apply(const DiffPreview& preview) const {
         mode = modeOf(*fs, preview.path);
     }
 
-    if (fs->fileExists(preview.backupPath.string())) {
+    if (fs->fileExists(preview.backupPath)) {
         if (auto removed = fs->removeItem(preview.backupPath); !removed)
             return fail(WriteError::backupFailed(removed.error()));
     }
-    if (auto written = fs->write(preview.originalContents, preview.backupPath, true); !written)
+    // The copy is created with the file's own mode: a private file never gets a readable backup.
+    if (auto written = fs->write(preview.originalContents, preview.backupPath, WriteMode::atomically, mode);
+        !written)
         return fail(WriteError::backupFailed(written.error()));
-    if (mode) {
-        FileAttributes attributes;
-        attributes.posixPermissions = *mode;
-        if (auto set = fs->setAttributes(attributes, preview.backupPath.string()); !set)
-            return fail(WriteError::backupFailed(set.error()));
-    }
-    if (auto written = fs->write(preview.proposedContents, preview.path, true); !written)
+    if (auto written = fs->write(preview.proposedContents, preview.path, WriteMode::atomically); !written)
         return fail(WriteError::writeFailed(written.error()));
     return {};
 }

@@ -56,22 +56,19 @@ Result<PrivilegedEnvironment> PrivilegedExecutor::prepareEnvironment(const std::
     if (!temporary)
         return fail(temporary.error());
     const std::filesystem::path folder = *temporary / ("tvn-priv-" + randomUUID());
-    if (auto created = fs->createDirectory(folder, true); !created)
+    if (auto created = fs->createDirectory(folder, CreateDirectoryMode::withIntermediates); !created)
         return fail(created.error());
 
     const auto config = ProductConfig::current();
     const std::filesystem::path askpass = folder / "askpass.sh";
     const std::filesystem::path wrapper = folder / "sudo";
-    FileAttributes ownerOnly;
-    ownerOnly.posixPermissions = kOwnerOnly;
-    if (auto written = fs->write(askpassScript(prompt, config->displayName), askpass, true); !written)
+    // Both scripts are created executable by their owner only, never readable by others on the way.
+    if (auto written =
+            fs->write(askpassScript(prompt, config->displayName), askpass, WriteMode::atomically, kOwnerOnly);
+        !written)
         return fail(written.error());
-    if (auto set = fs->setAttributes(ownerOnly, askpass.string()); !set)
-        return fail(set.error());
-    if (auto written = fs->write(std::string(kSudoWrapper), wrapper, true); !written)
+    if (auto written = fs->write(kSudoWrapper, wrapper, WriteMode::atomically, kOwnerOnly); !written)
         return fail(written.error());
-    if (auto set = fs->setAttributes(ownerOnly, wrapper.string()); !set)
-        return fail(set.error());
 
     const char* inherited = std::getenv("PATH");
     const std::string path = inherited && *inherited ? inherited : std::string(kDefaultPath);
