@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +19,7 @@
 #include "engine/core/stream.h"
 #include "engine/installers/installer_event.h"
 #include "engine/services/file_system_operating.h"
+#include "engine/services/http_fetching.h"
 #include "engine/services/live_file_system.h"
 #include "tests/support/temporary_directory.h"
 
@@ -177,6 +181,44 @@ class FaultyFileSystem final : public FileSystemOperating {
 
     LiveFileSystem m_live;
     Rule m_failing;
+};
+
+/// An HTTP service whose calls either fail at once with `error`, or, without one, wait until stopped (30 s at
+/// most) and fail as cancelled. Counts the calls.
+class StallingHTTP final : public HTTPFetching {
+  public:
+    explicit StallingHTTP(std::optional<Error> error = std::nullopt) : m_error(std::move(error)) {}
+
+    Result<HTTPDataResult> data(const HTTPRequest& /*request*/, std::stop_token stop) const override {
+        return fail(answer(stop));
+    }
+    Result<HTTPDownloadResult> download(const std::string& /*url*/, std::stop_token stop) const override {
+        return fail(answer(stop));
+    }
+    Result<HTTPByteCount> bytes(const HTTPRequest& /*request*/, std::int64_t /*maxBytes*/,
+                                std::chrono::milliseconds /*timeLimit*/,
+                                std::stop_token stop) const override {
+        return fail(answer(stop));
+    }
+    [[nodiscard]] int calls() const {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+  private:
+    Error answer(const std::stop_token& stop) const {
+        std::unique_lock lock(m_mutex);
+        ++m_calls;
+        if (m_error)
+            return *m_error;
+        m_woken.wait_for(lock, stop, std::chrono::seconds(30), [] { return false; });
+        return Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::cancelled), "cancelled"};
+    }
+
+    std::optional<Error> m_error;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable_any m_woken;
+    mutable int m_calls = 0;
 };
 
 }  // namespace test
