@@ -124,52 +124,54 @@ inline bool eventually(const std::function<bool()>& condition,
 class FaultyFileSystem final : public FileSystemOperating {
   public:
     using Rule = std::function<bool(std::string_view operation, const std::filesystem::path& path)>;
-    explicit FaultyFileSystem(Rule failing) : m_failing(std::move(failing)) {}
+    explicit FaultyFileSystem(
+        Rule failing, std::shared_ptr<const FileSystemOperating> inner = std::make_shared<LiveFileSystem>())
+        : m_inner(std::move(inner)), m_failing(std::move(failing)) {}
 
-    std::filesystem::path homeDirectory() const override { return m_live.homeDirectory(); }
-    bool fileExists(const std::filesystem::path& path) const override { return m_live.fileExists(path); }
-    ItemKind itemKind(const std::filesystem::path& path) const override { return m_live.itemKind(path); }
+    std::filesystem::path homeDirectory() const override { return m_inner->homeDirectory(); }
+    bool fileExists(const std::filesystem::path& path) const override { return m_inner->fileExists(path); }
+    ItemKind itemKind(const std::filesystem::path& path) const override { return m_inner->itemKind(path); }
     bool isExecutableFile(const std::filesystem::path& path) const override {
-        return m_live.isExecutableFile(path);
+        return m_inner->isExecutableFile(path);
     }
     Result<std::vector<std::string>> contentsOfDirectory(const std::filesystem::path& path) const override {
-        return m_live.contentsOfDirectory(path);
+        return m_inner->contentsOfDirectory(path);
     }
     Result<void> createDirectory(const std::filesystem::path& path, CreateDirectoryMode mode) const override {
-        return m_live.createDirectory(path, mode);
+        return m_inner->createDirectory(path, mode);
     }
     Result<void> removeItem(const std::filesystem::path& path) const override {
         if (m_failing("remove", path))
             return injected(path);
-        return m_live.removeItem(path);
+        return m_inner->removeItem(path);
     }
     Result<void> moveItem(const std::filesystem::path& source,
                           const std::filesystem::path& destination) const override {
-        return m_live.moveItem(source, destination);
+        return m_inner->moveItem(source, destination);
     }
     Result<FileAttributes> attributesOfItem(const std::filesystem::path& path) const override {
-        return m_live.attributesOfItem(path);
+        return m_inner->attributesOfItem(path);
     }
     Result<void> setAttributes(const FileAttributes& attributes,
                                const std::filesystem::path& path) const override {
-        return m_live.setAttributes(attributes, path);
+        return m_inner->setAttributes(attributes, path);
     }
     Result<std::string> readString(const std::filesystem::path& path) const override {
         if (m_failing("read", path))
             return fail(injectedError(path));
-        return m_live.readString(path);
+        return m_inner->readString(path);
     }
     Result<std::string> readData(const std::filesystem::path& path) const override {
-        return m_live.readData(path);
+        return m_inner->readData(path);
     }
     Result<void> write(std::string_view text, const std::filesystem::path& path, WriteMode mode,
                        std::optional<unsigned> newFilePermissions) const override {
         if (m_failing("write", path))
             return injected(path);
-        return m_live.write(text, path, mode, newFilePermissions);
+        return m_inner->write(text, path, mode, newFilePermissions);
     }
     Result<std::filesystem::path> userDirectory(UserDirectory which, IfMissing ifMissing) const override {
-        return m_live.userDirectory(which, ifMissing);
+        return m_inner->userDirectory(which, ifMissing);
     }
 
     static Error injectedError(const std::filesystem::path& path) {
@@ -179,7 +181,7 @@ class FaultyFileSystem final : public FileSystemOperating {
   private:
     static Result<void> injected(const std::filesystem::path& path) { return fail(injectedError(path)); }
 
-    LiveFileSystem m_live;
+    std::shared_ptr<const FileSystemOperating> m_inner;
     Rule m_failing;
 };
 
