@@ -19,6 +19,10 @@ constexpr std::array<std::string_view, 6> kPasswordRefusals = {
     "askpass",       "a password is required",         "authentication failed",
 };
 
+// clang-format off
+constexpr std::string_view kBrewNotFound = "Note: brew not found in expected locations after install; skipping ~/.zprofile shellenv append.";
+// clang-format on
+
 using OutputEvent = InstallerEvent::Output;
 using CompletedEvent = InstallerEvent::Completed;
 using CanceledEvent = InstallerEvent::Canceled;
@@ -34,9 +38,7 @@ void addShellEnvironment(const std::shared_ptr<const FileSystemOperating>& fs,
         }
     }
     if (brew.empty()) {
-        sink.yield(
-            OutputEvent{"Note: brew not found in expected locations after install; skipping ~/.zprofile "
-                        "shellenv append."});
+        sink.yield(OutputEvent{std::string(kBrewNotFound)});
         return;
     }
     const FileAppendWriter writer{fs->homeDirectory() / ".zprofile", fs};

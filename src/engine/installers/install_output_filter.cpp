@@ -10,6 +10,9 @@ namespace quill {
 namespace {
 
 constexpr int kMaximumHiddenLines = 30;
+// clang-format off
+constexpr std::string_view kOldVersionNote = "Note: that Homebrew message is about macOS 13 being an older version. It is not an error — the install continues normally.";
+// clang-format on
 
 const std::regex& unifiedLogLine() {
     static const std::regex pattern(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3,} \S+\[\d+:\d+\] )");
@@ -47,9 +50,7 @@ std::vector<std::string> InstallOutputFilter::filter(const std::vector<std::stri
             continue;
         shown.push_back(line);
         if (contains(line, "do not provide support for this old version"))
-            shown.emplace_back(
-                "Note: that Homebrew message is about macOS 13 being an older version. It is not an error — "
-                "the install continues normally.");
+            shown.emplace_back(kOldVersionNote);
     }
     return shown;
 }
