@@ -13,6 +13,9 @@ inline constexpr std::string_view kAdoptiumAPI = "https://api.adoptium.net";
 inline constexpr std::string_view kHomebrewInstallScript =
     "https://raw.githubusercontent.com/Homebrew/install/HEAD/install.sh";
 
+/// Homebrew's documentation site, named in the installer's closing instructions.
+inline constexpr std::string_view kHomebrewDocsHost = "docs.brew.sh";
+
 /// Homebrew's formula index, sampled by the network readiness check.
 inline constexpr std::string_view kHomebrewFormulaIndex = "https://formulae.brew.sh/api/formula.json";
 

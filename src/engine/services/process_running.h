@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "engine/core/environment.h"
 #include "engine/core/result.h"
 #include "engine/core/stream.h"
 #include "engine/core/variant_case.h"
@@ -23,9 +24,6 @@ inline constexpr std::string_view kProcessErrorDomain = "ProcessRunner";
 inline Error processTimedOut(const std::string& executable) {
     return Error{std::string(kProcessErrorDomain), ETIMEDOUT, executable + " did not finish in time"};
 }
-
-/// A child's environment: variable name to value.
-using Environment = std::map<std::string, std::string>;
 
 /// A finished child process.
 struct ProcessResult {
