@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <chrono>
+#include <utility>
 
+#include "engine/services/app_services.h"
 #include "engine/telemetry/telemetry_service.h"
-#include "ui/app/main_window.h"
+#include "ui/app/application.h"
 
 namespace {
 /// How long the process waits, after the window has gone, for events sent while it came down to be saved.
@@ -14,10 +16,13 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quillstart"));
     QApplication::setApplicationVersion(QStringLiteral(QUILL_APP_VERSION));
 
+    quill::ui::installShippedProductConfig();
+
     int status = 0;
     {
-        quill::ui::MainWindow window;
-        window.show();
+        quill::ui::RootViewOptions options;
+        options.services = quill::AppServices::live();
+        const auto window = quill::ui::openMainWindow(std::move(options));
         status = QApplication::exec();
     }
     if (auto* telemetry = quill::TelemetryService::sharedIfCreated()) {

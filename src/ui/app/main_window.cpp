@@ -1,12 +1,14 @@
 #include "ui/app/main_window.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QWidget>
 #include <algorithm>
 #include <chrono>
 
 #include "engine/core/task.h"
 #include "engine/telemetry/telemetry_service.h"
+#include "ui/app/quill_root_view.h"
 
 namespace quill::ui {
 
@@ -43,6 +45,20 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         telemetry->waitUntilIdle(std::max(left, std::chrono::milliseconds{0}));
     }
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::setRootView(QuillRootView* root) {
+    m_root = root;
+    setCentralWidget(root);
+    connect(root, &QuillRootView::titleChanged, this, &QWidget::setWindowTitle);
+    setWindowTitle(root->title());
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (isReturn && event->modifiers() == Qt::NoModifier && m_root && m_root->clickDefaultButton())
+        return;
+    QMainWindow::keyPressEvent(event);
 }
 
 }  // namespace quill::ui
