@@ -156,6 +156,7 @@ void QuillRootView::showStack() {
     connect(m_host, &NavigationHost::frontPageChanged, this, &QuillRootView::followFront);
     m_layout->addWidget(m_host, 1);
     m_toolBar->show();
+    m_host->show();  // after consent this view is already on screen, and new children start hidden
     followFront(m_host->frontPage());
     startupTask();
 }
