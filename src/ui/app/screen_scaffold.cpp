@@ -54,6 +54,7 @@ void ScreenScaffold::setExplainer(const QString& explainer) {
     Style::makeSecondary(m_explainer);
     m_explainer->setObjectName(m_explainerIdentifier.value_or(QString()));
     m_layout->insertWidget(kExplainerIndex, m_explainer);
+    m_explainer->show();  // a layout shows children added to a visible widget only later
 }
 
 void ScreenScaffold::setTitleAccessibilityIdentifier(const std::optional<QString>& identifier) {
@@ -81,6 +82,7 @@ void ScreenScaffold::setContent(QWidget* content) {
     // After the title and the explainer, before the stretch.
     const int stretch = m_layout->count() - 2;
     m_layout->insertWidget(stretch, m_content);
+    m_content->show();
 }
 
 void ScreenScaffold::openArticle() {
