@@ -95,7 +95,7 @@ TEST_F(FoundationTest, ReturnClicksTheFrontPagesDefaultButtonWhenNoWidgetTakesIt
 
     QTest::keyClick(page->line, Qt::Key_Return);
     EXPECT_EQ(page->clicks, 1) << "a line edit passes Return on";
-    QTest::keyClick(page->line, Qt::Key_Enter);
+    QTest::keyClick(page->line, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(page->clicks, 2);
     QTest::keyClick(page->editor, Qt::Key_Return);
     EXPECT_EQ(page->clicks, 2) << "a text editor keeps Return";

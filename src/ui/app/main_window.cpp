@@ -56,7 +56,9 @@ void MainWindow::setRootView(QuillRootView* root) {
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (isReturn && event->modifiers() == Qt::NoModifier && m_root && m_root->clickDefaultButton())
+    // Enter on the keypad carries the keypad modifier; any other modifier makes it another shortcut.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (isReturn && plain && m_root && m_root->clickDefaultButton())
         return;
     QMainWindow::keyPressEvent(event);
 }

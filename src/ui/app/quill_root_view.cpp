@@ -66,7 +66,7 @@ QuillRootView::QuillRootView(RootViewOptions options, QWidget* parent)
     m_layout->addWidget(m_toolBar);
 
     if (m_hasConsented) {
-        showStack();
+        rootStack();
     } else {
         m_toolBar->hide();
         m_consent = new ConsentView(
@@ -146,10 +146,10 @@ void QuillRootView::markConsented() {
     m_consent->deleteLater();
     m_retiredConsent = m_consent;
     m_consent = nullptr;
-    showStack();
+    rootStack();
 }
 
-void QuillRootView::showStack() {
+void QuillRootView::rootStack() {
     auto* welcome = new WelcomeView(m_context);
     m_host = new NavigationHost(
         m_navigation, welcome, [this](const Screen& screen) { return destination(screen); }, this);

@@ -70,7 +70,8 @@ class QuillRootView : public QWidget {
 
   private:
     void markConsented();
-    void showStack();
+    /// Builds the navigation stack rooted at the welcome screen, and starts up.
+    void rootStack();
     void startupTask();
     void sendAppLaunched();
     void followFront(ScreenPage* page);

@@ -26,11 +26,11 @@ class ScreenScaffold : public QWidget {
     explicit ScreenScaffold(ScreenContext& context, QWidget* parent = nullptr);
 
     void setTitle(const QString& title);
-    void setTitleFont(TextRole role);
+    void setTitleFont(TextRole titleFont);
     /// An empty explainer shows none, and leaves no gap.
     void setExplainer(const QString& explainer);
-    void setTitleAccessibilityIdentifier(const std::optional<QString>& identifier);
-    void setExplainerAccessibilityIdentifier(const std::optional<QString>& identifier);
+    void setTitleAccessibilityIdentifier(const std::optional<QString>& titleAccessibilityIdentifier);
+    void setExplainerAccessibilityIdentifier(const std::optional<QString>& explainerAccessibilityIdentifier);
     /// The article the link opens; absent means the current product's troubleshooting article.
     void setArticleURL(std::optional<std::string> url);
     /// Puts `content` between the explainer and the link; the scaffold takes it over.
