@@ -163,6 +163,15 @@ Result<void> writeInPlace(std::string_view text, const std::filesystem::path& ta
     return {};
 }
 
+Error notARegularFile(const std::filesystem::path& path, mode_t mode) {
+    const int code = S_ISDIR(mode) ? EISDIR : EINVAL;
+    return Error{kDomain, code, "Couldn't read " + path.string() + ": it is not a regular file"};
+}
+
+Error tooLarge(const std::filesystem::path& path) {
+    return Error{kDomain, EFBIG, "Couldn't read " + path.string() + ": it is larger than 64 MiB"};
+}
+
 std::filesystem::file_type fileType(mode_t mode) {
     using std::filesystem::file_type;
     if (S_ISREG(mode))
@@ -305,13 +314,25 @@ Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes,
 }
 
 Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) const {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // A FIFO, a socket or a device could block a read, or never end it: only regular files are read. The
+    // check before opening spares a device the open; the one after it is the one that counts.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return fail(fsError(errno, "read", path));
+    if (!S_ISREG(info.st_mode))
+        return fail(notARegularFile(path, info.st_mode));
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0)
         return fail(fsError(errno, "read", path));
+    if (::fstat(file.get(), &info) != 0)
+        return fail(fsError(errno, "read", path));
+    if (!S_ISREG(info.st_mode))
+        return fail(notARegularFile(path, info.st_mode));
+    if (static_cast<std::uintmax_t>(info.st_size) > kMaximumReadSize)
+        return fail(tooLarge(path));
+
     std::string contents;
-    struct stat info {};
-    if (::fstat(file.get(), &info) == 0 && info.st_size > 0)
-        contents.reserve(static_cast<std::size_t>(info.st_size));
+    contents.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     while (true) {
         const ssize_t length = ::read(file.get(), buffer, sizeof(buffer));
@@ -322,6 +343,9 @@ Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) 
                 continue;
             return fail(fsError(errno, "read", path));
         }
+        // The file may grow while it is read.
+        if (contents.size() + static_cast<std::size_t>(length) > kMaximumReadSize)
+            return fail(tooLarge(path));
         contents.append(buffer, static_cast<std::size_t>(length));
     }
     return contents;

@@ -270,6 +270,28 @@ TEST_F(TelemetryServiceTest, SkipsUnreadableRecordsAndMovesAnUnparsableFileAside
     EXPECT_FALSE(std::filesystem::exists(pendingFile()));
 }
 
+TEST_F(TelemetryServiceTest, StartsAndSendsWhenThePendingFileIsNoFile) {
+    for (const test::NotAFile kind : test::kEveryNotAFile) {
+        const auto sent = server.requests().size();
+        folder.makeNotAFile("Quillstart/pending-events.json", kind);
+        {
+            TelemetryService service(configuration());
+            service.track("after", {});
+            ASSERT_TRUE(service.waitUntilIdle(kPatience)) << toString(kind);
+        }
+        ASSERT_EQ(server.requests().size(), sent + 1) << toString(kind);
+        EXPECT_EQ(postedNames().back(), "after");
+        // Set aside like a damaged file, never read.
+        auto aside = pendingFile();
+        aside += ".corrupt";
+        EXPECT_EQ(std::filesystem::symlink_status(aside).type(),
+                  kind == test::NotAFile::fifo     ? std::filesystem::file_type::fifo
+                  : kind == test::NotAFile::folder ? std::filesystem::file_type::directory
+                                                   : std::filesystem::file_type::symlink)
+            << toString(kind);
+    }
+}
+
 TEST_F(TelemetryServiceTest, KeepsOnlyTheNewestThousandEvents) {
     TelemetryService service(configuration(test::LoopbackServer::refusingURL(kPath)));
     const std::size_t total = TelemetryService::kMaxPendingEvents + 5;
