@@ -15,6 +15,7 @@
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/session_id.h"
 #include "engine/telemetry/telemetry_events.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_file_system.h"
 #include "tests/support/temporary_directory.h"
@@ -274,8 +275,10 @@ TEST_F(TelemetryServiceTest, StartsAndSendsWhenThePendingFileIsNoFile) {
     for (const test::NotAFile kind : test::kEveryNotAFile) {
         const auto sent = server.requests().size();
         folder.makeNotAFile("Quillstart/pending-events.json", kind);
+        auto settings = configuration();
+        settings.fs = std::make_shared<test::FencedFileSystem>(fs, folder.path());
         {
-            TelemetryService service(configuration());
+            TelemetryService service(settings);
             service.track("after", {});
             ASSERT_TRUE(service.waitUntilIdle(kPatience)) << toString(kind);
         }
