@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <system_error>
 #include <utility>
@@ -85,13 +86,43 @@ Result<std::filesystem::path> resolveLinks(std::filesystem::path path) {
     return fail(fsError(ELOOP, "follow the link", path));
 }
 
+constexpr std::size_t kTemporarySuffixLength = 12;
+constexpr std::string_view kHexDigits = "0123456789abcdef";
+
+/// The start of the names of `target`'s temporary files: hidden, beside it.
+std::string temporaryPrefixFor(const std::filesystem::path& target) {
+    return "." + target.filename().string() + ".quill-";
+}
+
 std::string temporaryNameFor(const std::filesystem::path& target) {
-    static constexpr char kDigits[] = "0123456789abcdef";
     std::random_device random;
-    std::string suffix;
-    for (int i = 0; i < 12; ++i)
-        suffix += kDigits[random() % 16];
-    return "." + target.filename().string() + ".quill-" + suffix;
+    std::string name = temporaryPrefixFor(target);
+    for (std::size_t i = 0; i < kTemporarySuffixLength; ++i)
+        name += kHexDigits[random() % kHexDigits.size()];
+    return name;
+}
+
+/// Removes the temporary files of `target` that a write killed mid-way left in `folder`. Only files of our
+/// own pattern that have not changed for a minute: a younger one may belong to a write still running.
+void removeStaleTemporaries(const std::filesystem::path& folder, const std::filesystem::path& target) {
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing)
+        return;
+    const std::string prefix = temporaryPrefixFor(target);
+    const time_t staleBefore = ::time(nullptr) - 60;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() != prefix.size() + kTemporarySuffixLength || !name.starts_with(prefix) ||
+            name.find_first_not_of(kHexDigits, prefix.size()) != std::string_view::npos) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode) && info.st_mtime < staleBefore) {
+            ::unlinkat(::dirfd(listing), entry->d_name, 0);
+        }
+    }
+    ::closedir(listing);
 }
 
 Result<void> writeAtomically(std::string_view text, const std::filesystem::path& target,
@@ -367,6 +398,7 @@ Result<void> LiveFileSystem::write(std::string_view text, const std::filesystem:
     auto target = resolveLinks(path);
     if (!target)
         return fail(target.error());
+    removeStaleTemporaries(target->has_parent_path() ? target->parent_path() : ".", *target);
     return mode == WriteMode::atomically ? writeAtomically(text, *target, newFilePermissions)
                                          : writeInPlace(text, *target, newFilePermissions);
 }

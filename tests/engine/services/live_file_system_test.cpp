@@ -124,6 +124,38 @@ TEST_F(LiveFileSystemTest, ReadsBytesAndOnlyValidUtf8AsText) {
     EXPECT_EQ(files.readData(dir.write("large", large)).value(), large);
 }
 
+TEST_F(LiveFileSystemTest, AWriteRemovesOnlyItsOwnStaleTemporaries) {
+    using namespace std::chrono_literals;
+    struct Case {
+        const char* name;
+        std::chrono::seconds age;
+        bool removed;
+    };
+    const Case cases[] = {
+        {".zshrc.quill-0123456789ab", 120s, true},
+        {".zshrc.quill-0123456789ac", 0s, false},     // a write may still be running
+        {".other.quill-0123456789ab", 120s, false},   // another file's
+        {".zshrc.quill-0123", 120s, false},           // not the pattern
+        {".zshrc.quill-0123456789aX", 120s, false},   // not the pattern
+        {".zshrc.quill-0123456789ad/", 120s, false},  // a folder
+        {"zshrc.quill-0123456789ae", 120s, false},    // not hidden
+    };
+    for (const auto& c : cases) {
+        const std::string name = c.name;
+        const fs::path path = name.ends_with('/') ? dir.makeDirectory(name.substr(0, name.size() - 1))
+                                                  : dir.write(name, "partial");
+        fs::last_write_time(path, fs::file_time_type::clock::now() - c.age);
+    }
+    for (const WriteMode mode : {WriteMode::inPlace, WriteMode::atomically})
+        ASSERT_TRUE(files.write("x", dir.path() / "zshrc", mode));
+    for (const auto& c : cases) {
+        std::string name = c.name;
+        if (name.ends_with('/'))
+            name.pop_back();
+        EXPECT_EQ(fs::exists(dir.path() / name), !c.removed) << name;
+    }
+}
+
 TEST_F(LiveFileSystemTest, ReadsRefuseAnythingButARegularFileAtOnce) {
     for (const test::NotAFile kind : test::kEveryNotAFile) {
         const fs::path path = dir.makeNotAFile("settings.json", kind);
