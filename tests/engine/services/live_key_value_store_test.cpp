@@ -142,8 +142,9 @@ TEST(LiveKeyValueStoreTest, NeverWritesOverAFileItCannotReadAndKeepsItsChangesFo
 
         // The file is as it was, and nothing was set aside or left beside it.
         EXPECT_EQ(fs::symlink_status(file).type(), type);
-        if (!c.notAFile)
+        if (!c.notAFile) {
             EXPECT_EQ(test::readFile(file), original);
+        }
 
         // Other files are read and written as ever.
         EXPECT_EQ(store.string("other.kept"), "yes");
