@@ -17,6 +17,7 @@
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/session_id.h"
 #include "engine/telemetry/telemetry_events.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_file_system.h"
 #include "tests/support/temporary_directory.h"
@@ -270,6 +271,22 @@ TEST_F(TelemetryServiceTest, SkipsUnreadableRecordsAndMovesAnUnparsableFileAside
     aside += ".corrupt";
     EXPECT_EQ(test::readFile(aside), garbage);
     EXPECT_FALSE(std::filesystem::exists(pendingFile()));
+}
+
+TEST_F(TelemetryServiceTest, StartsAndSendsWhenThePendingFileIsNoFile) {
+    for (const test::NotAFile kind : test::kEveryNotAFile) {
+        const auto sent = server.requests().size();
+        folder.makeNotAFile("Quillstart/pending-events.json", kind);
+        auto settings = configuration();
+        settings.fs = std::make_shared<test::FencedFileSystem>(fs, folder.path());
+        {
+            TelemetryService service(settings);
+            service.track("after", {});
+            ASSERT_TRUE(service.waitUntilIdle(kPatience)) << toString(kind);
+        }
+        ASSERT_EQ(server.requests().size(), sent + 1) << toString(kind);
+        EXPECT_EQ(postedNames().back(), "after");
+    }
 }
 
 TEST_F(TelemetryServiceTest, KeepsOnlyTheNewestThousandEvents) {
