@@ -11,6 +11,8 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/core/file_descriptor.h"
+
 namespace quill {
 
 namespace {
@@ -51,22 +53,6 @@ std::string finalHex(EVP_MD_CTX* context) {
     EVP_DigestFinal_ex(context, digest.data(), &length);
     return hex(digest.data(), length);
 }
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
-
 }  // namespace
 
 std::string sha256Hex(std::string_view data) {
