@@ -3,14 +3,11 @@
 #include <array>
 #include <string_view>
 
+#include "engine/core/overloaded.h"
+
 namespace quill {
 
 namespace {
-
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
 
 using R = Remediation;
 
