@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/core/overloaded.h"
 #include "engine/core/text.h"
 
 namespace quill {
@@ -148,16 +149,20 @@ LanguageInstallState LanguageDetector::detectInstallation(QuillLanguage language
 }
 
 std::optional<std::string> LanguageDetector::statusLine(const LanguageInstallState& state) {
-    if (const auto* setUp = std::get_if<State::AlreadySetUp>(&state.value)) {
-        return "already set up (" + setUp->toolName + ")";
-    }
-    if (const auto* managed = std::get_if<State::ManagedBy>(&state.value)) {
-        return "managed by " + managed->managerName + " — installing ours may conflict";
-    }
-    if (std::holds_alternative<State::OutdatedSystemInstall>(state.value)) {
-        return "upgrade recommended (an outdated system install was found)";
-    }
-    return std::nullopt;
+    return std::visit(
+        Overloaded{
+            [](const State::AlreadySetUp& setUp) -> std::optional<std::string> {
+                return "already set up (" + setUp.toolName + ")";
+            },
+            [](const State::ManagedBy& managed) -> std::optional<std::string> {
+                return "managed by " + managed.managerName + " — installing ours may conflict";
+            },
+            [](const State::OutdatedSystemInstall&) -> std::optional<std::string> {
+                return "upgrade recommended (an outdated system install was found)";
+            },
+            [](const State::NotInstalled&) -> std::optional<std::string> { return std::nullopt; },
+        },
+        state.value);
 }
 
 }  // namespace quill
