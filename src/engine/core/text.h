@@ -45,9 +45,6 @@ class LineSplitter {
     bool m_pendingCR = false;
 };
 
-bool startsWith(std::string_view text, std::string_view prefix);
-bool endsWith(std::string_view text, std::string_view suffix);
-bool contains(std::string_view text, std::string_view part);
 std::string toLower(std::string_view text);
 std::string join(const std::vector<std::string>& parts, std::string_view separator);
 

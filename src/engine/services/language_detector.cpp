@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "engine/core/overloaded.h"
-#include "engine/core/text.h"
 
 namespace quill {
 
@@ -105,7 +104,7 @@ class Finder {
   private:
     /// The absolute path for `path`; nothing for a path under a home folder that is unknown.
     [[nodiscard]] std::optional<std::string> resolve(std::string_view path) const {
-        if (!startsWith(path, "~/"))
+        if (!path.starts_with("~/"))
             return std::string(path);
         if (m_home.empty())
             return std::nullopt;
@@ -122,10 +121,10 @@ class Finder {
 };
 
 bool isJDKBundle(std::string_view name) {
-    return endsWith(name, ".jdk");
+    return name.ends_with(".jdk");
 }
 bool isTemurinBundle(std::string_view name) {
-    return isJDKBundle(name) && startsWith(name, "temurin-");
+    return isJDKBundle(name) && name.starts_with("temurin-");
 }
 
 State detectJava(const Finder& finder) {
