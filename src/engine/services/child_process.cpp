@@ -26,8 +26,8 @@ Error launchError(int code) {
 
 /// The spawn attributes and file actions, released on every path.
 struct SpawnSetup {
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes{};
+    posix_spawn_file_actions_t actions{};
     bool hasAttributes = false;
     bool hasActions = false;
 

@@ -241,7 +241,7 @@ std::string SetupRemediation::maskedID(const std::filesystem::path& homeDirector
     std::string home = homeDirectory.string();
     while (home.size() > 1 && home.back() == '/')
         home.pop_back();
-    const std::string identifier = id();
+    std::string identifier = id();
     // An empty or root home would mask every absolute path; there is nothing personal to hide then.
     if (home.size() <= 1)
         return identifier;
