@@ -325,12 +325,6 @@ std::vector<std::string> LineSplitter::finish() {
     return lines;
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.starts_with(prefix);
-}
-bool endsWith(std::string_view text, std::string_view suffix) {
-    return text.ends_with(suffix);
-}
 bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }

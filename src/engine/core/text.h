@@ -54,8 +54,7 @@ class LineSplitter {
     bool m_pendingCR = false;
 };
 
-bool startsWith(std::string_view text, std::string_view prefix);
-bool endsWith(std::string_view text, std::string_view suffix);
+/// Whether `part` occurs in `text` (std::string_view gains `contains` only in C++23).
 bool contains(std::string_view text, std::string_view part);
 std::string toLower(std::string_view text);
 std::string join(const std::vector<std::string>& parts, std::string_view separator);

@@ -225,7 +225,7 @@ bool BrewRunner::temurinJavaPath(const std::string& cask) const {
     if (!entries)
         return false;
     return std::any_of(entries->begin(), entries->end(), [&](const std::string& entry) {
-        return startsWith(entry, "temurin-") && endsWith(entry, ".jdk") &&
+        return entry.starts_with("temurin-") && entry.ends_with(".jdk") &&
                fs->isExecutableFile(folder + "/" + entry + "/Contents/Home/bin/java");
     });
 }
