@@ -262,7 +262,7 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
             discard();
             return fail(created.error());
         }
-        const std::filesystem::path destination =
+        std::filesystem::path destination =
             folder / (fallback.cacheFilePrefix + "-" + version + "-" + architecture + ".pkg");
         // The move never replaces: an earlier package of the same name must go first.
         (void)fs->removeItem(destination);

@@ -17,7 +17,7 @@ namespace quill {
 
 namespace {
 
-constexpr std::size_t kChunkSize = 1024 * 1024;
+constexpr std::size_t kChunkSize = std::size_t{1024} * 1024;
 
 Error readError(int code, const std::filesystem::path& path) {
     return Error{"FileSystem", code,
