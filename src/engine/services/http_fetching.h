@@ -1,24 +1,26 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "engine/core/result.h"
 
 namespace quill {
 
-/// An HTTP request. `timeoutSeconds` bounds connecting and each wait for data, not the whole transfer.
+/// An HTTP request. `timeout` bounds connecting and each wait for data, not the whole transfer.
 struct HTTPRequest {
     std::string url;
     std::string method = "GET";
     std::map<std::string, std::string> headers;
     std::string body;
-    double timeoutSeconds = 60;
+    std::chrono::milliseconds timeout = std::chrono::seconds(60);
     /// When set, bounds the whole transfer, however steadily the data trickles in.
-    std::optional<double> resourceTimeoutSeconds;
+    std::optional<std::chrono::milliseconds> resourceTimeout;
 
     bool operator==(const HTTPRequest&) const = default;
 };
@@ -43,23 +45,25 @@ struct HTTPDownloadResult {
 };
 
 struct HTTPByteCount {
-    std::int64_t count = 0;         ///< body bytes received
-    double elapsed = 0;             ///< seconds, at least 0.0001
-    std::optional<int> statusCode;  ///< the answer's status code, when one was received
+    std::int64_t count = 0;                  ///< body bytes received
+    std::chrono::microseconds elapsed{100};  ///< at least 100 µs
+    std::optional<int> statusCode;           ///< the answer's status code, when one was received
 };
 
 /// HTTP requests. Errors of the connection (refused, host not found, time-out) come back as `Error` with
-/// domain "HTTP" and an `HTTPErrorCode`; no operation judges the status code. Blocking; thread-safe.
+/// domain "HTTP" and an `HTTPErrorCode`; no operation judges the status code. Blocking; thread-safe. A stop
+/// requested through `stop` ends the request within about a second with `HTTPErrorCode::cancelled`.
 class HTTPFetching {
   public:
     virtual ~HTTPFetching() = default;
 
-    virtual Result<HTTPDataResult> data(const HTTPRequest& request) const = 0;
-    virtual Result<HTTPDownloadResult> download(const std::string& url) const = 0;
-    /// Reads at most `maxBytes` of the body for at most `timeLimit` seconds. Fails only when the request
-    /// cannot start; a stalled or broken body yields what was counted.
+    virtual Result<HTTPDataResult> data(const HTTPRequest& request, std::stop_token stop) const = 0;
+    virtual Result<HTTPDownloadResult> download(const std::string& url, std::stop_token stop) const = 0;
+    /// Reads at most `maxBytes` of the body for at most `timeLimit`. Once an answer has started, running
+    /// into the limit, a stalled body or a broken connection yields what was counted; only a request with
+    /// no answer by the limit fails, as `timedOut`.
     virtual Result<HTTPByteCount> bytes(const HTTPRequest& request, std::int64_t maxBytes,
-                                        double timeLimit) const = 0;
+                                        std::chrono::milliseconds timeLimit, std::stop_token stop) const = 0;
 };
 
 /// Codes of the "HTTP" error domain.
@@ -75,6 +79,8 @@ enum class HTTPErrorCode {
     secureConnectionFailed,
     cannotCreateFile,
     other,
+    cancelled,          ///< the caller requested a stop
+    badServerResponse,  ///< the server answered with something that is not a usable HTTP answer
 };
 
 inline constexpr const char* kHTTPErrorDomain = "HTTP";

@@ -95,7 +95,7 @@ class Finder {
     }
 
     [[nodiscard]] std::optional<std::vector<std::string>> listing(std::string_view path) const {
-        auto entries = m_fs.contentsOfDirectory(std::string(path));
+        auto entries = m_fs.contentsOfDirectory(path);
         if (!entries)
             return std::nullopt;
         return std::move(*entries);

@@ -94,7 +94,8 @@ std::string temporaryNameFor(const std::filesystem::path& target) {
     return "." + target.filename().string() + ".quill-" + suffix;
 }
 
-Result<void> writeAtomically(std::string_view text, const std::filesystem::path& target) {
+Result<void> writeAtomically(std::string_view text, const std::filesystem::path& target,
+                             std::optional<unsigned> newFilePermissions) {
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode))
@@ -105,8 +106,10 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = folder / temporaryNameFor(target);
-        // Mode 0666 lets the process's umask decide, as for any new file.
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Mode 0666 lets the process's umask decide, as for any new file; a file that is to be private is
+        // never readable by others, not even empty.
+        const mode_t mode = exists ? 0600 : static_cast<mode_t>(newFilePermissions.value_or(0666) & 07777);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST)
             return fail(fsError(errno, "write", target));
     }
@@ -119,7 +122,12 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
         ::unlink(temporary.c_str());
         return fail(fsError(code, "write", target));
     };
-    if (exists && ::fchmod(file.get(), existing.st_mode & 07777) != 0)
+    // The umask may have taken bits away from the mode asked for.
+    const std::optional<mode_t> finalMode = exists ? std::optional<mode_t>(existing.st_mode & 07777)
+                                            : newFilePermissions
+                                                ? std::optional<mode_t>(*newFilePermissions & 07777)
+                                                : std::nullopt;
+    if (finalMode && ::fchmod(file.get(), *finalMode) != 0)
         return abandon(errno);
     if (!writeAll(file.get(), text))
         return abandon(errno);
@@ -135,9 +143,18 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
     return {};
 }
 
-Result<void> writeInPlace(std::string_view text, const std::filesystem::path& target) {
-    FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+Result<void> writeInPlace(std::string_view text, const std::filesystem::path& target,
+                          std::optional<unsigned> newFilePermissions) {
+    const auto mode = static_cast<mode_t>(newFilePermissions.value_or(0666) & 07777);
+    // Create first, so that only a file made here gets the mode asked for; an existing one keeps its own.
+    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    const bool created = fd >= 0;
+    if (!created && errno == EEXIST)
+        fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    FileDescriptor file(fd);
     if (file.get() < 0)
+        return fail(fsError(errno, "write", target));
+    if (created && newFilePermissions && ::fchmod(file.get(), mode) != 0)
         return fail(fsError(errno, "write", target));
     if (!writeAll(file.get(), text))
         return fail(fsError(errno, "write", target));
@@ -171,25 +188,26 @@ std::filesystem::path LiveFileSystem::homeDirectory() const {
     return homeDirectoryPath();
 }
 
-bool LiveFileSystem::fileExists(const std::string& path) const {
+bool LiveFileSystem::fileExists(const std::filesystem::path& path) const {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
 }
 
-bool LiveFileSystem::fileExists(const std::string& path, bool& isDirectory) const {
+ItemKind LiveFileSystem::itemKind(const std::filesystem::path& path) const {
     struct stat info {};
-    const bool exists = ::stat(path.c_str(), &info) == 0;
-    isDirectory = exists && S_ISDIR(info.st_mode);
-    return exists;
+    if (::stat(path.c_str(), &info) != 0)
+        return ItemKind::missing;
+    return S_ISDIR(info.st_mode) ? ItemKind::directory : ItemKind::file;
 }
 
-bool LiveFileSystem::isExecutableFile(const std::string& path) const {
+bool LiveFileSystem::isExecutableFile(const std::filesystem::path& path) const {
     struct stat info {};
     // A folder is searchable, not executable.
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(const std::string& path) const {
+Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(
+    const std::filesystem::path& path) const {
     DIR* folder = ::opendir(path.c_str());
     if (!folder)
         return fail(fsError(errno, "list the folder", path));
@@ -208,8 +226,8 @@ Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(const std::
 }
 
 Result<void> LiveFileSystem::createDirectory(const std::filesystem::path& path,
-                                             bool withIntermediateDirectories) const {
-    if (withIntermediateDirectories) {
+                                             CreateDirectoryMode mode) const {
+    if (mode == CreateDirectoryMode::withIntermediates) {
         std::error_code error;
         std::filesystem::create_directories(path, error);
         if (error)
@@ -266,7 +284,7 @@ Result<void> LiveFileSystem::moveItem(const std::filesystem::path& source,
     return {};
 }
 
-Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::string& path) const {
+Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::filesystem::path& path) const {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
         return fail(fsError(errno, "read the attributes of", path));
@@ -277,7 +295,8 @@ Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::string& path)
     return attributes;
 }
 
-Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes, const std::string& path) const {
+Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes,
+                                           const std::filesystem::path& path) const {
     if (attributes.posixPermissions &&
         ::chmod(path.c_str(), static_cast<mode_t>(*attributes.posixPermissions & 07777)) != 0) {
         return fail(fsError(errno, "set the permissions of", path));
@@ -319,16 +338,17 @@ Result<std::string> LiveFileSystem::readString(const std::filesystem::path& path
     return data;
 }
 
-Result<void> LiveFileSystem::write(const std::string& text, const std::filesystem::path& path,
-                                   bool atomically) const {
+Result<void> LiveFileSystem::write(std::string_view text, const std::filesystem::path& path, WriteMode mode,
+                                   std::optional<unsigned> newFilePermissions) const {
     auto target = resolveLinks(path);
     if (!target)
         return fail(target.error());
-    return atomically ? writeAtomically(text, *target) : writeInPlace(text, *target);
+    return mode == WriteMode::atomically ? writeAtomically(text, *target, newFilePermissions)
+                                         : writeInPlace(text, *target, newFilePermissions);
 }
 
-Result<std::filesystem::path> LiveFileSystem::userDirectory(UserDirectory which, bool create) const {
-    return quill::userDirectory(which, create);
+Result<std::filesystem::path> LiveFileSystem::userDirectory(UserDirectory which, IfMissing ifMissing) const {
+    return quill::userDirectory(which, ifMissing);
 }
 
 }  // namespace quill

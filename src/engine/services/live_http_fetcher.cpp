@@ -47,7 +47,7 @@ std::int64_t ByteCounter::count() const {
 namespace {
 
 constexpr long kMaximumRedirects = 16;
-constexpr double kDownloadTimeoutSeconds = 60;
+constexpr std::chrono::milliseconds kDownloadTimeout = std::chrono::seconds(60);
 
 void initialiseCurlOnce() {
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -122,18 +122,19 @@ void configure(CURL* handle, const HTTPRequest& request, Transfer& transfer) {
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(handle, CURLOPT_USERAGENT, userAgent().c_str());
 
-    const double timeout = std::isfinite(request.timeoutSeconds) && request.timeoutSeconds > 0
-                               ? std::min(request.timeoutSeconds, 86400.0)
-                               : 60.0;
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, std::max(1L, std::lround(timeout * 1000)));
-    // No byte for `timeout` seconds ends the transfer as timed out.
+    const std::chrono::milliseconds timeout =
+        request.timeout > std::chrono::milliseconds::zero()
+            ? std::min<std::chrono::milliseconds>(request.timeout, std::chrono::hours(24))
+            : std::chrono::seconds(60);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
+    // No byte for `timeout` ends the transfer as timed out.
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, std::max(1L, std::lround(std::ceil(timeout))));
-    if (request.resourceTimeoutSeconds) {
-        const double whole = std::isfinite(*request.resourceTimeoutSeconds)
-                                 ? std::clamp(*request.resourceTimeoutSeconds, 0.001, 1e7)
-                                 : 1e7;
-        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, std::lround(whole * 1000));
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
+                     static_cast<long>(std::chrono::ceil<std::chrono::seconds>(timeout).count()));
+    if (request.resourceTimeout) {
+        const auto whole = std::clamp<std::chrono::milliseconds>(
+            *request.resourceTimeout, std::chrono::milliseconds(1), std::chrono::seconds(10'000'000));
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(whole.count()));
     }
 
     const std::string& method = request.method;
@@ -255,7 +256,7 @@ LiveHTTPFetcher::LiveHTTPFetcher() {
     initialiseCurlOnce();
 }
 
-Result<HTTPDataResult> LiveHTTPFetcher::data(const HTTPRequest& request) const {
+Result<HTTPDataResult> LiveHTTPFetcher::data(const HTTPRequest& request, std::stop_token /*stop*/) const {
     EasyHandle handle = newHandle();
     if (!handle)
         return fail(noHandleError());
@@ -273,7 +274,7 @@ Result<HTTPDataResult> LiveHTTPFetcher::data(const HTTPRequest& request) const {
     return HTTPDataResult{std::move(body), std::move(transfer.response)};
 }
 
-Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url) const {
+Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url, std::stop_token /*stop*/) const {
     EasyHandle handle = newHandle();
     if (!handle)
         return fail(noHandleError());
@@ -310,7 +311,7 @@ Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url) con
     };
     HTTPRequest request;
     request.url = url;
-    request.timeoutSeconds = kDownloadTimeoutSeconds;
+    request.timeout = kDownloadTimeout;
     configure(handle.get(), request, transfer);
     const CURLcode result = curl_easy_perform(handle.get());
     const bool closed = ::close(fd) == 0;
@@ -330,7 +331,8 @@ Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url) con
 }
 
 Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::int64_t maxBytes,
-                                             double timeLimit) const {
+                                             std::chrono::milliseconds timeLimit,
+                                             std::stop_token /*stop*/) const {
     EasyHandle handle = newHandle();
     if (!handle)
         return fail(noHandleError());
@@ -350,9 +352,8 @@ Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::in
     configure(handle.get(), request, transfer);
     curl_multi_add_handle(multi.get(), handle.get());
 
-    const double seconds =
-        std::isfinite(timeLimit) ? std::clamp(timeLimit, 0.0, 1e7) : (timeLimit > 0 ? 1e7 : 0.0);
-    const auto limit = std::chrono::nanoseconds(static_cast<std::int64_t>(seconds * 1'000'000'000.0));
+    const auto limit = std::clamp<std::chrono::milliseconds>(timeLimit, std::chrono::milliseconds::zero(),
+                                                             std::chrono::seconds(10'000'000));
     const auto start = std::chrono::steady_clock::now();
 
     std::mutex doneMutex;
@@ -398,7 +399,8 @@ Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::in
     curl_multi_wakeup(multi.get());
     reader.join();
 
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
     const std::int64_t count = counter.count();
     curl_multi_remove_handle(multi.get(), handle.get());
 
@@ -412,7 +414,7 @@ Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::in
         return fail(Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::timedOut),
                           "The request timed out: no answer from " + request.url});
     }
-    HTTPByteCount counted{count, std::max(elapsed, 0.0001), std::nullopt};
+    HTTPByteCount counted{count, std::max(elapsed, std::chrono::microseconds(100)), std::nullopt};
     if (transfer.sawResponse) {
         readResponse(handle.get(), transfer);
         counted.statusCode = transfer.response.statusCode;

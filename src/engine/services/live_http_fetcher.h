@@ -28,10 +28,10 @@ class LiveHTTPFetcher final : public HTTPFetching {
   public:
     LiveHTTPFetcher();
 
-    Result<HTTPDataResult> data(const HTTPRequest& request) const override;
-    Result<HTTPDownloadResult> download(const std::string& url) const override;
+    Result<HTTPDataResult> data(const HTTPRequest& request, std::stop_token stop) const override;
+    Result<HTTPDownloadResult> download(const std::string& url, std::stop_token stop) const override;
     Result<HTTPByteCount> bytes(const HTTPRequest& request, std::int64_t maxBytes,
-                                double timeLimit) const override;
+                                std::chrono::milliseconds timeLimit, std::stop_token stop) const override;
 };
 
 }  // namespace quill

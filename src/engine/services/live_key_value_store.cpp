@@ -87,10 +87,10 @@ void change(const std::filesystem::path& folder, const std::string& key, const s
             return;
         object.erase(location.entry);
     }
-    Result<void> written = fs.createDirectory(folder, true);
+    Result<void> written = fs.createDirectory(folder, CreateDirectoryMode::withIntermediates);
     if (written) {
-        written =
-            fs.write(object.dump(2, ' ', false, json::error_handler_t::replace) + "\n", location.file, true);
+        written = fs.write(object.dump(2, ' ', false, json::error_handler_t::replace) + "\n", location.file,
+                           WriteMode::atomically);
     }
     if (!written)
         systemLog("Couldn't save the setting " + key + ": " + written.error().message);
@@ -111,7 +111,7 @@ std::optional<std::string> LiveKeyValueStore::string(const std::string& key) con
     return value->get<std::string>();
 }
 
-void LiveKeyValueStore::set(const std::optional<std::string>& value, const std::string& key) const {
+void LiveKeyValueStore::setString(const std::string& key, const std::optional<std::string>& value) const {
     change(folder(), key, value ? std::optional<json>(*value) : std::nullopt);
 }
 
@@ -122,7 +122,7 @@ std::optional<bool> LiveKeyValueStore::boolean(const std::string& key) const {
     return value->get<bool>();
 }
 
-void LiveKeyValueStore::setBool(bool value, const std::string& key) const {
+void LiveKeyValueStore::setBool(const std::string& key, bool value) const {
     change(folder(), key, json(value));
 }
 

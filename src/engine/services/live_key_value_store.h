@@ -20,9 +20,9 @@ class LiveKeyValueStore final : public KeyValueStoring {
     explicit LiveKeyValueStore(std::filesystem::path folder);
 
     [[nodiscard]] std::optional<std::string> string(const std::string& key) const override;
-    void set(const std::optional<std::string>& value, const std::string& key) const override;
+    void setString(const std::string& key, const std::optional<std::string>& value) const override;
     [[nodiscard]] std::optional<bool> boolean(const std::string& key) const override;
-    void setBool(bool value, const std::string& key) const override;
+    void setBool(const std::string& key, bool value) const override;
 
     /// The folder the store's files are in.
     [[nodiscard]] std::filesystem::path folder() const;

@@ -182,7 +182,7 @@ ProbeBundle Probes::probe() const {
             listed = parseJavaHomeList(result ? result->stderr_ : result.error().message);
         },
         [&] {
-            if (auto names = fs->contentsOfDirectory(std::string(kJavaVirtualMachinesFolder))) {
+            if (auto names = fs->contentsOfDirectory(kJavaVirtualMachinesFolder)) {
                 bundle.jvmDirContents = std::move(*names);
             }
         },

@@ -19,15 +19,13 @@ constexpr detail::RawValueTable<NetworkVerdict, 4> kVerdicts{{
     {NetworkVerdict::unmeasured, "unmeasured"},
 }};
 
-// The shortest time limit a request is given. A limit of zero or less, or one that is not a number, is raised
-// to it; an endless one is cut to a day so that the check always returns.
-constexpr double kShortestTimeLimit = 0.001;
-constexpr double kLongestTimeLimit = 24 * 60 * 60;
+// The shortest time limit a request is given; a limit of zero or less is raised to it. A longer one than a
+// day is cut to a day so that the check always returns.
+constexpr std::chrono::milliseconds kShortestTimeLimit{1};
+constexpr std::chrono::milliseconds kLongestTimeLimit = std::chrono::hours(24);
 
-double usableTimeLimit(double seconds) {
-    if (std::isnan(seconds) || seconds < kShortestTimeLimit)
-        return kShortestTimeLimit;
-    return std::min(seconds, kLongestTimeLimit);
+std::chrono::milliseconds usableTimeLimit(std::chrono::milliseconds limit) {
+    return std::clamp(limit, kShortestTimeLimit, kLongestTimeLimit);
 }
 
 // Failures that mean no connection could be made at all, as opposed to a slow or broken one.
@@ -49,14 +47,15 @@ bool meansNoConnection(const Error& error) {
 using Sample = NetworkReadinessProbe::EndpointSample;
 
 Sample sampleEndpoint(const HTTPFetching& http, const std::string& url, std::int64_t maxBytes,
-                      double timeLimit) {
+                      std::chrono::milliseconds timeLimit) {
     HTTPRequest request;
     request.url = url;
-    request.timeoutSeconds = timeLimit;
+    request.timeout = timeLimit;
     request.headers["Range"] = "bytes=0-" + std::to_string(maxBytes - 1);
     request.headers["Cache-Control"] = "no-cache";
 
-    auto counted = http.bytes(request, maxBytes, timeLimit);
+    // Every request is bounded by its time limit, so the check needs no stop of its own.
+    auto counted = http.bytes(request, maxBytes, timeLimit, std::stop_token());
     if (!counted) {
         if (meansNoConnection(counted.error()))
             return NetworkReadinessProbe::Down{};
@@ -65,9 +64,9 @@ Sample sampleEndpoint(const HTTPFetching& http, const std::string& url, std::int
     // An error page arrives as fast as any body, but says nothing about the download path.
     const bool successful =
         !counted->statusCode || (*counted->statusCode >= 200 && *counted->statusCode < 300);
-    if (successful && counted->count >= 1 && counted->elapsed > 0) {
-        return NetworkReadinessProbe::Throughput{static_cast<double>(counted->count) / counted->elapsed};
-    }
+    const double seconds = std::chrono::duration<double>(counted->elapsed).count();
+    if (successful && counted->count >= 1 && seconds > 0)
+        return NetworkReadinessProbe::Throughput{static_cast<double>(counted->count) / seconds};
     return NetworkReadinessProbe::Responded{};
 }
 
@@ -134,7 +133,7 @@ NetworkReadinessResult NetworkReadinessProbe::measure(const NetworkReadinessConf
         return NetworkReadinessResult{};
 
     const std::int64_t maxBytes = std::max<std::int64_t>(config.maxSampleBytes, 1);
-    const double timeLimit = usableTimeLimit(config.probeTimeoutSeconds);
+    const std::chrono::milliseconds timeLimit = usableTimeLimit(config.probeTimeout);
 
     // Every child writes only its own slot, and all are joined before the slots are read.
     std::vector<Sample> samples(config.endpoints.size(), Timeout{});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,7 +19,8 @@ struct NetworkReadinessConfig {
     std::int64_t estimatedPayloadBytes = 0;  ///< what the full install is expected to download
     std::int64_t slowThresholdSeconds = 0;   ///< estimated install time above which the connection is slow
     std::int64_t maxSampleBytes = 1;         ///< bytes read at most from each endpoint; below 1 counts as 1
-    double probeTimeoutSeconds = 3;          ///< time limit of each endpoint's request
+    /// Time limit of each endpoint's request.
+    std::chrono::milliseconds probeTimeout = std::chrono::seconds(3);
 
     bool operator==(const NetworkReadinessConfig&) const = default;
 };

@@ -59,7 +59,7 @@ std::string SessionID::loadOrCreate() const {
     }
     auto fresh = randomUUID();
     if (store)
-        store->set(fresh, key);
+        store->setString(key, fresh);
     return fresh;
 }
 

@@ -25,10 +25,10 @@ namespace {
 constexpr std::string_view kPendingFileName = "pending-events.json";
 constexpr std::string_view kCorruptSuffix = ".corrupt";
 constexpr int kMaxAttempts = 3;
-constexpr double kRequestTimeoutSeconds = 15;
+constexpr std::chrono::seconds kRequestTimeout{15};
 /// A post that is still trickling in after this long is abandoned (and retried), so one slow answer cannot
 /// hold up every event behind it.
-constexpr double kResourceTimeoutSeconds = 30;
+constexpr std::chrono::seconds kResourceTimeout{30};
 
 /// The current time as ISO 8601 with milliseconds, in UTC with a "Z".
 std::string isoTimestamp(std::chrono::system_clock::time_point now) {
@@ -157,7 +157,7 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
 
     void loadPending() {
         const auto& fs = *m_configuration.fs;
-        if (!fs.fileExists(m_pendingFile.string()))
+        if (!fs.fileExists(m_pendingFile))
             return;
         auto text = fs.readData(m_pendingFile);
         auto decoded = text ? telemetry::decodePendingFile(*text)
@@ -187,7 +187,7 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
         const auto& fs = *m_configuration.fs;
         auto aside = m_pendingFile;
         aside += kCorruptSuffix;
-        if (fs.fileExists(aside.string()))
+        if (fs.fileExists(aside))
             (void)fs.removeItem(aside);
         (void)fs.moveItem(m_pendingFile, aside);
     }
@@ -210,12 +210,14 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
     void persistPending() {
         m_needsPersist = false;
         const auto& fs = *m_configuration.fs;
-        if (auto made = fs.createDirectory(m_pendingFile.parent_path(), true); !made) {
+        if (auto made =
+                fs.createDirectory(m_pendingFile.parent_path(), CreateDirectoryMode::withIntermediates);
+            !made) {
             systemLog("Telemetry: couldn't persist pending events: " + made.error().message);
             return;
         }
         if (m_pending.empty()) {
-            if (fs.fileExists(m_pendingFile.string()))
+            if (fs.fileExists(m_pendingFile))
                 (void)fs.removeItem(m_pendingFile);
             return;
         }
@@ -223,7 +225,9 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
         events.reserve(m_pending.size());
         for (const auto& entry : m_pending)
             events.push_back(entry.event);
-        if (auto written = fs.write(telemetry::encodePendingFile(events), m_pendingFile, true); !written) {
+        if (auto written =
+                fs.write(telemetry::encodePendingFile(events), m_pendingFile, WriteMode::atomically);
+            !written) {
             systemLog("Telemetry: couldn't persist pending events: " + written.error().message);
         }
     }
@@ -246,8 +250,8 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
             .body =
                 telemetry::EventPayload::make(head.event, m_configuration.appID, m_configuration.runContext)
                     .requestBody(),
-            .timeoutSeconds = kRequestTimeoutSeconds,
-            .resourceTimeoutSeconds = kResourceTimeoutSeconds,
+            .timeout = kRequestTimeout,
+            .resourceTimeout = kResourceTimeout,
         };
         m_worker.retain();
         spawnTask([self = std::move(self), id = head.id, request = std::move(request)](std::stop_token stop) {
@@ -260,7 +264,7 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
     /// Runs on the post's task: up to three attempts, 0.5 s and 1 s apart. Blocking.
     Delivery send(const HTTPRequest& request, const std::stop_token& taskStop) {
         for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
-            if (auto answer = m_configuration.http->data(request)) {
+            if (auto answer = m_configuration.http->data(request, taskStop)) {
                 const int status = answer->response.statusCode;
                 if (status >= 200 && status <= 299)
                     return Delivery::sent;
@@ -371,7 +375,7 @@ std::optional<std::string> TelemetryService::endpointFor(std::string_view origin
 
 std::filesystem::path TelemetryService::pendingFileURL(const FileSystemOperating& fs,
                                                        const std::string& folderName) {
-    auto base = fs.userDirectory(UserDirectory::applicationSupport, true);
+    auto base = fs.userDirectory(UserDirectory::applicationSupport, IfMissing::create);
     std::filesystem::path folder;
     if (base) {
         folder = *base;

@@ -35,7 +35,7 @@ class LiveHTTPFetcherTest : public ::testing::Test {
     HTTPRequest get(const std::string& path) const {
         HTTPRequest request;
         request.url = server.url(path);
-        request.timeoutSeconds = 10;
+        request.timeout = 10s;
         return request;
     }
 
@@ -54,7 +54,7 @@ TEST_F(LiveHTTPFetcherTest, DataSendsMethodHeadersAndBodyAndReturnsAnyStatus) {
     post.headers = {{"Content-Type", "application/json"}, {"apikey", "k-123"}};
     post.body =
         std::string(R"({"name":"ü","n":)") + std::string(4000, '7') + "}";  // large enough for 100-continue
-    auto answer = fetcher.data(post);
+    auto answer = fetcher.data(post, {});
     ASSERT_TRUE(answer) << answer.error().message;
     EXPECT_EQ(answer->body, R"({"ok":true})");
     EXPECT_EQ(answer->response.statusCode, 201);
@@ -71,7 +71,7 @@ TEST_F(LiveHTTPFetcherTest, DataSendsMethodHeadersAndBodyAndReturnsAnyStatus) {
     EXPECT_EQ(seen[0].body, post.body);
 
     // A server error is an answer, not a failure.
-    auto broken = fetcher.data(get("/broken"));
+    auto broken = fetcher.data(get("/broken"), {});
     ASSERT_TRUE(broken);
     EXPECT_EQ(broken->response.statusCode, 500);
     EXPECT_EQ(broken->body, "oops");
@@ -79,7 +79,7 @@ TEST_F(LiveHTTPFetcherTest, DataSendsMethodHeadersAndBodyAndReturnsAnyStatus) {
     HTTPRequest put = get("/events");
     put.method = "PUT";
     put.body = "x";
-    ASSERT_TRUE(fetcher.data(put));
+    ASSERT_TRUE(fetcher.data(put, {}));
     EXPECT_EQ(server.requests().back().method, "PUT");
     EXPECT_EQ(server.requests().back().body, "x");
 }
@@ -87,18 +87,18 @@ TEST_F(LiveHTTPFetcherTest, DataSendsMethodHeadersAndBodyAndReturnsAnyStatus) {
 TEST_F(LiveHTTPFetcherTest, ConnectionFailuresAreHTTPErrors) {
     HTTPRequest request;
     request.url = LoopbackServer::refusingURL("/x");
-    auto data = fetcher.data(request);
+    auto data = fetcher.data(request, {});
     ASSERT_FALSE(data);
     EXPECT_EQ(data.error().domain, "HTTP");
     EXPECT_EQ(data.error().code, static_cast<int>(HTTPErrorCode::cannotConnectToHost));
     EXPECT_FALSE(data.error().message.empty());
 
-    auto bytes = fetcher.bytes(request, 100, 5);
+    auto bytes = fetcher.bytes(request, 100, 5s, {});
     ASSERT_FALSE(bytes);
     EXPECT_EQ(bytes.error().code, static_cast<int>(HTTPErrorCode::cannotConnectToHost));
 
     request.url = "not a url";
-    auto bad = fetcher.data(request);
+    auto bad = fetcher.data(request, {});
     ASSERT_FALSE(bad);
     EXPECT_EQ(bad.error().domain, "HTTP");
 }
@@ -109,9 +109,9 @@ TEST_F(LiveHTTPFetcherTest, ARequestThatGetsNoAnswerTimesOut) {
     server.reply("/silent", silent);
 
     HTTPRequest request = get("/silent");
-    request.timeoutSeconds = 1;
+    request.timeout = 1s;
     const auto started = std::chrono::steady_clock::now();
-    auto answer = fetcher.data(request);
+    auto answer = fetcher.data(request, {});
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     ASSERT_FALSE(answer);
     EXPECT_EQ(answer.error().code, static_cast<int>(HTTPErrorCode::timedOut));
@@ -123,10 +123,10 @@ TEST_F(LiveHTTPFetcherTest, ARequestThatGetsNoAnswerTimesOut) {
     dribble.delayAfterHeaders = 20s;
     server.reply("/dribble", dribble);
     HTTPRequest bounded = get("/dribble");
-    bounded.timeoutSeconds = 15;
-    bounded.resourceTimeoutSeconds = 0.5;
+    bounded.timeout = 15s;
+    bounded.resourceTimeout = 500ms;
     const auto boundedStart = std::chrono::steady_clock::now();
-    auto cut = fetcher.data(bounded);
+    auto cut = fetcher.data(bounded, {});
     ASSERT_FALSE(cut);
     EXPECT_EQ(cut.error().code, static_cast<int>(HTTPErrorCode::timedOut));
     EXPECT_LT(std::chrono::steady_clock::now() - boundedStart, 5s);
@@ -136,13 +136,13 @@ TEST_F(LiveHTTPFetcherTest, RedirectsToPlainHTTPAreRefused) {
     server.reply("/moved", LoopbackReply::redirect(server.url("/target")));
     server.reply("/target", LoopbackReply::text("should not be fetched"));
 
-    auto answer = fetcher.data(get("/moved"));
+    auto answer = fetcher.data(get("/moved"), {});
     ASSERT_FALSE(answer);
     EXPECT_EQ(answer.error().code, static_cast<int>(HTTPErrorCode::insecureRedirect));
     for (const auto& request : server.requests())
         EXPECT_NE(request.path, "/target");
 
-    EXPECT_FALSE(fetcher.download(server.url("/moved")));
+    EXPECT_FALSE(fetcher.download(server.url("/moved"), {}));
 }
 
 TEST_F(LiveHTTPFetcherTest, DownloadWritesAFreshFileEachTime) {
@@ -155,8 +155,8 @@ TEST_F(LiveHTTPFetcherTest, DownloadWritesAFreshFileEachTime) {
     server.reply("/package.pkg", LoopbackReply::text(payload));
     server.reply("/missing", LoopbackReply::text("not here", 404));
 
-    auto first = fetcher.download(server.url("/package.pkg"));
-    auto second = fetcher.download(server.url("/package.pkg"));
+    auto first = fetcher.download(server.url("/package.pkg"), {});
+    auto second = fetcher.download(server.url("/package.pkg"), {});
     ASSERT_TRUE(first) << first.error().message;
     ASSERT_TRUE(second);
     EXPECT_NE(first->location, second->location);
@@ -164,7 +164,7 @@ TEST_F(LiveHTTPFetcherTest, DownloadWritesAFreshFileEachTime) {
     EXPECT_EQ(test::readFile(first->location), payload);
     EXPECT_EQ(first->response.statusCode, 200);
 
-    auto missing = fetcher.download(server.url("/missing"));  // the caller judges the status
+    auto missing = fetcher.download(server.url("/missing"), {});  // the caller judges the status
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->response.statusCode, 404);
     EXPECT_EQ(test::readFile(missing->location), "not here");
@@ -173,7 +173,7 @@ TEST_F(LiveHTTPFetcherTest, DownloadWritesAFreshFileEachTime) {
     std::filesystem::remove(first->location);
     std::filesystem::remove(second->location);
     std::filesystem::remove(missing->location);
-    auto refused = fetcher.download(LoopbackServer::refusingURL("/package.pkg"));
+    auto refused = fetcher.download(LoopbackServer::refusingURL("/package.pkg"), {});
     ASSERT_FALSE(refused);
     EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
 
@@ -181,7 +181,7 @@ TEST_F(LiveHTTPFetcherTest, DownloadWritesAFreshFileEachTime) {
     LoopbackReply cut = LoopbackReply::text(payload);
     cut.closeAfterBytes = 1000;
     server.reply("/cut", cut);
-    EXPECT_FALSE(fetcher.download(server.url("/cut")));
+    EXPECT_FALSE(fetcher.download(server.url("/cut"), {}));
     EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
 
     if (previous) {
@@ -196,36 +196,36 @@ TEST_F(LiveHTTPFetcherTest, TimedReadStopsAtTheEndOfTheBodyOrAtMaxBytes) {
     server.reply("/long", LoopbackReply::text(std::string(4 * 1024 * 1024, 'l')));
     server.reply("/empty", LoopbackReply::text(""));
 
-    auto shortRead = fetcher.bytes(get("/short"), 1'000'000, 10);
+    auto shortRead = fetcher.bytes(get("/short"), 1'000'000, 10s, {});
     ASSERT_TRUE(shortRead);
     EXPECT_EQ(shortRead->count, 1000);
-    EXPECT_LT(shortRead->elapsed, 5.0);  // ended with the body, not at the limit
-    EXPECT_GE(shortRead->elapsed, 0.0001);
+    EXPECT_LT(shortRead->elapsed, 5s);  // ended with the body, not at the limit
+    EXPECT_GE(shortRead->elapsed, 100us);
 
-    auto exact = fetcher.bytes(get("/long"), 100'000, 10);
+    auto exact = fetcher.bytes(get("/long"), 100'000, 10s, {});
     ASSERT_TRUE(exact);
     EXPECT_EQ(exact->count, 100'000);
 
-    auto odd = fetcher.bytes(get("/long"), 65'537, 10);  // not a multiple of any buffer size
+    auto odd = fetcher.bytes(get("/long"), 65'537, 10s, {});  // not a multiple of any buffer size
     ASSERT_TRUE(odd);
     EXPECT_EQ(odd->count, 65'537);
 
     // The first byte is counted before the comparison.
     for (std::int64_t maxBytes : {0, 1}) {
-        auto tiny = fetcher.bytes(get("/short"), maxBytes, 10);
+        auto tiny = fetcher.bytes(get("/short"), maxBytes, 10s, {});
         ASSERT_TRUE(tiny);
         EXPECT_EQ(tiny->count, 1) << "maxBytes " << maxBytes;
-        EXPECT_GE(tiny->elapsed, 0.0001);
+        EXPECT_GE(tiny->elapsed, 100us);
     }
 
-    auto empty = fetcher.bytes(get("/empty"), 100, 10);
+    auto empty = fetcher.bytes(get("/empty"), 100, 10s, {});
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->count, 0);
-    EXPECT_GE(empty->elapsed, 0.0001);
+    EXPECT_GE(empty->elapsed, 100us);
 
     // Any status is read like any other.
     server.reply("/gone", LoopbackReply::text("gone", 410));
-    auto gone = fetcher.bytes(get("/gone"), 100, 10);
+    auto gone = fetcher.bytes(get("/gone"), 100, 10s, {});
     ASSERT_TRUE(gone);
     EXPECT_EQ(gone->count, 4);
 }
@@ -238,29 +238,29 @@ TEST_F(LiveHTTPFetcherTest, TimedReadOfAStalledServerEndsAtTheTimeLimit) {
     silent.delayBeforeHeaders = 5s;
     server.reply("/silent", silent);
 
-    const auto timed = [&](const char* path, double limit) {
+    const auto timed = [&](const char* path, std::chrono::milliseconds limit) {
         const auto started = std::chrono::steady_clock::now();
-        auto read = fetcher.bytes(get(path), 1000, limit);
+        auto read = fetcher.bytes(get(path), 1000, limit, {});
         const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         EXPECT_LT(wall, 2.5) << path;
         return read;
     };
 
     // An answer whose body stalls: nothing counted, in about the time limit.
-    auto read = timed("/headers-only", 0.4);
+    auto read = timed("/headers-only", 400ms);
     ASSERT_TRUE(read) << read.error().message;
     EXPECT_EQ(read->count, 0);
-    EXPECT_GE(read->elapsed, 0.39);
-    EXPECT_LT(read->elapsed, 2.0);
+    EXPECT_GE(read->elapsed, 390ms);
+    EXPECT_LT(read->elapsed, 2s);
 
     // No answer at all by the time limit: the request has timed out.
-    auto silentRead = timed("/silent", 0.4);
+    auto silentRead = timed("/silent", 400ms);
     ASSERT_FALSE(silentRead);
     EXPECT_EQ(silentRead.error().domain, kHTTPErrorDomain);
     EXPECT_EQ(silentRead.error().code, static_cast<int>(HTTPErrorCode::timedOut));
 
     // A negative limit counts as no time at all.
-    auto negative = timed("/silent", -3);
+    auto negative = timed("/silent", -3s);
     ASSERT_FALSE(negative);
     EXPECT_EQ(negative.error().code, static_cast<int>(HTTPErrorCode::timedOut));
 }
@@ -270,10 +270,10 @@ TEST_F(LiveHTTPFetcherTest, TimedReadKeepsWhatArrivedBeforeTheConnectionBroke) {
     cut.closeAfterBytes = 2500;
     server.reply("/cut", cut);
 
-    auto read = fetcher.bytes(get("/cut"), 1'000'000, 10);
+    auto read = fetcher.bytes(get("/cut"), 1'000'000, 10s, {});
     ASSERT_TRUE(read) << read.error().message;
     EXPECT_EQ(read->count, 2500);
-    EXPECT_LT(read->elapsed, 5.0);
+    EXPECT_LT(read->elapsed, 5s);
 }
 
 TEST(LiveHTTPFetcherStartTest, ATimedReadThatCannotStartItsReaderFailsInsteadOfThrowing) {
@@ -284,7 +284,7 @@ TEST(LiveHTTPFetcherStartTest, ATimedReadThatCannotStartItsReaderFailsInsteadOfT
     Result<HTTPByteCount> read = HTTPByteCount{};
     {
         test::ThreadShortage shortage;
-        read = LiveHTTPFetcher().bytes(request, 100, 5);
+        read = LiveHTTPFetcher().bytes(request, 100, 5s, {});
     }
     ASSERT_FALSE(read);
     EXPECT_EQ(read.error().domain, kHTTPErrorDomain);

@@ -17,9 +17,9 @@ TEST(LiveKeyValueStoreTest, StoresStringsAndBooleansAndRemovesWithNothing) {
     const LiveKeyValueStore store(dir.path() / "settings");
 
     EXPECT_EQ(store.string("quillstart.claude.session_id"), std::nullopt);
-    store.set("7f3a-…", "quillstart.claude.session_id");
-    store.set("3", "quillstart.claude.experience_bucket");
-    store.setBool(true, "quillstart.claude.consented");
+    store.setString("quillstart.claude.session_id", "7f3a-…");
+    store.setString("quillstart.claude.experience_bucket", "3");
+    store.setBool("quillstart.claude.consented", true);
     EXPECT_EQ(store.string("quillstart.claude.session_id"), "7f3a-…");
     EXPECT_EQ(store.boolean("quillstart.claude.consented"), true);
 
@@ -27,13 +27,13 @@ TEST(LiveKeyValueStoreTest, StoresStringsAndBooleansAndRemovesWithNothing) {
     EXPECT_EQ(store.boolean("quillstart.claude.session_id"), std::nullopt);
     EXPECT_EQ(store.string("quillstart.claude.consented"), std::nullopt);
 
-    store.setBool(false, "quillstart.claude.consented");
+    store.setBool("quillstart.claude.consented", false);
     EXPECT_EQ(store.boolean("quillstart.claude.consented"), false);
 
-    store.set(std::nullopt, "quillstart.claude.session_id");
+    store.setString("quillstart.claude.session_id", std::nullopt);
     EXPECT_EQ(store.string("quillstart.claude.session_id"), std::nullopt);
     EXPECT_EQ(store.string("quillstart.claude.experience_bucket"), "3") << "other keys stay";
-    store.set(std::nullopt, "quillstart.claude.never-set");  // nothing to remove is fine
+    store.setString("quillstart.claude.never-set", std::nullopt);  // nothing to remove is fine
 
     // One file per prefix, the entry named by the last part of the key.
     const auto saved = nlohmann::json::parse(test::readFile(dir.path() / "settings/quillstart.claude.json"));
@@ -42,9 +42,9 @@ TEST(LiveKeyValueStoreTest, StoresStringsAndBooleansAndRemovesWithNothing) {
 
 TEST(LiveKeyValueStoreTest, KeepsValuesAcrossInstancesAndSeparatesPrefixes) {
     test::TemporaryDirectory dir;
-    LiveKeyValueStore(dir.path()).set("a", "brew.session_id");
-    LiveKeyValueStore(dir.path()).set("b", "code.session_id");
-    LiveKeyValueStore(dir.path()).set("c", "plain");
+    LiveKeyValueStore(dir.path()).setString("brew.session_id", "a");
+    LiveKeyValueStore(dir.path()).setString("code.session_id", "b");
+    LiveKeyValueStore(dir.path()).setString("plain", "c");
 
     const LiveKeyValueStore later(dir.path());
     EXPECT_EQ(later.string("brew.session_id"), "a");
@@ -55,8 +55,8 @@ TEST(LiveKeyValueStoreTest, KeepsValuesAcrossInstancesAndSeparatesPrefixes) {
     EXPECT_TRUE(fs::exists(dir.path() / "defaults.json"));
 
     // A prefix never names a path outside the folder, nor a hidden file.
-    later.set("x", "../../escape.name");
-    later.set("y", ".hidden.name");
+    later.setString("../../escape.name", "x");
+    later.setString(".hidden.name", "y");
     EXPECT_EQ(later.string("../../escape.name"), "x");
     EXPECT_EQ(later.string(".hidden.name"), "y");
     for (const auto& entry : fs::directory_iterator(dir.path())) {
@@ -74,7 +74,7 @@ TEST(LiveKeyValueStoreTest, ACorruptFileCountsAsEmptyAndIsSetAsideOnWrite) {
     EXPECT_EQ(store.string("app.session_id"), std::nullopt);
     EXPECT_EQ(store.string("list.anything"), std::nullopt);
 
-    store.set("fresh", "app.session_id");
+    store.setString("app.session_id", "fresh");
     EXPECT_EQ(store.string("app.session_id"), "fresh");
     // What was there is kept beside the new file, not written over.
     EXPECT_EQ(test::readFile(dir.path() / "app.json.corrupt"), damaged);
@@ -84,7 +84,7 @@ TEST(LiveKeyValueStoreTest, ACorruptFileCountsAsEmptyAndIsSetAsideOnWrite) {
 TEST(LiveKeyValueStoreTest, LivesInTheConfigurationFolderByDefault) {
     test::TemporaryHome home;
     const LiveKeyValueStore store;
-    store.set("id", "quillstart.session_id");
+    store.setString("quillstart.session_id", "id");
     EXPECT_EQ(store.folder(), home / ".config/quillstart");
     EXPECT_TRUE(fs::exists(home / ".config/quillstart/quillstart.json"));
     EXPECT_EQ(LiveKeyValueStore().string("quillstart.session_id"), "id");

@@ -19,7 +19,7 @@ NetworkReadinessConfig loopbackConfig(std::vector<std::string> endpoints) {
     config.estimatedPayloadBytes = 1'500'000'000;
     config.slowThresholdSeconds = 600;
     config.maxSampleBytes = 200'000;
-    config.probeTimeoutSeconds = 2.0;
+    config.probeTimeout = 2s;
     return config;
 }
 
@@ -97,7 +97,7 @@ TEST(NetworkReadinessLoopbackTest, AStalledServerIsNotCountedAsDown) {
     LoopbackServer server;
     server.reply("/stall", stalled());
     auto config = loopbackConfig({server.url("/stall"), LoopbackServer::refusingURL("/a")});
-    config.probeTimeoutSeconds = 0.5;
+    config.probeTimeout = 500ms;
 
     const auto started = std::chrono::steady_clock::now();
     const auto result = measure(config);

@@ -23,19 +23,19 @@ class ScriptedByteFetcher : public HTTPFetching {
     struct Call {
         HTTPRequest request;
         std::int64_t maxBytes;
-        double timeLimit;
+        std::chrono::milliseconds timeLimit;
     };
     mutable std::mutex mutex;
     mutable std::vector<Call> calls;
 
-    Result<HTTPDataResult> data(const HTTPRequest&) const override {
+    Result<HTTPDataResult> data(const HTTPRequest&, std::stop_token) const override {
         return fail(Error{"test", 0, "unused"});
     }
-    Result<HTTPDownloadResult> download(const std::string&) const override {
+    Result<HTTPDownloadResult> download(const std::string&, std::stop_token) const override {
         return fail(Error{"test", 0, "unused"});
     }
     Result<HTTPByteCount> bytes(const HTTPRequest& request, std::int64_t maxBytes,
-                                double timeLimit) const override {
+                                std::chrono::milliseconds timeLimit, std::stop_token) const override {
         {
             std::lock_guard lock(mutex);
             calls.push_back({request, maxBytes, timeLimit});
@@ -47,7 +47,8 @@ class ScriptedByteFetcher : public HTTPFetching {
     }
 };
 
-ScriptedByteFetcher::Answer counted(std::int64_t count, double elapsed, std::optional<int> status = 206) {
+ScriptedByteFetcher::Answer counted(std::int64_t count, std::chrono::microseconds elapsed,
+                                    std::optional<int> status = 206) {
     return [=] { return Result<HTTPByteCount>(HTTPByteCount{count, elapsed, status}); };
 }
 
@@ -63,7 +64,7 @@ NetworkReadinessConfig configFor(std::vector<std::string> endpoints) {
     config.estimatedPayloadBytes = 1'500'000'000;
     config.slowThresholdSeconds = 600;
     config.maxSampleBytes = 800'000;
-    config.probeTimeoutSeconds = 3.0;
+    config.probeTimeout = 3s;
     return config;
 }
 
@@ -74,8 +75,8 @@ NetworkReadinessResult measureWith(const std::shared_ptr<ScriptedByteFetcher>& h
 
 TEST(NetworkReadinessProbeTest, AsksEachEndpointForARangeWithoutCaching) {
     auto http = std::make_shared<ScriptedByteFetcher>();
-    http->answers["https://a.test/x"] = counted(800'000, 0.5);
-    http->answers["https://b.test/y"] = counted(800'000, 0.5);
+    http->answers["https://a.test/x"] = counted(800'000, 500ms);
+    http->answers["https://b.test/y"] = counted(800'000, 500ms);
     (void)measureWith(http, configFor({"https://a.test/x", "https://b.test/y"}));
 
     ASSERT_EQ(http->calls.size(), 2u);
@@ -85,27 +86,27 @@ TEST(NetworkReadinessProbeTest, AsksEachEndpointForARangeWithoutCaching) {
         EXPECT_EQ(call.request.headers.at("Cache-Control"), "no-cache");
         EXPECT_EQ(call.request.headers.size(), 2u);
         EXPECT_EQ(call.maxBytes, 800'000);
-        EXPECT_DOUBLE_EQ(call.timeLimit, 3.0);
-        EXPECT_DOUBLE_EQ(call.request.timeoutSeconds, 3.0);
+        EXPECT_EQ(call.timeLimit, 3s);
+        EXPECT_EQ(call.request.timeout, 3s);
     }
 }
 
 TEST(NetworkReadinessProbeTest, OutOfRangeSettingsBehaveAsTheNearestValidOnes) {
     for (std::int64_t maxSample : {0LL, -5LL}) {
-        for (double timeout : {0.0, -1.0, std::nan("")}) {
+        for (std::chrono::milliseconds timeout : {0ms, -1000ms}) {
             auto http = std::make_shared<ScriptedByteFetcher>();
-            http->answers["https://a.test"] = counted(1, 0.0005);
+            http->answers["https://a.test"] = counted(1, 500us);
             auto config = configFor({"https://a.test"});
             config.maxSampleBytes = maxSample;
-            config.probeTimeoutSeconds = timeout;
+            config.probeTimeout = timeout;
             const auto result = measureWith(http, config);
 
             ASSERT_EQ(http->calls.size(), 1u);
             EXPECT_EQ(http->calls[0].request.headers.at("Range"),
                       "bytes=0-0");  // the first byte, never "0--1"
             EXPECT_EQ(http->calls[0].maxBytes, 1);
-            EXPECT_GT(http->calls[0].timeLimit, 0);
-            EXPECT_GT(http->calls[0].request.timeoutSeconds, 0);
+            EXPECT_GT(http->calls[0].timeLimit, 0ms);
+            EXPECT_GT(http->calls[0].request.timeout, 0ms);
             EXPECT_EQ(result.endpointsReachable, 1);
         }
     }
@@ -128,7 +129,7 @@ TEST(NetworkReadinessProbeTest, VerdictAtTheSlowThreshold) {
     };
     for (const auto& c : cases) {
         auto http = std::make_shared<ScriptedByteFetcher>();
-        http->answers["https://a.test"] = counted(static_cast<std::int64_t>(c.bytesPerSecond * 2), 2.0);
+        http->answers["https://a.test"] = counted(static_cast<std::int64_t>(c.bytesPerSecond * 2), 2s);
         auto config = configFor({"https://a.test"});
         config.estimatedPayloadBytes = c.payload;
         config.maxSampleBytes = 1LL << 50;
@@ -141,9 +142,9 @@ TEST(NetworkReadinessProbeTest, VerdictAtTheSlowThreshold) {
 
 TEST(NetworkReadinessProbeTest, BestEndpointDecidesAndMegabitsAreNotRounded) {
     auto http = std::make_shared<ScriptedByteFetcher>();
-    http->answers["https://slow.test"] = counted(100'000, 1.0);
-    http->answers["https://fast.test"] = counted(800'000, 0.4);  // 2,000,000 bytes per second
-    http->answers["https://empty.test"] = counted(0, 0.1);
+    http->answers["https://slow.test"] = counted(100'000, 1s);
+    http->answers["https://fast.test"] = counted(800'000, 400ms);  // 2,000,000 bytes per second
+    http->answers["https://empty.test"] = counted(0, 100ms);
     http->answers["https://down.test"] = failing(HTTPErrorCode::cannotConnectToHost);
     const auto result = measureWith(http, configFor({"https://slow.test", "https://fast.test",
                                                      "https://empty.test", "https://down.test"}));
@@ -199,9 +200,9 @@ TEST(NetworkReadinessProbeTest, WithoutThroughputOnlyAllDownIsUnreachable) {
 
 TEST(NetworkReadinessProbeTest, AnswersWithoutAUsableRateCountAsReachableOnly) {
     auto http = std::make_shared<ScriptedByteFetcher>();
-    http->answers["https://empty.test"] = counted(0, 0.2);
-    http->answers["https://error.test"] = counted(500'000, 0.01, 503);  // fast, but an error page
-    http->answers["https://missing.test"] = counted(800'000, 0.01, 404);
+    http->answers["https://empty.test"] = counted(0, 200ms);
+    http->answers["https://error.test"] = counted(500'000, 10ms, 503);  // fast, but an error page
+    http->answers["https://missing.test"] = counted(800'000, 10ms, 404);
     http->answers["https://down.test"] = failing(HTTPErrorCode::cannotFindHost);
     const auto result = measureWith(http, configFor({"https://empty.test", "https://error.test",
                                                      "https://missing.test", "https://down.test"}));
@@ -209,9 +210,9 @@ TEST(NetworkReadinessProbeTest, AnswersWithoutAUsableRateCountAsReachableOnly) {
 
     // A full answer or a partial one both measure the path.
     auto ok = std::make_shared<ScriptedByteFetcher>();
-    ok->answers["https://whole.test"] = counted(1'000'000, 0.1, 200);
-    ok->answers["https://part.test"] = counted(1'000'000, 0.1, 206);
-    ok->answers["https://unknown.test"] = counted(1'000'000, 0.1, std::nullopt);
+    ok->answers["https://whole.test"] = counted(1'000'000, 100ms, 200);
+    ok->answers["https://part.test"] = counted(1'000'000, 100ms, 206);
+    ok->answers["https://unknown.test"] = counted(1'000'000, 100ms, std::nullopt);
     EXPECT_EQ(measureWith(ok, configFor({"https://whole.test"})).verdict, NetworkVerdict::ok);
     EXPECT_EQ(measureWith(ok, configFor({"https://part.test"})).verdict, NetworkVerdict::ok);
     EXPECT_EQ(measureWith(ok, configFor({"https://unknown.test"})).verdict, NetworkVerdict::ok);
@@ -240,7 +241,7 @@ TEST(NetworkReadinessProbeTest, SamplesEveryEndpointAtTheSameTime) {
             if (!arrived.wait_for(lock, 5s, [&] { return inFlight == 3; })) {
                 return fail(Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::timedOut), "timed out"});
             }
-            return HTTPByteCount{800'000, 0.1, 206};
+            return HTTPByteCount{800'000, 100ms, 206};
         };
     }
     const auto result = measureWith(http, configFor(urls));

@@ -93,7 +93,7 @@ class TelemetryServiceTest : public ::testing::Test {
 };
 
 TEST_F(TelemetryServiceTest, PostsOneRecordWithTheExactWireFormAndRemovesTheFileOnceDelivered) {
-    store->set("3F2504E0-4F89-41D3-9A0C-0305E82C3301", "com.example.quill.session_id");
+    store->setString("com.example.quill.session_id", "3F2504E0-4F89-41D3-9A0C-0305E82C3301");
     server.reply(kPath, LoopbackReply::text("", 201));
     {
         TelemetryService service(configuration());
@@ -315,7 +315,7 @@ TEST_F(TelemetryServiceTest, WithoutABackendNothingIsQueuedLoadedOrPosted) {
 
 TEST_F(TelemetryServiceTest, KeepsAValidSessionIdentifierAndReplacesAnInvalidOne) {
     const std::string key = "com.example.quill.session_id";
-    store->set("3f2504e0-4f89-41d3-9a0c-0305e82c3301", key);
+    store->setString(key, "3f2504e0-4f89-41d3-9a0c-0305e82c3301");
     {
         TelemetryService service(configuration());
         service.track("one", {});
@@ -323,7 +323,7 @@ TEST_F(TelemetryServiceTest, KeepsAValidSessionIdentifierAndReplacesAnInvalidOne
     }
     EXPECT_EQ(record(server.requests().at(0))["session_id"], "3f2504e0-4f89-41d3-9a0c-0305e82c3301");
 
-    store->set("not-a-uuid", key);
+    store->setString(key, "not-a-uuid");
     {
         TelemetryService service(configuration());
         service.track("two", {});
@@ -456,7 +456,7 @@ TEST(TelemetryServiceSettings, PlacesThePendingFileInTheProductFolderOfTheApplic
     test::TemporaryDirectory folder;
     setenv("XDG_DATA_HOME", (folder.path() / "share").c_str(), 1);
     const LiveFileSystem fs;
-    const auto applicationData = fs.userDirectory(UserDirectory::applicationSupport, true);
+    const auto applicationData = fs.userDirectory(UserDirectory::applicationSupport, IfMissing::create);
     ASSERT_TRUE(applicationData);
     EXPECT_EQ(TelemetryService::pendingFileURL(fs, "Quillstart"),
               *applicationData / "Quillstart" / "pending-events.json");
