@@ -10,7 +10,7 @@ bool AgentEnvDoc::inHomebrewPrefix(std::string_view tool) const {
 }
 
 bool AgentEnvDoc::existsInHome(std::string_view relativePath) const {
-    return m_fs.fileExists((m_fs.homeDirectory() / relativePath).string());
+    return m_fs.fileExists(m_fs.homeDirectory() / relativePath);
 }
 
 bool AgentEnvDoc::zprofileContains(std::string_view text) const {

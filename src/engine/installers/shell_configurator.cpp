@@ -28,7 +28,7 @@ bool ShellConfigurator::isConfigured() const {
         return text.has_value() && hasActiveLine(*text, needle);
     };
     return fileHasActiveLine(".zprofile", kZprofileNeedle) && fileHasActiveLine(".zshrc", kZshrcNeedle) &&
-           m_fs.fileExists((home / ".env").string());
+           m_fs.fileExists(home / ".env");
 }
 
 }  // namespace quill

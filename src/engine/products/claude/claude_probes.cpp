@@ -68,7 +68,7 @@ std::vector<std::string> ClaudeProbes::claudeBinaryCandidates() const {
 }
 
 bool ClaudeProbes::exampleProjectExists() const {
-    return fs.fileExists((fs.homeDirectory() / "Documents/AI-Simple-Project").string());
+    return fs.fileExists(fs.homeDirectory() / "Documents/AI-Simple-Project");
 }
 
 SetupProbeBundle ClaudeProbes::probe() const {

@@ -44,7 +44,7 @@ Policy buildCommandLinePolicy() {
         1'500'000'000,
         600,
         800'000,
-        3.0,
+        std::chrono::seconds(3),
     };
     policy.diskReadiness = DiskReadinessConfig{15'000'000'000, 10'000'000'000, 3'000'000'000};
     policy.remediationCaptions = {
