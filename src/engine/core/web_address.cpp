@@ -75,6 +75,11 @@ bool isAbsoluteWebAddress(std::string_view address) {
         const auto port = authority.substr(portStart + 1);
         if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string_view::npos)
             return false;
+        unsigned number = 0;
+        for (char digit : port)
+            number = number * 10 + static_cast<unsigned>(digit - '0');
+        if (number > 65535)
+            return false;
         host = authority.substr(0, portStart);
     }
     if (!isHostName(host) && !isBracketedIPv6(host))
