@@ -28,10 +28,18 @@ constexpr std::array<std::string_view, 9> kSharedFindingDomains{
     "codex", "project", "skills", "mcp", "editor", "shell-config", "languages", "agent-docs", "git"};
 
 // A tool is present when its Homebrew executable exists, or else when the login shell finds it.
-bool toolPresent(const ClaudeProbes& probes, const std::string& name) {
-    if (probes.fs.fileExists("/opt/homebrew/bin/" + name) || probes.fs.fileExists("/usr/local/bin/" + name))
+struct ToolCheck {
+    const char* appleSiliconPath;
+    const char* intelPath;
+    const char* command;
+};
+constexpr ToolCheck kCodex{"/opt/homebrew/bin/codex", "/usr/local/bin/codex", "command -v codex"};
+constexpr ToolCheck kGh{"/opt/homebrew/bin/gh", "/usr/local/bin/gh", "command -v gh"};
+
+bool toolPresent(const ClaudeProbes& probes, const ToolCheck& tool) {
+    if (probes.fs.fileExists(tool.appleSiliconPath) || probes.fs.fileExists(tool.intelPath))
         return true;
-    const auto run = runLoginShellCheck(probes.shell, "command -v " + name);
+    const auto run = runLoginShellCheck(probes.shell, tool.command);
     return run && run->exitCode == 0 && !trimWhitespaceAndNewlines(run->stdout_).empty();
 }
 
@@ -93,8 +101,8 @@ SetupProbeBundle ClaudeProbes::probe() const {
                 bundle.versionOutput = std::move(output);
             bundle.versionExitCode = run->exitCode;
         },
-        [&] { bundle.companionToolPresent = toolPresent(*this, "codex"); },
-        [&] { bundle.ghPresent = toolPresent(*this, "gh"); },
+        [&] { bundle.companionToolPresent = toolPresent(*this, kCodex); },
+        [&] { bundle.ghPresent = toolPresent(*this, kGh); },
         [&] { bundle.gitIdentitySet = gitIdentitySet(*this); },
         [&] {
             const auto run = runLoginShellCheck(shell, "gh auth status");
