@@ -111,8 +111,9 @@ TEST(VariantWalkthroughTest, EachProductOnABareAHalfAndAFullySetUpMac) {
         EXPECT_EQ(walk(row.config, row.architecture, row.stage, sawGit), row.expected)
             << row.config.appID << " " << static_cast<int>(row.architecture) << " "
             << static_cast<int>(row.stage);
-        if (row.stage == bare)
+        if (row.stage == bare) {
             EXPECT_FALSE(sawGit) << row.config.appID;
+        }
     }
 }
 
