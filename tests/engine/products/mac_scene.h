@@ -25,8 +25,7 @@ struct MacScene {
     }
     /// Every login-shell script runs out of time.
     void everyShellTimesOut() const {
-        runner->whenRun(FakeProcessRunner::anyCallTo("/bin/zsh"),
-                        fail(processTimedOut("/bin/zsh")));
+        runner->whenRun(FakeProcessRunner::anyCallTo("/bin/zsh"), fail(processTimedOut("/bin/zsh")));
     }
     void file(const std::string& path, std::string contents = {}) { fs.addFile(path, std::move(contents)); }
     void folder(const std::string& path) { fs.addDirectory(path, {}); }
