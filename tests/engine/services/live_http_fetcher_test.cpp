@@ -7,7 +7,6 @@
 
 #include "tests/support/loopback_server.h"
 #include "tests/support/temporary_directory.h"
-#include "tests/support/thread_shortage.h"
 
 namespace quill {
 namespace {
@@ -274,21 +273,6 @@ TEST_F(LiveHTTPFetcherTest, TimedReadKeepsWhatArrivedBeforeTheConnectionBroke) {
     ASSERT_TRUE(read) << read.error().message;
     EXPECT_EQ(read->count, 2500);
     EXPECT_LT(read->elapsed, 5s);
-}
-
-TEST(LiveHTTPFetcherStartTest, ATimedReadThatCannotStartItsReaderFailsInsteadOfThrowing) {
-    if (!test::ThreadShortage::isPossible())
-        GTEST_SKIP() << "thread creation cannot be made to fail here";
-    HTTPRequest request;
-    request.url = LoopbackServer::refusingURL("/x");
-    Result<HTTPByteCount> read = HTTPByteCount{};
-    {
-        test::ThreadShortage shortage;
-        read = LiveHTTPFetcher().bytes(request, 100, 5s, {});
-    }
-    ASSERT_FALSE(read);
-    EXPECT_EQ(read.error().domain, kHTTPErrorDomain);
-    EXPECT_EQ(read.error().code, static_cast<int>(HTTPErrorCode::other));
 }
 
 }  // namespace
