@@ -81,7 +81,7 @@ void BM_StreamLines(benchmark::State& state) {
         auto events =
             runner.stream(quill::test::kTestChild, {"lines", std::to_string(kLines)}, std::nullopt, nullptr);
         while (auto event = events.next()) {
-            if (std::holds_alternative<quill::ProcessLine>(*event))
+            if (std::holds_alternative<quill::ProcessStreamEvent::Line>(event->value))
                 ++lines;
         }
     }

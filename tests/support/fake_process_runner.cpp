@@ -45,11 +45,7 @@ std::vector<FakeProcessRunner::Call> FakeProcessRunner::calls() const {
 }
 
 Error FakeProcessRunner::notFoundError(const std::string& /*executable*/) {
-    return Error{"ProcessRunner", ENOENT, "No such file or directory"};
-}
-
-Error FakeProcessRunner::timedOutError(const std::string& executable) {
-    return Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"};
+    return Error{std::string(kProcessErrorDomain), ENOENT, "No such file or directory"};
 }
 
 Result<ProcessResult> FakeProcessRunner::run(const std::string& executable,
@@ -72,7 +68,7 @@ Result<ProcessResult> FakeProcessRunner::run(const std::string& executable,
         return fail(notFoundError(executable));
     if (timeLimit && rule->delay > *timeLimit) {
         std::this_thread::sleep_for(*timeLimit);
-        return fail(timedOutError(executable));
+        return fail(processTimedOut(executable));
     }
     if (rule->delay.count() > 0)
         std::this_thread::sleep_for(rule->delay);
@@ -84,7 +80,7 @@ Stream<ProcessStreamEvent> FakeProcessRunner::stream(
     const std::optional<Environment>& environment,
     std::shared_ptr<LiveProcessCancellation> /*handle*/) const {
     const Call call{executable, arguments, environment, std::nullopt, true};
-    std::vector<ProcessStreamEvent> events = {ProcessFailedToStart{"No such file or directory"}};
+    std::vector<ProcessStreamEvent> events = {ProcessStreamEvent::FailedToStart{"No such file or directory"}};
     {
         std::lock_guard lock(m_mutex);
         m_calls.push_back(call);

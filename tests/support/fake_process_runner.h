@@ -13,7 +13,8 @@ namespace quill::test {
 
 /// A `ProcessRunning` that starts nothing: it records every call and answers from scripted rules, first match
 /// wins (later rules are tried first, so a test can override a default). Unmatched `run` calls fail as a
-/// missing executable does; unmatched `stream` calls yield one `ProcessFailedToStart`. Thread-safe.
+/// missing executable does; unmatched `stream` calls yield one `ProcessStreamEvent::FailedToStart`.
+/// Thread-safe.
 class FakeProcessRunner : public ProcessRunning {
   public:
     struct Call {
@@ -26,7 +27,7 @@ class FakeProcessRunner : public ProcessRunning {
     using Matcher = std::function<bool(const Call&)>;
 
     /// `run` calls matching `matcher` answer `result` after `delay` (a delay past the call's time limit
-    /// answers the time-out error instead, after the limit).
+    /// answers `processTimedOut` instead, after the limit).
     void whenRun(Matcher matcher, Result<ProcessResult> result,
                  std::chrono::milliseconds delay = std::chrono::milliseconds{0});
     /// `stream` calls matching `matcher` yield `events` (then end).
@@ -53,8 +54,6 @@ class FakeProcessRunner : public ProcessRunning {
 
     /// The error that `run` answers for an unmatched call: the live runner's for a missing executable.
     static Error notFoundError(const std::string& executable);
-    /// The error that `run` answers when a call outlives its time limit.
-    static Error timedOutError(const std::string& executable);
 
   private:
     struct RunRule {

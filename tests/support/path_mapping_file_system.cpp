@@ -26,25 +26,26 @@ std::filesystem::path PathMappingFileSystem::homeDirectory() const {
     return m_inner->homeDirectory();
 }
 
-bool PathMappingFileSystem::fileExists(const std::string& path) const {
-    return m_inner->fileExists(map(path));
+bool PathMappingFileSystem::fileExists(const std::filesystem::path& path) const {
+    return m_inner->fileExists(mapped(path));
 }
 
-bool PathMappingFileSystem::fileExists(const std::string& path, bool& isDirectory) const {
-    return m_inner->fileExists(map(path), isDirectory);
+ItemKind PathMappingFileSystem::itemKind(const std::filesystem::path& path) const {
+    return m_inner->itemKind(mapped(path));
 }
 
-bool PathMappingFileSystem::isExecutableFile(const std::string& path) const {
-    return m_inner->isExecutableFile(map(path));
+bool PathMappingFileSystem::isExecutableFile(const std::filesystem::path& path) const {
+    return m_inner->isExecutableFile(mapped(path));
 }
 
-Result<std::vector<std::string>> PathMappingFileSystem::contentsOfDirectory(const std::string& path) const {
-    return m_inner->contentsOfDirectory(map(path));
+Result<std::vector<std::string>> PathMappingFileSystem::contentsOfDirectory(
+    const std::filesystem::path& path) const {
+    return m_inner->contentsOfDirectory(mapped(path));
 }
 
 Result<void> PathMappingFileSystem::createDirectory(const std::filesystem::path& path,
-                                                    bool withIntermediateDirectories) const {
-    return m_inner->createDirectory(mapped(path), withIntermediateDirectories);
+                                                    CreateDirectoryMode mode) const {
+    return m_inner->createDirectory(mapped(path), mode);
 }
 
 Result<void> PathMappingFileSystem::removeItem(const std::filesystem::path& path) const {
@@ -56,13 +57,13 @@ Result<void> PathMappingFileSystem::moveItem(const std::filesystem::path& source
     return m_inner->moveItem(mapped(source), mapped(destination));
 }
 
-Result<FileAttributes> PathMappingFileSystem::attributesOfItem(const std::string& path) const {
-    return m_inner->attributesOfItem(map(path));
+Result<FileAttributes> PathMappingFileSystem::attributesOfItem(const std::filesystem::path& path) const {
+    return m_inner->attributesOfItem(mapped(path));
 }
 
 Result<void> PathMappingFileSystem::setAttributes(const FileAttributes& attributes,
-                                                  const std::string& path) const {
-    return m_inner->setAttributes(attributes, map(path));
+                                                  const std::filesystem::path& path) const {
+    return m_inner->setAttributes(attributes, mapped(path));
 }
 
 Result<std::string> PathMappingFileSystem::readString(const std::filesystem::path& path) const {
@@ -73,13 +74,14 @@ Result<std::string> PathMappingFileSystem::readData(const std::filesystem::path&
     return m_inner->readData(mapped(path));
 }
 
-Result<void> PathMappingFileSystem::write(const std::string& text, const std::filesystem::path& path,
-                                          bool atomically) const {
-    return m_inner->write(text, mapped(path), atomically);
+Result<void> PathMappingFileSystem::write(std::string_view text, const std::filesystem::path& path,
+                                          WriteMode mode, std::optional<unsigned> newFilePermissions) const {
+    return m_inner->write(text, mapped(path), mode, newFilePermissions);
 }
 
-Result<std::filesystem::path> PathMappingFileSystem::userDirectory(UserDirectory which, bool create) const {
-    return m_inner->userDirectory(which, create);
+Result<std::filesystem::path> PathMappingFileSystem::userDirectory(UserDirectory which,
+                                                                   IfMissing ifMissing) const {
+    return m_inner->userDirectory(which, ifMissing);
 }
 
 }  // namespace quill::test

@@ -25,28 +25,26 @@ class PathMappingFileSystem final : public FileSystemOperating {
     [[nodiscard]] const std::filesystem::path& root() const { return m_root; }
 
     [[nodiscard]] std::filesystem::path homeDirectory() const override;
-    [[nodiscard]] bool fileExists(const std::string& path) const override;
-    bool fileExists(const std::string& path, bool& isDirectory) const override;
-    [[nodiscard]] bool isExecutableFile(const std::string& path) const override;
+    [[nodiscard]] bool fileExists(const std::filesystem::path& path) const override;
+    [[nodiscard]] ItemKind itemKind(const std::filesystem::path& path) const override;
+    [[nodiscard]] bool isExecutableFile(const std::filesystem::path& path) const override;
     [[nodiscard]] Result<std::vector<std::string>> contentsOfDirectory(
-        const std::string& path) const override;
-    Result<void> createDirectory(const std::filesystem::path& path,
-                                 bool withIntermediateDirectories) const override;
+        const std::filesystem::path& path) const override;
+    Result<void> createDirectory(const std::filesystem::path& path, CreateDirectoryMode mode) const override;
     Result<void> removeItem(const std::filesystem::path& path) const override;
     Result<void> moveItem(const std::filesystem::path& source,
                           const std::filesystem::path& destination) const override;
-    [[nodiscard]] Result<FileAttributes> attributesOfItem(const std::string& path) const override;
-    Result<void> setAttributes(const FileAttributes& attributes, const std::string& path) const override;
+    [[nodiscard]] Result<FileAttributes> attributesOfItem(const std::filesystem::path& path) const override;
+    Result<void> setAttributes(const FileAttributes& attributes,
+                               const std::filesystem::path& path) const override;
     [[nodiscard]] Result<std::string> readString(const std::filesystem::path& path) const override;
     [[nodiscard]] Result<std::string> readData(const std::filesystem::path& path) const override;
-    Result<void> write(const std::string& text, const std::filesystem::path& path,
-                       bool atomically) const override;
+    Result<void> write(std::string_view text, const std::filesystem::path& path, WriteMode mode,
+                       std::optional<unsigned> newFilePermissions = std::nullopt) const override;
     [[nodiscard]] Result<std::filesystem::path> userDirectory(UserDirectory which,
-                                                              bool create) const override;
+                                                              IfMissing ifMissing) const override;
 
   private:
-    [[nodiscard]] std::string map(const std::string& path) const { return mapped(path).string(); }
-
     std::shared_ptr<const FileSystemOperating> m_inner;
     std::filesystem::path m_root;
     std::vector<std::string> m_prefixes;

@@ -2,20 +2,22 @@
 
 #include <ostream>
 
+#include "engine/core/overloaded.h"
 #include "engine/services/process_running.h"
 #include "engine/services/shell_runner.h"
 
 // Readable test failures for process events and results.
 namespace quill {
 
-inline void PrintTo(const ProcessLine& line, std::ostream* out) {
-    *out << "line \"" << line.text << '"';
-}
-inline void PrintTo(const ProcessExited& exited, std::ostream* out) {
-    *out << "exited " << exited.code;
-}
-inline void PrintTo(const ProcessFailedToStart& failed, std::ostream* out) {
-    *out << "failedToStart \"" << failed.message << '"';
+inline void PrintTo(const ProcessStreamEvent& event, std::ostream* out) {
+    std::visit(Overloaded{
+                   [out](const ProcessStreamEvent::Line& line) { *out << "line \"" << line.text << '"'; },
+                   [out](const ProcessStreamEvent::Exited& exited) { *out << "exited " << exited.code; },
+                   [out](const ProcessStreamEvent::FailedToStart& failed) {
+                       *out << "failedToStart \"" << failed.message << '"';
+                   },
+               },
+               event.value);
 }
 inline void PrintTo(const ProcessResult& result, std::ostream* out) {
     *out << "{exitCode " << result.exitCode << ", stdout \"" << result.stdout_ << "\", stderr \""

@@ -49,32 +49,33 @@ std::filesystem::path ScriptedFileSystem::homeDirectory() const {
     return "/Users/tester";
 }
 
-bool ScriptedFileSystem::fileExists(const std::string& path) const {
-    bool isDirectory = false;
-    return fileExists(path, isDirectory);
+bool ScriptedFileSystem::fileExists(const std::filesystem::path& path) const {
+    return itemKind(path) != ItemKind::missing;
 }
 
-bool ScriptedFileSystem::fileExists(const std::string& path, bool& isDirectory) const {
+ItemKind ScriptedFileSystem::itemKind(const std::filesystem::path& path) const {
     std::lock_guard lock(m_mutex);
-    isDirectory = m_directories.contains(path);
-    return isDirectory || m_files.contains(path);
+    if (m_directories.contains(path.string()))
+        return ItemKind::directory;
+    return m_files.contains(path.string()) ? ItemKind::file : ItemKind::missing;
 }
 
-bool ScriptedFileSystem::isExecutableFile(const std::string& /*path*/) const {
+bool ScriptedFileSystem::isExecutableFile(const std::filesystem::path& /*path*/) const {
     return false;
 }
 
-Result<std::vector<std::string>> ScriptedFileSystem::contentsOfDirectory(const std::string& path) const {
+Result<std::vector<std::string>> ScriptedFileSystem::contentsOfDirectory(
+    const std::filesystem::path& path) const {
     std::lock_guard lock(m_mutex);
-    m_accessed.push_back(path);
-    const auto found = m_directories.find(path);
+    m_accessed.push_back(path.string());
+    const auto found = m_directories.find(path.string());
     if (found == m_directories.end())
-        return fail(missing("list the folder", path));
+        return fail(missing("list the folder", path.string()));
     return found->second;
 }
 
 Result<void> ScriptedFileSystem::createDirectory(const std::filesystem::path& path,
-                                                 bool /*intermediate*/) const {
+                                                 CreateDirectoryMode /*mode*/) const {
     return fail(readOnly("create the folder", path.string()));
 }
 
@@ -87,19 +88,19 @@ Result<void> ScriptedFileSystem::moveItem(const std::filesystem::path& source,
     return fail(readOnly("move " + source.string() + " to", destination.string()));
 }
 
-Result<FileAttributes> ScriptedFileSystem::attributesOfItem(const std::string& path) const {
+Result<FileAttributes> ScriptedFileSystem::attributesOfItem(const std::filesystem::path& path) const {
     std::lock_guard lock(m_mutex);
-    if (const auto found = m_files.find(path); found != m_files.end()) {
+    if (const auto found = m_files.find(path.string()); found != m_files.end()) {
         return FileAttributes{0644U, found->second.size(), std::filesystem::file_type::regular};
     }
-    if (m_directories.contains(path))
+    if (m_directories.contains(path.string()))
         return FileAttributes{0755U, 0U, std::filesystem::file_type::directory};
-    return fail(missing("read the attributes of", path));
+    return fail(missing("read the attributes of", path.string()));
 }
 
 Result<void> ScriptedFileSystem::setAttributes(const FileAttributes& /*attributes*/,
-                                               const std::string& path) const {
-    return fail(readOnly("set the permissions of", path));
+                                               const std::filesystem::path& path) const {
+    return fail(readOnly("set the permissions of", path.string()));
 }
 
 Result<std::string> ScriptedFileSystem::readString(const std::filesystem::path& path) const {
@@ -116,19 +117,27 @@ Result<std::string> ScriptedFileSystem::readString(const std::filesystem::path& 
 Result<std::string> ScriptedFileSystem::readData(const std::filesystem::path& path) const {
     std::lock_guard lock(m_mutex);
     m_accessed.push_back(path.string());
+    if (m_directories.contains(path.string())) {
+        return fail(
+            Error{"FileSystem", EISDIR, "Couldn't read " + path.string() + ": it is not a regular file"});
+    }
     const auto found = m_files.find(path.string());
     if (found == m_files.end())
         return fail(missing("read", path.string()));
+    if (found->second.size() > kMaximumReadSize)
+        return fail(
+            Error{"FileSystem", EFBIG, "Couldn't read " + path.string() + ": it is larger than 64 MiB"});
     return found->second;
 }
 
-Result<void> ScriptedFileSystem::write(const std::string& /*text*/, const std::filesystem::path& path,
-                                       bool /*atomically*/) const {
+Result<void> ScriptedFileSystem::write(std::string_view /*text*/, const std::filesystem::path& path,
+                                       WriteMode /*mode*/,
+                                       std::optional<unsigned> /*newFilePermissions*/) const {
     return fail(readOnly("write", path.string()));
 }
 
 Result<std::filesystem::path> ScriptedFileSystem::userDirectory(UserDirectory /*which*/,
-                                                                bool /*create*/) const {
+                                                                IfMissing /*ifMissing*/) const {
     return fail(Error{"FileSystem", ENOENT, "No user folders in a scripted file system."});
 }
 

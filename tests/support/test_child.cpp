@@ -7,6 +7,8 @@
 //   exit C             exit with code C
 //   ignore-term        ignore SIGTERM
 //   count-term         print "TERM" on every SIGTERM and keep running
+//   obey-term          end on SIGTERM again (after ignore-term or count-term)
+//   record FILE        append this process's id to FILE, and from now on each grandchild's id as well
 //   grandchild MS      fork a child that keeps the output pipes open for MS milliseconds; print its pid
 //   env NAME           print the variable's value, or "<unset>"
 //   pid / pgid         print the process id / the process-group id
@@ -46,6 +48,19 @@ void writeText(int fd, const std::string& text) {
 void onCountedTerm(int /*signal*/) {
     const char message[] = "TERM\n";
     (void)!::write(STDOUT_FILENO, message, sizeof message - 1);
+}
+
+/// Where `record` appends process ids; empty when nothing is recorded.
+std::string recordFile;
+
+void record(pid_t pid) {
+    if (recordFile.empty())
+        return;
+    const int fd = ::open(recordFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0)
+        std::exit(93);
+    writeText(fd, std::to_string(pid) + "\n");
+    ::close(fd);
 }
 
 void sleepMs(long ms) {
@@ -89,6 +104,11 @@ int main(int argc, char** argv) {
             action.sa_handler = onCountedTerm;
             action.sa_flags = SA_RESTART;
             ::sigaction(SIGTERM, &action, nullptr);
+        } else if (command == "obey-term") {
+            ::signal(SIGTERM, SIG_DFL);
+        } else if (command == "record") {
+            recordFile = argument();
+            record(::getpid());
         } else if (command == "grandchild") {
             const long ms = std::stol(argument());
             const pid_t pid = ::fork();
@@ -96,6 +116,7 @@ int main(int argc, char** argv) {
                 sleepMs(ms);
                 std::_Exit(0);
             }
+            record(pid);
             writeText(STDOUT_FILENO, "grandchild " + std::to_string(pid) + "\n");
         } else if (command == "env") {
             const char* value = std::getenv(argument().c_str());

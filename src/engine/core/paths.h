@@ -13,14 +13,25 @@ enum class UserDirectory {
     applicationSupport,  ///< ~/Library/Application Support, $XDG_DATA_HOME
 };
 
+/// What `userDirectory` does when the folder is missing.
+enum class IfMissing {
+    leave,   ///< only name it
+    create,  ///< create it with its parents
+};
+
 /// The current user's home folder: $HOME, else the password database.
 std::filesystem::path homeDirectoryPath();
 
 /// The folder for `which` (not created).
 std::filesystem::path userDirectoryPath(UserDirectory which);
 
-/// The folder for `which`, created first (with its parents) when `create` is true and it is missing.
-Result<std::filesystem::path> userDirectory(UserDirectory which, bool create);
+/// The folder for `which`, created first (with its parents) when it is missing and `ifMissing` says so.
+Result<std::filesystem::path> userDirectory(UserDirectory which, IfMissing ifMissing);
+
+/// The user's own temporary folder: $TMPDIR when it holds an absolute path, else the per-user folder the
+/// system keeps (macOS) or /tmp (Linux). On macOS it is never the shared /tmp; it fails when the system has
+/// no such folder.
+Result<std::filesystem::path> userTemporaryDirectory();
 
 /// Where shipped resources live: the bundle's Resources folder on macOS, <executable>/../share/quillstart on
 /// Linux. The build tree has the same layout.

@@ -31,6 +31,12 @@ std::filesystem::path userDirectoryPath(UserDirectory which) {
     return homeDirectoryPath();
 }
 
+Result<std::filesystem::path> userTemporaryDirectory() {
+    if (const char* value = std::getenv("TMPDIR"); value && value[0] == '/')
+        return std::filesystem::path(value);
+    return std::filesystem::path("/tmp");
+}
+
 std::filesystem::path ResourceLocator::resourcesDirectory() {
     std::array<char, 4096> buffer{};
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);

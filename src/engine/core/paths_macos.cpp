@@ -1,6 +1,9 @@
 #include <mach-o/dyld.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <system_error>
 #include <vector>
 
@@ -19,6 +22,19 @@ std::filesystem::path userDirectoryPath(UserDirectory which) {
             return library / "Application Support";
     }
     return library;
+}
+
+Result<std::filesystem::path> userTemporaryDirectory() {
+    if (const char* value = std::getenv("TMPDIR"); value && value[0] == '/')
+        return std::filesystem::path(value);
+    // The per-user folder under /var/folders; the shared /tmp would let other users see and swap our files.
+    const std::size_t size = confstr(_CS_DARWIN_USER_TEMP_DIR, nullptr, 0);
+    if (size > 1) {
+        std::vector<char> buffer(size, '\0');
+        if (confstr(_CS_DARWIN_USER_TEMP_DIR, buffer.data(), buffer.size()) == size && buffer[0] == '/')
+            return std::filesystem::path(buffer.data());
+    }
+    return fail(Error{"FileSystem", ENOENT, "Couldn't find the user's temporary folder"});
 }
 
 std::filesystem::path ResourceLocator::resourcesDirectory() {

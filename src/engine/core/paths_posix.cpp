@@ -32,9 +32,9 @@ std::filesystem::path homeDirectoryPath() {
     }
 }
 
-Result<std::filesystem::path> userDirectory(UserDirectory which, bool create) {
+Result<std::filesystem::path> userDirectory(UserDirectory which, IfMissing ifMissing) {
     std::filesystem::path folder = userDirectoryPath(which);
-    if (create) {
+    if (ifMissing == IfMissing::create) {
         std::error_code error;
         std::filesystem::create_directories(folder, error);
         if (error)

@@ -68,7 +68,7 @@ class StreamState {
     /// Consumer-side end: buffered values are dropped as well. Safe from any thread, also while the consumer
     /// is inside `next`: values it has already taken out are dropped by the consumer itself.
     void cancel() {
-        m_cancelled.store(true, std::memory_order_release);
+        m_canceled.store(true, std::memory_order_release);
         end();
         std::lock_guard lock(m_mutex);
         m_buffer.clear();
@@ -135,9 +135,9 @@ class StreamState {
     }
 
   private:
-    /// On the consumer's thread: whether the stream was cancelled, dropping what the consumer still holds.
+    /// On the consumer's thread: whether the stream was canceled, dropping what the consumer still holds.
     bool droppedByCancel() {
-        if (!m_cancelled.load(std::memory_order_acquire))
+        if (!m_canceled.load(std::memory_order_acquire))
             return false;
         dropTaken();
         return true;
@@ -174,7 +174,7 @@ class StreamState {
     std::size_t m_next = 0;  // the next value of m_taken to hand out
     std::function<void()> m_onTermination;
     bool m_ended = false;
-    std::atomic<bool> m_cancelled = false;  // set by `cancel`, from any thread
+    std::atomic<bool> m_canceled = false;  // set by `cancel`, from any thread
 };
 
 /// Finishes the stream when the last copy of its sink goes away, so a producer that forgets to finish (or

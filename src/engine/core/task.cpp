@@ -77,7 +77,7 @@ void TaskHandle::cancel() const {
         m_state->stop.request_stop();
 }
 
-bool TaskHandle::isCancelled() const {
+bool TaskHandle::isCanceled() const {
     return m_state && m_state->stop.stop_requested();
 }
 
@@ -132,6 +132,14 @@ bool TaskTracker::stopAll(std::chrono::milliseconds timeout) {
 
 std::size_t TaskTracker::runningCount() {
     return Registry::instance().count();
+}
+
+bool sleepFor(std::chrono::nanoseconds duration, const std::stop_token& stop) {
+    std::mutex mutex;
+    std::condition_variable_any sleeper;
+    std::unique_lock lock(mutex);
+    sleeper.wait_for(lock, stop, duration, [] { return false; });
+    return !stop.stop_requested();
 }
 
 void runConcurrently(std::vector<std::function<void()>> children) {

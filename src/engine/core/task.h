@@ -22,7 +22,7 @@ class TaskHandle {
     /// Requests stop; the task sees it through its `std::stop_token`. Safe from any thread, any number of
     /// times.
     void cancel() const;
-    [[nodiscard]] bool isCancelled() const;
+    [[nodiscard]] bool isCanceled() const;
     [[nodiscard]] bool isFinished() const;
     /// Waits until the task has returned or `timeout` has passed; true when it returned.
     bool waitFor(std::chrono::milliseconds timeout) const;
@@ -48,6 +48,9 @@ class TaskTracker {
     /// The number of tasks still running.
     static std::size_t runningCount();
 };
+
+/// Sleeps for `duration`, or until `stop` is requested; true when the whole duration passed.
+bool sleepFor(std::chrono::nanoseconds duration, const std::stop_token& stop);
 
 /// Runs every child concurrently, one thread each, and returns when all have returned.
 void runConcurrently(std::vector<std::function<void()>> children);

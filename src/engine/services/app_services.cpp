@@ -8,16 +8,15 @@
 namespace quill {
 
 const AppServices& AppServices::live() {
-    // Built once, on first use, and never destroyed: tasks still finishing while the process exits may read
-    // it.
-    static const auto* services = new AppServices{
+    // Built once, on first use. Shutdown stops every task before statics are destroyed.
+    static const AppServices services{
         .processRunner = std::make_shared<const LiveProcessRunner>(),
         .http = std::make_shared<const LiveHTTPFetcher>(),
         .fs = std::make_shared<const LiveFileSystem>(),
         .store = std::make_shared<const LiveKeyValueStore>(),
         .isFixtureMode = false,
     };
-    return *services;
+    return services;
 }
 
 }  // namespace quill

@@ -6,8 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <stop_token>
 #include <system_error>
+
+#include "engine/core/task.h"
+#include "engine/services/child_process_platform.h"
 
 extern char** environ;
 
@@ -21,13 +26,45 @@ constexpr int kResetSignals[] = {SIGPIPE, SIGTERM, SIGINT,  SIGQUIT, SIGHUP,
                                  SIGCHLD, SIGALRM, SIGUSR1, SIGUSR2};
 
 Error launchError(int code) {
-    return Error{"ProcessRunner", code, systemErrorMessage(code)};
+    return Error{std::string(kProcessErrorDomain), code, systemErrorMessage(code)};
 }
+
+/// Every started child that may still need a signal, so that shutdown can kill the groups in their grace
+/// period.
+class StartedChildren {
+  public:
+    static StartedChildren& instance() {
+        static StartedChildren children;
+        return children;
+    }
+
+    void add(const std::shared_ptr<ChildProcess>& child) {
+        std::lock_guard lock(m_mutex);
+        std::erase_if(m_children, [](const std::weak_ptr<ChildProcess>& known) { return known.expired(); });
+        m_children.push_back(child);
+    }
+
+    std::vector<std::shared_ptr<ChildProcess>> live() {
+        std::vector<std::shared_ptr<ChildProcess>> result;
+        std::lock_guard lock(m_mutex);
+        for (const auto& known : m_children) {
+            if (auto child = known.lock())
+                result.push_back(std::move(child));
+        }
+        return result;
+    }
+
+    std::atomic<bool> killAtOnce = false;
+
+  private:
+    std::mutex m_mutex;
+    std::vector<std::weak_ptr<ChildProcess>> m_children;
+};
 
 /// The spawn attributes and file actions, released on every path.
 struct SpawnSetup {
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes{};
+    posix_spawn_file_actions_t actions{};
     bool hasAttributes = false;
     bool hasActions = false;
 
@@ -76,20 +113,6 @@ struct SpawnSetup {
 
 }  // namespace
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-        reset();
-        m_fd = other.release();
-    }
-    return *this;
-}
-
-void FileDescriptor::reset() {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-}
-
 Result<Pipe> Pipe::open(bool nonBlocking) {
     int fds[2];
     if (const int error = detail::openPipe(fds, nonBlocking))
@@ -104,12 +127,11 @@ std::string systemErrorMessage(int code) {
     return std::error_code(code, std::generic_category()).message();
 }
 
-ChildProcess::ChildProcess(pid_t pid) : m_pid(pid), m_exitDescriptor(openExitDescriptor(pid)) {}
+ChildProcess::ChildProcess(pid_t pid) : m_pid(pid), m_exitDescriptor(detail::openExitDescriptor(pid)) {}
 
 ChildProcess::~ChildProcess() {
     // Every owner waits; this only keeps a forgotten child from staying a zombie when it has already ended.
-    std::lock_guard lock(m_waitMutex);
-    if (!m_exitCode) {
+    if (!m_reaping) {
         siginfo_t info{};
         ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG);
     }
@@ -149,27 +171,63 @@ Result<std::shared_ptr<ChildProcess>> ChildProcess::spawn(const std::string& exe
                                     environment ? envp.data() : environ);
     if (error != 0)
         return fail(launchError(error));
-    return std::shared_ptr<ChildProcess>(new ChildProcess(pid));
+    auto child = std::shared_ptr<ChildProcess>(new ChildProcess(pid));
+    StartedChildren::instance().add(child);
+    return child;
 }
 
-void ChildProcess::terminate() const {
+void ChildProcess::killGroupsInGrace() {
+    auto& children = StartedChildren::instance();
+    children.killAtOnce = true;
+    for (const auto& child : children.live()) {
+        std::lock_guard lock(child->m_mutex);
+        if (child->m_terminating && !child->m_reaping)
+            child->signalGroup(SIGKILL);
+    }
+}
+
+void ChildProcess::signalGroup(int signal) const {
+    // The child leads its own group; should it have moved itself elsewhere, it still gets the signal.
+    if (::kill(-m_pid, signal) != 0 && errno == ESRCH)
+        ::kill(m_pid, signal);
+}
+
+void ChildProcess::terminate() {
     std::lock_guard lock(m_mutex);
-    if (m_exited)
+    if (m_reaping)
         return;
-    // The child leads its own group; should it have moved itself elsewhere, it still gets the request.
-    if (::kill(-m_pid, SIGTERM) != 0 && errno == ESRCH)
-        ::kill(m_pid, SIGTERM);
+    if (StartedChildren::instance().killAtOnce) {
+        // The program is ending: no grace period, and `wait` may reap the leader at once.
+        signalGroup(SIGKILL);
+        return;
+    }
+    signalGroup(SIGTERM);
+    if (m_terminating)
+        return;
+    m_terminating = true;
+    // The task owns a share of the child, so the leader stays unreaped, and its group id taken, until the
+    // group has been killed. Stopping the task (at shutdown) ends the grace period early.
+    spawnTask([self = shared_from_this()](std::stop_token stop) {
+        sleepFor(kTerminationGrace, stop);
+        self->killAndReap();
+    });
 }
 
-bool ChildProcess::isRunning() const {
-    std::lock_guard lock(m_mutex);
-    return !m_exited;
+void ChildProcess::killAndReap() {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_reaping)
+            return;
+        signalGroup(SIGKILL);
+        m_reaping = true;
+    }
+    reap();
 }
 
 bool ChildProcess::hasExited() const {
     {
         std::lock_guard lock(m_mutex);
-        if (m_exited)
+        if (m_exitCode)
             return true;
     }
     siginfo_t info{};
@@ -178,27 +236,45 @@ bool ChildProcess::hasExited() const {
     return info.si_pid == m_pid;
 }
 
-int ChildProcess::wait() {
-    std::lock_guard waitLock(m_waitMutex);
-    if (m_exitCode)
-        return *m_exitCode;
-
+int ChildProcess::awaitExit() {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_exitCode)
+            return *m_exitCode;
+    }
     siginfo_t info{};
     int result = 0;
     do {
         result = ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOWAIT);
     } while (result != 0 && errno == EINTR);
-    {
-        std::lock_guard lock(m_mutex);
-        m_exited = true;
-    }
+    std::lock_guard lock(m_mutex);
+    // Exited normally: the exit status; killed or dumped: the signal's number. When another thread has reaped
+    // it meanwhile, that thread recorded the code first; unknown otherwise: -1, "no status reported".
+    if (!m_exitCode)
+        m_exitCode = result == 0 ? info.si_status : -1;
+    return *m_exitCode;
+}
+
+void ChildProcess::reap() {
+    awaitExit();  // records the code before the leader goes
     siginfo_t reaped{};
     while (::waitid(P_PID, static_cast<id_t>(m_pid), &reaped, WEXITED) != 0 && errno == EINTR) {
     }
-    // Exited normally: the exit status; killed or dumped: the signal's number. Unknown (someone else reaped
-    // it): -1, the program's "no status reported".
-    m_exitCode = result == 0 ? info.si_status : -1;
-    return *m_exitCode;
+}
+
+int ChildProcess::wait() {
+    const int code = awaitExit();
+    bool reapNow = false;
+    {
+        std::lock_guard lock(m_mutex);
+        // A terminated leader stays unreaped until its group has been killed (by the grace-period task).
+        reapNow = !m_terminating && !m_reaping;
+        if (reapNow)
+            m_reaping = true;
+    }
+    if (reapNow)
+        reap();
+    return code;
 }
 
 }  // namespace quill

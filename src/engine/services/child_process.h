@@ -1,38 +1,19 @@
 #pragma once
 
-#include <spawn.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/core/file_descriptor.h"
 #include "engine/core/result.h"
 #include "engine/services/process_running.h"
 
 namespace quill {
-
-/// A descriptor closed on destruction. Move-only.
-class FileDescriptor {
-  public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() { reset(); }
-
-    [[nodiscard]] int get() const { return m_fd; }
-    [[nodiscard]] bool valid() const { return m_fd >= 0; }
-    int release() { return std::exchange(m_fd, -1); }
-    void reset();
-
-  private:
-    int m_fd = -1;
-};
 
 /// Both ends of a pipe, each close-on-exec.
 struct Pipe {
@@ -44,11 +25,15 @@ struct Pipe {
 };
 
 /// A started child process that leads a process group of its own, with standard input from /dev/null.
-/// Signals go to the group only while the child has not been reaped, so a reused process id is never hit:
-/// `wait` first observes the exit without reaping, marks the child exited under its lock, then reaps.
-/// Thread-safe.
-class ChildProcess {
+/// `terminate` sends SIGTERM to the group and starts a grace period, after which the group gets SIGKILL.
+/// The group is signalled only while its leader is unreaped, so a reused process id is never hit: the
+/// leader's exit is observed without reaping, and a terminated leader is reaped only after its group's
+/// SIGKILL. Thread-safe.
+class ChildProcess : public std::enable_shared_from_this<ChildProcess> {
   public:
+    /// How long a terminated group may take to end before it is killed.
+    static constexpr std::chrono::milliseconds kTerminationGrace{5000};
+
     /// Starts `executable` (an absolute path) with its standard output and standard error on the given
     /// descriptors (which may be the same). A missing `environment` inherits ours. Fails with the system's
     /// description of the launch error.
@@ -57,17 +42,20 @@ class ChildProcess {
                                                        const std::optional<Environment>& environment,
                                                        int stdoutFd, int stderrFd);
 
+    /// SIGKILLs the group of every started child that is in its grace period, and makes every later
+    /// `terminate` kill at once. For the program's shutdown.
+    static void killGroupsInGrace();
+
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     [[nodiscard]] pid_t pid() const { return m_pid; }
 
-    /// Sends SIGTERM to the child's process group, unless the child has already exited. Never blocks.
-    void terminate() const;
-
-    /// Whether the child has been seen to exit by `wait`.
-    [[nodiscard]] bool isRunning() const;
+    /// Sends SIGTERM to the child's process group, unless the child has been reaped. The first call starts
+    /// the grace period: a task then SIGKILLs the group once it is over (or once the task is stopped) and
+    /// reaps the leader. Never blocks.
+    void terminate();
 
     /// A descriptor that becomes readable once the child has exited, or -1 where the platform offers none
     /// (then ask `hasExited`).
@@ -76,32 +64,33 @@ class ChildProcess {
     /// Whether the child has exited (reaped or not). Never blocks.
     [[nodiscard]] bool hasExited() const;
 
-    /// Blocks until the child exits, reaps it and returns its exit code (the signal's number when a signal
-    /// ended it). Later calls return the same code at once.
+    /// Blocks until the child exits and returns its exit code (the signal's number when a signal ended it);
+    /// later calls return the same code at once. A child that was never terminated is reaped here; a
+    /// terminated one is reaped after its group's SIGKILL. Once `terminate` has been called, the wait lasts
+    /// at most the grace period and the kill.
     int wait();
 
   private:
     explicit ChildProcess(pid_t pid);
 
-    /// Opens the platform's exit descriptor for `pid`, or returns an invalid one.
-    static FileDescriptor openExitDescriptor(pid_t pid);
+    /// Blocks until the leader has exited, without reaping it; records and returns its code.
+    int awaitExit();
+    /// With m_mutex held: sends `signal` to the group (or to the leader, should it have left its group).
+    void signalGroup(int signal) const;
+    /// Ends the grace period: SIGKILL to the group unless it is being reaped, then reaps the leader.
+    void killAndReap();
+    /// Reaps the leader; the caller has set m_reaping.
+    void reap();
 
     const pid_t m_pid;
     FileDescriptor m_exitDescriptor;
-    mutable std::mutex m_mutex;  ///< guards m_exited
-    bool m_exited = false;
-    std::mutex m_waitMutex;  ///< serialises `wait`; guards m_exitCode
-    std::optional<int> m_exitCode;
+    mutable std::mutex m_mutex;  ///< guards the fields below
+    bool m_terminating = false;  ///< a terminate request started the grace period
+    bool m_reaping = false;      ///< the leader is (about to be) reaped: no more signals
+    mutable std::optional<int> m_exitCode;
 };
 
 /// The system's description of an `errno` value ("No such file or directory").
 std::string systemErrorMessage(int code);
-
-namespace detail {
-/// Opens a pipe whose ends are close-on-exec (and non-blocking when asked); 0 or an `errno` value.
-int openPipe(int fds[2], bool nonBlocking);
-/// Adds the platform's way of keeping every descriptor but the standard three from a child.
-int closeOtherDescriptors(posix_spawnattr_t& attributes, posix_spawn_file_actions_t& actions, short& flags);
-}  // namespace detail
 
 }  // namespace quill

@@ -4,11 +4,11 @@
 
 #include <cerrno>
 
-#include "engine/services/child_process.h"
+#include "engine/services/child_process_platform.h"
 
-namespace quill {
+namespace quill::detail {
 
-FileDescriptor ChildProcess::openExitDescriptor(pid_t pid) {
+FileDescriptor openExitDescriptor(pid_t pid) {
 #ifdef SYS_pidfd_open
     // A pidfd is readable once the process has exited, and is always close-on-exec.
     const long fd = ::syscall(SYS_pidfd_open, pid, 0);
@@ -19,8 +19,6 @@ FileDescriptor ChildProcess::openExitDescriptor(pid_t pid) {
 #endif
     return FileDescriptor();
 }
-
-namespace detail {
 
 int openPipe(int fds[2], bool nonBlocking) {
     return ::pipe2(fds, O_CLOEXEC | (nonBlocking ? O_NONBLOCK : 0)) == 0 ? 0 : errno;
@@ -37,6 +35,4 @@ int closeOtherDescriptors(posix_spawnattr_t& /*attributes*/, posix_spawn_file_ac
 #endif
 }
 
-}  // namespace detail
-
-}  // namespace quill
+}  // namespace quill::detail

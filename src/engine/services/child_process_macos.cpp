@@ -4,11 +4,11 @@
 
 #include <cerrno>
 
-#include "engine/services/child_process.h"
+#include "engine/services/child_process_platform.h"
 
-namespace quill {
+namespace quill::detail {
 
-FileDescriptor ChildProcess::openExitDescriptor(pid_t pid) {
+FileDescriptor openExitDescriptor(pid_t pid) {
     // A kqueue watching the process for its exit is readable once the event has fired.
     FileDescriptor queue(::kqueue());
     if (!queue.valid())
@@ -20,8 +20,6 @@ FileDescriptor ChildProcess::openExitDescriptor(pid_t pid) {
         return FileDescriptor();
     return queue;
 }
-
-namespace detail {
 
 int openPipe(int fds[2], bool nonBlocking) {
     if (::pipe(fds) != 0)
@@ -42,6 +40,4 @@ int closeOtherDescriptors(posix_spawnattr_t& /*attributes*/, posix_spawn_file_ac
     return 0;
 }
 
-}  // namespace detail
-
-}  // namespace quill
+}  // namespace quill::detail

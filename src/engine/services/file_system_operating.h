@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/paths.h"
@@ -19,6 +21,28 @@ struct FileAttributes {
     bool operator==(const FileAttributes&) const = default;
 };
 
+/// What a path names, symbolic links followed.
+enum class ItemKind {
+    missing,
+    directory,
+    file,  ///< anything but a folder: a regular file, a device, a FIFO…
+};
+
+/// How `createDirectory` treats missing parent folders.
+enum class CreateDirectoryMode {
+    parentMustExist,
+    withIntermediates,
+};
+
+/// How `write` puts the text in place.
+enum class WriteMode {
+    inPlace,     ///< truncates the file and writes into it
+    atomically,  ///< through a temporary file in the same folder, renamed over the target
+};
+
+/// The most `readString` and `readData` read: 64 MiB. Larger files are streamed, never read whole.
+inline constexpr std::uintmax_t kMaximumReadSize = std::uintmax_t{64} << 20;
+
 /// File-system access. Every failing operation returns the system's error (domain "FileSystem", the errno as
 /// code, a sentence naming the path); nothing is retried or substituted. Blocking; thread-safe.
 class FileSystemOperating {
@@ -26,34 +50,38 @@ class FileSystemOperating {
     virtual ~FileSystemOperating() = default;
 
     [[nodiscard]] virtual std::filesystem::path homeDirectory() const = 0;
-    [[nodiscard]] virtual bool fileExists(const std::string& path) const = 0;
-    /// Whether something exists at `path`, and in `isDirectory` whether it is a folder (links followed).
-    virtual bool fileExists(const std::string& path, bool& isDirectory) const = 0;
-    [[nodiscard]] virtual bool isExecutableFile(const std::string& path) const = 0;
+    [[nodiscard]] virtual bool fileExists(const std::filesystem::path& path) const = 0;
+    [[nodiscard]] virtual ItemKind itemKind(const std::filesystem::path& path) const = 0;
+    [[nodiscard]] virtual bool isExecutableFile(const std::filesystem::path& path) const = 0;
     /// Entry names (not paths) in the order the file system gives them.
     [[nodiscard]] virtual Result<std::vector<std::string>> contentsOfDirectory(
-        const std::string& path) const = 0;
+        const std::filesystem::path& path) const = 0;
     /// Succeeds when the folder already exists.
     virtual Result<void> createDirectory(const std::filesystem::path& path,
-                                         bool withIntermediateDirectories) const = 0;
+                                         CreateDirectoryMode mode) const = 0;
     /// Removes a file, or a folder with its contents. Fails when nothing is there.
     virtual Result<void> removeItem(const std::filesystem::path& path) const = 0;
     virtual Result<void> moveItem(const std::filesystem::path& source,
                                   const std::filesystem::path& destination) const = 0;
-    [[nodiscard]] virtual Result<FileAttributes> attributesOfItem(const std::string& path) const = 0;
+    [[nodiscard]] virtual Result<FileAttributes> attributesOfItem(
+        const std::filesystem::path& path) const = 0;
     /// Sets the attributes that are present (only `posixPermissions` can be set).
-    virtual Result<void> setAttributes(const FileAttributes& attributes, const std::string& path) const = 0;
-    /// The file's contents as UTF-8; fails when unreadable or not valid UTF-8.
+    virtual Result<void> setAttributes(const FileAttributes& attributes,
+                                       const std::filesystem::path& path) const = 0;
+    /// The file's contents as UTF-8; fails as `readData` does, and when the bytes are not valid UTF-8.
     [[nodiscard]] virtual Result<std::string> readString(const std::filesystem::path& path) const = 0;
-    /// The file's bytes.
+    /// The file's bytes. Reads regular files only, up to `kMaximumReadSize`; anything else (a folder, a FIFO,
+    /// a device, links to them) fails at once, so that a read never blocks.
     [[nodiscard]] virtual Result<std::string> readData(const std::filesystem::path& path) const = 0;
-    /// Writes `text`. With `atomically`, through a temporary file in the same folder renamed over the target.
-    /// A symbolic link is followed: its target is replaced, and an existing file keeps its mode.
-    virtual Result<void> write(const std::string& text, const std::filesystem::path& path,
-                               bool atomically) const = 0;
-    /// A standard folder of the user (created first when `create` is true and it is missing).
+    /// Writes `text` to `path`. A symbolic link is followed: its target is replaced. An existing file keeps
+    /// its mode; a new one gets `newFilePermissions` when given (e.g. 0600), else the process's default.
+    /// (The text is a `std::string_view` so that a path passed first does not build: a path converts to a
+    /// `std::string` but not on to a view.)
+    virtual Result<void> write(std::string_view text, const std::filesystem::path& path, WriteMode mode,
+                               std::optional<unsigned> newFilePermissions = std::nullopt) const = 0;
+    /// A standard folder of the user, created first (with its parents) when `ifMissing` says so.
     [[nodiscard]] virtual Result<std::filesystem::path> userDirectory(UserDirectory which,
-                                                                      bool create) const = 0;
+                                                                      IfMissing ifMissing) const = 0;
 };
 
 }  // namespace quill

@@ -13,10 +13,10 @@ class KeyValueStoring {
     /// The text stored under `key`, or nothing.
     [[nodiscard]] virtual std::optional<std::string> string(const std::string& key) const = 0;
     /// Stores `value` under `key`; nothing removes the key.
-    virtual void set(const std::optional<std::string>& value, const std::string& key) const = 0;
+    virtual void setString(const std::string& key, const std::optional<std::string>& value) const = 0;
     /// The Boolean stored under `key`, or nothing.
     [[nodiscard]] virtual std::optional<bool> boolean(const std::string& key) const = 0;
-    virtual void setBool(bool value, const std::string& key) const = 0;
+    virtual void setBool(const std::string& key, bool value) const = 0;
 };
 
 }  // namespace quill

@@ -7,10 +7,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <system_error>
 #include <utility>
 
+#include "engine/core/file_descriptor.h"
 #include "engine/core/text.h"
 
 namespace quill {
@@ -31,42 +33,6 @@ Error fsError(const std::error_code& code, std::string_view action, const std::f
                  "Couldn't " + std::string(action) + " " + path.string() + ": " + code.message()};
 }
 
-/// Closes a descriptor when it goes out of scope.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    [[nodiscard]] int get() const { return m_fd; }
-    /// Closes now and reports whether the close succeeded (a failed close can mean lost data).
-    bool close() {
-        const int fd = std::exchange(m_fd, -1);
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-  private:
-    int m_fd;
-};
-
-/// Writes all of `bytes`; false with errno set when the system refuses.
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 /// Follows `path` while it names a symbolic link, to the file that writes should replace (which may not
 /// exist).
 Result<std::filesystem::path> resolveLinks(std::filesystem::path path) {
@@ -85,16 +51,47 @@ Result<std::filesystem::path> resolveLinks(std::filesystem::path path) {
     return fail(fsError(ELOOP, "follow the link", path));
 }
 
-std::string temporaryNameFor(const std::filesystem::path& target) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::random_device random;
-    std::string suffix;
-    for (int i = 0; i < 12; ++i)
-        suffix += kDigits[random() % 16];
-    return "." + target.filename().string() + ".quill-" + suffix;
+constexpr std::size_t kTemporarySuffixLength = 12;
+constexpr std::string_view kHexDigits = "0123456789abcdef";
+
+/// The start of the names of `target`'s temporary files: hidden, beside it.
+std::string temporaryPrefixFor(const std::filesystem::path& target) {
+    return "." + target.filename().string() + ".quill-";
 }
 
-Result<void> writeAtomically(std::string_view text, const std::filesystem::path& target) {
+std::string temporaryNameFor(const std::filesystem::path& target) {
+    std::random_device random;
+    std::string name = temporaryPrefixFor(target);
+    for (std::size_t i = 0; i < kTemporarySuffixLength; ++i)
+        name += kHexDigits[random() % kHexDigits.size()];
+    return name;
+}
+
+/// Removes the temporary files of `target` that a write killed mid-way left in `folder`. Only files of our
+/// own pattern that have not changed for a minute: a younger one may belong to a write still running.
+void removeStaleTemporaries(const std::filesystem::path& folder, const std::filesystem::path& target) {
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing)
+        return;
+    const std::string prefix = temporaryPrefixFor(target);
+    const time_t staleBefore = ::time(nullptr) - 60;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() != prefix.size() + kTemporarySuffixLength || !name.starts_with(prefix) ||
+            name.find_first_not_of(kHexDigits, prefix.size()) != std::string_view::npos) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode) && info.st_mtime < staleBefore) {
+            ::unlinkat(::dirfd(listing), entry->d_name, 0);
+        }
+    }
+    ::closedir(listing);
+}
+
+Result<void> writeAtomically(std::string_view text, const std::filesystem::path& target,
+                             std::optional<unsigned> newFilePermissions) {
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode))
@@ -105,8 +102,10 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = folder / temporaryNameFor(target);
-        // Mode 0666 lets the process's umask decide, as for any new file.
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Mode 0666 lets the process's umask decide, as for any new file; a file that is to be private is
+        // never readable by others, not even empty.
+        const mode_t mode = exists ? 0600 : static_cast<mode_t>(newFilePermissions.value_or(0666) & 07777);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST)
             return fail(fsError(errno, "write", target));
     }
@@ -119,7 +118,12 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
         ::unlink(temporary.c_str());
         return fail(fsError(code, "write", target));
     };
-    if (exists && ::fchmod(file.get(), existing.st_mode & 07777) != 0)
+    // The umask may have taken bits away from the mode asked for.
+    const std::optional<mode_t> finalMode = exists ? std::optional<mode_t>(existing.st_mode & 07777)
+                                            : newFilePermissions
+                                                ? std::optional<mode_t>(*newFilePermissions & 07777)
+                                                : std::nullopt;
+    if (finalMode && ::fchmod(file.get(), *finalMode) != 0)
         return abandon(errno);
     if (!writeAll(file.get(), text))
         return abandon(errno);
@@ -135,15 +139,33 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
     return {};
 }
 
-Result<void> writeInPlace(std::string_view text, const std::filesystem::path& target) {
-    FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+Result<void> writeInPlace(std::string_view text, const std::filesystem::path& target,
+                          std::optional<unsigned> newFilePermissions) {
+    const auto mode = static_cast<mode_t>(newFilePermissions.value_or(0666) & 07777);
+    // Create first, so that only a file made here gets the mode asked for; an existing one keeps its own.
+    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    const bool created = fd >= 0;
+    if (!created && errno == EEXIST)
+        fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    FileDescriptor file(fd);
     if (file.get() < 0)
+        return fail(fsError(errno, "write", target));
+    if (created && newFilePermissions && ::fchmod(file.get(), mode) != 0)
         return fail(fsError(errno, "write", target));
     if (!writeAll(file.get(), text))
         return fail(fsError(errno, "write", target));
     if (!file.close())
         return fail(fsError(errno, "write", target));
     return {};
+}
+
+Error notARegularFile(const std::filesystem::path& path, mode_t mode) {
+    const int code = S_ISDIR(mode) ? EISDIR : EINVAL;
+    return Error{kDomain, code, "Couldn't read " + path.string() + ": it is not a regular file"};
+}
+
+Error tooLarge(const std::filesystem::path& path) {
+    return Error{kDomain, EFBIG, "Couldn't read " + path.string() + ": it is larger than 64 MiB"};
 }
 
 std::filesystem::file_type fileType(mode_t mode) {
@@ -171,25 +193,26 @@ std::filesystem::path LiveFileSystem::homeDirectory() const {
     return homeDirectoryPath();
 }
 
-bool LiveFileSystem::fileExists(const std::string& path) const {
+bool LiveFileSystem::fileExists(const std::filesystem::path& path) const {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
 }
 
-bool LiveFileSystem::fileExists(const std::string& path, bool& isDirectory) const {
+ItemKind LiveFileSystem::itemKind(const std::filesystem::path& path) const {
     struct stat info {};
-    const bool exists = ::stat(path.c_str(), &info) == 0;
-    isDirectory = exists && S_ISDIR(info.st_mode);
-    return exists;
+    if (::stat(path.c_str(), &info) != 0)
+        return ItemKind::missing;
+    return S_ISDIR(info.st_mode) ? ItemKind::directory : ItemKind::file;
 }
 
-bool LiveFileSystem::isExecutableFile(const std::string& path) const {
+bool LiveFileSystem::isExecutableFile(const std::filesystem::path& path) const {
     struct stat info {};
     // A folder is searchable, not executable.
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(const std::string& path) const {
+Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(
+    const std::filesystem::path& path) const {
     DIR* folder = ::opendir(path.c_str());
     if (!folder)
         return fail(fsError(errno, "list the folder", path));
@@ -208,8 +231,8 @@ Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(const std::
 }
 
 Result<void> LiveFileSystem::createDirectory(const std::filesystem::path& path,
-                                             bool withIntermediateDirectories) const {
-    if (withIntermediateDirectories) {
+                                             CreateDirectoryMode mode) const {
+    if (mode == CreateDirectoryMode::withIntermediates) {
         std::error_code error;
         std::filesystem::create_directories(path, error);
         if (error)
@@ -266,7 +289,7 @@ Result<void> LiveFileSystem::moveItem(const std::filesystem::path& source,
     return {};
 }
 
-Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::string& path) const {
+Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::filesystem::path& path) const {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
         return fail(fsError(errno, "read the attributes of", path));
@@ -277,7 +300,8 @@ Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::string& path)
     return attributes;
 }
 
-Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes, const std::string& path) const {
+Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes,
+                                           const std::filesystem::path& path) const {
     if (attributes.posixPermissions &&
         ::chmod(path.c_str(), static_cast<mode_t>(*attributes.posixPermissions & 07777)) != 0) {
         return fail(fsError(errno, "set the permissions of", path));
@@ -286,13 +310,25 @@ Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes, con
 }
 
 Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) const {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // A FIFO, a socket or a device could block a read, or never end it: only regular files are read. The
+    // check before opening spares a device the open; the one after it is the one that counts.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return fail(fsError(errno, "read", path));
+    if (!S_ISREG(info.st_mode))
+        return fail(notARegularFile(path, info.st_mode));
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0)
         return fail(fsError(errno, "read", path));
+    if (::fstat(file.get(), &info) != 0)
+        return fail(fsError(errno, "read", path));
+    if (!S_ISREG(info.st_mode))
+        return fail(notARegularFile(path, info.st_mode));
+    if (static_cast<std::uintmax_t>(info.st_size) > kMaximumReadSize)
+        return fail(tooLarge(path));
+
     std::string contents;
-    struct stat info {};
-    if (::fstat(file.get(), &info) == 0 && info.st_size > 0)
-        contents.reserve(static_cast<std::size_t>(info.st_size));
+    contents.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     while (true) {
         const ssize_t length = ::read(file.get(), buffer, sizeof(buffer));
@@ -303,6 +339,9 @@ Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) 
                 continue;
             return fail(fsError(errno, "read", path));
         }
+        // The file may grow while it is read.
+        if (contents.size() + static_cast<std::size_t>(length) > kMaximumReadSize)
+            return fail(tooLarge(path));
         contents.append(buffer, static_cast<std::size_t>(length));
     }
     return contents;
@@ -319,16 +358,18 @@ Result<std::string> LiveFileSystem::readString(const std::filesystem::path& path
     return data;
 }
 
-Result<void> LiveFileSystem::write(const std::string& text, const std::filesystem::path& path,
-                                   bool atomically) const {
+Result<void> LiveFileSystem::write(std::string_view text, const std::filesystem::path& path, WriteMode mode,
+                                   std::optional<unsigned> newFilePermissions) const {
     auto target = resolveLinks(path);
     if (!target)
         return fail(target.error());
-    return atomically ? writeAtomically(text, *target) : writeInPlace(text, *target);
+    removeStaleTemporaries(target->has_parent_path() ? target->parent_path() : ".", *target);
+    return mode == WriteMode::atomically ? writeAtomically(text, *target, newFilePermissions)
+                                         : writeInPlace(text, *target, newFilePermissions);
 }
 
-Result<std::filesystem::path> LiveFileSystem::userDirectory(UserDirectory which, bool create) const {
-    return quill::userDirectory(which, create);
+Result<std::filesystem::path> LiveFileSystem::userDirectory(UserDirectory which, IfMissing ifMissing) const {
+    return quill::userDirectory(which, ifMissing);
 }
 
 }  // namespace quill

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "engine/core/build_options.h"
+#include "engine/core/file_descriptor.h"
 #include "engine/core/text.h"
 
 namespace quill {
@@ -319,18 +320,10 @@ Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url, std
     Transfer transfer;
     transfer.stop = std::move(stop);
     transfer.onBody = [fd, &writeErrno](const char* bytes, std::size_t length) {
-        while (length > 0) {
-            const ssize_t written = ::write(fd, bytes, length);
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                writeErrno = errno;
-                return false;
-            }
-            bytes += written;
-            length -= static_cast<std::size_t>(written);
-        }
-        return true;
+        if (writeAll(fd, std::string_view(bytes, length)))
+            return true;
+        writeErrno = errno;
+        return false;
     };
     HTTPRequest request;
     request.url = url;

@@ -21,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 /// How often a child's exit is checked where the platform gives no exit descriptor.
 constexpr std::chrono::milliseconds kExitCheckInterval{20};
-constexpr std::size_t kReadSize = 64 * 1024;
+constexpr std::size_t kReadSize = std::size_t{64} * 1024;
 
 enum class DrainEnd {
     endOfOutput,   ///< every pipe reached its end
@@ -117,11 +117,6 @@ DrainEnd drainPipes(std::span<const int> pipes, const ChildProcess& child,
     return DrainEnd::endOfOutput;
 }
 
-/// Reaps a child that is left behind (after a time-out) without holding up the caller.
-void reapLater(std::shared_ptr<ChildProcess> child) {
-    spawnTask([child = std::move(child)](std::stop_token) { child->wait(); });
-}
-
 std::string validUtf8OrEmpty(std::string bytes) {
     return isValidUtf8(bytes) ? std::move(bytes) : std::string();
 }
@@ -166,8 +161,7 @@ Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
     // the reading going past the limit.
     if (end == DrainEnd::timedOut && !(*child)->hasExited()) {
         (*child)->terminate();
-        reapLater(*child);
-        return fail(Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"});
+        return fail(processTimedOut(executable));
     }
     // The output has ended; the child may still be running (it closed its outputs), so the time limit
     // still applies while waiting for it.
@@ -175,8 +169,7 @@ Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
         while (!(*child)->hasExited()) {
             if (Clock::now() >= *deadline) {
                 (*child)->terminate();
-                reapLater(*child);
-                return fail(Error{"ProcessRunner", ETIMEDOUT, executable + " did not finish in time"});
+                return fail(processTimedOut(executable));
             }
             if ((*child)->exitDescriptor() >= 0) {
                 pollfd exitPoll{(*child)->exitDescriptor(), POLLIN, 0};
@@ -199,14 +192,14 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
     auto output = Pipe::open();
     auto wake = Pipe::open(true);
     if (!output || !wake) {
-        sink.yield(ProcessFailedToStart{(!output ? output.error() : wake.error()).message});
+        sink.yield(ProcessStreamEvent::FailedToStart{(!output ? output.error() : wake.error()).message});
         sink.finish();
         return std::move(events);
     }
     auto started =
         ChildProcess::spawn(executable, arguments, environment, output->write.get(), output->write.get());
     if (!started) {
-        sink.yield(ProcessFailedToStart{started.error().message});
+        sink.yield(ProcessStreamEvent::FailedToStart{started.error().message});
         sink.finish();
         return std::move(events);
     }
@@ -226,7 +219,7 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
             std::vector<ProcessStreamEvent> batch;
             batch.reserve(lines.size());
             for (auto& line : lines)
-                batch.emplace_back(ProcessLine{std::move(line)});
+                batch.emplace_back(ProcessStreamEvent::Line{std::move(line)});
             sink.yieldAll(std::move(batch));
         };
         const std::array<int, 1> pipes{reader->output.get()};
@@ -241,7 +234,7 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
             yieldLines(splitter.finish());
         }
         const int code = child->wait();
-        sink.yield(ProcessExited{code});
+        sink.yield(ProcessStreamEvent::Exited{code});
         sink.finish();
     });
     sink.onTermination([handle, task] {

@@ -7,7 +7,8 @@ namespace quill {
 
 /// The live `ProcessRunning`: starts each child with posix_spawn in a process group of its own, standard
 /// input from /dev/null, and reads its output to the end (allowing two seconds after the child's exit for a
-/// grandchild that still holds the pipe). Stateless; any thread may call it.
+/// grandchild that still holds the pipe). A terminated group that is still alive after
+/// `ChildProcess::kTerminationGrace` is killed. Stateless; any thread may call it.
 class LiveProcessRunner final : public ProcessRunning {
   public:
     /// How long output is still read after the child has exited while something else keeps the pipe open.
@@ -15,14 +16,14 @@ class LiveProcessRunner final : public ProcessRunning {
 
     /// Blocks until the child exits and both outputs are read; drains both pipes at once, so a child writing
     /// much to both never stalls. Past `timeLimit` the child's group is terminated and the call fails with
-    /// code ETIMEDOUT.
+    /// `processTimedOut`.
     Result<ProcessResult> run(
         const std::string& executable, const std::vector<std::string>& arguments,
         const std::optional<Environment>& environment = std::nullopt,
         std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const override;
 
     /// Starts the child before returning; one task reads the combined output into lines and yields
-    /// `ProcessExited` after the last line.
+    /// `ProcessStreamEvent::Exited` after the last line.
     Stream<ProcessStreamEvent> stream(const std::string& executable,
                                       const std::vector<std::string>& arguments,
                                       const std::optional<Environment>& environment,

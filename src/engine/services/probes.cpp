@@ -149,17 +149,22 @@ std::vector<JDKInfo> Probes::parseJavaHomeList(std::string_view text) {
 }
 
 std::optional<std::string> Probes::parseJavaHomeMarker(std::string_view output) {
-    const auto lines = nonEmptyLines(output);
-    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        const auto marker = line->find(kJavaHomeMarker);
-        if (marker == std::string_view::npos)
-            continue;
-        const auto value = trimSpacesAndTabs(line->substr(marker + kJavaHomeMarker.size()));
-        if (value.empty())
-            return std::nullopt;
-        return std::string(value);
+    // Only line feeds end the lines here: echo ends its line with one, and a carriage return in the value is
+    // one the user's variable really holds.
+    std::optional<std::string_view> last;
+    for (std::size_t start = 0; start < output.size();) {
+        const auto end = std::min(output.find('\n', start), output.size());
+        const auto line = output.substr(start, end - start);
+        if (const auto marker = line.find(kJavaHomeMarker); marker != std::string_view::npos)
+            last = line.substr(marker + kJavaHomeMarker.size());
+        start = end + 1;
     }
-    return std::nullopt;
+    if (!last)
+        return std::nullopt;
+    const auto value = trimSpacesAndTabs(*last);
+    if (value.empty())
+        return std::nullopt;
+    return std::string(value);
 }
 
 ProbeBundle Probes::probe() const {
@@ -182,13 +187,14 @@ ProbeBundle Probes::probe() const {
             listed = parseJavaHomeList(result ? result->stderr_ : result.error().message);
         },
         [&] {
-            if (auto names = fs->contentsOfDirectory(std::string(kJavaVirtualMachinesFolder))) {
+            if (auto names = fs->contentsOfDirectory(kJavaVirtualMachinesFolder)) {
                 bundle.jvmDirContents = std::move(*names);
             }
         },
         [&] {
-            const auto result = shell.run("/bin/zsh", {"-lc", "echo __TVN_JAVA_HOME__:$JAVA_HOME"},
-                                          std::nullopt, kLoginShellProbeTimeLimit);
+            const auto result =
+                shell.run("/bin/zsh", {"-lc", "echo " + std::string(kJavaHomeMarker) + "$JAVA_HOME"},
+                          std::nullopt, kLoginShellProbeTimeLimit);
             if (result)
                 bundle.javaHomeInActiveShell = parseJavaHomeMarker(result->stdout_);
         });

@@ -13,12 +13,12 @@ namespace quill {
 /// `CancellableProcess` lock, never before one.
 class LiveProcessCancellation final : public ProcessCancellation {
   public:
-    /// Marks the handle cancelled and, if its child still runs, sends it the terminate request. Each call
+    /// Marks the handle canceled and, if its child still runs, sends it the terminate request. Each call
     /// while the child runs sends the request again; once the child has exited nothing is sent.
     void cancel() override;
 
     /// Takes control of a just-started child (replacing an earlier one); terminates it at once when the
-    /// handle has already been cancelled.
+    /// handle has already been canceled.
     void attach(std::shared_ptr<ChildProcess> process);
 
     [[nodiscard]] bool isCanceled() const;
@@ -30,15 +30,15 @@ class LiveProcessCancellation final : public ProcessCancellation {
 };
 
 /// Stops whichever child of a multi-step run is running now: each child's handle is registered as it starts,
-/// and once the holder has been cancelled every later registration cancels its handle at once. Releasing the
+/// and once the holder has been canceled every later registration cancels its handle at once. Releasing the
 /// holder terminates nothing. Thread-safe.
 class CancellableProcess {
   public:
-    /// Makes `handle` the current one (the previous one is dropped, not cancelled); cancels it when the
-    /// holder has already been cancelled.
+    /// Makes `handle` the current one (the previous one is dropped, not canceled); cancels it when the
+    /// holder has already been canceled.
     void register_(std::shared_ptr<ProcessCancellation> handle);
 
-    /// Marks the holder cancelled and cancels the current handle, outside the holder's lock.
+    /// Marks the holder canceled and cancels the current handle, outside the holder's lock.
     void cancel();
 
     [[nodiscard]] bool isCanceled() const;

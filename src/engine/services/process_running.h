@@ -1,20 +1,29 @@
 #pragma once
 
+#include <cerrno>
 #include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
+#include "engine/core/environment.h"
 #include "engine/core/result.h"
 #include "engine/core/stream.h"
+#include "engine/core/variant_case.h"
 
 namespace quill {
 
-/// A child's environment: variable name to value.
-using Environment = std::map<std::string, std::string>;
+/// The error domain of the process service; the codes are `errno` values.
+inline constexpr std::string_view kProcessErrorDomain = "ProcessRunner";
+
+/// The error of a `run` whose child outlived its time limit.
+inline Error processTimedOut(const std::string& executable) {
+    return Error{std::string(kProcessErrorDomain), ETIMEDOUT, executable + " did not finish in time"};
+}
 
 /// A finished child process.
 struct ProcessResult {
@@ -26,19 +35,32 @@ struct ProcessResult {
 };
 
 /// One event of a streamed child: output lines, then exactly one `Exited`; or exactly one `FailedToStart`.
-struct ProcessLine {
-    std::string text;  ///< one line of combined stdout and stderr, without its terminator
-    bool operator==(const ProcessLine&) const = default;
+struct ProcessStreamEvent {
+    /// One line of combined stdout and stderr, without its terminator.
+    struct Line {
+        std::string text;
+        bool operator==(const Line&) const = default;
+    };
+    /// The child has ended with `code` (the signal's number when a signal ended it); the last event.
+    struct Exited {
+        int code = 0;
+        bool operator==(const Exited&) const = default;
+    };
+    /// The child could not be started; the only event.
+    struct FailedToStart {
+        std::string message;
+        bool operator==(const FailedToStart&) const = default;
+    };
+    using Case = std::variant<Line, Exited, FailedToStart>;
+
+    Case value;
+
+    template <class C>
+    requires kIsCaseOf<std::remove_cvref_t<C>, Case> ProcessStreamEvent(C&& eventCase)
+        : value(std::forward<C>(eventCase)) {}  // NOLINT: implicit, a case is a value
+
+    bool operator==(const ProcessStreamEvent&) const = default;
 };
-struct ProcessExited {
-    int code = 0;
-    bool operator==(const ProcessExited&) const = default;
-};
-struct ProcessFailedToStart {
-    std::string message;
-    bool operator==(const ProcessFailedToStart&) const = default;
-};
-using ProcessStreamEvent = std::variant<ProcessLine, ProcessExited, ProcessFailedToStart>;
 
 /// Stops one running child. `cancel` is thread-safe and may be called any number of times.
 class ProcessCancellation {
@@ -56,14 +78,15 @@ class ProcessRunning {
 
     /// Runs `executable` with `arguments` to completion and returns its exit code and both outputs, read to
     /// their end. A missing `environment` means the child inherits ours; a given one replaces it entirely.
-    /// Fails only when the child cannot be started, or when it outlives `timeLimit` (it is then terminated).
+    /// Fails only when the child cannot be started, or when it outlives `timeLimit` (it is then terminated,
+    /// and the call fails with `processTimedOut`).
     /// Blocking.
     virtual Result<ProcessResult> run(
         const std::string& executable, const std::vector<std::string>& arguments,
         const std::optional<Environment>& environment = std::nullopt,
         std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const = 0;
 
-    /// Starts the child now and streams its combined output line by line, then `ProcessExited`. `handle` is
+    /// Starts the child now and streams its combined output line by line, then `Exited`. `handle` is
     /// attached to the child so that cancelling it terminates the child (or one that starts after the
     /// cancel). Ending the stream from the consumer side cancels `handle`.
     virtual Stream<ProcessStreamEvent> stream(const std::string& executable,

@@ -15,12 +15,12 @@ Stream<StreamEvent> ShellRunner::stream(const std::string& executable,
     auto [sink, outer] = makeStream<StreamEvent>();
     auto pump = spawnTask([sink, inner, executable](std::stop_token stop) {
         while (auto event = inner->next(stop)) {
-            if (auto* line = std::get_if<ProcessLine>(&*event)) {
+            if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
                 sink.yield(Output{std::move(line->text)});
-            } else if (auto* exited = std::get_if<ProcessExited>(&*event)) {
+            } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
                 sink.yield(Completed{exited->code});
                 break;
-            } else if (auto* failed = std::get_if<ProcessFailedToStart>(&*event)) {
+            } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
                 sink.yield(Output{"Failed to start " + executable + ": " + failed->message});
                 sink.yield(Completed{-1});
                 break;

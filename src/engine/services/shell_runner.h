@@ -26,7 +26,7 @@ struct Completed {
     int exitCode = 0;
     bool operator==(const Completed&) const = default;
 };
-/// The command was cancelled; reported by consumers that end a stream on the user's request.
+/// The command was canceled; reported by consumers that end a stream on the user's request.
 struct Canceled {
     bool operator==(const Canceled&) const = default;
 };

@@ -65,9 +65,8 @@ std::optional<Path> probeHomebrew(const FileSystemOperating& fs) {
 std::optional<Path> homeFolder(const FileSystemOperating& fs, const Path& home, const char* relative) {
     if (home.empty())
         return std::nullopt;
-    bool isDirectory = false;
     const Path folder = home / relative;
-    if (fs.fileExists(folder.string(), isDirectory) && isDirectory)
+    if (fs.itemKind(folder) == ItemKind::directory)
         return folder;
     return std::nullopt;
 }
@@ -75,10 +74,8 @@ std::optional<Path> homeFolder(const FileSystemOperating& fs, const Path& home, 
 std::optional<Path> probeSdkman(const FileSystemOperating& fs, const Path& home) {
     if (home.empty())
         return std::nullopt;
-    bool isDirectory = false;
-    if (fs.fileExists((home / ".sdkman/bin/sdkman-init.sh").string(), isDirectory) && !isDirectory) {
+    if (fs.itemKind(home / ".sdkman/bin/sdkman-init.sh") == ItemKind::file)
         return home / ".sdkman";
-    }
     return std::nullopt;
 }
 
@@ -222,8 +219,7 @@ bool SystemProfiler::isAppInstalled(const std::string& name) const {
     if (!home.empty())
         candidates.push_back((home / "Applications" / name).string());
     for (const auto& candidate : candidates) {
-        bool isDirectory = false;
-        if (fs->fileExists(candidate, isDirectory) && isDirectory)
+        if (fs->itemKind(candidate) == ItemKind::directory)
             return true;
     }
     return false;

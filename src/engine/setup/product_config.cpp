@@ -10,8 +10,8 @@ namespace quill {
 
 namespace {
 
-// The active configuration. Created on first use, which the language makes happen exactly once, and never
-// destroyed: tasks still running while the process ends may read it after static values are gone.
+// The active configuration, created on first use. Shutdown ends the process before static values are
+// destroyed whenever a task still runs, so nothing reads it after its destruction.
 class CurrentConfig {
   public:
     std::shared_ptr<const ProductConfig> get() const {
@@ -26,8 +26,8 @@ class CurrentConfig {
     }
 
     static CurrentConfig& shared() {
-        static CurrentConfig* const current = new CurrentConfig;
-        return *current;
+        static CurrentConfig current;
+        return current;
     }
 
   private:
@@ -55,28 +55,6 @@ ProductURLs javaDiagnosticURLs() {
 
 }  // namespace
 
-ProductConfig::ProductConfig(std::string id, std::string name, std::string supportDirName,
-                             std::string defaultsPrefix, std::string markerWord, bool markerDated,
-                             std::string cachesDirName, ProductCopy welcomeCopy, ProductURLs links,
-                             ConsentCopy consentCopy, std::shared_ptr<const DiagnosisProfile> profile,
-                             std::optional<GoalPrompt> goal, std::optional<NextStepPrompt> nextStep,
-                             std::map<std::string, OfferSpec> offers, SetupFlow startFlow)
-    : appID(std::move(id)),
-      displayName(std::move(name)),
-      appSupportDirName(std::move(supportDirName)),
-      userDefaultsPrefix(std::move(defaultsPrefix)),
-      shellConfigMarker(std::move(markerWord)),
-      datedShellMarker(markerDated),
-      cacheDirName(std::move(cachesDirName)),
-      copy(std::move(welcomeCopy)),
-      urls(std::move(links)),
-      consent(std::move(consentCopy)),
-      diagnosisProfile(std::move(profile)),
-      goalPrompt(std::move(goal)),
-      nextStepPrompt(std::move(nextStep)),
-      offerCatalog(std::move(offers)),
-      flow(startFlow) {}
-
 std::shared_ptr<const ProductConfig> ProductConfig::current() {
     return CurrentConfig::shared().get();
 }
@@ -92,25 +70,21 @@ void ProductConfig::setCurrent(ProductConfig config) {
 }
 
 const ProductConfig& ProductConfig::javaDiagnostic() {
-    // Never destroyed, like the current configuration that starts as a copy of it.
-    static const ProductConfig* const config = new ProductConfig{
-        "tvn-java",
-        "Tolvane for Java",
-        "Tolvane",
-        std::string(kOrganizationPrefix) + ".tolvane.java",
-        "Tolvane",
-        true,
-        "Tolvane",
-        ProductCopy{"Diagnose and fix common Mac setup errors.", "Diagnose Java", std::nullopt},
-        javaDiagnosticURLs(),
-        ConsentCopy::standard(),
-        std::make_shared<const JavaProfile>(),
-        std::nullopt,
-        std::nullopt,
-        {},
-        SetupFlow::diagnose,
+    static const ProductConfig config{
+        .appID = "tvn-java",
+        .displayName = "Tolvane for Java",
+        .appSupportDirName = "Tolvane",
+        .userDefaultsPrefix = std::string(kOrganizationPrefix) + ".tolvane.java",
+        .shellConfigMarker = "Tolvane",
+        .datedShellMarker = true,
+        .cacheDirName = "Tolvane",
+        .copy = ProductCopy{"Diagnose and fix common Mac setup errors.", "Diagnose Java", std::nullopt},
+        .urls = javaDiagnosticURLs(),
+        .consent = ConsentCopy::standard(),
+        .diagnosisProfile = std::make_shared<const JavaProfile>(),
+        .flow = SetupFlow::diagnose,
     };
-    return *config;
+    return config;
 }
 
 ScopedProductConfig::ScopedProductConfig(ProductConfig config)

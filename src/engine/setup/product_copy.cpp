@@ -21,8 +21,7 @@ void combine(std::size_t& seed, std::size_t value) {
 }  // namespace
 
 const ConsentCopy& ConsentCopy::standard() {
-    // Never destroyed: read as late as the current configuration is.
-    static const ConsentCopy* const copy = new ConsentCopy{
+    static const ConsentCopy copy{
         "What this app does",
         {"Checks and installs Java, if you wish.", "Performs a system check for your Mac setup.",
          "Asks for your permission before installing or changing anything."},
@@ -32,7 +31,7 @@ const ConsentCopy& ConsentCopy::standard() {
          "The “How did we do?” score is reported anonymously.",
          "A random session ID is created for anonymous usage counts."},
     };
-    return *copy;
+    return copy;
 }
 
 std::string_view toRaw(Outcome outcome) {

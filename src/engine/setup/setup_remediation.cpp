@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "engine/core/overloaded.h"
 #include "engine/core/raw_value_table.h"
 
 namespace quill {
@@ -65,11 +66,6 @@ static_assert(identifies(kGhID, "brew:", packages::kGhFormula));
 static_assert(identifies(kNodeViaMiseID, "mise:", packages::kMiseNode));
 static_assert(identifies(kRubyViaMiseID, "mise:", packages::kMiseRuby));
 static_assert(identifies(kRustViaMiseID, "mise:", packages::kMiseRust));
-
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
 
 // The catalogue: one entry per case, texts on one line each so that they can be searched for.
 // clang-format off
@@ -245,7 +241,7 @@ std::string SetupRemediation::maskedID(const std::filesystem::path& homeDirector
     std::string home = homeDirectory.string();
     while (home.size() > 1 && home.back() == '/')
         home.pop_back();
-    const std::string identifier = id();
+    std::string identifier = id();
     // An empty or root home would mask every absolute path; there is nothing personal to hide then.
     if (home.size() <= 1)
         return identifier;

@@ -27,8 +27,7 @@ bool never(const SystemProfile&, const SetupProbeBundle&) {
 // Each text stays one whole literal, as people read it.
 // clang-format off
 const std::array<DomainRule, 11>& domainRules() {
-    // Never destroyed: a task still running while the process ends may still ask for a finding.
-    static const auto* const rules = new std::array<DomainRule, 11>{{
+    static const std::array<DomainRule, 11> rules{{
         {"ai-claude",
          [](const SystemProfile& profile, const SetupProbeBundle&) {
              return profile.aiTooling.claudeCodeCLI && profile.aiTooling.claudeCodeDesktop;
@@ -97,7 +96,7 @@ const std::array<DomainRule, 11>& domainRules() {
          {"Set up Git with GitHub",
           "Git is already on your Mac. We'll set your name and email for commits, then you can sign in to set up GitHub for use without password re-typing."}},
     }};
-    return *rules;
+    return rules;
 }
 
 // clang-format on

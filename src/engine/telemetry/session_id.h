@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/core/uuid.h"
 #include "engine/services/key_value_storing.h"
 
 namespace quill {
@@ -22,8 +23,5 @@ struct SessionID {
 
 /// `text` as a canonical upper-case UUID (8-4-4-4-12 hexadecimal digits, either case accepted), or nothing.
 std::optional<std::string> canonicalUUID(std::string_view text);
-
-/// A new random (version 4) UUID in canonical upper-case text.
-std::string randomUUID();
 
 }  // namespace quill

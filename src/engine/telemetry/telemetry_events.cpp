@@ -11,7 +11,9 @@
 
 #include "engine/core/paths.h"
 #include "engine/core/text.h"
+#include "engine/services/app_services.h"
 #include "engine/services/java_version_parser.h"
+#include "engine/setup/product_config.h"
 #include "engine/telemetry/telemetry_service.h"
 
 namespace quill {
@@ -24,11 +26,10 @@ constexpr std::size_t kVersionExcerptLimit = 200;
 constexpr std::size_t kNPSReasonLimit = 500;
 
 // The process-wide gate that lets "nps_shown" go out once per run, whichever screen shows the card first.
-// The locks are never destroyed: a send from a task still finishing at exit may take them.
-std::mutex& npsShownLock = *new std::mutex;
+std::mutex npsShownLock;
 bool npsShownThisSession = false;
 
-std::shared_mutex& captureLock = *new std::shared_mutex;
+std::shared_mutex captureLock;
 ScopedTelemetryCapture* activeCapture = nullptr;
 
 /// The login name of the current user, from the password database, else $USER.
@@ -355,7 +356,7 @@ std::string TelemetryEvents::versionExcerpt(std::string_view output) {
         return {};
     const auto* chosen = &lines.front();
     for (const auto& line : lines) {
-        if (contains(line, "version \"")) {
+        if (line.find("version \"") != std::string::npos) {
             chosen = &line;
             break;
         }

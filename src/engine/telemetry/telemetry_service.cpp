@@ -14,6 +14,8 @@
 #include "engine/core/system_log.h"
 #include "engine/core/task.h"
 #include "engine/core/text.h"
+#include "engine/services/app_services.h"
+#include "engine/setup/product_config.h"
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/serial_worker.h"
 #include "engine/telemetry/session_id.h"
@@ -157,7 +159,7 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
 
     void loadPending() {
         const auto& fs = *m_configuration.fs;
-        if (!fs.fileExists(m_pendingFile.string()))
+        if (!fs.fileExists(m_pendingFile))
             return;
         auto text = fs.readData(m_pendingFile);
         auto decoded = text ? telemetry::decodePendingFile(*text)
@@ -187,7 +189,7 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
         const auto& fs = *m_configuration.fs;
         auto aside = m_pendingFile;
         aside += kCorruptSuffix;
-        if (fs.fileExists(aside.string()))
+        if (fs.fileExists(aside))
             (void)fs.removeItem(aside);
         (void)fs.moveItem(m_pendingFile, aside);
     }
@@ -210,12 +212,14 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
     void persistPending() {
         m_needsPersist = false;
         const auto& fs = *m_configuration.fs;
-        if (auto made = fs.createDirectory(m_pendingFile.parent_path(), true); !made) {
+        if (auto made =
+                fs.createDirectory(m_pendingFile.parent_path(), CreateDirectoryMode::withIntermediates);
+            !made) {
             systemLog("Telemetry: couldn't persist pending events: " + made.error().message);
             return;
         }
         if (m_pending.empty()) {
-            if (fs.fileExists(m_pendingFile.string()))
+            if (fs.fileExists(m_pendingFile))
                 (void)fs.removeItem(m_pendingFile);
             return;
         }
@@ -223,7 +227,9 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
         events.reserve(m_pending.size());
         for (const auto& entry : m_pending)
             events.push_back(entry.event);
-        if (auto written = fs.write(telemetry::encodePendingFile(events), m_pendingFile, true); !written) {
+        if (auto written =
+                fs.write(telemetry::encodePendingFile(events), m_pendingFile, WriteMode::atomically);
+            !written) {
             systemLog("Telemetry: couldn't persist pending events: " + written.error().message);
         }
     }
@@ -283,13 +289,9 @@ class TelemetryService::Core : public std::enable_shared_from_this<Core> {
     bool retryDelay(int attempt, const std::stop_token& taskStop) {
         const auto duration = m_configuration.retryStep * (2 << attempt);
         std::stop_source wake;
-        std::stop_callback onTaskStop(taskStop, [&wake] { wake.request_stop(); });
-        std::stop_callback onShutdown(m_shutdown.get_token(), [&wake] { wake.request_stop(); });
-        std::mutex mutex;
-        std::condition_variable_any sleeper;
-        std::unique_lock lock(mutex);
-        sleeper.wait_for(lock, wake.get_token(), duration, [] { return false; });
-        return !wake.stop_requested();
+        const std::stop_callback onTaskStop(taskStop, [&wake] { wake.request_stop(); });
+        const std::stop_callback onShutdown(m_shutdown.get_token(), [&wake] { wake.request_stop(); });
+        return sleepFor(duration, wake.get_token());
     }
 
     void delivered(std::uint64_t id, Delivery outcome) {
@@ -371,7 +373,7 @@ std::optional<std::string> TelemetryService::endpointFor(std::string_view origin
 
 std::filesystem::path TelemetryService::pendingFileURL(const FileSystemOperating& fs,
                                                        const std::string& folderName) {
-    auto base = fs.userDirectory(UserDirectory::applicationSupport, true);
+    auto base = fs.userDirectory(UserDirectory::applicationSupport, IfMissing::create);
     std::filesystem::path folder;
     if (base) {
         folder = *base;
@@ -390,7 +392,15 @@ TelemetryService::TelemetryService(Configuration configuration)
     m_core->start();
 }
 
+namespace {
+
+std::atomic<TelemetryService*> sharedInstance = nullptr;
+
+}  // namespace
+
 TelemetryService::~TelemetryService() {
+    TelemetryService* self = this;
+    sharedInstance.compare_exchange_strong(self, nullptr);
     m_core->shutDown();
 }
 
@@ -414,21 +424,12 @@ const TelemetryService::Configuration& TelemetryService::configuration() const {
 
 namespace quill {
 
-namespace {
-
-std::atomic<TelemetryService*> sharedInstance = nullptr;
-
-}  // namespace
-
 TelemetryService& TelemetryService::shared() {
-    // Leaked on purpose: events may still be on their way while static destructors run at exit.
-    static TelemetryService* const instance = [] {
-        auto* service =
-            new TelemetryService(Configuration::live(*ProductConfig::current(), AppServices::live()));
-        sharedInstance.store(service);
-        return service;
-    }();
-    return *instance;
+    // Destroyed at exit before the services it was built from; shutdown has saved its events by then.
+    static TelemetryService instance(Configuration::live(*ProductConfig::current(), AppServices::live()));
+    static const bool published = (sharedInstance.store(&instance), true);
+    (void)published;
+    return instance;
 }
 
 TelemetryService* TelemetryService::sharedIfCreated() {

@@ -7,11 +7,15 @@
 #include <string>
 #include <string_view>
 
-#include "engine/services/app_services.h"
-#include "engine/setup/product_config.h"
 #include "engine/telemetry/json_value.h"
 
 namespace quill {
+
+struct AppServices;
+class FileSystemOperating;
+class HTTPFetching;
+class KeyValueStoring;
+struct ProductConfig;
 
 /// The one place where anonymous usage events leave the process. An actor: `track` stamps an event and hands
 /// it to the service's serial worker, which writes it to the pending file and posts the queue to the backend

@@ -72,7 +72,34 @@ TEST(StreamTest, NextWithAStoppedTokenEndsTheStreamEvenWithValuesWaiting) {
     stop.request_stop();
     EXPECT_EQ(stream.next(stop.get_token()), std::nullopt);
     EXPECT_EQ(terminated, 1);
-    EXPECT_EQ(stream.next(), std::nullopt) << "cancelled: the waiting values are dropped";
+    EXPECT_EQ(stream.next(), std::nullopt) << "canceled: the waiting values are dropped";
+
+    // The same once a batch has been taken out of the buffer: the values still in the consumer's hands go
+    // too, and the producer hears of it.
+    auto [batchSink, batched] = makeStream<int>();
+    int batchTerminated = 0;
+    batchSink.onTermination([&] { ++batchTerminated; });
+    batchSink.yieldAll({1, 2, 3});
+    std::stop_source batchStop;
+    EXPECT_EQ(batched.next(batchStop.get_token()), 1);
+    batchStop.request_stop();
+    EXPECT_EQ(batched.next(batchStop.get_token()), std::nullopt);
+    EXPECT_EQ(batchTerminated, 1);
+    EXPECT_EQ(batched.next(), std::nullopt);
+}
+
+TEST(StreamTest, MoveAssigningOverALiveStreamCancelsIt) {
+    auto [firstSink, stream] = makeStream<int>();
+    int firstTerminated = 0;
+    firstSink.onTermination([&] { ++firstTerminated; });
+    firstSink.yield(1);
+    auto [secondSink, second] = makeStream<int>();
+    secondSink.yield(2);
+    stream = std::move(second);
+    EXPECT_EQ(firstTerminated, 1);
+    EXPECT_TRUE(firstSink.isFinished());
+    EXPECT_EQ(stream.next(), 2);
+    EXPECT_FALSE(secondSink.isFinished());
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ class Gate {
     int m_remaining;
 };
 
-TEST(TaskConcurrencyTest, ATaskRunsOnItsOwnThreadAndStopsWhenCancelled) {
+TEST(TaskConcurrencyTest, ATaskRunsOnItsOwnThreadAndStopsWhenCanceled) {
     std::atomic<bool> sawStop = false;
     const auto caller = std::this_thread::get_id();
     std::atomic<bool> otherThread = false;
@@ -47,7 +47,7 @@ TEST(TaskConcurrencyTest, ATaskRunsOnItsOwnThreadAndStopsWhenCancelled) {
     EXPECT_FALSE(task.isFinished());
     task.cancel();
     task.cancel();  // any number of times
-    EXPECT_TRUE(task.isCancelled());
+    EXPECT_TRUE(task.isCanceled());
     ASSERT_TRUE(task.waitFor(5s));
     EXPECT_TRUE(task.isFinished());
     EXPECT_TRUE(sawStop);
@@ -92,7 +92,7 @@ TEST(TaskConcurrencyTest, StopAllStopsEveryRunningTaskAndReportsOnesThatIgnoreIt
             std::this_thread::sleep_for(1ms);
     });
     EXPECT_FALSE(TaskTracker::stopAll(50ms));
-    EXPECT_TRUE(stubborn.isCancelled());
+    EXPECT_TRUE(stubborn.isCanceled());
     release = true;
     EXPECT_TRUE(stubborn.waitFor(5s));
     EXPECT_TRUE(TaskTracker::stopAll(5s));

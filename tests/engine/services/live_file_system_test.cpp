@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 #include "tests/support/path_mapping_file_system.h"
 #include "tests/support/scripted_file_system.h"
@@ -49,33 +50,48 @@ TEST_F(LiveFileSystemTest, WriteReplacesTheTargetOfALinkAndKeepsItsMode) {
     const fs::path link = dir.path() / ".zshrc";
     fs::create_symlink("dotfiles/zshrc", link);
 
-    for (bool atomically : {true, false}) {
-        const std::string text = atomically ? "atomic ✓\n" : "in place\n";
-        ASSERT_TRUE(files.write(text, link, atomically)) << atomically;
+    for (const WriteMode mode : {WriteMode::atomically, WriteMode::inPlace}) {
+        const std::string text = mode == WriteMode::atomically ? "atomic ✓\n" : "in place\n";
+        ASSERT_TRUE(files.write(text, link, mode, 0600)) << text;
         EXPECT_TRUE(fs::is_symlink(link)) << "the link itself stays";
         EXPECT_EQ(test::readFile(real), text);
-        EXPECT_EQ(modeOf(real), 0640u);
+        EXPECT_EQ(modeOf(real), 0640u) << "an existing file keeps its mode";
     }
     // No temporary file is left beside the target.
     EXPECT_EQ(sortedNames(dir.path() / "dotfiles"), std::vector<std::string>{"zshrc"});
 
     // A link to a file that does not exist yet creates that file.
     fs::create_symlink("dotfiles/new-file", dir.path() / "dangling");
-    ASSERT_TRUE(files.write("fresh", dir.path() / "dangling", true));
+    ASSERT_TRUE(files.write("fresh", dir.path() / "dangling", WriteMode::atomically));
     EXPECT_EQ(test::readFile(dir.path() / "dotfiles/new-file"), "fresh");
     EXPECT_TRUE(fs::is_symlink(dir.path() / "dangling"));
 }
 
-TEST_F(LiveFileSystemTest, NewFilesGetTheDefaultModeAndFailuresLeaveNothingBehind) {
+TEST_F(LiveFileSystemTest, NewFilesGetTheModeAskedForOrTheDefaultAndFailuresLeaveNothingBehind) {
+    struct Case {
+        const char* name;
+        WriteMode mode;
+        std::optional<unsigned> permissions;
+        unsigned expected;
+    };
+    const Case cases[] = {
+        {"atomic.txt", WriteMode::atomically, std::nullopt, 0644},
+        {"plain.txt", WriteMode::inPlace, std::nullopt, 0644},
+        {"atomic-secret", WriteMode::atomically, 0600, 0600},
+        {"plain-secret", WriteMode::inPlace, 0600, 0600},
+        {"group-write", WriteMode::atomically, 0664, 0664},  // more than the umask lets through
+    };
     const mode_t previous = ::umask(022);
-    ASSERT_TRUE(files.write("a", dir.path() / "atomic.txt", true));
-    ASSERT_TRUE(files.write("b", dir.path() / "plain.txt", false));
+    for (const auto& c : cases)
+        ASSERT_TRUE(files.write("a", dir.path() / c.name, c.mode, c.permissions)) << c.name;
     ::umask(previous);
-    EXPECT_EQ(modeOf(dir.path() / "atomic.txt"), 0644u);
-    EXPECT_EQ(modeOf(dir.path() / "plain.txt"), 0644u);
+    for (const auto& c : cases)
+        EXPECT_EQ(modeOf(dir.path() / c.name), c.expected) << c.name;
+    for (const auto& c : cases)
+        ASSERT_TRUE(fs::remove(dir.path() / c.name));
 
     // A missing folder is not created.
-    auto missing = files.write("x", dir.path() / "no-such-folder/file", true);
+    auto missing = files.write("x", dir.path() / "no-such-folder/file", WriteMode::atomically);
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().domain, "FileSystem");
     EXPECT_EQ(missing.error().code, ENOENT);
@@ -83,9 +99,9 @@ TEST_F(LiveFileSystemTest, NewFilesGetTheDefaultModeAndFailuresLeaveNothingBehin
 
     // A folder in the way is not replaced, and no temporary file stays behind.
     dir.makeDirectory("taken");
-    EXPECT_FALSE(files.write("x", dir.path() / "taken", true));
+    EXPECT_FALSE(files.write("x", dir.path() / "taken", WriteMode::atomically));
     EXPECT_TRUE(fs::is_directory(dir.path() / "taken"));
-    EXPECT_EQ(sortedNames(dir.path()), (std::vector<std::string>{"atomic.txt", "plain.txt", "taken"}));
+    EXPECT_EQ(sortedNames(dir.path()), std::vector<std::string>{"taken"});
 }
 
 TEST_F(LiveFileSystemTest, ReadsBytesAndOnlyValidUtf8AsText) {
@@ -108,12 +124,63 @@ TEST_F(LiveFileSystemTest, ReadsBytesAndOnlyValidUtf8AsText) {
     EXPECT_EQ(files.readData(dir.write("large", large)).value(), large);
 }
 
+TEST_F(LiveFileSystemTest, AWriteRemovesOnlyItsOwnStaleTemporaries) {
+    using namespace std::chrono_literals;
+    struct Case {
+        const char* name;
+        std::chrono::seconds age;
+        bool removed;
+    };
+    const Case cases[] = {
+        {".zshrc.quill-0123456789ab", 120s, true},
+        {".zshrc.quill-0123456789ac", 0s, false},    // a write may still be running
+        {".other.quill-0123456789ab", 120s, false},  // another file's
+        {".zshrc.quill-0123", 120s, false},          // not the pattern
+        {".zshrc.quill-0123456789aX", 120s, false},
+        {"zshrc.quill-0123456789ae", 120s, false},
+    };
+    for (const auto& c : cases)
+        fs::last_write_time(dir.write(c.name, "partial"), fs::file_time_type::clock::now() - c.age);
+    ASSERT_TRUE(files.write("x", dir.path() / "zshrc", WriteMode::atomically));
+    for (const auto& c : cases)
+        EXPECT_EQ(fs::exists(dir.path() / c.name), !c.removed) << c.name;
+}
+
+TEST_F(LiveFileSystemTest, ReadsRefuseAnythingButARegularFileAtOnce) {
+    for (const test::NotAFile kind : test::kEveryNotAFile) {
+        const fs::path path = dir.makeNotAFile("settings.json", kind);
+        const auto started = std::chrono::steady_clock::now();
+        const auto data = files.readData(path);
+        const auto text = files.readString(path);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << toString(kind);
+        ASSERT_FALSE(data) << toString(kind);
+        EXPECT_EQ(data.error(), text.error());
+        EXPECT_EQ(data.error().message, "Couldn't read " + path.string() + ": it is not a regular file");
+        EXPECT_EQ(data.error().code, kind == test::NotAFile::folder ? EISDIR : EINVAL);
+    }
+}
+
+TEST_F(LiveFileSystemTest, ReadsAtMost64MiB) {
+    // Sparse files: no disk is spent on the zeros.
+    const fs::path atTheLimit = dir.write("at-limit", "");
+    fs::resize_file(atTheLimit, kMaximumReadSize);
+    const fs::path overTheLimit = dir.write("over-limit", "");
+    fs::resize_file(overTheLimit, kMaximumReadSize + 1);
+
+    EXPECT_EQ(kMaximumReadSize, 64u * 1024 * 1024);
+    EXPECT_EQ(files.readData(atTheLimit).value().size(), kMaximumReadSize);
+    for (const auto& tooLarge : {files.readData(overTheLimit), files.readString(overTheLimit)}) {
+        ASSERT_FALSE(tooLarge);
+        EXPECT_EQ(tooLarge.error().code, EFBIG);
+        EXPECT_EQ(tooLarge.error().message,
+                  "Couldn't read " + overTheLimit.string() + ": it is larger than 64 MiB");
+    }
+}
+
 TEST_F(LiveFileSystemTest, ExistenceAndListing) {
-    const std::string missing = (dir.path() / "missing").string();
-    bool isDirectory = true;
+    const fs::path missing = dir.path() / "missing";
     EXPECT_FALSE(files.fileExists(missing));
-    EXPECT_FALSE(files.fileExists(missing, isDirectory));
-    EXPECT_FALSE(isDirectory);
+    EXPECT_EQ(files.itemKind(missing), ItemKind::missing);
     auto listing = files.contentsOfDirectory(missing);
     ASSERT_FALSE(listing);
     EXPECT_EQ(listing.error().code, ENOENT);
@@ -121,34 +188,35 @@ TEST_F(LiveFileSystemTest, ExistenceAndListing) {
     dir.write("jdk/bin/java", "#!/bin/sh\n");
     dir.write("jdk/release", "JAVA_VERSION=\"21\"\n");
     fs::permissions(dir.path() / "jdk/bin/java", fs::perms(0755));
-    const std::string jdk = (dir.path() / "jdk").string();
-    EXPECT_TRUE(files.fileExists(jdk, isDirectory));
-    EXPECT_TRUE(isDirectory);
-    EXPECT_TRUE(files.fileExists(jdk + "/release", isDirectory));
-    EXPECT_FALSE(isDirectory);
+    const fs::path jdk = dir.path() / "jdk";
+    EXPECT_EQ(files.itemKind(jdk), ItemKind::directory);
+    EXPECT_EQ(files.itemKind(jdk / "release"), ItemKind::file);
 
     auto names = files.contentsOfDirectory(jdk);
     ASSERT_TRUE(names);
     std::sort(names->begin(), names->end());
     EXPECT_EQ(*names, (std::vector<std::string>{"bin", "release"}));
 
-    EXPECT_TRUE(files.isExecutableFile(jdk + "/bin/java"));
-    EXPECT_FALSE(files.isExecutableFile(jdk + "/release"));
-    EXPECT_FALSE(files.isExecutableFile(jdk + "/bin"));  // a folder is not an executable file
+    EXPECT_TRUE(files.isExecutableFile(jdk / "bin/java"));
+    EXPECT_FALSE(files.isExecutableFile(jdk / "release"));
+    EXPECT_FALSE(files.isExecutableFile(jdk / "bin"));  // a folder is not an executable file
     EXPECT_FALSE(files.isExecutableFile(missing));
 
     fs::create_symlink("missing", dir.path() / "dangling");
-    EXPECT_FALSE(files.fileExists((dir.path() / "dangling").string()));
+    EXPECT_FALSE(files.fileExists(dir.path() / "dangling"));
+    EXPECT_EQ(files.itemKind(dir.path() / "dangling"), ItemKind::missing);
 }
 
 TEST_F(LiveFileSystemTest, CreateRemoveMoveAndAttributes) {
     const fs::path nested = dir.path() / "a/b/c";
-    EXPECT_FALSE(files.createDirectory(nested, false));
-    ASSERT_TRUE(files.createDirectory(nested, true));
-    EXPECT_TRUE(files.createDirectory(nested, true)) << "an existing folder is fine";
-    EXPECT_TRUE(files.createDirectory(nested, false));
+    EXPECT_FALSE(files.createDirectory(nested, CreateDirectoryMode::parentMustExist));
+    ASSERT_TRUE(files.createDirectory(nested, CreateDirectoryMode::withIntermediates));
+    EXPECT_TRUE(files.createDirectory(nested, CreateDirectoryMode::withIntermediates))
+        << "an existing folder is fine";
+    EXPECT_TRUE(files.createDirectory(nested, CreateDirectoryMode::parentMustExist));
     const fs::path file = dir.write("plain", "x");
-    EXPECT_FALSE(files.createDirectory(file, true)) << "a file is not a folder";
+    EXPECT_FALSE(files.createDirectory(file, CreateDirectoryMode::withIntermediates))
+        << "a file is not a folder";
 
     dir.write("a/b/c/inside", "y");
     ASSERT_TRUE(files.removeItem(dir.path() / "a"));
@@ -173,15 +241,15 @@ TEST_F(LiveFileSystemTest, CreateRemoveMoveAndAttributes) {
     EXPECT_EQ(test::readFile(dir.path() / "moved"), "x") << "moving never overwrites";
     EXPECT_FALSE(files.moveItem(dir.path() / "absent", dir.path() / "anywhere"));
 
-    ASSERT_TRUE(files.setAttributes(permissions(0600), other.string()));
-    auto attributes = files.attributesOfItem(other.string());
+    ASSERT_TRUE(files.setAttributes(permissions(0600), other));
+    auto attributes = files.attributesOfItem(other);
     ASSERT_TRUE(attributes);
     EXPECT_EQ(attributes->posixPermissions, 0600u);
     EXPECT_EQ(attributes->size, 1u);
     EXPECT_EQ(attributes->type, fs::file_type::regular);
-    EXPECT_EQ(files.attributesOfItem(dir.path().string())->type, fs::file_type::directory);
-    EXPECT_FALSE(files.attributesOfItem((dir.path() / "absent").string()));
-    EXPECT_FALSE(files.setAttributes(permissions(0600), (dir.path() / "absent").string()));
+    EXPECT_EQ(files.attributesOfItem(dir.path())->type, fs::file_type::directory);
+    EXPECT_FALSE(files.attributesOfItem(dir.path() / "absent"));
+    EXPECT_FALSE(files.setAttributes(permissions(0600), dir.path() / "absent"));
 }
 
 TEST(UserFoldersTest, FollowTheHomeAndXdgVariables) {
@@ -189,11 +257,11 @@ TEST(UserFoldersTest, FollowTheHomeAndXdgVariables) {
     LiveFileSystem files;
     EXPECT_EQ(files.homeDirectory(), home.path());
 
-    auto caches = files.userDirectory(UserDirectory::caches, false);
+    auto caches = files.userDirectory(UserDirectory::caches, IfMissing::leave);
     ASSERT_TRUE(caches);
     EXPECT_EQ(*caches, home / ".cache");
     EXPECT_FALSE(fs::exists(*caches));
-    ASSERT_TRUE(files.userDirectory(UserDirectory::caches, true));
+    ASSERT_TRUE(files.userDirectory(UserDirectory::caches, IfMissing::create));
     EXPECT_TRUE(fs::is_directory(*caches));
 }
 
@@ -208,10 +276,13 @@ TEST(PathMappingFileSystemTest, KeepsFixedFoldersInsideTheTemporaryTree) {
     EXPECT_EQ(files.mapped("/usr/localized"), fs::path("/usr/localized"));
     EXPECT_EQ(files.mapped("/tmp/x"), fs::path("/tmp/x"));
 
-    ASSERT_TRUE(files.createDirectory("/Library/Java/JavaVirtualMachines/temurin-21.jdk", true));
-    EXPECT_FALSE(files.write("v", "/opt/homebrew/bin/brew", false)) << "its folder does not exist yet";
-    ASSERT_TRUE(files.createDirectory("/opt/homebrew/bin", true));
-    ASSERT_TRUE(files.write("#!/bin/sh\n", "/opt/homebrew/bin/brew", true));
+    ASSERT_TRUE(files.createDirectory("/Library/Java/JavaVirtualMachines/temurin-21.jdk",
+                                      CreateDirectoryMode::withIntermediates));
+    EXPECT_FALSE(files.write("v", "/opt/homebrew/bin/brew", WriteMode::inPlace))
+        << "its folder does not exist yet";
+    ASSERT_TRUE(files.createDirectory("/opt/homebrew/bin", CreateDirectoryMode::withIntermediates));
+    ASSERT_TRUE(files.write("#!/bin/sh\n", "/opt/homebrew/bin/brew", WriteMode::atomically));
+    EXPECT_EQ(files.itemKind("/opt/homebrew/bin"), ItemKind::directory);
     EXPECT_TRUE(fs::exists(root.path() / "opt/homebrew/bin/brew"));
     EXPECT_EQ(files.contentsOfDirectory("/Library/Java/JavaVirtualMachines").value(),
               std::vector<std::string>{"temurin-21.jdk"});
@@ -231,6 +302,14 @@ TEST(ScriptedFileSystemTest, FailsWithTheLiveFileSystemsWords) {
     EXPECT_EQ(scripted.contentsOfDirectory(absent).error(), live.contentsOfDirectory(absent).error());
     EXPECT_EQ(scripted.attributesOfItem(absent).error(), live.attributesOfItem(absent).error());
     EXPECT_EQ(scripted.readString(binary).error(), live.readString(binary).error());
+
+    const fs::path folder = dir.makeDirectory("folder");
+    scripted.addDirectory(folder.string(), {});
+    EXPECT_EQ(scripted.readData(folder).error(), live.readData(folder).error());
+    const fs::path large = dir.write("large", "");
+    fs::resize_file(large, kMaximumReadSize + 1);
+    scripted.addFile(large.string(), std::string(kMaximumReadSize + 1, '\0'));
+    EXPECT_EQ(scripted.readData(large).error(), live.readData(large).error());
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ TEST(LiveKeyValueStoreConcurrencyTest, ConcurrentWritersThroughSeveralInstancesL
             const LiveKeyValueStore store(dir.path());  // an instance of its own, same files
             for (int key = 0; key < kKeysEach; ++key) {
                 const std::string name = "shared.w" + std::to_string(writer) + "k" + std::to_string(key);
-                store.set(std::to_string(key), name);
-                store.setBool(key % 2 == 0, "shared.flag" + std::to_string(writer));
+                store.setString(name, std::to_string(key));
+                store.setBool("shared.flag" + std::to_string(writer), key % 2 == 0);
                 (void)store.string("shared.w0k0");
             }
         });

@@ -31,8 +31,8 @@ std::vector<ProcessStreamEvent> streamAll(const std::vector<std::string>& argume
 std::vector<ProcessStreamEvent> lines(std::initializer_list<std::string> texts, int code) {
     std::vector<ProcessStreamEvent> events;
     for (const auto& text : texts)
-        events.push_back(ProcessLine{text});
-    events.push_back(ProcessExited{code});
+        events.push_back(ProcessStreamEvent::Line{text});
+    events.push_back(ProcessStreamEvent::Exited{code});
     return events;
 }
 
@@ -169,9 +169,9 @@ TEST(LiveProcessRunnerTest, AGrandchildHoldingThePipeDelaysTheEndOnlyByTheGraceP
     const auto events = streamAll({"grandchild", "20000", "line", "parent done"});
     EXPECT_LT(Clock::now() - streamStart, LiveProcessRunner::kExitGrace + 6s);
     ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[1], ProcessStreamEvent(ProcessLine{"parent done"}));
-    EXPECT_EQ(events[2], ProcessStreamEvent(ProcessExited{0}));
-    ::kill(announcedPid(std::get<ProcessLine>(events[0]).text), SIGKILL);
+    EXPECT_EQ(events[1], ProcessStreamEvent(ProcessStreamEvent::Line{"parent done"}));
+    EXPECT_EQ(events[2], ProcessStreamEvent(ProcessStreamEvent::Exited{0}));
+    ::kill(announcedPid(std::get<ProcessStreamEvent::Line>(events[0].value).text), SIGKILL);
 }
 
 TEST(LiveProcessRunnerTest, StreamDeliversEveryLineOfBothOutputsThenTheExit) {
@@ -189,14 +189,15 @@ TEST(LiveProcessRunnerTest, StreamDeliversEveryLineOfBothOutputsThenTheExit) {
     const auto events = streamAll(arguments);
     ASSERT_EQ(events.size(), 2001u);
     for (int i = 0; i < 2000; ++i)
-        EXPECT_EQ(events[i], ProcessStreamEvent(ProcessLine{"line " + std::to_string(i)}));
+        EXPECT_EQ(events[i], ProcessStreamEvent(ProcessStreamEvent::Line{"line " + std::to_string(i)}));
 }
 
 TEST(LiveProcessRunnerTest, StreamOfAMissingExecutableYieldsOnlyFailedToStart) {
     auto handle = std::make_shared<LiveProcessCancellation>();
     auto events = LiveProcessRunner().stream("/nonexistent/quill-tool", {}, std::nullopt, handle);
-    EXPECT_EQ(drain(events),
-              (std::vector<ProcessStreamEvent>{ProcessFailedToStart{"No such file or directory"}}));
+    EXPECT_EQ(
+        drain(events),
+        (std::vector<ProcessStreamEvent>{ProcessStreamEvent::FailedToStart{"No such file or directory"}}));
     handle->cancel();  // nothing attached: harmless
 }
 
@@ -206,21 +207,21 @@ TEST(LiveProcessRunnerTest, CancellingTheHandleTerminatesTheWholeGroup) {
                                              std::nullopt, handle);
     const auto first = events.next();
     ASSERT_TRUE(first.has_value());
-    const pid_t grandchild = announcedPid(std::get<ProcessLine>(*first).text);
+    const pid_t grandchild = announcedPid(std::get<ProcessStreamEvent::Line>(first->value).text);
 
     const auto start = Clock::now();
     handle->cancel();
-    EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessExited{SIGTERM}}));
+    EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessStreamEvent::Exited{SIGTERM}}));
     EXPECT_LT(Clock::now() - start, 10s);
     EXPECT_TRUE(test::waitUntilEnded(grandchild, 10s));
 }
 
-TEST(LiveProcessRunnerTest, AHandleCancelledBeforeTheLaunchTerminatesTheChildAtOnce) {
+TEST(LiveProcessRunnerTest, AHandleCanceledBeforeTheLaunchTerminatesTheChildAtOnce) {
     auto handle = std::make_shared<LiveProcessCancellation>();
     handle->cancel();
     const auto start = Clock::now();
     EXPECT_EQ(streamAll({"sleep", "30000"}, std::nullopt, handle),
-              (std::vector<ProcessStreamEvent>{ProcessExited{SIGTERM}}));
+              (std::vector<ProcessStreamEvent>{ProcessStreamEvent::Exited{SIGTERM}}));
     EXPECT_LT(Clock::now() - start, 10s);
 }
 
@@ -231,7 +232,7 @@ TEST(LiveProcessRunnerTest, EndingTheStreamFromTheConsumerTerminatesTheChild) {
         auto events = LiveProcessRunner().stream(kTestChild, {"pid", "sleep", "30000"}, std::nullopt, handle);
         const auto first = events.next();
         ASSERT_TRUE(first.has_value());
-        child = std::atoi(std::get<ProcessLine>(*first).text.c_str());
+        child = std::atoi(std::get<ProcessStreamEvent::Line>(first->value).text.c_str());
     }
     EXPECT_TRUE(handle->isCanceled());
     EXPECT_TRUE(test::waitUntilEnded(child, 10s));

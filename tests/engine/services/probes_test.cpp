@@ -66,6 +66,8 @@ TEST(ProbesTest, ReadsTheJavaHomeMarkerOnItsOwn) {
     EXPECT_EQ(Probes::parseJavaHomeMarker("__TVN_JAVA_HOME__:/a\n__TVN_JAVA_HOME__: \t\n"), std::nullopt);
     EXPECT_EQ(Probes::parseJavaHomeMarker("JAVA_HOME=/opt/jdk\n"), std::nullopt);
     EXPECT_EQ(Probes::parseJavaHomeMarker(""), std::nullopt);
+    // A carriage return the variable really holds is kept: only echo's line feed ends the line.
+    EXPECT_EQ(Probes::parseJavaHomeMarker("motd\r\n__TVN_JAVA_HOME__:/opt/jdk\r\n"), "/opt/jdk\r");
 }
 
 struct ProbeFixture : ::testing::Test {
@@ -119,7 +121,7 @@ TEST_F(ProbeFixture, NothingFoundWhenEverythingFails) {
 
     // Commands that run into their time limit read as nothing found too.
     for (const auto* tool : {"/usr/bin/which", "/usr/libexec/java_home", "/bin/zsh"}) {
-        runner->whenRun(FakeProcessRunner::anyCallTo(tool), fail(FakeProcessRunner::timedOutError(tool)));
+        runner->whenRun(FakeProcessRunner::anyCallTo(tool), fail(processTimedOut(tool)));
     }
     EXPECT_EQ(probe(), ProbeBundle{});
 }

@@ -22,26 +22,26 @@ Stream<ProcessStreamEvent> startChild(const std::vector<std::string>& arguments,
 /// Reads events until a line equal to `text` arrives; false when the stream ends first.
 bool waitForLine(Stream<ProcessStreamEvent>& events, const std::string& text) {
     while (auto event = events.next()) {
-        if (*event == ProcessStreamEvent(ProcessLine{text}))
+        if (*event == ProcessStreamEvent(ProcessStreamEvent::Line{text}))
             return true;
     }
     return false;
 }
 
-TEST(CancellableProcessTest, AHolderCancelledBeforeItsFirstChildTerminatesThatChild) {
+TEST(CancellableProcessTest, AHolderCanceledBeforeItsFirstChildTerminatesThatChild) {
     CancellableProcess holder;
     holder.cancel();
     auto handle = std::make_shared<LiveProcessCancellation>();
     auto events = startChild({"sleep", "30000"}, handle);
     holder.register_(handle);
     EXPECT_TRUE(handle->isCanceled());
-    EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessExited{SIGTERM}}));
+    EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessStreamEvent::Exited{SIGTERM}}));
 
     // Every later child too.
     auto second = std::make_shared<LiveProcessCancellation>();
     auto secondEvents = startChild({"sleep", "30000"}, second);
     holder.register_(second);
-    EXPECT_EQ(drain(secondEvents), (std::vector<ProcessStreamEvent>{ProcessExited{SIGTERM}}));
+    EXPECT_EQ(drain(secondEvents), (std::vector<ProcessStreamEvent>{ProcessStreamEvent::Exited{SIGTERM}}));
 }
 
 TEST(CancellableProcessTest, EachCancelWhileTheChildRunsSendsTheRequestAgain) {
@@ -55,7 +55,8 @@ TEST(CancellableProcessTest, EachCancelWhileTheChildRunsSendsTheRequestAgain) {
     holder.cancel();
     ASSERT_TRUE(waitForLine(events, "TERM"));
     // The child shrugs both off and ends by itself.
-    EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessLine{"finished"}, ProcessExited{0}}));
+    EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessStreamEvent::Line{"finished"},
+                                                              ProcessStreamEvent::Exited{0}}));
 }
 
 TEST(CancellableProcessTest, NothingIsSentOnceTheChildHasExited) {
@@ -90,12 +91,12 @@ TEST(CancellableProcessTest, CancelAndRegisterRacingAlwaysEndTheChild) {
         auto events = startChild({"sleep", "30000"}, handle);
         runConcurrently([&holder] { holder.cancel(); }, [&holder, handle] { holder.register_(handle); },
                         [handle] { (void)handle->isCanceled(); });
-        EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessExited{SIGTERM}}))
+        EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessStreamEvent::Exited{SIGTERM}}))
             << "round " << round;
     }
 }
 
-TEST(CancellableProcessTest, ManyStreamsCancelledFromOtherThreadsAllEnd) {
+TEST(CancellableProcessTest, ManyStreamsCanceledFromOtherThreadsAllEnd) {
     constexpr int kCount = 8;
     std::vector<std::function<void()>> workers;
     std::vector<int> codes(kCount, -100);
@@ -107,7 +108,7 @@ TEST(CancellableProcessTest, ManyStreamsCancelledFromOtherThreadsAllEnd) {
                 return;
             auto canceller = spawnTask([handle](std::stop_token) { handle->cancel(); });
             while (auto event = events.next()) {
-                if (auto* exited = std::get_if<ProcessExited>(&*event))
+                if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value))
                     codes[i] = exited->code;
             }
             canceller.wait();
@@ -122,7 +123,7 @@ TEST(CancellableProcessTest, StoppingEveryTaskAtExitEndsRunningChildren) {
     auto events = startChild({"line", "up", "sleep", "30000"}, handle);
     ASSERT_TRUE(waitForLine(events, "up"));
     EXPECT_TRUE(TaskTracker::stopAll(10s));
-    EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessExited{SIGTERM}}));
+    EXPECT_EQ(drain(events), (std::vector<ProcessStreamEvent>{ProcessStreamEvent::Exited{SIGTERM}}));
 }
 
 }  // namespace

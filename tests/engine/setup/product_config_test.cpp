@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <unordered_set>
 
 #include "engine/core/build_options.h"
@@ -19,21 +18,19 @@ ProductURLs urlsAt(std::string base) {
 }
 
 ProductConfig plainConfig(std::string appID) {
-    return ProductConfig{std::move(appID),
-                         "Plain",
-                         "Plain",
-                         "com.example.plain",
-                         "Plain",
-                         false,
-                         "Plain",
-                         ProductCopy{"Explainer", "Start", std::nullopt},
-                         urlsAt("https://articles.test"),
-                         ConsentCopy::standard(),
-                         std::make_shared<const InertDiagnosisProfile>(),
-                         std::nullopt,
-                         std::nullopt,
-                         {},
-                         SetupFlow::setupWorkflow};
+    return ProductConfig{
+        .appID = std::move(appID),
+        .displayName = "Plain",
+        .appSupportDirName = "Plain",
+        .userDefaultsPrefix = "com.example.plain",
+        .shellConfigMarker = "Plain",
+        .cacheDirName = "Plain",
+        .copy = ProductCopy{"Explainer", "Start", std::nullopt},
+        .urls = urlsAt("https://articles.test"),
+        .consent = ConsentCopy::standard(),
+        .diagnosisProfile = std::make_shared<const InertDiagnosisProfile>(),
+        .flow = SetupFlow::setupWorkflow,
+    };
 }
 
 TEST(ProductConfigTest, CurrentStartsAsTheJavaDiagnosticVariant) {
@@ -119,27 +116,6 @@ TEST(ProductConfigTest, ScopedOverridesRestoreThePreviousConfiguration) {
         EXPECT_EQ(ProductConfig::current()->appID, "outer");
     }
     EXPECT_EQ(ProductConfig::current(), original);
-}
-
-// Registered before the first use of the current configuration, so it runs after every static value made
-// on that first use would have been destroyed: as late as a task still running while the process ends.
-void readCurrentWhileEnding() {
-    const auto config = ProductConfig::current();
-    const bool whole = config && config->appID == "tvn-java" &&
-                       ProductConfig::javaDiagnostic().displayName == "Tolvane for Java" &&
-                       ConsentCopy::standard().whatTitle == "What this app does";
-    std::_Exit(whole ? 7 : 3);
-}
-
-TEST(ProductConfigTest, StaysReadableWhileTheProcessEnds) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, where this is the first use
-    EXPECT_EXIT(
-        {
-            std::atexit(readCurrentWhileEnding);
-            (void)ProductConfig::current();
-            std::exit(0);
-        },
-        testing::ExitedWithCode(7), "");
 }
 
 TEST(ProductCopyTest, ConsentWordingIsExact) {

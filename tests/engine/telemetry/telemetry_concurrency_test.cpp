@@ -6,9 +6,11 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "engine/services/app_services.h"
 #include "engine/services/live_file_system.h"
 #include "engine/services/live_http_fetcher.h"
 #include "engine/services/live_key_value_store.h"
+#include "engine/setup/product_config.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "engine/telemetry/telemetry_service.h"
 #include "tests/support/loopback_server.h"

@@ -9,12 +9,15 @@
 
 #include "engine/core/build_options.h"
 #include "engine/core/text.h"
+#include "engine/services/app_services.h"
 #include "engine/services/live_file_system.h"
 #include "engine/services/live_http_fetcher.h"
 #include "engine/services/live_key_value_store.h"
+#include "engine/setup/product_config.h"
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/session_id.h"
 #include "engine/telemetry/telemetry_events.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_file_system.h"
 #include "tests/support/temporary_directory.h"
@@ -93,7 +96,7 @@ class TelemetryServiceTest : public ::testing::Test {
 };
 
 TEST_F(TelemetryServiceTest, PostsOneRecordWithTheExactWireFormAndRemovesTheFileOnceDelivered) {
-    store->set("3F2504E0-4F89-41D3-9A0C-0305E82C3301", "com.example.quill.session_id");
+    store->setString("com.example.quill.session_id", "3F2504E0-4F89-41D3-9A0C-0305E82C3301");
     server.reply(kPath, LoopbackReply::text("", 201));
     {
         TelemetryService service(configuration());
@@ -270,6 +273,22 @@ TEST_F(TelemetryServiceTest, SkipsUnreadableRecordsAndMovesAnUnparsableFileAside
     EXPECT_FALSE(std::filesystem::exists(pendingFile()));
 }
 
+TEST_F(TelemetryServiceTest, StartsAndSendsWhenThePendingFileIsNoFile) {
+    for (const test::NotAFile kind : test::kEveryNotAFile) {
+        const auto sent = server.requests().size();
+        folder.makeNotAFile("Quillstart/pending-events.json", kind);
+        auto settings = configuration();
+        settings.fs = std::make_shared<test::FencedFileSystem>(fs, folder.path());
+        {
+            TelemetryService service(settings);
+            service.track("after", {});
+            ASSERT_TRUE(service.waitUntilIdle(kPatience)) << toString(kind);
+        }
+        ASSERT_EQ(server.requests().size(), sent + 1) << toString(kind);
+        EXPECT_EQ(postedNames().back(), "after");
+    }
+}
+
 TEST_F(TelemetryServiceTest, KeepsOnlyTheNewestThousandEvents) {
     TelemetryService service(configuration(test::LoopbackServer::refusingURL(kPath)));
     const std::size_t total = TelemetryService::kMaxPendingEvents + 5;
@@ -277,7 +296,7 @@ TEST_F(TelemetryServiceTest, KeepsOnlyTheNewestThousandEvents) {
         service.track("e" + std::to_string(i), {});
     ASSERT_TRUE(service.waitUntilIdle(60s));
     const auto names = pendingNames();
-    ASSERT_EQ(names.size(), TelemetryService::kMaxPendingEvents);
+    ASSERT_EQ(names.size(), 1'000u);
     EXPECT_EQ(names.front(), "e5");
     EXPECT_EQ(names.back(), "e" + std::to_string(total - 1));
 }
@@ -315,7 +334,7 @@ TEST_F(TelemetryServiceTest, WithoutABackendNothingIsQueuedLoadedOrPosted) {
 
 TEST_F(TelemetryServiceTest, KeepsAValidSessionIdentifierAndReplacesAnInvalidOne) {
     const std::string key = "com.example.quill.session_id";
-    store->set("3f2504e0-4f89-41d3-9a0c-0305e82c3301", key);
+    store->setString(key, "3f2504e0-4f89-41d3-9a0c-0305e82c3301");
     {
         TelemetryService service(configuration());
         service.track("one", {});
@@ -323,7 +342,7 @@ TEST_F(TelemetryServiceTest, KeepsAValidSessionIdentifierAndReplacesAnInvalidOne
     }
     EXPECT_EQ(record(server.requests().at(0))["session_id"], "3f2504e0-4f89-41d3-9a0c-0305e82c3301");
 
-    store->set("not-a-uuid", key);
+    store->setString(key, "not-a-uuid");
     {
         TelemetryService service(configuration());
         service.track("two", {});
@@ -456,7 +475,7 @@ TEST(TelemetryServiceSettings, PlacesThePendingFileInTheProductFolderOfTheApplic
     test::TemporaryDirectory folder;
     setenv("XDG_DATA_HOME", (folder.path() / "share").c_str(), 1);
     const LiveFileSystem fs;
-    const auto applicationData = fs.userDirectory(UserDirectory::applicationSupport, true);
+    const auto applicationData = fs.userDirectory(UserDirectory::applicationSupport, IfMissing::create);
     ASSERT_TRUE(applicationData);
     EXPECT_EQ(TelemetryService::pendingFileURL(fs, "Quillstart"),
               *applicationData / "Quillstart" / "pending-events.json");

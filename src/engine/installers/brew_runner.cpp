@@ -1,0 +1,358 @@
+#include "engine/installers/brew_runner.h"
+
+#include <array>
+#include <chrono>
+
+#include "engine/core/build_options.h"
+#include "engine/core/shell_quote.h"
+#include "engine/core/task.h"
+#include "engine/core/text.h"
+#include "engine/installers/sha256.h"
+#include "engine/setup/product_config.h"
+
+namespace quill {
+
+namespace {
+
+using OutputEvent = InstallerEvent::Output;
+using CompletedEvent = InstallerEvent::Completed;
+using CanceledEvent = InstallerEvent::Canceled;
+using Policy = BrewRunner::CaskRecoveryPolicy;
+
+constexpr std::chrono::seconds kRetryPause{2};
+constexpr std::string_view kJavaVirtualMachines = "/Library/Java/JavaVirtualMachines";
+constexpr std::string_view kPackageErrorDomain = "BrewRunner.PKG";
+
+constexpr std::array<std::string_view, 7> kAuthenticationFailures = {
+    "a password is required", "sudo: a password is required",   "user canceled", "sudo_askpass", "askpass",
+    "authentication failed",  "execution error: user canceled",
+};
+
+/// One brew run: its status (-1 when brew did not start) and its output in lower case, one line each.
+struct Attempt {
+    int exitCode = -1;
+    std::string transcript;
+};
+
+bool alreadyInstalled(const std::string& transcript) {
+    return contains(transcript, "not upgrading") && contains(transcript, "already installed");
+}
+bool leftoverFile(const std::string& transcript) {
+    return contains(transcript, "it seems there is already");
+}
+bool terminalPassword(const std::string& transcript) {
+    return contains(transcript, "a terminal is required") && contains(transcript, "a password is required");
+}
+bool authenticationFailure(const std::string& transcript) {
+    return std::any_of(kAuthenticationFailures.begin(), kAuthenticationFailures.end(),
+                       [&](std::string_view phrase) { return contains(transcript, phrase); });
+}
+
+/// Streams one child into `sink`, registered in `holder`; returns its status and lower-case transcript.
+Attempt runChild(const ProcessRunning& process, const std::string& executable,
+                 const std::vector<std::string>& arguments, const Environment& environment,
+                 CancellableProcess& holder, const StreamSink<InstallerEvent>& sink,
+                 const std::stop_token& stop) {
+    auto handle = std::make_shared<LiveProcessCancellation>();
+    holder.register_(handle);
+    auto child = process.stream(executable, arguments, environment, handle);
+    Attempt attempt;
+    bool failedToStart = false;
+    while (auto event = child.next(stop)) {
+        if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
+            attempt.transcript += toLower(line->text) + "\n";
+            sink.yield(OutputEvent{std::move(line->text)});
+        } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
+            attempt.exitCode = exited->code;
+        } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
+            sink.yield(OutputEvent{"Failed to start brew: " + failed->message});
+            failedToStart = true;
+        }
+    }
+    child.cancel();
+    if (failedToStart)
+        return Attempt{};
+    return attempt;
+}
+
+Error packageError(int code, std::string message) {
+    return Error{std::string(kPackageErrorDomain), code, std::move(message)};
+}
+
+/// The cask stream's task: the recovery procedure. Returns the final event.
+InstallerEvent recoverCask(const BrewRunner& runner, const std::string& cask, const std::string& prompt,
+                           const Policy& policy, const Environment& environment, CancellableProcess& holder,
+                           const StreamSink<InstallerEvent>& sink, const std::stop_token& stop) {
+    auto runBrew = [&](const std::string& subcommand, bool force) {
+        std::vector<std::string> arguments{subcommand, "--cask"};
+        if (force)
+            arguments.emplace_back("--force");
+        arguments.push_back(cask);
+        return runChild(*runner.process, runner.brewPath.string(), arguments, environment, holder, sink,
+                        stop);
+    };
+    auto canceled = [&] { return holder.isCanceled() || stop.stop_requested(); };
+    auto announce = [&](std::string message) {
+        sink.yield(OutputEvent{""});
+        sink.yield(OutputEvent{std::move(message)});
+    };
+
+    Attempt attempt = runBrew("install", false);
+    if (canceled())
+        return CanceledEvent{};
+    bool forced = false;
+    if (attempt.exitCode == 0) {
+        const auto& stale = policy.staleCaskroom;
+        if (!(stale && alreadyInstalled(attempt.transcript) && stale->artifactMissing &&
+              stale->artifactMissing()))
+            return CompletedEvent{0};
+        announce("Homebrew reports " + cask + " is already installed, but " +
+                 stale->missingArtifactDescription + ". Retrying with `brew reinstall --cask " + cask + "`…");
+        attempt = runBrew("reinstall", false);
+        if (canceled())
+            return CanceledEvent{};
+        if (attempt.exitCode == 0)
+            return CompletedEvent{0};
+    }
+
+    if (!canceled() && leftoverFile(attempt.transcript)) {
+        announce("A leftover file is blocking the install. Retrying with `brew install --cask --force " +
+                 cask + "`…");
+        attempt = runBrew("install", true);
+        if (canceled())
+            return CanceledEvent{};
+        if (attempt.exitCode == 0)
+            return CompletedEvent{0};
+        forced = true;
+    }
+    if (policy.pkgFallback && terminalPassword(attempt.transcript)) {
+        announce("Homebrew bypassed our sudo wrapper. Falling back to direct .pkg install…");
+        const auto& fallback = *policy.pkgFallback;
+        const std::string version = fallback.versionFromCaskName ? fallback.versionFromCaskName(cask) : "";
+        return runner.pkgFallback(fallback, version, prompt, holder, sink, stop);
+    }
+    if (authenticationFailure(attempt.transcript))
+        return CanceledEvent{};
+    if (forced)
+        return CompletedEvent{attempt.exitCode};
+
+    announce("That didn’t work — retrying once in a moment…");
+    sleepFor(kRetryPause, stop);
+    if (canceled())
+        return CanceledEvent{};
+    attempt = runBrew("install", false);
+    if (canceled())
+        return CanceledEvent{};
+    return CompletedEvent{attempt.exitCode};
+}
+
+}  // namespace
+
+const BrewRunner::CaskRecoveryPolicy& BrewRunner::CaskRecoveryPolicy::none() {
+    static const CaskRecoveryPolicy policy;
+    return policy;
+}
+
+Stream<InstallerEvent> BrewRunner::install(const std::string& formula) const {
+    auto [sink, stream] = makeStream<Event>();
+    auto holder = std::make_shared<CancellableProcess>();
+    auto task = spawnTask([runner = *this, formula, sink = sink, holder](std::stop_token stop) {
+        const Environment environment = processEnvironment({{"HOMEBREW_NO_AUTO_UPDATE", "1"}});
+        auto handle = std::make_shared<LiveProcessCancellation>();
+        holder->register_(handle);
+        auto child =
+            runner.process->stream(runner.brewPath.string(), {"install", formula}, environment, handle);
+        int exitCode = -1;  // stays -1 when no status was reported
+        bool failedToStart = false;
+        while (auto event = child.next(stop)) {
+            if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
+                sink.yield(OutputEvent{std::move(line->text)});
+            } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
+                exitCode = exited->code;
+            } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
+                sink.yield(OutputEvent{"Failed to start brew: " + failed->message});
+                failedToStart = true;
+            }
+        }
+        child.cancel();
+        if (failedToStart)
+            sink.yield(CompletedEvent{-1});
+        else if (holder->isCanceled() || stop.stop_requested())
+            sink.yield(CanceledEvent{});
+        else
+            sink.yield(CompletedEvent{exitCode});
+        sink.finish();
+    });
+    sink.onTermination([holder, task] {
+        holder->cancel();
+        task.cancel();
+    });
+    return std::move(stream);
+}
+
+Stream<InstallerEvent> BrewRunner::installCask(const std::string& cask, const std::string& prompt,
+                                               const CaskRecoveryPolicy& policy) const {
+    auto [sink, stream] = makeStream<Event>();
+    auto holder = std::make_shared<CancellableProcess>();
+    auto task = spawnTask([runner = *this, cask, prompt, policy, sink = sink, holder](std::stop_token stop) {
+        auto prepared = runner.executor.prepareEnvironment(prompt);
+        if (!prepared) {
+            sink.yield(OutputEvent{"Failed to set up privileged executor: " + prepared.error().message});
+            sink.yield(CompletedEvent{-1});
+            sink.finish();
+            return;
+        }
+        const Environment environment = processEnvironment(prepared->variables);
+        auto final = recoverCask(runner, cask, prompt, policy, environment, *holder, sink, stop);
+        sink.yield(std::move(final));
+        // The askpass folder goes before the stream ends, so a consumer that saw the end sees it gone.
+        prepared->cleanup();
+        sink.finish();
+    });
+    sink.onTermination([holder, task] {
+        holder->cancel();
+        task.cancel();
+    });
+    return std::move(stream);
+}
+
+bool BrewRunner::temurinJavaPath(const std::string& cask) const {
+    const std::string folder(kJavaVirtualMachines);
+    if (const auto at = cask.find('@'); at != std::string::npos && at + 1 < cask.size())
+        return fs->isExecutableFile(folder + "/temurin-" + cask.substr(at + 1) +
+                                    ".jdk/Contents/Home/bin/java");
+    auto entries = fs->contentsOfDirectory(folder);
+    if (!entries)
+        return false;
+    return std::any_of(entries->begin(), entries->end(), [&](const std::string& entry) {
+        return entry.starts_with("temurin-") && entry.ends_with(".jdk") &&
+               fs->isExecutableFile(folder + "/" + entry + "/Contents/Home/bin/java");
+    });
+}
+
+InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fallback,
+                                       const std::string& version, const std::string& prompt,
+                                       CancellableProcess& handle, const StreamSink<Event>& sink,
+                                       std::stop_token stop) const {
+    const std::string architecture(build::kArchitectureName);
+    auto fetchAndVerify = [&]() -> Result<std::filesystem::path> {
+        if (!fallback.resolveAsset)
+            return fail(packageError(1, "No install asset is known for this package"));
+        auto asset = fallback.resolveAsset(version, architecture, stop);
+        if (!asset)
+            return fail(asset.error());
+        sink.yield(OutputEvent{"GET " + asset->downloadURL});
+        auto downloaded = http->download(asset->downloadURL, stop);
+        if (!downloaded)
+            return fail(downloaded.error());
+        const auto temporary = downloaded->location;
+        auto discard = [&] { (void)fs->removeItem(temporary); };
+        const int status = downloaded->response.statusCode;
+        if (status < 200 || status > 299) {
+            discard();
+            return fail(packageError(2, "Install-asset download HTTP error"));
+        }
+        auto caches = fs->userDirectory(UserDirectory::caches, IfMissing::create);
+        if (!caches) {
+            discard();
+            return fail(caches.error());
+        }
+        const std::filesystem::path folder = *caches / ProductConfig::current()->cacheDirName;
+        if (auto created = fs->createDirectory(folder, CreateDirectoryMode::withIntermediates); !created) {
+            discard();
+            return fail(created.error());
+        }
+        std::filesystem::path destination =
+            folder / (fallback.cacheFilePrefix + "-" + version + "-" + architecture + ".pkg");
+        // The move never replaces: an earlier package of the same name must go first.
+        (void)fs->removeItem(destination);
+        if (auto moved = fs->moveItem(temporary, destination); !moved) {
+            discard();
+            return fail(moved.error());
+        }
+        sink.yield(OutputEvent{"Saved to " + destination.string()});
+        sink.yield(OutputEvent{"Verifying download checksum…"});
+        auto digest = sha256OfFile(destination, stop);
+        if (!digest)
+            return fail(digest.error());
+        if (*digest != asset->checksum)
+            return fail(
+                packageError(5, "Checksum mismatch (expected " + asset->checksum + ", got " + *digest + ")"));
+        return destination;
+    };
+
+    sink.yield(OutputEvent{fallback.lookupMessage ? fallback.lookupMessage(version, architecture) : ""});
+    auto package = fetchAndVerify();
+    if (stop.stop_requested())
+        return CanceledEvent{};
+    if (!package) {
+        const Error& error = package.error();
+        const bool transport = error.domain == kHTTPErrorDomain;
+        if (transport && error.code == static_cast<int>(HTTPErrorCode::cancelled))
+            return CanceledEvent{};
+        if (transport && error.code == static_cast<int>(HTTPErrorCode::timedOut)) {
+            sink.yield(OutputEvent{fallback.timeoutMessage});
+            return CompletedEvent{1};
+        }
+        sink.yield(OutputEvent{"Fallback failed: " + error.message});
+        return CompletedEvent{1};
+    }
+
+    sink.yield(OutputEvent{"Running /usr/sbin/installer (macOS will ask for your password)…"});
+    const auto outcome = runInstallerAsAdmin(*process, package->string(), prompt, handle);
+    return std::visit(
+        [&sink](const auto& result) -> InstallerEvent {
+            using Case = std::decay_t<decltype(result)>;
+            if constexpr (std::is_same_v<Case, AdminInstallOutcome::Success>) {
+                sink.yield(OutputEvent{"Installer completed."});
+                return CompletedEvent{0};
+            } else if constexpr (std::is_same_v<Case, AdminInstallOutcome::Canceled>) {
+                return CanceledEvent{};
+            } else {
+                sink.yield(OutputEvent{"Installer failed: " + result.message});
+                return CompletedEvent{1};
+            }
+        },
+        outcome.value);
+}
+
+std::string adminInstallScript(std::string_view packagePath, std::string_view prompt) {
+    // The path is quoted for the root shell first, then the whole command for AppleScript.
+    return "do shell script \"/usr/sbin/installer -pkg \\\"" +
+           appleScriptEscaped(shellEscapedForDoubleQuotes(packagePath)) +
+           "\\\" -target /\" with administrator privileges with prompt \"" + appleScriptEscaped(prompt) +
+           "\"";
+}
+
+AdminInstallOutcome runInstallerAsAdmin(const ProcessRunning& process, const std::string& packagePath,
+                                        const std::string& prompt, CancellableProcess& cancellation) {
+    auto handle = std::make_shared<LiveProcessCancellation>();
+    cancellation.register_(handle);
+    auto child = process.stream("/usr/bin/osascript", {"-e", adminInstallScript(packagePath, prompt)},
+                                std::nullopt, handle);
+    std::string collected;
+    int exitCode = -1;
+    std::optional<std::string> startFailure;
+    while (auto event = child.next()) {
+        if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value))
+            collected += line->text + "\n";
+        else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value))
+            exitCode = exited->code;
+        else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value))
+            startFailure = failed->message;
+    }
+    if (startFailure)
+        return AdminInstallOutcome::Failed{"Failed to start osascript: " + *startFailure};
+    if (cancellation.isCanceled())
+        return AdminInstallOutcome::Canceled{};
+    if (exitCode == 0)
+        return AdminInstallOutcome::Success{};
+    const std::string trimmed = trimWhitespaceAndNewlines(collected);
+    if (contains(trimmed, "(-128)") || contains(toLower(trimmed), "user canceled"))
+        return AdminInstallOutcome::Canceled{};
+    if (!trimmed.empty())
+        return AdminInstallOutcome::Failed{trimmed};
+    return AdminInstallOutcome::Failed{"osascript exited " + std::to_string(exitCode)};
+}
+
+}  // namespace quill

@@ -1,0 +1,126 @@
+#include "engine/installers/homebrew_installer.h"
+
+#include <algorithm>
+#include <array>
+#include <stop_token>
+
+#include "engine/core/shell_quote.h"
+#include "engine/core/task.h"
+#include "engine/core/text.h"
+#include "engine/installers/file_append_writer.h"
+#include "engine/services/process_cancellation.h"
+
+namespace quill {
+
+namespace {
+
+constexpr std::array<std::string_view, 6> kPasswordRefusals = {
+    "user canceled", "execution error: user canceled", "sudo_askpass",
+    "askpass",       "a password is required",         "authentication failed",
+};
+
+// clang-format off
+constexpr std::string_view kBrewNotFound = "Note: brew not found in expected locations after install; skipping ~/.zprofile shellenv append.";
+// clang-format on
+
+using OutputEvent = InstallerEvent::Output;
+using CompletedEvent = InstallerEvent::Completed;
+using CanceledEvent = InstallerEvent::Canceled;
+
+/// Adds `eval "$(<brew> shellenv)"` to ~/.zprofile so that new login shells find brew.
+void addShellEnvironment(const std::shared_ptr<const FileSystemOperating>& fs,
+                         const StreamSink<InstallerEvent>& sink) {
+    std::string brew;
+    for (const char* candidate : {"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}) {
+        if (fs->fileExists(candidate)) {
+            brew = candidate;
+            break;
+        }
+    }
+    if (brew.empty()) {
+        sink.yield(OutputEvent{std::string(kBrewNotFound)});
+        return;
+    }
+    const FileAppendWriter writer{fs->homeDirectory() / ".zprofile", fs};
+    auto appended =
+        writer.append("eval \"$(" + brew + " shellenv)\"", "Homebrew shellenv", "brew shellenv", true);
+    if (!appended) {
+        sink.yield(OutputEvent{"Couldn't append brew shellenv to ~/.zprofile: " + appended.error().message});
+        return;
+    }
+    if (appended->alreadySet) {
+        sink.yield(OutputEvent{"brew shellenv already active in ~/.zprofile — skipping."});
+        return;
+    }
+    sink.yield(
+        OutputEvent{"Appending brew shellenv to ~/.zprofile (so brew is fully integrated in new shells)."});
+    sink.yield(OutputEvent{"Appended. Backup at " + appended->backupPath.string() + "."});
+}
+
+}  // namespace
+
+std::string HomebrewInstaller::installCommand(std::string_view url) {
+    return "s=\"$(curl -fsSL " + shellSingleQuoted(url) + ")\" && /bin/bash -c \"$s\"";
+}
+
+Stream<InstallerEvent> HomebrewInstaller::install() const {
+    auto [sink, stream] = makeStream<Event>();
+    auto holder = std::make_shared<CancellableProcess>();
+    auto task = spawnTask([installer = *this, sink = sink, holder](std::stop_token stop) {
+        auto prepared = installer.executor.prepareEnvironment("Enter Mac password to install Homebrew.");
+        if (!prepared) {
+            sink.yield(OutputEvent{"Failed to set up privileged executor: " + prepared.error().message});
+            sink.yield(CompletedEvent{-1});
+            sink.finish();
+            return;
+        }
+        Environment overrides = prepared->variables;
+        overrides["NONINTERACTIVE"] = "1";
+
+        auto handle = std::make_shared<LiveProcessCancellation>();
+        holder->register_(handle);
+        auto child = installer.process->stream("/bin/bash", {"-c", installCommand(installer.scriptURL)},
+                                               processEnvironment(overrides), handle);
+        std::string transcript;
+        int exitCode = -1;
+        bool failedToStart = false;
+        while (auto event = child.next(stop)) {
+            if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
+                transcript += toLower(line->text) + "\n";
+                sink.yield(OutputEvent{std::move(line->text)});
+            } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
+                exitCode = exited->code;
+            } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
+                sink.yield(OutputEvent{"Failed to start Homebrew installer: " + failed->message});
+                failedToStart = true;
+            }
+        }
+        child.cancel();
+
+        // A refused or dismissed password ends the run as the user's own cancellation.
+        const bool passwordRefused =
+            exitCode != 0 &&
+            std::any_of(kPasswordRefusals.begin(), kPasswordRefusals.end(),
+                        [&](std::string_view phrase) { return contains(transcript, phrase); });
+        if (failedToStart) {
+            sink.yield(CompletedEvent{-1});
+        } else if (holder->isCanceled() || stop.stop_requested() || passwordRefused) {
+            sink.yield(CanceledEvent{});
+        } else if (exitCode == 0) {
+            addShellEnvironment(installer.fs, sink);
+            sink.yield(CompletedEvent{0});
+        } else {
+            sink.yield(CompletedEvent{exitCode});
+        }
+        // The askpass folder goes before the stream ends, so a consumer that saw the end sees it gone.
+        prepared->cleanup();
+        sink.finish();
+    });
+    sink.onTermination([holder, task] {
+        holder->cancel();
+        task.cancel();
+    });
+    return std::move(stream);
+}
+
+}  // namespace quill

@@ -1,0 +1,43 @@
+#include "engine/telemetry/shut_down.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+
+#include "engine/core/task.h"
+#include "engine/services/child_process.h"
+#include "engine/telemetry/telemetry_service.h"
+
+namespace quill {
+
+namespace {
+
+std::chrono::milliseconds timeLeft(std::chrono::steady_clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return std::max(left, std::chrono::milliseconds{0});
+}
+
+}  // namespace
+
+void shutDown(std::chrono::steady_clock::time_point deadline) {
+    static std::mutex serial;
+    const std::lock_guard lock(serial);
+
+    // No further post starts: one cut off at exit could reach the backend and be sent again by the next run.
+    if (auto* telemetry = TelemetryService::sharedIfCreated())
+        telemetry->stopPosting();
+    // First, so that a child terminated by a stopping task is killed at once rather than given a grace
+    // period that would outlast the deadline.
+    ChildProcess::killGroupsInGrace();
+    TaskTracker::stopAll(timeLeft(deadline));
+    if (auto* telemetry = TelemetryService::sharedIfCreated()) {
+        telemetry->stopPosting();  // a task may have created it meanwhile
+        telemetry->waitUntilIdle(timeLeft(deadline));
+    }
+    ChildProcess::killGroupsInGrace();
+    if (TaskTracker::runningCount() > 0)
+        std::quick_exit(EXIT_SUCCESS);
+}
+
+}  // namespace quill

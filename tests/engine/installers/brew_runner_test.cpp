@@ -1,0 +1,421 @@
+#include "engine/installers/brew_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+
+#include "engine/core/build_options.h"
+#include "engine/core/shell_quote.h"
+#include "engine/installers/sha256.h"
+#include "engine/services/live_file_system.h"
+#include "engine/services/live_http_fetcher.h"
+#include "engine/setup/product_config.h"
+#include "tests/engine/installers/installer_test_kit.h"
+#include "tests/support/fake_bin.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/path_mapping_file_system.h"
+#include "tests/support/temporary_home.h"
+
+namespace quill {
+namespace {
+
+namespace fs = std::filesystem;
+using test::canceled;
+using test::completed;
+using test::out;
+using Events = std::vector<InstallerEvent>;
+using Policy = BrewRunner::CaskRecoveryPolicy;
+
+constexpr const char* kMarkerPassword = "marker-password-4711";
+constexpr const char* kPackageRoad =
+    "Homebrew bypassed our sudo wrapper. Falling back to direct .pkg install…";
+constexpr const char* kPause = "That didn’t work — retrying once in a moment…";
+constexpr const char* kTerminalPassword =
+    "echo 'brew> sudo: a terminal is required to read the password; either use the -S option to read from "
+    "standard input or configure an askpass helper'\necho 'brew> sudo: a password is required'\nexit 1";
+
+bool isBrewLine(const InstallerEvent& event) {
+    const auto* output = std::get_if<InstallerEvent::Output>(&event.value);
+    return output && output->text.starts_with("brew> ");
+}
+
+class BrewRunnerTest : public ::testing::Test {
+  protected:
+    BrewRunnerTest() {
+        ProductConfig product = ProductConfig::javaDiagnostic();
+        product.cacheDirName = "QuillCache";
+        m_product = std::make_unique<ScopedProductConfig>(product);
+        standIns.add("osascript", std::string("echo ") + kMarkerPassword + "\n");
+        // The stand-in brew never runs sudo: it shows what a sudo inside it would find, asks the askpass
+        // script as sudo would, then plays this attempt's part.
+        bin.add(
+            "/opt/homebrew/bin/brew",
+            "state=" + shellSingleQuoted(state.path().string()) +
+                "\nn=$(( $(cat \"$state/count\" 2>/dev/null || echo 0) + 1 )); echo $n > \"$state/count\"\n"
+                "echo \"$*\" >> \"$state/args\"\n"
+                "if [ -n \"$SUDO_ASKPASS\" ]; then\n"
+                "  [ \"$(command -v sudo)\" = \"$(dirname \"$SUDO_ASKPASS\")/sudo\" ] || echo 'brew> no "
+                "wrapper'\n"
+                "  [ \"$(\"$SUDO_ASKPASS\")\" = " +
+                kMarkerPassword +
+                " ] || echo 'brew> askpass silent'\n"
+                "  [ -z \"$HOMEBREW_NO_AUTO_UPDATE\" ] || echo 'brew> auto-update set'\n"
+                "else echo \"brew> HOMEBREW_NO_AUTO_UPDATE=$HOMEBREW_NO_AUTO_UPDATE\"; fi\n"
+                "[ -f \"$state/attempt$n\" ] && . \"$state/attempt$n\"\nexit 0\n");
+        installer =
+            bin.add("/usr/sbin/installer", "printf '%s' \"$2\" > " +
+                                               shellSingleQuoted((state.path() / "installed").string()) +
+                                               "\necho installed\n");
+        adminAccepts();
+    }
+
+    /// osascript runs the `do shell script` text it is given, with the stand-in installer.
+    void adminAccepts() {
+        bin.add(
+            "/usr/bin/osascript",
+            "#!/usr/bin/perl\nmy $s = $ARGV[1];\n"
+            "$s =~ /^do shell script \"((?:[^\"\\\\]|\\\\.)*)\" with administrator privileges/s or exit 9;\n"
+            "my $c = $1; $c =~ s/\\\\(.)/$1/gs; $c =~ s{^/usr/sbin/installer}{" +
+                installer.string() + "};\nexec '/bin/sh', '-c', $c;\n");
+    }
+
+    void attempts(const std::vector<std::string>& scripts) const {
+        fs::remove(state.path() / "count");
+        fs::remove(state.path() / "args");
+        for (std::size_t i = 0; i < 3; ++i) {
+            const auto file = state.path() / ("attempt" + std::to_string(i + 1));
+            fs::remove(file);
+            if (i < scripts.size())
+                state.write(file.filename(), scripts[i] + "\n");
+        }
+    }
+    [[nodiscard]] std::vector<std::string> brewRuns() const {
+        const std::string text = test::readFile(state.path() / "args");
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+            lines.push_back(text.substr(start, end - start));
+        return lines;
+    }
+
+    BrewRunner runner(std::shared_ptr<const HTTPFetching> http = std::make_shared<LiveHTTPFetcher>()) const {
+        auto fileSystem = std::make_shared<LiveFileSystem>();
+        return BrewRunner{"/opt/homebrew/bin/brew",       bin.runner(),     http, fileSystem,
+                          PrivilegedExecutor{fileSystem}, AdoptiumAPI{http}};
+    }
+
+    /// Runs a cask to its end; returns the program's own events (brew's lines left out, every line checked
+    /// for the password).
+    Events cask(const Policy& policy,
+                std::shared_ptr<const HTTPFetching> http = std::make_shared<LiveHTTPFetcher>()) {
+        auto stream = runner(std::move(http)).installCask("foo", "Enter your password.", policy);
+        Events own;
+        for (auto& event : drain(stream)) {
+            if (const auto* output = std::get_if<InstallerEvent::Output>(&event.value)) {
+                EXPECT_EQ(output->text.find(kMarkerPassword), std::string::npos);
+                EXPECT_NE(output->text, "brew> no wrapper");
+                EXPECT_NE(output->text, "brew> askpass silent");
+                EXPECT_NE(output->text, "brew> auto-update set");
+            }
+            if (!isBrewLine(event))
+                own.push_back(std::move(event));
+        }
+        EXPECT_TRUE(standIns.privateFolders().empty());
+        return own;
+    }
+
+    static Policy::PKGFallback fallback(
+        std::function<Result<Policy::PKGFallback::Asset>(std::stop_token)> resolve) {
+        Policy::PKGFallback road;
+        road.cacheFilePrefix = "temurin";
+        road.lookupMessage = [](const std::string& version, const std::string& architecture) {
+            return "Looking up Temurin " + version + " for " + architecture + "…";
+        };
+        road.timeoutMessage = "The download timed out.";
+        road.versionFromCaskName = [](const std::string&) { return std::string("21"); };
+        road.resolveAsset = [resolve](const std::string&, const std::string&, std::stop_token stop) {
+            return resolve(std::move(stop));
+        };
+        return road;
+    }
+    static std::string lookupLine() {
+        return "Looking up Temurin 21 for " + std::string(build::kArchitectureName) + "…";
+    }
+
+    test::TemporaryHome home;
+    test::StandInPath standIns;
+    test::TemporaryDirectory state;
+    test::FakeBin bin;
+    fs::path installer;
+    std::unique_ptr<ScopedProductConfig> m_product;
+};
+
+TEST_F(BrewRunnerTest, CaskRecoveryTakesTheRoadBrewsOutputCallsFor) {
+    Policy staleMissing;
+    staleMissing.staleCaskroom = Policy::StaleCaskroomRecovery{[] { return true; }, "its app is missing"};
+    Policy stalePresent;
+    stalePresent.staleCaskroom = Policy::StaleCaskroomRecovery{[] { return false; }, "unused"};
+    Policy packageRoad;
+    packageRoad.pkgFallback = fallback([](std::stop_token) -> Result<Policy::PKGFallback::Asset> {
+        return fail(Error{"BrewRunner.PKG", 1, "No Temurin 21 package"});
+    });
+
+    const std::string already = "echo 'brew> Warning: Not upgrading foo, It Is Already Installed'";
+    const std::string leftover =
+        "echo \"brew> Error: It seems there is already an App at '/Applications/Foo.app'.\"\nexit 1";
+    const std::string stale =
+        "Homebrew reports foo is already installed, but its app is missing. Retrying with "
+        "`brew reinstall --cask foo`…";
+    const std::string force =
+        "A leftover file is blocking the install. Retrying with `brew install --cask --force foo`…";
+    const std::string install = "install --cask foo";
+    const std::string forced = "install --cask --force foo";
+
+    struct Case {
+        const char* name;
+        Policy policy;
+        std::vector<std::string> attempts;
+        Events events;
+        std::vector<std::string> runs;
+    };
+    const std::vector<Case> cases = {
+        {"success", Policy::none(), {"exit 0"}, {completed(0)}, {install}},
+        {"stale Caskroom",
+         staleMissing,
+         {already, "exit 0"},
+         {out(""), out(stale), completed(0)},
+         {install, "reinstall --cask foo"}},
+        {"artifact present", stalePresent, {already}, {completed(0)}, {install}},
+        {"no stale recovery", Policy::none(), {already}, {completed(0)}, {install}},
+        {"leftover file",
+         Policy::none(),
+         {leftover, "exit 0"},
+         {out(""), out(force), completed(0)},
+         {install, forced}},
+        {"forced attempt fails otherwise",
+         Policy::none(),
+         {leftover, "echo 'brew> Error: disk full'\nexit 5"},
+         {out(""), out(force), completed(5)},
+         {install, forced}},
+        {"three runs at most",
+         staleMissing,
+         {already, leftover, "exit 4"},
+         {out(""), out(stale), out(""), out(force), completed(4)},
+         {install, "reinstall --cask foo", forced}},
+        {"terminal password, package road",
+         packageRoad,
+         {kTerminalPassword},
+         {out(""), out(kPackageRoad), out(lookupLine()), out("Fallback failed: No Temurin 21 package"),
+          completed(1)},
+         {install}},
+        {"terminal password, no package road", Policy::none(), {kTerminalPassword}, {canceled()}, {install}},
+        {"refused password",
+         Policy::none(),
+         {"echo 'brew> sudo: a password is required'\nexit 1"},
+         {canceled()},
+         {install}},
+        {"dialog cancelled",
+         Policy::none(),
+         {"echo 'brew> Error: USER CANCELED'\nexit 1"},
+         {canceled()},
+         {install}},
+        {"pause and retry",
+         Policy::none(),
+         {"echo 'brew> Error: boom'\nexit 1", "exit 7"},
+         {out(""), out(kPause), completed(7)},
+         {install, install}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        attempts(c.attempts);
+        EXPECT_EQ(cask(c.policy), c.events);
+        EXPECT_EQ(brewRuns(), c.runs);
+    }
+}
+
+TEST_F(BrewRunnerTest, FormulaInstallRunsWithoutPrivilegesOrAutoUpdate) {
+    attempts({"echo 'brew> ==> Pouring wget'\nexit 3"});
+    auto stream = runner().install("wget");
+    EXPECT_EQ(drain(stream),
+              (Events{out("brew> HOMEBREW_NO_AUTO_UPDATE=1"), out("brew> ==> Pouring wget"), completed(3)}));
+    EXPECT_EQ(brewRuns(), std::vector<std::string>{"install wget"});
+
+    BrewRunner missing = runner();
+    missing.brewPath = state.path() / "no-brew";
+    auto failed = missing.install("wget");
+    const auto events = drain(failed);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_TRUE(std::get<InstallerEvent::Output>(events[0].value).text.starts_with("Failed to start brew: "));
+    EXPECT_EQ(events[1], completed(-1));
+}
+
+TEST_F(BrewRunnerTest, PackageRoadVerifiesThenInstallsAsAdministrator) {
+    test::LoopbackServer server;
+    const std::string package = "xar!package-bytes";
+    server.reply("/OpenJDK21.pkg", test::LoopbackReply::text(package));
+    const fs::path cached =
+        home / ".cache" / "QuillCache" / ("temurin-21-" + std::string(build::kArchitectureName) + ".pkg");
+    auto roadTo = [&](const std::string& path, const std::string& checksum) {
+        attempts({kTerminalPassword});
+        Policy policy;
+        policy.pkgFallback = fallback(
+            [url = server.url(path), checksum](std::stop_token) -> Result<Policy::PKGFallback::Asset> {
+                return Policy::PKGFallback::Asset{url, checksum};
+            });
+        return policy;
+    };
+    const Events start{out(""), out(kPackageRoad), out(lookupLine()),
+                       out("GET " + server.url("/OpenJDK21.pkg"))};
+    const Events saved{out("Saved to " + cached.string()), out("Verifying download checksum…")};
+    auto events = [](std::initializer_list<Events> parts) {
+        Events all;
+        for (const auto& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+
+    // A good package replaces an older one in the cache, is installed and stays.
+    fs::create_directories(cached.parent_path());
+    { std::ofstream(cached) << "older package"; }
+    EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))),
+              events({start,
+                      saved,
+                      {out("Running /usr/sbin/installer (macOS will ask for your password)…"),
+                       out("Installer completed."), completed(0)}}));
+    EXPECT_EQ(test::readFile(cached), package);
+    EXPECT_EQ(test::readFile(state.path() / "installed"), cached.string());
+
+    const std::string upper = "ABCDEF" + sha256Hex(package).substr(6);
+    EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", upper)),
+              events({start,
+                      saved,
+                      {out("Fallback failed: Checksum mismatch (expected " + upper + ", got " +
+                           sha256Hex(package) + ")"),
+                       completed(1)}}));
+
+    EXPECT_EQ(
+        cask(roadTo("/missing.pkg", sha256Hex(package))),
+        events({{out(""), out(kPackageRoad), out(lookupLine()), out("GET " + server.url("/missing.pkg")),
+                 out("Fallback failed: Install-asset download HTTP error"), completed(1)}}));
+
+    const Events installing =
+        events({start, saved, {out("Running /usr/sbin/installer (macOS will ask for your password)…")}});
+    bin.add("/usr/bin/osascript", "echo '0:150: execution error: User canceled. (-128)' >&2\nexit 1\n");
+    EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))), events({installing, {canceled()}}));
+    bin.add("/usr/bin/osascript", "exit 1\n");
+    EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))),
+              events({installing, {out("Installer failed: osascript exited 1"), completed(1)}}));
+    bin.add("/usr/bin/osascript", "echo 'installer: Error - the package is damaged'\nexit 1\n");
+    EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))),
+              events({installing,
+                      {out("Installer failed: installer: Error - the package is damaged"), completed(1)}}));
+
+    // A download that times out shows only the road's own message.
+    auto timedOut = std::make_shared<test::StallingHTTP>(
+        Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::timedOut), "timed out"});
+    EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package)), timedOut),
+              events({start, {out("The download timed out."), completed(1)}}));
+}
+
+TEST_F(BrewRunnerTest, AdministratorInstallHandsThePathToTheInstallerLiterally) {
+    const fs::path touched = state.path() / "x";
+    const std::string path = (state.path() / "a \"b\" \\c $(touch ").string() + touched.string() +
+                             ") `touch " + touched.string() + "`.pkg";
+    CancellableProcess handle;
+    EXPECT_EQ(runInstallerAsAdmin(*bin.runner(), path, "Say \"yes\"", handle),
+              AdminInstallOutcome(AdminInstallOutcome::Success{}));
+    EXPECT_EQ(test::readFile(state.path() / "installed"), path);
+    EXPECT_FALSE(fs::exists(touched));
+    EXPECT_EQ(adminInstallScript("/tmp/p.pkg", "Say \"yes\" \\o/"),
+              "do shell script \"/usr/sbin/installer -pkg \\\"/tmp/p.pkg\\\" -target /\" with administrator "
+              "privileges with prompt \"Say \\\"yes\\\" \\\\o/\"");
+}
+
+TEST_F(BrewRunnerTest, AStopEndsEveryStageAtOnceAndCleansUp) {
+    auto runUntil = [&](Stream<InstallerEvent>& stream, const std::string& text) {
+        while (auto event = stream.next()) {
+            const auto* output = std::get_if<InstallerEvent::Output>(&event->value);
+            if (output && output->text == text)
+                return true;
+        }
+        return false;
+    };
+    auto stoppedCleanly = [&](Stream<InstallerEvent>& stream, std::chrono::milliseconds limit) {
+        stream.cancel();
+        EXPECT_TRUE(test::eventually([&] { return standIns.privateFolders().empty(); }, limit));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(brewRuns().size(), 1u);
+    };
+
+    // During an attempt.
+    attempts({"echo 'brew> started'\nexec sleep 30"});
+    {
+        auto stream = runner().installCask("foo", "p", Policy::none());
+        ASSERT_TRUE(runUntil(stream, "brew> started"));
+        stoppedCleanly(stream, std::chrono::seconds(10));
+    }
+    // During the pause: well before its two seconds are up.
+    attempts({"exit 1"});
+    {
+        auto stream = runner().installCask("foo", "p", Policy::none());
+        ASSERT_TRUE(runUntil(stream, kPause));
+        stoppedCleanly(stream, std::chrono::milliseconds(1500));
+    }
+    // During the release lookup and during the download.
+    attempts({kTerminalPassword});
+    {
+        std::atomic<bool> sawStop = false;
+        Policy policy;
+        policy.pkgFallback = fallback([&sawStop](std::stop_token stop) -> Result<Policy::PKGFallback::Asset> {
+            std::mutex mutex;
+            std::condition_variable_any never;
+            std::unique_lock lock(mutex);
+            never.wait_for(lock, stop, std::chrono::seconds(30), [] { return false; });
+            sawStop = stop.stop_requested();
+            return fail(Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::cancelled), "cancelled"});
+        });
+        auto stream = runner().installCask("foo", "p", policy);
+        ASSERT_TRUE(runUntil(stream, lookupLine()));
+        stoppedCleanly(stream, std::chrono::seconds(5));
+        EXPECT_TRUE(sawStop);
+    }
+    attempts({kTerminalPassword});
+    {
+        auto http = std::make_shared<test::StallingHTTP>();
+        Policy policy;
+        policy.pkgFallback = fallback([](std::stop_token) -> Result<Policy::PKGFallback::Asset> {
+            return Policy::PKGFallback::Asset{"https://example.invalid/p.pkg", std::string(64, 'a')};
+        });
+        auto stream = runner(http).installCask("foo", "p", policy);
+        ASSERT_TRUE(runUntil(stream, "GET https://example.invalid/p.pkg"));
+        ASSERT_TRUE(test::eventually([&] { return http->calls() == 1; }));
+        stoppedCleanly(stream, std::chrono::seconds(5));
+    }
+}
+
+TEST_F(BrewRunnerTest, TemurinPresenceLooksAtTheNamedVersionOrAnyTemurin) {
+    test::TemporaryDirectory root;
+    auto mapped =
+        std::make_shared<test::PathMappingFileSystem>(std::make_shared<LiveFileSystem>(), root.path());
+    BrewRunner brew = runner();
+    brew.fs = mapped;
+    auto addJDK = [&](const std::string& name, bool executable) {
+        const auto java =
+            root.write("Library/Java/JavaVirtualMachines/" + name + "/Contents/Home/bin/java", "#!/bin/sh\n");
+        if (executable)
+            fs::permissions(java, fs::perms::owner_all, fs::perm_options::add);
+    };
+    EXPECT_FALSE(brew.temurinJavaPath("temurin"));
+    addJDK("zulu-21.jdk", true);
+    addJDK("temurin-17.jdk", false);
+    EXPECT_FALSE(brew.temurinJavaPath("temurin"));
+    addJDK("temurin-21.jdk", true);
+    EXPECT_TRUE(brew.temurinJavaPath("temurin"));
+    EXPECT_TRUE(brew.temurinJavaPath("temurin@"));
+    EXPECT_TRUE(brew.temurinJavaPath("temurin@21"));
+    EXPECT_FALSE(brew.temurinJavaPath("temurin@17"));
+}
+
+}  // namespace
+}  // namespace quill

@@ -1,0 +1,227 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/core/stream.h"
+#include "engine/installers/installer_event.h"
+#include "engine/services/file_system_operating.h"
+#include "engine/services/http_fetching.h"
+#include "engine/services/live_file_system.h"
+#include "tests/support/temporary_directory.h"
+
+namespace quill {
+
+inline void PrintTo(const InstallerEvent& event, std::ostream* out) {
+    if (const auto* output = std::get_if<InstallerEvent::Output>(&event.value))
+        *out << "output(\"" << output->text << "\")";
+    else if (const auto* completed = std::get_if<InstallerEvent::Completed>(&event.value))
+        *out << "completed(" << completed->exitCode << ")";
+    else
+        *out << "canceled";
+}
+
+namespace test {
+
+inline InstallerEvent out(std::string text) {
+    return InstallerEvent::Output{std::move(text)};
+}
+inline InstallerEvent completed(int code) {
+    return InstallerEvent::Completed{code};
+}
+inline InstallerEvent canceled() {
+    return InstallerEvent::Canceled{};
+}
+
+/// Sets (or, with nothing, removes) an environment variable for the scope and puts the old value back.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const std::optional<std::string>& value) : m_name(name) {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedVariable() {
+        if (m_old)
+            ::setenv(m_name, m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+  private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+/// A folder of stand-in tools put first on the test process's PATH (children inherit it), and TMPDIR pointed
+/// at a fresh folder, so the private askpass folders can be watched.
+class StandInPath {
+  public:
+    StandInPath()
+        : m_path("PATH",
+                 m_tools.path().string() + ":" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")),
+          m_tmp("TMPDIR", m_temporary.path().string()) {}
+
+    /// Writes an executable stand-in named `name`.
+    std::filesystem::path add(const std::string& name, const std::string& script) const {
+        const auto path = m_tools.write(name, script.starts_with("#!") ? script : "#!/bin/sh\n" + script);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add);
+        return path;
+    }
+    [[nodiscard]] const std::filesystem::path& tools() const { return m_tools.path(); }
+    [[nodiscard]] const std::filesystem::path& temporary() const { return m_temporary.path(); }
+
+    /// The private askpass folders now in TMPDIR.
+    [[nodiscard]] std::vector<std::filesystem::path> privateFolders() const {
+        std::vector<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::directory_iterator(m_temporary.path())) {
+            if (entry.path().filename().string().starts_with("tvn-priv-"))
+                found.push_back(entry.path());
+        }
+        return found;
+    }
+
+  private:
+    TemporaryDirectory m_tools;
+    TemporaryDirectory m_temporary;
+    ScopedVariable m_path;
+    ScopedVariable m_tmp;
+};
+
+/// Polls `condition` every 20 ms for up to `limit`.
+inline bool eventually(const std::function<bool()>& condition,
+                       std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+/// The live file system with failures injected: an operation fails when `failing` returns true for its name
+/// ("write", "remove", "read", "exists") and path.
+class FaultyFileSystem final : public FileSystemOperating {
+  public:
+    using Rule = std::function<bool(std::string_view operation, const std::filesystem::path& path)>;
+    explicit FaultyFileSystem(
+        Rule failing, std::shared_ptr<const FileSystemOperating> inner = std::make_shared<LiveFileSystem>())
+        : m_inner(std::move(inner)), m_failing(std::move(failing)) {}
+
+    std::filesystem::path homeDirectory() const override { return m_inner->homeDirectory(); }
+    bool fileExists(const std::filesystem::path& path) const override { return m_inner->fileExists(path); }
+    ItemKind itemKind(const std::filesystem::path& path) const override { return m_inner->itemKind(path); }
+    bool isExecutableFile(const std::filesystem::path& path) const override {
+        return m_inner->isExecutableFile(path);
+    }
+    Result<std::vector<std::string>> contentsOfDirectory(const std::filesystem::path& path) const override {
+        return m_inner->contentsOfDirectory(path);
+    }
+    Result<void> createDirectory(const std::filesystem::path& path, CreateDirectoryMode mode) const override {
+        return m_inner->createDirectory(path, mode);
+    }
+    Result<void> removeItem(const std::filesystem::path& path) const override {
+        if (m_failing("remove", path))
+            return injected(path);
+        return m_inner->removeItem(path);
+    }
+    Result<void> moveItem(const std::filesystem::path& source,
+                          const std::filesystem::path& destination) const override {
+        return m_inner->moveItem(source, destination);
+    }
+    Result<FileAttributes> attributesOfItem(const std::filesystem::path& path) const override {
+        return m_inner->attributesOfItem(path);
+    }
+    Result<void> setAttributes(const FileAttributes& attributes,
+                               const std::filesystem::path& path) const override {
+        return m_inner->setAttributes(attributes, path);
+    }
+    Result<std::string> readString(const std::filesystem::path& path) const override {
+        if (m_failing("read", path))
+            return fail(injectedError(path));
+        return m_inner->readString(path);
+    }
+    Result<std::string> readData(const std::filesystem::path& path) const override {
+        return m_inner->readData(path);
+    }
+    Result<void> write(std::string_view text, const std::filesystem::path& path, WriteMode mode,
+                       std::optional<unsigned> newFilePermissions) const override {
+        if (m_failing("write", path))
+            return injected(path);
+        return m_inner->write(text, path, mode, newFilePermissions);
+    }
+    Result<std::filesystem::path> userDirectory(UserDirectory which, IfMissing ifMissing) const override {
+        return m_inner->userDirectory(which, ifMissing);
+    }
+
+    static Error injectedError(const std::filesystem::path& path) {
+        return Error{"FileSystem", 5, "Couldn't use " + path.string() + ": Input/output error"};
+    }
+
+  private:
+    static Result<void> injected(const std::filesystem::path& path) { return fail(injectedError(path)); }
+
+    std::shared_ptr<const FileSystemOperating> m_inner;
+    Rule m_failing;
+};
+
+/// An HTTP service whose calls either fail at once with `error`, or, without one, wait until stopped (30 s at
+/// most) and fail as cancelled. Counts the calls.
+class StallingHTTP final : public HTTPFetching {
+  public:
+    explicit StallingHTTP(std::optional<Error> error = std::nullopt) : m_error(std::move(error)) {}
+
+    Result<HTTPDataResult> data(const HTTPRequest& /*request*/, std::stop_token stop) const override {
+        return fail(answer(stop));
+    }
+    Result<HTTPDownloadResult> download(const std::string& /*url*/, std::stop_token stop) const override {
+        return fail(answer(stop));
+    }
+    Result<HTTPByteCount> bytes(const HTTPRequest& /*request*/, std::int64_t /*maxBytes*/,
+                                std::chrono::milliseconds /*timeLimit*/,
+                                std::stop_token stop) const override {
+        return fail(answer(stop));
+    }
+    [[nodiscard]] int calls() const {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+
+  private:
+    Error answer(const std::stop_token& stop) const {
+        std::unique_lock lock(m_mutex);
+        ++m_calls;
+        if (m_error)
+            return *m_error;
+        m_woken.wait_for(lock, stop, std::chrono::seconds(30), [] { return false; });
+        return Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::cancelled), "cancelled"};
+    }
+
+    std::optional<Error> m_error;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable_any m_woken;
+    mutable int m_calls = 0;
+};
+
+}  // namespace test
+}  // namespace quill

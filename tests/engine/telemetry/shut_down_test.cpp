@@ -1,0 +1,90 @@
+#include "engine/telemetry/shut_down.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include "engine/core/task.h"
+#include "engine/services/live_process_runner.h"
+#include "tests/support/process_watch.h"
+#include "tests/support/temporary_directory.h"
+
+namespace quill {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+/// Starts a child that traps SIGTERM, with a grandchild, records both ids in `pidFile` and returns once they
+/// run; the stream is read to its end by a task of its own.
+std::shared_ptr<LiveProcessCancellation> startTrappingGroup(const std::filesystem::path& pidFile) {
+    auto handle = std::make_shared<LiveProcessCancellation>();
+    auto events = std::make_shared<Stream<ProcessStreamEvent>>(LiveProcessRunner().stream(
+        test::kTestChild,
+        {"record", pidFile.string(), "count-term", "grandchild", "60000", "line", "ready", "sleep", "60000"},
+        std::nullopt, handle));
+    while (auto event = events->next()) {
+        if (*event == ProcessStreamEvent(ProcessStreamEvent::Line{"ready"}))
+            break;
+    }
+    spawnTask([events](std::stop_token stop) {
+        while (events->next(stop)) {
+        }
+    });
+    return handle;
+}
+
+/// A file both the test and its death-test process (a fresh run of this program, started by the test) name
+/// alike: the death-test process knows the test by its parent's id.
+std::filesystem::path pidFile(pid_t testProcess, const char* name) {
+    return std::filesystem::temp_directory_path() /
+           ("quill-shut-down-" + std::to_string(testProcess) + "-" + name);
+}
+
+TEST(ShutDownTest, LeavesNoChildProcessBehind) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto inGrace = pidFile(::getpid(), "in-grace");
+    const auto running = pidFile(::getpid(), "running");
+    EXPECT_EXIT(
+        {
+            // One group already in its grace period, one still running under a task that reads it.
+            startTrappingGroup(pidFile(::getppid(), "in-grace"))->cancel();
+            startTrappingGroup(pidFile(::getppid(), "running"));
+            const auto start = Clock::now();
+            shutDown(Clock::now() + kShutDownBudget);
+            shutDown(Clock::now() + kShutDownBudget);  // a second call finds nothing left to do
+            std::_Exit(Clock::now() - start < ChildProcess::kTerminationGrace ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+
+    for (const auto& file : {inGrace, running}) {
+        std::istringstream pids(test::readFile(file));
+        int count = 0;
+        for (std::string pid; std::getline(pids, pid); ++count)
+            EXPECT_TRUE(test::waitUntilEnded(std::atoi(pid.c_str()), 1s)) << file << ": " << pid;
+        EXPECT_EQ(count, 2) << file;
+        std::filesystem::remove(file);
+    }
+}
+
+void endedQuickly() {
+    std::_Exit(7);
+}
+
+TEST(ShutDownTest, ATaskThatOutlivesTheDeadlineEndsTheProcessWithoutStaticDestructors) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::at_quick_exit(endedQuickly);
+            spawnTask([](std::stop_token) { std::this_thread::sleep_for(30s); });  // never looks at its token
+            shutDown(Clock::now() + 200ms);
+            std::_Exit(3);
+        },
+        testing::ExitedWithCode(7), "");
+}
+
+}  // namespace
+}  // namespace quill
