@@ -66,8 +66,8 @@ struct PKGInstaller {
             bool operator==(const Error&) const = default;
         };
 
-        using Case =
-            std::variant<Fetching, SlowResponse, Downloading, Verifying, Installing, Completed, Canceled, Error>;
+        using Case = std::variant<Fetching, SlowResponse, Downloading, Verifying, Installing, Completed,
+                                  Canceled, Error>;
         Case value;
 
         template <class C>
@@ -102,21 +102,22 @@ struct PKGInstaller {
     /// earlier file of that name. Fails with the transfer's or the file system's error, or code 2 for an
     /// answer outside 200–299. Blocking.
     [[nodiscard]] Result<SavedPackage> downloadPackage(const std::string& url, int featureVersion,
-                                                       std::string_view architecture, std::stop_token stop) const;
+                                                       std::string_view architecture,
+                                                       std::stop_token stop) const;
 
     /// Succeeds when the package's SHA-256 is exactly `expected` (64 lower-case hexadecimal digits); fails
     /// with code 6 naming both digests, or the read error. Hashes by streaming. Blocking.
-    [[nodiscard]] Result<void> verifyChecksum(const std::filesystem::path& package, const std::string& expected,
-                                              std::stop_token stop) const;
+    [[nodiscard]] Result<void> verifyChecksum(const std::filesystem::path& package,
+                                              const std::string& expected, std::stop_token stop) const;
 
     /// The administrator install of `packagePath`, its osascript child registered in `cancellation`.
     /// Blocking.
     AdminInstallOutcome runInstallerAsAdmin(const std::string& packagePath, const std::string& prompt,
                                             CancellableProcess& cancellation) const;
 
-    /// Starts a task that yields one `SlowResponse` into `sink` once `limit` has passed. The returned function
-    /// marks the watched stage done (under the same lock as the yield) and stops the task: no `SlowResponse`
-    /// follows it.
+    /// Starts a task that yields one `SlowResponse` into `sink` once `limit` has passed. The returned
+    /// function marks the watched stage done (under the same lock as the yield) and stops the task: no
+    /// `SlowResponse` follows it.
     [[nodiscard]] static std::function<void()> slowResponseWatchdog(std::chrono::nanoseconds limit,
                                                                     const StreamSink<Event>& sink);
 };

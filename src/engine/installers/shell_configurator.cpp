@@ -40,15 +40,16 @@ ShellConfigurator::Report ShellConfigurator::configure() const {
     Report report;
     configureBlock(".zprofile", kZprofileSeed, "shell environment", {std::string(kZprofileNeedle)},
                    kZprofileNeedle, report);
-    configureBlock(".zshrc", kZshrcSeed, "interactive shell",
-                   {"if type brew >/dev/null 2>&1; then",
-                    "  FPATH=\"$(brew --prefix)/share/zsh/site-functions:$FPATH\"", "fi",
-                    "autoload -Uz compinit && compinit",
-                    "[ -f \"$HOME/.env\" ] && set -a && source \"$HOME/.env\" && set +a"},
-                   kZshrcNeedle, report);
+    configureBlock(
+        ".zshrc", kZshrcSeed, "interactive shell",
+        {"if type brew >/dev/null 2>&1; then", "  FPATH=\"$(brew --prefix)/share/zsh/site-functions:$FPATH\"",
+         "fi", "autoload -Uz compinit && compinit",
+         "[ -f \"$HOME/.env\" ] && set -a && source \"$HOME/.env\" && set +a"},
+        kZshrcNeedle, report);
     createEnvFile(report.lines, report.success);
     if (report.success)
-        report.lines.emplace_back("Shell configuration complete. The changes apply automatically from now on.");
+        report.lines.emplace_back(
+            "Shell configuration complete. The changes apply automatically from now on.");
     return report;
 }
 
@@ -68,8 +69,8 @@ void ShellConfigurator::configureBlock(std::string_view name, const std::string&
     seedHeaderComment(file, seedComment);
     const FileAppendWriter writer{file, sharedFs()};
     // Configured is judged on the whole text: a commented-out setting counts, so the user's choice stands.
-    const auto proposal =
-        writer.preview(blockLines, label, [needle](const std::string& text) { return contains(text, needle); });
+    const auto proposal = writer.preview(
+        blockLines, label, [needle](const std::string& text) { return contains(text, needle); });
     if (auto applied = writer.apply(proposal); !applied)
         return failed(applied.error());
     if (proposal.alreadySet)
@@ -79,7 +80,8 @@ void ShellConfigurator::configureBlock(std::string_view name, const std::string&
                                ").");
 }
 
-void ShellConfigurator::seedHeaderComment(const std::filesystem::path& file, const std::string& comment) const {
+void ShellConfigurator::seedHeaderComment(const std::filesystem::path& file,
+                                          const std::string& comment) const {
     if (m_fs.itemKind(file) != ItemKind::missing) {
         auto text = m_fs.readString(file);
         if (!text || !trimWhitespaceAndNewlines(*text).empty())
@@ -106,7 +108,8 @@ void ShellConfigurator::createEnvFile(std::vector<std::string>& lines, bool& suc
     privateMode.posixPermissions = kPrivateMode;
     if (auto set = m_fs.setAttributes(privateMode, file); !set)
         return failed(set.error());
-    lines.emplace_back("Created ~/.env (permissions 600) with commented placeholders — add your API keys there.");
+    lines.emplace_back(
+        "Created ~/.env (permissions 600) with commented placeholders — add your API keys there.");
 }
 
 std::vector<std::string> ShellConfigurator::configureUvPath() const {
@@ -115,16 +118,17 @@ std::vector<std::string> ShellConfigurator::configureUvPath() const {
 }
 
 std::vector<std::string> ShellConfigurator::configureCargoPath() const {
-    return {appendLine(".zprofile", "export PATH=\"$HOME/.cargo/bin:$PATH\"", "rustup PATH", "HOME/.cargo/bin",
-                       "Rust (cargo) on PATH (~/.zprofile)")};
+    return {appendLine(".zprofile", "export PATH=\"$HOME/.cargo/bin:$PATH\"", "rustup PATH",
+                       "HOME/.cargo/bin", "Rust (cargo) on PATH (~/.zprofile)")};
 }
 
 std::vector<std::string> ShellConfigurator::configureMise() const {
     // The interactive needle ends with ")" so that the login-shims line does not count as activation.
-    return {appendLine(".zprofile", "command -v mise >/dev/null 2>&1 && eval \"$(mise activate zsh --shims)\"",
-                       "mise (login shims)", "mise activate zsh --shims", "mise shims (~/.zprofile)"),
-            appendLine(".zshrc", "command -v mise >/dev/null 2>&1 && eval \"$(mise activate zsh)\"",
-                       "mise (interactive)", "mise activate zsh)", "mise activate (~/.zshrc)")};
+    return {
+        appendLine(".zprofile", "command -v mise >/dev/null 2>&1 && eval \"$(mise activate zsh --shims)\"",
+                   "mise (login shims)", "mise activate zsh --shims", "mise shims (~/.zprofile)"),
+        appendLine(".zshrc", "command -v mise >/dev/null 2>&1 && eval \"$(mise activate zsh)\"",
+                   "mise (interactive)", "mise activate zsh)", "mise activate (~/.zshrc)")};
 }
 
 std::string ShellConfigurator::appendLine(std::string_view name, const std::string& line,

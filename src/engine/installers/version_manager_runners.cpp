@@ -28,14 +28,15 @@ std::string versionManagerQuoted(std::string_view value) {
 }
 
 Stream<StreamEvent> JEnvRunner::addAndSetGlobal(const std::filesystem::path& jdkHome, int major) const {
-    return loginShell(shell, "set -e\n"
-                             "jenv enable-plugin export || true\n"
-                             "jenv add " +
-                                 versionManagerQuoted(jdkHome.string()) +
-                                 " || true\n"
-                                 "jenv rehash\n"
-                                 "jenv global " +
-                                 std::to_string(major));
+    return loginShell(shell,
+                      "set -e\n"
+                      "jenv enable-plugin export || true\n"
+                      "jenv add " +
+                          versionManagerQuoted(jdkHome.string()) +
+                          " || true\n"
+                          "jenv rehash\n"
+                          "jenv global " +
+                          std::to_string(major));
 }
 
 std::vector<std::string> JEnvRunner::missingZshrcLines() const {
