@@ -74,6 +74,8 @@ Stream<Event> PKGInstaller::install(int featureVersion, const std::string& promp
                 if (!saved)
                     return failureEvent(saved.error(), package, stop);
                 package = saved->location;
+                if (stop.stop_requested())
+                    return Event::Canceled{};
                 sink.yield(Event::Downloading{saved->size, saved->size});
 
                 sink.yield(Event::Verifying{});
