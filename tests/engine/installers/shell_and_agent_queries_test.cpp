@@ -11,7 +11,7 @@ constexpr char kZprofile[] = "/Users/tester/.zprofile";
 constexpr char kZshrc[] = "/Users/tester/.zshrc";
 constexpr char kEnv[] = "/Users/tester/.env";
 
-TEST(ShellConfiguratorTest, ConfiguredOnlyWithBothActiveLinesAndTheEnvFile) {
+TEST(ShellConfiguratorQueryTest, ConfiguredOnlyWithBothActiveLinesAndTheEnvFile) {
     const std::string zprofile = "# ~/.zprofile\r\n  typeset -U path PATH  \r\n";
     const std::string zshrc = "[ -f \"$HOME/.env\" ] && set -a && source \"$HOME/.env\" && set +a";
     struct Row {
