@@ -1,0 +1,147 @@
+#include "engine/installers/agent_env_doc.h"
+
+#include "engine/core/text.h"
+#include "engine/installers/file_tree.h"
+
+namespace quill {
+
+bool AgentEnvDoc::inHomebrewPrefix(std::string_view tool) const {
+    return m_fs.fileExists("/opt/homebrew/bin/" + std::string(tool)) ||
+           m_fs.fileExists("/usr/local/bin/" + std::string(tool));
+}
+
+bool AgentEnvDoc::existsInHome(std::string_view relativePath) const {
+    return m_fs.fileExists(m_fs.homeDirectory() / relativePath);
+}
+
+bool AgentEnvDoc::zprofileContains(std::string_view text) const {
+    const auto zprofile = m_fs.readString(m_fs.homeDirectory() / ".zprofile");
+    return zprofile.has_value() && contains(*zprofile, text);
+}
+
+bool AgentEnvDoc::lacksNote(std::string_view relativePath) const {
+    const auto text = m_fs.readString(m_fs.homeDirectory() / relativePath);
+    return !text.has_value() || !contains(*text, kMarker);
+}
+
+AgentEnvDoc::Tools AgentEnvDoc::detectTools() const {
+    Tools tools;
+    tools.brew = inHomebrewPrefix("brew");
+    tools.uv = inHomebrewPrefix("uv") || existsInHome(".local/bin/uv");
+    tools.mise = inHomebrewPrefix("mise") || existsInHome(".local/bin/mise");
+    tools.rust = existsInHome(".cargo/bin/cargo") || zprofileContains(".cargo/bin");
+    tools.java = zprofileContains("JAVA_HOME");
+    tools.claude = inHomebrewPrefix("claude") || existsInHome(".local/bin/claude") ||
+                   existsInHome(".claude") || m_fs.fileExists("/Applications/Claude.app");
+    tools.codex = inHomebrewPrefix("codex") || existsInHome(".codex") ||
+                  m_fs.fileExists("/Applications/ChatGPT.app") || m_fs.fileExists("/Applications/Codex.app");
+    return tools;
+}
+
+bool AgentEnvDoc::isNeeded() const {
+    const Tools tools = detectTools();
+    if (tools.claude && lacksNote(kClaudeFile))
+        return true;
+    return tools.codex && lacksNote(kCodexFile);
+}
+
+std::string AgentEnvDoc::renderBlock(const Tools& tools) {
+    std::vector<std::string> lines{
+        "<!-- " + std::string(kMarker) + " (managed; you can edit the lines below) -->",
+        "## Development environment (Quillstart)",
+        "",
+        "This Mac's developer toolchain was configured by Quillstart. One owner per language (no conflicting "
+        "version managers on PATH). When working in a project, drive per-project versions with the manager "
+        "that owns the language:",
+        "",
+    };
+    if (tools.brew)
+        lines.emplace_back("- Homebrew is the base package manager (`brew`).");
+    if (tools.uv) {
+        lines.emplace_back(
+            "- Python: uv owns Python. `uv python install <version>`, `uv venv` / `.venv`, `uv run`; pin per "
+            "project with `uv python pin <version>`. Do not use a Homebrew or system `python` for projects.");
+    }
+    if (tools.mise) {
+        lines.emplace_back(
+            "- Node / Ruby: mise manages versions. `mise use node@<version>` / `mise use ruby@<version>` per "
+            "project (writes `mise.toml`); `mise use -g <tool>@<version>` sets the global default.");
+    }
+    if (tools.rust) {
+        lines.emplace_back(
+            "- Rust: rustup owns toolchains. `rustup default <toolchain>`, `rustup toolchain install`, "
+            "`cargo`.");
+    }
+    if (tools.java) {
+        lines.emplace_back(
+            "- Java: Temurin JDK via Homebrew; `JAVA_HOME` is set with `/usr/libexec/java_home` (use `-v "
+            "<N>` to "
+            "select a version).");
+    }
+    lines.emplace_back("");
+    lines.emplace_back(
+        "PATH and tool activation live in `~/.zprofile` (login shells, including this agent's own subshells) "
+        "and "
+        "`~/.zshrc` (interactive mise activation). API keys go in `~/.env` (sourced by `~/.zshrc`); never "
+        "hardcode a key.");
+    lines.emplace_back("");
+    return join(lines, "\n");
+}
+
+void AgentEnvDoc::write(const std::filesystem::path& file, std::string_view block, std::string_view label,
+                        std::vector<std::string>& messages, bool& succeeded) const {
+    const auto failed = [&](const Error& error) {
+        messages.push_back("Couldn't write " + std::string(label) + ": " + error.message);
+        succeeded = false;
+    };
+
+    // Only a missing file is empty: one that exists but cannot be read as text is never written over.
+    std::string old;
+    if (m_fs.fileExists(file)) {
+        auto text = m_fs.readString(file);
+        if (!text)
+            return failed(text.error());
+        old = std::move(*text);
+    }
+    if (contains(old, kMarker)) {
+        messages.push_back(std::string(label) + " already documents the setup — nothing to do.");
+        return;
+    }
+
+    if (auto created = m_fs.createDirectory(file.parent_path(), CreateDirectoryMode::withIntermediates);
+        !created)
+        return failed(created.error());
+    std::string separator;
+    if (!old.empty()) {
+        // The copy takes the file's own mode, so a private note never gets a readable backup; an older copy
+        // goes first, or it would keep its own mode.
+        const auto backup = file.parent_path() / (file.filename().string() + ".bak");
+        if (itemExists(m_fs, backup)) {
+            if (auto removed = m_fs.removeItem(backup); !removed)
+                return failed(removed.error());
+        }
+        if (auto written = m_fs.write(old, backup, WriteMode::atomically, filePermissions(m_fs, file));
+            !written)
+            return failed(written.error());
+        separator = endsWithLineFeed(old) ? "\n" : "\n\n";
+    }
+    if (auto written = m_fs.write(old + separator + std::string(block) + "\n", file, WriteMode::atomically);
+        !written)
+        return failed(written.error());
+    messages.push_back("Documented your setup for " + std::string(label) + ".");
+}
+
+WriterOutcome AgentEnvDoc::writeNotes() const {
+    const Tools tools = detectTools();
+    if (!tools.claude && !tools.codex)
+        return {{"No AI agent (Claude or Codex) detected — skipping the agent setup note."}, true};
+    const std::string block = renderBlock(tools);
+    WriterOutcome outcome;
+    if (tools.claude)
+        write(m_fs.homeDirectory() / kClaudeFile, block, kClaudeLabel, outcome.messages, outcome.succeeded);
+    if (tools.codex)
+        write(m_fs.homeDirectory() / kCodexFile, block, kCodexLabel, outcome.messages, outcome.succeeded);
+    return outcome;
+}
+
+}  // namespace quill
