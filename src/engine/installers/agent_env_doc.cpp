@@ -1,5 +1,7 @@
 #include "engine/installers/agent_env_doc.h"
 
+#include <utility>
+
 #include "engine/core/text.h"
 #include "engine/installers/file_tree.h"
 
@@ -45,46 +47,37 @@ bool AgentEnvDoc::isNeeded() const {
     return tools.codex && lacksNote(kCodexFile);
 }
 
+namespace {
+
+// clang-format off
+constexpr std::string_view kIntroduction = "This Mac's developer toolchain was configured by Quillstart. One owner per language (no conflicting version managers on PATH). When working in a project, drive per-project versions with the manager that owns the language:";
+constexpr std::string_view kBrewLine = "- Homebrew is the base package manager (`brew`).";
+constexpr std::string_view kUvLine = "- Python: uv owns Python. `uv python install <version>`, `uv venv` / `.venv`, `uv run`; pin per project with `uv python pin <version>`. Do not use a Homebrew or system `python` for projects.";
+constexpr std::string_view kMiseLine = "- Node / Ruby: mise manages versions. `mise use node@<version>` / `mise use ruby@<version>` per project (writes `mise.toml`); `mise use -g <tool>@<version>` sets the global default.";
+constexpr std::string_view kRustLine = "- Rust: rustup owns toolchains. `rustup default <toolchain>`, `rustup toolchain install`, `cargo`.";
+constexpr std::string_view kJavaLine = "- Java: Temurin JDK via Homebrew; `JAVA_HOME` is set with `/usr/libexec/java_home` (use `-v <N>` to select a version).";
+constexpr std::string_view kPathParagraph = "PATH and tool activation live in `~/.zprofile` (login shells, including this agent's own subshells) and `~/.zshrc` (interactive mise activation). API keys go in `~/.env` (sourced by `~/.zshrc`); never hardcode a key.";
+// clang-format on
+
+}  // namespace
+
 std::string AgentEnvDoc::renderBlock(const Tools& tools) {
     std::vector<std::string> lines{
         "<!-- " + std::string(kMarker) + " (managed; you can edit the lines below) -->",
         "## Development environment (Quillstart)",
         "",
-        "This Mac's developer toolchain was configured by Quillstart. One owner per language (no conflicting "
-        "version managers on PATH). When working in a project, drive per-project versions with the manager "
-        "that owns the language:",
+        std::string(kIntroduction),
         "",
     };
-    if (tools.brew)
-        lines.emplace_back("- Homebrew is the base package manager (`brew`).");
-    if (tools.uv) {
-        lines.emplace_back(
-            "- Python: uv owns Python. `uv python install <version>`, `uv venv` / `.venv`, `uv run`; pin per "
-            "project with `uv python pin <version>`. Do not use a Homebrew or system `python` for projects.");
+    const std::pair<bool, std::string_view> toolLines[] = {
+        {tools.brew, kBrewLine}, {tools.uv, kUvLine},     {tools.mise, kMiseLine},
+        {tools.rust, kRustLine}, {tools.java, kJavaLine},
+    };
+    for (const auto& [set, line] : toolLines) {
+        if (set)
+            lines.emplace_back(line);
     }
-    if (tools.mise) {
-        lines.emplace_back(
-            "- Node / Ruby: mise manages versions. `mise use node@<version>` / `mise use ruby@<version>` per "
-            "project (writes `mise.toml`); `mise use -g <tool>@<version>` sets the global default.");
-    }
-    if (tools.rust) {
-        lines.emplace_back(
-            "- Rust: rustup owns toolchains. `rustup default <toolchain>`, `rustup toolchain install`, "
-            "`cargo`.");
-    }
-    if (tools.java) {
-        lines.emplace_back(
-            "- Java: Temurin JDK via Homebrew; `JAVA_HOME` is set with `/usr/libexec/java_home` (use `-v "
-            "<N>` to "
-            "select a version).");
-    }
-    lines.emplace_back("");
-    lines.emplace_back(
-        "PATH and tool activation live in `~/.zprofile` (login shells, including this agent's own subshells) "
-        "and "
-        "`~/.zshrc` (interactive mise activation). API keys go in `~/.env` (sourced by `~/.zshrc`); never "
-        "hardcode a key.");
-    lines.emplace_back("");
+    lines.insert(lines.end(), {"", std::string(kPathParagraph), ""});
     return join(lines, "\n");
 }
 
