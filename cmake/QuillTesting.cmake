@@ -1,22 +1,17 @@
 include(GoogleTest)
 
-# quill_add_test_folder(<name> <folder> LIBS <libs...> [LABELS <labels...>] [ENVIRONMENT <k=v...>])
-# Builds one test binary from <folder>/*_test.cpp. Files named *_concurrency_test.cpp go into a second
-# binary, <name>_concurrency, labelled `concurrency` so that the ThreadSanitizer preset can run just those.
-function(quill_add_test_folder name folder)
-  cmake_parse_arguments(ARG "" "" "LIBS;LABELS;ENVIRONMENT;SOURCES" ${ARGN})
-  file(GLOB _all CONFIGURE_DEPENDS "${folder}/*_test.cpp")
-  file(GLOB _concurrent CONFIGURE_DEPENDS "${folder}/*_concurrency_test.cpp")
-  set(_plain ${_all})
-  if(_concurrent)
-    list(REMOVE_ITEM _plain ${_concurrent})
+# quill_add_tests(<name> TESTS <files...> [CONCURRENCY_TESTS <files...>] [SOURCES <files...>]
+#                 LIBS <libs...> [LABELS <labels...>] [ENVIRONMENT <k=v...>])
+# Builds the test binary <name> from TESTS, and from CONCURRENCY_TESTS a second binary, <name>_concurrency,
+# labelled `concurrency` so that the ThreadSanitizer preset can run just those. SOURCES go into both.
+function(quill_add_tests name)
+  cmake_parse_arguments(ARG "" "" "TESTS;CONCURRENCY_TESTS;SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  if(ARG_TESTS)
+    _quill_test_binary(${name} "${ARG_TESTS};${ARG_SOURCES}" "${ARG_LIBS}" "${ARG_LABELS}" "${ARG_ENVIRONMENT}")
   endif()
-  if(_plain)
-    _quill_test_binary(${name} "${_plain};${ARG_SOURCES}" "${ARG_LIBS}" "${ARG_LABELS}" "${ARG_ENVIRONMENT}")
-  endif()
-  if(_concurrent)
-    _quill_test_binary(${name}_concurrency "${_concurrent};${ARG_SOURCES}" "${ARG_LIBS}" "${ARG_LABELS};concurrency"
-                       "${ARG_ENVIRONMENT}")
+  if(ARG_CONCURRENCY_TESTS)
+    _quill_test_binary(${name}_concurrency "${ARG_CONCURRENCY_TESTS};${ARG_SOURCES}" "${ARG_LIBS}"
+                       "${ARG_LABELS};concurrency" "${ARG_ENVIRONMENT}")
   endif()
 endfunction()
 

@@ -2,7 +2,10 @@
 function(quill_set_warnings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
-    -Woverloaded-virtual -Wimplicit-fallthrough -Wformat=2)
+    -Woverloaded-virtual -Wimplicit-fallthrough -Wformat=2
+    # Designated initialisers leave the fields they do not name at their defaults on purpose; GCC before 14
+    # warns about each one.
+    -Wno-missing-field-initializers)
   if(QUILL_WARNINGS_AS_ERRORS)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

@@ -5,18 +5,18 @@
 
 namespace quill::test {
 
-std::filesystem::path FakeBin::add(const std::string& describedPath, const std::string& script) {
-    const std::filesystem::path relative = std::filesystem::path(describedPath).relative_path();
+std::filesystem::path FakeBin::add(const std::string& toolPath, const std::string& script) {
+    const std::filesystem::path relative = std::filesystem::path(toolPath).relative_path();
     const std::string text = script.starts_with("#!") ? script : "#!/bin/sh\n" + script;
     const auto path = m_directory.write(relative, text);
     std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
-    m_paths[describedPath] = path.string();
+    m_paths[toolPath] = path.string();
     return path;
 }
 
-std::filesystem::path FakeBin::addPrinting(const std::string& describedPath, const std::string& stdoutText,
+std::filesystem::path FakeBin::addPrinting(const std::string& toolPath, const std::string& stdoutText,
                                            int exitCode) {
-    return add(describedPath,
+    return add(toolPath,
                "printf '%s' " + shellSingleQuoted(stdoutText) + "\nexit " + std::to_string(exitCode) + "\n");
 }
 

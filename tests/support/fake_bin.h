@@ -15,21 +15,21 @@ namespace quill::test {
 /// folder that mirrors those paths and is removed with the `FakeBin`.
 class FakeBin {
   public:
-    /// Writes `script` as the stand-in for `describedPath` and returns the script's real path. A script
+    /// Writes `script` as the stand-in for `toolPath` and returns the script's real path. A script
     /// without a "#!" line runs under /bin/sh.
-    std::filesystem::path add(const std::string& describedPath, const std::string& script);
+    std::filesystem::path add(const std::string& toolPath, const std::string& script);
 
     /// A stand-in that prints `stdoutText` exactly as given and exits with `exitCode`.
-    std::filesystem::path addPrinting(const std::string& describedPath, const std::string& stdoutText,
+    std::filesystem::path addPrinting(const std::string& toolPath, const std::string& stdoutText,
                                       int exitCode = 0);
 
     /// The folder holding the scripts.
     [[nodiscard]] const std::filesystem::path& root() const { return m_directory.path(); }
 
-    /// Every described path mapped to its script so far.
+    /// Every tool path mapped to its script so far.
     [[nodiscard]] std::map<std::string, std::string> paths() const { return m_paths; }
 
-    /// A runner that starts the stand-ins in place of the described paths and passes everything else to
+    /// A runner that starts the stand-ins in place of the tool paths and passes everything else to
     /// `inner` unchanged (a live runner by default). Later additions are not seen by a runner made earlier.
     [[nodiscard]] std::shared_ptr<const ProcessRunning> runner(
         std::shared_ptr<const ProcessRunning> inner = {}) const;
@@ -39,7 +39,7 @@ class FakeBin {
     std::map<std::string, std::string> m_paths;
 };
 
-/// A `ProcessRunning` decorator that swaps described executable paths for other paths before passing each
+/// A `ProcessRunning` decorator that swaps tool paths for other paths before passing each
 /// call to `inner`, so the real spawn path runs against stand-ins. Thread-safe.
 class PathMappingProcessRunner final : public ProcessRunning {
   public:

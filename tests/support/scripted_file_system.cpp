@@ -117,9 +117,16 @@ Result<std::string> ScriptedFileSystem::readString(const std::filesystem::path& 
 Result<std::string> ScriptedFileSystem::readData(const std::filesystem::path& path) const {
     std::lock_guard lock(m_mutex);
     m_accessed.push_back(path.string());
+    if (m_directories.contains(path.string())) {
+        return fail(
+            Error{"FileSystem", EISDIR, "Couldn't read " + path.string() + ": it is not a regular file"});
+    }
     const auto found = m_files.find(path.string());
     if (found == m_files.end())
         return fail(missing("read", path.string()));
+    if (found->second.size() > kMaximumReadSize)
+        return fail(
+            Error{"FileSystem", EFBIG, "Couldn't read " + path.string() + ": it is larger than 64 MiB"});
     return found->second;
 }
 

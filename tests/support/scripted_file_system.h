@@ -12,7 +12,8 @@ namespace quill::test {
 
 /// A read-only `FileSystemOperating` over scripted files and folder listings, for code that only lists
 /// folders and reads files. Paths are matched exactly; anything not scripted is missing (ENOENT), and every
-/// write fails. Records each path it was asked to read or list. Thread-safe.
+/// write fails. Reads refuse folders and files over `kMaximumReadSize` as the live file system does. Records
+/// each path it was asked to read or list. Thread-safe.
 class ScriptedFileSystem : public FileSystemOperating {
   public:
     /// `path` reads as `contents` (bytes; `readString` rejects it when it is not UTF-8).

@@ -1,7 +1,9 @@
 #include "tests/support/temporary_directory.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -45,6 +47,38 @@ std::filesystem::path TemporaryDirectory::makeDirectory(const std::filesystem::p
     const auto full = m_path / relative;
     std::filesystem::create_directories(full);
     return full;
+}
+
+std::filesystem::path TemporaryDirectory::makeNotAFile(const std::filesystem::path& relative,
+                                                       NotAFile kind) const {
+    const auto full = m_path / relative;
+    std::filesystem::create_directories(full.parent_path());
+    std::filesystem::remove(full);
+    switch (kind) {
+        case NotAFile::fifo:
+            if (::mkfifo(full.c_str(), 0600) != 0)
+                throw std::system_error(errno, std::generic_category(), "mkfifo");
+            break;
+        case NotAFile::folder:
+            std::filesystem::create_directory(full);
+            break;
+        case NotAFile::linkToDevZero:
+            std::filesystem::create_symlink("/dev/zero", full);
+            break;
+    }
+    return full;
+}
+
+std::string_view toString(NotAFile kind) {
+    switch (kind) {
+        case NotAFile::fifo:
+            return "a FIFO";
+        case NotAFile::folder:
+            return "a folder";
+        case NotAFile::linkToDevZero:
+            return "a link to /dev/zero";
+    }
+    return "?";
 }
 
 std::string readFile(const std::filesystem::path& path) {

@@ -4,6 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <memory>
+
+#include <unicode/ubrk.h>
+#include <unicode/utext.h>
 
 namespace quill {
 
@@ -118,6 +123,56 @@ std::size_t nextTerminatorCandidate(std::string_view s, std::size_t pos) {
     return pos;
 }
 
+/// The character (grapheme cluster) break iterator of this thread, made once per thread because opening one
+/// loads its rules; null when ICU has no data for it.
+UBreakIterator* characterBreaks() {
+    struct Closer {
+        void operator()(UBreakIterator* iterator) const { ubrk_close(iterator); }
+    };
+    thread_local const std::unique_ptr<UBreakIterator, Closer> iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UBreakIterator* opened = ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status);
+        return std::unique_ptr<UBreakIterator, Closer>(U_SUCCESS(status) ? opened : nullptr);
+    }();
+    return iterator.get();
+}
+
+struct GraphemeWalk {
+    std::size_t count = 0;  // characters walked
+    std::size_t end = 0;    // byte offset after the last of them
+};
+
+/// Walks at most `limit` user-perceived characters of well-formed UTF-8. Without ICU's data it falls back to
+/// code points, which only ever counts more, never lets more through.
+GraphemeWalk walkGraphemes(std::string_view text, std::size_t limit) {
+    GraphemeWalk walk;
+    if (text.empty() || limit == 0)
+        return walk;
+    UErrorCode status = U_ZERO_ERROR;
+    struct TextCloser {
+        void operator()(UText* ut) const { utext_close(ut); }
+    };
+    const std::unique_ptr<UText, TextCloser> ut(
+        utext_openUTF8(nullptr, text.data(), static_cast<std::int64_t>(text.size()), &status));
+    UBreakIterator* iterator = characterBreaks();
+    if (iterator != nullptr && U_SUCCESS(status))
+        ubrk_setUText(iterator, ut.get(), &status);
+    if (iterator == nullptr || U_FAILURE(status)) {
+        while (walk.count < limit && walk.end < text.size()) {
+            walk.end += std::max<std::size_t>(1, sequenceLength(text, walk.end));
+            ++walk.count;
+        }
+        return walk;
+    }
+    // The iterator reports native indexes, which for a UTF-8 text are byte offsets.
+    for (std::int32_t pos = ubrk_next(iterator); pos != UBRK_DONE && walk.count < limit;
+         pos = ubrk_next(iterator)) {
+        ++walk.count;
+        walk.end = static_cast<std::size_t>(pos);
+    }
+    return walk;
+}
+
 }  // namespace
 
 bool isValidUtf8(std::string_view bytes) {
@@ -199,6 +254,18 @@ std::size_t codePointCount(std::string_view text) {
     return count;
 }
 
+std::size_t graphemeCount(std::string_view text) {
+    if (isValidUtf8(text))
+        return walkGraphemes(text, std::numeric_limits<std::size_t>::max()).count;
+    return walkGraphemes(sanitizeUtf8(text), std::numeric_limits<std::size_t>::max()).count;
+}
+
+std::string prefixGraphemes(std::string_view text, std::size_t count) {
+    std::string valid = isValidUtf8(text) ? std::string(text) : sanitizeUtf8(text);
+    valid.resize(walkGraphemes(valid, count).end);
+    return valid;
+}
+
 std::vector<std::string> splitLines(std::string_view text) {
     LineSplitter splitter;
     auto lines = splitter.feed(text);
@@ -258,12 +325,6 @@ std::vector<std::string> LineSplitter::finish() {
     return lines;
 }
 
-bool startsWith(std::string_view text, std::string_view prefix) {
-    return text.starts_with(prefix);
-}
-bool endsWith(std::string_view text, std::string_view suffix) {
-    return text.ends_with(suffix);
-}
 bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }

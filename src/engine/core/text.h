@@ -26,6 +26,15 @@ std::string prefixCodePoints(std::string_view text, std::size_t count);
 /// The number of code points of a UTF-8 text.
 std::size_t codePointCount(std::string_view text);
 
+/// The number of user-perceived characters (extended grapheme clusters) of a UTF-8 text: an emoji made of
+/// several code points joined by modifiers or zero-width joiners counts once. Ill-formed bytes count as
+/// U+FFFD. Every limit the user sees or an event applies to free text counts this way.
+std::size_t graphemeCount(std::string_view text);
+
+/// The first `count` user-perceived characters of a UTF-8 text (the whole text when it is shorter), never
+/// splitting a character; ill-formed bytes come out as U+FFFD.
+std::string prefixGraphemes(std::string_view text, std::size_t count);
+
 /// Splits text into lines at LF, CRLF, a lone CR, U+2028 and U+2029. Terminators are dropped; a final
 /// terminator does not make an empty last line.
 std::vector<std::string> splitLines(std::string_view text);
@@ -45,8 +54,7 @@ class LineSplitter {
     bool m_pendingCR = false;
 };
 
-bool startsWith(std::string_view text, std::string_view prefix);
-bool endsWith(std::string_view text, std::string_view suffix);
+/// Whether `part` occurs in `text` (std::string_view gains `contains` only in C++23).
 bool contains(std::string_view text, std::string_view part);
 /// Whether `text` ends with a line feed of its own: a CR LF pair counts as one line end that is no line feed,
 /// so text ending in "\r\n" does not end with a line feed (the separators of appended blocks rely on this).

@@ -225,7 +225,7 @@ bool BrewRunner::temurinJavaPath(const std::string& cask) const {
     if (!entries)
         return false;
     return std::any_of(entries->begin(), entries->end(), [&](const std::string& entry) {
-        return startsWith(entry, "temurin-") && endsWith(entry, ".jdk") &&
+        return entry.starts_with("temurin-") && entry.ends_with(".jdk") &&
                fs->isExecutableFile(folder + "/" + entry + "/Contents/Home/bin/java");
     });
 }
@@ -262,7 +262,7 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
             discard();
             return fail(created.error());
         }
-        const std::filesystem::path destination =
+        std::filesystem::path destination =
             folder / (fallback.cacheFilePrefix + "-" + version + "-" + architecture + ".pkg");
         // The move never replaces: an earlier package of the same name must go first.
         (void)fs->removeItem(destination);

@@ -50,7 +50,7 @@ std::vector<std::string> activeShellLines(std::string_view text) {
     std::vector<std::string> lines;
     auto keep = [&lines](std::string_view line) {
         std::string trimmed = trimWhitespaceAndNewlines(line);
-        if (!trimmed.empty() && !startsWith(trimmed, "#"))
+        if (!trimmed.empty() && !trimmed.starts_with("#"))
             lines.push_back(std::move(trimmed));
     };
     std::size_t start = 0;
@@ -184,7 +184,7 @@ FileAppendWriter::DiffPreview ZprofileWriter::preview(bool includePathLine) cons
 
 bool ZprofileWriter::hasJavaHomeExport(std::string_view text) {
     for (const auto& line : activeShellLines(text)) {
-        if (startsWith(line, "export JAVA_HOME="))
+        if (line.starts_with("export JAVA_HOME="))
             return true;
     }
     return false;

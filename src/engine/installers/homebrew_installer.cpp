@@ -97,16 +97,18 @@ Stream<InstallerEvent> HomebrewInstaller::install() const {
         }
         child.cancel();
 
+        // A refused or dismissed password ends the run as the user's own cancellation.
+        const bool passwordRefused =
+            exitCode != 0 &&
+            std::any_of(kPasswordRefusals.begin(), kPasswordRefusals.end(),
+                        [&](std::string_view phrase) { return contains(transcript, phrase); });
         if (failedToStart) {
             sink.yield(CompletedEvent{-1});
-        } else if (holder->isCanceled() || stop.stop_requested()) {
+        } else if (holder->isCanceled() || stop.stop_requested() || passwordRefused) {
             sink.yield(CanceledEvent{});
         } else if (exitCode == 0) {
             addShellEnvironment(installer.fs, sink);
             sink.yield(CompletedEvent{0});
-        } else if (std::any_of(kPasswordRefusals.begin(), kPasswordRefusals.end(),
-                               [&](std::string_view phrase) { return contains(transcript, phrase); })) {
-            sink.yield(CanceledEvent{});
         } else {
             sink.yield(CompletedEvent{exitCode});
         }

@@ -33,7 +33,7 @@ std::vector<std::string> InstallOutputFilter::filter(const std::vector<std::stri
                 inNextSteps = false;
                 continue;
             }
-            const bool instruction = trimmed.empty() || startsWith(trimmed, "-") ||
+            const bool instruction = trimmed.empty() || trimmed.starts_with("-") ||
                                      (!line.empty() && (line.front() == ' ' || line.front() == '\t'));
             if (hiddenCount <= kMaximumHiddenLines && instruction)
                 continue;
@@ -41,7 +41,7 @@ std::vector<std::string> InstallOutputFilter::filter(const std::vector<std::stri
             shown.push_back(line);
             continue;
         }
-        if (startsWith(trimmed, "==> Next steps:")) {
+        if (trimmed.starts_with("==> Next steps:")) {
             inNextSteps = true;
             hiddenCount = 0;
             continue;

@@ -11,11 +11,13 @@
 #include <system_error>
 #include <vector>
 
+#include "engine/core/file_descriptor.h"
+
 namespace quill {
 
 namespace {
 
-constexpr std::size_t kChunkSize = 1024 * 1024;
+constexpr std::size_t kChunkSize = std::size_t{1024} * 1024;
 
 Error readError(int code, const std::filesystem::path& path) {
     return Error{"FileSystem", code,
@@ -51,22 +53,6 @@ std::string finalHex(EVP_MD_CTX* context) {
     EVP_DigestFinal_ex(context, digest.data(), &length);
     return hex(digest.data(), length);
 }
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    [[nodiscard]] int get() const { return m_fd; }
-
-  private:
-    int m_fd;
-};
-
 }  // namespace
 
 std::string sha256Hex(std::string_view data) {

@@ -1,15 +1,11 @@
 #include "engine/java/diagnosis.h"
 
+#include "engine/core/overloaded.h"
 #include "engine/services/java_version_parser.h"
 
 namespace quill {
 
 namespace {
-
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
 
 /// The major version written in decimal, or the raw version when it has none.
 std::string majorOrVersion(const JDKInfo& jdk) {

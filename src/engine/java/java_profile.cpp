@@ -48,7 +48,7 @@ Diagnosis JavaProfile::diagnose(const ProbeBundle& bundle) const {
         // Hidden entries such as .DS_Store are Finder's bookkeeping, not JDK bundles.
         std::vector<std::string> entries;
         for (const auto& name : bundle.jvmDirContents) {
-            if (!startsWith(name, "."))
+            if (!name.starts_with("."))
                 entries.push_back(name);
         }
         if (entries.empty())

@@ -9,8 +9,6 @@ namespace quill {
 class JavaProfile final : public DiagnosisProfile {
   public:
     [[nodiscard]] Diagnosis diagnose(const ProbeBundle& bundle) const override;
-
-    bool operator==(const JavaProfile&) const = default;
 };
 
 }  // namespace quill

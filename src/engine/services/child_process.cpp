@@ -63,8 +63,8 @@ class StartedChildren {
 
 /// The spawn attributes and file actions, released on every path.
 struct SpawnSetup {
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes{};
+    posix_spawn_file_actions_t actions{};
     bool hasAttributes = false;
     bool hasActions = false;
 

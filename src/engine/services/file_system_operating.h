@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -41,6 +42,9 @@ enum class WriteMode {
     atomically,  ///< through a temporary file in the same folder, renamed over the target
 };
 
+/// The most `readString` and `readData` read: 64 MiB. Larger files are streamed, never read whole.
+inline constexpr std::uintmax_t kMaximumReadSize = std::uintmax_t{64} << 20;
+
 /// File-system access. Every failing operation returns the system's error (domain "FileSystem", the errno as
 /// code, a sentence naming the path); nothing is retried or substituted. Blocking; thread-safe.
 class FileSystemOperating {
@@ -66,9 +70,10 @@ class FileSystemOperating {
     /// Sets the attributes that are present (only `posixPermissions` can be set).
     virtual Result<void> setAttributes(const FileAttributes& attributes,
                                        const std::filesystem::path& path) const = 0;
-    /// The file's contents as UTF-8; fails when unreadable or not valid UTF-8.
+    /// The file's contents as UTF-8; fails as `readData` does, and when the bytes are not valid UTF-8.
     [[nodiscard]] virtual Result<std::string> readString(const std::filesystem::path& path) const = 0;
-    /// The file's bytes.
+    /// The file's bytes. Reads regular files only, up to `kMaximumReadSize`; anything else (a folder, a FIFO,
+    /// a device, links to them) fails at once, so that a read never blocks.
     [[nodiscard]] virtual Result<std::string> readData(const std::filesystem::path& path) const = 0;
     /// Writes `text` to `path`. A symbolic link is followed: its target is replaced. An existing file keeps
     /// its mode; a new one gets `newFilePermissions` when given (e.g. 0600), else the process's default.

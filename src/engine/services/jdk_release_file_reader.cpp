@@ -104,7 +104,8 @@ std::optional<JDKInfo> JdkReleaseFileReader::jdkInfo(const std::string& bundleNa
 
 std::map<std::string, std::string> JdkReleaseFileReader::parse(std::string_view text) {
     std::map<std::string, std::string> values;
-    for (const auto line : nonEmptyPieces(text, '\n')) {
+    for (const std::string& lineText : splitLines(text)) {
+        const std::string_view line = lineText;
         const auto equals = line.find('=');
         if (equals == std::string_view::npos)
             continue;

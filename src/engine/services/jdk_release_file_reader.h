@@ -30,8 +30,8 @@ struct JdkReleaseFileReader {
     /// names a version with a major.
     [[nodiscard]] std::optional<JDKInfo> jdkInfo(const std::string& bundleName) const;
 
-    /// The KEY=VALUE lines of a release file; surrounding double quotes of a value are removed, a later key
-    /// replaces an earlier one.
+    /// The KEY=VALUE lines of a release file (lines end as `splitLines` ends them: LF, CR LF, …); surrounding
+    /// double quotes of a value are removed, a later key replaces an earlier one.
     static std::map<std::string, std::string> parse(std::string_view text);
 };
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/core/text.h"
+#include "engine/core/overloaded.h"
 
 namespace quill {
 
@@ -104,7 +104,7 @@ class Finder {
   private:
     /// The absolute path for `path`; nothing for a path under a home folder that is unknown.
     [[nodiscard]] std::optional<std::string> resolve(std::string_view path) const {
-        if (!startsWith(path, "~/"))
+        if (!path.starts_with("~/"))
             return std::string(path);
         if (m_home.empty())
             return std::nullopt;
@@ -121,10 +121,10 @@ class Finder {
 };
 
 bool isJDKBundle(std::string_view name) {
-    return endsWith(name, ".jdk");
+    return name.ends_with(".jdk");
 }
 bool isTemurinBundle(std::string_view name) {
-    return isJDKBundle(name) && startsWith(name, "temurin-");
+    return isJDKBundle(name) && name.starts_with("temurin-");
 }
 
 State detectJava(const Finder& finder) {
@@ -148,16 +148,20 @@ LanguageInstallState LanguageDetector::detectInstallation(QuillLanguage language
 }
 
 std::optional<std::string> LanguageDetector::statusLine(const LanguageInstallState& state) {
-    if (const auto* setUp = std::get_if<State::AlreadySetUp>(&state.value)) {
-        return "already set up (" + setUp->toolName + ")";
-    }
-    if (const auto* managed = std::get_if<State::ManagedBy>(&state.value)) {
-        return "managed by " + managed->managerName + " — installing ours may conflict";
-    }
-    if (std::holds_alternative<State::OutdatedSystemInstall>(state.value)) {
-        return "upgrade recommended (an outdated system install was found)";
-    }
-    return std::nullopt;
+    return std::visit(
+        Overloaded{
+            [](const State::AlreadySetUp& setUp) -> std::optional<std::string> {
+                return "already set up (" + setUp.toolName + ")";
+            },
+            [](const State::ManagedBy& managed) -> std::optional<std::string> {
+                return "managed by " + managed.managerName + " — installing ours may conflict";
+            },
+            [](const State::OutdatedSystemInstall&) -> std::optional<std::string> {
+                return "upgrade recommended (an outdated system install was found)";
+            },
+            [](const State::NotInstalled&) -> std::optional<std::string> { return std::nullopt; },
+        },
+        state.value);
 }
 
 }  // namespace quill

@@ -38,15 +38,6 @@ struct LanguageInstallState {
     requires kIsCaseOf<std::remove_cvref_t<C>, Case> LanguageInstallState(C&& state)
         : value(std::forward<C>(state)) {}  // NOLINT: implicit, a case is a state
 
-    static LanguageInstallState alreadySetUp(std::string toolName) {
-        return AlreadySetUp{std::move(toolName)};
-    }
-    static LanguageInstallState managedBy(std::string managerName) {
-        return ManagedBy{std::move(managerName)};
-    }
-    static LanguageInstallState notInstalled() { return NotInstalled{}; }
-    static LanguageInstallState outdatedSystemInstall() { return OutdatedSystemInstall{}; }
-
     bool operator==(const LanguageInstallState&) const = default;
 };
 

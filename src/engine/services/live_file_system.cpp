@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <random>
 #include <system_error>
 #include <utility>
@@ -50,13 +51,43 @@ Result<std::filesystem::path> resolveLinks(std::filesystem::path path) {
     return fail(fsError(ELOOP, "follow the link", path));
 }
 
+constexpr std::size_t kTemporarySuffixLength = 12;
+constexpr std::string_view kHexDigits = "0123456789abcdef";
+
+/// The start of the names of `target`'s temporary files: hidden, beside it.
+std::string temporaryPrefixFor(const std::filesystem::path& target) {
+    return "." + target.filename().string() + ".quill-";
+}
+
 std::string temporaryNameFor(const std::filesystem::path& target) {
-    static constexpr char kDigits[] = "0123456789abcdef";
     std::random_device random;
-    std::string suffix;
-    for (int i = 0; i < 12; ++i)
-        suffix += kDigits[random() % 16];
-    return "." + target.filename().string() + ".quill-" + suffix;
+    std::string name = temporaryPrefixFor(target);
+    for (std::size_t i = 0; i < kTemporarySuffixLength; ++i)
+        name += kHexDigits[random() % kHexDigits.size()];
+    return name;
+}
+
+/// Removes the temporary files of `target` that a write killed mid-way left in `folder`. Only files of our
+/// own pattern that have not changed for a minute: a younger one may belong to a write still running.
+void removeStaleTemporaries(const std::filesystem::path& folder, const std::filesystem::path& target) {
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing)
+        return;
+    const std::string prefix = temporaryPrefixFor(target);
+    const time_t staleBefore = ::time(nullptr) - 60;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() != prefix.size() + kTemporarySuffixLength || !name.starts_with(prefix) ||
+            name.find_first_not_of(kHexDigits, prefix.size()) != std::string_view::npos) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode) && info.st_mtime < staleBefore) {
+            ::unlinkat(::dirfd(listing), entry->d_name, 0);
+        }
+    }
+    ::closedir(listing);
 }
 
 Result<void> writeAtomically(std::string_view text, const std::filesystem::path& target,
@@ -126,6 +157,15 @@ Result<void> writeInPlace(std::string_view text, const std::filesystem::path& ta
     if (!file.close())
         return fail(fsError(errno, "write", target));
     return {};
+}
+
+Error notARegularFile(const std::filesystem::path& path, mode_t mode) {
+    const int code = S_ISDIR(mode) ? EISDIR : EINVAL;
+    return Error{kDomain, code, "Couldn't read " + path.string() + ": it is not a regular file"};
+}
+
+Error tooLarge(const std::filesystem::path& path) {
+    return Error{kDomain, EFBIG, "Couldn't read " + path.string() + ": it is larger than 64 MiB"};
 }
 
 std::filesystem::file_type fileType(mode_t mode) {
@@ -271,13 +311,25 @@ Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes,
 }
 
 Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) const {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // A FIFO, a socket or a device could block a read, or never end it: only regular files are read. The
+    // check before opening spares a device the open; the one after it is the one that counts.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return fail(fsError(errno, "read", path));
+    if (!S_ISREG(info.st_mode))
+        return fail(notARegularFile(path, info.st_mode));
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0)
         return fail(fsError(errno, "read", path));
+    if (::fstat(file.get(), &info) != 0)
+        return fail(fsError(errno, "read", path));
+    if (!S_ISREG(info.st_mode))
+        return fail(notARegularFile(path, info.st_mode));
+    if (static_cast<std::uintmax_t>(info.st_size) > kMaximumReadSize)
+        return fail(tooLarge(path));
+
     std::string contents;
-    struct stat info {};
-    if (::fstat(file.get(), &info) == 0 && info.st_size > 0)
-        contents.reserve(static_cast<std::size_t>(info.st_size));
+    contents.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     while (true) {
         const ssize_t length = ::read(file.get(), buffer, sizeof(buffer));
@@ -288,6 +340,9 @@ Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) 
                 continue;
             return fail(fsError(errno, "read", path));
         }
+        // The file may grow while it is read.
+        if (contents.size() + static_cast<std::size_t>(length) > kMaximumReadSize)
+            return fail(tooLarge(path));
         contents.append(buffer, static_cast<std::size_t>(length));
     }
     return contents;
@@ -309,6 +364,7 @@ Result<void> LiveFileSystem::write(std::string_view text, const std::filesystem:
     auto target = resolveLinks(path);
     if (!target)
         return fail(target.error());
+    removeStaleTemporaries(target->has_parent_path() ? target->parent_path() : ".", *target);
     return mode == WriteMode::atomically ? writeAtomically(text, *target, newFilePermissions)
                                          : writeInPlace(text, *target, newFilePermissions);
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 
+#include "engine/services/file_system_operating.h"
 #include "engine/services/key_value_storing.h"
 
 namespace quill {
@@ -10,14 +12,18 @@ namespace quill {
 /// `KeyValueStoring` backed by JSON files: the key "<prefix>.<name>" lives as entry "<name>" of
 /// "<prefix>.json" (keys without a dot in "defaults.json") in the store's folder. Every change rewrites its
 /// file atomically; changes from any number of threads and store instances in the process are serialised, so
-/// none is lost. A file that cannot be read or parsed counts as empty. Failures to write are logged, never
-/// reported.
+/// none is lost. A missing file is empty; one that does not parse counts as empty and is set aside as
+/// "<file>.corrupt" by the next change. A file that exists but cannot be read (no permission, an I/O error,
+/// not a regular file) is never written over: it is logged once, and its changes live in memory for the rest
+/// of the run. Failures to write are logged, never reported.
 class LiveKeyValueStore final : public KeyValueStoring {
   public:
     /// A store in the user's configuration folder ("quillstart" inside it), as it is when each call is made.
-    LiveKeyValueStore() = default;
+    LiveKeyValueStore();
     /// A store in `folder` (created when first written).
     explicit LiveKeyValueStore(std::filesystem::path folder);
+    /// A store in `folder` that reaches its files through `fs`.
+    LiveKeyValueStore(std::filesystem::path folder, std::shared_ptr<const FileSystemOperating> fs);
 
     [[nodiscard]] std::optional<std::string> string(const std::string& key) const override;
     void setString(const std::string& key, const std::optional<std::string>& value) const override;
@@ -29,6 +35,7 @@ class LiveKeyValueStore final : public KeyValueStoring {
 
   private:
     std::optional<std::filesystem::path> m_folder;
+    std::shared_ptr<const FileSystemOperating> m_fs;
 };
 
 }  // namespace quill

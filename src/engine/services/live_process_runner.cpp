@@ -21,7 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 /// How often a child's exit is checked where the platform gives no exit descriptor.
 constexpr std::chrono::milliseconds kExitCheckInterval{20};
-constexpr std::size_t kReadSize = 64 * 1024;
+constexpr std::size_t kReadSize = std::size_t{64} * 1024;
 
 enum class DrainEnd {
     endOfOutput,   ///< every pipe reached its end

@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <utility>
 #include <variant>
 
 namespace quill {
@@ -20,11 +19,6 @@ struct MCPServer {
         bool operator==(const OAuth&) const = default;
     };
     using Connection = std::variant<KeylessOptionalKey, OAuth>;
-
-    static Connection keylessOptionalKey(std::optional<std::string> keyURLTemplate = std::nullopt) {
-        return KeylessOptionalKey{std::move(keyURLTemplate)};
-    }
-    static Connection oauth() { return OAuth{}; }
 
     std::string slug;                       ///< the fix id is "mcp:" + slug
     std::string displayName;                ///< shown in the picker

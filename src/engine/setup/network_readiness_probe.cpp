@@ -62,8 +62,8 @@ Sample sampleEndpoint(const HTTPFetching& http, const std::string& url, std::int
         return NetworkReadinessProbe::Timeout{};
     }
     // An error page arrives as fast as any body, but says nothing about the download path.
-    const bool successful =
-        !counted->statusCode || (*counted->statusCode >= 200 && *counted->statusCode < 300);
+    const auto status = counted->statusCode;
+    const bool successful = !status || (*status >= 200 && *status < 300);
     const double seconds = std::chrono::duration<double>(counted->elapsed).count();
     if (successful && counted->count >= 1 && seconds > 0)
         return NetworkReadinessProbe::Throughput{static_cast<double>(counted->count) / seconds};

@@ -55,28 +55,6 @@ ProductURLs javaDiagnosticURLs() {
 
 }  // namespace
 
-ProductConfig::ProductConfig(std::string id, std::string name, std::string supportDirName,
-                             std::string defaultsPrefix, std::string markerWord, bool markerDated,
-                             std::string cachesDirName, ProductCopy welcomeCopy, ProductURLs links,
-                             ConsentCopy consentCopy, std::shared_ptr<const DiagnosisProfile> profile,
-                             std::optional<GoalPrompt> goal, std::optional<NextStepPrompt> nextStep,
-                             std::map<std::string, OfferSpec> offers, SetupFlow startFlow)
-    : appID(std::move(id)),
-      displayName(std::move(name)),
-      appSupportDirName(std::move(supportDirName)),
-      userDefaultsPrefix(std::move(defaultsPrefix)),
-      shellConfigMarker(std::move(markerWord)),
-      datedShellMarker(markerDated),
-      cacheDirName(std::move(cachesDirName)),
-      copy(std::move(welcomeCopy)),
-      urls(std::move(links)),
-      consent(std::move(consentCopy)),
-      diagnosisProfile(std::move(profile)),
-      goalPrompt(std::move(goal)),
-      nextStepPrompt(std::move(nextStep)),
-      offerCatalog(std::move(offers)),
-      flow(startFlow) {}
-
 std::shared_ptr<const ProductConfig> ProductConfig::current() {
     return CurrentConfig::shared().get();
 }
@@ -93,21 +71,18 @@ void ProductConfig::setCurrent(ProductConfig config) {
 
 const ProductConfig& ProductConfig::javaDiagnostic() {
     static const ProductConfig config{
-        "tvn-java",
-        "Tolvane for Java",
-        "Tolvane",
-        std::string(kOrganizationPrefix) + ".tolvane.java",
-        "Tolvane",
-        true,
-        "Tolvane",
-        ProductCopy{"Diagnose and fix common Mac setup errors.", "Diagnose Java", std::nullopt},
-        javaDiagnosticURLs(),
-        ConsentCopy::standard(),
-        std::make_shared<const JavaProfile>(),
-        std::nullopt,
-        std::nullopt,
-        {},
-        SetupFlow::diagnose,
+        .appID = "tvn-java",
+        .displayName = "Tolvane for Java",
+        .appSupportDirName = "Tolvane",
+        .userDefaultsPrefix = std::string(kOrganizationPrefix) + ".tolvane.java",
+        .shellConfigMarker = "Tolvane",
+        .datedShellMarker = true,
+        .cacheDirName = "Tolvane",
+        .copy = ProductCopy{"Diagnose and fix common Mac setup errors.", "Diagnose Java", std::nullopt},
+        .urls = javaDiagnosticURLs(),
+        .consent = ConsentCopy::standard(),
+        .diagnosisProfile = std::make_shared<const JavaProfile>(),
+        .flow = SetupFlow::diagnose,
     };
     return config;
 }

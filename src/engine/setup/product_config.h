@@ -24,8 +24,8 @@ namespace quill {
 inline constexpr std::string_view kOrganizationPrefix = "com.fernwick";
 
 /// One product variant as a value: identity and storage names, wording, links, flow and the strategies that
-/// do the product's own work. The process holds one active configuration, `current()`, as an immutable
-/// snapshot.
+/// do the product's own work. An aggregate, built with designated initialisers; a field left out is absent or
+/// at its default. The process holds one active configuration, `current()`, as an immutable snapshot.
 struct ProductConfig {
     std::string appID;               ///< sent with every telemetry event
     std::string displayName;         ///< also the title and default reason of the password dialog
@@ -43,7 +43,7 @@ struct ProductConfig {
     std::map<std::string, OfferSpec> offerCatalog;  ///< offers by offer id
     SetupFlow flow = SetupFlow::diagnose;
 
-    // Set after construction where a product needs them; an empty pointer means absent.
+    // Given where a product needs them; an empty pointer means absent.
     std::shared_ptr<const SpineProvider> spineProvider;
     std::shared_ptr<const SetupVerifier> verifier;
     SharedDomainCopy sharedDomainCopy;
@@ -52,15 +52,6 @@ struct ProductConfig {
     std::shared_ptr<const SpineCopyProviding> spineCopy;
     std::shared_ptr<const StageCatalogProviding> stageCatalog;
     std::optional<ExperienceQuestionCopy> experienceQuestion;
-
-    /// Takes the product's fixed fields; the strategies and the experience question start absent, the
-    /// shared-domain texts and the render policy at their defaults.
-    ProductConfig(std::string id, std::string name, std::string supportDirName, std::string defaultsPrefix,
-                  std::string markerWord, bool markerDated, std::string cachesDirName,
-                  ProductCopy welcomeCopy, ProductURLs links, ConsentCopy consentCopy,
-                  std::shared_ptr<const DiagnosisProfile> profile, std::optional<GoalPrompt> goal,
-                  std::optional<NextStepPrompt> nextStep, std::map<std::string, OfferSpec> offers,
-                  SetupFlow startFlow);
 
     /// The active configuration: the Java diagnostic variant until the application installs its own. Take one
     /// snapshot per operation; it never changes under the holder. Thread-safe.

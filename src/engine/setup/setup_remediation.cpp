@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "engine/core/home_abbreviation.h"
+#include "engine/core/overloaded.h"
 #include "engine/core/raw_value_table.h"
 
 namespace quill {
@@ -66,11 +67,6 @@ static_assert(identifies(kGhID, "brew:", packages::kGhFormula));
 static_assert(identifies(kNodeViaMiseID, "mise:", packages::kMiseNode));
 static_assert(identifies(kRubyViaMiseID, "mise:", packages::kMiseRuby));
 static_assert(identifies(kRustViaMiseID, "mise:", packages::kMiseRust));
-
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
 
 // The catalogue: one entry per case, texts on one line each so that they can be searched for.
 // clang-format off

@@ -30,7 +30,11 @@ class BasicSetupStage final : public SetupStage {
     [[nodiscard]] const SetupDiagnosis& diagnosis() const override { return m_diagnosis; }
     [[nodiscard]] const std::vector<SetupAction>& actions() const override { return m_actions; }
 
-    bool operator==(const BasicSetupStage&) const = default;
+    // Written out: a defaulted comparison would be deleted, as the abstract base has none.
+    bool operator==(const BasicSetupStage& other) const {
+        return m_domainID == other.m_domainID && m_diagnosis == other.m_diagnosis &&
+               m_actions == other.m_actions;
+    }
 
   private:
     std::string m_domainID;

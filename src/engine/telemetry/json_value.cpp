@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "engine/core/overloaded.h"
 #include "engine/core/text.h"
 
 namespace quill {
@@ -14,13 +15,6 @@ namespace {
 Error unknownValue() {
     return Error{"JSONValue", 1, "Unknown JSONValue"};
 }
-
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
 
 }  // namespace
 

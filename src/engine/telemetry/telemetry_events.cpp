@@ -356,7 +356,7 @@ std::string TelemetryEvents::versionExcerpt(std::string_view output) {
         return {};
     const auto* chosen = &lines.front();
     for (const auto& line : lines) {
-        if (contains(line, "version \"")) {
+        if (line.find("version \"") != std::string::npos) {
             chosen = &line;
             break;
         }

@@ -1,10 +1,12 @@
 #include "ui/app/main_window.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QWidget>
 #include <chrono>
 
 #include "engine/telemetry/shut_down.h"
+#include "ui/app/quill_root_view.h"
 
 namespace quill::ui {
 
@@ -28,6 +30,22 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     shutDown(std::chrono::steady_clock::now() + kShutDownBudget);
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::setRootView(QuillRootView* root) {
+    m_root = root;
+    setCentralWidget(root);
+    connect(root, &QuillRootView::titleChanged, this, &QWidget::setWindowTitle);
+    setWindowTitle(root->title());
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    // Enter on the keypad carries the keypad modifier; any other modifier makes it another shortcut.
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (isReturn && plain && m_root && m_root->clickDefaultButton())
+        return;
+    QMainWindow::keyPressEvent(event);
 }
 
 }  // namespace quill::ui

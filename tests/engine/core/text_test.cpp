@@ -85,6 +85,41 @@ TEST(TextTest, PrefixAndCountWorkInCodePoints) {
     EXPECT_EQ(prefixCodePoints("a\xE2\x80", 5), "a\xE2\x80");
 }
 
+TEST(TextTest, GraphemesCountWhatTheUserSeesAsOneCharacter) {
+    // A family joined by zero-width joiners, a thumb with a skin-tone modifier, a flag, an e with a combining
+    // accent and CR LF are one character each.
+    const std::string family = "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
+    const std::string thumb = "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD";
+    const std::string flag = "\xF0\x9F\x87\xA9\xF0\x9F\x87\xAA";
+    const std::string accented = "e\xCC\x81";
+    struct Case {
+        std::string text;
+        std::size_t count;
+        std::size_t limit;
+        std::string prefix;
+    };
+    const std::vector<Case> cases = {
+        {"", 0, 3, ""},
+        {"abc", 3, 0, ""},
+        {"abc", 3, 3, "abc"},
+        {"abc", 3, 10, "abc"},
+        {family + "x", 2, 1, family},
+        {thumb + thumb, 2, 1, thumb},
+        {flag + "a", 2, 1, flag},
+        {accented + "z", 2, 1, accented},
+        {"a\r\nb", 3, 2, "a\r\n"},
+        // Ill-formed bytes count as U+FFFD and come out as it.
+        {"a\x80"
+         "b",
+         3, 2, "a\xEF\xBF\xBD"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(graphemeCount(c.text), c.count) << c.text;
+        EXPECT_EQ(prefixGraphemes(c.text, c.limit), c.prefix) << c.text << " / " << c.limit;
+    }
+    EXPECT_EQ(codePointCount(family), 5u);  // what the graphemes are not
+}
+
 TEST(TextTest, SplitLinesRecognisesEveryTerminator) {
     EXPECT_EQ(splitLines("a\nb\r\nc\rd\xE2\x80\xA8"
                          "e\xE2\x80\xA9"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/scripted_file_system.h"
+#include "tests/support/temporary_directory.h"
 
 namespace quill {
 namespace {
@@ -20,8 +21,19 @@ std::string plistOf(const std::string& bundle) {
     return kVMs + bundle + "/Contents/Info.plist";
 }
 
+/// `text` with CR LF line ends.
+std::string withCRLF(const std::string& text) {
+    std::string converted;
+    for (const char c : text) {
+        if (c == '\n')
+            converted += '\r';
+        converted += c;
+    }
+    return converted;
+}
+
 TEST(JdkReleaseFileReaderTest, ParsesReleaseLines) {
-    const auto values = JdkReleaseFileReader::parse(
+    const std::string text =
         "JAVA_VERSION=\"21.0.2\"\n"
         "\n"
         "IMPLEMENTOR =  \"a=b\"\t\n"  // split at the first "=" only; spaces, tabs and quotes go
@@ -29,13 +41,14 @@ TEST(JdkReleaseFileReaderTest, ParsesReleaseLines) {
         "EMPTY=\n"                    // empty values are kept
         "INNER=\"say \\\"hi\\\"\"\n"  // no unescaping beyond the outer quotes
         "no equals sign here\n"
-        " =orphan value\n"             // an empty key is dropped
-        "JAVA_VERSION=\"21.0.3\"\n");  // a later key replaces an earlier one
+        " =orphan value\n"            // an empty key is dropped
+        "JAVA_VERSION=\"21.0.3\"\n";  // a later key replaces an earlier one
     const std::map<std::string, std::string> expected = {
         {"JAVA_VERSION", "21.0.3"},  {"IMPLEMENTOR", "a=b"}, {"QUOTE", "\""}, {"EMPTY", ""},
         {"INNER", "say \\\"hi\\\""},
     };
-    EXPECT_EQ(values, expected);
+    EXPECT_EQ(JdkReleaseFileReader::parse(text), expected);
+    EXPECT_EQ(JdkReleaseFileReader::parse(withCRLF(text)), expected);
 }
 
 TEST(JdkReleaseFileReaderTest, ReadsRealReleaseFiles) {
@@ -48,6 +61,10 @@ TEST(JdkReleaseFileReaderTest, ReadsRealReleaseFiles) {
               (JDKInfo{"21.0.2", "Eclipse Adoptium", "", home("temurin-21.jdk")}));
     EXPECT_EQ(reader.jdkInfo("zulu-17.jdk"),
               (JDKInfo{"17.0.10", "Azul Systems, Inc.", "", home("zulu-17.jdk")}));
+
+    // CR LF line ends read the same.
+    fs->addFile(releaseOf("crlf.jdk"), withCRLF(test::readFile(kData / "temurin-21.release")));
+    EXPECT_EQ(reader.jdkInfo("crlf.jdk"), (JDKInfo{"21.0.2", "Eclipse Adoptium", "", home("crlf.jdk")}));
 
     // A release file without IMPLEMENTOR gives an empty vendor.
     fs->addFile(releaseOf("bare.jdk"), "JAVA_VERSION=\"22\"\n");

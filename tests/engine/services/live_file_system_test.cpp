@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 #include "tests/support/path_mapping_file_system.h"
 #include "tests/support/scripted_file_system.h"
@@ -121,6 +122,59 @@ TEST_F(LiveFileSystemTest, ReadsBytesAndOnlyValidUtf8AsText) {
 
     const std::string large(300000, 'z');  // more than one read
     EXPECT_EQ(files.readData(dir.write("large", large)).value(), large);
+}
+
+TEST_F(LiveFileSystemTest, AWriteRemovesOnlyItsOwnStaleTemporaries) {
+    using namespace std::chrono_literals;
+    struct Case {
+        const char* name;
+        std::chrono::seconds age;
+        bool removed;
+    };
+    const Case cases[] = {
+        {".zshrc.quill-0123456789ab", 120s, true},
+        {".zshrc.quill-0123456789ac", 0s, false},    // a write may still be running
+        {".other.quill-0123456789ab", 120s, false},  // another file's
+        {".zshrc.quill-0123", 120s, false},          // not the pattern
+        {".zshrc.quill-0123456789aX", 120s, false},
+        {"zshrc.quill-0123456789ae", 120s, false},
+    };
+    for (const auto& c : cases)
+        fs::last_write_time(dir.write(c.name, "partial"), fs::file_time_type::clock::now() - c.age);
+    ASSERT_TRUE(files.write("x", dir.path() / "zshrc", WriteMode::atomically));
+    for (const auto& c : cases)
+        EXPECT_EQ(fs::exists(dir.path() / c.name), !c.removed) << c.name;
+}
+
+TEST_F(LiveFileSystemTest, ReadsRefuseAnythingButARegularFileAtOnce) {
+    for (const test::NotAFile kind : test::kEveryNotAFile) {
+        const fs::path path = dir.makeNotAFile("settings.json", kind);
+        const auto started = std::chrono::steady_clock::now();
+        const auto data = files.readData(path);
+        const auto text = files.readString(path);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << toString(kind);
+        ASSERT_FALSE(data) << toString(kind);
+        EXPECT_EQ(data.error(), text.error());
+        EXPECT_EQ(data.error().message, "Couldn't read " + path.string() + ": it is not a regular file");
+        EXPECT_EQ(data.error().code, kind == test::NotAFile::folder ? EISDIR : EINVAL);
+    }
+}
+
+TEST_F(LiveFileSystemTest, ReadsAtMost64MiB) {
+    // Sparse files: no disk is spent on the zeros.
+    const fs::path atTheLimit = dir.write("at-limit", "");
+    fs::resize_file(atTheLimit, kMaximumReadSize);
+    const fs::path overTheLimit = dir.write("over-limit", "");
+    fs::resize_file(overTheLimit, kMaximumReadSize + 1);
+
+    EXPECT_EQ(kMaximumReadSize, 64u * 1024 * 1024);
+    EXPECT_EQ(files.readData(atTheLimit).value().size(), kMaximumReadSize);
+    for (const auto& tooLarge : {files.readData(overTheLimit), files.readString(overTheLimit)}) {
+        ASSERT_FALSE(tooLarge);
+        EXPECT_EQ(tooLarge.error().code, EFBIG);
+        EXPECT_EQ(tooLarge.error().message,
+                  "Couldn't read " + overTheLimit.string() + ": it is larger than 64 MiB");
+    }
 }
 
 TEST_F(LiveFileSystemTest, ExistenceAndListing) {
@@ -248,6 +302,14 @@ TEST(ScriptedFileSystemTest, FailsWithTheLiveFileSystemsWords) {
     EXPECT_EQ(scripted.contentsOfDirectory(absent).error(), live.contentsOfDirectory(absent).error());
     EXPECT_EQ(scripted.attributesOfItem(absent).error(), live.attributesOfItem(absent).error());
     EXPECT_EQ(scripted.readString(binary).error(), live.readString(binary).error());
+
+    const fs::path folder = dir.makeDirectory("folder");
+    scripted.addDirectory(folder.string(), {});
+    EXPECT_EQ(scripted.readData(folder).error(), live.readData(folder).error());
+    const fs::path large = dir.write("large", "");
+    fs::resize_file(large, kMaximumReadSize + 1);
+    scripted.addFile(large.string(), std::string(kMaximumReadSize + 1, '\0'));
+    EXPECT_EQ(scripted.readData(large).error(), live.readData(large).error());
 }
 
 }  // namespace

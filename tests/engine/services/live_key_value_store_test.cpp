@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <nlohmann/json.hpp>
 
+#include "engine/services/live_file_system.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/temporary_directory.h"
 #include "tests/support/temporary_home.h"
 
@@ -79,6 +84,91 @@ TEST(LiveKeyValueStoreTest, ACorruptFileCountsAsEmptyAndIsSetAsideOnWrite) {
     // What was there is kept beside the new file, not written over.
     EXPECT_EQ(test::readFile(dir.path() / "app.json.corrupt"), damaged);
     EXPECT_FALSE(fs::exists(dir.path() / "list.json.corrupt"));  // only read, never written
+}
+
+/// The live file system, except that reading one file fails with an I/O error.
+class FailingRead final : public test::ForwardingFileSystem {
+  public:
+    explicit FailingRead(fs::path file)
+        : ForwardingFileSystem(std::make_shared<LiveFileSystem>()), m_file(std::move(file)) {}
+
+    [[nodiscard]] Result<std::string> readData(const fs::path& path) const override {
+        if (path == m_file)
+            return fail(Error{"FileSystem", EIO, "Couldn't read " + path.string() + ": Input/output error"});
+        return ForwardingFileSystem::readData(path);
+    }
+
+  private:
+    fs::path m_file;
+};
+
+TEST(LiveKeyValueStoreTest, NeverWritesOverAFileItCannotReadAndKeepsItsChangesForTheRun) {
+    struct Case {
+        std::string name;
+        std::optional<test::NotAFile> notAFile;  // else a file whose read fails
+    };
+    std::vector<Case> cases = {{"an I/O error", std::nullopt}};
+    for (const auto kind : test::kEveryNotAFile)
+        cases.push_back({std::string(toString(kind)), kind});
+
+    // What a store keeps in memory, it keeps for the run, by path: each case has a folder of its own.
+    test::TemporaryDirectory root;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path folder = root.makeDirectory(c.name);
+        const std::string original = R"({"session_id": "kept", "experience_bucket": "3"})";
+        const fs::path file = c.notAFile ? root.makeNotAFile(folder / "app.json", *c.notAFile)
+                                         : root.write(folder / "app.json", original);
+        const auto type = fs::symlink_status(file).type();
+        root.write(folder / "other.json", R"({"kept": "yes"})");
+        std::shared_ptr<const FileSystemOperating> files = std::make_shared<LiveFileSystem>();
+        if (!c.notAFile)
+            files = std::make_shared<FailingRead>(file);
+        files = std::make_shared<test::FencedFileSystem>(files, root.path());
+        const LiveKeyValueStore store(folder, files);
+
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(store.string("app.session_id"), std::nullopt);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+
+        // Changes live in memory, for every store of the run.
+        store.setBool("app.consented", true);
+        store.setString("app.session_id", "fresh");
+        store.setString("app.experience_bucket", std::nullopt);
+        const LiveKeyValueStore another(folder, files);
+        EXPECT_EQ(another.boolean("app.consented"), true);
+        EXPECT_EQ(another.string("app.session_id"), "fresh");
+        EXPECT_EQ(another.string("app.experience_bucket"), std::nullopt);
+
+        // The file is as it was, and nothing was set aside or left beside it.
+        EXPECT_EQ(fs::symlink_status(file).type(), type);
+        if (!c.notAFile) {
+            EXPECT_EQ(test::readFile(file), original);
+        }
+
+        // Other files are read and written as ever.
+        EXPECT_EQ(store.string("other.kept"), "yes");
+        store.setString("other.added", "new");
+        EXPECT_EQ(nlohmann::json::parse(test::readFile(folder / "other.json")),
+                  (nlohmann::json{{"kept", "yes"}, {"added", "new"}}));
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"app.json", "other.json"}));
+    }
+}
+
+TEST(LiveKeyValueStoreTest, ReplacesItsFileAtomically) {
+    test::TemporaryDirectory dir;
+    const LiveKeyValueStore store(dir.path());
+    store.setString("app.session_id", "old");
+    const std::string before = test::readFile(dir.path() / "app.json");
+    // A reader that opened the old file keeps reading the old file whole.
+    fs::create_hard_link(dir.path() / "app.json", dir.path() / "reader");
+    store.setString("app.session_id", "new");
+    EXPECT_EQ(test::readFile(dir.path() / "reader"), before);
+    EXPECT_EQ(store.string("app.session_id"), "new");
 }
 
 TEST(LiveKeyValueStoreTest, LivesInTheConfigurationFolderByDefault) {

@@ -45,7 +45,7 @@ TEST(ShellRunnerTest, StoppingInTheMiddleTerminatesTheChildWithoutACompletion) {
     EXPECT_TRUE(test::waitUntilEnded(child, 10s));
 }
 
-TEST(ShellRunnerTest, RunPassesCallsThroughAndStandInsRunForDescribedPaths) {
+TEST(ShellRunnerTest, RunPassesCallsThroughAndStandInsRunForToolPaths) {
     test::FakeBin bin;
     bin.addPrinting("/usr/libexec/java_home", "/Library/Java/Home\n", 2);
     const ShellRunner shell{bin.runner()};

@@ -176,6 +176,48 @@ TEST_F(SystemProfilerTest, ApplicationsAndCommandsMakeTheInventory) {
     EXPECT_FALSE(profiler.isAppInstalled("Claude.app"));
 }
 
+TEST_F(SystemProfilerTest, EachBundleAloneReportsOnlyItsOwnIdentifier) {
+    using Ids = std::vector<std::string>;
+    struct Row {
+        std::string bundle;
+        Ids aiTools;
+        Ids terminals;
+        MarkdownEditors editors;
+    };
+    const std::vector<Row> rows = {
+        {"Claude.app", {"claude-desktop"}, {}, {}},
+        {"Cursor.app", {"cursor"}, {}, {}},
+        {"ChatGPT.app", {"chatgpt-desktop"}, {}, {}},
+        {"Visual Studio Code.app", {"vs-code"}, {}, {}},
+        {"Windsurf.app", {"windsurf"}, {}, {}},
+        {"Kiro.app", {"kiro"}, {}, {}},
+        {"Antigravity.app", {"antigravity"}, {}, {}},
+        {"Zed.app", {"zed"}, {}, {}},
+        {"Replit.app", {"replit"}, {}, {}},
+        {"IntelliJ IDEA.app", {"intellij"}, {}, {}},
+        {"IntelliJ IDEA CE.app", {"intellij"}, {}, {}},
+        // Warp is both an AI tool and a terminal.
+        {"Warp.app", {"warp"}, {"warp"}, {}},
+        {"iTerm.app", {}, {"iterm2"}, {}},
+        {"Ghostty.app", {}, {"ghostty"}, {}},
+        {"Hyper.app", {}, {"hyper"}, {}},
+        {"Alacritty.app", {}, {"alacritty"}, {}},
+        {"kitty.app", {}, {"kitty"}, {}},
+        {"WezTerm.app", {}, {"wezterm"}, {}},
+        {"Zettlr.app", {}, {}, {.zettlr = true}},
+        {"Obsidian.app", {}, {}, {.obsidian = true}},
+    };
+    for (const auto& row : rows) {
+        const fs::path bundle = fs::path("/Applications") / row.bundle;
+        folder(bundle);
+        const auto profile = profiler.profile();
+        EXPECT_EQ(profile.aiTooling.installedToolIDs(), row.aiTools) << row.bundle;
+        EXPECT_EQ(profile.terminals.installedIDs(), row.terminals) << row.bundle;
+        EXPECT_EQ(profile.markdownEditors, row.editors) << row.bundle;
+        fs::remove_all(machine.path() / bundle.relative_path());
+    }
+}
+
 TEST_F(SystemProfilerTest, EveryCommandRunsWithATimeLimit) {
     answer("/usr/bin/uname", {"-m"}, processResult(0, "arm64"));
     (void)profiler.profile();

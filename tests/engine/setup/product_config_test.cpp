@@ -18,21 +18,19 @@ ProductURLs urlsAt(std::string base) {
 }
 
 ProductConfig plainConfig(std::string appID) {
-    return ProductConfig{std::move(appID),
-                         "Plain",
-                         "Plain",
-                         "com.example.plain",
-                         "Plain",
-                         false,
-                         "Plain",
-                         ProductCopy{"Explainer", "Start", std::nullopt},
-                         urlsAt("https://articles.test"),
-                         ConsentCopy::standard(),
-                         std::make_shared<const InertDiagnosisProfile>(),
-                         std::nullopt,
-                         std::nullopt,
-                         {},
-                         SetupFlow::setupWorkflow};
+    return ProductConfig{
+        .appID = std::move(appID),
+        .displayName = "Plain",
+        .appSupportDirName = "Plain",
+        .userDefaultsPrefix = "com.example.plain",
+        .shellConfigMarker = "Plain",
+        .cacheDirName = "Plain",
+        .copy = ProductCopy{"Explainer", "Start", std::nullopt},
+        .urls = urlsAt("https://articles.test"),
+        .consent = ConsentCopy::standard(),
+        .diagnosisProfile = std::make_shared<const InertDiagnosisProfile>(),
+        .flow = SetupFlow::setupWorkflow,
+    };
 }
 
 TEST(ProductConfigTest, CurrentStartsAsTheJavaDiagnosticVariant) {

@@ -124,9 +124,6 @@ TEST(SharedDomainsTest, EachDomainIsReadyOnItsOwnFacts) {
         EXPECT_TRUE(sharedDomainRemediations(id, profile, probes).empty()) << id;
 
     // One missing fact is enough to need action.
-    probes.gitIdentitySet = false;
-    EXPECT_EQ(diagnosis("git").classification, fixable);
-    EXPECT_TRUE(sharedDomainRemediations("git", profile, probes).empty());  // the stage's own form does it
     profile.markdownEditors.obsidian = false;
     EXPECT_EQ(diagnosis("notes").classification, fixable);
     probes.agentDocNeeded = true;
@@ -136,6 +133,23 @@ TEST(SharedDomainsTest, EachDomainIsReadyOnItsOwnFacts) {
                   "We'll add a short note to your agent's instructions (CLAUDE.md / AGENTS.md) describing "
                   "how your tools are set up.",
                   fixable}));
+}
+
+TEST(SharedDomainsTest, GitNeedsActionWhenAnyOneOfItsThreeFactsIsMissing) {
+    const SystemProfile profile = developerProfile();
+    const std::vector<std::pair<const char*, bool SetupProbeBundle::*>> facts = {
+        {"gh present", &SetupProbeBundle::ghPresent},
+        {"identity set", &SetupProbeBundle::gitIdentitySet},
+        {"signed in", &SetupProbeBundle::ghAuthed},
+    };
+    for (const auto& [name, missing] : facts) {
+        SetupProbeBundle probes;
+        probes.ghPresent = probes.gitIdentitySet = probes.ghAuthed = true;
+        probes.*missing = false;
+        EXPECT_EQ(sharedDomainDiagnosis("git", profile, probes)->classification, fixable) << name;
+        // The stage's own form does the work; it offers no fixes of its own.
+        EXPECT_TRUE(sharedDomainRemediations("git", profile, probes).empty()) << name;
+    }
 }
 
 TEST(SharedDomainsTest, FixesOfferOnlyWhatIsMissingInOrder) {

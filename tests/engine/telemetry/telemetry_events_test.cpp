@@ -5,7 +5,6 @@
 #include <functional>
 
 #include "engine/core/paths.h"
-#include "engine/core/text.h"
 
 namespace quill {
 namespace {
@@ -213,8 +212,24 @@ TEST(TelemetryEvents, JavaFixesReportTheirMethodAndAMaskedIdentifier) {
     const auto* id = applied.data.at("remediation_id").string();
     ASSERT_NE(id, nullptr);
     EXPECT_TRUE(id->ends_with("/~/jdk")) << *id;
-    EXPECT_FALSE(contains(*id, home.string() + "/")) << *id;
+    EXPECT_EQ(id->find(home.string() + "/"), std::string::npos) << *id;
     EXPECT_EQ(applied.data.at("method"), JSONValue("zprofile_write"));
+}
+
+TEST(TelemetryEvents, SetupFixEventsMaskAFixPathUnderHome) {
+    const auto home = homeDirectoryPath();
+    const SetupRemediation fix = SetupRemediation::RepairPath{(home / ".local/bin").string()};
+    const std::pair<const char*, NamedEvent> events[] = {
+        {"applied", sentBy([&] { TelemetryEvents::remediationApplied(fix); })},
+        {"completed", sentBy([&] { TelemetryEvents::remediationCompleted(fix, 0); })},
+        {"failed", TelemetryEvents::remediationFailed(fix, 1, "exit 1")},
+    };
+    for (const auto& [name, event] : events) {
+        const auto* id = event.data.at("remediation_id").string();
+        ASSERT_NE(id, nullptr) << name;
+        EXPECT_TRUE(id->starts_with("path-repair:") && id->ends_with("/~/.local/bin")) << name << ": " << *id;
+        EXPECT_EQ(id->find(home.string() + "/"), std::string::npos) << name << ": " << *id;
+    }
 }
 
 TEST(TelemetryEvents, JavaDiagnosisCarriesCodesSummariesAndTheMaskedHome) {

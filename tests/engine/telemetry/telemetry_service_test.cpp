@@ -17,6 +17,7 @@
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/session_id.h"
 #include "engine/telemetry/telemetry_events.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_file_system.h"
 #include "tests/support/temporary_directory.h"
@@ -272,6 +273,22 @@ TEST_F(TelemetryServiceTest, SkipsUnreadableRecordsAndMovesAnUnparsableFileAside
     EXPECT_FALSE(std::filesystem::exists(pendingFile()));
 }
 
+TEST_F(TelemetryServiceTest, StartsAndSendsWhenThePendingFileIsNoFile) {
+    for (const test::NotAFile kind : test::kEveryNotAFile) {
+        const auto sent = server.requests().size();
+        folder.makeNotAFile("Quillstart/pending-events.json", kind);
+        auto settings = configuration();
+        settings.fs = std::make_shared<test::FencedFileSystem>(fs, folder.path());
+        {
+            TelemetryService service(settings);
+            service.track("after", {});
+            ASSERT_TRUE(service.waitUntilIdle(kPatience)) << toString(kind);
+        }
+        ASSERT_EQ(server.requests().size(), sent + 1) << toString(kind);
+        EXPECT_EQ(postedNames().back(), "after");
+    }
+}
+
 TEST_F(TelemetryServiceTest, KeepsOnlyTheNewestThousandEvents) {
     TelemetryService service(configuration(test::LoopbackServer::refusingURL(kPath)));
     const std::size_t total = TelemetryService::kMaxPendingEvents + 5;
@@ -279,7 +296,7 @@ TEST_F(TelemetryServiceTest, KeepsOnlyTheNewestThousandEvents) {
         service.track("e" + std::to_string(i), {});
     ASSERT_TRUE(service.waitUntilIdle(60s));
     const auto names = pendingNames();
-    ASSERT_EQ(names.size(), TelemetryService::kMaxPendingEvents);
+    ASSERT_EQ(names.size(), 1'000u);
     EXPECT_EQ(names.front(), "e5");
     EXPECT_EQ(names.back(), "e" + std::to_string(total - 1));
 }

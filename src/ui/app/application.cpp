@@ -1,0 +1,18 @@
+#include "ui/app/application.h"
+
+#include "engine/setup/product_config.h"
+
+namespace quill::ui {
+
+void installShippedProductConfig() {
+    ProductConfig::setCurrent(ProductConfig::javaDiagnostic());
+}
+
+std::unique_ptr<MainWindow> openMainWindow(RootViewOptions options) {
+    auto window = std::make_unique<MainWindow>();
+    window->setRootView(new QuillRootView(std::move(options)));
+    window->show();
+    return window;
+}
+
+}  // namespace quill::ui

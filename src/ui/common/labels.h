@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace quill::ui {
+
+class UrlOpener;
+
+/// A label that shows `text` as it is: plain text, wrapped, selectable by mouse.
+QLabel* plainLabel(const QString& text, QWidget* parent = nullptr);
+
+/// A label that renders inline Markdown (emphasis, links) of `text`. HTML in the text stays text; links open
+/// through `urls`.
+QLabel* markdownLabel(const QString& text, UrlOpener& urls, QWidget* parent = nullptr);
+
+/// `text` as a button, check box or tool-bar label shows it: every "&" doubled, so none becomes a mnemonic.
+QString buttonText(const QString& text);
+
+/// A link: flat, in the accent colour, with a pointing hand. Its click is the caller's to connect.
+QPushButton* linkButton(const QString& text, QWidget* parent = nullptr);
+
+}  // namespace quill::ui

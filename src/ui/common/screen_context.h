@@ -1,0 +1,31 @@
+#pragma once
+
+#include <chrono>
+
+#include "engine/services/app_services.h"
+
+namespace quill::ui {
+
+class AppNavigation;
+class ProfileHolder;
+class UrlOpener;
+class Clipboard;
+
+/// The delays screens wait; tests shorten them.
+struct Timings {
+    /// How long the feedback card shows "submitting" before it thanks the user.
+    std::chrono::milliseconds feedbackThankYou{1500};
+};
+
+/// What every page and embedded view is given. The root view owns it and everything it refers to, and
+/// outlives every page.
+struct ScreenContext {
+    AppNavigation& navigation;
+    ProfileHolder& profile;
+    AppServices services;
+    UrlOpener& urls;
+    Timings timings;
+    Clipboard& clipboard;
+};
+
+}  // namespace quill::ui

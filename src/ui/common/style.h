@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+class QAbstractButton;
+class QWidget;
+
+namespace quill::ui {
+
+/// Text roles, sized against the application font as 13 points.
+enum class TextRole { largeTitle, title2, headline, body, callout, subheadline, footnote, caption };
+
+enum class ButtonStyle { prominent, bordered, borderless, plain };
+enum class ControlSize { regular, large };
+
+/// The one place for looks: fonts, colours, button styles and the shared spacings.
+class Style {
+  public:
+    static constexpr int kPagePadding = 32;
+    static constexpr int kScaffoldSpacing = 20;
+
+    /// The font of a role; the headline is semibold.
+    [[nodiscard]] static QFont font(TextRole role);
+    /// The font of a role with the given weight.
+    [[nodiscard]] static QFont font(TextRole role, QFont::Weight weight);
+    static void setFont(QWidget* widget, TextRole role);
+
+    /// Secondary text: the palette's placeholder colour.
+    [[nodiscard]] static QColor secondary(const QWidget* widget);
+    /// The accent: the palette's highlight.
+    [[nodiscard]] static QColor accent(const QWidget* widget);
+    /// `colour` at `opacity` (0 to 1), for fills and borders given at a percentage.
+    [[nodiscard]] static QColor tinted(QColor colour, double opacity);
+    /// Shows the widget's text in the secondary colour.
+    static void makeSecondary(QWidget* widget);
+
+    /// Prominent: an accent fill with highlighted text and rounded corners. Bordered: the native push button.
+    /// Borderless and plain: flat, without a frame. Large: at least 32 high.
+    static void apply(QAbstractButton* button, ButtonStyle style, ControlSize size = ControlSize::regular);
+};
+
+}  // namespace quill::ui

@@ -1,0 +1,199 @@
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QVBoxLayout>
+#include <atomic>
+#include <chrono>
+#include <latch>
+#include <thread>
+
+#include "engine/core/task.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/app/application.h"
+#include "ui/app/screen_scaffold.h"
+#include "ui/app/welcome_view.h"
+#include "ui/common/labels.h"
+#include "ui/common/settings.h"
+
+namespace quill::ui {
+namespace {
+
+using test::visibleById;
+
+class FoundationTest : public test::UiTest {};
+
+TEST_F(FoundationTest, AResultComesBackOnlyToAPageThatStillWantsIt) {
+    enum class End { keep, destroy, cancelAfterTheWork };
+    for (const End end : {End::keep, End::destroy, End::cancelAfterTheWork}) {
+        auto release = std::make_shared<std::latch>(1);
+        auto finished = std::make_shared<std::atomic<bool>>(false);
+        auto page = std::make_unique<ScreenPage>(context);
+        int delivered = 0;
+        page->tasks().start(
+            [release, finished](std::stop_token) {
+                release->wait();
+                finished->store(true);
+                return 42;
+            },
+            [&delivered](int value) { delivered = value; });
+        if (end == End::destroy)
+            page.reset();
+        release->count_down();
+        // Waits without running queued calls, so that a result comes back only where the test says.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!(finished->load() && TaskTracker::runningCount() == 0) &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(TaskTracker::runningCount(), 0u);
+        if (end == End::cancelAfterTheWork)
+            page->tasks().cancelAll();  // the result may already be queued
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(delivered, end == End::keep ? 42 : 0) << static_cast<int>(end);
+    }
+}
+
+/// A page with a line edit, a text editor and a default button that counts its clicks.
+class FormPage : public ScreenPage {
+  public:
+    explicit FormPage(ScreenContext& context) : ScreenPage(context) {
+        auto* layout = new QVBoxLayout(this);
+        line = new QLineEdit(this);
+        editor = new QTextEdit(this);
+        button = new QPushButton(QStringLiteral("Go"), this);
+        connect(button, &QPushButton::clicked, this, [this] { ++clicks; });
+        layout->addWidget(line);
+        layout->addWidget(editor);
+        layout->addWidget(button);
+    }
+    [[nodiscard]] QAbstractButton* defaultButton() const override { return button; }
+
+    QLineEdit* line;
+    QTextEdit* editor;
+    QPushButton* button;
+    int clicks = 0;
+};
+
+TEST_F(FoundationTest, ReturnClicksTheFrontPagesDefaultButtonWhenNoWidgetTakesIt) {
+    writeFlag(*services.store, productKey(".consented"), true);
+    services.isFixtureMode = true;
+    FormPage* page = nullptr;
+    RootViewOptions options;
+    options.services = services;
+    options.urls = urls;
+    options.destinations.diagnose = [&page](ScreenContext& c) { return page = new FormPage(c); };
+    const auto window = openMainWindow(std::move(options));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    qobject_cast<QuillRootView*>(window->centralWidget())->navigation().push(Screen::diagnose());
+    ASSERT_NE(page, nullptr);
+
+    QTest::keyClick(page->line, Qt::Key_Return);
+    EXPECT_EQ(page->clicks, 1) << "a line edit passes Return on";
+    QTest::keyClick(page->line, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(page->clicks, 2);
+    QTest::keyClick(page->editor, Qt::Key_Return);
+    EXPECT_EQ(page->clicks, 2) << "a text editor keeps Return";
+    EXPECT_EQ(page->editor->toPlainText(), QStringLiteral("\n"));
+    page->button->setEnabled(false);
+    QTest::keyClick(page->line, Qt::Key_Return);
+    page->button->setEnabled(true);
+    page->button->hide();
+    QTest::keyClick(page->line, Qt::Key_Return);
+    EXPECT_EQ(page->clicks, 2) << "never when disabled or hidden";
+}
+
+TEST_F(FoundationTest, VisibleByIdWantsExactlyOneVisibleMatch) {
+    QWidget root;
+    auto* layout = new QVBoxLayout(&root);
+    for (const char* id : {"shown", "twice", "twice", "hidden"}) {
+        auto* label = new QLabel(QString::fromLatin1(id), &root);
+        label->setObjectName(QString::fromLatin1(id));
+        layout->addWidget(label);
+    }
+    root.findChild<QLabel*>(QStringLiteral("hidden"))->setVisible(false);
+    showWindow(&root);
+    EXPECT_NE(visibleById(&root, QStringLiteral("shown")), nullptr);
+    QWidget* found = nullptr;
+    EXPECT_NONFATAL_FAILURE(found = visibleById(&root, QStringLiteral("twice")),
+                            "visible widgets with id twice");
+    EXPECT_EQ(found, nullptr);
+    EXPECT_NONFATAL_FAILURE(found = visibleById(&root, QStringLiteral("hidden")),
+                            "visible widgets with id hidden");
+    EXPECT_EQ(found, nullptr);
+}
+
+TEST_F(FoundationTest, LabelsShowConfiguredTextsAsText) {
+    const struct {
+        QString text;
+        QString shown;
+    } buttons[] = {
+        {QStringLiteral("Tools & more"), QStringLiteral("Tools && more")},
+        {QStringLiteral("&&"), QStringLiteral("&&&&")},
+        {QStringLiteral("no ampersand"), QStringLiteral("no ampersand")},
+    };
+    for (const auto& b : buttons) {
+        QPushButton button(buttonText(b.text));
+        EXPECT_EQ(button.text(), b.shown);
+        EXPECT_EQ(test::shownText(&button), b.text);
+    }
+
+    // Markdown renders emphasis; HTML stays text and makes nothing bold; links go to the opener.
+    std::unique_ptr<QLabel> label(
+        markdownLabel(QStringLiteral("*a* <b>b</b> [c](https://quillstart.example/c)"), *urls));
+    QTextDocument rendered;
+    rendered.setHtml(label->text());
+    EXPECT_EQ(rendered.toPlainText(), QStringLiteral("a <b>b</b> c"));
+    bool sawItalicA = false;
+    for (auto block = rendered.begin(); block != rendered.end(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const auto fragment = it.fragment();
+            EXPECT_LE(fragment.charFormat().fontWeight(), QFont::Normal) << fragment.text().toStdString();
+            if (fragment.text() == QStringLiteral("a"))
+                sawItalicA = fragment.charFormat().fontItalic();
+        }
+    }
+    EXPECT_TRUE(sawItalicA);
+    emit label->linkActivated(QStringLiteral("https://quillstart.example/c"));
+    EXPECT_EQ(urls->opened, std::vector<QUrl>{QUrl(QStringLiteral("https://quillstart.example/c"))});
+}
+
+TEST_F(FoundationTest, TheScaffoldLinksToItsArticleOrTheTroubleshootingOne) {
+    ScreenScaffold scaffold(context);
+    scaffold.setTitle(QStringLiteral("Title"));
+    showWindow(&scaffold);
+    auto* link =
+        qobject_cast<QPushButton*>(test::byText(&scaffold, QStringLiteral("Read the article on Fernwick")));
+    ASSERT_NE(link, nullptr);
+    QTest::mouseClick(link, Qt::LeftButton);
+    scaffold.setArticleURL("https://quillstart.example/stage?src=app");
+    QTest::mouseClick(link, Qt::LeftButton);
+    EXPECT_EQ(urls->opened,
+              (std::vector<QUrl>{QUrl(QStringLiteral("https://quillstart.example/coding/troubleshooting")),
+                                 QUrl(QStringLiteral("https://quillstart.example/stage?src=app"))}));
+
+    scaffold.setTitleAccessibilityIdentifier(QStringLiteral("scaffold-title"));
+    scaffold.setExplainerAccessibilityIdentifier(QStringLiteral("scaffold-explainer"));
+    scaffold.setExplainer(QStringLiteral("Why"));
+    EXPECT_NE(visibleById<QLabel>(&scaffold, QStringLiteral("scaffold-title")), nullptr);
+    EXPECT_NE(visibleById<QLabel>(&scaffold, QStringLiteral("scaffold-explainer")), nullptr);
+}
+
+TEST_F(FoundationTest, TheWelcomeTitleFallsBackToTheNameAndAnEmptyExplainerShowsNone) {
+    auto product = test::testConfig();
+    product.copy.welcomeHeadline.reset();
+    product.copy.welcomeExplainer.clear();
+    ScopedProductConfig scoped(product);
+    WelcomeView welcome(context);
+    showWindow(&welcome);
+    EXPECT_EQ(test::visibleLabelTexts(&welcome), QStringList{QStringLiteral("Quillstart for Coding")});
+    EXPECT_EQ(welcome.defaultButton(), nullptr);
+}
+
+}  // namespace
+}  // namespace quill::ui

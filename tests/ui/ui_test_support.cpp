@@ -1,0 +1,103 @@
+#include "tests/ui/ui_test_support.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QLabel>
+#include <QPixmap>
+#include <QTest>
+
+#include "engine/services/live_key_value_store.h"
+
+namespace quill::ui::test {
+
+ProductConfig testConfig() {
+    // Worded as the coding product ships, so that grabs show its screens.
+    ProductConfig config = ProductConfig::javaDiagnostic();
+    config.displayName = "Quillstart for Coding";
+    config.userDefaultsPrefix = "com.fernwick.test";
+    config.flow = SetupFlow::setupWorkflow;
+    config.copy = ProductCopy{
+        "We'll check your Mac for a coding setup, then offer to install and configure what's needed: the "
+        "Command "
+        "Line Tools, your shell, the Homebrew package manager, an upgraded terminal, AI coding tools, an "
+        "editor, "
+        "and programming languages. Nothing changes without your okay.",
+        "Check my setup", std::string("Quillstart to build software with AI")};
+    config.consent = ConsentCopy{"What this app does",
+                                 {"Checks whether your Mac is set up for coding.",
+                                  "Installs and configures what's needed if you wish.",
+                                  "Asks for your permission before installing or changing anything."},
+                                 "Your privacy and Mac integrity are respected",
+                                 {"The app never identifies you and never records your IP address.",
+                                  "No passwords or file contents are ever recorded.",
+                                  "Usage events are anonymous.", "Answers to questions are anonymous.",
+                                  "A random session ID is created for anonymous usage counts."}};
+    config.urls.privacy = "https://quillstart.example/coding/privacy";
+    config.urls.troubleshooting = "https://quillstart.example/coding/troubleshooting";
+    return config;
+}
+
+QString shownText(const QAbstractButton* button) {
+    // "&&" shows one "&"; a lone "&" marks a mnemonic and shows nothing.
+    const QString text = button->text();
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&')) {
+            shown += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) {
+            shown += QLatin1Char('&');
+            ++i;
+        }
+    }
+    return shown;
+}
+
+QWidget* byText(QWidget* root, const QString& text) {
+    QList<QWidget*> found;
+    for (auto* button : root->findChildren<QAbstractButton*>()) {
+        if (button->isVisible() && shownText(button) == text)
+            found.push_back(button);
+    }
+    for (auto* label : root->findChildren<QLabel*>()) {
+        if (label->isVisible() && label->textFormat() == Qt::PlainText && label->text() == text)
+            found.push_back(label);
+    }
+    return found.size() == 1 ? found.front() : nullptr;
+}
+
+QStringList visibleLabelTexts(QWidget* root) {
+    QStringList texts;
+    for (auto* label : root->findChildren<QLabel*>()) {
+        if (label->isVisible())
+            texts.push_back(label->text());
+    }
+    return texts;
+}
+
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void saveGrab(QWidget* widget, const QString& name) {
+    const QString folder = qEnvironmentVariable("QUILL_UI_GRABS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
+}
+
+UiTest::UiTest() {
+    services = AppServices::live();
+    services.store = std::make_shared<const LiveKeyValueStore>(folder.path());
+    context.services = services;
+    config = std::make_unique<ScopedProductConfig>(testConfig());
+}
+
+void UiTest::showWindow(QWidget* widget) {
+    widget->resize(720, 720);
+    widget->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(widget));
+}
+
+}  // namespace quill::ui::test
