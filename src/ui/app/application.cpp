@@ -1,11 +1,12 @@
 #include "ui/app/application.h"
 
+#include "engine/products/code/code_config.h"
 #include "engine/setup/product_config.h"
 
 namespace quill::ui {
 
 void installShippedProductConfig() {
-    ProductConfig::setCurrent(ProductConfig::javaDiagnostic());
+    ProductConfig::setCurrent(products::code());
 }
 
 std::unique_ptr<MainWindow> openMainWindow(RootViewOptions options) {

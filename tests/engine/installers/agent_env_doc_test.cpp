@@ -43,7 +43,7 @@ constexpr const char* kPathParagraph =
     "hardcode a "
     "key.\n";
 
-class AgentEnvDocTest : public ::testing::Test {
+class AgentNoteWriterTest : public ::testing::Test {
   protected:
     test::TemporaryHome home;
     test::TemporaryDirectory machine;
@@ -51,13 +51,13 @@ class AgentEnvDocTest : public ::testing::Test {
     AgentEnvDoc doc{files};
 };
 
-TEST_F(AgentEnvDocTest, RendersTheNoteWithNoToolsAndWithAllFive) {
+TEST_F(AgentNoteWriterTest, RendersTheNoteWithNoToolsAndWithAllFive) {
     EXPECT_EQ(AgentEnvDoc::renderBlock({}), std::string(kIntro) + kPathParagraph);
     const AgentEnvDoc::Tools all{true, true, true, true, true, false, false};
     EXPECT_EQ(AgentEnvDoc::renderBlock(all), std::string(kIntro) + kToolLines + kPathParagraph);
 }
 
-TEST_F(AgentEnvDocTest, AppendsAfterTheOldTextWithABackupOnlyOfANonEmptyOne) {
+TEST_F(AgentNoteWriterTest, AppendsAfterTheOldTextWithABackupOnlyOfANonEmptyOne) {
     const std::string block = AgentEnvDoc::renderBlock({});
     struct Case {
         std::optional<std::string> old;  // nothing: no file
@@ -100,7 +100,7 @@ TEST_F(AgentEnvDocTest, AppendsAfterTheOldTextWithABackupOnlyOfANonEmptyOne) {
     }
 }
 
-TEST_F(AgentEnvDocTest, WritesForEachInstalledAgentAndKeepsAFileItCannotRead) {
+TEST_F(AgentNoteWriterTest, WritesForEachInstalledAgentAndKeepsAFileItCannotRead) {
     // Neither agent: nothing is written, and that is no failure.
     EXPECT_EQ(doc.writeNotes(), (WriterOutcome{{"No AI agent (Claude or Codex) detected — skipping the agent "
                                                 "setup note."},

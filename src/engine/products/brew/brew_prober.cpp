@@ -1,0 +1,42 @@
+#include "engine/products/brew/brew_prober.h"
+
+#include "engine/core/task.h"
+#include "engine/core/text.h"
+#include "engine/core/unicode_text.h"
+#include "engine/installers/shell_configurator.h"
+#include "engine/products/brew/homebrew_location.h"
+#include "engine/products/login_shell_check.h"
+
+namespace quill {
+
+SetupProbeBundle BrewProber::probe(const ShellRunner& shell, const FileSystemOperating& fs) const {
+    Result<ProcessResult> version = fail(Error{});
+    Result<ProcessResult> onPath = fail(Error{});
+    SetupProbeBundle bundle;
+    runConcurrently([&] { version = runLoginShellCheck(shell, "brew --version 2>&1"); },
+                    [&] { onPath = runLoginShellCheck(shell, "/usr/bin/which -a brew"); },
+                    [&] {
+                        for (const auto path : {kAppleSiliconBrewPath, kIntelBrewPath}) {
+                            if (fs.fileExists(std::string(path)))
+                                bundle.installedPrimaryToolLocations.emplace_back(path);
+                        }
+                    });
+
+    if (version) {
+        if (auto output = trimWhitespaceAndNewlines(version->stdout_); !output.empty())
+            bundle.versionOutput = std::move(output);
+        bundle.versionExitCode = version->exitCode;
+    } else {
+        bundle.versionExitCode = -1;
+    }
+    if (onPath && onPath->exitCode == 0) {
+        for (const auto& line : nonEmptyLines(onPath->stdout_)) {
+            if (const auto path = trimSpacesAndTabs(line); !path.empty())
+                bundle.pathVisiblePrimaryTools.emplace_back(path);
+        }
+    }
+    bundle.shellConfigured = ShellConfigurator(fs).isConfigured();
+    return bundle;
+}
+
+}  // namespace quill

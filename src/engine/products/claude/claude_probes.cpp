@@ -1,0 +1,214 @@
+#include "engine/products/claude/claude_probes.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "engine/core/task.h"
+#include "engine/core/text.h"
+#include "engine/core/unicode_text.h"
+#include "engine/installers/agent_env_doc.h"
+#include "engine/installers/shell_configurator.h"
+#include "engine/products/claude/claude_spine_provider.h"
+#include "engine/products/login_shell_check.h"
+#include "engine/products/spine_steps.h"
+#include "engine/setup/product_config.h"
+#include "engine/setup/setup_remediation.h"
+#include "engine/setup/shared_domain_copy.h"
+#include "engine/setup/shared_domains.h"
+
+namespace quill {
+
+namespace {
+
+using Classification = SetupDiagnosisClassification;
+
+// The Claude stages whose findings are the shared-domain rules.
+constexpr std::array<std::string_view, 9> kSharedFindingDomains{
+    "codex", "project", "skills", "mcp", "editor", "shell-config", "languages", "agent-docs", "git"};
+
+// A tool is present when its Homebrew executable exists, or else when the login shell finds it.
+struct ToolCheck {
+    const char* appleSiliconPath;
+    const char* intelPath;
+    const char* command;
+};
+constexpr ToolCheck kCodex{"/opt/homebrew/bin/codex", "/usr/local/bin/codex", "command -v codex"};
+constexpr ToolCheck kGh{"/opt/homebrew/bin/gh", "/usr/local/bin/gh", "command -v gh"};
+
+bool toolPresent(const ClaudeProbes& probes, const ToolCheck& tool) {
+    if (probes.fs.fileExists(tool.appleSiliconPath) || probes.fs.fileExists(tool.intelPath))
+        return true;
+    const auto run = runLoginShellCheck(probes.shell, tool.command);
+    return run && run->exitCode == 0 && !trimWhitespaceAndNewlines(run->stdout_).empty();
+}
+
+// Without the Command Line Tools, Xcode or a Homebrew git, `git` is Apple's stub that opens an install
+// dialog, so it is not started at all.
+bool gitIdentitySet(const ClaudeProbes& probes) {
+    constexpr std::array<std::string_view, 4> kRealGit{"/Library/Developer/CommandLineTools",
+                                                       "/Applications/Xcode.app", "/opt/homebrew/bin/git",
+                                                       "/usr/local/bin/git"};
+    const bool hasGit = std::any_of(kRealGit.begin(), kRealGit.end(), [&](std::string_view path) {
+        return probes.fs.fileExists(std::string(path));
+    });
+    if (!hasGit)
+        return false;
+    const auto run = runLoginShellCheck(
+        probes.shell,
+        "git config --global --get user.name >/dev/null && git config --global --get user.email >/dev/null");
+    return run && run->exitCode == 0;
+}
+
+}  // namespace
+
+std::vector<std::string> ClaudeProbes::claudeBinaryCandidates() const {
+    const auto home = fs.homeDirectory();
+    const std::array<std::string, 4> candidates{"/opt/homebrew/bin/claude", "/usr/local/bin/claude",
+                                                (home / ".local/bin/claude").string(),
+                                                (home / ".claude/local/claude").string()};
+    std::vector<std::string> found;
+    for (const auto& path : candidates) {
+        if (fs.fileExists(path))
+            found.push_back(path);
+    }
+    return found;
+}
+
+bool ClaudeProbes::exampleProjectExists() const {
+    return fs.fileExists(fs.homeDirectory() / "Documents/AI-Simple-Project");
+}
+
+SetupProbeBundle ClaudeProbes::probe() const {
+    SetupProbeBundle bundle;
+    runConcurrently(
+        [&] {
+            const auto run = runLoginShellCheck(shell, "/usr/bin/which -a claude");
+            if (!run || run->exitCode != 0)
+                return;
+            for (const auto& line : nonEmptyLines(run->stdout_)) {
+                if (auto path = trimWhitespaceAndNewlines(line); !path.empty())
+                    bundle.pathVisiblePrimaryTools.push_back(std::move(path));
+            }
+        },
+        [&] {
+            const auto run = runLoginShellCheck(shell, "claude --version 2>&1");
+            if (!run) {
+                bundle.versionExitCode = -1;
+                return;
+            }
+            if (auto output = trimWhitespaceAndNewlines(run->stdout_); !output.empty())
+                bundle.versionOutput = std::move(output);
+            bundle.versionExitCode = run->exitCode;
+        },
+        [&] { bundle.companionToolPresent = toolPresent(*this, kCodex); },
+        [&] { bundle.ghPresent = toolPresent(*this, kGh); },
+        [&] { bundle.gitIdentitySet = gitIdentitySet(*this); },
+        [&] {
+            const auto run = runLoginShellCheck(shell, "gh auth status");
+            bundle.ghAuthed = run && run->exitCode == 0;
+        },
+        [&] {
+            bundle.installedPrimaryToolLocations = claudeBinaryCandidates();
+            bundle.shellConfigured = ShellConfigurator(fs).isConfigured();
+            bundle.agentDocNeeded = AgentEnvDoc(fs).isNeeded();
+            bundle.projectExists = exampleProjectExists();
+        });
+    return bundle;
+}
+
+// Each text stays one whole literal, as people read it.
+// clang-format off
+SetupDiagnosis ClaudeProbes::claudeCLIFinding(const SetupProbeBundle& probes) {
+    const auto locations = probes.allPrimaryToolLocations();
+    if (locations.size() >= 2) {
+        return {"More than one `claude` command found",
+                "We found multiple `claude` installs (" + join(locations, ", ") + "). To avoid breaking a setup you rely on, we won't remove anything automatically. Recommended: keep the Homebrew-managed one and remove the others, then make sure Homebrew's bin directory comes first on your PATH.",
+                Classification::blocked};
+    }
+    if (locations.empty()) {
+        return {"Claude Code CLI isn't installed",
+                "We'll install it via Homebrew (`" + std::string(packages::kClaudeCodeCask) + "`) and verify `claude --version` runs.",
+                Classification::fixable};
+    }
+    if (!probes.pathVisiblePrimaryTools.empty()) {
+        if (probes.versionExitCode == 0 && probes.versionOutput)
+            return {"Claude Code CLI is ready", "`claude` runs: " + *probes.versionOutput, Classification::ready};
+        return {"Claude Code CLI needs attention",
+                "`claude` is on your PATH but didn't run cleanly. We'll (re)install it via Homebrew.",
+                Classification::fixable};
+    }
+    const std::string& location = probes.installedPrimaryToolLocations.empty()
+                                      ? locations.front()
+                                      : probes.installedPrimaryToolLocations.front();
+    return {"Claude Code is installed but not on your PATH",
+            "`claude` exists at " + location + " but your shell can't find it. We'll add it to your PATH (after backing up `~/.zprofile`).",
+            Classification::fixable};
+}
+
+SetupDiagnosis ClaudeProbes::claudeDesktopFinding(const SystemProfile& profile) {
+    if (profile.aiTooling.claudeCodeDesktop) {
+        return {"Claude Desktop is installed",
+                "The Claude desktop app is present (its Code tab is Claude Code with a GUI).",
+                Classification::ready};
+    }
+    return {"Claude Desktop isn't installed",
+            "We'll install the Claude desktop app via Homebrew (`" + std::string(packages::kClaudeDesktopCask) + "` cask).",
+            Classification::fixable};
+}
+// clang-format on
+
+std::optional<SetupDiagnosis> ClaudeProbes::diagnosis(const std::string& domainID,
+                                                      const SystemProfile& profile,
+                                                      const SetupProbeBundle& probes) {
+    const auto config = ProductConfig::current();
+    const SharedDomainCopy& copy = config->sharedDomainCopy;
+    if (domainID == "clt")
+        return SharedDomainCopy::cltDiagnosis(profile, copy);
+    if (domainID == "homebrew")
+        return SharedDomainCopy::homebrewDiagnosis(profile, copy);
+    if (domainID == "claude-cli")
+        return claudeCLIFinding(probes);
+    if (domainID == "warp") {
+        if (profile.terminals.warp || profile.aiTooling.warpApp)
+            return SetupDiagnosis{copy.warpReady.headline, copy.warpReady.detail, Classification::ready};
+        return SetupDiagnosis{copy.warpFixable.headline, copy.warpFixable.detail, Classification::fixable};
+    }
+    if (domainID == "claude-desktop")
+        return claudeDesktopFinding(profile);
+    if (std::find(kSharedFindingDomains.begin(), kSharedFindingDomains.end(), domainID) !=
+        kSharedFindingDomains.end())
+        return sharedDomainDiagnosis(domainID, profile, probes);
+    return std::nullopt;
+}
+
+WorkflowStep ClaudeProbes::step(const std::string& domainID, DomainPlacement placement,
+                                const SystemProfile& profile, const SetupProbeBundle& probes) {
+    auto found = diagnosis(domainID, profile, probes);
+    return workflowStep(domainID, found ? std::move(*found) : unknownDomainDiagnosis(domainID),
+                        ClaudeSpineProvider::fixes(domainID, profile, probes), placement);
+}
+
+std::vector<WorkflowStep> ClaudeProbes::primarySteps(const SystemProfile& profile,
+                                                     const SetupProbeBundle& probes) {
+    std::vector<WorkflowStep> steps;
+    for (const char* domain : {"clt", "homebrew", "claude-cli", "warp", "claude-desktop"})
+        steps.push_back(step(domain, DomainPlacement::primary, profile, probes));
+    return steps;
+}
+
+SetupWorkflow ClaudeProbes::workflow(const SystemProfile& profile, const SetupProbeBundle& probes) {
+    SetupWorkflow workflow{primarySteps(profile, probes)};
+    const auto append = [&](const char* domain, DomainPlacement placement) {
+        workflow.steps.push_back(step(domain, placement, profile, probes));
+    };
+    if (profile.architecture != Architecture::intel)
+        append("codex", DomainPlacement::primary);
+    for (const char* domain : {"project", "skills", "mcp"})
+        append(domain, DomainPlacement::offer);
+    for (const char* domain : {"editor", "shell-config", "languages", "agent-docs", "git"})
+        append(domain, DomainPlacement::optional);
+    return workflow;
+}
+
+}  // namespace quill

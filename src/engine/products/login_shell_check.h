@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "engine/services/shell_runner.h"
+
+namespace quill {
+
+/// Runs `commandLine` in a fresh login shell ("/bin/zsh" "-lc", our environment) for a prober or verifier.
+/// The run is bounded by the login-shell probe limit: a shell whose start-up files hang fails like one that
+/// cannot start, so the check reads as not found instead of freezing the flow. Blocking.
+inline Result<ProcessResult> runLoginShellCheck(const ShellRunner& shell, const std::string& commandLine) {
+    return shell.run("/bin/zsh", {"-lc", commandLine}, std::nullopt, kLoginShellProbeTimeLimit);
+}
+
+}  // namespace quill
