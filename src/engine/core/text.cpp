@@ -328,6 +328,9 @@ std::vector<std::string> LineSplitter::finish() {
 bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
+bool endsWithLineFeed(std::string_view text) {
+    return text.ends_with('\n') && !text.ends_with("\r\n");
+}
 
 std::string toLower(std::string_view text) {
     std::string out(text);

@@ -56,6 +56,9 @@ class LineSplitter {
 
 /// Whether `part` occurs in `text` (std::string_view gains `contains` only in C++23).
 bool contains(std::string_view text, std::string_view part);
+/// Whether `text` ends with a line feed of its own: a CR LF pair counts as one line end that is no line feed,
+/// so text ending in "\r\n" does not end with a line feed (the separators of appended blocks rely on this).
+bool endsWithLineFeed(std::string_view text);
 std::string toLower(std::string_view text);
 std::string join(const std::vector<std::string>& parts, std::string_view separator);
 

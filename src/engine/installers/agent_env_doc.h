@@ -1,8 +1,11 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/installers/writer_outcome.h"
 #include "engine/services/file_system_operating.h"
 
 namespace quill {
@@ -31,6 +34,9 @@ class AgentEnvDoc {
     /// The agents' instruction files, under the home folder.
     static constexpr std::string_view kClaudeFile = ".claude/CLAUDE.md";
     static constexpr std::string_view kCodexFile = ".codex/AGENTS.md";
+    /// How the files are named in messages.
+    static constexpr std::string_view kClaudeLabel = "Claude (~/.claude/CLAUDE.md)";
+    static constexpr std::string_view kCodexLabel = "Codex (~/.codex/AGENTS.md)";
 
     explicit AgentEnvDoc(const FileSystemOperating& fs) : m_fs(fs) {}
 
@@ -42,6 +48,20 @@ class AgentEnvDoc {
     /// Whether an installed agent's file still lacks the note (a missing or unreadable file lacks it). False
     /// when neither agent is installed. Never fails.
     [[nodiscard]] bool isNeeded() const;
+
+    /// The note describing the set tools among `brew` to `java`; it ends with a line feed.
+    [[nodiscard]] static std::string renderBlock(const Tools& tools);
+
+    /// Adds `block` to `file` unless the file already holds the note: after the old text and a blank line,
+    /// with a ".bak" copy of a non-empty old text beside it (in the file's mode). Appends what happened to
+    /// `messages`; clears `succeeded` when the file could not be written. A file that cannot be read as
+    /// UTF-8 is reported and left as it is.
+    void write(const std::filesystem::path& file, std::string_view block, std::string_view label,
+               std::vector<std::string>& messages, bool& succeeded) const;
+
+    /// Writes the note for each installed agent (Claude, then Codex); one failing file does not stop the
+    /// other.
+    [[nodiscard]] WriterOutcome writeNotes() const;
 
   private:
     [[nodiscard]] bool inHomebrewPrefix(std::string_view tool) const;

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "engine/core/text.h"
+#include "engine/installers/file_tree.h"
 #include "engine/setup/product_config.h"
 
 namespace quill {
@@ -31,17 +32,6 @@ std::string separator(std::string_view text) {
 
 Error changedSincePreview(const std::filesystem::path& path) {
     return Error{kDomain, 1, path.string() + " changed since the preview"};
-}
-
-/// The mode the ".bak" takes: the file's own (its link's target's, for a link).
-std::optional<unsigned> modeOf(const FileSystemOperating& fs, const std::filesystem::path& path) {
-    auto attributes = fs.attributesOfItem(path);
-    if (attributes && attributes->type == std::filesystem::file_type::symlink) {
-        std::error_code error;
-        const auto resolved = std::filesystem::canonical(path, error);
-        attributes = fs.attributesOfItem(error ? path : resolved);
-    }
-    return attributes ? attributes->posixPermissions : std::nullopt;
 }
 
 }  // namespace
@@ -168,7 +158,7 @@ Result<void> FileAppendWriter::apply(const DiffPreview& preview) const {
             return fail(WriteError::writeFailed(current.error()));
         if (*current != preview.originalContents)
             return fail(WriteError::writeFailed(changedSincePreview(preview.path)));
-        mode = modeOf(*fs, preview.path);
+        mode = filePermissions(*fs, preview.path);  // a link's target's
     }
 
     if (fs->fileExists(preview.backupPath)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -17,6 +18,7 @@ struct FileAttributes {
     std::optional<unsigned> posixPermissions;  ///< e.g. 0600
     std::optional<std::uintmax_t> size;
     std::optional<std::filesystem::file_type> type;
+    std::optional<std::chrono::system_clock::time_point> modificationDate = std::nullopt;  ///< read only
 
     bool operator==(const FileAttributes&) const = default;
 };

@@ -297,6 +297,7 @@ Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::filesystem::p
     attributes.posixPermissions = static_cast<unsigned>(info.st_mode & 07777);
     attributes.size = static_cast<std::uintmax_t>(info.st_size);
     attributes.type = fileType(info.st_mode);
+    attributes.modificationDate = std::chrono::system_clock::from_time_t(info.st_mtime);  // whole seconds
     return attributes;
 }
 

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "engine/core/home_abbreviation.h"
 #include "engine/core/overloaded.h"
 #include "engine/core/raw_value_table.h"
 
@@ -198,19 +199,6 @@ Description describe(const SetupRemediation::Case& fix) {
 }
 // clang-format on
 
-/// Whether `text[at]` may start a path: the start of the text, or right after a separator.
-bool startsPath(std::string_view text, std::size_t at) {
-    if (at == 0)
-        return true;
-    const char before = text[at - 1];
-    return before == ':' || before == ' ' || before == '=';
-}
-
-/// Whether a path that matched up to `end` ends there or continues below that folder.
-bool endsComponent(std::string_view text, std::size_t end) {
-    return end == text.size() || text[end] == '/' || text[end] == ':';
-}
-
 }  // namespace
 
 std::string_view toRaw(ProjectTemplate value) {
@@ -238,27 +226,7 @@ std::string SetupRemediation::telemetryAction() const {
 }
 
 std::string SetupRemediation::maskedID(const std::filesystem::path& homeDirectory) const {
-    std::string home = homeDirectory.string();
-    while (home.size() > 1 && home.back() == '/')
-        home.pop_back();
-    std::string identifier = id();
-    // An empty or root home would mask every absolute path; there is nothing personal to hide then.
-    if (home.size() <= 1)
-        return identifier;
-
-    std::string masked;
-    std::size_t from = 0;
-    for (std::size_t at = identifier.find(home); at != std::string::npos;
-         at = identifier.find(home, at + 1)) {
-        const std::size_t end = at + home.size();
-        if (at < from || !startsPath(identifier, at) || !endsComponent(identifier, end))
-            continue;
-        masked.append(identifier, from, at - from);
-        masked += '~';
-        from = end;
-    }
-    masked.append(identifier, from);
-    return masked;
+    return abbreviatingHome(id(), homeDirectory);
 }
 
 }  // namespace quill

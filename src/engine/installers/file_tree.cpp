@@ -1,0 +1,72 @@
+#include "engine/installers/file_tree.h"
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+
+#include "engine/core/uuid.h"
+
+namespace quill {
+
+namespace {
+
+constexpr std::size_t kUUIDLength = 36;
+constexpr auto kStagingAge = std::chrono::minutes(1);
+
+}  // namespace
+
+bool itemExists(const FileSystemOperating& fs, const std::filesystem::path& path) {
+    return fs.fileExists(path) || fs.attributesOfItem(path).has_value();
+}
+
+std::optional<unsigned> filePermissions(const FileSystemOperating& fs, const std::filesystem::path& path) {
+    auto attributes = fs.attributesOfItem(path);
+    if (attributes && attributes->type == std::filesystem::file_type::symlink) {
+        std::error_code error;
+        const auto resolved = std::filesystem::canonical(path, error);
+        attributes = fs.attributesOfItem(error ? path : resolved);
+    }
+    return attributes ? attributes->posixPermissions : std::nullopt;
+}
+
+Result<std::vector<TreeEntry>> treeEntries(const FileSystemOperating& fs,
+                                           const std::filesystem::path& folder) {
+    auto names = fs.contentsOfDirectory(folder);
+    if (!names)
+        return fail(names.error());
+    std::sort(names->begin(), names->end());
+    std::vector<TreeEntry> entries;
+    for (auto& name : *names) {
+        auto attributes = fs.attributesOfItem(folder / name);
+        if (!attributes)
+            return fail(attributes.error());
+        if (attributes->type == std::filesystem::file_type::directory)
+            entries.push_back({std::move(name), true});
+        else if (attributes->type == std::filesystem::file_type::regular)
+            entries.push_back({std::move(name), false});
+    }
+    return entries;
+}
+
+std::string stagingName(std::string_view prefix) {
+    return std::string(prefix) + randomUUID();
+}
+
+void removeStaleStaging(const FileSystemOperating& fs, const std::filesystem::path& parent,
+                        std::string_view prefix) {
+    const auto names = fs.contentsOfDirectory(parent);
+    if (!names)
+        return;
+    const auto staleBefore = std::chrono::system_clock::now() - kStagingAge;
+    for (const auto& name : *names) {
+        if (name.size() != prefix.size() + kUUIDLength || !name.starts_with(prefix))
+            continue;
+        const auto attributes = fs.attributesOfItem(parent / name);
+        if (attributes && attributes->type == std::filesystem::file_type::directory &&
+            attributes->modificationDate && *attributes->modificationDate < staleBefore) {
+            (void)fs.removeItem(parent / name);
+        }
+    }
+}
+
+}  // namespace quill

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/result.h"
+#include "engine/services/file_system_operating.h"
+
+namespace quill {
+
+// Helpers of the writers that copy folder trees and keep backups. Blocking; everything goes through `fs`.
+
+/// Whether anything is at `path`, a symbolic link that leads nowhere included.
+bool itemExists(const FileSystemOperating& fs, const std::filesystem::path& path);
+
+/// The permissions of the file at `path`; for a symbolic link, those of the file it leads to.
+std::optional<unsigned> filePermissions(const FileSystemOperating& fs, const std::filesystem::path& path);
+
+/// One entry of a folder that a tree copy takes.
+struct TreeEntry {
+    std::string name;
+    bool isFolder = false;
+
+    bool operator==(const TreeEntry&) const = default;
+};
+
+/// The folders and regular files in `folder`, hidden ones included, by name in plain byte order. Symbolic
+/// links are left out, never followed (a tree must not pull in files from outside it), and so are FIFOs,
+/// sockets and devices.
+Result<std::vector<TreeEntry>> treeEntries(const FileSystemOperating& fs,
+                                           const std::filesystem::path& folder);
+
+/// The name of a fresh staging folder: `prefix` + a random UUID.
+std::string stagingName(std::string_view prefix);
+
+/// Removes the staging folders in `parent` (named `prefix` + a UUID) that have not changed for a minute: left
+/// behind by a copy that was killed. A younger one may belong to a copy still running. Failures are ignored.
+void removeStaleStaging(const FileSystemOperating& fs, const std::filesystem::path& parent,
+                        std::string_view prefix);
+
+}  // namespace quill

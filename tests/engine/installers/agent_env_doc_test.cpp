@@ -1,0 +1,131 @@
+#include "engine/installers/agent_env_doc.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "engine/services/live_file_system.h"
+#include "tests/support/path_mapping_file_system.h"
+#include "tests/support/temporary_home.h"
+
+namespace quill {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+
+unsigned modeOf(const fs::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+constexpr const char* kIntro =
+    "<!-- Quillstart — development environment (managed; you can edit the lines below) -->\n"
+    "## Development environment (Quillstart)\n\n"
+    "This Mac's developer toolchain was configured by Quillstart. One owner per language (no conflicting "
+    "version "
+    "managers on PATH). When working in a project, drive per-project versions with the manager that owns the "
+    "language:\n\n";
+constexpr const char* kToolLines =
+    "- Homebrew is the base package manager (`brew`).\n"
+    "- Python: uv owns Python. `uv python install <version>`, `uv venv` / `.venv`, `uv run`; pin per project "
+    "with "
+    "`uv python pin <version>`. Do not use a Homebrew or system `python` for projects.\n"
+    "- Node / Ruby: mise manages versions. `mise use node@<version>` / `mise use ruby@<version>` per project "
+    "(writes `mise.toml`); `mise use -g <tool>@<version>` sets the global default.\n"
+    "- Rust: rustup owns toolchains. `rustup default <toolchain>`, `rustup toolchain install`, `cargo`.\n"
+    "- Java: Temurin JDK via Homebrew; `JAVA_HOME` is set with `/usr/libexec/java_home` (use `-v <N>` to "
+    "select a "
+    "version).\n";
+constexpr const char* kPathParagraph =
+    "\nPATH and tool activation live in `~/.zprofile` (login shells, including this agent's own subshells) "
+    "and "
+    "`~/.zshrc` (interactive mise activation). API keys go in `~/.env` (sourced by `~/.zshrc`); never "
+    "hardcode a "
+    "key.\n";
+
+class AgentEnvDocTest : public ::testing::Test {
+  protected:
+    test::TemporaryHome home;
+    test::TemporaryDirectory machine;
+    test::PathMappingFileSystem files{std::make_shared<LiveFileSystem>(), machine.path()};
+    AgentEnvDoc doc{files};
+};
+
+TEST_F(AgentEnvDocTest, RendersTheNoteWithNoToolsAndWithAllFive) {
+    EXPECT_EQ(AgentEnvDoc::renderBlock({}), std::string(kIntro) + kPathParagraph);
+    const AgentEnvDoc::Tools all{true, true, true, true, true, false, false};
+    EXPECT_EQ(AgentEnvDoc::renderBlock(all), std::string(kIntro) + kToolLines + kPathParagraph);
+}
+
+TEST_F(AgentEnvDocTest, AppendsAfterTheOldTextWithABackupOnlyOfANonEmptyOne) {
+    const std::string block = AgentEnvDoc::renderBlock({});
+    struct Case {
+        std::optional<std::string> old;  // nothing: no file
+        std::string expected;            // the file afterwards
+    };
+    const std::vector<Case> cases = {
+        {std::nullopt, block + "\n"},
+        {"", block + "\n"},
+        {"# mine", "# mine\n\n" + block + "\n"},
+        {"# mine\n", "# mine\n\n" + block + "\n"},
+        {"# mine\r\n", "# mine\r\n\n\n" + block + "\n"},  // CR LF is no line feed of its own
+        {"x\nQuillstart — development environment\nedited",
+         "x\nQuillstart — development environment\nedited"},
+    };
+    const fs::path file = home / "agent/NOTES.md";
+    const fs::path backup = home / "agent/NOTES.md.bak";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.old.value_or("(no file)"));
+        fs::remove_all(home / "agent");
+        if (c.old) {
+            home.write("agent/NOTES.md", *c.old);
+            fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+        }
+        std::vector<std::string> messages;
+        bool succeeded = true;
+        doc.write(file, block, "Notes", messages, succeeded);
+
+        EXPECT_TRUE(succeeded);
+        EXPECT_EQ(readFile(file), c.expected);
+        const bool documented = c.old && c.old->find("Quillstart") != std::string::npos;
+        EXPECT_EQ(messages,
+                  std::vector<std::string>{documented ? "Notes already documents the setup — nothing to do."
+                                                      : "Documented your setup for Notes."});
+        const bool backedUp = c.old && !c.old->empty() && !documented;
+        EXPECT_EQ(fs::exists(backup), backedUp);
+        if (backedUp) {
+            EXPECT_EQ(readFile(backup), *c.old);
+            EXPECT_EQ(modeOf(backup), 0600U);
+        }
+    }
+}
+
+TEST_F(AgentEnvDocTest, WritesForEachInstalledAgentAndKeepsAFileItCannotRead) {
+    // Neither agent: nothing is written, and that is no failure.
+    EXPECT_EQ(doc.writeNotes(), (WriterOutcome{{"No AI agent (Claude or Codex) detected — skipping the agent "
+                                                "setup note."},
+                                               true}));
+    EXPECT_FALSE(doc.isNeeded());
+
+    // Only Codex: only its file.
+    home.write(".codex/config.toml", "");
+    EXPECT_TRUE(doc.isNeeded());
+    EXPECT_EQ(doc.writeNotes(),
+              (WriterOutcome{{"Documented your setup for Codex (~/.codex/AGENTS.md)."}, true}));
+    EXPECT_FALSE(fs::exists(home / ".claude"));
+    EXPECT_FALSE(doc.isNeeded());
+
+    // Claude's file is not UTF-8: reported and kept, while Codex is still handled.
+    const std::string latin1 = "caf\xE9\n";
+    home.write(".claude/CLAUDE.md", latin1);
+    const auto outcome = doc.writeNotes();
+    EXPECT_FALSE(outcome.succeeded);
+    ASSERT_EQ(outcome.messages.size(), 2U);
+    EXPECT_TRUE(outcome.messages[0].starts_with("Couldn't write Claude (~/.claude/CLAUDE.md): "));
+    EXPECT_EQ(outcome.messages[1], "Codex (~/.codex/AGENTS.md) already documents the setup — nothing to do.");
+    EXPECT_EQ(readFile(home / ".claude/CLAUDE.md"), latin1);
+    EXPECT_FALSE(fs::exists(home / ".claude/CLAUDE.md.bak"));
+}
+
+}  // namespace
+}  // namespace quill
