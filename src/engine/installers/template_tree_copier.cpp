@@ -25,7 +25,7 @@ std::string stagingPrefix(const std::filesystem::path& destination) {
 }  // namespace
 
 std::string TemplateTreeCopier::outputName(std::string_view name) {
-    if (startsWith(name, "dot."))
+    if (name.starts_with("dot."))
         return "." + std::string(name.substr(4));
     return std::string(name);
 }
