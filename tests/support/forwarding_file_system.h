@@ -80,7 +80,8 @@ class FencedFileSystem final : public ForwardingFileSystem {
         std::error_code error;
         const auto target = std::filesystem::weakly_canonical(path, error).lexically_relative(m_folder);
         if (error || target.empty() || *target.begin() == "..")
-            return fail(Error{"FileSystem", EPERM, "The test fence refused to write " + path.string()});
+            return fail(Error{std::string(kFileSystemErrorDomain), EPERM,
+                              "The test fence refused to write " + path.string()});
         return ForwardingFileSystem::write(text, path, mode, newFilePermissions);
     }
 

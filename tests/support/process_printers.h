@@ -23,14 +23,14 @@ inline void PrintTo(const ProcessResult& result, std::ostream* out) {
     *out << "{exitCode " << result.exitCode << ", stdout \"" << result.stdout_ << "\", stderr \""
          << result.stderr_ << "\"}";
 }
-inline void PrintTo(const Output& output, std::ostream* out) {
-    *out << "output \"" << output.text << '"';
-}
-inline void PrintTo(const Completed& completed, std::ostream* out) {
-    *out << "completed " << completed.exitCode;
-}
-inline void PrintTo(const Canceled&, std::ostream* out) {
-    *out << "canceled";
+inline void PrintTo(const StreamEvent& event, std::ostream* out) {
+    std::visit(
+        Overloaded{
+            [out](const StreamEvent::Output& output) { *out << "output \"" << output.text << '"'; },
+            [out](const StreamEvent::Completed& completed) { *out << "completed " << completed.exitCode; },
+            [out](const StreamEvent::Canceled&) { *out << "canceled"; },
+        },
+        event.value);
 }
 
 }  // namespace quill

@@ -12,8 +12,7 @@ namespace {
 
 // The live file system's words, so that a test over this stand-in sees the texts the program shows.
 Error failure(int code, const std::string& action, const std::string& path) {
-    return Error{"FileSystem", code,
-                 "Couldn't " + action + " " + path + ": " + std::generic_category().message(code)};
+    return fileSystemErrors::failed(code, action, path);
 }
 
 Error missing(const std::string& action, const std::string& path) {
@@ -108,8 +107,7 @@ Result<std::string> ScriptedFileSystem::readString(const std::filesystem::path& 
     if (!data)
         return data;
     if (!isValidUtf8(*data)) {
-        return fail(Error{"FileSystem", EILSEQ,
-                          "Couldn't read " + path.string() + " as text: it is not valid UTF-8"});
+        return fail(fileSystemErrors::notUtf8(path));
     }
     return data;
 }
@@ -118,15 +116,13 @@ Result<std::string> ScriptedFileSystem::readData(const std::filesystem::path& pa
     std::lock_guard lock(m_mutex);
     m_accessed.push_back(path.string());
     if (m_directories.contains(path.string())) {
-        return fail(
-            Error{"FileSystem", EISDIR, "Couldn't read " + path.string() + ": it is not a regular file"});
+        return fail(fileSystemErrors::notARegularFile(path, true));
     }
     const auto found = m_files.find(path.string());
     if (found == m_files.end())
         return fail(missing("read", path.string()));
     if (found->second.size() > kMaximumReadSize)
-        return fail(
-            Error{"FileSystem", EFBIG, "Couldn't read " + path.string() + ": it is larger than 64 MiB"});
+        return fail(fileSystemErrors::tooLarge(path));
     return found->second;
 }
 
@@ -138,7 +134,8 @@ Result<void> ScriptedFileSystem::write(std::string_view /*text*/, const std::fil
 
 Result<std::filesystem::path> ScriptedFileSystem::userDirectory(UserDirectory /*which*/,
                                                                 IfMissing /*ifMissing*/) const {
-    return fail(Error{"FileSystem", ENOENT, "No user folders in a scripted file system."});
+    return fail(
+        Error{std::string(kFileSystemErrorDomain), ENOENT, "No user folders in a scripted file system."});
 }
 
 }  // namespace quill::test

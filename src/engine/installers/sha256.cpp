@@ -12,17 +12,13 @@
 #include <vector>
 
 #include "engine/core/file_descriptor.h"
+#include "engine/services/file_system_operating.h"
 
 namespace quill {
 
 namespace {
 
 constexpr std::size_t kChunkSize = std::size_t{1024} * 1024;
-
-Error readError(int code, const std::filesystem::path& path) {
-    return Error{"FileSystem", code,
-                 "Couldn't read " + path.string() + ": " + std::generic_category().message(code)};
-}
 
 std::string hex(const unsigned char* bytes, std::size_t count) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -67,26 +63,27 @@ Result<std::string> sha256OfFile(const std::filesystem::path& path, std::stop_to
     // Non-blocking, so that a FIFO put in the package's place cannot hold the worker at open.
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (file.get() < 0)
-        return fail(readError(errno, path));
+        return fail(fileSystemErrors::failed(errno, "read", path));
     struct stat info {};
     if (::fstat(file.get(), &info) != 0)
-        return fail(readError(errno, path));
+        return fail(fileSystemErrors::failed(errno, "read", path));
     if (!S_ISREG(info.st_mode))
-        return fail(
-            Error{"FileSystem", EINVAL, "Couldn't read " + path.string() + ": it is not a regular file"});
+        return fail(fileSystemErrors::notARegularFile(path, S_ISDIR(info.st_mode)));
 
     auto context = newSha256Context();
     if (!context)
-        return fail(Error{"FileSystem", ENOMEM, "Couldn't hash " + path.string() + ": no digest available"});
+        return fail(Error{std::string(kFileSystemErrorDomain), ENOMEM,
+                          "Couldn't hash " + path.string() + ": no digest available"});
     std::vector<char> buffer(kChunkSize);
     while (true) {
         if (stop.stop_requested())
-            return fail(Error{"FileSystem", ECANCELED, "Hashing " + path.string() + " was canceled"});
+            return fail(Error{std::string(kFileSystemErrorDomain), ECANCELED,
+                              "Hashing " + path.string() + " was canceled"});
         const ssize_t count = ::read(file.get(), buffer.data(), buffer.size());
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            return fail(readError(errno, path));
+            return fail(fileSystemErrors::failed(errno, "read", path));
         }
         if (count == 0)
             break;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "engine/core/paths.h"
@@ -44,6 +45,22 @@ enum class WriteMode {
 
 /// The most `readString` and `readData` read: 64 MiB. Larger files are streamed, never read whole.
 inline constexpr std::uintmax_t kMaximumReadSize = std::uintmax_t{64} << 20;
+
+/// The error domain of the file system; the codes are `errno` values.
+inline constexpr std::string_view kFileSystemErrorDomain = "FileSystem";
+
+/// The file system's errors, worded as people see them: "Couldn't <action> <path>: <the system's words>".
+/// Every implementation, and every component that reads files on its own, fails with these.
+namespace fileSystemErrors {
+Error failed(int code, std::string_view action, const std::filesystem::path& path);
+Error failed(const std::error_code& code, std::string_view action, const std::filesystem::path& path);
+/// A read of something other than a regular file: EISDIR for a folder, EINVAL for a FIFO, device or socket.
+Error notARegularFile(const std::filesystem::path& path, bool isDirectory);
+/// A read past `kMaximumReadSize`.
+Error tooLarge(const std::filesystem::path& path);
+/// A text read of bytes that are not UTF-8.
+Error notUtf8(const std::filesystem::path& path);
+}  // namespace fileSystemErrors
 
 /// File-system access. Every failing operation returns the system's error (domain "FileSystem", the errno as
 /// code, a sentence naming the path); nothing is retried or substituted. Blocking; thread-safe.

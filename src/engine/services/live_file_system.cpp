@@ -19,19 +19,7 @@ namespace quill {
 
 namespace {
 
-constexpr const char* kDomain = "FileSystem";
 constexpr int kMaximumLinkHops = 40;
-
-Error fsError(int code, std::string_view action, const std::filesystem::path& path) {
-    return Error{kDomain, code,
-                 "Couldn't " + std::string(action) + " " + path.string() + ": " +
-                     std::generic_category().message(code)};
-}
-
-Error fsError(const std::error_code& code, std::string_view action, const std::filesystem::path& path) {
-    return Error{kDomain, code.value(),
-                 "Couldn't " + std::string(action) + " " + path.string() + ": " + code.message()};
-}
 
 /// Follows `path` while it names a symbolic link, to the file that writes should replace (which may not
 /// exist).
@@ -43,12 +31,12 @@ Result<std::filesystem::path> resolveLinks(std::filesystem::path path) {
         std::string target(4096, '\0');
         const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
         if (length < 0)
-            return fail(fsError(errno, "follow the link", path));
+            return fail(fileSystemErrors::failed(errno, "follow the link", path));
         target.resize(static_cast<std::size_t>(length));
         const std::filesystem::path next(target);
         path = next.is_absolute() ? next : path.parent_path() / next;
     }
-    return fail(fsError(ELOOP, "follow the link", path));
+    return fail(fileSystemErrors::failed(ELOOP, "follow the link", path));
 }
 
 constexpr std::size_t kTemporarySuffixLength = 12;
@@ -95,7 +83,7 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode))
-        return fail(fsError(EISDIR, "write", target));
+        return fail(fileSystemErrors::failed(EISDIR, "write", target));
 
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     std::filesystem::path temporary;
@@ -107,16 +95,16 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
         const mode_t mode = exists ? 0600 : static_cast<mode_t>(newFilePermissions.value_or(0666) & 07777);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST)
-            return fail(fsError(errno, "write", target));
+            return fail(fileSystemErrors::failed(errno, "write", target));
     }
     if (fd < 0)
-        return fail(fsError(EEXIST, "write", target));
+        return fail(fileSystemErrors::failed(EEXIST, "write", target));
     FileDescriptor file(fd);
 
     const auto abandon = [&](int code) {
         file.close();
         ::unlink(temporary.c_str());
-        return fail(fsError(code, "write", target));
+        return fail(fileSystemErrors::failed(code, "write", target));
     };
     // The umask may have taken bits away from the mode asked for.
     const std::optional<mode_t> finalMode = exists ? std::optional<mode_t>(existing.st_mode & 07777)
@@ -134,7 +122,7 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         const int code = errno;
         ::unlink(temporary.c_str());
-        return fail(fsError(code, "write", target));
+        return fail(fileSystemErrors::failed(code, "write", target));
     }
     return {};
 }
@@ -149,23 +137,14 @@ Result<void> writeInPlace(std::string_view text, const std::filesystem::path& ta
         fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     FileDescriptor file(fd);
     if (file.get() < 0)
-        return fail(fsError(errno, "write", target));
+        return fail(fileSystemErrors::failed(errno, "write", target));
     if (created && newFilePermissions && ::fchmod(file.get(), mode) != 0)
-        return fail(fsError(errno, "write", target));
+        return fail(fileSystemErrors::failed(errno, "write", target));
     if (!writeAll(file.get(), text))
-        return fail(fsError(errno, "write", target));
+        return fail(fileSystemErrors::failed(errno, "write", target));
     if (!file.close())
-        return fail(fsError(errno, "write", target));
+        return fail(fileSystemErrors::failed(errno, "write", target));
     return {};
-}
-
-Error notARegularFile(const std::filesystem::path& path, mode_t mode) {
-    const int code = S_ISDIR(mode) ? EISDIR : EINVAL;
-    return Error{kDomain, code, "Couldn't read " + path.string() + ": it is not a regular file"};
-}
-
-Error tooLarge(const std::filesystem::path& path) {
-    return Error{kDomain, EFBIG, "Couldn't read " + path.string() + ": it is larger than 64 MiB"};
 }
 
 std::filesystem::file_type fileType(mode_t mode) {
@@ -215,7 +194,7 @@ Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(
     const std::filesystem::path& path) const {
     DIR* folder = ::opendir(path.c_str());
     if (!folder)
-        return fail(fsError(errno, "list the folder", path));
+        return fail(fileSystemErrors::failed(errno, "list the folder", path));
     std::vector<std::string> names;
     errno = 0;
     while (const dirent* entry = ::readdir(folder)) {
@@ -226,7 +205,7 @@ Result<std::vector<std::string>> LiveFileSystem::contentsOfDirectory(
     const int code = errno;
     ::closedir(folder);
     if (code != 0)
-        return fail(fsError(code, "list the folder", path));
+        return fail(fileSystemErrors::failed(code, "list the folder", path));
     return names;
 }
 
@@ -236,7 +215,7 @@ Result<void> LiveFileSystem::createDirectory(const std::filesystem::path& path,
         std::error_code error;
         std::filesystem::create_directories(path, error);
         if (error)
-            return fail(fsError(error, "create the folder", path));
+            return fail(fileSystemErrors::failed(error, "create the folder", path));
         return {};
     }
     if (::mkdir(path.c_str(), 0777) == 0)
@@ -245,17 +224,17 @@ Result<void> LiveFileSystem::createDirectory(const std::filesystem::path& path,
     struct stat info {};
     if (code == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         return {};
-    return fail(fsError(code, "create the folder", path));
+    return fail(fileSystemErrors::failed(code, "create the folder", path));
 }
 
 Result<void> LiveFileSystem::removeItem(const std::filesystem::path& path) const {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
-        return fail(fsError(errno, "remove", path));
+        return fail(fileSystemErrors::failed(errno, "remove", path));
     std::error_code error;
     std::filesystem::remove_all(path, error);  // a symbolic link is removed, not what it points to
     if (error)
-        return fail(fsError(error, "remove", path));
+        return fail(fileSystemErrors::failed(error, "remove", path));
     return {};
 }
 
@@ -264,14 +243,14 @@ Result<void> LiveFileSystem::moveItem(const std::filesystem::path& source,
     const std::string action = "move " + source.string() + " to";
     struct stat info {};
     if (::lstat(source.c_str(), &info) != 0)
-        return fail(fsError(errno, action, destination));
+        return fail(fileSystemErrors::failed(errno, action, destination));
     // Moving never replaces what is already there.
     if (::lstat(destination.c_str(), &info) == 0)
-        return fail(fsError(EEXIST, action, destination));
+        return fail(fileSystemErrors::failed(EEXIST, action, destination));
     if (::rename(source.c_str(), destination.c_str()) == 0)
         return {};
     if (errno != EXDEV)
-        return fail(fsError(errno, action, destination));
+        return fail(fileSystemErrors::failed(errno, action, destination));
 
     // Another volume: copy, then remove the original only once the copy is complete.
     std::error_code error;
@@ -281,18 +260,18 @@ Result<void> LiveFileSystem::moveItem(const std::filesystem::path& source,
     if (error) {
         std::error_code ignored;
         std::filesystem::remove_all(destination, ignored);
-        return fail(fsError(error, action, destination));
+        return fail(fileSystemErrors::failed(error, action, destination));
     }
     std::filesystem::remove_all(source, error);
     if (error)
-        return fail(fsError(error, "remove", source));
+        return fail(fileSystemErrors::failed(error, "remove", source));
     return {};
 }
 
 Result<FileAttributes> LiveFileSystem::attributesOfItem(const std::filesystem::path& path) const {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
-        return fail(fsError(errno, "read the attributes of", path));
+        return fail(fileSystemErrors::failed(errno, "read the attributes of", path));
     FileAttributes attributes;
     attributes.posixPermissions = static_cast<unsigned>(info.st_mode & 07777);
     attributes.size = static_cast<std::uintmax_t>(info.st_size);
@@ -305,7 +284,7 @@ Result<void> LiveFileSystem::setAttributes(const FileAttributes& attributes,
                                            const std::filesystem::path& path) const {
     if (attributes.posixPermissions &&
         ::chmod(path.c_str(), static_cast<mode_t>(*attributes.posixPermissions & 07777)) != 0) {
-        return fail(fsError(errno, "set the permissions of", path));
+        return fail(fileSystemErrors::failed(errno, "set the permissions of", path));
     }
     return {};
 }
@@ -315,18 +294,18 @@ Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) 
     // check before opening spares a device the open; the one after it is the one that counts.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
-        return fail(fsError(errno, "read", path));
+        return fail(fileSystemErrors::failed(errno, "read", path));
     if (!S_ISREG(info.st_mode))
-        return fail(notARegularFile(path, info.st_mode));
+        return fail(fileSystemErrors::notARegularFile(path, S_ISDIR(info.st_mode)));
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0)
-        return fail(fsError(errno, "read", path));
+        return fail(fileSystemErrors::failed(errno, "read", path));
     if (::fstat(file.get(), &info) != 0)
-        return fail(fsError(errno, "read", path));
+        return fail(fileSystemErrors::failed(errno, "read", path));
     if (!S_ISREG(info.st_mode))
-        return fail(notARegularFile(path, info.st_mode));
+        return fail(fileSystemErrors::notARegularFile(path, S_ISDIR(info.st_mode)));
     if (static_cast<std::uintmax_t>(info.st_size) > kMaximumReadSize)
-        return fail(tooLarge(path));
+        return fail(fileSystemErrors::tooLarge(path));
 
     std::string contents;
     contents.reserve(static_cast<std::size_t>(info.st_size));
@@ -338,11 +317,11 @@ Result<std::string> LiveFileSystem::readData(const std::filesystem::path& path) 
         if (length < 0) {
             if (errno == EINTR)
                 continue;
-            return fail(fsError(errno, "read", path));
+            return fail(fileSystemErrors::failed(errno, "read", path));
         }
         // The file may grow while it is read.
         if (contents.size() + static_cast<std::size_t>(length) > kMaximumReadSize)
-            return fail(tooLarge(path));
+            return fail(fileSystemErrors::tooLarge(path));
         contents.append(buffer, static_cast<std::size_t>(length));
     }
     return contents;
@@ -353,8 +332,7 @@ Result<std::string> LiveFileSystem::readString(const std::filesystem::path& path
     if (!data)
         return fail(data.error());
     if (!isValidUtf8(*data)) {
-        return fail(
-            Error{kDomain, EILSEQ, "Couldn't read " + path.string() + " as text: it is not valid UTF-8"});
+        return fail(fileSystemErrors::notUtf8(path));
     }
     return data;
 }

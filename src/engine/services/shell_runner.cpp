@@ -16,13 +16,13 @@ Stream<StreamEvent> ShellRunner::stream(const std::string& executable,
     auto pump = spawnTask([sink, inner, executable](std::stop_token stop) {
         while (auto event = inner->next(stop)) {
             if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-                sink.yield(Output{std::move(line->text)});
+                sink.yield(StreamEvent::Output{std::move(line->text)});
             } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
-                sink.yield(Completed{exited->code});
+                sink.yield(StreamEvent::Completed{exited->code});
                 break;
             } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-                sink.yield(Output{"Failed to start " + executable + ": " + failed->message});
-                sink.yield(Completed{-1});
+                sink.yield(StreamEvent::Output{"Failed to start " + executable + ": " + failed->message});
+                sink.yield(StreamEvent::Completed{-1});
                 break;
             }
         }

@@ -3,10 +3,13 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include "engine/core/stream.h"
+#include "engine/core/variant_case.h"
 #include "engine/services/process_running.h"
 
 namespace quill {
@@ -16,21 +19,34 @@ namespace quill {
 inline constexpr std::chrono::milliseconds kToolProbeTimeLimit{10'000};
 inline constexpr std::chrono::milliseconds kLoginShellProbeTimeLimit{30'000};
 
-/// One line of a command's output, or a line of the runner's own text.
-struct Output {
-    std::string text;
-    bool operator==(const Output&) const = default;
+/// One event of a command or installer run: output lines, then exactly one `Completed` or `Canceled` (unless
+/// the consumer stopped listening first).
+struct StreamEvent {
+    /// One line for the progress log: the child's line unchanged, or the runner's own text ("" is a blank
+    /// separating line).
+    struct Output {
+        std::string text;
+        bool operator==(const Output&) const = default;
+    };
+    /// The run is over: 0 success, -1 nothing could be started, else the child's own status.
+    struct Completed {
+        int exitCode = 0;
+        bool operator==(const Completed&) const = default;
+    };
+    /// The run was stopped, or the user refused a password dialog.
+    struct Canceled {
+        bool operator==(const Canceled&) const = default;
+    };
+
+    using Case = std::variant<Output, Completed, Canceled>;
+    Case value;
+
+    template <class C>
+    requires kIsCaseOf<std::remove_cvref_t<C>, Case> StreamEvent(C&& eventCase)
+        : value(std::forward<C>(eventCase)) {}  // NOLINT: implicit, a case is a value
+
+    bool operator==(const StreamEvent&) const = default;
 };
-/// The command ended with this status; the last event.
-struct Completed {
-    int exitCode = 0;
-    bool operator==(const Completed&) const = default;
-};
-/// The command was canceled; reported by consumers that end a stream on the user's request.
-struct Canceled {
-    bool operator==(const Canceled&) const = default;
-};
-using StreamEvent = std::variant<Output, Completed, Canceled>;
 
 /// The way probes, verifiers and the version-manager runners reach the process service: `run` passes a call
 /// through; `stream` turns a child's events into output lines and one completion. Thread-safe.

@@ -21,18 +21,10 @@
 #include "engine/services/file_system_operating.h"
 #include "engine/services/http_fetching.h"
 #include "engine/services/live_file_system.h"
+#include "tests/support/process_printers.h"
 #include "tests/support/temporary_directory.h"
 
 namespace quill {
-
-inline void PrintTo(const InstallerEvent& event, std::ostream* out) {
-    if (const auto* output = std::get_if<InstallerEvent::Output>(&event.value))
-        *out << "output(\"" << output->text << "\")";
-    else if (const auto* completed = std::get_if<InstallerEvent::Completed>(&event.value))
-        *out << "completed(" << completed->exitCode << ")";
-    else
-        *out << "canceled";
-}
 
 namespace test {
 

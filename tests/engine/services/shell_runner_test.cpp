@@ -21,14 +21,16 @@ ShellRunner liveShell() {
 
 TEST(ShellRunnerTest, StreamsOutputLinesThenTheExitCode) {
     auto events = liveShell().stream("/bin/sh", {"-c", "echo one; echo two >&2; exit 3"});
-    EXPECT_EQ(drain(events), (std::vector<StreamEvent>{Output{"one"}, Output{"two"}, Completed{3}}));
+    EXPECT_EQ(drain(events), (std::vector<StreamEvent>{StreamEvent::Output{"one"}, StreamEvent::Output{"two"},
+                                                       StreamEvent::Completed{3}}));
 }
 
 TEST(ShellRunnerTest, AChildThatCannotStartGivesOneLineAndMinusOne) {
     auto events = liveShell().stream("/nonexistent/quill-tool", {"--version"});
-    EXPECT_EQ(drain(events), (std::vector<StreamEvent>{
-                                 Output{"Failed to start /nonexistent/quill-tool: No such file or directory"},
-                                 Completed{-1}}));
+    EXPECT_EQ(drain(events),
+              (std::vector<StreamEvent>{
+                  StreamEvent::Output{"Failed to start /nonexistent/quill-tool: No such file or directory"},
+                  StreamEvent::Completed{-1}}));
 }
 
 TEST(ShellRunnerTest, StoppingInTheMiddleTerminatesTheChildWithoutACompletion) {
@@ -37,7 +39,7 @@ TEST(ShellRunnerTest, StoppingInTheMiddleTerminatesTheChildWithoutACompletion) {
         auto events = liveShell().stream("/bin/sh", {"-c", "echo $$; exec sleep 30"});
         const auto first = events.next();
         ASSERT_TRUE(first.has_value());
-        child = std::atoi(std::get<Output>(*first).text.c_str());
+        child = std::atoi(std::get<StreamEvent::Output>(first->value).text.c_str());
         ASSERT_GT(child, 0);
         events.cancel();
         EXPECT_EQ(events.next(), std::nullopt);
@@ -55,7 +57,8 @@ TEST(ShellRunnerTest, RunPassesCallsThroughAndStandInsRunForToolPaths) {
     EXPECT_EQ(*result, (ProcessResult{2, "/Library/Java/Home\n", ""}));
 
     auto events = shell.stream("/usr/libexec/java_home", {});
-    EXPECT_EQ(drain(events), (std::vector<StreamEvent>{Output{"/Library/Java/Home"}, Completed{2}}));
+    EXPECT_EQ(drain(events), (std::vector<StreamEvent>{StreamEvent::Output{"/Library/Java/Home"},
+                                                       StreamEvent::Completed{2}}));
 
     auto fake = std::make_shared<test::FakeProcessRunner>();
     fake->whenRun(test::FakeProcessRunner::anyCallTo("/usr/bin/uname"), test::processResult(0, "arm64\n"));
