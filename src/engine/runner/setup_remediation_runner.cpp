@@ -59,14 +59,15 @@ Stream<Event> holderTaskProducer(
 
 std::optional<int> forwardInstaller(Stream<InstallerEvent> installer, const EventSink& sink,
                                     const std::stop_token& stop) {
-    int status = -1;
+    std::optional<int> status = -1;
+    // Read to the end, even after `Canceled`: an installer removes its askpass folder before it ends.
     while (auto event = installer.next(stop)) {
         if (auto* output = std::get_if<InstallerEvent::Output>(&event->value))
             say(sink, std::move(output->text));
         else if (auto* completed = std::get_if<InstallerEvent::Completed>(&event->value))
             status = completed->exitCode;
         else
-            return std::nullopt;
+            status = std::nullopt;
     }
     return status;
 }
