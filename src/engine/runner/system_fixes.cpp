@@ -18,13 +18,16 @@ namespace {
 
 constexpr std::string_view kCommandLineToolsCompiler = "/Library/Developer/CommandLineTools/usr/bin/clang";
 constexpr std::string_view kCommandLineToolsFolder = "/Library/Developer/CommandLineTools";
+// clang-format off
+constexpr std::string_view kInstallingCommandLineTools = "Installing Apple's Command Line Tools… macOS will ask for your password once. The download can take several minutes — please keep this window open.";
+constexpr std::string_view kLabelLine = "LABEL=$(/usr/sbin/softwareupdate -l 2>/dev/null | /usr/bin/grep 'Label:.*Command Line Tools' | /usr/bin/sed -E 's/^.*Label: //' | /usr/bin/sort -V | /usr/bin/tail -n1)";
+// clang-format on
 
 }  // namespace
 
 std::string commandLineToolsScript() {
-    return "/usr/bin/touch /tmp/.com.apple.dt.CommandLineTools.installondemand.in-progress\n"
-           "LABEL=$(/usr/sbin/softwareupdate -l 2>/dev/null | /usr/bin/grep 'Label:.*Command Line Tools' | "
-           "/usr/bin/sed -E 's/^.*Label: //' | /usr/bin/sort -V | /usr/bin/tail -n1)\n"
+    return "/usr/bin/touch /tmp/.com.apple.dt.CommandLineTools.installondemand.in-progress\n" +
+           std::string(kLabelLine) + "\n" +
            "if [ -n \"$LABEL\" ]; then /usr/sbin/softwareupdate -i \"$LABEL\" --verbose; fi\n"
            "/bin/rm -f /tmp/.com.apple.dt.CommandLineTools.installondemand.in-progress\n"
            "/usr/bin/xcode-select --switch /Library/Developer/CommandLineTools 2>/dev/null || true\n"
@@ -52,9 +55,7 @@ void installCommandLineTools(const Runner& runner, CancellableProcess& holder, c
         ~CleanUp() { action(); }
     } cleanUp{prepared->cleanup};
 
-    say(sink,
-        "Installing Apple's Command Line Tools… macOS will ask for your password once. The download can take "
-        "several minutes — please keep this window open.");
+    say(sink, std::string(kInstallingCommandLineTools));
     if (stop.stop_requested())
         return;
     // Registered before the start: a stop that came first terminates the child as it starts.

@@ -21,6 +21,10 @@ namespace quill::fixes {
 
 namespace {
 
+// clang-format off
+constexpr std::string_view kSignInNotCompleted = "GitHub sign-in not completed. You can finish anytime by running `gh auth login` in your terminal.";
+// clang-format on
+
 bool isDirectory(const Runner& runner, const std::filesystem::path& path) {
     return runner.fs->itemKind(path) == ItemKind::directory;
 }
