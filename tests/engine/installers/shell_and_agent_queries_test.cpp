@@ -42,7 +42,7 @@ TEST(ShellConfiguratorQueryTest, ConfiguredOnlyWithBothActiveLinesAndTheEnvFile)
     }
 }
 
-TEST(AgentEnvDocTest, DetectsToolsByTheirFiles) {
+TEST(AgentEnvDocQueries, DetectsToolsByTheirFiles) {
     test::ScriptedFileSystem fs;
     fs.addFile("/usr/local/bin/brew", "");
     fs.addFile("/Users/tester/.local/bin/uv", "");
@@ -59,7 +59,7 @@ TEST(AgentEnvDocTest, DetectsToolsByTheirFiles) {
                                          .codex = true}));
 }
 
-TEST(AgentEnvDocTest, NeededWhileAnInstalledAgentLacksTheNote) {
+TEST(AgentEnvDocQueries, NeededWhileAnInstalledAgentLacksTheNote) {
     const std::string note = "# Mine\n<!-- Quillstart — development environment (managed) -->\n";
     struct Row {
         const char* name;

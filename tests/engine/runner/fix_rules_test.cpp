@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "engine/runner/fixes.h"
+
+namespace quill::fixes {
+namespace {
+
+TEST(FixRules, MajorVersionsAndCaskNames) {
+    const std::vector<std::pair<std::string, std::optional<int>>> versions = {
+        {"21", 21},
+        {"+21", 21},
+        {"-3", -3},
+        {"021", 21},
+        {"21a", std::nullopt},
+        {"", std::nullopt},
+        {"+", std::nullopt},
+        {"+-2", std::nullopt},
+        {" 21", std::nullopt},
+        {"99999999999", std::nullopt},
+    };
+    for (const auto& [text, expected] : versions)
+        EXPECT_EQ(parseMajorVersion(text), expected) << text;
+
+    const auto refused = resolveTemurinAsset(AdoptiumAPI{}, "21a", "x64", {});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), (Error{"BrewRunner.PKG", 1, "Bad Temurin major version: 21a"}));
+
+    for (const auto& [cask, version] : std::vector<std::pair<std::string, std::string>>{
+             {"temurin@21", "21"}, {"temurin", "25"}, {"temurin@", "25"}, {"temurin@17@x", "17@x"}})
+        EXPECT_EQ(temurinVersionFromCaskName(cask), version) << cask;
+    EXPECT_EQ(temurinLookupMessage("21", "aarch64"), "Looking up Temurin 21 (aarch64) on Adoptium…");
+}
+
+TEST(FixRules, CommandLinesFailOnAFailedDownloadAndQuoteEveryValue) {
+    EXPECT_EQ(uvInstallCommand(),
+              "set -o pipefail; curl -LsSf 'https://astral.sh/uv/install.sh' | sh -s -- --no-modify-path");
+    EXPECT_TRUE(rustupInstallCommand().starts_with("set -o pipefail; curl --proto '=https' --tlsv1.2 -sSf "));
+    EXPECT_EQ(miseUseCommand("ruby@latest", "mise settings ruby.compile=false"),
+              "mise settings ruby.compile=false && mise use -g ruby@latest");
+    EXPECT_EQ(
+        skillFetchCommand("acme/skills", "/tmp/quill-skill-x", "v1'x"),
+        "git clone --filter=blob:none --no-checkout 'https://github.com/acme/skills' '/tmp/quill-skill-x' && "
+        "git -C '/tmp/quill-skill-x' checkout 'v1'\\''x'");
+}
+
+TEST(FixRules, AnMCPKeyIsTrimmedAndPercentEncodedIntoItsTemplate) {
+    const MCPServer keyed{
+        "exa", "Exa",        "https://mcp.exa.ai/mcp",
+        "",    std::nullopt, MCPServer::KeylessOptionalKey{"https://mcp.exa.ai/mcp?key={key}&again={key}"}};
+    EXPECT_EQ(mcpEndpoint(keyed, "  a b&c/d=\n"),
+              "https://mcp.exa.ai/mcp?key=a%20b%26c%2Fd%3D&again=a%20b%26c%2Fd%3D");
+    EXPECT_EQ(mcpEndpoint(keyed, "{key}"), "https://mcp.exa.ai/mcp?key=%7Bkey%7D&again=%7Bkey%7D");
+    for (const auto& blank : std::vector<std::optional<std::string>>{std::nullopt, "", "   \n"})
+        EXPECT_EQ(mcpEndpoint(keyed, blank), keyed.url);
+    const MCPServer noTemplate{"x", "X",          "https://x.example/mcp",
+                               "",  std::nullopt, MCPServer::KeylessOptionalKey{}};
+    EXPECT_EQ(mcpEndpoint(noTemplate, "key"), noTemplate.url);
+}
+
+TEST(FixRules, MCPClosingLinesFollowTheAgentsThatWereThere) {
+    const MCPServer oauth{"linear", "Linear", "", "", std::nullopt, MCPServer::OAuth{}};
+    const MCPServer keyless{"exa", "Exa", "", "", std::nullopt, MCPServer::KeylessOptionalKey{}};
+    const std::string hint =
+        "For Claude Desktop’s Chat, add Linear under Settings → Connectors — the Code tab already has it.";
+    const std::string signIn = "Sign in to Linear inside Claude or Codex, then restart it to finish.";
+    struct Row {
+        MCPRegistration registration;
+        const MCPServer* server;
+        MCPClosing expected;
+    };
+    const std::vector<Row> rows = {
+        {{false, false, false, false, true},
+         &oauth,
+         {{"No AI agent is set up yet — nothing to configure Linear for."}, 0}},
+        {{false, false, true, false, true}, &oauth, {{hint}, 0}},
+        {{true, false, false, false, true}, &oauth, {{signIn}, 0}},
+        {{true, true, true, false, true}, &oauth, {{hint}, 1}},
+        {{false, false, false, true, false}, &oauth, {{}, 1}},
+        {{true, false, true, true, true}, &oauth, {{hint, signIn}, 0}},
+        {{false, false, false, true, true}, &keyless, {{}, 0}},
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(mcpClosing(*rows[i].server, rows[i].registration), rows[i].expected) << "row " << i;
+}
+
+TEST(FixRules, DeviceCodeAndPage) {
+    EXPECT_EQ(deviceCodeIn("! First copy your one-time CODE: 1A2B-3C4D"), "1A2B-3C4D");
+    EXPECT_EQ(deviceCodeIn("Ticket 1A2B-3C4D"), std::nullopt);
+    EXPECT_EQ(deviceCodeIn("your code is ab12-cd34"), std::nullopt);
+    EXPECT_EQ(devicePageIn("Press Enter to open github.com/login/device in your browser..."),
+              "https://github.com/login/device");
+    EXPECT_EQ(devicePageIn("Open https://github.com/login/device"), "https://github.com/login/device");
+    EXPECT_EQ(devicePageIn("githubxcom/login/device"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace quill::fixes
