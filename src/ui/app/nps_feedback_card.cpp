@@ -114,8 +114,8 @@ NPSFeedbackCard::NPSFeedbackCard(ScreenContext& context, std::function<void()> o
     auto* header = new QHBoxLayout;
     auto* title = plainLabel(QStringLiteral("How are we doing?"), this);
     Style::setFont(title, TextRole::headline);
-    header->addWidget(title, 0, Qt::AlignBaseline);
-    header->addStretch(1);
+    // The title takes the free width: a wrapping label squeezed by a stretch would break its line.
+    header->addWidget(title, 1, Qt::AlignBaseline);
     auto* dismissButton = new QPushButton(buttonText(QStringLiteral("Dismiss")), this);
     dismissButton->setObjectName(QStringLiteral("nps-dismiss"));
     Style::apply(dismissButton, ButtonStyle::borderless);
