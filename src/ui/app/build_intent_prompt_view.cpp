@@ -15,6 +15,9 @@ constexpr int kPadding = 16;
 constexpr int kSpacing = 8;
 constexpr double kRadius = 8;
 constexpr double kQuaternaryOpacity = 0.1;
+// clang-format off
+constexpr const char* kBody = "Whether starting out or setting up a new Mac, we'll check if you have everything you need.";
+// clang-format on
 }  // namespace
 
 BuildIntentPromptView::BuildIntentPromptView(std::function<void()> onSeeRecommendations, QWidget* parent)
@@ -26,9 +29,7 @@ BuildIntentPromptView::BuildIntentPromptView(std::function<void()> onSeeRecommen
     auto* headline = plainLabel(QStringLiteral("Want to build software on this Mac?"), this);
     Style::setFont(headline, TextRole::headline);
     layout->addWidget(headline);
-    auto* body = plainLabel(QStringLiteral("Whether starting out or setting up a new Mac, we'll check if you "
-                                           "have everything you need."),
-                            this);
+    auto* body = plainLabel(QString::fromUtf8(kBody), this);
     Style::setFont(body, TextRole::subheadline);
     Style::makeSecondary(body);
     layout->addWidget(body);

@@ -21,6 +21,9 @@ namespace {
 constexpr int kSpacing = 12;
 constexpr int kNoticePadding = 10;
 constexpr double kNoticeRadius = 6;
+// clang-format off
+constexpr const char* kUnavailableNotice = "Thanks — this isn't available yet. We're seeing how many people want it. You haven't been charged, and we didn't collect any personal details.";
+// clang-format on
 
 JSONValue textOrNull(const std::optional<std::string>& text) {
     return text ? JSONValue(*text) : JSONValue();
@@ -179,11 +182,7 @@ GuidedHelpOfferView::GuidedHelpOfferView(ScreenContext& context, std::string off
     auto* unavailable = new QVBoxLayout(m_unavailable);
     unavailable->setContentsMargins(0, 0, 0, 0);
     unavailable->setSpacing(kSpacing);
-    auto* notice =
-        new NoticeBox(QStringLiteral("Thanks — this isn't available yet. We're seeing how many people "
-                                     "want it. You haven't been charged, and we didn't collect any "
-                                     "personal details."),
-                      m_unavailable);
+    auto* notice = new NoticeBox(QString::fromUtf8(kUnavailableNotice), m_unavailable);
     notice->setObjectName(QStringLiteral("offer-guided_help_plan-unavailable"));
     unavailable->addWidget(notice);
     auto* done = new QPushButton(buttonText(QStringLiteral("Done — back to home")), m_unavailable);
