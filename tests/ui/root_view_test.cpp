@@ -21,42 +21,9 @@ namespace quill::ui {
 namespace {
 
 using test::byText;
+using test::HeldProfiler;
 using test::visibleById;
 using test::visibleWithId;
-
-/// A profiler that blocks until the test releases it.
-class HeldProfiler : public std::enable_shared_from_this<HeldProfiler> {
-  public:
-    std::function<SystemProfile()> function() {
-        return [self = shared_from_this()] {
-            ++self->calls;
-            std::unique_lock lock(self->m_mutex);
-            self->m_released.wait(lock, [&] { return self->m_open; });
-            return self->profile;
-        };
-    }
-    void release() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_open = true;
-        }
-        m_released.notify_all();
-    }
-
-    SystemProfile profile = [] {
-        SystemProfile p;
-        p.architecture = Architecture::appleSilicon;
-        p.macosVersion = {14, 5, 0};
-        p.homebrewPrefix = "/opt/homebrew/bin/brew";
-        return p;
-    }();
-    std::atomic<int> calls{0};
-
-  private:
-    std::mutex m_mutex;
-    std::condition_variable m_released;
-    bool m_open = false;
-};
 
 class RootViewTest : public test::UiTest {
   protected:

@@ -8,7 +8,11 @@
 #include <QString>
 #include <QUrl>
 #include <QWidget>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -79,6 +83,40 @@ void flushDeletes();
 /// Writes `widget` as "<name>.png" into the folder named by QUILL_UI_GRABS; nothing when that is unset.
 void saveGrab(QWidget* widget, const QString& name);
 
+/// A profiler that blocks until the test releases it.
+class HeldProfiler : public std::enable_shared_from_this<HeldProfiler> {
+  public:
+    std::function<SystemProfile()> function() {
+        return [self = shared_from_this()] {
+            ++self->calls;
+            std::unique_lock lock(self->m_mutex);
+            self->m_released.wait(lock, [&] { return self->m_open; });
+            return self->profile;
+        };
+    }
+    void release() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_released.notify_all();
+    }
+
+    SystemProfile profile = [] {
+        SystemProfile p;
+        p.architecture = Architecture::appleSilicon;
+        p.macosVersion = {14, 5, 0};
+        p.homebrewPrefix = "/opt/homebrew/bin/brew";
+        return p;
+    }();
+    std::atomic<int> calls{0};
+
+  private:
+    std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_open = false;
+};
+
 /// The base of screen tests: a settings store in a temporary folder, captured telemetry, a recording link
 /// opener and clipboard, and the test configuration installed.
 class UiTest : public ::testing::Test {
@@ -97,7 +135,8 @@ class UiTest : public ::testing::Test {
     /// A context for screens built outside a root view.
     AppNavigation navigation;
     ProfileHolder profile;
-    ScreenContext context{navigation, profile, services, *urls, Timings{}, *clipboard};
+    ScreenContext context{
+        navigation, profile, services, *urls, Timings{}, *clipboard, [] { return SystemProfile{}; }};
 };
 
 }  // namespace quill::ui::test

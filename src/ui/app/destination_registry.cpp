@@ -2,6 +2,8 @@
 
 #include "ui/app/next_step_view.h"
 #include "ui/app/offer_view.h"
+#include "ui/java/diagnose_view.h"
+#include "ui/java/staged_audit_flow.h"
 
 namespace quill::ui {
 
@@ -9,6 +11,10 @@ DestinationRegistry DestinationRegistry::standard() {
     // Every screen the path leads to is registered here. Until one exists its entry stays empty, and the
     // window shows a page saying it is not available.
     DestinationRegistry registry;
+    registry.diagnose = [](ScreenContext& context) -> ScreenPage* { return new DiagnoseView(context); };
+    registry.audit = [](ScreenContext& context, const AuditContext& auditContext) -> ScreenPage* {
+        return new StagedAuditFlow(context, auditContext);
+    };
     registry.nextStep = [](ScreenContext& context, const NextStepPrompt& prompt) -> ScreenPage* {
         return new NextStepView(context, prompt);
     };

@@ -44,7 +44,8 @@ QuillRootView::QuillRootView(RootViewOptions options, QWidget* parent)
       m_clipboard(orLive<Clipboard>(std::move(options.clipboard), std::make_shared<LiveClipboard>())),
       m_profiler(options.profiler ? std::move(options.profiler) : liveProfiler(options.services)),
       m_destinations(std::move(options.destinations)),
-      m_context{m_navigation, m_profile, options.services, *m_urls, options.timings, *m_clipboard},
+      m_context{m_navigation,    m_profile,    options.services, *m_urls,
+                options.timings, *m_clipboard, m_profiler},
       m_tasks(this),
       m_hasConsented(readFlag(*options.services.store, productKey(".consented"))) {
     if (options.profile)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 #include "engine/services/app_services.h"
+#include "engine/services/system_profile.h"
 
 namespace quill::ui {
 
@@ -26,6 +28,8 @@ struct ScreenContext {
     UrlOpener& urls;
     Timings timings;
     Clipboard& clipboard;
+    /// Collects a fresh system profile; blocking, run on a worker. Pages that need current facts call it.
+    std::function<SystemProfile()> profiler;
 };
 
 }  // namespace quill::ui
