@@ -16,6 +16,10 @@
 
 namespace quill::test {
 
+namespace {
+constexpr std::size_t kWorkers = 32;
+}  // namespace
+
 std::string RecordedRequest::header(const std::string& name) const {
     const auto it = headers.find(toLower(name));
     return it == headers.end() ? std::string() : it->second;
@@ -79,26 +83,30 @@ struct LoopbackServer::State {
         for (const auto& [name, value] : reply.headers)
             response.set_header(name, value);
 
-        if (reply.delayAfterHeaders.count() == 0 && !reply.closeAfterBytes) {
+        if (reply.delayAfterHeaders.count() == 0 && !reply.closeAfterBytes &&
+            reply.trickleInterval.count() == 0) {
             response.set_content(reply.body, reply.contentType);
             return;
         }
         const auto body = std::make_shared<std::string>(std::move(reply.body));
         const std::size_t limit = std::min(reply.closeAfterBytes.value_or(body->size()), body->size());
         const auto delay = reply.delayAfterHeaders;
+        const auto trickle = reply.trickleInterval;
         auto waited = std::make_shared<bool>(false);
-        response.set_content_provider(
-            body->size(), reply.contentType,
-            [this, body, limit, delay, waited](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                if (!*waited) {
-                    *waited = true;
-                    if (delay.count() > 0 && !pause(delay))
-                        return false;
-                }
-                if (offset >= limit)
-                    return false;  // closes the connection before the promised end
-                return sink.write(body->data() + offset, limit - offset);
-            });
+        response.set_content_provider(body->size(), reply.contentType,
+                                      [this, body, limit, delay, trickle, waited](
+                                          std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                          if (!*waited) {
+                                              *waited = true;
+                                              if (delay.count() > 0 && !pause(delay))
+                                                  return false;
+                                          }
+                                          if (offset >= limit)
+                                              return false;  // closes the connection before the promised end
+                                          if (trickle.count() == 0)
+                                              return sink.write(body->data() + offset, limit - offset);
+                                          return pause(trickle) && sink.write(body->data() + offset, 1);
+                                      });
     }
 };
 
@@ -106,6 +114,8 @@ LoopbackServer::LoopbackServer() : m_state(std::make_shared<State>()) {
     State& state = *m_state;
     // One request per connection, so that destroying the server never waits out an idle connection.
     state.server.set_keep_alive_max_count(1);
+    // Enough workers for many stalled replies at once, whatever the machine's core count.
+    state.server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
     const auto serve = [&state](const httplib::Request& request, httplib::Response& response) {
         state.serve(request, response);
     };

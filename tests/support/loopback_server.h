@@ -36,14 +36,16 @@ struct LoopbackReply {
     /// Sends only this many bytes of the body, then closes the connection (the headers promise the whole
     /// body).
     std::optional<std::size_t> closeAfterBytes;
+    /// Sends the body one byte at a time, waiting this long before each byte.
+    std::chrono::milliseconds trickleInterval{0};
 
     static LoopbackReply text(std::string body, int status = 200);
     static LoopbackReply redirect(std::string location, int status = 302);
 };
 
 /// An HTTP server on 127.0.0.1 and a free port, for tests. Answers each path as scripted (404 for paths
-/// without a script) and records every request. One request per connection. Stalled replies end early when
-/// the server is destroyed. Thread-safe.
+/// without a script) and records every request. One request per connection; up to 32 at once. Stalled replies
+/// end early when the server is destroyed. Thread-safe.
 class LoopbackServer {
   public:
     using Handler = std::function<LoopbackReply(const RecordedRequest&)>;

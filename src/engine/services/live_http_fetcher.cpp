@@ -6,17 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
-#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 #include "engine/core/build_options.h"
 #include "engine/core/file_descriptor.h"
@@ -28,7 +22,6 @@ std::int64_t ByteCounter::add(std::int64_t available, std::int64_t maxBytes) {
     // Counting byte by byte and stopping once the count reaches `maxBytes` always takes the first byte, so
     // the effective limit is at least 1; a chunk is counted in one step with the same outcome.
     const std::int64_t limit = std::max<std::int64_t>(maxBytes, 1);
-    std::lock_guard lock(m_lock);
     const std::int64_t taken =
         std::clamp<std::int64_t>(limit - m_count, 0, std::max<std::int64_t>(available, 0));
     m_count += taken;
@@ -36,12 +29,10 @@ std::int64_t ByteCounter::add(std::int64_t available, std::int64_t maxBytes) {
 }
 
 bool ByteCounter::reachedMax(std::int64_t maxBytes) const {
-    std::lock_guard lock(m_lock);
     return m_count >= std::max<std::int64_t>(maxBytes, 1);
 }
 
 std::int64_t ByteCounter::count() const {
-    std::lock_guard lock(m_lock);
     return m_count;
 }
 
@@ -49,6 +40,8 @@ namespace {
 
 constexpr long kMaximumRedirects = 16;
 constexpr std::chrono::milliseconds kDownloadTimeout = std::chrono::seconds(60);
+/// Bounds a timed byte read, so that any limit fits curl's millisecond count.
+constexpr std::chrono::milliseconds kLongestTimeLimit = std::chrono::seconds(10'000'000);
 
 void initialiseCurlOnce() {
     static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -67,6 +60,7 @@ using HeaderList = std::unique_ptr<curl_slist, ListDeleter>;
 
 /// The state of one transfer that curl's callbacks write into.
 struct Transfer {
+    std::stop_token stop;  ///< checked by the progress callback
     HTTPResponse response;
     bool sawResponse = false;  ///< a status line arrived
     /// Receives body bytes; returning false aborts the transfer.
@@ -106,6 +100,11 @@ std::size_t receiveHeader(char* data, std::size_t size, std::size_t count, void*
     return length;
 }
 
+/// Curl's progress callback: a non-zero answer ends the transfer with CURLE_ABORTED_BY_CALLBACK.
+int checkStop(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const Transfer*>(context)->stop.stop_requested() ? 1 : 0;
+}
+
 std::string userAgent() {
     return "Quillstart/" + std::string(build::kAppVersion);
 }
@@ -128,7 +127,8 @@ void configure(CURL* handle, const HTTPRequest& request, Transfer& transfer) {
             ? std::min<std::chrono::milliseconds>(request.timeout, std::chrono::hours(24))
             : std::chrono::seconds(60);
     curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
-    // No byte for `timeout` ends the transfer as timed out.
+    // No byte for `timeout` ends the transfer as timed out. The speed check also wakes curl once a second on
+    // a stalled connection, which is when the progress callback sees a stop.
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME,
                      static_cast<long>(std::chrono::ceil<std::chrono::seconds>(timeout).count()));
@@ -168,6 +168,16 @@ void configure(CURL* handle, const HTTPRequest& request, Transfer& transfer) {
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, writeBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, checkStop);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+}
+
+/// Runs the transfer, unless a stop was requested before it started.
+CURLcode perform(CURL* handle, const Transfer& transfer) {
+    if (transfer.stop.stop_requested())
+        return CURLE_ABORTED_BY_CALLBACK;
+    return curl_easy_perform(handle);
 }
 
 void readResponse(CURL* handle, Transfer& transfer) {
@@ -185,10 +195,14 @@ Error httpError(HTTPErrorCode code, std::string message) {
 
 /// Turns a failed transfer into the "HTTP" error the callers know.
 Error transferError(CURL* handle, CURLcode result, const Transfer& transfer) {
+    if (result == CURLE_ABORTED_BY_CALLBACK)
+        return httpError(HTTPErrorCode::cancelled, "The request was cancelled");
     long osError = 0;
     curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &osError);
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    long requestSize = 0;
+    curl_easy_getinfo(handle, CURLINFO_REQUEST_SIZE, &requestSize);
 
     std::string detail(transfer.errorDetail.c_str());
     if (detail.empty())
@@ -217,7 +231,14 @@ Error transferError(CURL* handle, CURLcode result, const Transfer& transfer) {
                 return make(HTTPErrorCode::insecureRedirect,
                             "The server redirected to an address that is not https");
             }
+            // A request that went out was answered in a form curl refuses (such as a bare body without a
+            // status line); the address itself was fine.
+            if (requestSize > 0)
+                return make(HTTPErrorCode::badServerResponse, "The server's answer could not be read");
             return make(HTTPErrorCode::badURL, "The address is not valid");
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_BAD_CONTENT_ENCODING:
+            return make(HTTPErrorCode::badServerResponse, "The server's answer could not be read");
         case CURLE_TOO_MANY_REDIRECTS:
             return make(HTTPErrorCode::other, "The server redirected too many times");
         case CURLE_SSL_CONNECT_ERROR:
@@ -257,7 +278,7 @@ LiveHTTPFetcher::LiveHTTPFetcher() {
     initialiseCurlOnce();
 }
 
-Result<HTTPDataResult> LiveHTTPFetcher::data(const HTTPRequest& request, std::stop_token /*stop*/) const {
+Result<HTTPDataResult> LiveHTTPFetcher::data(const HTTPRequest& request, std::stop_token stop) const {
     EasyHandle handle = newHandle();
     if (!handle)
         return fail(noHandleError());
@@ -267,15 +288,16 @@ Result<HTTPDataResult> LiveHTTPFetcher::data(const HTTPRequest& request, std::st
         body.append(bytes, length);
         return true;
     };
+    transfer.stop = std::move(stop);
     configure(handle.get(), request, transfer);
-    const CURLcode result = curl_easy_perform(handle.get());
+    const CURLcode result = perform(handle.get(), transfer);
     if (result != CURLE_OK)
         return fail(transferError(handle.get(), result, transfer));
     readResponse(handle.get(), transfer);
     return HTTPDataResult{std::move(body), std::move(transfer.response)};
 }
 
-Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url, std::stop_token /*stop*/) const {
+Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url, std::stop_token stop) const {
     EasyHandle handle = newHandle();
     if (!handle)
         return fail(noHandleError());
@@ -296,6 +318,7 @@ Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url, std
 
     int writeErrno = 0;
     Transfer transfer;
+    transfer.stop = std::move(stop);
     transfer.onBody = [fd, &writeErrno](const char* bytes, std::size_t length) {
         if (writeAll(fd, std::string_view(bytes, length)))
             return true;
@@ -306,7 +329,7 @@ Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url, std
     request.url = url;
     request.timeout = kDownloadTimeout;
     configure(handle.get(), request, transfer);
-    const CURLcode result = curl_easy_perform(handle.get());
+    const CURLcode result = perform(handle.get(), transfer);
     const bool closed = ::close(fd) == 0;
 
     if (result != CURLE_OK || !closed) {
@@ -325,94 +348,37 @@ Result<HTTPDownloadResult> LiveHTTPFetcher::download(const std::string& url, std
 
 Result<HTTPByteCount> LiveHTTPFetcher::bytes(const HTTPRequest& request, std::int64_t maxBytes,
                                              std::chrono::milliseconds timeLimit,
-                                             std::stop_token /*stop*/) const {
+                                             std::stop_token stop) const {
     EasyHandle handle = newHandle();
     if (!handle)
         return fail(noHandleError());
-    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
-    if (!multi)
-        return fail(noHandleError());
+
+    // The time limit bounds the whole transfer, together with any limit of the request's own.
+    HTTPRequest bounded = request;
+    const auto limit = std::clamp(timeLimit, std::chrono::milliseconds(1), kLongestTimeLimit);
+    bounded.resourceTimeout = request.resourceTimeout ? std::min(*request.resourceTimeout, limit) : limit;
 
     ByteCounter counter;
-    std::atomic<bool> stopRequested = false;
     Transfer transfer;
-    transfer.onBody = [&](const char*, std::size_t length) {
-        if (stopRequested.load())
-            return false;
+    transfer.stop = std::move(stop);
+    transfer.onBody = [&counter, maxBytes](const char*, std::size_t length) {
         const auto available = static_cast<std::int64_t>(length);
         return counter.add(available, maxBytes) == available && !counter.reachedMax(maxBytes);
     };
-    configure(handle.get(), request, transfer);
-    curl_multi_add_handle(multi.get(), handle.get());
+    configure(handle.get(), bounded, transfer);
 
-    const auto limit = std::clamp<std::chrono::milliseconds>(timeLimit, std::chrono::milliseconds::zero(),
-                                                             std::chrono::seconds(10'000'000));
     const auto start = std::chrono::steady_clock::now();
-
-    std::mutex doneMutex;
-    std::condition_variable doneChanged;
-    bool readerDone = false;
-    bool transferEnded = false;
-    CURLcode result = CURLE_OK;
-
-    // The reader drives the transfer; the calling thread is the timer. Whichever finishes first stops the
-    // other.
-    std::thread reader;
-    try {
-        reader = std::thread([&] {
-            int running = 1;
-            while (!stopRequested.load()) {
-                if (curl_multi_perform(multi.get(), &running) != CURLM_OK || running == 0)
-                    break;
-                curl_multi_poll(multi.get(), nullptr, 0, 1000, nullptr);
-            }
-            int queued = 0;
-            while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
-                if (message->msg == CURLMSG_DONE) {
-                    transferEnded = true;
-                    result = message->data.result;
-                }
-            }
-            {
-                std::lock_guard lock(doneMutex);
-                readerDone = true;
-            }
-            doneChanged.notify_all();
-        });
-    } catch (const std::system_error&) {
-        curl_multi_remove_handle(multi.get(), handle.get());
-        return fail(
-            httpError(HTTPErrorCode::other, "The request failed: could not start reading the answer"));
-    }
-    {
-        std::unique_lock lock(doneMutex);
-        doneChanged.wait_for(lock, limit, [&] { return readerDone; });
-    }
-    stopRequested = true;
-    curl_multi_wakeup(multi.get());
-    reader.join();
-
+    const CURLcode result = perform(handle.get(), transfer);
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-    const std::int64_t count = counter.count();
-    curl_multi_remove_handle(multi.get(), handle.get());
 
-    // Only a request that never got an answer fails; once the server has answered, what was counted stands.
-    if (transferEnded && result != CURLE_OK && result != CURLE_WRITE_ERROR && !transfer.sawResponse &&
-        count == 0) {
+    // Once the server has answered, what was counted stands, however the read ended: at the time limit, at
+    // `maxBytes` (the body callback refused more), or with a broken connection. A stop is no measurement.
+    if (result == CURLE_ABORTED_BY_CALLBACK || (result != CURLE_OK && !transfer.sawResponse))
         return fail(transferError(handle.get(), result, transfer));
-    }
-    // A server that has not even answered by the time limit has timed out, as the request itself would have.
-    if (!transferEnded && !transfer.sawResponse && count == 0) {
-        return fail(Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::timedOut),
-                          "The request timed out: no answer from " + request.url});
-    }
-    HTTPByteCount counted{count, std::max(elapsed, std::chrono::microseconds(100)), std::nullopt};
-    if (transfer.sawResponse) {
-        readResponse(handle.get(), transfer);
-        counted.statusCode = transfer.response.statusCode;
-    }
-    return counted;
+    readResponse(handle.get(), transfer);
+    return HTTPByteCount{counter.count(), std::max(elapsed, std::chrono::microseconds(100)),
+                         transfer.response.statusCode};
 }
 
 }  // namespace quill

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 
 #include "engine/services/http_fetching.h"
 
 namespace quill {
 
-/// A byte count shared between the reader of a timed byte read and the caller that reports it.
+/// The byte count of a timed byte read, which stops taking bytes at a maximum. Not thread-safe.
 class ByteCounter {
   public:
     /// Adds up to `available` bytes, stopping once the count reaches `maxBytes`; the first byte always
@@ -18,12 +17,12 @@ class ByteCounter {
     [[nodiscard]] std::int64_t count() const;
 
   private:
-    mutable std::mutex m_lock;
     std::int64_t m_count = 0;
 };
 
 /// `HTTPFetching` over libcurl. Redirects are followed only to https addresses; TLS peers are verified. Each
-/// call blocks its thread and uses a transfer of its own, so any number of threads may call at once.
+/// call blocks its thread and uses a transfer of its own, so any number of threads may call at once. A stop
+/// is seen by curl's progress callback, which runs at least about once a second even on a stalled connection.
 class LiveHTTPFetcher final : public HTTPFetching {
   public:
     LiveHTTPFetcher();

@@ -110,6 +110,16 @@ TEST(NetworkReadinessProbeTest, OutOfRangeSettingsBehaveAsTheNearestValidOnes) {
             EXPECT_EQ(result.endpointsReachable, 1);
         }
     }
+
+    // A limit past a day is cut to a day, so that the check always returns.
+    auto http = std::make_shared<ScriptedByteFetcher>();
+    http->answers["https://a.test"] = counted(1, 500us);
+    auto config = configFor({"https://a.test"});
+    config.probeTimeout = std::chrono::milliseconds::max();
+    (void)measureWith(http, config);
+    ASSERT_EQ(http->calls.size(), 1u);
+    EXPECT_EQ(http->calls[0].timeLimit, 24h);
+    EXPECT_EQ(http->calls[0].request.timeout, 24h);
 }
 
 TEST(NetworkReadinessProbeTest, VerdictAtTheSlowThreshold) {
