@@ -31,6 +31,7 @@ class InstallRun : public QObject {
   public:
     /// How an install ended, as the flow reacts to it.
     enum class Outcome { success, failure, canceled };
+    Q_ENUM(Outcome)
 
     /// Runs one fix with the sentence of its password dialog. Called on a worker thread.
     using RunFix = std::function<Stream<SetupRemediationRunner::Event>(const SetupRemediation& fix,
