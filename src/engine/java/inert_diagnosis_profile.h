@@ -10,8 +10,6 @@ class InertDiagnosisProfile final : public DiagnosisProfile {
     [[nodiscard]] Diagnosis diagnose(const ProbeBundle& /*bundle*/) const override {
         return Diagnosis::NoErrorsFound{};
     }
-
-    bool operator==(const InertDiagnosisProfile&) const = default;
 };
 
 }  // namespace quill
