@@ -34,10 +34,9 @@ class StreamPump {
     /// Pumps the events of `produce`.
     StreamPump(Produce produce, std::function<void(T)> onEvent, std::function<void()> onEnd = {},
                std::size_t maxBatch = kDefaultBatch)
-        : m_anchor(std::make_unique<QObject>()), m_shared(std::make_shared<Shared>()) {
-        m_shared->onEvent = std::move(onEvent);
-        m_shared->onEnd = std::move(onEnd);
-        m_shared->maxBatch = maxBatch == 0 ? 1 : maxBatch;
+        : m_anchor(std::make_unique<QObject>()),
+          m_shared(
+              std::make_shared<Shared>(std::move(onEvent), std::move(onEnd), maxBatch == 0 ? 1 : maxBatch)) {
         QPointer<QObject> guard(m_anchor.get());
         m_task = spawnTask([shared = m_shared, guard, produce = std::move(produce)](std::stop_token stop) {
             const Deliver deliver = [&shared, &guard](T value) { shared->push(guard, std::move(value)); };
@@ -58,6 +57,9 @@ class StreamPump {
 
   private:
     struct Shared : std::enable_shared_from_this<Shared> {
+        Shared(std::function<void(T)> onEventFn, std::function<void()> onEndFn, std::size_t batch)
+            : onEvent(std::move(onEventFn)), onEnd(std::move(onEndFn)), maxBatch(batch) {}
+
         std::function<void(T)> onEvent;
         std::function<void()> onEnd;
         std::size_t maxBatch = kDefaultBatch;

@@ -112,7 +112,7 @@ void SetupFlowModel::setRefreshing(bool refreshing) {
 
 // MARK: - Loading
 
-void SetupFlowModel::load(std::function<void(std::optional<Loaded>)> onDone) {
+void SetupFlowModel::loadProfileAndProbes(std::function<void(std::optional<Loaded>)> onDone) {
     auto services = this->services();
     std::optional<SystemProfile> known = m_profile ? m_profile : fallbackProfile();
     m_tasks.start(
@@ -156,7 +156,7 @@ void SetupFlowModel::start() {
             return;
         }
     }
-    load([this](std::optional<Loaded> loaded) {
+    loadProfileAndProbes([this](std::optional<Loaded> loaded) {
         if (!loaded)
             return;
         publish(std::move(*loaded));
@@ -321,7 +321,7 @@ void SetupFlowModel::installDidFinish(InstallRun::Outcome outcome) {
 
 void SetupFlowModel::refreshAndAdvance(const std::string& domainID) {
     setRefreshing(true);
-    load([this, domainID](std::optional<Loaded> loaded) {
+    loadProfileAndProbes([this, domainID](std::optional<Loaded> loaded) {
         setRefreshing(false);
         if (loaded)
             publish(std::move(*loaded));
@@ -388,7 +388,7 @@ void SetupFlowModel::presentReadinessWarnings(std::vector<ReadinessWarning> warn
     auto first = warnings.front();
     m_pendingReadiness.assign(std::next(warnings.begin()), warnings.end());
     emit pendingReadinessChanged();
-    setStep(Step::readinessWarning(std::move(first)));
+    setStep(Step::readinessWarning(first));
 }
 
 void SetupFlowModel::emitReadinessDecision(const ReadinessWarning& warning, const std::string& action) {
@@ -440,7 +440,7 @@ void SetupFlowModel::verify() {
         [services = services(), profile = m_profile, verifier = strategies().verifier](std::stop_token) {
             return verifier->verify(profile, ShellRunner{services.processRunner}, *services.fs);
         },
-        [this, serial = m_stepSerial](SetupVerificationResult result) {
+        [this, serial = m_stepSerial](const SetupVerificationResult& result) {
             if (serial != m_stepSerial)
                 return;
             m_verifyResult = result;

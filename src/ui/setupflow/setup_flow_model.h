@@ -89,7 +89,7 @@ class SetupFlowModel : public QObject {
             : value(std::forward<C>(stepCase)) {}  // NOLINT: implicit, a case is a value
 
         // clang-format off
-        static Step readinessWarning(SetupFlowModel::ReadinessWarning warning) { return ReadinessWarning{std::move(warning)}; }
+        static Step readinessWarning(const SetupFlowModel::ReadinessWarning& warning) { return ReadinessWarning{warning}; }
         static Step stage(std::string domainID) { return Stage{std::move(domainID)}; }
         static Step loading() { return Loading{}; }
         static Step experienceQuestion() { return ExperienceQuestion{}; }
@@ -243,7 +243,7 @@ class SetupFlowModel : public QObject {
     void postEntryWork();
     void setRefreshing(bool refreshing);
     void publish(Loaded loaded);
-    void load(std::function<void(std::optional<Loaded>)> onDone);
+    void loadProfileAndProbes(std::function<void(std::optional<Loaded>)> onDone);
     void emitDiagnosisIfNeeded(const SetupWorkflow& workflow);
     [[nodiscard]] Step afterPrimaryStages() const;
     [[nodiscard]] AppServices services() const;
