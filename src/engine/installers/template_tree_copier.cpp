@@ -104,6 +104,7 @@ WriterOutcome TemplateTreeCopier::copyTemplate(const std::filesystem::path& temp
         std::vector<std::string> messages{"Added the example files to " + shown + "."};
         if (!clashes.empty()) {
             std::vector<std::string> examples;
+            examples.reserve(clashes.size());
             for (const auto& name : clashes)
                 examples.push_back(exampleName(name));
             messages.push_back("You already had " + join(clashes, " and ") + " — wrote " +

@@ -49,9 +49,10 @@ JSONValue outcomeOrBlocked(const std::optional<std::string>& engineOutcome) {
     return engineOutcome ? JSONValue(*engineOutcome) : JSONValue("blocked");
 }
 
-/// A text for an event that must stay text: masked and cut, possibly empty.
+/// A text for an event that must stay text: masked and cut to `limit` user-perceived characters, possibly
+/// empty. Cutting by characters keeps an emoji with its modifiers whole, as the screens count it.
 std::string limitedText(std::string_view text, std::size_t limit) {
-    return prefixCodePoints(TelemetryEvents::maskHomeFolder(text), limit);
+    return prefixGraphemes(TelemetryEvents::maskHomeFolder(text), limit);
 }
 
 JSONValue optionalMajor(std::optional<int> major) {
@@ -82,8 +83,9 @@ void TelemetryEvents::send(NamedEvent event) {
 bool TelemetryEvents::sendNPSShownOnce() {
     bool wasShown = false;
     {
-        // Under a capture the gate is the capture's own, so each test starts with the card not yet shown.
-        std::shared_lock captureGuard(captureLock);
+        // A capture brings a gate of its own, fresh, so that tests of the screens never depend on their
+        // order.
+        std::shared_lock captured(captureLock);
         if (activeCapture) {
             std::lock_guard lock(activeCapture->m_mutex);
             wasShown = std::exchange(activeCapture->m_npsShown, true);
@@ -368,7 +370,7 @@ std::string TelemetryEvents::versionExcerpt(std::string_view output) {
             break;
         }
     }
-    return prefixCodePoints(maskHomeFolder(*chosen), kVersionExcerptLimit);
+    return prefixGraphemes(maskHomeFolder(*chosen), kVersionExcerptLimit);
 }
 
 std::string TelemetryEvents::maskHomeFolder(std::string_view path) {
@@ -434,7 +436,7 @@ double TelemetryEvents::roundedToTenth(double value) {
 }
 
 JSONValue TelemetryEvents::cleanedText(std::string_view text, std::size_t limit) {
-    auto cleaned = prefixCodePoints(trimWhitespaceAndNewlines(maskHomeFolder(text)), limit);
+    auto cleaned = prefixGraphemes(trimWhitespaceAndNewlines(maskHomeFolder(text)), limit);
     if (cleaned.empty())
         return JSONValue();
     return JSONValue(std::move(cleaned));

@@ -1,7 +1,6 @@
 #include "engine/installers/agent_env_doc.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "engine/services/live_file_system.h"
 #include "tests/support/path_mapping_file_system.h"
@@ -14,8 +13,7 @@ namespace fs = std::filesystem;
 using test::readFile;
 
 unsigned modeOf(const fs::path& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+    return static_cast<unsigned>(fs::status(path).permissions());
 }
 
 constexpr const char* kIntro =
@@ -43,7 +41,7 @@ constexpr const char* kPathParagraph =
     "hardcode a "
     "key.\n";
 
-class AgentEnvDocTest : public ::testing::Test {
+class AgentNoteWriterTest : public ::testing::Test {
   protected:
     test::TemporaryHome home;
     test::TemporaryDirectory machine;
@@ -51,13 +49,13 @@ class AgentEnvDocTest : public ::testing::Test {
     AgentEnvDoc doc{files};
 };
 
-TEST_F(AgentEnvDocTest, RendersTheNoteWithNoToolsAndWithAllFive) {
+TEST_F(AgentNoteWriterTest, RendersTheNoteWithNoToolsAndWithAllFive) {
     EXPECT_EQ(AgentEnvDoc::renderBlock({}), std::string(kIntro) + kPathParagraph);
     const AgentEnvDoc::Tools all{true, true, true, true, true, false, false};
     EXPECT_EQ(AgentEnvDoc::renderBlock(all), std::string(kIntro) + kToolLines + kPathParagraph);
 }
 
-TEST_F(AgentEnvDocTest, AppendsAfterTheOldTextWithABackupOnlyOfANonEmptyOne) {
+TEST_F(AgentNoteWriterTest, AppendsAfterTheOldTextWithABackupOnlyOfANonEmptyOne) {
     const std::string block = AgentEnvDoc::renderBlock({});
     struct Case {
         std::optional<std::string> old;  // nothing: no file
@@ -100,20 +98,17 @@ TEST_F(AgentEnvDocTest, AppendsAfterTheOldTextWithABackupOnlyOfANonEmptyOne) {
     }
 }
 
-TEST_F(AgentEnvDocTest, WritesForEachInstalledAgentAndKeepsAFileItCannotRead) {
+TEST_F(AgentNoteWriterTest, WritesForEachInstalledAgentAndKeepsAFileItCannotRead) {
     // Neither agent: nothing is written, and that is no failure.
     EXPECT_EQ(doc.writeNotes(), (WriterOutcome{{"No AI agent (Claude or Codex) detected — skipping the agent "
                                                 "setup note."},
                                                true}));
-    EXPECT_FALSE(doc.isNeeded());
 
     // Only Codex: only its file.
     home.write(".codex/config.toml", "");
-    EXPECT_TRUE(doc.isNeeded());
     EXPECT_EQ(doc.writeNotes(),
               (WriterOutcome{{"Documented your setup for Codex (~/.codex/AGENTS.md)."}, true}));
     EXPECT_FALSE(fs::exists(home / ".claude"));
-    EXPECT_FALSE(doc.isNeeded());
 
     // Claude's file is not UTF-8: reported and kept, while Codex is still handled.
     const std::string latin1 = "caf\xE9\n";

@@ -1,7 +1,6 @@
 #include "engine/installers/mcp_config_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <fstream>
 
@@ -18,8 +17,7 @@ namespace fs = std::filesystem;
 using test::readFile;
 
 unsigned modeOf(const fs::path& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+    return static_cast<unsigned>(fs::status(path).permissions());
 }
 
 class MCPConfigWriterTest : public ::testing::Test {
@@ -88,7 +86,6 @@ TEST_F(MCPConfigWriterTest, AppendsAnEscapedTableOnceAndKeepsTheRestOfTheFile) {
         EXPECT_EQ(modeOf(config), 0600U);
         EXPECT_EQ(modeOf(home / ".codex/config.toml.bak"), 0600U);
         EXPECT_TRUE(writer.isConfigured(c.name));
-
         const std::string once = readFile(config);
         EXPECT_EQ(writer.addToCodexConfig(c.name, c.url).lines,
                   std::vector<std::string>{c.name + " is already in your Codex config — left as is."});

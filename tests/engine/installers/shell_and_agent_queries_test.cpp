@@ -11,7 +11,7 @@ constexpr char kZprofile[] = "/Users/tester/.zprofile";
 constexpr char kZshrc[] = "/Users/tester/.zshrc";
 constexpr char kEnv[] = "/Users/tester/.env";
 
-TEST(ShellConfiguratorTest, ConfiguredOnlyWithBothActiveLinesAndTheEnvFile) {
+TEST(ShellConfiguratorQueryTest, ConfiguredOnlyWithBothActiveLinesAndTheEnvFile) {
     const std::string zprofile = "# ~/.zprofile\r\n  typeset -U path PATH  \r\n";
     const std::string zshrc = "[ -f \"$HOME/.env\" ] && set -a && source \"$HOME/.env\" && set +a";
     struct Row {
@@ -42,7 +42,7 @@ TEST(ShellConfiguratorTest, ConfiguredOnlyWithBothActiveLinesAndTheEnvFile) {
     }
 }
 
-TEST(AgentEnvDocTest, DetectsToolsByTheirFiles) {
+TEST(AgentEnvDocQueries, DetectsToolsByTheirFiles) {
     test::ScriptedFileSystem fs;
     fs.addFile("/usr/local/bin/brew", "");
     fs.addFile("/Users/tester/.local/bin/uv", "");
@@ -59,7 +59,7 @@ TEST(AgentEnvDocTest, DetectsToolsByTheirFiles) {
                                          .codex = true}));
 }
 
-TEST(AgentEnvDocTest, NeededWhileAnInstalledAgentLacksTheNote) {
+TEST(AgentEnvDocQueries, NeededWhileAnInstalledAgentLacksTheNote) {
     const std::string note = "# Mine\n<!-- Quillstart — development environment (managed) -->\n";
     struct Row {
         const char* name;

@@ -13,65 +13,51 @@ namespace quill {
 namespace {
 
 namespace fs = std::filesystem;
-using test::FaultyFileSystem;
+using Files = std::map<std::string, std::string>;
+using Lines = std::vector<std::string>;
 using test::readFile;
 
-/// Every file under `root` (links included, as links), with its contents, by relative path.
-std::map<std::string, std::string> treeOf(const fs::path& root) {
-    std::map<std::string, std::string> files;
-    if (!fs::exists(root))
-        return files;
+/// Everything under `root` by relative path: a file's contents, "/" for a folder, "->" for a link.
+Files treeOf(const fs::path& root) {
+    Files files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        const auto relative = fs::relative(entry.path(), root).string();
-        if (entry.is_symlink())
-            files[relative] = "-> link";
-        else if (entry.is_regular_file())
-            files[relative] = readFile(entry.path());
+        files[fs::relative(entry.path(), root).string()] = entry.is_symlink()     ? "->"
+                                                           : entry.is_directory() ? "/"
+                                                                                  : readFile(entry.path());
     }
     return files;
-}
-
-/// Names in `folder` that contain "staging".
-std::vector<std::string> stagingIn(const fs::path& folder) {
-    std::vector<std::string> found;
-    if (fs::exists(folder)) {
-        for (const auto& entry : fs::directory_iterator(folder)) {
-            if (entry.path().filename().string().find("staging") != std::string::npos)
-                found.push_back(entry.path().filename().string());
-        }
-    }
-    return found;
 }
 
 class TreeCopyTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        source.write("SKILL.md", "# skill\n");
+        source.write("SKILL.md", "s");
         source.write(".hidden", "h");
-        source.write("dot.claude/dot.inner/x.md", "x");
-        source.write("docs/b.md", "b");
-        fs::create_symlink(outside.write("secret", "s"), source.path() / "leak");
+        source.write("dot.d/dot.e/x.md", "x");
+        fs::create_symlink(outside.write("secret", "!"), source.path() / "leak");
     }
+    /// The live file system, with writes of files named `name` failing.
     static std::shared_ptr<const FileSystemOperating> failingWritesOf(std::string name) {
-        return std::make_shared<FaultyFileSystem>([name](std::string_view operation, const fs::path& path) {
-            return operation == "write" && path.filename() == name;
-        });
+        return std::make_shared<test::FaultyFileSystem>(
+            [name](std::string_view operation, const fs::path& path) {
+                return operation == "write" && path.filename() == name;
+            });
     }
 
     test::TemporaryHome home;
     test::TemporaryDirectory source;
     test::TemporaryDirectory outside;
     std::shared_ptr<const FileSystemOperating> live = std::make_shared<LiveFileSystem>();
+    const Files copied{
+        {".hidden", "h"}, {"SKILL.md", "s"}, {"dot.d", "/"}, {"dot.d/dot.e", "/"}, {"dot.d/dot.e/x.md", "x"}};
 };
 
-TEST_F(TreeCopyTest, InstallsASkillForEachAgentThatLacksItAndSkipsLinks) {
+TEST_F(TreeCopyTest, InstallsASkillForEachAgentThatLacksItWithoutItsLinks) {
     const SkillFolderInstaller installer{live};
     EXPECT_EQ(installer.install(source.path(), "s"),
               (SkillFolderInstaller::Outcome{
                   {"No AI agent is set up yet — nothing to install s into."}, true, {}}));
     EXPECT_FALSE(installer.isInstalled("s"));
-    EXPECT_EQ(installer.install(home / "nowhere", "s").messages,
-              std::vector<std::string>{"Couldn't find the skill files for s."});
 
     home.write(".claude/settings.json", "{}");
     home.write(".codex/skills/s/mine.md", "mine");
@@ -79,114 +65,80 @@ TEST_F(TreeCopyTest, InstallsASkillForEachAgentThatLacksItAndSkipsLinks) {
     EXPECT_EQ(installer.install(source.path(), "s"),
               (SkillFolderInstaller::Outcome{
                   {"Installed s for Claude.", "Codex, Zed already had s — left as is."}, true, {"Claude"}}));
-    EXPECT_EQ(treeOf(home / ".claude/skills/s"),
-              (std::map<std::string, std::string>{{".hidden", "h"},
-                                                  {"SKILL.md", "# skill\n"},
-                                                  {"docs/b.md", "b"},
-                                                  {"dot.claude/dot.inner/x.md", "x"}}));
-    EXPECT_EQ(treeOf(home / ".codex/skills/s"), (std::map<std::string, std::string>{{"mine.md", "mine"}}));
+    EXPECT_EQ(treeOf(home / ".claude/skills/s"), copied);
+    EXPECT_EQ(treeOf(home / ".codex/skills/s"), (Files{{"mine.md", "mine"}}));
     EXPECT_TRUE(installer.isInstalled("s"));
-    EXPECT_EQ(installer.install(source.path(), "s").messages,
-              std::vector<std::string>{"Claude, Codex, Zed already had s — left as is."});
 }
 
 TEST_F(TreeCopyTest, AFailedSkillCopyLeavesNothingBehindAndARetrySucceeds) {
     home.write(".claude/x", "");
     home.write(".codex/x", "");
     // A copy killed a while ago left its staging folder; one just started may still be running.
-    const auto stale = home / ".codex/.quillstart-staging-s-00000000-0000-0000-0000-000000000000";
-    const auto fresh = home / ".codex/.quillstart-staging-s-11111111-1111-1111-1111-111111111111";
-    fs::create_directories(stale);
-    fs::create_directories(fresh);
-    fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    const auto stale = ".quillstart-staging-s-00000000-0000-0000-0000-000000000000";
+    const auto fresh = ".quillstart-staging-s-11111111-1111-1111-1111-111111111111";
+    fs::create_directories(home / ".codex" / stale);
+    fs::create_directories(home / ".codex" / fresh);
+    fs::last_write_time(home / ".codex" / stale, fs::file_time_type::clock::now() - std::chrono::minutes(5));
 
-    const SkillFolderInstaller failing{failingWritesOf("b.md")};
-    auto outcome = failing.install(source.path(), "s");
+    const auto outcome = SkillFolderInstaller{failingWritesOf("x.md")}.install(source.path(), "s");
     EXPECT_FALSE(outcome.succeeded);
     EXPECT_TRUE(outcome.messages.at(0).starts_with("Couldn't install s: "));
-    EXPECT_TRUE(outcome.installed.empty());
-    EXPECT_FALSE(fs::exists(home / ".claude/skills/s"));
-    EXPECT_TRUE(stagingIn(home / ".claude").empty());
+    EXPECT_EQ(treeOf(home / ".claude"), (Files{{"skills", "/"}, {"x", ""}}));
 
-    outcome = SkillFolderInstaller{live}.install(source.path(), "s");
-    EXPECT_EQ(outcome.installed, (std::vector<std::string>{"Claude", "Codex"}));
-    EXPECT_EQ(stagingIn(home / ".codex"), std::vector<std::string>{fresh.filename().string()});
+    EXPECT_EQ(SkillFolderInstaller{live}.install(source.path(), "s").installed, (Lines{"Claude", "Codex"}));
+    EXPECT_TRUE(treeOf(home / ".codex").contains(fresh));
+    EXPECT_FALSE(treeOf(home / ".codex").contains(stale));
 }
 
-TEST_F(TreeCopyTest, CreatesAProjectWithDotNamesRestoredOrLeavesAnExistingOneAlone) {
+TEST_F(TreeCopyTest, CreatesAProjectWholeWithDotNamesRestored) {
     const TemplateTreeCopier copier{live};
-    const auto destination = home / "Documents/P";
-    EXPECT_EQ(copier.copyTemplate(source.path(), destination, false),
-              (WriterOutcome{{"Created your project at ~/Documents/P."}, true}));
-    EXPECT_EQ(
-        treeOf(destination),
-        (std::map<std::string, std::string>{
-            {".claude/.inner/x.md", "x"}, {".hidden", "h"}, {"SKILL.md", "# skill\n"}, {"docs/b.md", "b"}}));
-    EXPECT_EQ(copier.copyTemplate(source.path(), destination, false),
-              (WriterOutcome{{"A project already exists at ~/Documents/P — leaving it as is."}, true}));
-    EXPECT_EQ(copier.copyTemplate(home / "none", destination, false).messages,
-              std::vector<std::string>{"Couldn't find the bundled project template at " +
-                                       (home / "none").string() + "."});
+    const auto failed =
+        TemplateTreeCopier{failingWritesOf("x.md")}.copyTemplate(source.path(), home / "Docs/P", false);
+    EXPECT_FALSE(failed.succeeded);
+    EXPECT_TRUE(failed.messages.at(0).starts_with("Couldn't create the project at ~/Docs/P: "));
+    EXPECT_TRUE(treeOf(home / "Docs").empty());
 
-    // A failure mid-copy leaves neither the project nor its staging folder.
-    const auto second = home / "Documents/Q";
-    const auto outcome =
-        TemplateTreeCopier{failingWritesOf("b.md")}.copyTemplate(source.path(), second, false);
-    EXPECT_FALSE(outcome.succeeded);
-    EXPECT_TRUE(outcome.messages.at(0).starts_with("Couldn't create the project at ~/Documents/Q: "));
-    EXPECT_FALSE(fs::exists(second));
-    EXPECT_TRUE(stagingIn(home / "Documents").empty());
-    EXPECT_TRUE(copier.copyTemplate(source.path(), second, false).succeeded);
-
+    EXPECT_EQ(copier.copyTemplate(source.path(), home / "Docs/P", false),
+              (WriterOutcome{{"Created your project at ~/Docs/P."}, true}));
+    EXPECT_EQ(treeOf(home / "Docs/P"),
+              (Files{{".d", "/"}, {".d/.e", "/"}, {".d/.e/x.md", "x"}, {".hidden", "h"}, {"SKILL.md", "s"}}));
+    EXPECT_EQ(copier.copyTemplate(source.path(), home / "Docs/P", false).messages,
+              Lines{"A project already exists at ~/Docs/P — leaving it as is."});
     // "~" stands for the home folder only, not for a longer name that starts like it.
     EXPECT_EQ(copier.displayedPath(home.path().string() + "ice/P"), home.path().string() + "ice/P");
 }
 
 TEST_F(TreeCopyTest, AddsExamplesBesideTheUsersInstructionFiles) {
-    source.write("CLAUDE.md", "template claude");
-    source.write("AGENTS.md", "template agents");
-    source.write("README.md", "template readme");
-    const auto chosen = home / "work/mine";
-    home.write("work/mine/CLAUDE.md", "my claude");
-    home.write("work/mine/AGENTS.md", "my agents");
-    home.write("work/mine/README.md", "my readme");
-
+    for (const char* name : {"CLAUDE.md", "AGENTS.md", "README.md"}) {
+        source.write(name, "template");
+        home.write(fs::path("mine") / name, "user's");
+    }
     const TemplateTreeCopier copier{live};
-    const WriterOutcome expected{{"Added the example files to ~/work/mine.",
+    const WriterOutcome expected{{"Added the example files to ~/mine.",
                                   "You already had AGENTS.md and CLAUDE.md — wrote AGENTS-example.md and "
                                   "CLAUDE-example.md instead (your files are untouched)."},
                                  true};
-    EXPECT_EQ(copier.copyTemplate(source.path(), chosen, true), expected);
-    home.write("work/mine/CLAUDE-example.md", "edited example");
-    EXPECT_EQ(copier.copyTemplate(source.path(), chosen, true), expected);
-    const auto files = treeOf(chosen);
-    EXPECT_EQ(files.at("CLAUDE.md"), "my claude");
-    EXPECT_EQ(files.at("README.md"), "my readme");
-    EXPECT_EQ(files.at("AGENTS-example.md"), "template agents");
-    EXPECT_EQ(files.at("CLAUDE-example.md"), "edited example");
-    EXPECT_FALSE(files.contains("README-example.md"));
-    EXPECT_FALSE(files.contains("leak"));
-
-    EXPECT_EQ(copier.copyTemplate(source.path(), home / "new/place", true).messages,
-              std::vector<std::string>{"Added the example files to ~/new/place."});
+    EXPECT_EQ(copier.copyTemplate(source.path(), home / "mine", true), expected);
+    home.write("mine/CLAUDE-example.md", "edited");
+    EXPECT_EQ(copier.copyTemplate(source.path(), home / "mine", true), expected);
+    const auto files = treeOf(home / "mine");
+    EXPECT_EQ(files.at("CLAUDE.md") + files.at("README.md"), "user'suser's");
+    EXPECT_EQ(files.at("AGENTS-example.md") + files.at("CLAUDE-example.md"), "templateedited");
+    EXPECT_FALSE(files.contains("README-example.md") || files.contains("leak"));
 }
 
 TEST(ShippedResourcesTest, TemplatesAndSkillsHaveTheirFilesAndNoLinks) {
     const auto resources = ResourceLocator::resourcesDirectory();
-    const std::map<std::string, std::vector<std::string>> required = {
-        {"example-projects/AI-Simple-Project", {"CLAUDE.md", "AGENTS.md", "README.md"}},
-        {"example-projects/AI-Coding-Project", {"CLAUDE.md", "AGENTS.md", "README.md"}},
-        {"skills/avoid-ai-writing", {"SKILL.md"}},
-        {"skills/downloads-cleanup", {"SKILL.md"}},
-    };
-    for (const auto& [folder, files] : required) {
-        for (const auto& file : files)
-            EXPECT_TRUE(fs::is_regular_file(resources / folder / file)) << folder << "/" << file;
+    for (const char* project : {"AI-Simple-Project", "AI-Coding-Project"}) {
+        for (const char* file : {"CLAUDE.md", "AGENTS.md", "README.md"})
+            EXPECT_TRUE(fs::is_regular_file(resources / "example-projects" / project / file))
+                << project << file;
     }
+    for (const char* skill : {"avoid-ai-writing", "downloads-cleanup"})
+        EXPECT_TRUE(fs::is_regular_file(resources / "skills" / skill / "SKILL.md")) << skill;
     for (const auto& entry : fs::recursive_directory_iterator(resources)) {
         const auto name = TemplateTreeCopier::outputName(entry.path().filename().string());
-        EXPECT_FALSE(entry.is_symlink()) << entry.path();
-        EXPECT_TRUE(name != "." && name != "..") << entry.path();
+        EXPECT_FALSE(entry.is_symlink() || name == "." || name == "..") << entry.path();
     }
 }
 

@@ -18,9 +18,9 @@ namespace fs = std::filesystem;
 std::pair<std::vector<std::string>, int> finish(Stream<StreamEvent> stream) {
     std::pair<std::vector<std::string>, int> result{{}, -2};
     for (auto& event : drain(stream)) {
-        if (auto* output = std::get_if<Output>(&event))
+        if (auto* output = std::get_if<StreamEvent::Output>(&event.value))
             result.first.push_back(output->text);
-        else if (auto* completed = std::get_if<Completed>(&event))
+        else if (auto* completed = std::get_if<StreamEvent::Completed>(&event.value))
             result.second = completed->exitCode;
     }
     return result;

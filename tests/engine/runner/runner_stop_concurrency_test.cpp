@@ -87,8 +87,9 @@ TEST(SetupRemediationRunnerStop, AStopEndsTheChildAndEveryLaterStartAndWrite) {
         for (const auto& entry : fs::directory_iterator(scene.temporary()))
             scratchLeft = scratchLeft || entry.path().filename().string().starts_with("quill-skill-");
         EXPECT_FALSE(scratchLeft);
-        if (row.fix.is<R::InstallCommandLineTools>())
+        if (row.fix.is<R::InstallCommandLineTools>()) {
             EXPECT_EQ(askpassRemovals.load(), 1);
+        }
     }
 }
 

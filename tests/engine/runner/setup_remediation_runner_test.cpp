@@ -207,10 +207,11 @@ TEST(SetupRemediationRunner, RunsEveryFixOfTheCatalogueAgainstStandInTools) {
         ASSERT_FALSE(events.empty());
         EXPECT_EQ(events.back(), row.last);
         EXPECT_TRUE(inOrder(row.lines, linesOf(events))) << ::testing::PrintToString(events);
-        if (!row.start.empty())
+        if (!row.start.empty()) {
             EXPECT_TRUE(scene.started(row.start)) << ::testing::PrintToString(scene.starts());
-        else
+        } else {
             EXPECT_TRUE(scene.starts().empty()) << ::testing::PrintToString(scene.starts());
+        }
         // One terminal event, at the end.
         const auto terminal = std::count_if(events.begin(), events.end(), [](const RunnerEvent& event) {
             return std::holds_alternative<RunnerEvent::Completed>(event.value) ||
