@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/services/live_file_system.h"
+#include "tests/engine/installers/installer_test_kit.h"
 #include "tests/support/path_mapping_file_system.h"
 #include "tests/support/temporary_home.h"
 
@@ -10,11 +11,8 @@ namespace quill {
 namespace {
 
 namespace fs = std::filesystem;
+using test::modeOf;
 using test::readFile;
-
-unsigned modeOf(const fs::path& path) {
-    return static_cast<unsigned>(fs::status(path).permissions());
-}
 
 constexpr const char* kIntro =
     "<!-- Quillstart — development environment (managed; you can edit the lines below) -->\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -21,6 +22,7 @@
 #include "engine/services/file_system_operating.h"
 #include "engine/services/http_fetching.h"
 #include "engine/services/live_file_system.h"
+#include "engine/setup/product_config.h"
 #include "tests/support/process_printers.h"
 #include "tests/support/temporary_directory.h"
 
@@ -36,6 +38,22 @@ inline InstallerEvent completed(int code) {
 }
 inline InstallerEvent canceled() {
     return InstallerEvent::Canceled{};
+}
+
+/// The product the installers' tests run as: blocks headed "Quillstart" without a date, cache folder
+/// "QuillCache".
+inline ProductConfig installerProduct() {
+    ProductConfig product = ProductConfig::javaDiagnostic();
+    product.shellConfigMarker = "Quillstart";
+    product.datedShellMarker = false;
+    product.cacheDirName = "QuillCache";
+    return product;
+}
+
+/// The permission bits of `path` (0 when it cannot be read).
+inline unsigned modeOf(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
 /// Sets (or, with nothing, removes) an environment variable for the scope and puts the old value back.

@@ -5,7 +5,6 @@
 #include <map>
 
 #include "engine/services/live_file_system.h"
-#include "engine/setup/product_config.h"
 #include "tests/engine/installers/installer_test_kit.h"
 #include "tests/support/temporary_home.h"
 
@@ -23,13 +22,6 @@ constexpr const char* kEnvKept = "~/.env already exists — leaving it untouched
 
 class ShellConfiguratorTest : public ::testing::Test {
   protected:
-    ShellConfiguratorTest() {
-        ProductConfig product = ProductConfig::javaDiagnostic();
-        product.shellConfigMarker = "Quillstart";
-        product.datedShellMarker = false;
-        m_product = std::make_unique<ScopedProductConfig>(product);
-    }
-
     /// Every file of the home folder with its text and modification time.
     [[nodiscard]] std::map<std::string, std::pair<std::string, fs::file_time_type>> snapshot() const {
         std::map<std::string, std::pair<std::string, fs::file_time_type>> found;
@@ -45,7 +37,7 @@ class ShellConfiguratorTest : public ::testing::Test {
 
     test::TemporaryHome home;
     LiveFileSystem files;
-    std::unique_ptr<ScopedProductConfig> m_product;
+    ScopedProductConfig product{test::installerProduct()};
 };
 
 TEST_F(ShellConfiguratorTest, FreshHomeGetsAllThreeFilesOnceAndAgainNothing) {
@@ -76,7 +68,6 @@ TEST_F(ShellConfiguratorTest, FreshHomeGetsAllThreeFilesOnceAndAgainNothing) {
               "# export OPENAI_API_KEY=...\n"
               "# Example vendor-specific MCP key (rename per server):\n"
               "# export BRAVE_API_KEY=...\n");
-    EXPECT_EQ(env.size(), 277u);
     EXPECT_EQ(fs::status(home / ".env").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_TRUE(shell.isConfigured());
