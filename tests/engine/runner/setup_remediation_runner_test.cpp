@@ -223,20 +223,15 @@ TEST(SetupRemediationRunner, RunsEveryFixOfTheCatalogueAgainstStandInTools) {
 }
 
 TEST(SetupRemediationRunner, GuardedFixesWithoutHomebrewSayOneLineAndStartNothing) {
-    for (const auto& fix : {R::installClaudeCLI(), R::installWarp(), R::installClaudeDesktop(),
-                            R::installZed(), R::installVSCode(), R::installZettlr(), R::installObsidian(),
-                            R::installCodexCLI(), R::installChatGPTDesktop(), R::installTemurin()}) {
+    for (const auto& fix :
+         {R::installClaudeCLI(), R::installWarp(), R::installClaudeDesktop(), R::installZed(),
+          R::installVSCode(), R::installZettlr(), R::installObsidian(), R::installCodexCLI(),
+          R::installChatGPTDesktop(), R::installTemurin(), R::installMise(), R::installGh()}) {
         SCOPED_TRACE(fix.id());
         RunnerScene scene;
         EXPECT_EQ(scene.run(fix, false),
                   (RunnerEvents{line("Homebrew isn't available yet — install Homebrew first."), done(-1)}));
         EXPECT_TRUE(scene.starts().empty());
-    }
-    for (const auto& fix : {R::installMise(), R::installGh()}) {
-        SCOPED_TRACE(fix.id());
-        RunnerScene scene;
-        EXPECT_EQ(scene.run(fix, false),
-                  (RunnerEvents{line("Homebrew isn't available yet — install Homebrew first."), done(-1)}));
         EXPECT_TRUE(scene.homeSnapshot().empty()) << "the shell files are left alone";
     }
 }
