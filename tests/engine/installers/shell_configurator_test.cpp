@@ -6,6 +6,7 @@
 
 #include "engine/services/live_file_system.h"
 #include "tests/engine/installers/installer_test_kit.h"
+#include "tests/support/scripted_file_system.h"
 #include "tests/support/temporary_home.h"
 
 namespace quill {
@@ -160,6 +161,41 @@ TEST_F(ShellConfiguratorTest, SingleLinesAreAddedOnceEach) {
     EXPECT_EQ(ShellConfigurator(faulty).configureCargoPath(),
               Lines{"Couldn't configure Rust (cargo) on PATH (~/.zprofile): Couldn't write backup file: " +
                     test::FaultyFileSystem::injectedError(home / ".zprofile.bak").message});
+}
+
+constexpr char kZprofile[] = "/Users/tester/.zprofile";
+constexpr char kZshrc[] = "/Users/tester/.zshrc";
+constexpr char kEnv[] = "/Users/tester/.env";
+
+TEST(ShellConfiguratorQueryTest, ConfiguredOnlyWithBothActiveLinesAndTheEnvFile) {
+    const std::string zprofile = "# ~/.zprofile\r\n  typeset -U path PATH  \r\n";
+    const std::string zshrc = "[ -f \"$HOME/.env\" ] && set -a && source \"$HOME/.env\" && set +a";
+    struct Row {
+        const char* name;
+        std::optional<std::string> zprofile;
+        std::optional<std::string> zshrc;
+        bool env;
+        bool configured;
+    };
+    const Row rows[] = {
+        {"all set", zprofile, zshrc, true, true},
+        {"no ~/.env", zprofile, zshrc, false, false},
+        {"no ~/.zshrc", zprofile, std::nullopt, true, false},
+        {"no ~/.zprofile", std::nullopt, zshrc, true, false},
+        {"commented out", "  # typeset -U path PATH\n", zshrc, true, false},
+        {"line after a form feed", "export A=1\ftypeset -U path PATH", zshrc, true, true},
+        {"not UTF-8", "typeset -U path PATH\n\xFF", zshrc, true, false},
+    };
+    for (const auto& row : rows) {
+        test::ScriptedFileSystem files;
+        if (row.zprofile)
+            files.addFile(kZprofile, *row.zprofile);
+        if (row.zshrc)
+            files.addFile(kZshrc, *row.zshrc);
+        if (row.env)
+            files.addFile(kEnv, "");
+        EXPECT_EQ(ShellConfigurator(files).isConfigured(), row.configured) << row.name;
+    }
 }
 
 }  // namespace
