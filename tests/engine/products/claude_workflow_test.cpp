@@ -16,7 +16,7 @@ std::vector<std::string> idsOf(const std::vector<SetupRemediation>& fixes) {
     return ids;
 }
 
-TEST(ClaudeCLIFindingTest, FiveCases) {
+TEST(ClaudeCLIFindingTest, EachInstallStateHasItsHeadlineAndFix) {
     struct Row {
         const char* name;
         std::vector<std::string> onPath;
@@ -27,56 +27,16 @@ TEST(ClaudeCLIFindingTest, FiveCases) {
         std::string headline;
         std::vector<std::string> fixes;
     };
+    // clang-format off
     const Row rows[] = {
-        {"two installs",
-         {"/Users/tester/.local/bin/claude"},
-         {"/opt/homebrew/bin/claude"},
-         0,
-         "2.1.0",
-         blocked,
-         "More than one `claude` command found",
-         {}},
-        {"missing",
-         {},
-         {},
-         std::nullopt,
-         std::nullopt,
-         fixable,
-         "Claude Code CLI isn't installed",
-         {"brew:claude-code@latest"}},
-        {"ready",
-         {"/opt/homebrew/bin/claude"},
-         {"/opt/homebrew/bin/claude"},
-         0,
-         "2.1.0",
-         ready,
-         "Claude Code CLI is ready",
-         {}},
-        {"fails to run",
-         {"/opt/homebrew/bin/claude"},
-         {},
-         1,
-         "boom",
-         fixable,
-         "Claude Code CLI needs attention",
-         {"brew:claude-code@latest"}},
-        {"no output",
-         {"/opt/homebrew/bin/claude"},
-         {},
-         0,
-         std::nullopt,
-         fixable,
-         "Claude Code CLI needs attention",
-         {"brew:claude-code@latest"}},
-        {"off the PATH",
-         {},
-         {"/Users/tester/.claude/local/claude"},
-         -1,
-         std::nullopt,
-         fixable,
-         "Claude Code is installed but not on your PATH",
-         {"path-repair:/Users/tester/.claude/local"}},
+        {"two installs", {"/Users/tester/.local/bin/claude"}, {"/opt/homebrew/bin/claude"}, 0, "2.1.0", blocked, "More than one `claude` command found", {}},
+        {"missing", {}, {}, std::nullopt, std::nullopt, fixable, "Claude Code CLI isn't installed", {"brew:claude-code@latest"}},
+        {"ready", {"/opt/homebrew/bin/claude"}, {"/opt/homebrew/bin/claude"}, 0, "2.1.0", ready, "Claude Code CLI is ready", {}},
+        {"fails to run", {"/opt/homebrew/bin/claude"}, {}, 1, "boom", fixable, "Claude Code CLI needs attention", {"brew:claude-code@latest"}},
+        {"no output", {"/opt/homebrew/bin/claude"}, {}, 0, std::nullopt, fixable, "Claude Code CLI needs attention", {"brew:claude-code@latest"}},
+        {"off the PATH", {}, {"/Users/tester/.claude/local/claude"}, -1, std::nullopt, fixable, "Claude Code is installed but not on your PATH", {"path-repair:/Users/tester/.claude/local"}},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SetupProbeBundle probes;
         probes.pathVisiblePrimaryTools = row.onPath;
