@@ -3,18 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "engine/services/live_file_system.h"
+#include "tests/engine/installers/installer_test_kit.h"
 #include "tests/support/path_mapping_file_system.h"
+#include "tests/support/scripted_file_system.h"
 #include "tests/support/temporary_home.h"
 
 namespace quill {
 namespace {
 
 namespace fs = std::filesystem;
+using test::modeOf;
 using test::readFile;
-
-unsigned modeOf(const fs::path& path) {
-    return static_cast<unsigned>(fs::status(path).permissions());
-}
 
 constexpr const char* kIntro =
     "<!-- Quillstart — development environment (managed; you can edit the lines below) -->\n"
@@ -120,6 +119,57 @@ TEST_F(AgentNoteWriterTest, WritesForEachInstalledAgentAndKeepsAFileItCannotRead
     EXPECT_EQ(outcome.messages[1], "Codex (~/.codex/AGENTS.md) already documents the setup — nothing to do.");
     EXPECT_EQ(readFile(home / ".claude/CLAUDE.md"), latin1);
     EXPECT_FALSE(fs::exists(home / ".claude/CLAUDE.md.bak"));
+}
+
+TEST(AgentEnvDocQueries, DetectsToolsByTheirFiles) {
+    test::ScriptedFileSystem files;
+    files.addFile("/usr/local/bin/brew", "");
+    files.addFile("/Users/tester/.local/bin/uv", "");
+    files.addFile("/Users/tester/.zprofile",
+                  "export PATH=\"$HOME/.cargo/bin:$PATH\"\nexport JAVA_HOME=$(/usr/libexec/java_home)\n");
+    files.addDirectory("/Applications/Codex.app", {});
+    const auto tools = AgentEnvDoc(files).detectTools();
+    EXPECT_EQ(tools, (AgentEnvDoc::Tools{.brew = true,
+                                         .uv = true,
+                                         .mise = false,
+                                         .rust = true,
+                                         .java = true,
+                                         .claude = false,
+                                         .codex = true}));
+}
+
+TEST(AgentEnvDocQueries, NeededWhileAnInstalledAgentLacksTheNote) {
+    const std::string note = "# Mine\n<!-- Quillstart — development environment (managed) -->\n";
+    struct Row {
+        const char* name;
+        bool claude;
+        bool codex;
+        std::optional<std::string> claudeFile;
+        std::optional<std::string> codexFile;
+        bool needed;
+    };
+    const Row rows[] = {
+        {"no agent", false, false, std::nullopt, std::nullopt, false},
+        {"claude without a file", true, false, std::nullopt, std::nullopt, true},
+        {"claude with the note", true, false, note, std::nullopt, false},
+        {"claude with other text", true, false, "# Mine\n", std::nullopt, true},
+        {"claude noted, codex not", true, true, note, "# Codex\n", true},
+        {"both noted", true, true, note, note, false},
+        {"codex only, noted", false, true, std::nullopt, note, false},
+        {"a note for an absent agent does not count", false, true, note, std::nullopt, true},
+    };
+    for (const auto& row : rows) {
+        test::ScriptedFileSystem files;
+        if (row.claude)
+            files.addFile("/opt/homebrew/bin/claude", "");
+        if (row.codex)
+            files.addDirectory("/Users/tester/.codex", {});
+        if (row.claudeFile)
+            files.addFile("/Users/tester/.claude/CLAUDE.md", *row.claudeFile);
+        if (row.codexFile)
+            files.addFile("/Users/tester/.codex/AGENTS.md", *row.codexFile);
+        EXPECT_EQ(AgentEnvDoc(files).isNeeded(), row.needed) << row.name;
+    }
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include "engine/installers/sha256.h"
 #include "engine/services/live_file_system.h"
 #include "engine/services/live_http_fetcher.h"
-#include "engine/setup/product_config.h"
 #include "tests/engine/installers/installer_test_kit.h"
 #include "tests/support/fake_bin.h"
 #include "tests/support/loopback_server.h"
@@ -43,9 +42,6 @@ bool isBrewLine(const InstallerEvent& event) {
 class BrewRunnerTest : public ::testing::Test {
   protected:
     BrewRunnerTest() {
-        ProductConfig product = ProductConfig::javaDiagnostic();
-        product.cacheDirName = "QuillCache";
-        m_product = std::make_unique<ScopedProductConfig>(product);
         standIns.add("osascript", std::string("echo ") + kMarkerPassword + "\n");
         // The stand-in brew never runs sudo: it shows what a sudo inside it would find, asks the askpass
         // script as sudo would, then plays this attempt's part.
@@ -148,7 +144,7 @@ class BrewRunnerTest : public ::testing::Test {
     test::TemporaryDirectory state;
     test::FakeBin bin;
     fs::path installer;
-    std::unique_ptr<ScopedProductConfig> m_product;
+    ScopedProductConfig product{test::installerProduct()};
 };
 
 TEST_F(BrewRunnerTest, CaskRecoveryTakesTheRoadBrewsOutputCallsFor) {
@@ -179,53 +175,22 @@ TEST_F(BrewRunnerTest, CaskRecoveryTakesTheRoadBrewsOutputCallsFor) {
         Events events;
         std::vector<std::string> runs;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"success", Policy::none(), {"exit 0"}, {completed(0)}, {install}},
-        {"stale Caskroom",
-         staleMissing,
-         {already, "exit 0"},
-         {out(""), out(stale), completed(0)},
-         {install, "reinstall --cask foo"}},
+        {"stale Caskroom", staleMissing, {already, "exit 0"}, {out(""), out(stale), completed(0)}, {install, "reinstall --cask foo"}},
         {"artifact present", stalePresent, {already}, {completed(0)}, {install}},
         {"no stale recovery", Policy::none(), {already}, {completed(0)}, {install}},
-        {"leftover file",
-         Policy::none(),
-         {leftover, "exit 0"},
-         {out(""), out(force), completed(0)},
-         {install, forced}},
-        {"forced attempt fails otherwise",
-         Policy::none(),
-         {leftover, "echo 'brew> Error: disk full'\nexit 5"},
-         {out(""), out(force), completed(5)},
-         {install, forced}},
-        {"three runs at most",
-         staleMissing,
-         {already, leftover, "exit 4"},
-         {out(""), out(stale), out(""), out(force), completed(4)},
-         {install, "reinstall --cask foo", forced}},
-        {"terminal password, package road",
-         packageRoad,
-         {kTerminalPassword},
-         {out(""), out(kPackageRoad), out(lookupLine()), out("Fallback failed: No Temurin 21 package"),
-          completed(1)},
-         {install}},
+        {"leftover file", Policy::none(), {leftover, "exit 0"}, {out(""), out(force), completed(0)}, {install, forced}},
+        {"forced attempt fails otherwise", Policy::none(), {leftover, "echo 'brew> Error: disk full'\nexit 5"}, {out(""), out(force), completed(5)}, {install, forced}},
+        {"three runs at most", staleMissing, {already, leftover, "exit 4"}, {out(""), out(stale), out(""), out(force), completed(4)}, {install, "reinstall --cask foo", forced}},
+        {"terminal password, package road", packageRoad, {kTerminalPassword}, {out(""), out(kPackageRoad), out(lookupLine()), out("Fallback failed: No Temurin 21 package"), completed(1)}, {install}},
         {"terminal password, no package road", Policy::none(), {kTerminalPassword}, {canceled()}, {install}},
-        {"refused password",
-         Policy::none(),
-         {"echo 'brew> sudo: a password is required'\nexit 1"},
-         {canceled()},
-         {install}},
-        {"dialog cancelled",
-         Policy::none(),
-         {"echo 'brew> Error: USER CANCELED'\nexit 1"},
-         {canceled()},
-         {install}},
-        {"pause and retry",
-         Policy::none(),
-         {"echo 'brew> Error: boom'\nexit 1", "exit 7"},
-         {out(""), out(kPause), completed(7)},
-         {install, install}},
+        {"refused password", Policy::none(), {"echo 'brew> sudo: a password is required'\nexit 1"}, {canceled()}, {install}},
+        {"dialog cancelled", Policy::none(), {"echo 'brew> Error: USER CANCELED'\nexit 1"}, {canceled()}, {install}},
+        {"pause and retry", Policy::none(), {"echo 'brew> Error: boom'\nexit 1", "exit 7"}, {out(""), out(kPause), completed(7)}, {install, install}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         attempts(c.attempts);
@@ -301,15 +266,18 @@ TEST_F(BrewRunnerTest, PackageRoadVerifiesThenInstallsAsAdministrator) {
 
     const Events installing =
         events({start, saved, {out("Running /usr/sbin/installer (macOS will ask for your password)…")}});
-    bin.add("/usr/bin/osascript", "echo '0:150: execution error: User canceled. (-128)' >&2\nexit 1\n");
-    EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))), events({installing, {canceled()}}));
-    bin.add("/usr/bin/osascript", "exit 1\n");
-    EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))),
-              events({installing, {out("Installer failed: osascript exited 1"), completed(1)}}));
-    bin.add("/usr/bin/osascript", "echo 'installer: Error - the package is damaged'\nexit 1\n");
-    EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))),
-              events({installing,
-                      {out("Installer failed: installer: Error - the package is damaged"), completed(1)}}));
+    // How the administrator's installer ends: dismissed, failing silently, failing with its own words.
+    const std::vector<std::pair<std::string, Events>> endings = {
+        {"echo '0:150: execution error: User canceled. (-128)' >&2\nexit 1\n", {canceled()}},
+        {"exit 1\n", {out("Installer failed: osascript exited 1"), completed(1)}},
+        {"echo 'installer: Error - the package is damaged'\nexit 1\n",
+         {out("Installer failed: installer: Error - the package is damaged"), completed(1)}},
+    };
+    for (const auto& [osascript, ending] : endings) {
+        SCOPED_TRACE(osascript);
+        bin.add("/usr/bin/osascript", osascript);
+        EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))), events({installing, ending}));
+    }
 
     // A download that times out shows only the road's own message.
     auto timedOut = std::make_shared<test::StallingHTTP>(

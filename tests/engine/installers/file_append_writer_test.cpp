@@ -1,12 +1,10 @@
 #include "engine/installers/file_append_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <ctime>
 
 #include "engine/services/live_file_system.h"
-#include "engine/setup/product_config.h"
 #include "tests/engine/installers/installer_test_kit.h"
 #include "tests/support/temporary_home.h"
 
@@ -15,22 +13,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::FaultyFileSystem;
+using test::modeOf;
 using test::readFile;
 
 constexpr const char* kUvLine = "export PATH=\"$HOME/.local/bin:$PATH\"";
 constexpr const char* kUvBlock = "# Quillstart — uv PATH\nexport PATH=\"$HOME/.local/bin:$PATH\"\n";
-
-ProductConfig productWithMarker(std::string marker, bool dated) {
-    ProductConfig config = ProductConfig::javaDiagnostic();
-    config.shellConfigMarker = std::move(marker);
-    config.datedShellMarker = dated;
-    return config;
-}
-
-unsigned modeOf(const fs::path& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
-}
 
 class FileAppendWriterTest : public ::testing::Test {
   protected:
@@ -44,7 +31,7 @@ class FileAppendWriterTest : public ::testing::Test {
     }
 
     test::TemporaryHome home;
-    ScopedProductConfig product{productWithMarker("Quillstart", false)};
+    ScopedProductConfig product{test::installerProduct()};
 };
 
 TEST_F(FileAppendWriterTest, PutsOneBlankLineBeforeTheBlockWhateverTheFileEndsWith) {
@@ -242,7 +229,7 @@ TEST(FileAppendWriterRules, JavaHomeExportIsAnyActiveExport) {
 }
 
 TEST_F(FileAppendWriterTest, JavaBlockCarriesTheDatedHeaderWhenTheProductDatesIt) {
-    ScopedProductConfig dated(productWithMarker("Tolvane", true));
+    ScopedProductConfig dated(ProductConfig::javaDiagnostic());  // "Tolvane", dated
     std::tm local{};
     local.tm_year = 2026 - 1900;
     local.tm_mon = 4;

@@ -16,21 +16,6 @@ constexpr const char* kIgnoreFile =
     "# Created by Quillstart. Files you never want to commit, in any repo.\n# macOS\n.DS_Store\n._*\n"
     ".Spotlight-V100\n.Trashes\n# Editor swap / backup\n*.swp\n*.swo\n*~\n";
 
-TEST(GitConfigScriptTest, BuildsTheScriptForAnOrdinaryIdentity) {
-    EXPECT_EQ(
-        GitConfigScript::build("Ann Lee", "ann@example.com"),
-        "git config --global user.name 'Ann Lee' && git config --global user.email 'ann@example.com' && "
-        "git config --global init.defaultBranch main && git config --global push.autoSetupRemote true && "
-        "{ git config --global --get pull.rebase >/dev/null 2>&1 || git config --global pull.rebase false; } "
-        "&& "
-        "{ git config --global --get fetch.prune >/dev/null 2>&1 || git config --global fetch.prune true; } "
-        "&& "
-        "if [ ! -f \"$HOME/.config/git/ignore\" ]; then mkdir -p \"$HOME/.config/git\" && printf '%s\\n' "
-        "'# Created by Quillstart. Files you never want to commit, in any repo.\n# macOS\n.DS_Store\n._*\n"
-        ".Spotlight-V100\n.Trashes\n# Editor swap / backup\n*.swp\n*.swo\n*~' > "
-        "\"$HOME/.config/git/ignore\"; fi");
-}
-
 class GitConfigScriptShellTest : public ::testing::Test {
   protected:
     /// A stand-in git that logs its arguments, answers `--get` for the keys in $HOME/set, and fails on the

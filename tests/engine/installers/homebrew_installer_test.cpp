@@ -4,7 +4,6 @@
 
 #include "engine/services/live_file_system.h"
 #include "engine/services/live_process_runner.h"
-#include "engine/setup/product_config.h"
 #include "tests/engine/installers/installer_test_kit.h"
 #include "tests/support/path_mapping_file_system.h"
 #include "tests/support/temporary_home.h"
@@ -21,13 +20,7 @@ constexpr const char* kShellenv = "eval \"$(/opt/homebrew/bin/brew shellenv)\"";
 
 class HomebrewInstallerTest : public ::testing::Test {
   protected:
-    HomebrewInstallerTest() {
-        ProductConfig product = ProductConfig::javaDiagnostic();
-        product.shellConfigMarker = "Quillstart";
-        product.datedShellMarker = false;
-        m_product = std::make_unique<ScopedProductConfig>(product);
-        standIns.add("osascript", "echo marker-password-4711\n");
-    }
+    HomebrewInstallerTest() { standIns.add("osascript", "echo marker-password-4711\n"); }
 
     /// Curl prints `script` (or fails with `curlStatus`); the installer runs under the real /bin/bash.
     std::vector<InstallerEvent> install(const std::string& script, int curlStatus = 0,
@@ -54,7 +47,7 @@ class HomebrewInstallerTest : public ::testing::Test {
     test::TemporaryHome home;
     test::TemporaryDirectory root;
     test::StandInPath standIns;
-    std::unique_ptr<ScopedProductConfig> m_product;
+    ScopedProductConfig product{test::installerProduct()};
 };
 
 TEST_F(HomebrewInstallerTest, AFailedDownloadFailsWithCurlsStatusAndEditsNothing) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -21,6 +22,8 @@
 #include "engine/services/file_system_operating.h"
 #include "engine/services/http_fetching.h"
 #include "engine/services/live_file_system.h"
+#include "engine/setup/product_config.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/process_printers.h"
 #include "tests/support/temporary_directory.h"
 
@@ -36,6 +39,22 @@ inline InstallerEvent completed(int code) {
 }
 inline InstallerEvent canceled() {
     return InstallerEvent::Canceled{};
+}
+
+/// The product the installers' tests run as: blocks headed "Quillstart" without a date, cache folder
+/// "QuillCache".
+inline ProductConfig installerProduct() {
+    ProductConfig product = ProductConfig::javaDiagnostic();
+    product.shellConfigMarker = "Quillstart";
+    product.datedShellMarker = false;
+    product.cacheDirName = "QuillCache";
+    return product;
+}
+
+/// The permission bits of `path` (0 when it cannot be read).
+inline unsigned modeOf(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
 /// Sets (or, with nothing, removes) an environment variable for the scope and puts the old value back.
@@ -112,58 +131,29 @@ inline bool eventually(const std::function<bool()>& condition,
 }
 
 /// The live file system with failures injected: an operation fails when `failing` returns true for its name
-/// ("write", "remove", "read", "exists") and path.
-class FaultyFileSystem final : public FileSystemOperating {
+/// ("write", "remove", "read") and path.
+class FaultyFileSystem final : public ForwardingFileSystem {
   public:
     using Rule = std::function<bool(std::string_view operation, const std::filesystem::path& path)>;
     explicit FaultyFileSystem(
         Rule failing, std::shared_ptr<const FileSystemOperating> inner = std::make_shared<LiveFileSystem>())
-        : m_inner(std::move(inner)), m_failing(std::move(failing)) {}
+        : ForwardingFileSystem(std::move(inner)), m_failing(std::move(failing)) {}
 
-    std::filesystem::path homeDirectory() const override { return m_inner->homeDirectory(); }
-    bool fileExists(const std::filesystem::path& path) const override { return m_inner->fileExists(path); }
-    ItemKind itemKind(const std::filesystem::path& path) const override { return m_inner->itemKind(path); }
-    bool isExecutableFile(const std::filesystem::path& path) const override {
-        return m_inner->isExecutableFile(path);
-    }
-    Result<std::vector<std::string>> contentsOfDirectory(const std::filesystem::path& path) const override {
-        return m_inner->contentsOfDirectory(path);
-    }
-    Result<void> createDirectory(const std::filesystem::path& path, CreateDirectoryMode mode) const override {
-        return m_inner->createDirectory(path, mode);
-    }
     Result<void> removeItem(const std::filesystem::path& path) const override {
         if (m_failing("remove", path))
-            return injected(path);
-        return m_inner->removeItem(path);
-    }
-    Result<void> moveItem(const std::filesystem::path& source,
-                          const std::filesystem::path& destination) const override {
-        return m_inner->moveItem(source, destination);
-    }
-    Result<FileAttributes> attributesOfItem(const std::filesystem::path& path) const override {
-        return m_inner->attributesOfItem(path);
-    }
-    Result<void> setAttributes(const FileAttributes& attributes,
-                               const std::filesystem::path& path) const override {
-        return m_inner->setAttributes(attributes, path);
+            return fail(injectedError(path));
+        return ForwardingFileSystem::removeItem(path);
     }
     Result<std::string> readString(const std::filesystem::path& path) const override {
         if (m_failing("read", path))
             return fail(injectedError(path));
-        return m_inner->readString(path);
-    }
-    Result<std::string> readData(const std::filesystem::path& path) const override {
-        return m_inner->readData(path);
+        return ForwardingFileSystem::readString(path);
     }
     Result<void> write(std::string_view text, const std::filesystem::path& path, WriteMode mode,
                        std::optional<unsigned> newFilePermissions) const override {
         if (m_failing("write", path))
-            return injected(path);
-        return m_inner->write(text, path, mode, newFilePermissions);
-    }
-    Result<std::filesystem::path> userDirectory(UserDirectory which, IfMissing ifMissing) const override {
-        return m_inner->userDirectory(which, ifMissing);
+            return fail(injectedError(path));
+        return ForwardingFileSystem::write(text, path, mode, newFilePermissions);
     }
 
     static Error injectedError(const std::filesystem::path& path) {
@@ -171,9 +161,6 @@ class FaultyFileSystem final : public FileSystemOperating {
     }
 
   private:
-    static Result<void> injected(const std::filesystem::path& path) { return fail(injectedError(path)); }
-
-    std::shared_ptr<const FileSystemOperating> m_inner;
     Rule m_failing;
 };
 

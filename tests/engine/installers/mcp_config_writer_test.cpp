@@ -14,11 +14,8 @@ namespace quill {
 namespace {
 
 namespace fs = std::filesystem;
+using test::modeOf;
 using test::readFile;
-
-unsigned modeOf(const fs::path& path) {
-    return static_cast<unsigned>(fs::status(path).permissions());
-}
 
 class MCPConfigWriterTest : public ::testing::Test {
   protected:

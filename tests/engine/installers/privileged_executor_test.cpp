@@ -1,7 +1,6 @@
 #include "engine/installers/privileged_executor.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "engine/services/live_file_system.h"
 #include "engine/services/live_process_runner.h"
@@ -12,11 +11,7 @@ namespace quill {
 namespace {
 
 namespace fs = std::filesystem;
-
-unsigned modeOf(const fs::path& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
-}
+using test::modeOf;
 
 TEST(PrivilegedExecutorTest, AskpassHandsTheDialogItsTextLiterally) {
     test::StandInPath standIns;

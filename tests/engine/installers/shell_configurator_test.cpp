@@ -5,8 +5,8 @@
 #include <map>
 
 #include "engine/services/live_file_system.h"
-#include "engine/setup/product_config.h"
 #include "tests/engine/installers/installer_test_kit.h"
+#include "tests/support/scripted_file_system.h"
 #include "tests/support/temporary_home.h"
 
 namespace quill {
@@ -23,13 +23,6 @@ constexpr const char* kEnvKept = "~/.env already exists — leaving it untouched
 
 class ShellConfiguratorTest : public ::testing::Test {
   protected:
-    ShellConfiguratorTest() {
-        ProductConfig product = ProductConfig::javaDiagnostic();
-        product.shellConfigMarker = "Quillstart";
-        product.datedShellMarker = false;
-        m_product = std::make_unique<ScopedProductConfig>(product);
-    }
-
     /// Every file of the home folder with its text and modification time.
     [[nodiscard]] std::map<std::string, std::pair<std::string, fs::file_time_type>> snapshot() const {
         std::map<std::string, std::pair<std::string, fs::file_time_type>> found;
@@ -45,7 +38,7 @@ class ShellConfiguratorTest : public ::testing::Test {
 
     test::TemporaryHome home;
     LiveFileSystem files;
-    std::unique_ptr<ScopedProductConfig> m_product;
+    ScopedProductConfig product{test::installerProduct()};
 };
 
 TEST_F(ShellConfiguratorTest, FreshHomeGetsAllThreeFilesOnceAndAgainNothing) {
@@ -76,7 +69,6 @@ TEST_F(ShellConfiguratorTest, FreshHomeGetsAllThreeFilesOnceAndAgainNothing) {
               "# export OPENAI_API_KEY=...\n"
               "# Example vendor-specific MCP key (rename per server):\n"
               "# export BRAVE_API_KEY=...\n");
-    EXPECT_EQ(env.size(), 277u);
     EXPECT_EQ(fs::status(home / ".env").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_TRUE(shell.isConfigured());
@@ -169,6 +161,41 @@ TEST_F(ShellConfiguratorTest, SingleLinesAreAddedOnceEach) {
     EXPECT_EQ(ShellConfigurator(faulty).configureCargoPath(),
               Lines{"Couldn't configure Rust (cargo) on PATH (~/.zprofile): Couldn't write backup file: " +
                     test::FaultyFileSystem::injectedError(home / ".zprofile.bak").message});
+}
+
+constexpr char kZprofile[] = "/Users/tester/.zprofile";
+constexpr char kZshrc[] = "/Users/tester/.zshrc";
+constexpr char kEnv[] = "/Users/tester/.env";
+
+TEST(ShellConfiguratorQueryTest, ConfiguredOnlyWithBothActiveLinesAndTheEnvFile) {
+    const std::string zprofile = "# ~/.zprofile\r\n  typeset -U path PATH  \r\n";
+    const std::string zshrc = "[ -f \"$HOME/.env\" ] && set -a && source \"$HOME/.env\" && set +a";
+    struct Row {
+        const char* name;
+        std::optional<std::string> zprofile;
+        std::optional<std::string> zshrc;
+        bool env;
+        bool configured;
+    };
+    const Row rows[] = {
+        {"all set", zprofile, zshrc, true, true},
+        {"no ~/.env", zprofile, zshrc, false, false},
+        {"no ~/.zshrc", zprofile, std::nullopt, true, false},
+        {"no ~/.zprofile", std::nullopt, zshrc, true, false},
+        {"commented out", "  # typeset -U path PATH\n", zshrc, true, false},
+        {"line after a form feed", "export A=1\ftypeset -U path PATH", zshrc, true, true},
+        {"not UTF-8", "typeset -U path PATH\n\xFF", zshrc, true, false},
+    };
+    for (const auto& row : rows) {
+        test::ScriptedFileSystem files;
+        if (row.zprofile)
+            files.addFile(kZprofile, *row.zprofile);
+        if (row.zshrc)
+            files.addFile(kZshrc, *row.zshrc);
+        if (row.env)
+            files.addFile(kEnv, "");
+        EXPECT_EQ(ShellConfigurator(files).isConfigured(), row.configured) << row.name;
+    }
 }
 
 }  // namespace

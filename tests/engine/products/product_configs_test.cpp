@@ -107,8 +107,6 @@ TEST(ProductConfigsTest, CodeAndBrewDifferFromCliExactlyInTheirOwnFields) {
 
     EXPECT_EQ(differingPolicyFields(code().spinePolicy, cli().spinePolicy),
               (std::vector<std::string>{"privilegedActionReason", "networkReadiness", "diskReadiness"}));
-    EXPECT_EQ(code().spinePolicy.networkReadiness->estimatedPayloadBytes, 2'500'000'000);
-    EXPECT_EQ(code().spinePolicy.diskReadiness->worstCaseInstallBytes, 20'000'000'000);
     EXPECT_EQ(differingPolicyFields(brew().spinePolicy, cli().spinePolicy),
               (std::vector<std::string>{"homebrewIndependentDomains", "privilegedActionReason",
                                         "outcomeOpenableApps", "specialStages"}));

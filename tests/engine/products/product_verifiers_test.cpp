@@ -143,7 +143,6 @@ TEST(ClaudeVerifierTest, AsksForTheAppAndTheCliWithinTheLimit) {
     mac.everyShellTimesOut();
     const auto result = ClaudeSetupVerifier().verify(std::nullopt, mac.shell(), mac.fs);
     EXPECT_EQ(result, ClaudeVerifier::result("", -1, true));
-    EXPECT_TRUE(result.verifiedItems.empty());
 }
 
 // The three verifiers bound every login shell and read a time-out as not passed.

@@ -31,16 +31,10 @@ TEST(FixRules, MajorVersionsAndCaskNames) {
     EXPECT_EQ(temurinLookupMessage("21", "aarch64"), "Looking up Temurin 21 (aarch64) on Adoptium…");
 }
 
-TEST(FixRules, CommandLinesFailOnAFailedDownloadAndQuoteEveryValue) {
+// The runner's table sees only that curl started; the source of uv's installer is pinned here.
+TEST(FixRules, UvComesFromAstralsInstaller) {
     EXPECT_EQ(uvInstallCommand(),
               "set -o pipefail; curl -LsSf 'https://astral.sh/uv/install.sh' | sh -s -- --no-modify-path");
-    EXPECT_TRUE(rustupInstallCommand().starts_with("set -o pipefail; curl --proto '=https' --tlsv1.2 -sSf "));
-    EXPECT_EQ(miseUseCommand("ruby@latest", "mise settings ruby.compile=false"),
-              "mise settings ruby.compile=false && mise use -g ruby@latest");
-    EXPECT_EQ(
-        skillFetchCommand("acme/skills", "/tmp/quill-skill-x", "v1'x"),
-        "git clone --filter=blob:none --no-checkout 'https://github.com/acme/skills' '/tmp/quill-skill-x' && "
-        "git -C '/tmp/quill-skill-x' checkout 'v1'\\''x'");
 }
 
 TEST(FixRules, AnMCPKeyIsTrimmedAndPercentEncodedIntoItsTemplate) {

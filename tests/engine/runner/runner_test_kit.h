@@ -7,7 +7,6 @@
 #include <map>
 #include <memory>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -138,14 +137,7 @@ class RunnerScene {
         std::map<std::string, std::string> files;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(home.path())) {
             const auto relative = std::filesystem::relative(entry.path(), home.path()).string();
-            if (entry.is_directory()) {
-                files[relative] = "/";
-            } else {
-                std::ifstream in(entry.path(), std::ios::binary);
-                std::ostringstream text;
-                text << in.rdbuf();
-                files[relative] = text.str();
-            }
+            files[relative] = entry.is_directory() ? "/" : readFile(entry.path());
         }
         return files;
     }
