@@ -6,6 +6,7 @@
 #include "engine/services/live_file_system.h"
 #include "engine/services/live_process_runner.h"
 #include "tests/engine/installers/installer_test_kit.h"
+#include "tests/support/fake_bin.h"
 #include "tests/support/temporary_home.h"
 
 namespace quill {
@@ -23,6 +24,22 @@ std::pair<std::vector<std::string>, int> finish(Stream<StreamEvent> stream) {
             result.second = completed->exitCode;
     }
     return result;
+}
+
+TEST(VersionManagerRunnersTest, ScriptsForOrdinaryValues) {
+    // A login shell that prints its script instead of running it.
+    test::FakeBin bin;
+    bin.add("/bin/zsh", "[ \"$1\" = -lc ] && printf '%s\\n' \"$2\"");
+    const ShellRunner shell{bin.runner()};
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(
+        finish(JEnvRunner{"/j", shell, {}}.addAndSetGlobal("/L/temurin-21.jdk/Contents/Home", 21)).first,
+        (Lines{"set -e", "jenv enable-plugin export || true",
+               "jenv add \"/L/temurin-21.jdk/Contents/Home\" || true", "jenv rehash", "jenv global 21"}));
+    EXPECT_EQ(finish(MiseRunner{"/m", shell, {}}.installJava("temurin-21")).first,
+              Lines{"mise install java@\"temurin-21\" && mise use -g java@\"temurin-21\""});
+    EXPECT_EQ(finish(SDKMANRunner{"/Users/me/.sdkman", shell, {}}.run("install java \"21-tem\"")).first,
+              Lines{"source \"/Users/me/.sdkman/bin/sdkman-init.sh\" && sdk install java \"21-tem\""});
 }
 
 TEST(VersionManagerRunnersTest, HostileFolderNamesReachTheToolsLiterallyThroughZsh) {
