@@ -7,6 +7,7 @@
 #include "engine/core/shell_quote.h"
 #include "engine/core/task.h"
 #include "engine/core/text.h"
+#include "engine/installers/installer_child.h"
 #include "engine/installers/sha256.h"
 #include "engine/setup/product_config.h"
 
@@ -53,26 +54,11 @@ Attempt runChild(const ProcessRunning& process, const std::string& executable,
                  const std::vector<std::string>& arguments, const Environment& environment,
                  CancellableProcess& holder, const StreamSink<InstallerEvent>& sink,
                  const std::stop_token& stop) {
-    auto handle = std::make_shared<LiveProcessCancellation>();
-    holder.register_(handle);
-    auto child = process.stream(executable, arguments, environment, handle);
-    Attempt attempt;
-    bool failedToStart = false;
-    while (auto event = child.next(stop)) {
-        if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-            attempt.transcript += toLower(line->text) + "\n";
-            sink.yield(OutputEvent{std::move(line->text)});
-        } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
-            attempt.exitCode = exited->code;
-        } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-            sink.yield(OutputEvent{"Failed to start brew: " + failed->message});
-            failedToStart = true;
-        }
-    }
-    child.cancel();
-    if (failedToStart)
+    auto outcome =
+        relayInstallerChild(process, executable, arguments, environment, holder, sink, stop, "brew");
+    if (outcome.failedToStart)
         return Attempt{};
-    return attempt;
+    return Attempt{outcome.exitCode, std::move(outcome.transcript)};
 }
 
 Error packageError(int code, std::string message) {
@@ -158,29 +144,15 @@ Stream<InstallerEvent> BrewRunner::install(const std::string& formula) const {
     auto holder = std::make_shared<CancellableProcess>();
     auto task = spawnTask([runner = *this, formula, sink = sink, holder](std::stop_token stop) {
         const Environment environment = processEnvironment({{"HOMEBREW_NO_AUTO_UPDATE", "1"}});
-        auto handle = std::make_shared<LiveProcessCancellation>();
-        holder->register_(handle);
-        auto child =
-            runner.process->stream(runner.brewPath.string(), {"install", formula}, environment, handle);
-        int exitCode = -1;  // stays -1 when no status was reported
-        bool failedToStart = false;
-        while (auto event = child.next(stop)) {
-            if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-                sink.yield(OutputEvent{std::move(line->text)});
-            } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
-                exitCode = exited->code;
-            } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-                sink.yield(OutputEvent{"Failed to start brew: " + failed->message});
-                failedToStart = true;
-            }
-        }
-        child.cancel();
-        if (failedToStart)
+        const auto outcome =
+            relayInstallerChild(*runner.process, runner.brewPath.string(), {"install", formula}, environment,
+                                *holder, sink, stop, "brew");
+        if (outcome.failedToStart)
             sink.yield(CompletedEvent{-1});
         else if (holder->isCanceled() || stop.stop_requested())
             sink.yield(CanceledEvent{});
         else
-            sink.yield(CompletedEvent{exitCode});
+            sink.yield(CompletedEvent{outcome.exitCode});
         sink.finish();
     });
     sink.onTermination([holder, task] {

@@ -8,6 +8,7 @@
 #include "engine/core/task.h"
 #include "engine/core/text.h"
 #include "engine/installers/file_append_writer.h"
+#include "engine/installers/installer_child.h"
 #include "engine/services/process_cancellation.h"
 
 namespace quill {
@@ -77,25 +78,9 @@ Stream<InstallerEvent> HomebrewInstaller::install() const {
         Environment overrides = prepared->variables;
         overrides["NONINTERACTIVE"] = "1";
 
-        auto handle = std::make_shared<LiveProcessCancellation>();
-        holder->register_(handle);
-        auto child = installer.process->stream("/bin/bash", {"-c", installCommand(installer.scriptURL)},
-                                               processEnvironment(overrides), handle);
-        std::string transcript;
-        int exitCode = -1;
-        bool failedToStart = false;
-        while (auto event = child.next(stop)) {
-            if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-                transcript += toLower(line->text) + "\n";
-                sink.yield(OutputEvent{std::move(line->text)});
-            } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
-                exitCode = exited->code;
-            } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-                sink.yield(OutputEvent{"Failed to start Homebrew installer: " + failed->message});
-                failedToStart = true;
-            }
-        }
-        child.cancel();
+        const auto [exitCode, failedToStart, transcript] =
+            relayInstallerChild(*installer.process, "/bin/bash", {"-c", installCommand(installer.scriptURL)},
+                                processEnvironment(overrides), *holder, sink, stop, "Homebrew installer");
 
         // A refused or dismissed password ends the run as the user's own cancellation.
         const bool passwordRefused =
