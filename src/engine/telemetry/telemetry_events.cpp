@@ -82,8 +82,15 @@ void TelemetryEvents::send(NamedEvent event) {
 bool TelemetryEvents::sendNPSShownOnce() {
     bool wasShown = false;
     {
-        std::lock_guard lock(npsShownLock);
-        wasShown = std::exchange(npsShownThisSession, true);
+        // Under a capture the gate is the capture's own, so each test starts with the card not yet shown.
+        std::shared_lock captureGuard(captureLock);
+        if (activeCapture) {
+            std::lock_guard lock(activeCapture->m_mutex);
+            wasShown = std::exchange(activeCapture->m_npsShown, true);
+        } else {
+            std::lock_guard lock(npsShownLock);
+            wasShown = std::exchange(npsShownThisSession, true);
+        }
     }
     if (wasShown)
         return false;

@@ -127,7 +127,8 @@ class TelemetryEvents {
 };
 
 /// While alive, `TelemetryEvents::send` records every event here instead of handing it to the shared service.
-/// For tests of the screens and flows that send events; one capture at a time. Thread-safe.
+/// For tests of the screens and flows that send events; one capture at a time. It also holds its own
+/// "nps_shown" gate, so `sendNPSShownOnce` sends once per capture. Thread-safe.
 class ScopedTelemetryCapture {
   public:
     ScopedTelemetryCapture();
@@ -146,6 +147,7 @@ class ScopedTelemetryCapture {
 
     mutable std::mutex m_mutex;
     std::vector<NamedEvent> m_events;
+    bool m_npsShown = false;  ///< the "nps_shown" gate while this capture is active
     ScopedTelemetryCapture* m_previous = nullptr;
 };
 

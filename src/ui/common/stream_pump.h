@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <algorithm>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <utility>
+
+#include "engine/core/stream.h"
+#include "engine/core/task.h"
+#include "ui/common/main_thread.h"
+
+namespace quill::ui {
+
+/// Reads events on a task of its own and hands them to the GUI thread in order, at most `maxBatch` per turn
+/// of the event loop, with at most one hand-over queued at a time. `onEnd` runs on the GUI thread after the
+/// last event once the source has ended on its own. Destroying the pump stops the task, which cancels the
+/// stream being read; nothing is handed over afterwards. Create and destroy it on the GUI thread.
+template <class T>
+class StreamPump {
+  public:
+    using Deliver = std::function<void(T)>;
+    /// A source that yields into `deliver` until it is done or `stop` is requested. Runs on the pump's task.
+    using Produce = std::function<void(std::stop_token stop, const Deliver& deliver)>;
+
+    static constexpr std::size_t kDefaultBatch = 256;
+
+    /// Pumps the events of `produce`.
+    StreamPump(Produce produce, std::function<void(T)> onEvent, std::function<void()> onEnd = {},
+               std::size_t maxBatch = kDefaultBatch)
+        : m_anchor(std::make_unique<QObject>()),
+          m_shared(
+              std::make_shared<Shared>(std::move(onEvent), std::move(onEnd), maxBatch == 0 ? 1 : maxBatch)) {
+        QPointer<QObject> guard(m_anchor.get());
+        m_task = spawnTask([shared = m_shared, guard, produce = std::move(produce)](std::stop_token stop) {
+            const Deliver deliver = [&shared, &guard](T value) { shared->push(guard, std::move(value)); };
+            produce(stop, deliver);
+            if (!stop.stop_requested())
+                shared->finish(guard);
+        });
+    }
+
+    /// Pumps the events of one stream.
+    StreamPump(Stream<T> stream, std::function<void(T)> onEvent, std::function<void()> onEnd = {},
+               std::size_t maxBatch = kDefaultBatch)
+        : StreamPump(readAll(std::move(stream)), std::move(onEvent), std::move(onEnd), maxBatch) {}
+
+    ~StreamPump() { m_task.cancel(); }
+    StreamPump(const StreamPump&) = delete;
+    StreamPump& operator=(const StreamPump&) = delete;
+
+  private:
+    struct Shared : std::enable_shared_from_this<Shared> {
+        Shared(std::function<void(T)> onEventFn, std::function<void()> onEndFn, std::size_t batch)
+            : onEvent(std::move(onEventFn)), onEnd(std::move(onEndFn)), maxBatch(batch) {}
+
+        std::function<void(T)> onEvent;
+        std::function<void()> onEnd;
+        std::size_t maxBatch = kDefaultBatch;
+
+        std::mutex mutex;
+        std::deque<T> queue;
+        bool drainQueued = false;
+        bool finished = false;
+
+        void push(const QPointer<QObject>& guard, T value) {
+            bool post = false;
+            {
+                std::lock_guard lock(mutex);
+                queue.push_back(std::move(value));
+                post = !std::exchange(drainQueued, true);
+            }
+            if (post)
+                queueDrain(guard);
+        }
+
+        void finish(const QPointer<QObject>& guard) {
+            bool post = false;
+            {
+                std::lock_guard lock(mutex);
+                finished = true;
+                post = !std::exchange(drainQueued, true);
+            }
+            if (post)
+                queueDrain(guard);
+        }
+
+        void queueDrain(const QPointer<QObject>& guard) {
+            onMain(guard, [self = this->shared_from_this(), guard] { self->drain(guard); });
+        }
+
+        /// On the GUI thread: one batch, then either another queued drain or the end.
+        void drain(const QPointer<QObject>& guard) {
+            std::deque<T> batch;
+            bool more = false;
+            bool ended = false;
+            {
+                std::lock_guard lock(mutex);
+                const auto count = std::min(maxBatch, queue.size());
+                batch.insert(batch.end(), std::make_move_iterator(queue.begin()),
+                             std::make_move_iterator(queue.begin() + static_cast<std::ptrdiff_t>(count)));
+                queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(count));
+                more = !queue.empty();
+                ended = !more && finished;
+                drainQueued = more;
+            }
+            for (auto& value : batch) {
+                // A handler may end the pump's owner; then nothing more is handed over.
+                if (guard.isNull())
+                    return;
+                onEvent(std::move(value));
+            }
+            if (guard.isNull())
+                return;
+            if (more)
+                queueDrain(guard);
+            else if (ended && onEnd)
+                std::exchange(onEnd, nullptr)();
+        }
+    };
+
+    static Produce readAll(Stream<T> stream) {
+        auto source = std::make_shared<Stream<T>>(std::move(stream));
+        return [source](std::stop_token stop, const Deliver& deliver) {
+            while (auto value = source->next(stop))
+                deliver(std::move(*value));
+            source->cancel();
+        };
+    }
+
+    std::unique_ptr<QObject> m_anchor;  // the guard of every hand-over; it dies with the pump
+    std::shared_ptr<Shared> m_shared;
+    TaskHandle m_task;
+};
+
+}  // namespace quill::ui

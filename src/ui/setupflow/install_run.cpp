@@ -1,0 +1,192 @@
+#include "ui/setupflow/install_run.h"
+
+#include <QUrl>
+#include <set>
+#include <utility>
+
+#include "engine/core/overloaded.h"
+#include "engine/setup/product_config.h"
+#include "engine/telemetry/telemetry_events.h"
+#include "ui/common/clipboard.h"
+#include "ui/common/url_opener.h"
+
+namespace quill::ui {
+
+namespace {
+
+using Event = SetupRemediationRunner::Event;
+
+/// Language installs that need mise: when mise failed in this run they are skipped, not run.
+bool needsMise(const SetupRemediation& fix) {
+    return fix.is<SetupRemediation::InstallNodeViaMise>() || fix.is<SetupRemediation::InstallRubyViaMise>() ||
+           fix.is<SetupRemediation::InstallRustViaMise>();
+}
+
+/// The event some fixes send once they have succeeded, after "remediation_completed".
+void sendSuccessEvent(const SetupRemediation& fix) {
+    if (const auto* repair = fix.as<SetupRemediation::RepairPath>()) {
+        TelemetryEvents::send("claude_path_repaired",
+                              {{"directory", TelemetryEvents::maskHomeFolder(repair->directory)}});
+    } else if (fix.is<SetupRemediation::InstallClaudeCLI>()) {
+        TelemetryEvents::send("claude_cli_installed", {{"method", "brew"}});
+    } else if (fix.is<SetupRemediation::InstallClaudeDesktop>()) {
+        TelemetryEvents::send("claude_desktop_installed", {{"method", "brew"}});
+    }
+}
+
+}  // namespace
+
+InstallRun::RunFix InstallRun::runnerSeam(SetupRemediationRunner runner) {
+    return [runner = std::move(runner)](const SetupRemediation& fix, const std::string& prompt) {
+        return runner.run(fix, prompt);
+    };
+}
+
+InstallRun::InstallRun(std::vector<SetupRemediation> remediations, bool continuesPastFailure, RunFix runFix,
+                       UrlOpener& urls, Clipboard& clipboard, QObject* parent)
+    : QObject(parent),
+      m_remediations(std::move(remediations)),
+      m_continuesPastFailure(continuesPastFailure),
+      m_runFix(std::move(runFix)),
+      m_urls(urls),
+      m_clipboard(clipboard) {}
+
+InstallRun::~InstallRun() = default;
+
+void InstallRun::start() {
+    if (m_pump || m_ended)
+        return;
+    // One snapshot for the whole run: the dialog sentences do not change under a running install.
+    const auto config = ProductConfig::current();
+    std::vector<std::string> prompts;
+    prompts.reserve(m_remediations.size());
+    for (const auto& fix : m_remediations)
+        prompts.push_back(config->spinePolicy.privilegedReason(fix.id(), config->displayName));
+
+    auto produce = [fixes = m_remediations, prompts = std::move(prompts),
+                    continuesPastFailure = m_continuesPastFailure,
+                    runFix = m_runFix](std::stop_token stop, const StreamPump<RunEvent>::Deliver& deliver) {
+        const auto miseID = SetupRemediation::installMise().id();
+        std::set<std::string> failed;
+        int firstFailure = 0;
+        for (std::size_t index = 0; index < fixes.size(); ++index) {
+            if (stop.stop_requested())
+                return;
+            const auto& fix = fixes[index];
+            if (needsMise(fix) && failed.contains(miseID)) {
+                deliver(RunEvent{RunEvent::FixSkipped{index}});
+                continue;
+            }
+            deliver(RunEvent{RunEvent::FixStarted{index}});
+            auto stream = runFix(fix, prompts[index]);
+            int exitCode = -1;
+            bool canceled = false;
+            while (auto event = stream.next(stop)) {
+                if (const auto* completed = std::get_if<Event::Completed>(&event->value))
+                    exitCode = completed->exitCode;
+                else if (std::holds_alternative<Event::Canceled>(event->value))
+                    canceled = true;
+                deliver(RunEvent{RunEvent::FixEvent{std::move(*event)}});
+            }
+            // A fix cut short by the user is not reported: the user withdrew, the fix did not fail.
+            if (stop.stop_requested())
+                return;
+            deliver(RunEvent{RunEvent::FixEnded{index, exitCode, canceled}});
+            if (canceled)
+                return;
+            if (exitCode != 0) {
+                failed.insert(fix.id());
+                if (firstFailure == 0)
+                    firstFailure = exitCode;
+                if (!continuesPastFailure)
+                    break;
+            }
+        }
+        deliver(RunEvent{RunEvent::RunFinished{firstFailure}});
+    };
+    m_pump = std::make_unique<StreamPump<RunEvent>>(std::move(produce),
+                                                    [this](RunEvent event) { apply(std::move(event)); });
+}
+
+void InstallRun::cancel() {
+    if (m_ended)
+        return;
+    m_pump.reset();
+    m_canceled = true;
+    end(Outcome::canceled);
+}
+
+void InstallRun::continueAfterEnd() {
+    if (m_ended || isRunning())
+        return;
+    if (m_canceled)
+        end(Outcome::canceled);
+    else
+        end(*m_exitCode == 0 ? Outcome::success : Outcome::failure);
+}
+
+void InstallRun::apply(RunEvent event) {
+    std::visit(
+        Overloaded{
+            [this](const RunEvent::FixStarted& started) {
+                TelemetryEvents::remediationApplied(m_remediations[started.index]);
+            },
+            [this](const RunEvent::FixSkipped& skipped) {
+                appendLine(QString::fromStdString("Skipping " + m_remediations[skipped.index].displayLabel() +
+                                                  " — it needs a step that didn't finish."));
+            },
+            [this](const RunEvent::FixEvent& fixEvent) {
+                if (const auto* output = std::get_if<Event::Output>(&fixEvent.event.value))
+                    appendLine(QString::fromStdString(output->text));
+                else if (const auto* browser = std::get_if<Event::OpenBrowser>(&fixEvent.event.value))
+                    openBrowser(*browser);
+            },
+            [this](const RunEvent::FixEnded& ended) { fixEnded(ended); },
+            [this](const RunEvent::RunFinished& finished) {
+                m_exitCode = finished.exitCode;
+                emit runEnded();
+            },
+        },
+        event.value);
+}
+
+void InstallRun::appendLine(const QString& line) {
+    m_lines.push_back(line);
+    emit lineAppended(line);
+}
+
+void InstallRun::openBrowser(const Event::OpenBrowser& request) {
+    if (request.code) {
+        m_clipboard.setText(QString::fromStdString(*request.code));
+        appendLine(QString::fromStdString("Opened your browser. Your one-time code is " + *request.code +
+                                          " (copied to the clipboard) — paste it and authorize."));
+    } else {
+        appendLine(QStringLiteral("Opened your browser — follow the GitHub sign-in there."));
+    }
+    // The address comes from a child's output: only a secure web page is opened.
+    const QUrl url(QString::fromStdString(request.url), QUrl::StrictMode);
+    if (url.isValid() && url.scheme() == QLatin1String("https") && !url.host().isEmpty())
+        m_urls.open(url);
+}
+
+void InstallRun::fixEnded(const RunEvent::FixEnded& ended) {
+    const auto& fix = m_remediations[ended.index];
+    if (ended.canceled) {
+        m_canceled = true;
+        emit runEnded();
+        return;
+    }
+    if (ended.exitCode == 0) {
+        TelemetryEvents::remediationCompleted(fix, 0);
+        sendSuccessEvent(fix);
+    } else {
+        TelemetryEvents::send(TelemetryEvents::remediationFailed(fix, ended.exitCode, "nonzero_exit"));
+    }
+}
+
+void InstallRun::end(Outcome outcome) {
+    m_ended = true;
+    emit finished(outcome);
+}
+
+}  // namespace quill::ui

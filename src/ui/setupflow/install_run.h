@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "engine/core/stream.h"
+#include "engine/runner/setup_remediation_runner.h"
+#include "engine/setup/setup_remediation.h"
+#include "ui/common/stream_pump.h"
+
+namespace quill::ui {
+
+class UrlOpener;
+class Clipboard;
+
+/// One install of the setup flow: runs its fixes in order through the fix runner, off the GUI thread,
+/// and keeps the log, the telemetry and the GitHub sign-in hand-off on the GUI thread. It starts with
+/// `start()` and ends only through `cancel()` or `continueAfterEnd()`, which emit `finished` once. Cancel
+/// stops the fix that runs and starts no other. Destroying it stops the run and emits nothing.
+class InstallRun : public QObject {
+    Q_OBJECT
+
+  public:
+    /// How an install ended, as the flow reacts to it.
+    enum class Outcome { success, failure, canceled };
+    Q_ENUM(Outcome)
+
+    /// Runs one fix with the sentence of its password dialog. Called on a worker thread.
+    using RunFix = std::function<Stream<SetupRemediationRunner::Event>(const SetupRemediation& fix,
+                                                                       const std::string& prompt)>;
+
+    /// The seam over a real runner.
+    static RunFix runnerSeam(SetupRemediationRunner runner);
+
+    InstallRun(std::vector<SetupRemediation> remediations, bool continuesPastFailure, RunFix runFix,
+               UrlOpener& urls, Clipboard& clipboard, QObject* parent = nullptr);
+    ~InstallRun() override;
+
+    /// Reads the password-dialog sentences of the current configuration and starts the run; later calls do
+    /// nothing.
+    void start();
+    /// Stops the run and ends the install as canceled; nothing once it has ended.
+    void cancel();
+    /// Ends an install whose run is over: canceled when a fix reported it, success when every fix passed,
+    /// failure otherwise. Nothing while the run still goes on, or once the install has ended.
+    void continueAfterEnd();
+
+    [[nodiscard]] const QStringList& lines() const { return m_lines; }
+    /// Set when the run has ended on its own: the run's first non-zero exit code, 0 when nothing failed.
+    [[nodiscard]] std::optional<int> exitCode() const { return m_exitCode; }
+    [[nodiscard]] bool canceled() const { return m_canceled; }
+    /// Whether the run still goes on: neither ended nor canceled.
+    [[nodiscard]] bool isRunning() const { return !m_exitCode && !m_canceled; }
+
+  signals:
+    void lineAppended(const QString& line);
+    /// The run stopped going on: it ended, or a fix reported cancellation.
+    void runEnded();
+    void finished(quill::ui::InstallRun::Outcome outcome);
+
+  private:
+    /// What the run's task reports, in order.
+    struct RunEvent {
+        struct FixStarted {
+            std::size_t index = 0;
+        };
+        struct FixSkipped {
+            std::size_t index = 0;
+        };
+        struct FixEvent {
+            SetupRemediationRunner::Event event;
+        };
+        struct FixEnded {
+            std::size_t index = 0;
+            int exitCode = -1;
+            bool canceled = false;
+        };
+        struct RunFinished {
+            int exitCode = 0;
+        };
+        std::variant<FixStarted, FixSkipped, FixEvent, FixEnded, RunFinished> value;
+    };
+
+    void apply(RunEvent event);
+    void appendLine(const QString& line);
+    void openBrowser(const SetupRemediationRunner::Event::OpenBrowser& request);
+    void fixEnded(const RunEvent::FixEnded& ended);
+    void end(Outcome outcome);
+
+    std::vector<SetupRemediation> m_remediations;
+    bool m_continuesPastFailure;
+    RunFix m_runFix;
+    UrlOpener& m_urls;
+    Clipboard& m_clipboard;
+
+    QStringList m_lines;
+    std::optional<int> m_exitCode;
+    bool m_canceled = false;
+    bool m_ended = false;
+    std::unique_ptr<StreamPump<RunEvent>> m_pump;
+};
+
+}  // namespace quill::ui

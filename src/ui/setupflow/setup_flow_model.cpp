@@ -1,0 +1,602 @@
+#include "ui/setupflow/setup_flow_model.h"
+
+#include <sys/statvfs.h>
+
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <utility>
+
+#include "engine/core/overloaded.h"
+#include "engine/core/text.h"
+#include "engine/installers/shell_configurator.h"
+#include "engine/products/brew/brew_verifier.h"
+#include "engine/services/shell_runner.h"
+#include "engine/services/system_profiler.h"
+#include "engine/setup/login_shell_output.h"
+#include "engine/telemetry/telemetry_events.h"
+#include "ui/common/profile_holder.h"
+#include "ui/common/screen_context.h"
+#include "ui/common/settings.h"
+
+namespace quill::ui {
+
+namespace {
+
+constexpr std::size_t kVersionExcerptLimit = 200;
+
+SystemProfile liveProfile(const AppServices& services) {
+    return SystemProfiler{ShellRunner{services.processRunner}, services.fs}.profile();
+}
+
+NetworkReadinessResult liveNetwork(const AppServices& services, const NetworkReadinessConfig& config) {
+    return NetworkReadinessProbe{services.http}.measure(config);
+}
+
+/// The section a checklist line belongs to, in display order.
+enum class AuditSection { foundation, editors, agents, languages };
+constexpr std::array<std::string_view, 4> kAuditSectionTitles = {"Foundation", "Editors & terminal",
+                                                                 "AI agents", "Languages"};
+
+}  // namespace
+
+SetupFlowModel::SetupFlowModel(std::shared_ptr<const ProductConfig> config, ScreenContext& context,
+                               Seams seams, QObject* parent)
+    : QObject(parent), m_config(std::move(config)), m_context(context), m_seams(std::move(seams)) {
+    if (!m_seams.profiler)
+        m_seams.profiler = liveProfile;
+    if (!m_seams.freeSpace)
+        m_seams.freeSpace = availableDiskBytes;
+    if (!m_seams.measureNetwork)
+        m_seams.measureNetwork = liveNetwork;
+    if (!m_seams.strategies)
+        m_seams.strategies = products::productStrategies;
+}
+
+SetupFlowModel::~SetupFlowModel() = default;
+
+AppServices SetupFlowModel::services() const {
+    return m_context.services;
+}
+
+std::optional<SystemProfile> SetupFlowModel::fallbackProfile() const {
+    return m_context.profile.profile();
+}
+
+products::ProductStrategies SetupFlowModel::strategies() const {
+    return m_seams.strategies(*m_config);
+}
+
+// MARK: - Step and its entry work
+
+void SetupFlowModel::setStep(Step step) {
+    if (step == m_step)
+        return;
+    if (m_step.is<Step::Outcome>())
+        m_auditTasks.cancelAll();
+    m_step = std::move(step);
+    ++m_stepSerial;
+    emit stepChanged();
+    postEntryWork();
+}
+
+void SetupFlowModel::postEntryWork() {
+    const bool entersWork = m_step.is<Step::Stage>() || m_step.is<Step::Verifying>() ||
+                            m_step.is<Step::Outcome>() || m_step.is<Step::Interstitial>();
+    if (!entersWork)
+        return;
+    // Posted so that the operation that changed the step finishes first; run only while the step holds.
+    QTimer::singleShot(0, this, [this, serial = m_stepSerial] {
+        if (serial != m_stepSerial)
+            return;
+        if (const auto* stage = m_step.as<Step::Stage>())
+            stageAppeared(stage->domainID);
+        else if (m_step.is<Step::Verifying>())
+            verify();
+        else if (m_step.is<Step::Outcome>())
+            loadOutcomeAudit();
+        else if (m_step.is<Step::Interstitial>() && !m_config->spinePolicy.postPrimaryInterstitial)
+            setStep(Step::verifying());
+    });
+}
+
+void SetupFlowModel::goToStep(const Step& step) {
+    setStep(step);
+}
+
+void SetupFlowModel::setRefreshing(bool refreshing) {
+    if (std::exchange(m_refreshing, refreshing) != refreshing)
+        emit refreshingChanged();
+}
+
+// MARK: - Loading
+
+void SetupFlowModel::loadProfileAndProbes(std::function<void(std::optional<Loaded>)> onDone) {
+    auto services = this->services();
+    std::optional<SystemProfile> known = m_profile ? m_profile : fallbackProfile();
+    m_tasks.start(
+        [services, known = std::move(known), profiler = m_seams.profiler,
+         strategies = strategies()](std::stop_token) -> std::optional<Loaded> {
+            std::optional<SystemProfile> profile;
+            if (!services.isFixtureMode)
+                profile = profiler(services);
+            else
+                profile = known;
+            if (!profile)
+                return std::nullopt;
+            auto probes = strategies.prober->probe(ShellRunner{services.processRunner}, *services.fs);
+            auto workflow = strategies.spineProvider->workflow(std::nullopt, *profile, probes,
+                                                               SpineWorkflowSelection::standard());
+            if (!workflow) {
+                // A product provider with no workflow falls back to the built-in one.
+                const auto builtIn = products::productStrategies(ProductConfig{});
+                workflow = builtIn.spineProvider->workflow(std::nullopt, *profile, probes,
+                                                           SpineWorkflowSelection::standard());
+            }
+            return Loaded{std::move(*profile), std::move(probes), workflow.value_or(SetupWorkflow{})};
+        },
+        std::move(onDone));
+}
+
+void SetupFlowModel::publish(Loaded loaded) {
+    m_profile = std::move(loaded.profile);
+    emit profileChanged();
+    m_probes = std::move(loaded.probes);
+    emit probesChanged();
+    m_workflow = std::move(loaded.workflow);
+    emit workflowChanged();
+}
+
+void SetupFlowModel::start() {
+    if (m_config->experienceQuestion && !m_experienceAsked) {
+        const auto stored = services().store->string(productKey(".experience_bucket"));
+        if (!stored) {
+            setStep(Step::experienceQuestion());
+            return;
+        }
+    }
+    loadProfileAndProbes([this](std::optional<Loaded> loaded) {
+        if (!loaded)
+            return;
+        publish(std::move(*loaded));
+        emitDiagnosisIfNeeded(*m_workflow);
+        setStep(Step::diagnosisSummary());
+    });
+}
+
+void SetupFlowModel::answerExperienceQuestion(const std::string& bucket) {
+    if (m_experienceAsked)
+        return;
+    m_experienceAsked = true;
+    services().store->setString(productKey(".experience_bucket"), bucket);
+    TelemetryEvents::send("experience_bucket", {{"bucket", bucket}});
+    start();
+}
+
+void SetupFlowModel::emitDiagnosisIfNeeded(const SetupWorkflow& workflow) {
+    if (std::exchange(m_didEmitDiagnosis, true))
+        return;
+    std::int64_t fixable = 0;
+    std::int64_t blocked = 0;
+    for (const auto& step : workflow.steps) {
+        if (step.placement != DomainPlacement::primary)
+            continue;
+        const auto classification = step.stage->diagnosis().classification;
+        fixable += classification == SetupDiagnosisClassification::fixable ? 1 : 0;
+        blocked += classification == SetupDiagnosisClassification::blocked ? 1 : 0;
+    }
+    const char* reason = blocked > 0 ? "blocked" : fixable > 0 ? "fixable" : "ready";
+    std::vector<std::string> terminals;
+    if (m_profile)
+        terminals = m_profile->terminals.installedIDs();
+    std::ranges::sort(terminals);
+    TelemetryEvents::send(TelemetryEvents::terminalDiagnosisReached(reason, fixable, blocked, terminals));
+}
+
+// MARK: - Stages
+
+SetupFlowModel::Step SetupFlowModel::afterPrimaryStages() const {
+    return m_config->spinePolicy.postPrimaryInterstitial ? Step::interstitial() : Step::verifying();
+}
+
+void SetupFlowModel::beginPrimaryStages() {
+    enterStages(DomainPlacement::primary, afterPrimaryStages());
+}
+
+void SetupFlowModel::enterStages(DomainPlacement placement, const Step& fallback) {
+    std::optional<std::string> next;
+    if (m_workflow)
+        next = m_workflow->nextDomainNeedingAction(placement);
+    setStep(next ? Step::stage(*next) : fallback);
+}
+
+void SetupFlowModel::enterOptionalStages() {
+    enterStages(DomainPlacement::optional, Step::outcome());
+}
+
+void SetupFlowModel::advance(const std::string& domainID) {
+    const auto placement = m_workflow ? m_workflow->placement(domainID) : std::nullopt;
+    if (!placement) {
+        setStep(afterPrimaryStages());
+        return;
+    }
+    const auto next = m_workflow->nextDomainNeedingAction(*placement, domainID);
+    if (next) {
+        setStep(Step::stage(*next));
+        return;
+    }
+    switch (*placement) {
+        case DomainPlacement::primary:
+            setStep(afterPrimaryStages());
+            break;
+        case DomainPlacement::offer:
+            setStep(Step::keepGoingGate());
+            break;
+        case DomainPlacement::optional:
+            setStep(Step::outcome());
+            break;
+    }
+}
+
+void SetupFlowModel::stageAppeared(const std::string& domainID) {
+    if (!m_workflow)
+        return;
+    const auto found = std::ranges::find_if(
+        m_workflow->steps, [&](const WorkflowStep& step) { return step.stage->domainID() == domainID; });
+    if (found == m_workflow->steps.end())
+        return;
+    const auto classification = found->stage->diagnosis().classification;
+    const auto& policy = m_config->spinePolicy;
+    if (classification == SetupDiagnosisClassification::blocked && m_probes &&
+        !m_emittedBlockedDomains.contains(domainID)) {
+        m_emittedBlockedDomains.insert(domainID);
+        if (policy.onStageBlocked)
+            policy.onStageBlocked(domainID, *m_probes);
+    }
+    if (classification == SetupDiagnosisClassification::ready) {
+        advance(domainID);
+        return;
+    }
+    const auto offer = policy.offers.find(domainID);
+    if (offer != policy.offers.end() && !m_emittedOfferDomains.contains(domainID)) {
+        m_emittedOfferDomains.insert(domainID);
+        TelemetryEvents::send("offer_shown", {{"offer_id", offer->second.offerID},
+                                              {"offer_surface", offer->second.offerSurface},
+                                              {"eligibility_reason", offer->second.eligibilityReason},
+                                              {"next_step", JSONValue()},
+                                              {"goal", JSONValue()}});
+    }
+}
+
+void SetupFlowModel::recordOfferAction(const std::string& domainID) {
+    const auto& offers = m_config->spinePolicy.offers;
+    const auto offer = offers.find(domainID);
+    if (offer == offers.end() || m_actedOfferDomains.contains(domainID))
+        return;
+    m_actedOfferDomains.insert(domainID);
+    TelemetryEvents::send("offer_action", {{"offer_id", offer->second.offerID},
+                                           {"offer_surface", offer->second.offerSurface},
+                                           {"action", "selected"},
+                                           {"result", JSONValue()},
+                                           {"next_step", JSONValue()}});
+}
+
+void SetupFlowModel::skipStage(const std::string& domainID) {
+    const auto& offers = m_config->spinePolicy.offers;
+    const auto offer = offers.find(domainID);
+    if (offer != offers.end() && !m_actedOfferDomains.contains(domainID)) {
+        m_actedOfferDomains.insert(domainID);
+        TelemetryEvents::send("offer_action", {{"offer_id", offer->second.offerID},
+                                               {"offer_surface", offer->second.offerSurface},
+                                               {"action", "dismissed"},
+                                               {"result", JSONValue()},
+                                               {"next_step", JSONValue()}});
+    }
+    advance(domainID);
+}
+
+void SetupFlowModel::setPendingInstall(std::optional<PendingInstall> install) {
+    if (install) {
+        const auto* stage = m_step.as<Step::Stage>();
+        m_installStage = stage ? std::optional(stage->domainID) : std::nullopt;
+    }
+    if (install == m_pendingInstall)
+        return;
+    m_pendingInstall = std::move(install);
+    emit pendingInstallChanged();
+}
+
+void SetupFlowModel::installDidFinish(InstallRun::Outcome outcome) {
+    const auto stage = std::exchange(m_installStage, std::nullopt);
+    // The return acts on the stage the install was made on, and only while it is still shown.
+    if (!stage || m_step != Step::stage(*stage))
+        return;
+    const bool movesOn = outcome == InstallRun::Outcome::success ||
+                         (outcome == InstallRun::Outcome::failure &&
+                          m_config->spinePolicy.advanceOnPartialFailureDomains.contains(*stage));
+    if (movesOn)
+        refreshAndAdvance(*stage);
+}
+
+void SetupFlowModel::refreshAndAdvance(const std::string& domainID) {
+    setRefreshing(true);
+    loadProfileAndProbes([this, domainID](std::optional<Loaded> loaded) {
+        setRefreshing(false);
+        if (loaded)
+            publish(std::move(*loaded));
+        if (m_step == Step::stage(domainID))
+            advance(domainID);
+    });
+}
+
+// MARK: - Readiness
+
+void SetupFlowModel::checkReadinessAndBegin() {
+    if (!m_step.is<Step::DiagnosisSummary>() || m_gateRunning)
+        return;
+    const auto& policy = m_config->spinePolicy;
+    const auto services = this->services();
+    if (services.isFixtureMode || (!policy.networkReadiness && !policy.diskReadiness)) {
+        beginPrimaryStages();
+        return;
+    }
+    m_gateRunning = true;
+    setStep(Step::loading());
+    struct Measured {
+        std::optional<NetworkReadinessResult> network;
+        std::optional<DiskReadinessResult> disk;
+    };
+    m_tasks.start(
+        [services, network = policy.networkReadiness, disk = policy.diskReadiness,
+         measureNetwork = m_seams.measureNetwork, freeSpace = m_seams.freeSpace](std::stop_token) {
+            Measured measured;
+            if (network)
+                measured.network = measureNetwork(services, *network);
+            if (disk)
+                measured.disk = disk->evaluate(freeSpace(services.fs->homeDirectory()));
+            return measured;
+        },
+        [this, serial = m_stepSerial](Measured measured) {
+            m_gateRunning = false;
+            if (serial != m_stepSerial)
+                return;
+            std::vector<ReadinessWarning> warnings;
+            if (measured.network) {
+                TelemetryEvents::send(TelemetryEvents::networkCheck(*measured.network));
+                if (measured.network->needsAttention())
+                    warnings.emplace_back(ReadinessWarning::Network{*measured.network});
+            }
+            if (measured.disk) {
+                TelemetryEvents::send(TelemetryEvents::diskSpaceCheck(*measured.disk));
+                if (measured.disk->needsAttention())
+                    warnings.emplace_back(ReadinessWarning::Disk{*measured.disk});
+            }
+            presentReadinessWarnings(std::move(warnings));
+        });
+}
+
+void SetupFlowModel::presentReadinessWarnings(std::vector<ReadinessWarning> warnings) {
+    if (warnings.empty()) {
+        if (!m_pendingReadiness.empty()) {
+            m_pendingReadiness.clear();
+            emit pendingReadinessChanged();
+        }
+        beginPrimaryStages();
+        return;
+    }
+    auto first = warnings.front();
+    m_pendingReadiness.assign(std::next(warnings.begin()), warnings.end());
+    emit pendingReadinessChanged();
+    setStep(Step::readinessWarning(first));
+}
+
+void SetupFlowModel::emitReadinessDecision(const ReadinessWarning& warning, const std::string& action) {
+    std::visit(
+        Overloaded{
+            [&](const ReadinessWarning::Network& network) {
+                TelemetryEvents::send(TelemetryEvents::networkWarningAction(action, network.result.verdict));
+            },
+            [&](const ReadinessWarning::Disk& disk) {
+                TelemetryEvents::send(TelemetryEvents::diskWarningAction(action, disk.result.verdict));
+            },
+        },
+        warning.value);
+}
+
+void SetupFlowModel::continueAfterReadinessWarning() {
+    const auto* shown = m_step.as<Step::ReadinessWarning>();
+    if (!shown)
+        return;
+    emitReadinessDecision(shown->warning, "continue");
+    presentReadinessWarnings(m_pendingReadiness);
+}
+
+void SetupFlowModel::stopAtReadinessWarning() {
+    if (const auto* shown = m_step.as<Step::ReadinessWarning>())
+        emitReadinessDecision(shown->warning, "stop");
+    if (!m_pendingReadiness.empty()) {
+        m_pendingReadiness.clear();
+        emit pendingReadinessChanged();
+    }
+    emit leaveRequested();
+}
+
+std::optional<std::int64_t> SetupFlowModel::availableDiskBytes(const std::filesystem::path& path) {
+    struct statvfs volume {};
+    if (::statvfs(path.c_str(), &volume) != 0)
+        return std::nullopt;
+    const auto bytes =
+        static_cast<unsigned long long>(volume.f_bavail) * static_cast<unsigned long long>(volume.f_frsize);
+    return static_cast<std::int64_t>(std::min<unsigned long long>(bytes, INT64_MAX));
+}
+
+// MARK: - Verification, outcome and feedback
+
+void SetupFlowModel::verify() {
+    if (!m_step.is<Step::Verifying>())
+        return;
+    m_tasks.start(
+        [services = services(), profile = m_profile, verifier = strategies().verifier](std::stop_token) {
+            return verifier->verify(profile, ShellRunner{services.processRunner}, *services.fs);
+        },
+        [this, serial = m_stepSerial](const SetupVerificationResult& result) {
+            if (serial != m_stepSerial)
+                return;
+            m_verifyResult = result;
+            emit verifyResultChanged();
+            emitVerifyEvent(result);
+            if (!result.passed)
+                setStep(Step::outcome());
+            else
+                enterStages(DomainPlacement::offer, Step::keepGoingGate());
+        });
+}
+
+void SetupFlowModel::emitVerifyEvent(const SetupVerificationResult& result) {
+    if (std::exchange(m_didEmitVerify, true))
+        return;
+    const auto engineOutcome = result.engineOutcome.value_or("");
+    if (result.passed) {
+        const auto excerpt =
+            prefixGraphemes(trimWhitespaceAndNewlines(TelemetryEvents::maskHomeFolder(result.rawOutput)),
+                            kVersionExcerptLimit);
+        TelemetryEvents::send("verify_passed",
+                              {{"cli_version_excerpt", excerpt}, {"engine_outcome", engineOutcome}});
+    } else {
+        TelemetryEvents::verifyFailed(engineOutcome, result.exitCode.value_or(-1));
+    }
+}
+
+void SetupFlowModel::loadOutcomeAudit() {
+    if (!m_step.is<Step::Outcome>() || !m_verifyResult || !m_verifyResult->passed)
+        return;
+    m_auditTasks.cancelAll();
+    m_auditTasks.start(
+        [services = services(), profile = m_profile](std::stop_token stop) {
+            return buildOutcomeAudit(profile, *services.processRunner, *services.fs, stop);
+        },
+        [this, serial = m_stepSerial](std::vector<OutcomeAuditSection> sections) {
+            if (serial != m_stepSerial)
+                return;
+            m_outcomeAudit = std::move(sections);
+            emit outcomeAuditChanged();
+        });
+}
+
+std::vector<OutcomeAuditSection> SetupFlowModel::buildOutcomeAudit(
+    const std::optional<SystemProfile>& profile, const ProcessRunning& process, const FileSystemOperating& fs,
+    std::stop_token stop) {
+    std::array<std::vector<std::string>, kAuditSectionTitles.size()> lines;
+    auto add = [&lines](AuditSection section, std::string line) {
+        lines[static_cast<std::size_t>(section)].push_back(std::move(line));
+    };
+    // A check passes when the login shell exits 0 and prints something; it is not run once stopped.
+    auto check = [&](const std::string& command) -> LoginShellOutput {
+        if (stop.stop_requested())
+            return {};
+        return loginShellOutput(process, command);
+    };
+
+    const bool commandLineTools = check("xcode-select -p 2>&1").ok;
+    if (commandLineTools)
+        add(AuditSection::foundation, "Command Line Tools installed");
+    if (commandLineTools) {
+        if (const auto git = check("git --version 2>&1"); git.ok) {
+            std::string first;
+            for (const auto& line : splitLines(git.output)) {
+                if (!trimWhitespaceAndNewlines(line).empty()) {
+                    first = trimWhitespaceAndNewlines(line);
+                    break;
+                }
+            }
+            add(AuditSection::foundation, first.empty() ? "git installed" : first);
+        }
+    }
+    if (const auto brew = check("brew --version 2>&1"); brew.ok) {
+        const auto version = brewVersion(brew.output);
+        add(AuditSection::foundation,
+            version ? "Homebrew installed — version " + *version : "Homebrew installed");
+    }
+    if (!stop.stop_requested() && ShellConfigurator(fs).isConfigured())
+        add(AuditSection::foundation, "Shell configuration in place");
+    const bool mise = check("mise --version 2>&1").ok;
+    if (mise)
+        add(AuditSection::foundation, "mise installed for language version management");
+
+    if (profile) {
+        const auto& tools = profile->aiTooling;
+        const auto& editors = profile->markdownEditors;
+        const std::array<std::pair<bool, const char*>, 5> editorLines = {{
+            {tools.warpApp || profile->terminals.warp, "Warp installed"},
+            {tools.zed, "Zed installed"},
+            {tools.vsCode, "VS Code installed"},
+            {editors.zettlr, "Zettlr installed"},
+            {editors.obsidian, "Obsidian installed"},
+        }};
+        for (const auto& [present, line] : editorLines) {
+            if (present)
+                add(AuditSection::editors, line);
+        }
+        const std::array<std::pair<bool, const char*>, 4> agentLines = {{
+            {tools.claudeCodeDesktop,
+             "Claude Desktop installed (paid subscription required for Claude Code)"},
+            {tools.claudeCodeCLI, "Claude Code CLI installed (paid subscription required)"},
+            {tools.chatgptDesktop, "ChatGPT Desktop installed"},
+            {tools.codexCLI, "Codex CLI installed"},
+        }};
+        for (const auto& [present, line] : agentLines) {
+            if (present)
+                add(AuditSection::agents, line);
+        }
+    }
+
+    if (check("uv --version 2>&1").ok)
+        add(AuditSection::languages, "Python installed (with uv)");
+    if (mise) {
+        constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kMiseLanguages = {{
+            {"node", "JavaScript installed (with mise via Node)"},
+            {"ruby", "Ruby installed (with mise)"},
+            {"cargo", "Rust installed (with mise via rustup)"},
+        }};
+        for (const auto& [tool, line] : kMiseLanguages) {
+            if (check("mise which " + std::string(tool) + " 2>/dev/null").ok)
+                add(AuditSection::languages, std::string(line));
+        }
+    }
+    if (check("/usr/libexec/java_home 2>/dev/null").ok)
+        add(AuditSection::languages, "Java installed");
+
+    std::vector<OutcomeAuditSection> sections;
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        if (!lines[index].empty())
+            sections.push_back({std::string(kAuditSectionTitles[index]), std::move(lines[index])});
+    }
+    return sections;
+}
+
+bool SetupFlowModel::reportOutcome(const std::string& answer) {
+    if (std::exchange(m_outcomeReported, true))
+        return false;
+    if (const auto& hook = m_config->spinePolicy.onOutcomeReported)
+        hook(m_verifyResult ? m_verifyResult->engineOutcome : std::nullopt, answer);
+    if (services().store->boolean(productKey(".nps_submitted")).value_or(false)) {
+        emit leaveRequested();
+        return true;
+    }
+    TelemetryEvents::sendNPSShownOnce();
+    setStep(Step::nps());
+    return false;
+}
+
+void SetupFlowModel::resolveNPS() {
+    m_npsResolved = true;
+}
+
+void SetupFlowModel::dismissNPS() {
+    if (!std::exchange(m_npsResolved, true))
+        TelemetryEvents::send("nps_dismissed", {});
+    emit leaveRequested();
+}
+
+}  // namespace quill::ui

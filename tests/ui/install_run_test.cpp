@@ -1,0 +1,321 @@
+#include "ui/setupflow/install_run.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+#include <condition_variable>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/products/code/code_config.h"
+#include "tests/engine/runner/runner_test_kit.h"
+#include "tests/support/process_watch.h"
+#include "tests/ui/ui_test_support.h"
+
+namespace quill::ui::test {
+namespace {
+
+using Event = SetupRemediationRunner::Event;
+using Outcome = InstallRun::Outcome;
+using Fix = SetupRemediation;
+
+/// Stands in for the runner: each fix answers the events scripted for its identifier (none: success), and
+/// every request is recorded with its password sentence. Thread-safe.
+struct ScriptedRunner {
+    std::map<std::string, std::vector<Event>> scripts;
+    struct Asked {
+        std::string id;
+        std::string prompt;
+    };
+    std::mutex mutex;
+    std::vector<Asked> asked;
+
+    InstallRun::RunFix seam() {
+        return [this](const Fix& fix, const std::string& prompt) {
+            std::lock_guard lock(mutex);
+            asked.push_back({fix.id(), prompt});
+            auto [sink, stream] = makeStream<Event>();
+            const auto script = scripts.find(fix.id());
+            sink.yieldAll(script == scripts.end() ? std::vector<Event>{Event::Completed{0}} : script->second);
+            sink.finish();
+            return std::move(stream);
+        };
+    }
+    std::vector<std::string> askedIDs() {
+        std::lock_guard lock(mutex);
+        std::vector<std::string> ids;
+        for (const auto& request : asked)
+            ids.push_back(request.id);
+        return ids;
+    }
+};
+
+class InstallRunTest : public UiTest {
+  protected:
+    InstallRunTest() {
+        config.reset();
+        config = std::make_unique<ScopedProductConfig>(products::code());
+    }
+
+    /// The install's events in short: "applied <n>", "completed <n> <code>", "failed <n> <code>", or the
+    /// event's name, where <n> is the fix's place in `fixes`.
+    static std::vector<std::string> summary(const ScopedTelemetryCapture& capture,
+                                            const std::vector<Fix>& fixes) {
+        std::vector<std::string> lines;
+        for (const auto& event : capture.events()) {
+            const auto id = event.data.find("remediation_id");
+            if (id == event.data.end()) {
+                lines.push_back(event.name);
+                continue;
+            }
+            std::size_t place = 0;
+            while (place < fixes.size() && fixes[place].id() != *id->second.string())
+                ++place;
+            auto line = event.name.substr(std::string("remediation_").size()) + " " + std::to_string(place);
+            if (const auto code = event.data.find("exit_code"); code != event.data.end())
+                line += " " + std::to_string(*code->second.int_());
+            lines.push_back(line);
+        }
+        return lines;
+    }
+};
+
+TEST_F(InstallRunTest, RunsFixesInOrderAndEndsAsTheirExitCodesSay) {
+    const auto uv = Fix::installUv();
+    const auto mise = Fix::installMise();
+    const auto node = Fix::installNodeViaMise();
+    const auto ruby = Fix::installRubyViaMise();
+    const auto gh = Fix::installGh();
+    struct Case {
+        const char* name;
+        std::vector<Fix> fixes;
+        bool continuesPastFailure;
+        std::map<std::string, std::vector<Event>> scripts;
+        std::vector<std::string> asked;
+        std::vector<std::string> events;
+        std::optional<int> exitCode;
+        Outcome outcome;
+        std::string lastLine;
+    };
+    const std::vector<Case> cases = {
+        {"mise fails: its languages are skipped",
+         {uv, mise, node, ruby},
+         true,
+         {{mise.id(), {Event::Output{"boom"}, Event::Completed{7}}}},
+         {uv.id(), mise.id()},
+         {"applied 0", "completed 0 0", "applied 1", "failed 1 7"},
+         7,
+         Outcome::failure,
+         "Skipping " + ruby.displayLabel() + " — it needs a step that didn't finish."},
+        {"mise succeeds: every fix runs",
+         {uv, mise, node, ruby},
+         true,
+         {},
+         {uv.id(), mise.id(), node.id(), ruby.id()},
+         {"applied 0", "completed 0 0", "applied 1", "completed 1 0", "applied 2", "completed 2 0",
+          "applied 3", "completed 3 0"},
+         0,
+         Outcome::success},
+        {"an end without completion fails with -1",
+         {uv},
+         true,
+         {{uv.id(), {Event::Output{"half way"}}}},
+         {uv.id()},
+         {"applied 0", "failed 0 -1"},
+         -1,
+         Outcome::failure},
+        {"the first failure's code is kept",
+         {uv, gh},
+         true,
+         {{uv.id(), {Event::Completed{2}}}, {gh.id(), {Event::Completed{3}}}},
+         {uv.id(), gh.id()},
+         {"applied 0", "failed 0 2", "applied 1", "failed 1 3"},
+         2,
+         Outcome::failure},
+        {"a fix that reports cancellation ends the run",
+         {uv, gh},
+         true,
+         {{uv.id(), {Event::Output{"asked"}, Event::Canceled{}}}},
+         {uv.id()},
+         {"applied 0"},
+         std::nullopt,
+         Outcome::canceled},
+        {"without continuing past a failure the rest is neither run nor reported",
+         {uv, mise, gh},
+         false,
+         {{mise.id(), {Event::Completed{5}}}},
+         {uv.id(), mise.id()},
+         {"applied 0", "completed 0 0", "applied 1", "failed 1 5"},
+         5,
+         Outcome::failure},
+        {"an empty list succeeds at once", {}, false, {}, {}, {}, 0, Outcome::success},
+        {"a success event follows its completion",
+         {Fix::installClaudeDesktop(), Fix::installClaudeCLI()},
+         true,
+         {{Fix::installClaudeCLI().id(), {Event::Completed{1}}}},
+         {Fix::installClaudeDesktop().id(), Fix::installClaudeCLI().id()},
+         {"applied 0", "completed 0 0", "claude_desktop_installed", "applied 1", "failed 1 1"},
+         1,
+         Outcome::failure},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        ScopedTelemetryCapture capture;
+        ScriptedRunner runner;
+        runner.scripts = row.scripts;
+        InstallRun run(row.fixes, row.continuesPastFailure, runner.seam(), *urls, *clipboard);
+        QSignalSpy finished(&run, &InstallRun::finished);
+        run.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !run.isRunning(); }, 5000));
+        EXPECT_EQ(run.exitCode(), row.exitCode);
+        if (!row.lastLine.empty()) {
+            ASSERT_FALSE(run.lines().isEmpty());
+            EXPECT_EQ(run.lines().back().toStdString(), row.lastLine);
+        }
+        EXPECT_EQ(runner.askedIDs(), row.asked);
+        EXPECT_EQ(summary(capture, row.fixes), row.events);
+        EXPECT_TRUE(finished.isEmpty()) << "the run never ends the install by itself";
+        run.continueAfterEnd();
+        run.continueAfterEnd();
+        ASSERT_EQ(finished.size(), 1);
+        EXPECT_EQ(finished.front().front().value<Outcome>(), row.outcome);
+    }
+}
+
+TEST_F(InstallRunTest, SignInCopiesTheCodeAndOpensOnlySecurePages) {
+    ScriptedRunner runner;
+    runner.scripts[Fix::githubAuth().id()] = {
+        Event::OpenBrowser{"https://github.com/login/device", "AB12-CD34"},
+        Event::OpenBrowser{"http://github.com/login/device", std::nullopt},
+        Event::OpenBrowser{"javascript:alert(1)", std::nullopt},
+        Event::Completed{0},
+    };
+    InstallRun run({Fix::githubAuth()}, false, runner.seam(), *urls, *clipboard);
+    run.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !run.isRunning(); }, 5000));
+
+    const QStringList expected = {
+        "Opened your browser. Your one-time code is AB12-CD34 (copied to the clipboard) — paste it and "
+        "authorize.",
+        "Opened your browser — follow the GitHub sign-in there.",
+        "Opened your browser — follow the GitHub sign-in there.",
+    };
+    EXPECT_EQ(run.lines(), expected);
+    EXPECT_EQ(clipboard->copied, std::vector<QString>{"AB12-CD34"});
+    EXPECT_EQ(urls->opened, std::vector<QUrl>{QUrl("https://github.com/login/device")});
+}
+
+TEST_F(InstallRunTest, ReadsEachFixsPasswordSentenceOnceAtStart) {
+    // The first fix holds until the configuration has changed: the second fix still gets the sentence read
+    // at start.
+    std::mutex mutex;
+    std::condition_variable released;
+    bool release = false;
+    ScriptedRunner scripted;
+    auto inner = scripted.seam();
+    InstallRun::RunFix holding = [&](const Fix& fix, const std::string& prompt) {
+        if (fix.is<Fix::InstallTemurin>()) {
+            std::unique_lock lock(mutex);
+            released.wait(lock, [&] { return release; });
+        }
+        return inner(fix, prompt);
+    };
+    InstallRun run({Fix::installTemurin(), Fix::installUv()}, true, holding, *urls, *clipboard);
+    run.start();
+    {
+        ScopedProductConfig other(testConfig());
+        {
+            std::lock_guard lock(mutex);
+            release = true;
+        }
+        released.notify_all();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !run.isRunning(); }, 5000));
+    }
+    std::lock_guard lock(scripted.mutex);
+    ASSERT_EQ(scripted.asked.size(), 2U);
+    EXPECT_EQ(scripted.asked[0].prompt, "Enter a password to install Java");
+    EXPECT_EQ(scripted.asked[1].prompt, *products::code().spinePolicy.privilegedActionReason);
+}
+
+/// The real runner over stand-in tools, whose uv installer starts a grandchild and waits for it.
+class InstallRunProcessTest : public InstallRunTest {
+  protected:
+    InstallRunProcessTest() {
+        scene.onPath("curl", "sleep 300 &\necho $! > " + shellSingleQuoted(pidFile.string()) +
+                                 ".tmp\necho $$ >> " + shellSingleQuoted(pidFile.string()) + ".tmp\nmv " +
+                                 shellSingleQuoted(pidFile.string() + ".tmp") + " " +
+                                 shellSingleQuoted(pidFile.string()) + "\nwait");
+    }
+
+    /// The seam over the real runner, recording which fixes it was asked for.
+    InstallRun::RunFix recordingSeam() {
+        return
+            [this, real = InstallRun::runnerSeam(scene.runner())](const Fix& fix, const std::string& prompt) {
+                {
+                    std::lock_guard lock(mutex);
+                    asked.push_back(fix.id());
+                }
+                return real(fix, prompt);
+            };
+    }
+
+    /// The stand-in's own process and its grandchild, once both run.
+    std::vector<pid_t> standInProcesses() {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(pidFile); }, 20'000));
+        std::ifstream in(pidFile);
+        std::vector<pid_t> pids;
+        for (pid_t pid = 0; in >> pid;)
+            pids.push_back(pid);
+        return pids;
+    }
+
+    quill::test::RunnerScene scene;
+    quill::test::TemporaryDirectory scratch;
+    std::filesystem::path pidFile = scratch.path() / "pids";
+    std::mutex mutex;
+    std::vector<std::string> asked;
+};
+
+TEST_F(InstallRunProcessTest, CancelStopsTheFixAndItsChildrenAndStartsNoOther) {
+    InstallRun run({Fix::installUv(), Fix::installGh()}, true, recordingSeam(), *urls, *clipboard);
+    QSignalSpy finished(&run, &InstallRun::finished);
+    run.start();
+    const auto pids = standInProcesses();
+    ASSERT_EQ(pids.size(), 2U);
+
+    run.cancel();
+    run.cancel();
+    run.continueAfterEnd();
+    for (const pid_t pid : pids)
+        EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
+    QTest::qWait(200);
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished.front().front().value<Outcome>(), Outcome::canceled);
+    EXPECT_TRUE(run.canceled());
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(asked, std::vector<std::string>{Fix::installUv().id()});
+    EXPECT_TRUE(telemetry.events("remediation_failed").empty());
+}
+
+TEST_F(InstallRunProcessTest, DestroyedMidFixStopsItsProcessesAndEmitsNothing) {
+    auto run = std::make_unique<InstallRun>(std::vector<Fix>{Fix::installUv()}, true, recordingSeam(), *urls,
+                                            *clipboard);
+    QSignalSpy finished(run.get(), &InstallRun::finished);
+    run->start();
+    const auto pids = standInProcesses();
+    ASSERT_EQ(pids.size(), 2U);
+
+    run.reset();
+    for (const pid_t pid : pids)
+        EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
+    QTest::qWait(200);
+    EXPECT_TRUE(finished.isEmpty());
+    EXPECT_TRUE(telemetry.events("remediation_failed").empty());
+}
+
+}  // namespace
+}  // namespace quill::ui::test
