@@ -84,6 +84,8 @@ void saveGrab(QWidget* widget, const QString& name) {
     if (folder.isEmpty())
         return;
     QDir().mkpath(folder);
+    // Layouts settle in posted events (a scroll area decides on its bars there): grab what the user sees.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     widget->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
 }
 

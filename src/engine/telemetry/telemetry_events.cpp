@@ -49,9 +49,10 @@ JSONValue outcomeOrBlocked(const std::optional<std::string>& engineOutcome) {
     return engineOutcome ? JSONValue(*engineOutcome) : JSONValue("blocked");
 }
 
-/// A text for an event that must stay text: masked and cut, possibly empty.
+/// A text for an event that must stay text: masked and cut to `limit` user-perceived characters, possibly
+/// empty. Cutting by characters keeps an emoji with its modifiers whole, as the screens count it.
 std::string limitedText(std::string_view text, std::size_t limit) {
-    return prefixCodePoints(TelemetryEvents::maskHomeFolder(text), limit);
+    return prefixGraphemes(TelemetryEvents::maskHomeFolder(text), limit);
 }
 
 JSONValue optionalMajor(std::optional<int> major) {
@@ -368,7 +369,7 @@ std::string TelemetryEvents::versionExcerpt(std::string_view output) {
             break;
         }
     }
-    return prefixCodePoints(maskHomeFolder(*chosen), kVersionExcerptLimit);
+    return prefixGraphemes(maskHomeFolder(*chosen), kVersionExcerptLimit);
 }
 
 std::string TelemetryEvents::maskHomeFolder(std::string_view path) {
@@ -434,7 +435,7 @@ double TelemetryEvents::roundedToTenth(double value) {
 }
 
 JSONValue TelemetryEvents::cleanedText(std::string_view text, std::size_t limit) {
-    auto cleaned = prefixCodePoints(trimWhitespaceAndNewlines(maskHomeFolder(text)), limit);
+    auto cleaned = prefixGraphemes(trimWhitespaceAndNewlines(maskHomeFolder(text)), limit);
     if (cleaned.empty())
         return JSONValue();
     return JSONValue(std::move(cleaned));

@@ -49,6 +49,7 @@ class TelemetryEvents {
 
     /// Sends "nps_shown" with empty data unless it was already sent in this process; true when this call sent
     /// it. The check and the mark happen in one step under one lock, so concurrent screens send it once.
+    /// While a `ScopedTelemetryCapture` lives, the gate is the capture's own and starts open.
     static bool sendNPSShownOnce();
 
     // Senders.
@@ -107,7 +108,7 @@ class TelemetryEvents {
     /// "path" (masked), "major_version" (null when unparsable) and "vendor" (null when empty) of one JDK.
     static JSONObject jdkSummary(const JDKInfo& jdk);
     /// The first line of `output` that holds `version "` (else its first non-blank line), masked and cut to
-    /// 200 characters; empty when every line is blank.
+    /// 200 user-perceived characters; empty when every line is blank.
     static std::string versionExcerpt(std::string_view output);
     /// `path` (or any text) with the current user's home folder masked.
     static std::string maskHomeFolder(std::string_view path);
@@ -122,7 +123,7 @@ class TelemetryEvents {
     static double roundedToTenth(double value);
 
     /// Free text for an event: home folder masked, white space trimmed at both ends, cut to `limit`
-    /// characters; null when nothing is left.
+    /// user-perceived characters (an emoji with its modifiers stays whole); null when nothing is left.
     static JSONValue cleanedText(std::string_view text, std::size_t limit);
 };
 
@@ -149,6 +150,7 @@ class ScopedTelemetryCapture {
     std::vector<NamedEvent> m_events;
     bool m_npsShown = false;  ///< the "nps_shown" gate while this capture is active
     ScopedTelemetryCapture* m_previous = nullptr;
+    bool m_npsShown = false;  // the NPS-shown gate while this capture is active
 };
 
 }  // namespace quill

@@ -1,11 +1,26 @@
 #include "ui/app/destination_registry.h"
 
+#include "ui/app/next_step_view.h"
+#include "ui/app/offer_view.h"
+
 namespace quill::ui {
 
 DestinationRegistry DestinationRegistry::standard() {
     // Every screen the path leads to is registered here. Until one exists its entry stays empty, and the
     // window shows a page saying it is not available.
     DestinationRegistry registry;
+    registry.nextStep = [](ScreenContext& context, const NextStepPrompt& prompt) -> ScreenPage* {
+        return new NextStepView(context, prompt);
+    };
+    registry.contentOffer = [](ScreenContext& context, const std::string& offerID) -> ScreenPage* {
+        return new ContentOfferView(context, offerID);
+    };
+    registry.guidedHelpOffer = [](ScreenContext& context, const std::string& offerID) -> ScreenPage* {
+        return new GuidedHelpOfferView(context, offerID);
+    };
+    registry.aiCodingOffer = [](ScreenContext& context, const std::string& offerID) -> ScreenPage* {
+        return new AICodingInterestView(context, offerID);
+    };
     return registry;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -73,6 +74,11 @@ void ScreenScaffold::setArticleURL(std::optional<std::string> url) {
 
 void ScreenScaffold::setContent(QWidget* content) {
     if (m_content != nullptr) {
+        if (m_content == m_scroller) {
+            // The scroll area stood in place of the stretch above the link: put the stretch back.
+            m_layout->insertStretch(m_layout->indexOf(m_scroller) + 1, 1);
+            m_scroller = nullptr;
+        }
         m_layout->removeWidget(m_content);
         m_content->deleteLater();
     }
@@ -83,6 +89,27 @@ void ScreenScaffold::setContent(QWidget* content) {
     const int stretch = m_layout->count() - 2;
     m_layout->insertWidget(stretch, m_content);
     m_content->show();
+}
+
+void ScreenScaffold::setScrollingContent(QWidget* content) {
+    auto* scroller = new QScrollArea(this);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->viewport()->setAutoFillBackground(false);  // the page's background shows through
+    auto* column = new QWidget(scroller);
+    column->setAutoFillBackground(false);
+    auto* columnLayout = new QVBoxLayout(column);
+    columnLayout->setContentsMargins(0, 0, 0, 0);
+    columnLayout->addWidget(content);
+    columnLayout->addStretch(1);
+    scroller->setWidget(column);
+    setContent(scroller);
+    // The scroll area takes the place of the stretch above the link.
+    const int stretch = m_layout->indexOf(scroller) + 1;
+    delete m_layout->takeAt(stretch);
+    m_layout->setStretchFactor(scroller, 1);
+    m_scroller = scroller;
 }
 
 void ScreenScaffold::openArticle() {

@@ -35,6 +35,9 @@ class ScreenScaffold : public QWidget {
     void setArticleURL(std::optional<std::string> url);
     /// Puts `content` between the explainer and the link; the scaffold takes it over.
     void setContent(QWidget* content);
+    /// Like `setContent`, for content that can outgrow the window: it sits at the top of a frameless scroll
+    /// area that fills the space above the link.
+    void setScrollingContent(QWidget* content);
 
   private:
     void openArticle();
@@ -45,6 +48,7 @@ class ScreenScaffold : public QWidget {
     QLabel* m_explainer = nullptr;
     std::optional<QString> m_explainerIdentifier;
     QWidget* m_content = nullptr;
+    QWidget* m_scroller = nullptr;
     QPushButton* m_articleLink;
     std::optional<std::string> m_articleURL;
 };

@@ -13,8 +13,8 @@ class Clipboard;
 
 /// The delays screens wait; tests shorten them.
 struct Timings {
-    /// How long the feedback card shows "submitting" before it thanks the user.
-    std::chrono::milliseconds feedbackThankYou{1500};
+    /// How long the feedback card waits after "Submit feedback" before it thanks the user.
+    std::chrono::milliseconds npsThanksDelay{1500};
 };
 
 /// What every page and embedded view is given. The root view owns it and everything it refers to, and

@@ -334,5 +334,48 @@ TEST(TelemetryEvents, CleansFreeTextAndRoundsMeasurements) {
               JSONValue(12.3));
 }
 
+TEST(TelemetryEvents, TextLimitsCutWholeUserPerceivedCharacters) {
+    // A joined family and a thumb with a skin tone: several code points each, one character each.
+    const std::string family = "\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
+    const std::string thumb = "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD";
+    const auto times = [](const std::string& unit, std::size_t count) {
+        std::string text;
+        for (std::size_t i = 0; i < count; ++i)
+            text += unit;
+        return text;
+    };
+    const auto textOf = [](const JSONValue& value) {
+        return value.string() != nullptr ? *value.string() : std::string("<not text>");
+    };
+    const SetupRemediation mise = SetupRemediation::InstallMise{};
+    struct Limit {
+        const char* name;
+        std::size_t limit;
+        std::function<std::string(const std::string&)> cut;
+    };
+    const std::vector<Limit> limits = {
+        {"unknown diagnosis", 120,
+         [](const std::string& text) {
+             return TelemetryEvents::diagnosisCode(Diagnosis::Unknown{text}).phrase;
+         }},
+        {"failure reason", 160,
+         [&](const std::string& text) {
+             return textOf(TelemetryEvents::remediationFailed(mise, 1, text).data.at("reason"));
+         }},
+        {"version excerpt", 200,
+         [](const std::string& text) { return TelemetryEvents::versionExcerpt(text); }},
+        {"NPS reason", 500,
+         [&](const std::string& text) {
+             return textOf(TelemetryEvents::npsSubmitted(9, text).data.at("reason"));
+         }},
+    };
+    for (const auto& l : limits) {
+        const std::string lastIsFamily = std::string(l.limit - 1, 'a') + family;
+        EXPECT_EQ(l.cut(lastIsFamily + "b"), lastIsFamily) << l.name;
+        EXPECT_EQ(l.cut(times(thumb, l.limit + 1)), times(thumb, l.limit)) << l.name;
+        EXPECT_EQ(l.cut(times(thumb, l.limit)), times(thumb, l.limit)) << l.name;
+    }
+}
+
 }  // namespace
 }  // namespace quill
