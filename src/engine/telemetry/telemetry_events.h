@@ -150,7 +150,6 @@ class ScopedTelemetryCapture {
     std::vector<NamedEvent> m_events;
     bool m_npsShown = false;  ///< the "nps_shown" gate while this capture is active
     ScopedTelemetryCapture* m_previous = nullptr;
-    bool m_npsShown = false;  // the NPS-shown gate while this capture is active
 };
 
 }  // namespace quill

@@ -2,6 +2,7 @@
 
 #include "ui/app/next_step_view.h"
 #include "ui/app/offer_view.h"
+#include "ui/setupflow/setup_workflow_view.h"
 
 namespace quill::ui {
 
@@ -9,6 +10,9 @@ DestinationRegistry DestinationRegistry::standard() {
     // Every screen the path leads to is registered here. Until one exists its entry stays empty, and the
     // window shows a page saying it is not available.
     DestinationRegistry registry;
+    registry.setupWorkflow = [](ScreenContext& context) -> ScreenPage* {
+        return new SetupWorkflowView(context);
+    };
     registry.nextStep = [](ScreenContext& context, const NextStepPrompt& prompt) -> ScreenPage* {
         return new NextStepView(context, prompt);
     };
