@@ -22,6 +22,7 @@ constexpr int kMinimumHeight = 700;
 
 SetupWorkflowView::SetupWorkflowView(ScreenContext& context, SetupFlowModel::Seams seams, QWidget* parent)
     : ScreenPage(context, parent),
+      m_strategies(seams.strategies ? seams.strategies : products::productStrategies),
       // The configuration of the moment the screen is made; a later change does not reach this visit.
       m_model(new SetupFlowModel(ProductConfig::current(), context, std::move(seams), this)),
       m_layout(new QVBoxLayout(this)) {
@@ -57,7 +58,11 @@ void SetupWorkflowView::leaving() {
     ScreenPage::leaving();
 }
 
-std::string SetupWorkflowView::windowTitle(const Step& step) {
+products::ProductStrategies SetupWorkflowView::strategies() const {
+    return m_strategies(*ProductConfig::current());
+}
+
+std::string SetupWorkflowView::windowTitleFor(const Step& step) {
     const auto config = ProductConfig::current();
     const auto copy = products::productStrategies(*config).spineCopy;
     return std::visit(Overloaded{
@@ -120,7 +125,7 @@ void SetupWorkflowView::installSelected(const std::string& stageID, SetupFlowMod
 
 void SetupWorkflowView::stepChanged() {
     const auto& step = m_model->step();
-    setWindowTitle(QString::fromStdString(windowTitle(step)));
+    setWindowTitle(QString::fromStdString(windowTitleFor(step)));
     if (m_shownStep == step)
         return;
     m_shownStep = step;

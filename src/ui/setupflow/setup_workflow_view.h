@@ -36,6 +36,8 @@ class SetupWorkflowView : public ScreenPage {
     void leaving() override;
 
     [[nodiscard]] SetupFlowModel& model() const { return *m_model; }
+    /// The product's strategies as the model runs them: its fixes per stage and its screen texts.
+    [[nodiscard]] products::ProductStrategies strategies() const;
     [[nodiscard]] ScreenContext& screenContext() const { return context(); }
     /// The sheet of the pending install, while there is one.
     [[nodiscard]] SetupActionProgressView* sheet() const { return m_sheet; }
@@ -43,7 +45,7 @@ class SetupWorkflowView : public ScreenPage {
     [[nodiscard]] StepPage* page() const { return m_page; }
 
     /// The window title of `step` under the current configuration.
-    [[nodiscard]] static std::string windowTitle(const SetupFlowModel::Step& step);
+    [[nodiscard]] static std::string windowTitleFor(const SetupFlowModel::Step& step);
     /// The first of the two Homebrew locations that `fs` reports executable.
     [[nodiscard]] static std::optional<std::filesystem::path> brewPath(const FileSystemOperating& fs);
     /// A fix runner over the screen's services, with the Homebrew found right now.
@@ -70,6 +72,7 @@ class SetupWorkflowView : public ScreenPage {
     void installFinished(InstallRun::Outcome outcome);
     void leave();
 
+    std::function<products::ProductStrategies(const ProductConfig&)> m_strategies;
     SetupFlowModel* m_model;
     QVBoxLayout* m_layout;
     StepPage* m_page = nullptr;

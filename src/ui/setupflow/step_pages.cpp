@@ -35,10 +35,6 @@ constexpr int kAboveSkip = 4;
 constexpr int kAboveContinue = 8;
 constexpr int kBusyWidth = 160;
 
-std::shared_ptr<const SpineCopyProviding> spineCopy() {
-    return products::productStrategies(*ProductConfig::current()).spineCopy;
-}
-
 std::string articleURL(const std::string& path) {
     return ProductConfig::current()->urls.articleURL(path);
 }
@@ -163,7 +159,7 @@ class ExperiencePage : public ScaffoldPage {
 class DiagnosisSummaryPage : public ScaffoldPage {
   public:
     DiagnosisSummaryPage(SetupWorkflowView& view, QWidget* parent) : ScaffoldPage(view, parent) {
-        const auto copy = spineCopy();
+        const auto copy = m_view.strategies().spineCopy;
         frame(copy->diagnosisHeadline(), TextRole::largeTitle, copy->consentReassurance(),
               articleURL(copy->primaryArticlePath()));
         auto* content = new QWidget(this);
@@ -183,7 +179,7 @@ class DiagnosisSummaryPage : public ScaffoldPage {
         std::vector<std::string> lines;
         if (const auto& workflow = m_view.model().workflow()) {
             const auto config = ProductConfig::current();
-            const auto copy = spineCopy();
+            const auto copy = m_view.strategies().spineCopy;
             for (const auto& step : workflow->steps) {
                 const auto& domainID = step.stage->domainID();
                 if (step.placement == DomainPlacement::primary &&
@@ -238,8 +234,8 @@ class StagePage : public ScaffoldPage {
         if (found != nullptr) {
             const auto config = ProductConfig::current();
             shown = Shown{found->stage->diagnosis(),
-                          products::productStrategies(*config).spineProvider->remediations(
-                              m_domainID, *model.profile(), *model.probes()),
+                          m_view.strategies().spineProvider->remediations(m_domainID, *model.profile(),
+                                                                          *model.probes()),
                           homebrewInstalled(*model.profile())};
         }
         if (shown != m_shown || !m_built) {
@@ -278,7 +274,7 @@ class StagePage : public ScaffoldPage {
         m_scaffold->setVisible(true);
         const auto config = ProductConfig::current();
         const auto& diagnosis = step->stage->diagnosis();
-        const auto copy = spineCopy()->screenCopy(m_domainID, diagnosis);
+        const auto copy = m_view.strategies().spineCopy->screenCopy(m_domainID, diagnosis);
         const std::string title = copy ? copy->headline : diagnosis.headline;
         frame(title, TextRole::largeTitle, copy ? copy->body : diagnosis.detail,
               config->urls.articleURL(config->spinePolicy.articlePath(m_domainID)));
@@ -352,7 +348,7 @@ class InterstitialPage : public ScaffoldPage {
 class KeepGoingPage : public ScaffoldPage {
   public:
     KeepGoingPage(SetupWorkflowView& view, QWidget* parent) : ScaffoldPage(view, parent) {
-        const auto copy = spineCopy();
+        const auto copy = m_view.strategies().spineCopy;
         frame(copy->continueHeadline(), TextRole::largeTitle, copy->continueBody(),
               ProductConfig::current()->urls.articleBase);
         auto* content = new QWidget(this);
@@ -421,7 +417,7 @@ class OutcomePage : public ScaffoldPage {
     void refresh() override {
         const auto& model = m_view.model();
         const auto config = ProductConfig::current();
-        const auto copy = spineCopy();
+        const auto copy = m_view.strategies().spineCopy;
         const bool passed = model.verifyResult() && model.verifyResult()->passed;
         frame(
             copy->completionHeadline(), TextRole::title2, passed ? "" : copy->someUnverifiedText(),
@@ -540,7 +536,7 @@ StepPage* makeStepPage(SetupWorkflowView& view, const Step& step, QWidget* paren
                 return new InterstitialPage(view, *config->spinePolicy.postPrimaryInterstitial, parent);
             },
             [&](const Step::Verifying&) -> StepPage* {
-                return new BusyPage(spineCopy()->verifyingTitle(), parent);
+                return new BusyPage(view.strategies().spineCopy->verifyingTitle(), parent);
             },
             [&](const Step::KeepGoingGate&) -> StepPage* { return new KeepGoingPage(view, parent); },
             [&](const Step::Outcome&) -> StepPage* { return new OutcomePage(view, parent); },
