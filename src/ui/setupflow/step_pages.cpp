@@ -72,7 +72,6 @@ class ScaffoldPage : public StepPage {
         auto* layout = new QVBoxLayout(content);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(spacing);
-        layout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return layout;
     }
 
