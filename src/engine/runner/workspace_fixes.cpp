@@ -230,9 +230,7 @@ void githubAuth(const Runner& runner, const EventSink& sink, const std::stop_tok
         }
     }
     if (runner.loginShellStep("gh auth status >/dev/null 2>&1", sink, stop) != 0) {
-        say(sink,
-            "GitHub sign-in not completed. You can finish anytime by running `gh auth login` in your "
-            "terminal.");
+        say(sink, std::string(kSignInNotCompleted));
         complete(sink, 1);
         return;
     }

@@ -83,8 +83,9 @@ void TelemetryEvents::send(NamedEvent event) {
 bool TelemetryEvents::sendNPSShownOnce() {
     bool wasShown = false;
     {
-        // Under a capture the gate is the capture's own, so each test starts with the card not yet shown.
-        std::shared_lock captureGuard(captureLock);
+        // A capture brings a gate of its own, fresh, so that tests of the screens never depend on their
+        // order.
+        std::shared_lock captured(captureLock);
         if (activeCapture) {
             std::lock_guard lock(activeCapture->m_mutex);
             wasShown = std::exchange(activeCapture->m_npsShown, true);

@@ -128,8 +128,7 @@ class TelemetryEvents {
 };
 
 /// While alive, `TelemetryEvents::send` records every event here instead of handing it to the shared service.
-/// For tests of the screens and flows that send events; one capture at a time. It also holds its own
-/// "nps_shown" gate, so `sendNPSShownOnce` sends once per capture. Thread-safe.
+/// For tests of the screens and flows that send events; one capture at a time. Thread-safe.
 class ScopedTelemetryCapture {
   public:
     ScopedTelemetryCapture();
@@ -148,8 +147,8 @@ class ScopedTelemetryCapture {
 
     mutable std::mutex m_mutex;
     std::vector<NamedEvent> m_events;
-    bool m_npsShown = false;  ///< the "nps_shown" gate while this capture is active
     ScopedTelemetryCapture* m_previous = nullptr;
+    bool m_npsShown = false;  // the NPS-shown gate while this capture is active
 };
 
 }  // namespace quill
