@@ -7,8 +7,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QPointer>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -19,7 +22,9 @@
 #include "engine/setup/setup_stage.h"
 #include "tests/support/fake_process_runner.h"
 #include "tests/support/path_mapping_file_system.h"
+#include "tests/support/process_watch.h"
 #include "tests/support/temporary_home.h"
+#include "tests/ui/forking_install.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/app/nps_feedback_card.h"
 #include "ui/common/settings.h"
@@ -182,8 +187,9 @@ TEST_F(SetupWorkflowViewTest, EachStepShowsItsTextsTitleAndControls) {
             EXPECT_TRUE(byText(view, QString::fromUtf8(text)) != nullptr ||
                         visibleLabelTexts(view).contains(QString::fromUtf8(text)))
                 << text;
-        if (testCase.title != nullptr)
+        if (testCase.title != nullptr) {
             EXPECT_EQ(view->windowTitle().toStdString(), testCase.title);
+        }
         EXPECT_EQ(view->windowTitle().toStdString(), SetupWorkflowView::windowTitleFor(testCase.step));
         for (const char* id : testCase.ids)
             visibleById(view, QString::fromLatin1(id));
@@ -209,8 +215,9 @@ TEST_F(SetupWorkflowViewTest, InterstitialShowsItsButtonBeforeItsDisclosure) {
         auto* button = visibleById<QPushButton>(view, QStringLiteral("paid-plan-continue"));
         auto* disclosure = qobject_cast<QLabel*>(byText(view, QStringLiteral("Billed by the vendor.")));
         EXPECT_EQ(disclosure != nullptr, withDisclosure);
-        if (disclosure != nullptr && button != nullptr)
+        if (disclosure != nullptr && button != nullptr) {
             EXPECT_LT(button->mapTo(view, QPoint()).y(), disclosure->mapTo(view, QPoint()).y());
+        }
         if (withDisclosure)
             saveGrab(view, QStringLiteral("step-interstitial"));
         QTest::mouseClick(button, Qt::LeftButton);
@@ -389,6 +396,119 @@ TEST_F(SetupWorkflowViewTest, FeedbackStepSendsDismissedOnlyWhenUnanswered) {
         EXPECT_TRUE(navigation.path().empty());
         services.store->setBool(productKey(".nps_submitted"), false);
     }
+}
+
+TEST_F(SetupWorkflowViewTest, TheLogHoldsEveryLineOfALongInstallWithTheLastInView) {
+    constexpr int kLines = 100'000;
+    InstallRun::RunFix chatty = [](const SetupRemediation&, const std::string&) {
+        auto [sink, stream] = makeStream<SetupRemediationRunner::Event>();
+        for (int line = 1; line <= kLines; ++line)
+            sink.yield(SetupRemediationRunner::Event::Output{"line " + std::to_string(line)});
+        sink.yield(SetupRemediationRunner::Event::Completed{0});
+        sink.finish();
+        return std::move(stream);
+    };
+    std::vector<Outcome> outcomes;
+    SetupActionProgressView sheet(context, "Install uv", {SetupRemediation::installUv()}, chatty, true,
+                                  [&](Outcome outcome) { outcomes.push_back(outcome); });
+    showWindow(&sheet);
+    auto* log = sheet.log();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !sheet.run().isRunning() && log->document()->blockCount() == kLines; }, 60'000));
+    QTest::qWait(1);
+    EXPECT_EQ(log->document()->blockCount(), kLines);
+    EXPECT_EQ(log->document()->firstBlock().text(), QStringLiteral("line 1"));
+    EXPECT_EQ(log->document()->lastBlock().text(), QStringLiteral("line 100000"));
+    EXPECT_GT(log->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
+    const QRect last = log->cursorRect(QTextCursor(log->document()->lastBlock()));
+    EXPECT_TRUE(log->viewport()->rect().contains(last)) << "the last line is in view";
+    saveGrab(&sheet, QStringLiteral("sheet-ended"));
+
+    // Once the run has ended, Escape and the close box leave the sheet up; only "Continue" leaves.
+    QTest::keyClick(&sheet, Qt::Key_Escape);
+    sheet.close();
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_TRUE(outcomes.empty());
+    visibleById<QPushButton>(&sheet, QStringLiteral("setup-action-continue"))->click();
+    EXPECT_EQ(outcomes, std::vector<Outcome>{Outcome::success});
+}
+
+/// The screen with its installs run by the real fix runner over a uv installer that forks and waits.
+class SetupWorkflowSheetTest : public SetupWorkflowViewTest {
+  protected:
+    /// The screen at the offer stage with the uv install running in its sheet, over `forking`'s tools.
+    SetupWorkflowView* startInstall(const ForkingInstall& forking) {
+        context.services.processRunner = forking.scene.runner().process;
+        auto* view = openScreen();
+        go(view, Step::stage("warp"));
+        view->installSelected("warp", Pending{"warp", "Install uv", {SetupRemediation::installUv()}, true});
+        EXPECT_NE(view->sheet(), nullptr);
+        return view;
+    }
+};
+
+TEST_F(SetupWorkflowSheetTest, EveryWayOutOfARunningInstallStopsItAndFinishesOnceAsCanceled) {
+    struct Case {
+        const char* name;
+        std::function<void(SetupActionProgressView*)> leave;
+    };
+    const std::vector<Case> cases = {
+        {"Cancel",
+         [](SetupActionProgressView* sheet) {
+             visibleById<QPushButton>(sheet, QStringLiteral("setup-action-cancel"))->click();
+         }},
+        {"Escape", [](SetupActionProgressView* sheet) { QTest::keyClick(sheet, Qt::Key_Escape); }},
+        {"close box", [](SetupActionProgressView* sheet) { sheet->close(); }},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        ForkingInstall forking;
+        auto* view = startInstall(forking);
+        QPointer<SetupActionProgressView> sheet = view->sheet();
+        ASSERT_TRUE(sheet);
+        QSignalSpy finished(&sheet->run(), &InstallRun::finished);
+        QSignalSpy pendingChanges(&view->model(), &SetupFlowModel::pendingInstallChanged);
+        QSignalSpy refreshes(&view->model(), &SetupFlowModel::refreshingChanged);
+        const auto pids = forking.processes();
+        ASSERT_EQ(pids.size(), 2U);
+        if (std::string(testCase.name) == "Cancel") {
+            sheet->resize(720, 720);
+            saveGrab(sheet, QStringLiteral("sheet-running"));
+        }
+
+        testCase.leave(sheet);
+        for (const pid_t pid : pids)
+            EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
+        QTest::qWait(200);
+        ASSERT_EQ(finished.size(), 1);
+        EXPECT_EQ(finished.front().front().value<Outcome>(), Outcome::canceled);
+        EXPECT_EQ(pendingChanges.size(), 1);
+        EXPECT_FALSE(view->model().pendingInstall());
+        flushDeletes();
+        EXPECT_TRUE(sheet.isNull());
+        EXPECT_TRUE(view->model().step() == Step::stage("warp")) << "a canceled install stays on its stage";
+        EXPECT_TRUE(refreshes.isEmpty()) << "nothing is probed again";
+        EXPECT_TRUE(telemetry.events("remediation_failed").empty());
+    }
+}
+
+TEST_F(SetupWorkflowSheetTest, TheScreenDestroyedMidInstallStopsItsProcessesQuietly) {
+    ForkingInstall forking;
+    auto* view = startInstall(forking);
+    ASSERT_NE(view->sheet(), nullptr);
+    QSignalSpy finished(&view->sheet()->run(), &InstallRun::finished);
+    const auto pids = forking.processes();
+    ASSERT_EQ(pids.size(), 2U);
+    const auto mark = telemetry.events().size();
+
+    screen.reset();
+    for (const pid_t pid : pids)
+        EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
+    QTest::qWait(200);
+    flushDeletes();
+    EXPECT_TRUE(finished.isEmpty());
+    EXPECT_EQ(eventsSince(telemetry, mark), std::vector<std::string>{});
 }
 
 }  // namespace
