@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/products/code/code_config.h"
+#include "engine/runner/fixes.h"
 #include "engine/services/live_file_system.h"
 #include "engine/setup/setup_stage.h"
 #include "tests/support/fake_process_runner.h"
@@ -179,21 +180,35 @@ TEST_F(SetupWorkflowViewTest, EachStepShowsItsTextsTitleAndControls) {
          {"outcome-checklist", "outcome-resolved", "outcome-blocked"}},
         {"nps", Step::nps(), {"We need your feedback", "Done"}, nullptr, {"nps-done"}},
     };
-    auto* view = openScreen();
-    for (const auto& testCase : cases) {
-        SCOPED_TRACE(testCase.name);
-        go(view, testCase.step);
-        for (const char* text : testCase.texts)
-            EXPECT_TRUE(byText(view, QString::fromUtf8(text)) != nullptr ||
-                        visibleLabelTexts(view).contains(QString::fromUtf8(text)))
-                << text;
-        if (testCase.title != nullptr) {
-            EXPECT_EQ(view->windowTitle().toStdString(), testCase.title);
+    // The coding product, and a bare configuration whose texts and titles all come from the defaults.
+    ProductConfig bare;
+    bare.displayName = "Bare";
+    for (const auto& product : {products::code(), bare}) {
+        SCOPED_TRACE(product.displayName);
+        ScopedProductConfig scoped(product);
+        // Loading, and the interstitial and experience question when the product has none, carry its name.
+        for (const auto& step : {Step::loading(), Step::interstitial()})
+            EXPECT_EQ(SetupWorkflowView::windowTitleFor(step), product.displayName);
+        if (!product.experienceQuestion) {
+            EXPECT_EQ(SetupWorkflowView::windowTitleFor(Step::experienceQuestion()), product.displayName);
         }
-        EXPECT_EQ(view->windowTitle().toStdString(), SetupWorkflowView::windowTitleFor(testCase.step));
-        for (const char* id : testCase.ids)
-            visibleById(view, QString::fromLatin1(id));
-        saveGrab(view, QStringLiteral("step-") + QString::fromLatin1(testCase.name));
+        auto* view = openScreen();
+        for (const auto& testCase : cases) {
+            SCOPED_TRACE(testCase.name);
+            go(view, testCase.step);
+            for (const char* text : testCase.texts)
+                EXPECT_TRUE(byText(view, QString::fromUtf8(text)) != nullptr ||
+                            visibleLabelTexts(view).contains(QString::fromUtf8(text)))
+                    << text;
+            if (testCase.title != nullptr) {
+                EXPECT_EQ(view->windowTitle().toStdString(), testCase.title);
+            }
+            EXPECT_EQ(view->windowTitle().toStdString(), SetupWorkflowView::windowTitleFor(testCase.step));
+            for (const char* id : testCase.ids)
+                visibleById(view, QString::fromLatin1(id));
+            if (product.displayName != bare.displayName)
+                saveGrab(view, QStringLiteral("step-") + QString::fromLatin1(testCase.name));
+        }
     }
 }
 
@@ -344,6 +359,76 @@ TEST_F(SetupWorkflowViewTest, OfferStageReportsOneActionAndGatesOnHomebrew) {
     visibleById<QPushButton>(bare, QStringLiteral("stage-skip"))->click();
     ASSERT_EQ(eventsSince(telemetry, mark).size(), 1U);
     EXPECT_NE(eventsSince(telemetry, mark)[0].find(R"("action":"dismissed")"), std::string::npos);
+
+    // A grouped install hands over all of the stage's fixes, stopping at a failure, and reports no action.
+    auto product = products::code();
+    product.spinePolicy.specialStages["warp"] =
+        SpineRenderPolicy::GroupedInstall{"Install the terminal", "terminal-all", "install-terminal"};
+    ScopedProductConfig scoped(product);
+    machine.homebrewPrefix = "/opt/homebrew/bin/brew";
+    auto* grouped = openScreen();
+    go(grouped, Step::stage("warp"));
+    mark = telemetry.events().size();
+    visibleById<QPushButton>(grouped, QStringLiteral("install-terminal"))->click();
+    EXPECT_TRUE(eventsSince(telemetry, mark).empty());
+    ASSERT_TRUE(grouped->model().pendingInstall());
+    EXPECT_EQ(*grouped->model().pendingInstall(),
+              (Pending{"terminal-all", "Install the terminal", {SetupRemediation::installWarp()}, false}));
+}
+
+TEST_F(SetupWorkflowViewTest, OutcomeOpensInstalledAppsInThePolicysOrderAndTheExampleProjects) {
+    const quill::test::TemporaryHome home;
+    auto product = products::code();
+    product.spinePolicy.outcomeOpenableApps = [](const auto&, const auto&) {
+        return std::vector<SpineRenderPolicy::OpenableApp>{
+            {"Open Zed", "Zed.app"}, {"Open Warp", "Warp.app"}, {"Open Missing", "Missing.app"}};
+    };
+    ScopedProductConfig scoped(product);
+    // Warp in both folders (the system one wins), Zed only in the home folder, the last one nowhere.
+    makeExecutable("/Applications/Warp.app/Contents/MacOS/Warp");
+    home.write("Applications/Warp.app/Contents/MacOS/Warp", "");
+    home.write("Applications/Zed.app/Contents/MacOS/Zed", "");
+    auto* view = openScreen();
+    go(view, Step::outcome());
+    EXPECT_TRUE(visibleWithId(view, QStringLiteral("show-example-projects")).isEmpty());
+
+    struct Case {
+        const char* label;
+        std::optional<fs::path> opened;
+        std::vector<std::string> events;
+    };
+    const std::vector<Case> cases = {
+        {"Open Zed", home / "Applications/Zed.app", {R"(app_opened {"app":"Zed"})"}},
+        {"Open Warp", "/Applications/Warp.app", {R"(app_opened {"app":"Warp"})"}},
+        {"Open Missing", std::nullopt, {}},
+    };
+    int above = -1;
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.label);
+        auto* open = qobject_cast<QPushButton*>(byText(view, QString::fromLatin1(testCase.label)));
+        ASSERT_NE(open, nullptr);
+        EXPECT_GT(open->mapTo(view, QPoint()).y(), above) << "in the policy's order";
+        above = open->mapTo(view, QPoint()).y();
+        urls->opened.clear();
+        const auto mark = telemetry.events().size();
+        open->click();
+        EXPECT_EQ(urls->opened, testCase.opened ? std::vector<QUrl>{QUrl::fromLocalFile(
+                                                      QString::fromStdString(testCase.opened->string()))}
+                                                : std::vector<QUrl>{});
+        EXPECT_EQ(eventsSince(telemetry, mark), testCase.events);
+    }
+    saveGrab(view, QStringLiteral("step-outcome-apps"));
+
+    // An example project in Documents brings the button that opens the folder.
+    home.write(
+        fs::path("Documents") / std::string(fixes::projectFolderName(ProjectTemplate::coding)) / "README.md",
+        "");
+    view = openScreen();
+    go(view, Step::outcome());
+    urls->opened.clear();
+    visibleById<QPushButton>(view, QStringLiteral("show-example-projects"))->click();
+    EXPECT_EQ(urls->opened,
+              std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString((home / "Documents").string()))});
 }
 
 TEST_F(SetupWorkflowViewTest, BrewPathIsTheFirstExecutableLocationAtEachSheet) {
