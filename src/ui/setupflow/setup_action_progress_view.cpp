@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "ui/common/labels.h"
 #include "ui/common/screen_context.h"
@@ -23,6 +24,8 @@ constexpr int kMinimumWidth = 560;
 constexpr int kMinimumHeight = 420;
 constexpr int kMinimumLogHeight = 220;
 constexpr int kBusyWidth = 48;
+constexpr auto kFlushInterval = std::chrono::milliseconds(16);
+constexpr qsizetype kMostLinesPerInsert = 4096;
 }  // namespace
 
 SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const std::string& title,
@@ -115,15 +118,23 @@ void SetupActionProgressView::reject() {
 }
 
 void SetupActionProgressView::queueLine(const QString& line) {
-    // The lines of one delivered batch arrive back to back; they enter the log in one insert after it.
+    // Lines are gathered for one frame and enter the log in one insert: laying out and painting the log
+    // after every small batch would cost far more than the lines themselves. A long gathering is inserted
+    // at once, so no single insert holds the GUI thread for long.
     m_pendingLines.push_back(line);
+    if (m_pendingLines.size() >= kMostLinesPerInsert) {
+        flushLines();
+        return;
+    }
     if (std::exchange(m_flushQueued, true))
         return;
-    QTimer::singleShot(0, this, &SetupActionProgressView::flushLines);
+    QTimer::singleShot(kFlushInterval, this, [this] {
+        m_flushQueued = false;
+        flushLines();
+    });
 }
 
 void SetupActionProgressView::flushLines() {
-    m_flushQueued = false;
     if (m_pendingLines.isEmpty())
         return;
     m_log->appendPlainText(m_pendingLines.join(QLatin1Char('\n')));
