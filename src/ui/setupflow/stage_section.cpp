@@ -69,7 +69,7 @@ struct Builder {
     QVBoxLayout* layout;
 
     /// "Install selected", enabled while `fixes` gives something to run.
-    void installButton(const std::vector<QObject*>& sources, std::function<Pending()> pending) const {
+    void installButton(const std::vector<QObject*>& sources, const std::function<Pending()>& pending) const {
         auto* install = largeButton("Install selected", ButtonStyle::prominent, section);
         auto update = [install, pending] { install->setEnabled(!pending().remediations.empty()); };
         for (auto* source : sources) {
@@ -81,9 +81,9 @@ struct Builder {
         update();
         QObject::connect(install, &QPushButton::clicked, section,
                          [&view = view, stageID = input.stageID, pending] {
-                             auto install = pending();
-                             if (!install.remediations.empty())
-                                 view.installSelected(stageID, std::move(install));
+                             auto chosen = pending();
+                             if (!chosen.remediations.empty())
+                                 view.installSelected(stageID, std::move(chosen));
                          });
         layout->addWidget(install, 0, Qt::AlignLeft);
     }
@@ -202,6 +202,7 @@ struct Builder {
             [fs = view.screenContext().services.fs](std::stop_token) {
                 const LanguageDetector detector(fs);
                 std::vector<std::optional<std::string>> lines;
+                lines.reserve(std::size(kQuillLanguages));
                 for (const auto language : kQuillLanguages)
                     lines.push_back(LanguageDetector::statusLine(detector.detectInstallation(language)));
                 return lines;
@@ -251,7 +252,7 @@ struct Builder {
                     }
                     return seeded;
                 },
-                [&view = view, rows](std::set<std::string> seeded) {
+                [&view = view, rows](const std::set<std::string>& seeded) {
                     if (std::exchange(view.didSeedSkills, true))
                         return;
                     view.selectedSkills.insert(seeded.begin(), seeded.end());
