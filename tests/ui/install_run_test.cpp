@@ -5,7 +5,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <condition_variable>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <string>
@@ -14,6 +13,7 @@
 #include "engine/products/code/code_config.h"
 #include "tests/engine/runner/runner_test_kit.h"
 #include "tests/support/process_watch.h"
+#include "tests/ui/forking_install.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace quill::ui::test {
@@ -244,38 +244,19 @@ TEST_F(InstallRunTest, ReadsEachFixsPasswordSentenceOnceAtStart) {
 /// The real runner over stand-in tools, whose uv installer starts a grandchild and waits for it.
 class InstallRunProcessTest : public InstallRunTest {
   protected:
-    InstallRunProcessTest() {
-        scene.onPath("curl", "sleep 300 &\necho $! > " + shellSingleQuoted(pidFile.string()) +
-                                 ".tmp\necho $$ >> " + shellSingleQuoted(pidFile.string()) + ".tmp\nmv " +
-                                 shellSingleQuoted(pidFile.string() + ".tmp") + " " +
-                                 shellSingleQuoted(pidFile.string()) + "\nwait");
-    }
-
     /// The seam over the real runner, recording which fixes it was asked for.
     InstallRun::RunFix recordingSeam() {
-        return
-            [this, real = InstallRun::runnerSeam(scene.runner())](const Fix& fix, const std::string& prompt) {
-                {
-                    std::lock_guard lock(mutex);
-                    asked.push_back(fix.id());
-                }
-                return real(fix, prompt);
-            };
+        return [this, real = InstallRun::runnerSeam(forking.scene.runner())](const Fix& fix,
+                                                                             const std::string& prompt) {
+            {
+                std::lock_guard lock(mutex);
+                asked.push_back(fix.id());
+            }
+            return real(fix, prompt);
+        };
     }
 
-    /// The stand-in's own process and its grandchild, once both run.
-    std::vector<pid_t> standInProcesses() {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(pidFile); }, 20'000));
-        std::ifstream in(pidFile);
-        std::vector<pid_t> pids;
-        for (pid_t pid = 0; in >> pid;)
-            pids.push_back(pid);
-        return pids;
-    }
-
-    quill::test::RunnerScene scene;
-    quill::test::TemporaryDirectory scratch;
-    std::filesystem::path pidFile = scratch.path() / "pids";
+    ForkingInstall forking;
     std::mutex mutex;
     std::vector<std::string> asked;
 };
@@ -284,7 +265,7 @@ TEST_F(InstallRunProcessTest, CancelStopsTheFixAndItsChildrenAndStartsNoOther) {
     InstallRun run({Fix::installUv(), Fix::installGh()}, true, recordingSeam(), *urls, *clipboard);
     QSignalSpy finished(&run, &InstallRun::finished);
     run.start();
-    const auto pids = standInProcesses();
+    const auto pids = forking.processes();
     ASSERT_EQ(pids.size(), 2U);
 
     run.cancel();
@@ -306,7 +287,7 @@ TEST_F(InstallRunProcessTest, DestroyedMidFixStopsItsProcessesAndEmitsNothing) {
                                             *clipboard);
     QSignalSpy finished(run.get(), &InstallRun::finished);
     run->start();
-    const auto pids = standInProcesses();
+    const auto pids = forking.processes();
     ASSERT_EQ(pids.size(), 2U);
 
     run.reset();

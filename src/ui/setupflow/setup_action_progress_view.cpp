@@ -1,0 +1,152 @@
+#include "ui/setupflow/setup_action_progress_view.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <chrono>
+
+#include "ui/common/labels.h"
+#include "ui/common/screen_context.h"
+#include "ui/common/style.h"
+
+namespace quill::ui {
+
+namespace {
+constexpr int kSpacing = 16;
+constexpr int kPadding = 20;
+constexpr int kMinimumWidth = 560;
+constexpr int kMinimumHeight = 420;
+constexpr int kMinimumLogHeight = 220;
+constexpr int kBusyWidth = 48;
+constexpr auto kFlushInterval = std::chrono::milliseconds(16);
+constexpr qsizetype kMostLinesPerInsert = 4096;
+}  // namespace
+
+SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const std::string& title,
+                                                 std::vector<SetupRemediation> remediations,
+                                                 InstallRun::RunFix runner, bool continuesPastFailure,
+                                                 std::function<void(Outcome)> onFinish, QWidget* parent)
+    : QDialog(parent),
+      m_run(new InstallRun(std::move(remediations), continuesPastFailure, std::move(runner), context.urls,
+                           context.clipboard, this)),
+      m_onFinish(std::move(onFinish)) {
+    setWindowModality(Qt::WindowModal);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    setWindowTitle(QString::fromStdString(title));
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    column->setSpacing(kSpacing);
+
+    auto* heading = plainLabel(QString::fromStdString(title), this);
+    heading->setObjectName(QStringLiteral("setup-action-title"));
+    Style::setFont(heading, TextRole::headline);
+    column->addWidget(heading);
+
+    m_log = new QPlainTextEdit(this);
+    m_log->setReadOnly(true);
+    m_log->setUndoRedoEnabled(false);
+    m_log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_log->setMinimumHeight(kMinimumLogHeight);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSizeF(Style::font(TextRole::caption).pointSizeF());
+    m_log->setFont(mono);
+    column->addWidget(m_log, 1);
+
+    auto* row = new QHBoxLayout();
+    m_runningRow = new QWidget(this);
+    auto* running = new QHBoxLayout(m_runningRow);
+    running->setContentsMargins(0, 0, 0, 0);
+    auto* busy = new QProgressBar(m_runningRow);
+    busy->setRange(0, 0);
+    busy->setTextVisible(false);
+    busy->setFixedWidth(kBusyWidth);
+    running->addWidget(busy);
+    auto* status = plainLabel(
+        QStringLiteral("Working… this can take a minute — please keep this window open."), m_runningRow);
+    status->setObjectName(QStringLiteral("setup-action-status"));
+    Style::setFont(status, TextRole::caption);
+    Style::makeSecondary(status);
+    running->addWidget(status, 1);
+    row->addWidget(m_runningRow, 1);
+    row->addStretch();
+    m_cancel = new QPushButton(buttonText(QStringLiteral("Cancel")), this);
+    m_cancel->setObjectName(QStringLiteral("setup-action-cancel"));
+    m_cancel->setAutoDefault(false);
+    row->addWidget(m_cancel);
+    m_continue = new QPushButton(buttonText(QStringLiteral("Continue")), this);
+    m_continue->setObjectName(QStringLiteral("setup-action-continue"));
+    Style::apply(m_continue, ButtonStyle::prominent, ControlSize::large);
+    m_continue->setAutoDefault(false);
+    m_continue->setDefault(true);
+    row->addWidget(m_continue);
+    column->addLayout(row);
+
+    connect(m_cancel, &QPushButton::clicked, m_run, &InstallRun::cancel);
+    connect(m_continue, &QPushButton::clicked, m_run, &InstallRun::continueAfterEnd);
+    connect(m_run, &InstallRun::lineAppended, this, &SetupActionProgressView::queueLine);
+    connect(m_run, &InstallRun::runEnded, this, &SetupActionProgressView::refreshRow);
+    connect(m_run, &InstallRun::finished, this, [this](Outcome outcome) {
+        refreshRow();
+        if (m_onFinish)
+            m_onFinish(outcome);
+    });
+    refreshRow();
+}
+
+SetupActionProgressView::~SetupActionProgressView() {
+    // The run goes first, quietly: nothing it still delivers reaches a half-destroyed sheet.
+    m_run->disconnect(this);
+    delete m_run;
+}
+
+void SetupActionProgressView::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    m_run->start();
+}
+
+void SetupActionProgressView::reject() {
+    if (m_run->isRunning())
+        m_run->cancel();
+}
+
+void SetupActionProgressView::queueLine(const QString& line) {
+    // Lines are gathered for one frame and enter the log in one insert: laying out and painting the log
+    // after every small batch would cost far more than the lines themselves. A long gathering is inserted
+    // at once, so no single insert holds the GUI thread for long.
+    m_pendingLines.push_back(line);
+    if (m_pendingLines.size() >= kMostLinesPerInsert) {
+        flushLines();
+        return;
+    }
+    if (std::exchange(m_flushQueued, true))
+        return;
+    QTimer::singleShot(kFlushInterval, this, [this] {
+        m_flushQueued = false;
+        flushLines();
+    });
+}
+
+void SetupActionProgressView::flushLines() {
+    if (m_pendingLines.isEmpty())
+        return;
+    m_log->appendPlainText(m_pendingLines.join(QLatin1Char('\n')));
+    m_pendingLines.clear();
+    m_log->verticalScrollBar()->setValue(m_log->verticalScrollBar()->maximum());
+}
+
+void SetupActionProgressView::refreshRow() {
+    const bool running = m_run->isRunning();
+    m_runningRow->setVisible(running);
+    m_cancel->setVisible(running);
+    m_continue->setVisible(!running);
+}
+
+}  // namespace quill::ui

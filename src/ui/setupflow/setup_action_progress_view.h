@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/setup/setup_remediation.h"
+#include "ui/setupflow/install_run.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace quill::ui {
+
+struct ScreenContext;
+
+/// The sheet an install runs in: its title, the log of every fix's output and, while the run goes, a busy
+/// row with "Cancel"; once it has ended, "Continue". The run starts when the sheet is first shown. Every way
+/// out (the buttons, Escape and the close box while the run goes) reaches `onFinish` exactly once; once the
+/// run has ended only "Continue" leaves. The sheet never closes itself: its owner closes it from `onFinish`.
+/// Destroying it stops the run and calls nothing. GUI thread only.
+class SetupActionProgressView : public QDialog {
+    Q_OBJECT
+
+  public:
+    using Outcome = InstallRun::Outcome;
+
+    SetupActionProgressView(ScreenContext& context, const std::string& title,
+                            std::vector<SetupRemediation> remediations, InstallRun::RunFix runner,
+                            bool continuesPastFailure, std::function<void(Outcome)> onFinish,
+                            QWidget* parent = nullptr);
+    ~SetupActionProgressView() override;
+
+    [[nodiscard]] const InstallRun& run() const { return *m_run; }
+    [[nodiscard]] QPlainTextEdit* log() const { return m_log; }
+
+    /// Escape and the close box: "Cancel" while the run goes, nothing once it has ended.
+    void reject() override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void queueLine(const QString& line);
+    void flushLines();
+    void refreshRow();
+
+    InstallRun* m_run;
+    std::function<void(Outcome)> m_onFinish;
+    QPlainTextEdit* m_log;
+    QWidget* m_runningRow;
+    QPushButton* m_cancel;
+    QPushButton* m_continue;
+    QStringList m_pendingLines;
+    bool m_flushQueued = false;
+};
+
+}  // namespace quill::ui

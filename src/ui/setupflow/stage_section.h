@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/setup/mcp_server.h"
+#include "engine/setup/setup_remediation.h"
+
+class QWidget;
+
+namespace quill::ui {
+
+class SetupWorkflowView;
+
+/// What a stage's section is built from.
+struct StageSectionInput {
+    /// The stage needs Homebrew and Homebrew is missing: the section is the Homebrew gate.
+    bool homebrewGate = false;
+    std::string stageID;
+    /// The stage page's headline, the title of the stage's "Install selected" sheet.
+    std::string headline;
+    /// The fixes the stage offers, in order.
+    std::vector<SetupRemediation> remediations;
+};
+
+/// The interactive part of a fixable or unknown stage: the view its kind asks for (the generic list of
+/// fixes, one grouped install, a cask, language, skill or MCP picker, the Git form) or the Homebrew gate,
+/// always ending in "Skip". Choices are kept in `view`'s selection state. Installs go to the model's
+/// `pendingInstall`.
+QWidget* makeStageSection(SetupWorkflowView& view, const StageSectionInput& input, QWidget* parent);
+
+/// The MCP servers the MCP stage offers, in the order shown.
+const std::vector<MCPServer>& offeredMCPServers();
+
+}  // namespace quill::ui

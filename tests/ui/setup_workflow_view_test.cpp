@@ -1,0 +1,608 @@
+#include "ui/setupflow/setup_workflow_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "engine/products/code/code_config.h"
+#include "engine/runner/fixes.h"
+#include "engine/services/live_file_system.h"
+#include "engine/setup/setup_stage.h"
+#include "tests/support/fake_process_runner.h"
+#include "tests/support/path_mapping_file_system.h"
+#include "tests/support/process_watch.h"
+#include "tests/support/temporary_home.h"
+#include "tests/ui/forking_install.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/app/nps_feedback_card.h"
+#include "ui/common/settings.h"
+#include "ui/setupflow/step_pages.h"
+
+namespace quill::ui::test {
+namespace {
+
+using Step = SetupFlowModel::Step;
+using Class = SetupDiagnosisClassification;
+using Pending = SetupFlowModel::PendingInstall;
+using Outcome = InstallRun::Outcome;
+namespace fs = std::filesystem;
+
+struct NoProbes final : SetupProber {
+    SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&) const override { return {}; }
+};
+
+/// Stages with fixed diagnoses and the fixes each offers.
+struct FixedProvider final : SpineProvider {
+    std::vector<std::tuple<std::string, DomainPlacement, Class>> stages;
+    std::map<std::string, std::vector<SetupRemediation>> fixes;
+    std::optional<SetupWorkflow> workflow(const std::optional<std::string>&, const SystemProfile&,
+                                          const SetupProbeBundle&,
+                                          const SpineWorkflowSelection&) const override {
+        SetupWorkflow workflow;
+        for (const auto& [id, placement, classification] : stages)
+            workflow.steps.push_back(
+                {std::make_shared<BasicSetupStage>(
+                     id, SetupDiagnosis{"Headline of " + id, "Detail of " + id, classification},
+                     std::vector<SetupAction>{}),
+                 placement});
+        return workflow;
+    }
+    std::vector<SetupRemediation> remediations(const std::string& domainID, const SystemProfile&,
+                                               const SetupProbeBundle&) const override {
+        const auto found = fixes.find(domainID);
+        return found == fixes.end() ? std::vector<SetupRemediation>{} : found->second;
+    }
+};
+
+/// Each event sent from `from` on, as "<name> <data as JSON>".
+std::vector<std::string> eventsSince(const ScopedTelemetryCapture& capture, std::size_t from) {
+    std::vector<std::string> lines;
+    const auto all = capture.events();
+    for (std::size_t index = from; index < all.size(); ++index)
+        lines.push_back(all[index].name + " " + toJSON(all[index].data).dump());
+    return lines;
+}
+
+std::vector<std::string> ids(const std::vector<SetupRemediation>& fixes) {
+    std::vector<std::string> result;
+    for (const auto& fix : fixes)
+        result.push_back(fix.id());
+    return result;
+}
+
+class SetupWorkflowViewTest : public UiTest {
+  protected:
+    SetupWorkflowViewTest() {
+        config.reset();
+        config = std::make_unique<ScopedProductConfig>(products::code());
+        context.services.fs = std::make_shared<quill::test::PathMappingFileSystem>(
+            std::make_shared<LiveFileSystem>(), machineRoot.path());
+        context.services.isFixtureMode = false;
+        context.services.processRunner = std::make_shared<quill::test::FakeProcessRunner>();
+        context.services.store->setString(productKey(".experience_bucket"), "learning");
+        provider->stages = {{"homebrew", DomainPlacement::primary, Class::fixable},
+                            {"languages", DomainPlacement::primary, Class::fixable},
+                            {"git", DomainPlacement::primary, Class::fixable},
+                            {"ai-claude", DomainPlacement::primary, Class::fixable},
+                            {"editor", DomainPlacement::primary, Class::blocked},
+                            {"warp", DomainPlacement::offer, Class::fixable},
+                            {"skills", DomainPlacement::optional, Class::fixable},
+                            {"mcp", DomainPlacement::optional, Class::unknown},
+                            {"project", DomainPlacement::optional, Class::fixable}};
+        provider->fixes = {{"homebrew", {SetupRemediation::installHomebrew()}},
+                           {"warp", {SetupRemediation::installWarp()}},
+                           {"ai-claude", {SetupRemediation::installClaudeCLI()}},
+                           {"project", {SetupRemediation::createProject(ProjectTemplate::coding)}}};
+        machine.homebrewPrefix = "/opt/homebrew/bin/brew";
+    }
+
+    /// The screen, shown, its model at the diagnosis summary.
+    SetupWorkflowView* openScreen() {
+        SetupFlowModel::Seams seams;
+        seams.profiler = [this](const AppServices&) { return machine; };
+        seams.strategies = [provider = provider](const ProductConfig& product) {
+            auto strategies = products::productStrategies(product);
+            strategies.prober = std::make_shared<NoProbes>();
+            strategies.spineProvider = provider;
+            return strategies;
+        };
+        auto* view = new SetupWorkflowView(context, std::move(seams));
+        screen.reset(view);
+        showWindow(view);
+        view->appeared();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return view->model().step() == Step::diagnosisSummary(); }, 5000));
+        return view;
+    }
+
+    void go(SetupWorkflowView* view, const Step& step) {
+        view->model().goToStep(step);
+        QTest::qWait(1);
+    }
+
+    /// An executable file at `path` of the mapped machine.
+    void makeExecutable(const std::string& path) {
+        const auto real = machineRoot.path() / fs::path(path).relative_path();
+        fs::create_directories(real.parent_path());
+        std::ofstream(real) << "#!/bin/sh\n";
+        fs::permissions(real, fs::perms::owner_all);
+    }
+
+    quill::test::TemporaryDirectory machineRoot;
+    std::shared_ptr<FixedProvider> provider = std::make_shared<FixedProvider>();
+    SystemProfile machine;
+    std::unique_ptr<SetupWorkflowView> screen;
+};
+
+TEST_F(SetupWorkflowViewTest, EachStepShowsItsTextsTitleAndControls) {
+    struct Case {
+        const char* name;
+        Step step;
+        std::vector<const char*> texts;  // shown labels or buttons
+        const char* title;
+        std::vector<const char*> ids;
+    };
+    const std::vector<Case> cases = {
+        {"loading", Step::loading(), {}, nullptr, {}},
+        {"experience",
+         Step::experienceQuestion(),
+         {"What's your experience level?", "Learning to code"},
+         "Your experience",
+         {"experience-learning", "experience-skip"}},
+        {"summary",
+         Step::diagnosisSummary(),
+         {"Here's what the system check found"},
+         "Diagnosis",
+         {"diagnosis-continue"}},
+        {"readiness",
+         Step::readinessWarning({SetupFlowModel::ReadinessWarning::Disk{{DiskVerdict::low, 4'000'000'000}}}),
+         {},
+         nullptr,
+         {"readiness-continue", "readiness-stop"}},
+        {"stage-homebrew", Step::stage("homebrew"), {"Skip"}, nullptr, {"stage-skip"}},
+        {"stage-blocked", Step::stage("editor"), {"Detail of editor", "Continue"}, nullptr, {}},
+        {"keep-going",
+         Step::keepGoingGate(),
+         {"Keep going", "Finish here"},
+         nullptr,
+         {"keep-going", "finish-here"}},
+        {"verifying", Step::verifying(), {}, "Done", {}},
+        {"outcome",
+         Step::outcome(),
+         {"Yes, all set", "Not quite"},
+         "Done",
+         {"outcome-checklist", "outcome-resolved", "outcome-blocked"}},
+        {"nps", Step::nps(), {"We need your feedback", "Done"}, nullptr, {"nps-done"}},
+    };
+    // The coding product, and a bare configuration whose texts and titles all come from the defaults.
+    ProductConfig bare;
+    bare.displayName = "Bare";
+    for (const auto& product : {products::code(), bare}) {
+        SCOPED_TRACE(product.displayName);
+        ScopedProductConfig scoped(product);
+        // Loading, and the interstitial and experience question when the product has none, carry its name.
+        for (const auto& step : {Step::loading(), Step::interstitial()})
+            EXPECT_EQ(SetupWorkflowView::windowTitleFor(step), product.displayName);
+        if (!product.experienceQuestion) {
+            EXPECT_EQ(SetupWorkflowView::windowTitleFor(Step::experienceQuestion()), product.displayName);
+        }
+        auto* view = openScreen();
+        for (const auto& testCase : cases) {
+            SCOPED_TRACE(testCase.name);
+            if (testCase.step == Step::experienceQuestion() && !product.experienceQuestion)
+                continue;
+            go(view, testCase.step);
+            for (const char* text : testCase.texts)
+                EXPECT_TRUE(byText(view, QString::fromUtf8(text)) != nullptr ||
+                            visibleLabelTexts(view).contains(QString::fromUtf8(text)))
+                    << text;
+            if (testCase.title != nullptr) {
+                EXPECT_EQ(view->windowTitle().toStdString(), testCase.title);
+            }
+            EXPECT_EQ(view->windowTitle().toStdString(), SetupWorkflowView::windowTitleFor(testCase.step));
+            for (const char* id : testCase.ids)
+                visibleById(view, QString::fromLatin1(id));
+            if (product.displayName != bare.displayName)
+                saveGrab(view, QStringLiteral("step-") + QString::fromLatin1(testCase.name));
+        }
+    }
+}
+
+TEST_F(SetupWorkflowViewTest, InterstitialShowsItsButtonBeforeItsDisclosure) {
+    for (const bool withDisclosure : {true, false}) {
+        SCOPED_TRACE(withDisclosure);
+        auto product = products::code();
+        product.spinePolicy.postPrimaryInterstitial = SpineRenderPolicy::InterstitialScreen{
+            "Plan",
+            "Pick a plan",
+            "Some tools need a paid plan.",
+            "Continue to checks",
+            withDisclosure ? std::optional<std::string>("Billed by the vendor.") : std::nullopt,
+            ""};
+        ScopedProductConfig scoped(product);
+        auto* view = openScreen();
+        go(view, Step::interstitial());
+        EXPECT_EQ(view->windowTitle(), QStringLiteral("Plan"));
+        auto* button = visibleById<QPushButton>(view, QStringLiteral("paid-plan-continue"));
+        auto* disclosure = qobject_cast<QLabel*>(byText(view, QStringLiteral("Billed by the vendor.")));
+        EXPECT_EQ(disclosure != nullptr, withDisclosure);
+        if (disclosure != nullptr && button != nullptr) {
+            EXPECT_LT(button->mapTo(view, QPoint()).y(), disclosure->mapTo(view, QPoint()).y());
+        }
+        if (withDisclosure)
+            saveGrab(view, QStringLiteral("step-interstitial"));
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(view->model().step() == Step::verifying());
+    }
+    // A bare configuration passes straight on to verification. Verification over the fake tools ends at
+    // once, so the steps are recorded as they pass rather than polled.
+    auto* view = openScreen();
+    std::vector<Step> steps;
+    QObject::connect(&view->model(), &SetupFlowModel::stepChanged, view,
+                     [&steps, view] { steps.push_back(view->model().step()); });
+    go(view, Step::interstitial());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return steps.size() >= 2; }, 5000));
+    EXPECT_TRUE(steps[0] == Step::interstitial());
+    EXPECT_TRUE(steps[1] == Step::verifying());
+}
+
+TEST_F(SetupWorkflowViewTest, SectionsOfferTheirChoicesAndHandOverTheExactInstall) {
+    auto* view = openScreen();
+    // The cask picker: offered rows ticked once, the other disabled; its install continues past a failure.
+    go(view, Step::stage("ai-claude"));
+    auto* desktop = visibleById<QCheckBox>(view, QStringLiteral("install-claude-desktop"));
+    auto* cli = visibleById<QCheckBox>(view, QStringLiteral("install-claude-cli"));
+    ASSERT_TRUE(desktop && cli);
+    EXPECT_FALSE(desktop->isEnabled());
+    EXPECT_TRUE(cli->isChecked());
+    saveGrab(view, QStringLiteral("section-casks"));
+    auto* install = qobject_cast<QPushButton*>(byText(view, QStringLiteral("Install selected")));
+    ASSERT_NE(install, nullptr);
+    cli->click();
+    EXPECT_FALSE(install->isEnabled());
+    cli->click();
+    install->click();
+    ASSERT_TRUE(view->model().pendingInstall());
+    EXPECT_EQ(view->model().pendingInstall()->id, "ai-claude");
+    EXPECT_EQ(view->model().pendingInstall()->title, "Install Claude");
+    EXPECT_EQ(ids(view->model().pendingInstall()->remediations), ids({SetupRemediation::installClaudeCLI()}));
+    EXPECT_TRUE(view->model().pendingInstall()->continuesPastFailure);
+    ASSERT_NE(view->sheet(), nullptr);
+    view->sheet()->reject();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->model().pendingInstall(); }, 5000));
+
+    // Languages, in the catalogue's order; nothing to install until one is chosen.
+    go(view, Step::stage("languages"));
+    for (const char* id : {"lang-python", "lang-node", "lang-java", "lang-ruby", "lang-rust"})
+        visibleById<QCheckBox>(view, QString::fromLatin1(id));
+    install = qobject_cast<QPushButton*>(byText(view, QStringLiteral("Install selected")));
+    ASSERT_NE(install, nullptr);
+    EXPECT_FALSE(install->isEnabled());
+    visibleById<QCheckBox>(view, QStringLiteral("lang-node"))->click();
+    saveGrab(view, QStringLiteral("section-languages"));
+    install->click();
+    ASSERT_TRUE(view->model().pendingInstall());
+    EXPECT_EQ(view->model().pendingInstall()->id, "languages");
+    EXPECT_EQ(ids(view->model().pendingInstall()->remediations),
+              ids({SetupRemediation::installMise(), SetupRemediation::installNodeViaMise()}));
+    view->sheet()->reject();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->model().pendingInstall(); }, 5000));
+
+    // Git: configuring needs both fields; the run stops at a failure.
+    go(view, Step::stage("git"));
+    auto fields = view->findChildren<QLineEdit*>();
+    ASSERT_EQ(fields.size(), 2);
+    EXPECT_EQ(fields[0]->placeholderText(), QStringLiteral("Name"));
+    EXPECT_EQ(fields[1]->placeholderText(), QStringLiteral("Email"));
+    QTest::keyClicks(fields[0], QStringLiteral("Ada"));
+    QTest::keyClicks(fields[1], QStringLiteral("ada@example.com"));
+    saveGrab(view, QStringLiteral("section-git"));
+    qobject_cast<QPushButton*>(byText(view, QStringLiteral("Install selected")))->click();
+    ASSERT_TRUE(view->model().pendingInstall());
+    EXPECT_EQ(ids(view->model().pendingInstall()->remediations),
+              ids({SetupRemediation::configureGit("Ada", "ada@example.com"), SetupRemediation::installGh(),
+                   SetupRemediation::githubAuth()}));
+    EXPECT_FALSE(view->model().pendingInstall()->continuesPastFailure);
+    view->sheet()->reject();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->model().pendingInstall(); }, 5000));
+    EXPECT_EQ(view->gitName, "Ada");
+
+    // Skills are ticked once from the catalogue's preselection; MCP shows only Skip; project the plain list.
+    go(view, Step::stage("skills"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->didSeedSkills; }, 5000));
+    saveGrab(view, QStringLiteral("section-skills"));
+    go(view, Step::stage("mcp"));
+    visibleById(view, QStringLiteral("stage-skip"));
+    saveGrab(view, QStringLiteral("section-mcp"));
+    go(view, Step::stage("project"));
+    EXPECT_NE(byText(view, QString::fromStdString(
+                               SetupRemediation::createProject(ProjectTemplate::coding).displayLabel())),
+              nullptr);
+    saveGrab(view, QStringLiteral("section-project"));
+}
+
+TEST_F(SetupWorkflowViewTest, OfferStageReportsOneActionAndGatesOnHomebrew) {
+    auto* view = openScreen();
+    go(view, Step::stage("warp"));
+    saveGrab(view, QStringLiteral("section-generic"));
+    auto mark = telemetry.events().size();
+    auto* fix = qobject_cast<QPushButton*>(
+        byText(view, QString::fromStdString(SetupRemediation::installWarp().displayLabel())));
+    ASSERT_NE(fix, nullptr);
+    fix->click();
+    const auto sent = eventsSince(telemetry, mark);
+    ASSERT_EQ(sent.size(), 1U);
+    EXPECT_EQ(
+        sent[0],
+        R"(offer_action {"action":"selected","next_step":null,"offer_id":"warp","offer_surface":"post_homebrew","result":null})");
+    EXPECT_TRUE(view->model().pendingInstall());
+    view->sheet()->reject();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->model().pendingInstall(); }, 5000));
+    mark = telemetry.events().size();
+    visibleById<QPushButton>(view, QStringLiteral("stage-skip"))->click();
+    EXPECT_TRUE(eventsSince(telemetry, mark).empty()) << "a later action reports nothing";
+
+    // Without Homebrew, a stage that needs it shows the gate.
+    machine.homebrewPrefix.reset();
+    auto* bare = openScreen();
+    go(bare, Step::stage("warp"));
+    EXPECT_NE(
+        byText(bare, QStringLiteral("This step installs with Homebrew, which isn't installed yet. Install "
+                                    "Homebrew first, or skip.")),
+        nullptr);
+    saveGrab(bare, QStringLiteral("section-homebrew-gate"));
+    mark = telemetry.events().size();
+    visibleById<QPushButton>(bare, QStringLiteral("stage-skip"))->click();
+    ASSERT_EQ(eventsSince(telemetry, mark).size(), 1U);
+    EXPECT_NE(eventsSince(telemetry, mark)[0].find(R"("action":"dismissed")"), std::string::npos);
+
+    // A grouped install hands over all of the stage's fixes, stopping at a failure, and reports no action.
+    auto product = products::code();
+    product.spinePolicy.specialStages["warp"] =
+        SpineRenderPolicy::GroupedInstall{"Install the terminal", "terminal-all", "install-terminal"};
+    ScopedProductConfig scoped(product);
+    machine.homebrewPrefix = "/opt/homebrew/bin/brew";
+    auto* grouped = openScreen();
+    go(grouped, Step::stage("warp"));
+    mark = telemetry.events().size();
+    visibleById<QPushButton>(grouped, QStringLiteral("install-terminal"))->click();
+    EXPECT_TRUE(eventsSince(telemetry, mark).empty());
+    ASSERT_TRUE(grouped->model().pendingInstall());
+    EXPECT_EQ(*grouped->model().pendingInstall(),
+              (Pending{"terminal-all", "Install the terminal", {SetupRemediation::installWarp()}, false}));
+}
+
+TEST_F(SetupWorkflowViewTest, OutcomeOpensInstalledAppsInThePolicysOrderAndTheExampleProjects) {
+    const quill::test::TemporaryHome home;
+    auto product = products::code();
+    product.spinePolicy.outcomeOpenableApps = [](const auto&, const auto&) {
+        return std::vector<SpineRenderPolicy::OpenableApp>{
+            {"Open Zed", "Zed.app"}, {"Open Warp", "Warp.app"}, {"Open Missing", "Missing.app"}};
+    };
+    ScopedProductConfig scoped(product);
+    // Warp in both folders (the system one wins), Zed only in the home folder, the last one nowhere.
+    makeExecutable("/Applications/Warp.app/Contents/MacOS/Warp");
+    home.write("Applications/Warp.app/Contents/MacOS/Warp", "");
+    home.write("Applications/Zed.app/Contents/MacOS/Zed", "");
+    auto* view = openScreen();
+    go(view, Step::outcome());
+    EXPECT_TRUE(visibleWithId(view, QStringLiteral("show-example-projects")).isEmpty());
+
+    struct Case {
+        const char* label;
+        std::optional<fs::path> opened;
+        std::vector<std::string> events;
+    };
+    const std::vector<Case> cases = {
+        {"Open Zed", home / "Applications/Zed.app", {R"(app_opened {"app":"Zed"})"}},
+        {"Open Warp", "/Applications/Warp.app", {R"(app_opened {"app":"Warp"})"}},
+        {"Open Missing", std::nullopt, {}},
+    };
+    int above = -1;
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.label);
+        auto* open = qobject_cast<QPushButton*>(byText(view, QString::fromLatin1(testCase.label)));
+        ASSERT_NE(open, nullptr);
+        EXPECT_GT(open->mapTo(view, QPoint()).y(), above) << "in the policy's order";
+        above = open->mapTo(view, QPoint()).y();
+        urls->opened.clear();
+        const auto mark = telemetry.events().size();
+        open->click();
+        EXPECT_EQ(urls->opened, testCase.opened ? std::vector<QUrl>{QUrl::fromLocalFile(
+                                                      QString::fromStdString(testCase.opened->string()))}
+                                                : std::vector<QUrl>{});
+        EXPECT_EQ(eventsSince(telemetry, mark), testCase.events);
+    }
+    saveGrab(view, QStringLiteral("step-outcome-apps"));
+
+    // An example project in Documents brings the button that opens the folder.
+    home.write(
+        fs::path("Documents") / std::string(fixes::projectFolderName(ProjectTemplate::coding)) / "README.md",
+        "");
+    view = openScreen();
+    go(view, Step::outcome());
+    urls->opened.clear();
+    visibleById<QPushButton>(view, QStringLiteral("show-example-projects"))->click();
+    EXPECT_EQ(urls->opened,
+              std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString((home / "Documents").string()))});
+}
+
+TEST_F(SetupWorkflowViewTest, BrewPathIsTheFirstExecutableLocationAtEachSheet) {
+    struct Case {
+        std::vector<std::string> executables;
+        std::optional<fs::path> expected;
+    };
+    const std::vector<Case> cases = {
+        {{"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}, "/opt/homebrew/bin/brew"},
+        {{"/usr/local/bin/brew"}, "/usr/local/bin/brew"},
+        {{}, std::nullopt},
+    };
+    for (const auto& testCase : cases) {
+        quill::test::TemporaryDirectory root;
+        const quill::test::PathMappingFileSystem mapped(std::make_shared<LiveFileSystem>(), root.path());
+        for (const auto& path : testCase.executables) {
+            const auto real = mapped.mapped(path);
+            fs::create_directories(real.parent_path());
+            std::ofstream(real) << "#!/bin/sh\n";
+            fs::permissions(real, fs::perms::owner_all);
+        }
+        EXPECT_EQ(SetupWorkflowView::brewPath(mapped), testCase.expected);
+    }
+    // A Homebrew made executable after one runner was made serves the next one.
+    auto* view = openScreen();
+    EXPECT_FALSE(view->makeRemediationRunner().brewPath);
+    makeExecutable("/usr/local/bin/brew");
+    EXPECT_EQ(view->makeRemediationRunner().brewPath, fs::path("/usr/local/bin/brew"));
+}
+
+TEST_F(SetupWorkflowViewTest, FeedbackStepSendsDismissedOnlyWhenUnanswered) {
+    for (const bool answer : {true, false}) {
+        SCOPED_TRACE(answer);
+        auto* view = openScreen();
+        go(view, Step::nps());
+        auto* card = view->findChild<NPSFeedbackCard*>();
+        ASSERT_NE(card, nullptr);
+        if (answer) {
+            card->selectScore(9);
+            card->submit();
+            EXPECT_TRUE(
+                QTest::qWaitFor([&] { return card->phase() == NPSFeedbackCard::Phase::thanks(); }, 5000));
+            EXPECT_TRUE(card->isVisible());
+        }
+        const auto mark = telemetry.events().size();
+        navigation.push(Screen::setupWorkflow());
+        visibleById<QPushButton>(view, QStringLiteral("nps-done"))->click();
+        EXPECT_EQ(eventsSince(telemetry, mark),
+                  answer ? std::vector<std::string>{} : std::vector<std::string>{"nps_dismissed {}"});
+        EXPECT_TRUE(navigation.path().empty());
+        services.store->setBool(productKey(".nps_submitted"), false);
+    }
+}
+
+TEST_F(SetupWorkflowViewTest, TheLogHoldsEveryLineOfALongInstallWithTheLastInView) {
+    constexpr int kLines = 100'000;
+    InstallRun::RunFix chatty = [](const SetupRemediation&, const std::string&) {
+        auto [sink, stream] = makeStream<SetupRemediationRunner::Event>();
+        for (int line = 1; line <= kLines; ++line)
+            sink.yield(SetupRemediationRunner::Event::Output{"line " + std::to_string(line)});
+        sink.yield(SetupRemediationRunner::Event::Completed{0});
+        sink.finish();
+        return std::move(stream);
+    };
+    std::vector<Outcome> outcomes;
+    SetupActionProgressView sheet(context, "Install uv", {SetupRemediation::installUv()}, chatty, true,
+                                  [&](Outcome outcome) { outcomes.push_back(outcome); });
+    showWindow(&sheet);
+    auto* log = sheet.log();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !sheet.run().isRunning() && log->document()->blockCount() == kLines; }, 60'000));
+    QTest::qWait(1);
+    EXPECT_EQ(log->document()->blockCount(), kLines);
+    EXPECT_EQ(log->document()->firstBlock().text(), QStringLiteral("line 1"));
+    EXPECT_EQ(log->document()->lastBlock().text(), QStringLiteral("line 100000"));
+    EXPECT_GT(log->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
+    const QRect last = log->cursorRect(QTextCursor(log->document()->lastBlock()));
+    EXPECT_TRUE(log->viewport()->rect().contains(last)) << "the last line is in view";
+    saveGrab(&sheet, QStringLiteral("sheet-ended"));
+
+    // Once the run has ended, Escape and the close box leave the sheet up; only "Continue" leaves.
+    QTest::keyClick(&sheet, Qt::Key_Escape);
+    sheet.close();
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_TRUE(outcomes.empty());
+    visibleById<QPushButton>(&sheet, QStringLiteral("setup-action-continue"))->click();
+    EXPECT_EQ(outcomes, std::vector<Outcome>{Outcome::success});
+}
+
+/// The screen with its installs run by the real fix runner over a uv installer that forks and waits.
+class SetupWorkflowSheetTest : public SetupWorkflowViewTest {
+  protected:
+    /// The screen at the offer stage with the uv install running in its sheet, over `forking`'s tools.
+    SetupWorkflowView* startInstall(const ForkingInstall& forking) {
+        context.services.processRunner = forking.scene.runner().process;
+        auto* view = openScreen();
+        go(view, Step::stage("warp"));
+        view->installSelected("warp", Pending{"warp", "Install uv", {SetupRemediation::installUv()}, true});
+        EXPECT_NE(view->sheet(), nullptr);
+        return view;
+    }
+};
+
+TEST_F(SetupWorkflowSheetTest, EveryWayOutOfARunningInstallStopsItAndFinishesOnceAsCanceled) {
+    struct Case {
+        const char* name;
+        std::function<void(SetupActionProgressView*)> leave;
+    };
+    const std::vector<Case> cases = {
+        {"Cancel",
+         [](SetupActionProgressView* sheet) {
+             visibleById<QPushButton>(sheet, QStringLiteral("setup-action-cancel"))->click();
+         }},
+        {"Escape", [](SetupActionProgressView* sheet) { QTest::keyClick(sheet, Qt::Key_Escape); }},
+        {"close box", [](SetupActionProgressView* sheet) { sheet->close(); }},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        ForkingInstall forking;
+        auto* view = startInstall(forking);
+        QPointer<SetupActionProgressView> sheet = view->sheet();
+        ASSERT_TRUE(sheet);
+        QSignalSpy finished(&sheet->run(), &InstallRun::finished);
+        QSignalSpy pendingChanges(&view->model(), &SetupFlowModel::pendingInstallChanged);
+        QSignalSpy refreshes(&view->model(), &SetupFlowModel::refreshingChanged);
+        const auto pids = forking.processes();
+        ASSERT_EQ(pids.size(), 2U);
+        if (std::string(testCase.name) == "Cancel") {
+            sheet->resize(720, 720);
+            saveGrab(sheet, QStringLiteral("sheet-running"));
+        }
+
+        testCase.leave(sheet);
+        for (const pid_t pid : pids)
+            EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
+        QTest::qWait(200);
+        ASSERT_EQ(finished.size(), 1);
+        EXPECT_EQ(finished.front().front().value<Outcome>(), Outcome::canceled);
+        EXPECT_EQ(pendingChanges.size(), 1);
+        EXPECT_FALSE(view->model().pendingInstall());
+        flushDeletes();
+        EXPECT_TRUE(sheet.isNull());
+        EXPECT_TRUE(view->model().step() == Step::stage("warp")) << "a canceled install stays on its stage";
+        EXPECT_TRUE(refreshes.isEmpty()) << "nothing is probed again";
+        EXPECT_TRUE(telemetry.events("remediation_failed").empty());
+    }
+}
+
+TEST_F(SetupWorkflowSheetTest, TheScreenDestroyedMidInstallStopsItsProcessesQuietly) {
+    ForkingInstall forking;
+    auto* view = startInstall(forking);
+    ASSERT_NE(view->sheet(), nullptr);
+    QSignalSpy finished(&view->sheet()->run(), &InstallRun::finished);
+    const auto pids = forking.processes();
+    ASSERT_EQ(pids.size(), 2U);
+    const auto mark = telemetry.events().size();
+
+    screen.reset();
+    for (const pid_t pid : pids)
+        EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
+    QTest::qWait(200);
+    flushDeletes();
+    EXPECT_TRUE(finished.isEmpty());
+    EXPECT_EQ(eventsSince(telemetry, mark), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace quill::ui::test
