@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QTextDocument>
 #include <functional>
 
 #include "tests/ui/ui_test_support.h"
@@ -19,6 +18,7 @@ namespace quill::ui {
 namespace {
 
 using test::byText;
+using test::shownLabelTexts;
 using test::visibleById;
 using test::visibleWithId;
 
@@ -126,26 +126,11 @@ std::vector<NamedEvent> screenEvents(const ScopedTelemetryCapture& capture) {
     return events;
 }
 
-QStringList shownLabels(QWidget* root) {
-    QStringList texts;
-    for (auto* label : root->findChildren<QLabel*>()) {
-        if (!label->isVisible())
-            continue;
-        QTextDocument document;
-        if (label->textFormat() == Qt::PlainText)
-            document.setPlainText(label->text());
-        else
-            document.setHtml(label->text());
-        texts.push_back(document.toPlainText());
-    }
-    return texts;
-}
-
 TEST_F(EngagementTest, NextStepKeepsTheChoiceByKeyAndReportsItBeforePushing) {
     open({});
     nav().setSelectedGoal("learn");
     nav().push(Screen::nextStep());
-    EXPECT_EQ(shownLabels(root.get()).mid(0, 2),
+    EXPECT_EQ(shownLabelTexts(root.get()).mid(0, 2),
               (QStringList{QStringLiteral("What would you like to do next?"),
                            QStringLiteral("Pick the one that fits best.")}));
     auto* next = visibleById<QPushButton>(root.get(), QStringLiteral("next-step-continue"));
@@ -220,7 +205,7 @@ TEST_F(EngagementTest, OffersReportShownAndActionAndLeadOn) {
         nav().push(c.screen);
         nav().push(Screen::nextStep());  // cover and uncover: still one "offer_shown"
         nav().back();
-        EXPECT_EQ(shownLabels(root.get()).mid(0, 2),
+        EXPECT_EQ(shownLabelTexts(root.get()).mid(0, 2),
                   (QStringList{QString::fromStdString("Title of " + c.offerID),
                                QString::fromStdString("Body of " + c.offerID)}))
             << c.name;
@@ -257,7 +242,7 @@ TEST_F(EngagementTest, OffersReportShownAndActionAndLeadOn) {
             EXPECT_EQ(nav().path().size(), 1u) << c.name;
             auto* notice = visibleById(root.get(), QStringLiteral("offer-guided_help_plan-unavailable"));
             ASSERT_NE(notice, nullptr);
-            EXPECT_TRUE(shownLabels(notice).contains(
+            EXPECT_TRUE(shownLabelTexts(notice).contains(
                 QStringLiteral("Thanks — this isn't available yet. We're seeing how many people want it. You "
                                "haven't been charged, and we didn't collect any personal details.")));
             test::saveGrab(root.get(), QStringLiteral("offer-guided_help_plan-notice"));
@@ -302,7 +287,7 @@ TEST_F(EngagementTest, OffersWithoutACatalogueEntryShowFallbacksAndSendNothing) 
     };
     for (const auto& c : cases) {
         open({c.screen});
-        EXPECT_EQ(shownLabels(root.get()).mid(0, 2), c.labels) << c.name.toStdString();
+        EXPECT_EQ(shownLabelTexts(root.get()).mid(0, 2), c.labels) << c.name.toStdString();
         QStringList buttons;
         for (auto* button : root->findChildren<QPushButton*>()) {
             if (button->isVisible() && !button->isFlat())

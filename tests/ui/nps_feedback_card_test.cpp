@@ -5,7 +5,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
-#include <QTextDocument>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -21,6 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::byText;
+using test::shownLabelTexts;
 using test::visibleById;
 using test::visibleWithId;
 using Phase = NPSFeedbackCard::Phase;
@@ -33,22 +33,6 @@ std::string times(const std::string& unit, int count) {
     for (int i = 0; i < count; ++i)
         text += unit;
     return text;
-}
-
-/// What the visible labels show, rendered Markdown as its plain text.
-QStringList shownLabelTexts(QWidget* root) {
-    QStringList texts;
-    for (auto* label : root->findChildren<QLabel*>()) {
-        if (!label->isVisible())
-            continue;
-        QTextDocument document;
-        if (label->textFormat() == Qt::PlainText)
-            document.setPlainText(label->text());
-        else
-            document.setHtml(label->text());
-        texts.push_back(document.toPlainText());
-    }
-    return texts;
 }
 
 std::vector<std::string> names(const std::vector<NamedEvent>& events) {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QTest>
+#include <QTextDocument>
 
 #include "engine/services/live_key_value_store.h"
 
@@ -71,6 +72,21 @@ QStringList visibleLabelTexts(QWidget* root) {
     for (auto* label : root->findChildren<QLabel*>()) {
         if (label->isVisible())
             texts.push_back(label->text());
+    }
+    return texts;
+}
+
+QStringList shownLabelTexts(QWidget* root) {
+    QStringList texts;
+    for (auto* label : root->findChildren<QLabel*>()) {
+        if (!label->isVisible())
+            continue;
+        QTextDocument document;
+        if (label->textFormat() == Qt::PlainText)
+            document.setPlainText(label->text());
+        else
+            document.setHtml(label->text());
+        texts.push_back(document.toPlainText());
     }
     return texts;
 }

@@ -76,6 +76,8 @@ QWidget* byText(QWidget* root, const QString& text);
 
 /// The texts of every visible label under `root`, in creation order.
 QStringList visibleLabelTexts(QWidget* root);
+/// The same, as people read them: rich text and Markdown rendered to plain text.
+QStringList shownLabelTexts(QWidget* root);
 
 /// Runs the deletions that were deferred with deleteLater.
 void flushDeletes();
