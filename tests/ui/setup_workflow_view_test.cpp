@@ -44,6 +44,15 @@ struct NoProbes final : SetupProber {
     SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&) const override { return {}; }
 };
 
+/// Answers every verification with `result`.
+struct FixedVerifier final : SetupVerifier {
+    SetupVerificationResult result;
+    SetupVerificationResult verify(const std::optional<SystemProfile>&, const ShellRunner&,
+                                   const FileSystemOperating&) const override {
+        return result;
+    }
+};
+
 /// Stages with fixed diagnoses and the fixes each offers.
 struct FixedProvider final : SpineProvider {
     std::vector<std::tuple<std::string, DomainPlacement, Class>> stages;
@@ -113,10 +122,11 @@ class SetupWorkflowViewTest : public UiTest {
     SetupWorkflowView* openScreen() {
         SetupFlowModel::Seams seams;
         seams.profiler = [this](const AppServices&) { return machine; };
-        seams.strategies = [provider = provider](const ProductConfig& product) {
+        seams.strategies = [provider = provider, verifier = verifier](const ProductConfig& product) {
             auto strategies = products::productStrategies(product);
             strategies.prober = std::make_shared<NoProbes>();
             strategies.spineProvider = provider;
+            strategies.verifier = verifier;
             return strategies;
         };
         auto* view = new SetupWorkflowView(context, std::move(seams));
@@ -142,6 +152,7 @@ class SetupWorkflowViewTest : public UiTest {
 
     quill::test::TemporaryDirectory machineRoot;
     std::shared_ptr<FixedProvider> provider = std::make_shared<FixedProvider>();
+    std::shared_ptr<FixedVerifier> verifier = std::make_shared<FixedVerifier>();
     SystemProfile machine;
     std::unique_ptr<SetupWorkflowView> screen;
 };
@@ -382,6 +393,37 @@ TEST_F(SetupWorkflowViewTest, OfferStageReportsOneActionAndGatesOnHomebrew) {
     ASSERT_TRUE(grouped->model().pendingInstall());
     EXPECT_EQ(*grouped->model().pendingInstall(),
               (Pending{"terminal-all", "Install the terminal", {SetupRemediation::installWarp()}, false}));
+}
+
+TEST_F(SetupWorkflowViewTest, OutcomeHeadlineSaysReadyOnlyAfterAPassedVerification) {
+    struct Case {
+        const char* name;
+        std::optional<bool> passed;  // none: the outcome is reached without a verification
+        const char* headline;
+        bool explainer;
+    };
+    const std::vector<Case> cases = {
+        {"failed", false, "Some tools still need attention", true},
+        {"missing", std::nullopt, "Some tools still need attention", true},
+        {"passed", true, "Your Mac is ready for coding", false},
+    };
+    const QString explainer = QStringLiteral(
+        "Some tools could not be verified. You can re-run the setup, or continue and try again.");
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        verifier->result = SetupVerificationResult{"", testCase.passed.value_or(false)};
+        auto* view = openScreen();
+        if (testCase.passed) {
+            go(view, Step::verifying());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return view->model().verifyResult().has_value(); }, 5000));
+        }
+        go(view, Step::outcome());
+        const auto texts = shownLabelTexts(view);
+        EXPECT_TRUE(texts.contains(QString::fromLatin1(testCase.headline))) << texts.join(u'|').toStdString();
+        EXPECT_EQ(texts.contains(QStringLiteral("Your Mac is ready for coding")), !testCase.explainer);
+        EXPECT_EQ(texts.contains(explainer), testCase.explainer);
+        saveGrab(view, QStringLiteral("step-outcome-") + QString::fromLatin1(testCase.name));
+    }
 }
 
 TEST_F(SetupWorkflowViewTest, OutcomeOpensInstalledAppsInThePolicysOrderAndTheExampleProjects) {
