@@ -40,8 +40,10 @@ using Pending = SetupFlowModel::PendingInstall;
 using Outcome = InstallRun::Outcome;
 namespace fs = std::filesystem;
 
-struct NoProbes final : SetupProber {
-    SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&) const override { return {}; }
+/// Answers every probe with `bundle` (nothing found unless a test fills it).
+struct FixedProbes final : SetupProber {
+    SetupProbeBundle bundle;
+    SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&) const override { return bundle; }
 };
 
 /// Answers every verification with `result`.
@@ -122,9 +124,10 @@ class SetupWorkflowViewTest : public UiTest {
     SetupWorkflowView* openScreen() {
         SetupFlowModel::Seams seams;
         seams.profiler = [this](const AppServices&) { return machine; };
-        seams.strategies = [provider = provider, verifier = verifier](const ProductConfig& product) {
+        seams.strategies = [provider = provider, verifier = verifier,
+                            probes = probes](const ProductConfig& product) {
             auto strategies = products::productStrategies(product);
-            strategies.prober = std::make_shared<NoProbes>();
+            strategies.prober = probes;
             strategies.spineProvider = provider;
             strategies.verifier = verifier;
             return strategies;
@@ -153,6 +156,7 @@ class SetupWorkflowViewTest : public UiTest {
     quill::test::TemporaryDirectory machineRoot;
     std::shared_ptr<FixedProvider> provider = std::make_shared<FixedProvider>();
     std::shared_ptr<FixedVerifier> verifier = std::make_shared<FixedVerifier>();
+    std::shared_ptr<FixedProbes> probes = std::make_shared<FixedProbes>();
     SystemProfile machine;
     std::unique_ptr<SetupWorkflowView> screen;
 };
@@ -270,6 +274,7 @@ TEST_F(SetupWorkflowViewTest, InterstitialShowsItsButtonBeforeItsDisclosure) {
 }
 
 TEST_F(SetupWorkflowViewTest, SectionsOfferTheirChoicesAndHandOverTheExactInstall) {
+    makeExecutable("/opt/homebrew/bin/brew");
     auto* view = openScreen();
     // The cask picker: offered rows ticked once, the other disabled; its install continues past a failure.
     go(view, Step::stage("ai-claude"));
@@ -342,6 +347,54 @@ TEST_F(SetupWorkflowViewTest, SectionsOfferTheirChoicesAndHandOverTheExactInstal
                                SetupRemediation::createProject(ProjectTemplate::coding).displayLabel())),
               nullptr);
     saveGrab(view, QStringLiteral("section-project"));
+}
+
+TEST_F(SetupWorkflowViewTest, GitFormWithoutHomebrewOffersOnlyWhatCanRun) {
+    struct Case {
+        const char* name;
+        bool ghPresent;
+        std::optional<bool> installGh;  // ticked and enabled; none: no row
+        bool signIn;                    // ticked and enabled
+    };
+    const std::vector<Case> cases = {
+        {"without gh", false, false, false},
+        {"with gh", true, std::nullopt, true},
+    };
+    const auto ghLabel = QString::fromStdString(SetupRemediation::installGh().displayLabel());
+    const auto signInLabel = QString::fromStdString(SetupRemediation::githubAuth().displayLabel());
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        probes->bundle.ghPresent = testCase.ghPresent;
+        auto* view = openScreen();
+        go(view, Step::stage("git"));
+        auto* gh = qobject_cast<QCheckBox*>(byText(view, ghLabel));
+        ASSERT_EQ(gh != nullptr, testCase.installGh.has_value());
+        if (gh != nullptr) {
+            EXPECT_EQ(gh->isChecked(), *testCase.installGh);
+            EXPECT_EQ(gh->isEnabled(), *testCase.installGh);
+        }
+        auto* signIn = qobject_cast<QCheckBox*>(byText(view, signInLabel));
+        ASSERT_NE(signIn, nullptr);
+        EXPECT_EQ(signIn->isChecked(), testCase.signIn);
+        EXPECT_EQ(signIn->isEnabled(), testCase.signIn);
+        saveGrab(view, QStringLiteral("section-git-no-homebrew-") +
+                           QString::fromLatin1(testCase.name).replace(u' ', u'-'));
+
+        // The name and e-mail part works as before.
+        auto fields = view->findChildren<QLineEdit*>();
+        ASSERT_EQ(fields.size(), 2);
+        QTest::keyClicks(fields[0], QStringLiteral("Ada"));
+        QTest::keyClicks(fields[1], QStringLiteral("ada@example.com"));
+        qobject_cast<QPushButton*>(byText(view, QStringLiteral("Install selected")))->click();
+        ASSERT_TRUE(view->model().pendingInstall());
+        auto expected =
+            std::vector<SetupRemediation>{SetupRemediation::configureGit("Ada", "ada@example.com")};
+        if (testCase.signIn)
+            expected.push_back(SetupRemediation::githubAuth());
+        EXPECT_EQ(ids(view->model().pendingInstall()->remediations), ids(expected));
+        view->sheet()->reject();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !view->model().pendingInstall(); }, 5000));
+    }
 }
 
 TEST_F(SetupWorkflowViewTest, OfferStageReportsOneActionAndGatesOnHomebrew) {
