@@ -70,6 +70,7 @@ std::vector<NamedEvent> screenEvents(const ScopedTelemetryCapture& capture) {
 
 std::vector<std::string> names(const std::vector<NamedEvent>& events) {
     std::vector<std::string> result;
+    result.reserve(events.size());
     for (const auto& event : events)
         result.push_back(event.name);
     return result;
