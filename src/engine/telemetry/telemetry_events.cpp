@@ -3,7 +3,6 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <shared_mutex>
@@ -42,7 +41,7 @@ std::string loginName() {
 
 bool continuesName(char c) {
     const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x80 || std::isalnum(byte) || c == '.' || c == '_' || c == '-';
+    return byte >= 0x80 || isAsciiAlphanumeric(c) || c == '.' || c == '_' || c == '-';
 }
 
 JSONValue outcomeOrBlocked(const std::optional<std::string>& engineOutcome) {

@@ -118,7 +118,7 @@ TEST(ProberTimeLimitTest, EveryLoginShellIsBoundedAndATimeOutReadsAsNothingFound
         std::shared_ptr<const SetupProber> prober;
         std::size_t shells;
     };
-    const Prober probers[] = {{"brew", std::make_shared<const BrewProber>(), 2},
+    const Prober probers[] = {{"brew", std::make_shared<const BrewProber>(), 5},
                               {"claude", std::make_shared<const ClaudeSetupProber>(), 6}};
     for (const auto& [name, prober, shells] : probers) {
         // Nothing on disk answers gh or codex, so their shells run too.
