@@ -269,6 +269,7 @@ TEST_F(BrewRunnerTest, PackageRoadVerifiesThenInstallsAsAdministrator) {
     // How the administrator's installer ends: dismissed, failing silently, failing with its own words.
     const std::vector<std::pair<std::string, Events>> endings = {
         {"echo '0:150: execution error: User canceled. (-128)' >&2\nexit 1\n", {canceled()}},
+        {"echo '0:150: Ausführungsfehler: Vom Benutzer abgebrochen. (-128)' >&2\nexit 1\n", {canceled()}},
         {"exit 1\n", {out("Installer failed: osascript exited 1"), completed(1)}},
         {"echo 'installer: Error - the package is damaged'\nexit 1\n",
          {out("Installer failed: installer: Error - the package is damaged"), completed(1)}},

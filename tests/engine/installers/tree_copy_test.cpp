@@ -62,6 +62,7 @@ TEST_F(TreeCopyTest, InstallsASkillForEachAgentThatLacksItWithoutItsLinks) {
     home.write(".claude/settings.json", "{}");
     home.write(".codex/skills/s/mine.md", "mine");
     home.write(".agents/skills/s", "a file of the user's counts too");
+    EXPECT_FALSE(installer.isInstalled("s")) << "Claude still lacks it";
     EXPECT_EQ(installer.install(source.path(), "s"),
               (SkillFolderInstaller::Outcome{
                   {"Installed s for Claude.", "Codex, Zed already had s — left as is."}, true, {"Claude"}}));
