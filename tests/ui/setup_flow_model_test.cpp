@@ -23,7 +23,7 @@
 
 namespace quill::ui {
 
-void PrintTo(const SetupFlowModel::Step& step, std::ostream* out) {
+void PrintTo(const SetupFlowModel::Step& step, std::ostream* out) {  // NOLINT(readability-identifier-naming)
     using S = SetupFlowModel::Step;
     std::visit(Overloaded{
                    [&](const S::Stage& stage) { *out << "stage(" << stage.domainID << ")"; },
@@ -147,6 +147,7 @@ struct WorldVerifier final : SetupVerifier {
 /// Each event as "<name> <data as JSON>".
 std::vector<std::string> described(const std::vector<NamedEvent>& events) {
     std::vector<std::string> lines;
+    lines.reserve(events.size());
     for (const auto& event : events)
         lines.push_back(event.name + " " + toJSON(event.data).dump());
     return lines;

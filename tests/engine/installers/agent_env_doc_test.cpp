@@ -170,12 +170,12 @@ TEST(AgentEnvDocQueries, DetectsToolsByTheirFiles) {
 TEST(AgentEnvDocQueries, NeededWhileAnInstalledAgentLacksTheNote) {
     const std::string note = "# Mine\n<!-- Quillstart — development environment (managed) -->\n";
     struct Row {
-        const char* name;
-        bool claude;
-        bool codex;
+        const char* name = nullptr;
+        bool claude = false;
+        bool codex = false;
         std::optional<std::string> claudeFile;
         std::optional<std::string> codexFile;
-        bool needed;
+        bool needed = false;
     };
     const Row rows[] = {
         {"no agent", false, false, std::nullopt, std::nullopt, false},

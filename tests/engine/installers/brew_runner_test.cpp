@@ -96,7 +96,8 @@ class BrewRunnerTest : public ::testing::Test {
         return lines;
     }
 
-    BrewRunner runner(std::shared_ptr<const HTTPFetching> http = std::make_shared<LiveHTTPFetcher>()) const {
+    BrewRunner runner(
+        const std::shared_ptr<const HTTPFetching>& http = std::make_shared<LiveHTTPFetcher>()) const {
         auto fileSystem = std::make_shared<LiveFileSystem>();
         return BrewRunner{"/opt/homebrew/bin/brew",       bin.runner(),     http, fileSystem,
                           PrivilegedExecutor{fileSystem}, AdoptiumAPI{http}};
@@ -105,8 +106,8 @@ class BrewRunnerTest : public ::testing::Test {
     /// Runs a cask to its end; returns the program's own events (brew's lines left out, every line checked
     /// for the password).
     Events cask(const Policy& policy,
-                std::shared_ptr<const HTTPFetching> http = std::make_shared<LiveHTTPFetcher>()) {
-        auto stream = runner(std::move(http)).installCask("foo", "Enter your password.", policy);
+                const std::shared_ptr<const HTTPFetching>& http = std::make_shared<LiveHTTPFetcher>()) {
+        auto stream = runner(http).installCask("foo", "Enter your password.", policy);
         Events own;
         for (auto& event : drain(stream)) {
             if (const auto* output = std::get_if<InstallerEvent::Output>(&event.value)) {
@@ -123,7 +124,7 @@ class BrewRunnerTest : public ::testing::Test {
     }
 
     static Policy::PKGFallback fallback(
-        std::function<Result<Policy::PKGFallback::Asset>(std::stop_token)> resolve) {
+        const std::function<Result<Policy::PKGFallback::Asset>(std::stop_token)>& resolve) {
         Policy::PKGFallback road;
         road.cacheFilePrefix = "temurin";
         road.lookupMessage = [](const std::string& version, const std::string& architecture) {

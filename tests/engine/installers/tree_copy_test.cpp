@@ -37,7 +37,7 @@ class TreeCopyTest : public ::testing::Test {
         fs::create_symlink(outside.write("secret", "!"), source.path() / "leak");
     }
     /// The live file system, with writes of files named `name` failing.
-    static std::shared_ptr<const FileSystemOperating> failingWritesOf(std::string name) {
+    static std::shared_ptr<const FileSystemOperating> failingWritesOf(const std::string& name) {
         return std::make_shared<test::FaultyFileSystem>(
             [name](std::string_view operation, const fs::path& path) {
                 return operation == "write" && path.filename() == name;

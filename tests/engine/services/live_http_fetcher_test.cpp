@@ -341,7 +341,7 @@ TEST_F(LiveHTTPFetcherTest, DownloadWritesAFreshFileEachTime) {
 
 TEST_F(LiveHTTPFetcherTest, TimedReadStopsAtTheEndOfTheBodyOrAtMaxBytes) {
     server.reply("/short", LoopbackReply::text(std::string(1000, 's')));
-    server.reply("/long", LoopbackReply::text(std::string(4 * 1024 * 1024, 'l')));
+    server.reply("/long", LoopbackReply::text(std::string(std::size_t{4} * 1024 * 1024, 'l')));
     server.reply("/empty", LoopbackReply::text(""));
 
     auto shortRead = fetcher.bytes(get("/short"), 1'000'000, 10s, {});

@@ -221,9 +221,9 @@ TEST(TelemetryEvents, FixEventsAndFreeTextsMaskAPathUnderHome) {
     const std::string tools = (home / ".local/bin").string();
     const SetupRemediation fix = SetupRemediation::RepairPath{tools};
     struct Row {
-        const char* name;
+        const char* name = nullptr;
         NamedEvent event;
-        const char* key;
+        const char* key = nullptr;
     };
     const Row rows[] = {
         {"applied", sentBy([&] { TelemetryEvents::remediationApplied(fix); }), "remediation_id"},
