@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "engine/core/text.h"
+#include "tests/support/temporary_directory.h"
 
 namespace quill {
 namespace {
@@ -64,11 +66,7 @@ TEST(InstallOutputFilterTest, HidesTheNextStepsBlockLogLinesAndExplainsTheOldVer
 }
 
 Lines transcript(const std::string& name) {
-    std::ifstream file(std::filesystem::path(QUILL_TEST_DATA_DIR) / "homebrew" / name);
-    Lines lines;
-    for (std::string line; std::getline(file, line);)
-        lines.push_back(line);
-    return lines;
+    return splitLines(quill::test::readFile(std::filesystem::path(QUILL_TEST_DATA_DIR) / "homebrew" / name));
 }
 
 TEST(InstallOutputFilterTest, ShowsTheClosingTranscriptsOfTheHomebrewInstallerTheSameLineByLine) {
