@@ -527,6 +527,68 @@ TEST_F(SetupWorkflowViewTest, TheLogHoldsEveryLineOfALongInstallWithTheLastInVie
     EXPECT_EQ(outcomes, std::vector<Outcome>{Outcome::success});
 }
 
+TEST_F(SetupWorkflowViewTest, APageOrSheetJustShownTakesNoPressUntilTheDoubleClickIntervalHasPassed) {
+    ScopedDoubleClickInterval interval(400);
+    auto* view = openScreen();
+    const auto settle = [&](QWidget* root) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !pressesHeld(root); }, 5000));
+    };
+    go(view, Step::readinessWarning(
+                 {SetupFlowModel::ReadinessWarning::Network{{NetworkVerdict::slow, 1.04, 2000, 3, 3}}}));
+    settle(view);
+    auto* proceed = visibleById<QPushButton>(view, QStringLiteral("readiness-continue"));
+    ASSERT_NE(proceed, nullptr);
+    EXPECT_EQ(shownText(proceed), QStringLiteral("Continue now"));
+    clickThroughWindow(proceed);
+    ASSERT_TRUE(view->model().step() == Step::stage("homebrew"));
+    // The new stage's install button sits where the pointer is for the second click.
+    QPushButton* install = nullptr;
+    for (auto* button : view->findChildren<QPushButton*>())
+        if (button->isVisible() && shownText(button) == QStringLiteral("Install Homebrew (recommended)"))
+            install = button;
+    ASSERT_NE(install, nullptr);
+    EXPECT_TRUE(pressesHeld(view));
+    doubleClickThroughWindow(install);
+    EXPECT_FALSE(view->model().pendingInstall());
+    EXPECT_EQ(telemetry.events("network_warning_action").size(), 1U);
+
+    // Once the interval has passed, one click acts; the sheet it opens holds the rest of a double click.
+    settle(view);
+    clickThroughWindow(install);
+    ASSERT_NE(view->sheet(), nullptr);
+    QPointer<SetupActionProgressView> sheet = view->sheet();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->isVisible(); }, 5000));
+    auto* cancel = visibleById<QPushButton>(sheet, QStringLiteral("setup-action-cancel"));
+    ASSERT_NE(cancel, nullptr);
+    doubleClickThroughWindow(cancel);
+    ASSERT_TRUE(sheet) << "the rest of the double click canceled the install";
+    EXPECT_FALSE(sheet->run().canceled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet->run().isRunning(); }, 5000));
+
+    // The sheet's Continue: the page beneath takes nothing more of the double click.
+    settle(sheet);
+    auto* proceedSheet = visibleById<QPushButton>(sheet, QStringLiteral("setup-action-continue"));
+    ASSERT_NE(proceedSheet, nullptr);
+    QTest::mousePress(sheet->windowHandle(), Qt::LeftButton, {},
+                      proceedSheet->mapTo(sheet, proceedSheet->rect().center()));
+    QTest::mouseRelease(sheet->windowHandle(), Qt::LeftButton, {},
+                        proceedSheet->mapTo(sheet, proceedSheet->rect().center()));
+    EXPECT_FALSE(view->model().pendingInstall());
+    doubleClickThroughWindow(install);
+    EXPECT_EQ(view->sheet(), nullptr);
+    EXPECT_FALSE(view->model().pendingInstall());
+    EXPECT_EQ(telemetry.events("remediation_applied").size(), 1U);
+
+    // Keys act at once on a page just shown: Space on the focused button.
+    go(view, Step::keepGoingGate());
+    ASSERT_TRUE(pressesHeld(view));
+    auto* keepGoing = visibleById<QPushButton>(view, QStringLiteral("keep-going"));
+    ASSERT_NE(keepGoing, nullptr);
+    keepGoing->setFocus();
+    QTest::keyClick(keepGoing, Qt::Key_Space);
+    EXPECT_FALSE(view->model().step() == Step::keepGoingGate());
+}
+
 /// The screen with its installs run by the real fix runner over a uv installer that forks and waits.
 class SetupWorkflowSheetTest : public SetupWorkflowViewTest {
   protected:

@@ -13,6 +13,11 @@ void PressGuard::install(QWidget* widget) {
         new PressGuard(widget);
 }
 
+void PressGuard::rearm(QWidget* widget) {
+    if (auto* guard = widget->findChild<PressGuard*>(QString(), Qt::FindDirectChildrenOnly))
+        guard->arm();
+}
+
 bool PressGuard::isGuarding(const QWidget* widget) {
     const auto* guard = widget->findChild<PressGuard*>(QString(), Qt::FindDirectChildrenOnly);
     return guard != nullptr && guard->m_armed;

@@ -19,6 +19,9 @@ class PressGuard : public QObject {
   public:
     /// Guards `widget` for as long as it lives; the guard is its child.
     static void install(QWidget* widget);
+    /// Starts `widget`'s interval again, as if it had just been shown: for a page uncovered by a closing
+    /// sheet.
+    static void rearm(QWidget* widget);
     /// Whether `widget`'s guard is holding presses back right now.
     [[nodiscard]] static bool isGuarding(const QWidget* widget);
 
