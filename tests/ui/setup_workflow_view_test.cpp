@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -21,12 +23,14 @@
 #include "engine/runner/fixes.h"
 #include "engine/services/live_file_system.h"
 #include "engine/setup/setup_stage.h"
+#include "engine/telemetry/shut_down.h"
 #include "tests/support/fake_process_runner.h"
 #include "tests/support/path_mapping_file_system.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/temporary_home.h"
 #include "tests/ui/forking_install.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/app/main_window.h"
 #include "ui/app/nps_feedback_card.h"
 #include "ui/common/settings.h"
 #include "ui/setupflow/step_pages.h"
@@ -664,6 +668,58 @@ TEST_F(SetupWorkflowSheetTest, TheScreenDestroyedMidInstallStopsItsProcessesQuie
     flushDeletes();
     EXPECT_TRUE(finished.isEmpty());
     EXPECT_EQ(eventsSince(telemetry, mark), std::vector<std::string>{});
+}
+
+TEST_F(SetupWorkflowSheetTest, ClosingTheWindowOrQuittingEndsTheSheetAndLeavesNoProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        const char* name;
+        bool finished;
+        bool quit;
+    };
+    for (const auto& c : {Case{"close, running", false, false}, Case{"close, finished", true, false},
+                          Case{"quit, running", false, true}, Case{"quit, finished", true, true}}) {
+        SCOPED_TRACE(c.name);
+        // The death-test process names the file after its parent, this test.
+        const auto pidFile = [](pid_t test) {
+            return fs::temp_directory_path() / ("quill-sheet-close-" + std::to_string(test));
+        };
+        fs::remove(pidFile(::getpid()));
+        EXPECT_EXIT(
+            {
+                ForkingInstall forking;
+                auto* view = startInstall(forking);
+                MainWindow window;
+                window.setCentralWidget(screen.release());
+                window.show();
+                if (!QTest::qWaitForWindowExposed(&window))
+                    std::_Exit(2);
+                const auto pids = forking.processes();
+                std::ofstream(pidFile(::getppid())) << pids[0] << ' ' << pids[1] << '\n';
+                if (c.finished) {
+                    ::kill(pids[0], SIGTERM);  // the fix ends on its own; the sheet then waits for Continue
+                    if (!QTest::qWaitFor([&] { return !view->sheet()->run().isRunning(); }, 20'000))
+                        std::_Exit(3);
+                }
+                // As the window system delivers them: a close event to the window, or the system's Quit.
+                const auto start = std::chrono::steady_clock::now();
+                if (c.quit) {
+                    QEvent quit(QEvent::Quit);
+                    QCoreApplication::sendEvent(qApp, &quit);
+                } else {
+                    QCloseEvent close;
+                    QCoreApplication::sendEvent(window.windowHandle(), &close);
+                }
+                const bool inBudget =
+                    std::chrono::steady_clock::now() - start < kShutDownBudget + std::chrono::seconds(1);
+                std::_Exit(!window.isVisible() && inBudget ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
+        std::ifstream in(pidFile(::getpid()));
+        for (pid_t pid = 0; in >> pid;)
+            EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
+        fs::remove(pidFile(::getpid()));
+    }
 }
 
 }  // namespace

@@ -119,6 +119,13 @@ void SetupActionProgressView::reject() {
         m_run->cancel();
 }
 
+void SetupActionProgressView::leaveForQuit() {
+    if (m_run->isRunning())
+        m_run->cancel();
+    else
+        m_run->continueAfterEnd();
+}
+
 void SetupActionProgressView::queueLine(const QString& line) {
     // Lines are gathered for one frame and enter the log in one insert: laying out and painting the log
     // after every small batch would cost far more than the lines themselves. A long gathering is inserted
