@@ -181,7 +181,7 @@ TEST_F(RootViewTest, APageJustPushedTakesNoPressButReturnActsAtOnce) {
 
 TEST_F(RootViewTest, TheWelcomeButtonStartsTheProductsFlow) {
     struct Case {
-        SetupFlow flow;
+        SetupFlow flow{};
         Screen pushed;
     };
     seedConsent();

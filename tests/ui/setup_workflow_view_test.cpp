@@ -82,6 +82,7 @@ std::vector<std::string> eventsSince(const ScopedTelemetryCapture& capture, std:
 
 std::vector<std::string> ids(const std::vector<SetupRemediation>& fixes) {
     std::vector<std::string> result;
+    result.reserve(fixes.size());
     for (const auto& fix : fixes)
         result.push_back(fix.id());
     return result;
