@@ -284,6 +284,8 @@ TEST_F(InstallRunTest, TheSheetShowsHomebrewsTranscriptsFilteredAndOtherOutputAs
             stored.push_back(QString::fromStdString(line));
         EXPECT_EQ(sheet.run().lines(), stored) << "the run keeps what the sheet shows";
         EXPECT_FALSE(sheet.log()->toPlainText().contains(QStringLiteral("brew shellenv")));
+        sheet.resize(720, 720);
+        saveGrab(&sheet, QStringLiteral("sheet-") + QString::fromLatin1(file).section('.', 0, 0));
     }
 }
 
