@@ -2,19 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
 #include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "engine/core/text.h"
+#include "engine/installers/install_output_filter.h"
 #include "engine/products/code/code_config.h"
 #include "tests/engine/runner/runner_test_kit.h"
 #include "tests/support/process_watch.h"
 #include "tests/ui/forking_install.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/setupflow/setup_action_progress_view.h"
 
 namespace quill::ui::test {
 namespace {
@@ -48,6 +53,7 @@ struct ScriptedRunner {
     std::vector<std::string> askedIDs() {
         std::lock_guard lock(mutex);
         std::vector<std::string> ids;
+        ids.reserve(asked.size());
         for (const auto& request : asked)
             ids.push_back(request.id);
         return ids;
@@ -239,6 +245,48 @@ TEST_F(InstallRunTest, ReadsEachFixsPasswordSentenceOnceAtStart) {
     ASSERT_EQ(scripted.asked.size(), 2U);
     EXPECT_EQ(scripted.asked[0].prompt, "Enter a password to install Java");
     EXPECT_EQ(scripted.asked[1].prompt, *products::code().spinePolicy.privilegedActionReason);
+}
+
+TEST_F(InstallRunTest, TheSheetShowsHomebrewsTranscriptsFilteredAndOtherOutputAsItCame) {
+    const std::vector<std::string> uvOutput = {"downloading uv 0.5.11 aarch64-apple-darwin",
+                                               "no checksums to verify",
+                                               "installing to /Users/alex/.local/bin",
+                                               "  uv",
+                                               "  uvx",
+                                               "everything's installed!"};
+    for (const char* file : {"install-apple-silicon.txt", "install-old-macos.txt"}) {
+        SCOPED_TRACE(file);
+        const auto transcript =
+            splitLines(quill::test::readFile(std::filesystem::path(QUILL_TEST_DATA_DIR) / "homebrew" / file));
+        ScriptedRunner runner;
+        for (const auto& [fix, lines] :
+             {std::pair{Fix::installHomebrew(), transcript}, {Fix::installUv(), uvOutput}}) {
+            auto& script = runner.scripts[fix.id()];
+            for (const auto& line : lines)
+                script.emplace_back(Event::Output{line});
+            script.emplace_back(Event::Completed{0});
+        }
+        SetupActionProgressView sheet(context, "Install Homebrew", {Fix::installHomebrew(), Fix::installUv()},
+                                      runner.seam(), true, [](Outcome) {});
+        showWindow(&sheet);
+        auto expected = InstallOutputFilter::filter(transcript);
+        expected.insert(expected.end(), uvOutput.begin(), uvOutput.end());
+        const auto blocks = [&] { return sheet.log()->document()->blockCount(); };
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !sheet.run().isRunning() && blocks() == static_cast<int>(expected.size()); }, 5000));
+
+        std::vector<std::string> shown;
+        for (auto block = sheet.log()->document()->begin(); block.isValid(); block = block.next())
+            shown.push_back(block.text().toStdString());
+        EXPECT_EQ(shown, expected);
+        QStringList stored;
+        for (const auto& line : expected)
+            stored.push_back(QString::fromStdString(line));
+        EXPECT_EQ(sheet.run().lines(), stored) << "the run keeps what the sheet shows";
+        EXPECT_FALSE(sheet.log()->toPlainText().contains(QStringLiteral("brew shellenv")));
+        sheet.resize(720, 720);
+        saveGrab(&sheet, QStringLiteral("sheet-") + QString::fromLatin1(file).section('.', 0, 0));
+    }
 }
 
 /// The real runner over stand-in tools, whose uv installer starts a grandchild and waits for it.

@@ -10,12 +10,14 @@
 #include <mutex>
 
 #include "engine/core/task.h"
+#include "engine/products/code/code_config.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/app/application.h"
 #include "ui/app/consent_view.h"
 #include "ui/app/goal_prompt_view.h"
 #include "ui/app/welcome_view.h"
 #include "ui/common/settings.h"
+#include "ui/setupflow/setup_workflow_view.h"
 
 namespace quill::ui {
 namespace {
@@ -142,9 +144,44 @@ TEST_F(RootViewTest, ReturnContinuesOnConsentAndDoesNothingOnTheWelcomeScreen) {
     EXPECT_TRUE(root->navigation().path().empty());
 }
 
+TEST_F(RootViewTest, APageJustPushedTakesNoPressButReturnActsAtOnce) {
+    test::ScopedDoubleClickInterval interval(400);
+    auto product = test::testConfig();
+    product.experienceQuestion = products::code().experienceQuestion;
+    ScopedProductConfig scoped(product);
+    services.isFixtureMode = true;
+    DestinationRegistry registry;
+    registry.setupWorkflow = [](ScreenContext& screenContext) -> ScreenPage* {
+        return new SetupWorkflowView(screenContext);
+    };
+    open(held->profile, std::move(registry));
+
+    // Return presses the default button of a page just shown.
+    ASSERT_TRUE(test::pressesHeld(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    ASSERT_TRUE(root->hasConsented());
+
+    // The second click of a double click on "Check my setup" lands on the experience question's first
+    // answer, which takes nothing.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !test::pressesHeld(window.get()); }, 5000));
+    auto* check = visibleById<QPushButton>(window.get(), QStringLiteral("welcome-diagnose-button"));
+    ASSERT_NE(check, nullptr);
+    test::clickThroughWindow(check);
+    QList<QWidget*> answers;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !(answers = visibleWithId(window.get(), QStringLiteral("experience-learning"))).isEmpty();
+        },
+        5000));
+    test::doubleClickThroughWindow(answers.front());
+    EXPECT_FALSE(services.store->string(productKey(".experience_bucket")));
+    EXPECT_TRUE(events("experience_bucket").empty());
+    EXPECT_EQ(visibleWithId(window.get(), QStringLiteral("experience-learning")).size(), 1);
+}
+
 TEST_F(RootViewTest, TheWelcomeButtonStartsTheProductsFlow) {
     struct Case {
-        SetupFlow flow;
+        SetupFlow flow{};
         Screen pushed;
     };
     seedConsent();

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -21,12 +23,14 @@
 #include "engine/runner/fixes.h"
 #include "engine/services/live_file_system.h"
 #include "engine/setup/setup_stage.h"
+#include "engine/telemetry/shut_down.h"
 #include "tests/support/fake_process_runner.h"
 #include "tests/support/path_mapping_file_system.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/temporary_home.h"
 #include "tests/ui/forking_install.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/app/main_window.h"
 #include "ui/app/nps_feedback_card.h"
 #include "ui/common/settings.h"
 #include "ui/setupflow/step_pages.h"
@@ -588,6 +592,68 @@ TEST_F(SetupWorkflowViewTest, TheLogHoldsEveryLineOfALongInstallWithTheLastInVie
     EXPECT_EQ(outcomes, std::vector<Outcome>{Outcome::success});
 }
 
+TEST_F(SetupWorkflowViewTest, APageOrSheetJustShownTakesNoPressUntilTheDoubleClickIntervalHasPassed) {
+    ScopedDoubleClickInterval interval(400);
+    auto* view = openScreen();
+    const auto settle = [&](QWidget* root) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !pressesHeld(root); }, 5000));
+    };
+    go(view, Step::readinessWarning(
+                 {SetupFlowModel::ReadinessWarning::Network{{NetworkVerdict::slow, 1.04, 2000, 3, 3}}}));
+    settle(view);
+    auto* proceed = visibleById<QPushButton>(view, QStringLiteral("readiness-continue"));
+    ASSERT_NE(proceed, nullptr);
+    EXPECT_EQ(shownText(proceed), QStringLiteral("Continue now"));
+    clickThroughWindow(proceed);
+    ASSERT_TRUE(view->model().step() == Step::stage("homebrew"));
+    // The new stage's install button sits where the pointer is for the second click.
+    QPushButton* install = nullptr;
+    for (auto* button : view->findChildren<QPushButton*>())
+        if (button->isVisible() && shownText(button) == QStringLiteral("Install Homebrew (recommended)"))
+            install = button;
+    ASSERT_NE(install, nullptr);
+    EXPECT_TRUE(pressesHeld(view));
+    doubleClickThroughWindow(install);
+    EXPECT_FALSE(view->model().pendingInstall());
+    EXPECT_EQ(telemetry.events("network_warning_action").size(), 1U);
+
+    // Once the interval has passed, one click acts; the sheet it opens holds the rest of a double click.
+    settle(view);
+    clickThroughWindow(install);
+    ASSERT_NE(view->sheet(), nullptr);
+    QPointer<SetupActionProgressView> sheet = view->sheet();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->isVisible(); }, 5000));
+    auto* cancel = visibleById<QPushButton>(sheet, QStringLiteral("setup-action-cancel"));
+    ASSERT_NE(cancel, nullptr);
+    doubleClickThroughWindow(cancel);
+    ASSERT_TRUE(sheet) << "the rest of the double click canceled the install";
+    EXPECT_FALSE(sheet->run().canceled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet->run().isRunning(); }, 5000));
+
+    // The sheet's Continue: the page beneath takes nothing more of the double click.
+    settle(sheet);
+    auto* proceedSheet = visibleById<QPushButton>(sheet, QStringLiteral("setup-action-continue"));
+    ASSERT_NE(proceedSheet, nullptr);
+    QTest::mousePress(sheet->windowHandle(), Qt::LeftButton, {},
+                      proceedSheet->mapTo(sheet, proceedSheet->rect().center()));
+    QTest::mouseRelease(sheet->windowHandle(), Qt::LeftButton, {},
+                        proceedSheet->mapTo(sheet, proceedSheet->rect().center()));
+    EXPECT_FALSE(view->model().pendingInstall());
+    doubleClickThroughWindow(install);
+    EXPECT_EQ(view->sheet(), nullptr);
+    EXPECT_FALSE(view->model().pendingInstall());
+    EXPECT_EQ(telemetry.events("remediation_applied").size(), 1U);
+
+    // Keys act at once on a page just shown: Space on the focused button.
+    go(view, Step::keepGoingGate());
+    ASSERT_TRUE(pressesHeld(view));
+    auto* keepGoing = visibleById<QPushButton>(view, QStringLiteral("keep-going"));
+    ASSERT_NE(keepGoing, nullptr);
+    keepGoing->setFocus();
+    QTest::keyClick(keepGoing, Qt::Key_Space);
+    EXPECT_FALSE(view->model().step() == Step::keepGoingGate());
+}
+
 /// The screen with its installs run by the real fix runner over a uv installer that forks and waits.
 class SetupWorkflowSheetTest : public SetupWorkflowViewTest {
   protected:
@@ -663,6 +729,58 @@ TEST_F(SetupWorkflowSheetTest, TheScreenDestroyedMidInstallStopsItsProcessesQuie
     flushDeletes();
     EXPECT_TRUE(finished.isEmpty());
     EXPECT_EQ(eventsSince(telemetry, mark), std::vector<std::string>{});
+}
+
+TEST_F(SetupWorkflowSheetTest, ClosingTheWindowOrQuittingEndsTheSheetAndLeavesNoProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        const char* name;
+        bool finished;
+        bool quit;
+    };
+    for (const auto& c : {Case{"close, running", false, false}, Case{"close, finished", true, false},
+                          Case{"quit, running", false, true}, Case{"quit, finished", true, true}}) {
+        SCOPED_TRACE(c.name);
+        // The death-test process names the file after its parent, this test.
+        const auto pidFile = [](pid_t test) {
+            return fs::temp_directory_path() / ("quill-sheet-close-" + std::to_string(test));
+        };
+        fs::remove(pidFile(::getpid()));
+        EXPECT_EXIT(
+            {
+                ForkingInstall forking;
+                auto* view = startInstall(forking);
+                MainWindow window;
+                window.setCentralWidget(screen.release());
+                window.show();
+                if (!QTest::qWaitForWindowExposed(&window))
+                    std::_Exit(2);
+                const auto pids = forking.processes();
+                std::ofstream(pidFile(::getppid())) << pids[0] << ' ' << pids[1] << '\n';
+                if (c.finished) {
+                    ::kill(pids[0], SIGTERM);  // the fix ends on its own; the sheet then waits for Continue
+                    if (!QTest::qWaitFor([&] { return !view->sheet()->run().isRunning(); }, 20'000))
+                        std::_Exit(3);
+                }
+                // As the window system delivers them: a close event to the window, or the system's Quit.
+                const auto start = std::chrono::steady_clock::now();
+                if (c.quit) {
+                    QEvent quit(QEvent::Quit);
+                    QCoreApplication::sendEvent(qApp, &quit);
+                } else {
+                    QCloseEvent close;
+                    QCoreApplication::sendEvent(window.windowHandle(), &close);
+                }
+                const bool inBudget =
+                    std::chrono::steady_clock::now() - start < kShutDownBudget + std::chrono::seconds(1);
+                std::_Exit(!window.isVisible() && inBudget ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
+        std::ifstream in(pidFile(::getpid()));
+        for (pid_t pid = 0; in >> pid;)
+            EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
+        fs::remove(pidFile(::getpid()));
+    }
 }
 
 }  // namespace

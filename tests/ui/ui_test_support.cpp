@@ -3,12 +3,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QStyleHints>
 #include <QTest>
 #include <QTextDocument>
+#include <algorithm>
 
 #include "engine/services/live_key_value_store.h"
+#include "ui/common/press_guard.h"
 
 namespace quill::ui::test {
 
@@ -93,6 +97,43 @@ QStringList shownLabelTexts(QWidget* root) {
 
 void flushDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+ScopedDoubleClickInterval::ScopedDoubleClickInterval(int milliseconds) {
+    QGuiApplication::styleHints()->setMouseDoubleClickInterval(milliseconds);
+}
+
+ScopedDoubleClickInterval::~ScopedDoubleClickInterval() {
+    QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
+}
+
+namespace {
+void mouseThroughWindow(QWidget* widget, bool doubleClick) {
+    // A page just shown is laid out before the next frame, well before a person's next click.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QWidget* window = widget->window();
+    const QPoint centre = widget->mapTo(window, widget->rect().center());
+    if (doubleClick)
+        QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, centre);
+    else
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, centre);
+}
+}  // namespace
+
+void clickThroughWindow(QWidget* widget) {
+    mouseThroughWindow(widget, false);
+}
+
+void doubleClickThroughWindow(QWidget* widget) {
+    mouseThroughWindow(widget, true);
+}
+
+bool pressesHeld(QWidget* root) {
+    if (PressGuard::isGuarding(root))
+        return true;
+    const auto children = root->findChildren<QWidget*>();
+    return std::any_of(children.begin(), children.end(),
+                       [](QWidget* w) { return PressGuard::isGuarding(w); });
 }
 
 void saveGrab(QWidget* widget, const QString& name) {

@@ -82,6 +82,24 @@ QStringList shownLabelTexts(QWidget* root);
 /// Runs the deletions that were deferred with deleteLater.
 void flushDeletes();
 
+/// Gives presses the platform's double-click interval for the scope (ui tests run with none, so that a page
+/// just shown takes clicks at once) and turns it off again at the end.
+class ScopedDoubleClickInterval {
+  public:
+    explicit ScopedDoubleClickInterval(int milliseconds);
+    ~ScopedDoubleClickInterval();
+    ScopedDoubleClickInterval(const ScopedDoubleClickInterval&) = delete;
+    ScopedDoubleClickInterval& operator=(const ScopedDoubleClickInterval&) = delete;
+};
+
+/// A click, and a double click, at the centre of `widget`, delivered to its window as the window system does,
+/// so that Qt's own routing and double-click detection run.
+void clickThroughWindow(QWidget* widget);
+void doubleClickThroughWindow(QWidget* widget);
+
+/// Whether a press guard under `root` (root included) still holds presses back.
+bool pressesHeld(QWidget* root);
+
 /// Writes `widget` as "<name>.png" into the folder named by QUILL_UI_GRABS; nothing when that is unset.
 void saveGrab(QWidget* widget, const QString& name);
 

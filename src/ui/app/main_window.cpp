@@ -1,5 +1,6 @@
 #include "ui/app/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QWidget>
@@ -7,6 +8,7 @@
 
 #include "engine/telemetry/shut_down.h"
 #include "ui/app/quill_root_view.h"
+#include "ui/setupflow/setup_action_progress_view.h"
 
 namespace quill::ui {
 
@@ -25,11 +27,27 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     auto* content = new QWidget(this);
     content->setObjectName(QStringLiteral("root-content"));
     setCentralWidget(content);
+    qApp->installEventFilter(this);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    leaveSheets();
     shutDown(std::chrono::steady_clock::now() + kShutDownBudget);
     QMainWindow::closeEvent(event);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Quitting closes the modal sheet first, and a sheet over a finished install would refuse that.
+    if (watched == qApp && event->type() == QEvent::Quit)
+        leaveSheets();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::leaveSheets() {
+    for (auto* sheet : findChildren<SetupActionProgressView*>()) {
+        if (sheet->isVisible())
+            sheet->leaveForQuit();
+    }
 }
 
 void MainWindow::setRootView(QuillRootView* root) {

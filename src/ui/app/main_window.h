@@ -21,9 +21,14 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    /// Watches the application for a quit request (the system's Quit), which must not be held up by a sheet.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    /// Ends every install sheet as leaving the app does, so that nothing window-modal refuses the close.
+    void leaveSheets();
+
     QPointer<QuillRootView> m_root;
 };
 

@@ -2,10 +2,14 @@
 
 #include <QAbstractButton>
 
+#include "ui/common/press_guard.h"
+
 namespace quill::ui {
 
 ScreenPage::ScreenPage(ScreenContext& context, QWidget* parent)
-    : QWidget(parent), m_context(context), m_tasks(this) {}
+    : QWidget(parent), m_context(context), m_tasks(this) {
+    PressGuard::install(this);
+}
 
 ScreenPage::~ScreenPage() = default;
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/core/overloaded.h"
+#include "engine/installers/install_output_filter.h"
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "ui/common/clipboard.h"
@@ -32,6 +33,14 @@ void sendSuccessEvent(const SetupRemediation& fix) {
     } else if (fix.is<SetupRemediation::InstallClaudeDesktop>()) {
         TelemetryEvents::send("claude_desktop_installed", {{"method", "brew"}});
     }
+}
+
+/// The log's line for a browser the sign-in opened.
+std::string browserLine(const Event::OpenBrowser& request) {
+    if (request.code)
+        return "Opened your browser. Your one-time code is " + *request.code +
+               " (copied to the clipboard) — paste it and authorize.";
+    return "Opened your browser — follow the GitHub sign-in there.";
 }
 
 }  // namespace
@@ -66,6 +75,16 @@ void InstallRun::start() {
     auto produce = [fixes = m_remediations, prompts = std::move(prompts),
                     continuesPastFailure = m_continuesPastFailure,
                     runFix = m_runFix](std::stop_token stop, const StreamPump<RunEvent>::Deliver& deliver) {
+        // Every line of the log passes one filter, whose state runs across the fixes: the runner's events
+        // stay raw, and what is stored is what the sheet shows.
+        InstallOutputFilter::Streaming filter;
+        std::vector<std::string> shown;
+        const auto show = [&](const std::string& line) {
+            filter.feed(line, shown);
+            for (auto& text : shown)
+                deliver(RunEvent{RunEvent::Line{std::move(text)}});
+            shown.clear();
+        };
         const auto miseID = SetupRemediation::installMise().id();
         std::set<std::string> failed;
         int firstFailure = 0;
@@ -74,7 +93,7 @@ void InstallRun::start() {
                 return;
             const auto& fix = fixes[index];
             if (needsMise(fix) && failed.contains(miseID)) {
-                deliver(RunEvent{RunEvent::FixSkipped{index}});
+                show("Skipping " + fix.displayLabel() + " — it needs a step that didn't finish.");
                 continue;
             }
             deliver(RunEvent{RunEvent::FixStarted{index}});
@@ -86,7 +105,12 @@ void InstallRun::start() {
                     exitCode = completed->exitCode;
                 else if (std::holds_alternative<Event::Canceled>(event->value))
                     canceled = true;
-                deliver(RunEvent{RunEvent::FixEvent{std::move(*event)}});
+                else if (const auto* output = std::get_if<Event::Output>(&event->value))
+                    show(output->text);
+                else if (auto* browser = std::get_if<Event::OpenBrowser>(&event->value)) {
+                    show(browserLine(*browser));
+                    deliver(RunEvent{RunEvent::BrowserOpened{std::move(*browser)}});
+                }
             }
             // A fix cut short by the user is not reported: the user withdrew, the fix did not fail.
             if (stop.stop_requested())
@@ -126,28 +150,19 @@ void InstallRun::continueAfterEnd() {
 }
 
 void InstallRun::apply(RunEvent event) {
-    std::visit(
-        Overloaded{
-            [this](const RunEvent::FixStarted& started) {
-                TelemetryEvents::remediationApplied(m_remediations[started.index]);
-            },
-            [this](const RunEvent::FixSkipped& skipped) {
-                appendLine(QString::fromStdString("Skipping " + m_remediations[skipped.index].displayLabel() +
-                                                  " — it needs a step that didn't finish."));
-            },
-            [this](const RunEvent::FixEvent& fixEvent) {
-                if (const auto* output = std::get_if<Event::Output>(&fixEvent.event.value))
-                    appendLine(QString::fromStdString(output->text));
-                else if (const auto* browser = std::get_if<Event::OpenBrowser>(&fixEvent.event.value))
-                    openBrowser(*browser);
-            },
-            [this](const RunEvent::FixEnded& ended) { fixEnded(ended); },
-            [this](const RunEvent::RunFinished& finished) {
-                m_exitCode = finished.exitCode;
-                emit runEnded();
-            },
-        },
-        event.value);
+    std::visit(Overloaded{
+                   [this](const RunEvent::FixStarted& started) {
+                       TelemetryEvents::remediationApplied(m_remediations[started.index]);
+                   },
+                   [this](const RunEvent::Line& line) { appendLine(QString::fromStdString(line.text)); },
+                   [this](const RunEvent::BrowserOpened& opened) { openBrowser(opened.request); },
+                   [this](const RunEvent::FixEnded& ended) { fixEnded(ended); },
+                   [this](const RunEvent::RunFinished& finished) {
+                       m_exitCode = finished.exitCode;
+                       emit runEnded();
+                   },
+               },
+               event.value);
 }
 
 void InstallRun::appendLine(const QString& line) {
@@ -156,13 +171,8 @@ void InstallRun::appendLine(const QString& line) {
 }
 
 void InstallRun::openBrowser(const Event::OpenBrowser& request) {
-    if (request.code) {
+    if (request.code)
         m_clipboard.setText(QString::fromStdString(*request.code));
-        appendLine(QString::fromStdString("Opened your browser. Your one-time code is " + *request.code +
-                                          " (copied to the clipboard) — paste it and authorize."));
-    } else {
-        appendLine(QStringLiteral("Opened your browser — follow the GitHub sign-in there."));
-    }
     // The address comes from a child's output: only a secure web page is opened.
     const QUrl url(QString::fromStdString(request.url), QUrl::StrictMode);
     if (url.isValid() && url.scheme() == QLatin1String("https") && !url.host().isEmpty())

@@ -53,6 +53,7 @@ class InstallRun : public QObject {
     /// failure otherwise. Nothing while the run still goes on, or once the install has ended.
     void continueAfterEnd();
 
+    /// The log as the sheet shows it: every fix's output and the run's own lines, through the output filter.
     [[nodiscard]] const QStringList& lines() const { return m_lines; }
     /// Set when the run has ended on its own: the run's first non-zero exit code, 0 when nothing failed.
     [[nodiscard]] std::optional<int> exitCode() const { return m_exitCode; }
@@ -72,11 +73,13 @@ class InstallRun : public QObject {
         struct FixStarted {
             std::size_t index = 0;
         };
-        struct FixSkipped {
-            std::size_t index = 0;
+        /// A line for the log, already through the output filter.
+        struct Line {
+            std::string text;
         };
-        struct FixEvent {
-            SetupRemediationRunner::Event event;
+        /// The sign-in asks for a browser; its line has already been sent.
+        struct BrowserOpened {
+            SetupRemediationRunner::Event::OpenBrowser request;
         };
         struct FixEnded {
             std::size_t index = 0;
@@ -86,7 +89,7 @@ class InstallRun : public QObject {
         struct RunFinished {
             int exitCode = 0;
         };
-        std::variant<FixStarted, FixSkipped, FixEvent, FixEnded, RunFinished> value;
+        std::variant<FixStarted, Line, BrowserOpened, FixEnded, RunFinished> value;
     };
 
     void apply(RunEvent event);

@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "ui/common/labels.h"
+#include "ui/common/press_guard.h"
 #include "ui/common/screen_context.h"
 #include "ui/common/style.h"
 
@@ -37,6 +38,7 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
                            context.clipboard, this)),
       m_onFinish(std::move(onFinish)) {
     setWindowModality(Qt::WindowModal);
+    PressGuard::install(this);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     setWindowTitle(QString::fromStdString(title));
 
@@ -115,6 +117,13 @@ void SetupActionProgressView::showEvent(QShowEvent* event) {
 void SetupActionProgressView::reject() {
     if (m_run->isRunning())
         m_run->cancel();
+}
+
+void SetupActionProgressView::leaveForQuit() {
+    if (m_run->isRunning())
+        m_run->cancel();
+    else
+        m_run->continueAfterEnd();
 }
 
 void SetupActionProgressView::queueLine(const QString& line) {

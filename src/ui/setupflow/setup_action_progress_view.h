@@ -40,6 +40,8 @@ class SetupActionProgressView : public QDialog {
 
     /// Escape and the close box: "Cancel" while the run goes, nothing once it has ended.
     void reject() override;
+    /// What quitting the app does to the sheet: "Cancel" while the run goes, "Continue" once it has ended.
+    void leaveForQuit();
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -6,6 +6,7 @@
 #include "engine/products/product_strategies.h"
 #include "engine/setup/readiness_screen_copy.h"
 #include "ui/app/app_navigation.h"
+#include "ui/common/press_guard.h"
 #include "ui/setupflow/setup_action_progress_view.h"
 #include "ui/setupflow/step_pages.h"
 
@@ -151,6 +152,8 @@ void SetupWorkflowView::pendingInstallChanged() {
             m_sheet->hide();
             m_sheet->deleteLater();
             m_sheet = nullptr;
+            // The rest of a double click on the sheet's last button would land on the page beneath it.
+            PressGuard::rearm(this);
         }
         return;
     }

@@ -18,6 +18,7 @@
 #include "engine/services/language_detector.h"
 #include "engine/setup/language_remediations.h"
 #include "ui/common/labels.h"
+#include "ui/common/press_guard.h"
 #include "ui/common/style.h"
 #include "ui/setupflow/setup_workflow_view.h"
 
@@ -385,6 +386,7 @@ const std::vector<MCPServer>& offeredMCPServers() {
 
 QWidget* makeStageSection(SetupWorkflowView& view, const StageSectionInput& input, QWidget* parent) {
     auto* section = new QWidget(parent);
+    PressGuard::install(section);
     auto* layout = new QVBoxLayout(section);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(kSpacing);

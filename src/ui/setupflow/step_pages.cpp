@@ -17,6 +17,7 @@
 #include "ui/app/nps_feedback_card.h"
 #include "ui/app/screen_scaffold.h"
 #include "ui/common/labels.h"
+#include "ui/common/press_guard.h"
 #include "ui/common/style.h"
 #include "ui/common/url_opener.h"
 #include "ui/setupflow/setup_workflow_view.h"
@@ -510,6 +511,10 @@ class NpsPage : public ScaffoldPage {
 };
 
 }  // namespace
+
+StepPage::StepPage(QWidget* parent) : QWidget(parent) {
+    PressGuard::install(this);
+}
 
 StepPage* makeStepPage(SetupWorkflowView& view, const Step& step, QWidget* parent) {
     const auto config = ProductConfig::current();

@@ -16,7 +16,7 @@ class StepPage : public QWidget {
     Q_OBJECT
 
   public:
-    using QWidget::QWidget;
+    explicit StepPage(QWidget* parent = nullptr);
 
     virtual void refresh() {}
     /// The button Return presses; none by default.
