@@ -140,7 +140,7 @@ TEST(TaskConcurrencyTest, WithoutThreadsToSpareTheWorkStillRunsAndNothingThrows)
     TaskHandle task;
     {
         test::ThreadShortage shortage;
-        task = spawnTask([&ranHere, caller, sink = sink](std::stop_token) {
+        task = spawnTask([&ranHere, caller, sink](std::stop_token) {
             ranHere = std::this_thread::get_id() == caller;
             sink.yield(1);
         });
@@ -211,7 +211,7 @@ TEST(TaskConcurrencyTest, RelayMapsInOrderAndPassesTheEndInBothDirections) {
 TEST(TaskConcurrencyTest, CancellingARelayStopsAProducerThatNeverPauses) {
     // The inner producer keeps the buffer full; the relay must still stop and stop it.
     auto [sink, inner] = makeStream<int>();
-    auto producer = spawnTask([sink = sink](std::stop_token stop) {
+    auto producer = spawnTask([sink](std::stop_token stop) {
         for (int i = 0; !stop.stop_requested() && !sink.isFinished(); ++i)
             sink.yield(i);
     });
