@@ -39,8 +39,8 @@ std::vector<BuildProduct> buildProducts() {
         const std::string line = table.substr(start, end - start);
         const auto first = line.find('|');
         const auto second = line.find('|', first + 1);
-        products.push_back({line.substr(0, first), line.substr(first + 1, second - first - 1),
-                            line.substr(second + 1)});
+        products.push_back(
+            {line.substr(0, first), line.substr(first + 1, second - first - 1), line.substr(second + 1)});
         start = end + 1;
     }
     return products;

@@ -35,8 +35,9 @@ Result<std::filesystem::path> userDirectory(UserDirectory which, IfMissing ifMis
 Result<std::filesystem::path> userTemporaryDirectory();
 
 /// Where shipped resources live, found from the executable's real path in either layout, on every platform:
-/// inside an app bundle (<bundle>/Contents/MacOS/<executable> → <bundle>/Contents/Resources) or beside a plain
-/// executable (<prefix>/bin/<executable> → <prefix>/share/quillstart). The build tree has the second layout.
+/// inside an app bundle (<bundle>/Contents/MacOS/<executable> → <bundle>/Contents/Resources) or beside a
+/// plain executable (<prefix>/bin/<executable> → <prefix>/share/quillstart). The build tree has the second
+/// layout.
 class ResourceLocator {
   public:
     /// The resources folder of the running executable.
@@ -48,7 +49,8 @@ class ResourceLocator {
     static std::filesystem::path resource(const std::filesystem::path& relative);
     /// The Info.plist of the app bundle that holds `resourcesDirectory`; nothing when the resources are not
     /// a bundle's.
-    static std::optional<std::filesystem::path> bundleInfoPlist(const std::filesystem::path& resourcesDirectory);
+    static std::optional<std::filesystem::path> bundleInfoPlist(
+        const std::filesystem::path& resourcesDirectory);
 };
 
 /// The running executable's path as the system reports it (links not resolved).

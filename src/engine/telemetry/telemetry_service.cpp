@@ -346,8 +346,8 @@ std::string TelemetryService::Configuration::appVersionString(std::string_view s
            std::string(build.empty() ? "0" : build) + ")";
 }
 
-std::string TelemetryService::Configuration::bundleAppVersion(const FileSystemOperating& fs,
-                                                              const std::filesystem::path& resourcesDirectory) {
+std::string TelemetryService::Configuration::bundleAppVersion(
+    const FileSystemOperating& fs, const std::filesystem::path& resourcesDirectory) {
     const auto infoPlist = ResourceLocator::bundleInfoPlist(resourcesDirectory);
     if (!infoPlist)
         return appVersionString(build::kAppVersion, build::kBuildNumber);

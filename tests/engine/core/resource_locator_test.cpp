@@ -30,7 +30,8 @@ TEST(ResourceLocatorTest, FindsTheResourcesOfABundleAndOfAPlainExecutable) {
     const std::vector<Case> cases = {
         {"inside an app bundle", kBundleExecutable, std::nullopt, kBundleResources, true},
         {"beside a plain executable", "prefix/bin/quillstart", std::nullopt, "prefix/share/quillstart", true},
-        {"through a link to a bundle's executable", "links/quillstart", kBundleExecutable, kBundleResources, true},
+        {"through a link to a bundle's executable", "links/quillstart", kBundleExecutable, kBundleResources,
+         true},
         {"a bundle missing its skills", kBundleExecutable, std::nullopt, kBundleResources, false},
     };
     for (const auto& c : cases) {
@@ -92,8 +93,9 @@ TEST(BundleAppVersionTest, ReadsTheBundlesKeysWithTheirDefaults) {
 
     // Outside a bundle, this build's own version and build number.
     const test::TemporaryDirectory tree;
-    EXPECT_EQ(TelemetryService::Configuration::bundleAppVersion(files, tree.makeDirectory("share/quillstart")),
-              std::string(build::kAppVersion) + " (" + std::string(build::kBuildNumber) + ")");
+    EXPECT_EQ(
+        TelemetryService::Configuration::bundleAppVersion(files, tree.makeDirectory("share/quillstart")),
+        std::string(build::kAppVersion) + " (" + std::string(build::kBuildNumber) + ")");
 }
 
 }  // namespace
