@@ -9,6 +9,7 @@
 
 #include "engine/core/build_options.h"
 #include "engine/core/property_list.h"
+#include "engine/services/live_key_value_store.h"
 #include "tests/support/fake_process_runner.h"
 #include "tests/support/temporary_directory.h"
 #include "tests/ui/ui_test_support.h"
@@ -94,9 +95,9 @@ class ShippedProductWindowTest : public test::UiTest {};
 TEST_F(ShippedProductWindowTest, EachProductOpensOnConsentThenItsWelcomeThenItsFlow) {
     for (const auto& product : buildProducts()) {
         SCOPED_TRACE(product.name);
-        const auto* config = shippableProductConfig(product.name);
-        ASSERT_NE(config, nullptr);
-        ProductConfig::setCurrent(*config);
+        const auto* shipped = shippableProductConfig(product.name);
+        ASSERT_NE(shipped, nullptr);
+        ProductConfig::setCurrent(*shipped);
 
         // A fresh home: a settings store of its own, so nothing has been consented to yet.
         const quill::test::TemporaryDirectory home;
@@ -119,7 +120,7 @@ TEST_F(ShippedProductWindowTest, EachProductOpensOnConsentThenItsWelcomeThenItsF
                           Qt::LeftButton);
         auto* start = visibleById<QPushButton>(window.get(), QStringLiteral("welcome-diagnose-button"));
         ASSERT_NE(start, nullptr);
-        EXPECT_EQ(test::shownText(start).toStdString(), config->copy.primaryCTA);
+        EXPECT_EQ(test::shownText(start).toStdString(), shipped->copy.primaryCTA);
         test::saveGrab(window.get(), QString::fromStdString("welcome-" + product.name));
 
         QTest::mouseClick(start, Qt::LeftButton);

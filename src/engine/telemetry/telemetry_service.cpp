@@ -17,6 +17,7 @@
 #include "engine/core/task.h"
 #include "engine/core/text.h"
 #include "engine/services/app_services.h"
+#include "engine/services/live_file_system.h"
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/serial_worker.h"
@@ -328,7 +329,8 @@ TelemetryService::Configuration TelemetryService::Configuration::live(const Prod
         configuration.endpointURL = std::move(*endpoint);
     }
     configuration.anonKey = std::string(build::kTelemetryKey);
-    configuration.appVersion = bundleAppVersion(*services.fs, ResourceLocator::resourcesDirectory());
+    // The app's own bundle, read from the disk whatever file system the services stand for.
+    configuration.appVersion = bundleAppVersion(LiveFileSystem(), ResourceLocator::resourcesDirectory());
     configuration.appID = product.appID;
     configuration.runContext = environmentValue("QUILL_RUN_CONTEXT", "release");
     configuration.disabled = environmentValue("QUILL_TELEMETRY_DISABLED", "") == "1";
