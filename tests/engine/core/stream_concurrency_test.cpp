@@ -55,6 +55,7 @@ TEST(StreamConcurrencyTest, ValuesFromManyProducersAllArriveAndEachProducerKeeps
     constexpr int kEach = 2000;
     auto [sink, stream] = makeStream<std::pair<int, int>>();
     std::vector<std::function<void()>> producers;
+    producers.reserve(kProducers);
     for (int p = 0; p < kProducers; ++p) {
         producers.emplace_back([sink, p] {
             for (int i = 0; i < kEach; ++i)

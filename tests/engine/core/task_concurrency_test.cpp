@@ -71,6 +71,7 @@ TEST(TaskConcurrencyTest, CapturesAreReleasedBeforeTheTaskCountsAsFinished) {
 TEST(TaskConcurrencyTest, StopAllStopsEveryRunningTaskAndReportsOnesThatIgnoreIt) {
     ASSERT_TRUE(TaskTracker::stopAll(5s)) << "no task of an earlier test is left";
     std::vector<TaskHandle> tasks;
+    tasks.reserve(5);
     for (int i = 0; i < 5; ++i) {
         tasks.push_back(spawnTask([](std::stop_token stop) {
             std::mutex mutex;
@@ -170,6 +171,7 @@ TEST(TaskConcurrencyTest, RelayMapsInOrderAndPassesTheEndInBothDirections) {
             sink.yield(i);
         sink.finish();
         std::vector<std::string> expected;
+        expected.reserve(100);
         for (int i = 0; i < 100; ++i)
             expected.push_back(std::to_string(i * 2));
         EXPECT_EQ(drain(outer), expected);
