@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -23,26 +24,15 @@ namespace {
 
 using test::visibleById;
 
-/// One product the build can ship, as the build's own table names it.
-struct BuildProduct {
-    std::string name;
-    std::string displayName;
-    std::string bundleIdentifier;
-};
-
-/// The build's table: one "<name>|<display name>|<bundle identifier>" a line.
-std::vector<BuildProduct> buildProducts() {
-    std::vector<BuildProduct> products;
-    const std::string table = quill::test::readFile(QUILL_PRODUCTS_TABLE);
-    std::size_t start = 0;
-    while (start < table.size()) {
-        const auto end = std::min(table.find('\n', start), table.size());
-        const std::string line = table.substr(start, end - start);
-        const auto first = line.find('|');
-        const auto second = line.find('|', first + 1);
-        products.push_back(
-            {line.substr(0, first), line.substr(first + 1, second - first - 1), line.substr(second + 1)});
-        start = end + 1;
+/// The build's table of products it can ship: name, display name and bundle identifier, one per line.
+std::vector<std::vector<std::string>> buildProducts() {
+    std::vector<std::vector<std::string>> products;
+    std::istringstream table(quill::test::readFile(QUILL_PRODUCTS_TABLE));
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        auto& row = products.emplace_back();
+        for (std::string field; std::getline(fields, field, '|');)
+            row.push_back(field);
     }
     return products;
 }
@@ -51,11 +41,10 @@ TEST(ShippedProductTest, TheBuildsProductsAreTheEnginesConfigurations) {
     const auto products = buildProducts();
     ASSERT_EQ(products.size(), 5u);
     for (const auto& product : products) {
-        SCOPED_TRACE(product.name);
-        const auto* config = shippableProductConfig(product.name);
-        ASSERT_NE(config, nullptr);
-        EXPECT_EQ(config->displayName, product.displayName);
-        EXPECT_EQ(config->userDefaultsPrefix, product.bundleIdentifier);
+        ASSERT_EQ(product.size(), 3u);
+        const auto* config = shippableProductConfig(product[0]);
+        ASSERT_NE(config, nullptr) << product[0];
+        EXPECT_EQ((std::vector{product[0], config->displayName, config->userDefaultsPrefix}), product);
     }
     for (const char* unknown : {"", "Code", "java ", "tolvane"})
         EXPECT_EQ(shippableProductConfig(unknown), nullptr) << unknown;
@@ -94,8 +83,9 @@ class ShippedProductWindowTest : public test::UiTest {};
 
 TEST_F(ShippedProductWindowTest, EachProductOpensOnConsentThenItsWelcomeThenItsFlow) {
     for (const auto& product : buildProducts()) {
-        SCOPED_TRACE(product.name);
-        const auto* shipped = shippableProductConfig(product.name);
+        const std::string& name = product.at(0);
+        SCOPED_TRACE(name);
+        const auto* shipped = shippableProductConfig(name);
         ASSERT_NE(shipped, nullptr);
         ProductConfig::setCurrent(*shipped);
 
@@ -114,21 +104,21 @@ TEST_F(ShippedProductWindowTest, EachProductOpensOnConsentThenItsWelcomeThenItsF
         auto* root = qobject_cast<QuillRootView*>(window->centralWidget());
         ASSERT_NE(root, nullptr);
         EXPECT_NE(qobject_cast<ConsentView*>(root->frontPage()), nullptr);
-        EXPECT_EQ(window->windowTitle().toStdString(), product.displayName);
+        EXPECT_EQ(window->windowTitle().toStdString(), shipped->displayName);
 
         QTest::mouseClick(visibleById<QPushButton>(window.get(), QStringLiteral("consent-continue")),
                           Qt::LeftButton);
         auto* start = visibleById<QPushButton>(window.get(), QStringLiteral("welcome-diagnose-button"));
         ASSERT_NE(start, nullptr);
         EXPECT_EQ(test::shownText(start).toStdString(), shipped->copy.primaryCTA);
-        test::saveGrab(window.get(), QString::fromStdString("welcome-" + product.name));
+        test::saveGrab(window.get(), QString::fromStdString("welcome-" + name));
 
         QTest::mouseClick(start, Qt::LeftButton);
-        if (product.name == "java")
+        if (name == "java")
             EXPECT_NE(qobject_cast<DiagnoseView*>(root->frontPage()), nullptr);
         else
             EXPECT_NE(qobject_cast<SetupWorkflowView*>(root->frontPage()), nullptr);
-        test::saveGrab(window.get(), QString::fromStdString("flow-" + product.name));
+        test::saveGrab(window.get(), QString::fromStdString("flow-" + name));
     }
 }
 
