@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
 #include "engine/core/result.h"
 
@@ -33,14 +34,26 @@ Result<std::filesystem::path> userDirectory(UserDirectory which, IfMissing ifMis
 /// no such folder.
 Result<std::filesystem::path> userTemporaryDirectory();
 
-/// Where shipped resources live: the bundle's Resources folder on macOS, <executable>/../share/quillstart on
-/// Linux. The build tree has the same layout.
+/// Where shipped resources live, found from the executable's real path in either layout, on every platform:
+/// inside an app bundle (<bundle>/Contents/MacOS/<executable> → <bundle>/Contents/Resources) or beside a
+/// plain executable (<prefix>/bin/<executable> → <prefix>/share/quillstart). The build tree has the second
+/// layout.
 class ResourceLocator {
   public:
     /// The resources folder of the running executable.
     static std::filesystem::path resourcesDirectory();
+    /// The resources folder of the executable at `executable`, symbolic links resolved. Says where the
+    /// resources belong, whether or not they are there.
+    static std::filesystem::path resourcesDirectory(const std::filesystem::path& executable);
     /// A resource by its path relative to the resources folder.
     static std::filesystem::path resource(const std::filesystem::path& relative);
+    /// The Info.plist of the app bundle that holds `resourcesDirectory`; nothing when the resources are not
+    /// a bundle's.
+    static std::optional<std::filesystem::path> bundleInfoPlist(
+        const std::filesystem::path& resourcesDirectory);
 };
+
+/// The running executable's path as the system reports it (links not resolved).
+std::filesystem::path runningExecutablePath();
 
 }  // namespace quill

@@ -2,7 +2,7 @@
 
 #include <array>
 #include <cstdlib>
-#include <system_error>
+#include <string>
 
 #include "engine/core/paths.h"
 
@@ -37,19 +37,12 @@ Result<std::filesystem::path> userTemporaryDirectory() {
     return std::filesystem::path("/tmp");
 }
 
-std::filesystem::path ResourceLocator::resourcesDirectory() {
+std::filesystem::path runningExecutablePath() {
     std::array<char, 4096> buffer{};
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (length <= 0) {
-        std::error_code error;
-        return std::filesystem::current_path(error) / "share" / "quillstart";
-    }
-    const std::filesystem::path executable(std::string(buffer.data(), static_cast<std::size_t>(length)));
-    return executable.parent_path().parent_path() / "share" / "quillstart";
-}
-
-std::filesystem::path ResourceLocator::resource(const std::filesystem::path& relative) {
-    return resourcesDirectory() / relative;
+    if (length <= 0)
+        return {};
+    return std::string(buffer.data(), static_cast<std::size_t>(length));
 }
 
 }  // namespace quill

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <system_error>
 #include <vector>
 
 #include "engine/core/paths.h"
@@ -37,22 +36,13 @@ Result<std::filesystem::path> userTemporaryDirectory() {
     return fail(Error{"FileSystem", ENOENT, "Couldn't find the user's temporary folder"});
 }
 
-std::filesystem::path ResourceLocator::resourcesDirectory() {
+std::filesystem::path runningExecutablePath() {
     std::uint32_t size = 0;
     _NSGetExecutablePath(nullptr, &size);
     std::vector<char> buffer(size + 1, '\0');
-    std::error_code error;
     if (_NSGetExecutablePath(buffer.data(), &size) != 0)
-        return std::filesystem::current_path(error);
-    // <bundle>/Contents/MacOS/<executable> → <bundle>/Contents/Resources
-    std::filesystem::path executable = std::filesystem::weakly_canonical(buffer.data(), error);
-    if (error)
-        executable = buffer.data();
-    return executable.parent_path().parent_path() / "Resources";
-}
-
-std::filesystem::path ResourceLocator::resource(const std::filesystem::path& relative) {
-    return resourcesDirectory() / relative;
+        return {};
+    return buffer.data();
 }
 
 }  // namespace quill

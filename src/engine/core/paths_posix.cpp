@@ -44,4 +44,33 @@ Result<std::filesystem::path> userDirectory(UserDirectory which, IfMissing ifMis
     return folder;
 }
 
+std::filesystem::path ResourceLocator::resourcesDirectory() {
+    return resourcesDirectory(runningExecutablePath());
+}
+
+std::filesystem::path ResourceLocator::resourcesDirectory(const std::filesystem::path& executable) {
+    std::error_code error;
+    // A link to the executable (from a bin folder on the PATH, say) leads to where the executable really is.
+    std::filesystem::path real = std::filesystem::weakly_canonical(executable, error);
+    if (error || real.empty())
+        real = executable;
+    const auto folder = real.parent_path();
+    const auto contents = folder.parent_path();
+    if (folder.filename() == "MacOS" && contents.filename() == "Contents")
+        return contents / "Resources";
+    return contents / "share" / "quillstart";
+}
+
+std::filesystem::path ResourceLocator::resource(const std::filesystem::path& relative) {
+    return resourcesDirectory() / relative;
+}
+
+std::optional<std::filesystem::path> ResourceLocator::bundleInfoPlist(
+    const std::filesystem::path& resourcesDirectory) {
+    const auto contents = resourcesDirectory.parent_path();
+    if (resourcesDirectory.filename() != "Resources" || contents.filename() != "Contents")
+        return std::nullopt;
+    return contents / "Info.plist";
+}
+
 }  // namespace quill

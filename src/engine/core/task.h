@@ -70,7 +70,7 @@ auto relay(Stream<T> inner, Map map) -> Stream<std::invoke_result_t<Map&, T&&>> 
     using U = std::invoke_result_t<Map&, T&&>;
     auto [sink, outer] = makeStream<U>();
     auto source = std::make_shared<Stream<T>>(std::move(inner));
-    auto task = spawnTask([sink = sink, source, map = std::move(map)](std::stop_token stop) mutable {
+    auto task = spawnTask([sink, source, map = std::move(map)](std::stop_token stop) mutable {
         while (auto value = source->next(stop))
             sink.yield(map(std::move(*value)));
         source->cancel();

@@ -142,7 +142,7 @@ const BrewRunner::CaskRecoveryPolicy& BrewRunner::CaskRecoveryPolicy::none() {
 Stream<InstallerEvent> BrewRunner::install(const std::string& formula) const {
     auto [sink, stream] = makeStream<Event>();
     auto holder = std::make_shared<CancellableProcess>();
-    auto task = spawnTask([runner = *this, formula, sink = sink, holder](std::stop_token stop) {
+    auto task = spawnTask([runner = *this, formula, sink, holder](std::stop_token stop) {
         const Environment environment = processEnvironment({{"HOMEBREW_NO_AUTO_UPDATE", "1"}});
         const auto outcome =
             relayInstallerChild(*runner.process, runner.brewPath.string(), {"install", formula}, environment,
@@ -166,7 +166,7 @@ Stream<InstallerEvent> BrewRunner::installCask(const std::string& cask, const st
                                                const CaskRecoveryPolicy& policy) const {
     auto [sink, stream] = makeStream<Event>();
     auto holder = std::make_shared<CancellableProcess>();
-    auto task = spawnTask([runner = *this, cask, prompt, policy, sink = sink, holder](std::stop_token stop) {
+    auto task = spawnTask([runner = *this, cask, prompt, policy, sink, holder](std::stop_token stop) {
         auto prepared = runner.executor.prepareEnvironment(prompt);
         if (!prepared) {
             sink.yield(OutputEvent{"Failed to set up privileged executor: " + prepared.error().message});

@@ -67,7 +67,7 @@ std::string HomebrewInstaller::installCommand(std::string_view url) {
 Stream<InstallerEvent> HomebrewInstaller::install() const {
     auto [sink, stream] = makeStream<Event>();
     auto holder = std::make_shared<CancellableProcess>();
-    auto task = spawnTask([installer = *this, sink = sink, holder](std::stop_token stop) {
+    auto task = spawnTask([installer = *this, sink, holder](std::stop_token stop) {
         auto prepared = installer.executor.prepareEnvironment("Enter Mac password to install Homebrew.");
         if (!prepared) {
             sink.yield(OutputEvent{"Failed to set up privileged executor: " + prepared.error().message});

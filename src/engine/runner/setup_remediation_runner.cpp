@@ -16,7 +16,7 @@ namespace fixes {
 
 Stream<Event> taskProducer(TaskWork work) {
     auto [sink, stream] = makeStream<Event>();
-    auto task = spawnTask([work = std::move(work), sink = sink](std::stop_token stop) {
+    auto task = spawnTask([work = std::move(work), sink](std::stop_token stop) {
         work(sink, stop);
         sink.finish();
     });
@@ -46,7 +46,7 @@ Stream<Event> holderTaskProducer(
     std::function<void(CancellableProcess&, const EventSink&, std::stop_token)> work) {
     auto [sink, stream] = makeStream<Event>();
     auto holder = std::make_shared<CancellableProcess>();
-    auto task = spawnTask([work = std::move(work), holder, sink = sink](std::stop_token stop) {
+    auto task = spawnTask([work = std::move(work), holder, sink](std::stop_token stop) {
         work(*holder, sink, stop);
         sink.finish();
     });

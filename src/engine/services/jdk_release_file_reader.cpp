@@ -1,11 +1,8 @@
 #include "engine/services/jdk_release_file_reader.h"
 
-#include <plist/plist.h>
-
-#include <cstdint>
-#include <limits>
 #include <set>
 
+#include "engine/core/property_list.h"
 #include "engine/core/text.h"
 #include "engine/services/java_version_parser.h"
 
@@ -28,31 +25,6 @@ std::vector<std::string_view> nonEmptyPieces(std::string_view text, char separat
 
 bool hasMajor(std::string_view version) {
     return JavaVersionParser::majorVersionOfBareVersion(version).has_value();
-}
-
-/// The `JavaVM` → `JVMVersion` string of a property list in any format libplist reads.
-std::optional<std::string> jvmVersionOfPropertyList(const std::string& data) {
-    if (data.empty() || data.size() > std::numeric_limits<std::uint32_t>::max())
-        return std::nullopt;
-    plist_t root = nullptr;
-    plist_from_memory(data.data(), static_cast<std::uint32_t>(data.size()), &root);
-    if (root == nullptr)
-        return std::nullopt;
-    const std::unique_ptr<void, void (*)(plist_t)> owner(root, plist_free);
-
-    if (plist_get_node_type(root) != PLIST_DICT)
-        return std::nullopt;
-    plist_t javaVM = plist_dict_get_item(root, "JavaVM");
-    if (javaVM == nullptr || plist_get_node_type(javaVM) != PLIST_DICT)
-        return std::nullopt;
-    plist_t version = plist_dict_get_item(javaVM, "JVMVersion");
-    if (version == nullptr || plist_get_node_type(version) != PLIST_STRING)
-        return std::nullopt;
-    std::uint64_t length = 0;
-    const char* text = plist_get_string_ptr(version, &length);
-    if (text == nullptr)
-        return std::nullopt;
-    return std::string(text, static_cast<std::size_t>(length));
 }
 
 }  // namespace
@@ -95,7 +67,7 @@ std::optional<JDKInfo> JdkReleaseFileReader::jdkInfo(const std::string& bundleNa
     }
 
     if (auto data = fs->readData(bundle + "/Contents/Info.plist")) {
-        if (auto version = jvmVersionOfPropertyList(*data); version && hasMajor(*version)) {
+        if (auto version = propertyListText(*data, {"JavaVM", "JVMVersion"}); version && hasMajor(*version)) {
             return JDKInfo{std::move(*version), {}, {}, home};
         }
     }

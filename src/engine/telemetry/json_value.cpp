@@ -18,6 +18,10 @@ Error unknownValue() {
 
 }  // namespace
 
+bool JSONValue::operator==(const JSONValue& other) const {
+    return m_storage == other.m_storage;
+}
+
 nlohmann::json JSONValue::toJSON() const {
     return std::visit(Overloaded{
                           [](const std::string& text) { return nlohmann::json(sanitizeUtf8(text)); },

@@ -57,7 +57,10 @@ class JSONValue {
     [[nodiscard]] const JSONArray* array() const noexcept { return std::get_if<JSONArray>(&m_storage); }
     [[nodiscard]] const JSONObject* object() const noexcept { return std::get_if<JSONObject>(&m_storage); }
 
-    bool operator==(const JSONValue&) const = default;
+    // Defined out of line: a comparison defaulted in the class makes libc++ 19 take the still incomplete
+    // class for trivially relocatable, and a growing array then moves the objects it holds by copying bytes,
+    // leaving their trees pointing into the old storage.
+    bool operator==(const JSONValue& other) const;
 
     /// The value as nlohmann-json, ready to dump.
     [[nodiscard]] nlohmann::json toJSON() const;

@@ -11,10 +11,13 @@
 #include <vector>
 
 #include "engine/core/build_options.h"
+#include "engine/core/paths.h"
+#include "engine/core/property_list.h"
 #include "engine/core/system_log.h"
 #include "engine/core/task.h"
 #include "engine/core/text.h"
 #include "engine/services/app_services.h"
+#include "engine/services/live_file_system.h"
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/event.h"
 #include "engine/telemetry/serial_worker.h"
@@ -326,7 +329,8 @@ TelemetryService::Configuration TelemetryService::Configuration::live(const Prod
         configuration.endpointURL = std::move(*endpoint);
     }
     configuration.anonKey = std::string(build::kTelemetryKey);
-    configuration.appVersion = appVersionString(build::kAppVersion, "");
+    // The app's own bundle, read from the disk whatever file system the services stand for.
+    configuration.appVersion = bundleAppVersion(LiveFileSystem(), ResourceLocator::resourcesDirectory());
     configuration.appID = product.appID;
     configuration.runContext = environmentValue("QUILL_RUN_CONTEXT", "release");
     configuration.disabled = environmentValue("QUILL_TELEMETRY_DISABLED", "") == "1";
@@ -342,6 +346,17 @@ std::string TelemetryService::Configuration::appVersionString(std::string_view s
                                                               std::string_view build) {
     return std::string(shortVersion.empty() ? "0.0" : shortVersion) + " (" +
            std::string(build.empty() ? "0" : build) + ")";
+}
+
+std::string TelemetryService::Configuration::bundleAppVersion(
+    const FileSystemOperating& fs, const std::filesystem::path& resourcesDirectory) {
+    const auto infoPlist = ResourceLocator::bundleInfoPlist(resourcesDirectory);
+    if (!infoPlist)
+        return appVersionString(build::kAppVersion, build::kBuildNumber);
+    const auto data = fs.readData(*infoPlist);
+    const std::string contents = data ? *data : std::string();
+    return appVersionString(propertyListText(contents, {"CFBundleShortVersionString"}).value_or(""),
+                            propertyListText(contents, {"CFBundleVersion"}).value_or(""));
 }
 
 std::optional<std::string> TelemetryService::endpointFor(std::string_view origin) {

@@ -57,6 +57,11 @@ class TelemetryService {
 
         /// "<short version> (<build>)", with "0.0" and "0" for missing parts.
         static std::string appVersionString(std::string_view shortVersion, std::string_view build);
+        /// The app's `appVersionString`, from the Info.plist of the app bundle that holds
+        /// `resourcesDirectory` (read through `fs`; a key missing or not text counts as missing), or from
+        /// this build's own version and build number when the resources are not a bundle's.
+        static std::string bundleAppVersion(const FileSystemOperating& fs,
+                                            const std::filesystem::path& resourcesDirectory);
     };
 
     /// The events address for a backend origin: https, or http on a loopback host (127.0.0.0/8, localhost,

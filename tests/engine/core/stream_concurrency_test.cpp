@@ -55,8 +55,9 @@ TEST(StreamConcurrencyTest, ValuesFromManyProducersAllArriveAndEachProducerKeeps
     constexpr int kEach = 2000;
     auto [sink, stream] = makeStream<std::pair<int, int>>();
     std::vector<std::function<void()>> producers;
+    producers.reserve(kProducers);
     for (int p = 0; p < kProducers; ++p) {
-        producers.emplace_back([sink = sink, p] {
+        producers.emplace_back([sink, p] {
             for (int i = 0; i < kEach; ++i)
                 sink.yield({p, i});
         });
@@ -84,7 +85,7 @@ TEST(StreamConcurrencyTest, CancellingFromAnotherThreadWhileTheConsumerReadsIsSa
     // taking values out of it.
     for (int round = 0; round < 50; ++round) {
         auto [sink, stream] = makeStream<std::string>();
-        auto producer = spawnTask([sink = sink](std::stop_token stop) {
+        auto producer = spawnTask([sink](std::stop_token stop) {
             for (int i = 0; !stop.stop_requested() && i < 100000; ++i)
                 sink.yieldAll({std::to_string(i), std::to_string(i), std::to_string(i)});
         });

@@ -71,6 +71,7 @@ TEST(TaskConcurrencyTest, CapturesAreReleasedBeforeTheTaskCountsAsFinished) {
 TEST(TaskConcurrencyTest, StopAllStopsEveryRunningTaskAndReportsOnesThatIgnoreIt) {
     ASSERT_TRUE(TaskTracker::stopAll(5s)) << "no task of an earlier test is left";
     std::vector<TaskHandle> tasks;
+    tasks.reserve(5);
     for (int i = 0; i < 5; ++i) {
         tasks.push_back(spawnTask([](std::stop_token stop) {
             std::mutex mutex;
@@ -140,7 +141,7 @@ TEST(TaskConcurrencyTest, WithoutThreadsToSpareTheWorkStillRunsAndNothingThrows)
     TaskHandle task;
     {
         test::ThreadShortage shortage;
-        task = spawnTask([&ranHere, caller, sink = sink](std::stop_token) {
+        task = spawnTask([&ranHere, caller, sink](std::stop_token) {
             ranHere = std::this_thread::get_id() == caller;
             sink.yield(1);
         });
@@ -170,6 +171,7 @@ TEST(TaskConcurrencyTest, RelayMapsInOrderAndPassesTheEndInBothDirections) {
             sink.yield(i);
         sink.finish();
         std::vector<std::string> expected;
+        expected.reserve(100);
         for (int i = 0; i < 100; ++i)
             expected.push_back(std::to_string(i * 2));
         EXPECT_EQ(drain(outer), expected);
@@ -211,7 +213,7 @@ TEST(TaskConcurrencyTest, RelayMapsInOrderAndPassesTheEndInBothDirections) {
 TEST(TaskConcurrencyTest, CancellingARelayStopsAProducerThatNeverPauses) {
     // The inner producer keeps the buffer full; the relay must still stop and stop it.
     auto [sink, inner] = makeStream<int>();
-    auto producer = spawnTask([sink = sink](std::stop_token stop) {
+    auto producer = spawnTask([sink](std::stop_token stop) {
         for (int i = 0; !stop.stop_requested() && !sink.isFinished(); ++i)
             sink.yield(i);
     });

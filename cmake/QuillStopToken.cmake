@@ -1,0 +1,40 @@
+# The engine's cancellation rests on std::stop_token, std::stop_callback and std::jthread. GCC's libstdc++ has
+# them as is; libc++ (Apple's toolchain) only behind -fexperimental-library, and before 17 not at all. When the
+# flag is what it takes, it goes onto every target.
+include(CheckCXXSourceCompiles)
+include(CMakePushCheckState)
+
+set(_quill_stop_token_probe [[
+#include <stop_token>
+#include <thread>
+int main() {
+    std::stop_source source;
+    bool stopped = false;
+    std::stop_callback callback(source.get_token(), [&stopped] { stopped = true; });
+    std::jthread worker([](std::stop_token token) { (void)token.stop_requested(); });
+    source.request_stop();
+    return stopped ? 0 : 1;
+}
+]])
+
+cmake_push_check_state(RESET)
+set(CMAKE_REQUIRED_QUIET ON)
+set(CMAKE_REQUIRED_LIBRARIES Threads::Threads)
+check_cxx_source_compiles("${_quill_stop_token_probe}" QUILL_STOP_TOKEN_AS_IS)
+if(NOT QUILL_STOP_TOKEN_AS_IS)
+  set(CMAKE_REQUIRED_FLAGS -fexperimental-library)
+  set(CMAKE_REQUIRED_LINK_OPTIONS -fexperimental-library)
+  check_cxx_source_compiles("${_quill_stop_token_probe}" QUILL_STOP_TOKEN_WITH_EXPERIMENTAL_LIBRARY)
+endif()
+cmake_pop_check_state()
+
+if(QUILL_STOP_TOKEN_AS_IS)
+  message(STATUS "std::stop_token and std::jthread: available")
+elseif(QUILL_STOP_TOKEN_WITH_EXPERIMENTAL_LIBRARY)
+  message(STATUS "std::stop_token and std::jthread: available with -fexperimental-library")
+  add_compile_options(-fexperimental-library)
+  add_link_options(-fexperimental-library)
+else()
+  message(FATAL_ERROR "Quillstart needs <stop_token> and std::jthread: use GCC 12 or later with libstdc++, or "
+                      "libc++ 17 or later with -fexperimental-library.")
+endif()
