@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QStyleHints>
+#include <chrono>
+
+#include "engine/core/task.h"
 
 // Screen tests need one QApplication for the whole run. They draw offscreen unless told otherwise, also when
 // ctest lists the tests (which it does without the tests' environment).
@@ -13,5 +16,8 @@ int main(int argc, char** argv) {
     // is off unless a test of it sets an interval of its own.
     QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // Tasks a test left returning finish before the leak check at exit runs.
+    quill::TaskTracker::stopAll(std::chrono::seconds(10));
+    return result;
 }
