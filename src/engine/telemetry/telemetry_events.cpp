@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -40,9 +41,19 @@ std::string loginName() {
     return user ? user : "";
 }
 
+/// Whether `c` can be part of a login name (ASCII letters and digits, '.', '_', '-'): any other byte, every
+/// byte of a non-ASCII character included, ends it.
 bool continuesName(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x80 || std::isalnum(byte) || c == '.' || c == '_' || c == '-';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-';
+}
+
+/// Whether `text` starts with `prefix`, ASCII letters in any case: a volume that ignores case takes
+/// "/users/Dev" for "/Users/dev".
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(),
+                                                      [&](char a, char b) { return lower(a) == lower(b); });
 }
 
 JSONValue outcomeOrBlocked(const std::optional<std::string>& engineOutcome) {
@@ -402,7 +413,7 @@ std::string TelemetryEvents::maskHomeFolder(std::string_view text, std::string_v
     while (i < text.size()) {
         bool replaced = false;
         for (const auto& target : targets) {
-            if (text.substr(i, target.folder.size()) != target.folder)
+            if (!startsWithIgnoringCase(text.substr(i), target.folder))
                 continue;
             const auto end = i + target.folder.size();
             // "/Users/dev.old" is another folder, but "/Users/dev." ends a sentence about the home folder.
