@@ -178,7 +178,7 @@ void addMCPServer(const Runner& runner, const MCPServer& server, const std::opti
     if (registration.claudeAvailable) {
         say(sink, "Adding " + server.displayName + " to Claude Code…");
         // The tool may echo the address, key and all.
-        const auto shown = [&apiKey](std::string line) { return maskingMCPKey(line, apiKey); };
+        const auto shown = [&apiKey](const std::string& line) { return maskingMCPKey(line, apiKey); };
         registration.claudeFailed =
             runner.loginShellStep(MCPConfigWriter::claudeAddCommand(server.slug, endpoint), sink, stop,
                                   shown) != 0;

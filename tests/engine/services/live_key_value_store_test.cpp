@@ -230,7 +230,7 @@ TEST(LiveKeyValueStoreTest, TwoProcessesChangingOneFileLoseNothing) {
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
     const auto saved = nlohmann::json::parse(test::readFile(dir.path() / "shared.json"));
-    EXPECT_EQ(saved.size(), std::size_t{2 * kKeys});
+    EXPECT_EQ(saved.size(), std::size_t{2} * kKeys);
 }
 
 TEST(LiveKeyValueStoreTest, ReplacesItsFileAtomically) {
