@@ -77,10 +77,10 @@ TEST_F(LiveFileSystemTest, WriteReplacesTheTargetOfALinkAndKeepsItsMode) {
 
 TEST_F(LiveFileSystemTest, NewFilesGetTheModeAskedForOrTheDefaultAndFailuresLeaveNothingBehind) {
     struct Case {
-        const char* name;
-        WriteMode mode;
+        const char* name = nullptr;
+        WriteMode mode = WriteMode::atomically;
         std::optional<unsigned> permissions;
-        unsigned expected;
+        unsigned expected = 0;
     };
     const Case cases[] = {
         {"atomic.txt", WriteMode::atomically, std::nullopt, 0644},
