@@ -101,11 +101,8 @@ TEST_F(MCPConfigWriterTest, TheConfigurationAndItsCopyArePrivateFromTheirFirstBy
             return {};
         }
     };
-    const auto readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     home.write(".codex/config.toml", "model = \"o3\"\n");
-    fs::permissions(config, readable);
-    home.write(".codex/config.toml.bak", "older\n");
-    fs::permissions(home / ".codex/config.toml.bak", readable);
+    fs::permissions(config, fs::perms(0640));
     const MCPConfigWriter unchanging{std::make_shared<NoModeChanges>(std::make_shared<LiveFileSystem>())};
     ASSERT_TRUE(unchanging.addToCodexConfig("ctx", "https://h/?key=SECRET").succeeded);
     EXPECT_EQ(modeOf(config), 0600U);

@@ -89,17 +89,19 @@ TEST(LiveKeyValueStoreTest, ACorruptFileCountsAsEmptyAndIsSetAsideOnWrite) {
     EXPECT_FALSE(fs::exists(dir.path() / "list.json.corrupt"));  // only read, never written
 }
 
-/// The live file system, except that reading one file fails with an I/O error.
+/// The live file system, except that reading one file fails with an I/O error while `failing` is set.
 class FailingRead final : public test::ForwardingFileSystem {
   public:
     explicit FailingRead(fs::path file)
         : ForwardingFileSystem(std::make_shared<LiveFileSystem>()), m_file(std::move(file)) {}
 
     [[nodiscard]] Result<std::string> readData(const fs::path& path) const override {
-        if (path == m_file)
+        if (failing && path == m_file)
             return fail(Error{"FileSystem", EIO, "Couldn't read " + path.string() + ": Input/output error"});
         return ForwardingFileSystem::readData(path);
     }
+
+    std::atomic<bool> failing = true;
 
   private:
     fs::path m_file;
@@ -163,35 +165,15 @@ TEST(LiveKeyValueStoreTest, NeverWritesOverAFileItCannotReadAndKeepsItsChangesFo
     }
 }
 
-/// The live file system, except that reading one file fails while `failing` is set.
-class TransientlyFailingRead final : public test::ForwardingFileSystem {
-  public:
-    explicit TransientlyFailingRead(fs::path file)
-        : ForwardingFileSystem(std::make_shared<LiveFileSystem>()), m_file(std::move(file)) {}
-
-    [[nodiscard]] Result<std::string> readData(const fs::path& path) const override {
-        if (failing && path == m_file)
-            return fail(
-                Error{"FileSystem", EMFILE, "Couldn't read " + path.string() + ": Too many open files"});
-        return ForwardingFileSystem::readData(path);
-    }
-
-    std::atomic<bool> failing = false;
-
-  private:
-    fs::path m_file;
-};
-
 TEST(LiveKeyValueStoreTest, ChangesMadeWhileTheFileCannotBeReadReachItOnceItCan) {
     // Whether a later change or only a lookup comes after the file can be read again.
     for (const bool laterChange : {true, false}) {
         SCOPED_TRACE(laterChange ? "a later change" : "a lookup");
         test::TemporaryDirectory dir;
         const fs::path file = dir.write("app.json", R"({"kept": "yes", "dropped": "x"})");
-        const auto files = std::make_shared<TransientlyFailingRead>(file);
+        const auto files = std::make_shared<FailingRead>(file);
         const LiveKeyValueStore store(dir.path(), files);
 
-        files->failing = true;
         store.setBool("app.consented", true);
         store.setString("app.dropped", std::nullopt);
         EXPECT_EQ(nlohmann::json::parse(test::readFile(file)),
