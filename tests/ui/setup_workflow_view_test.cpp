@@ -40,8 +40,19 @@ using Pending = SetupFlowModel::PendingInstall;
 using Outcome = InstallRun::Outcome;
 namespace fs = std::filesystem;
 
-struct NoProbes final : SetupProber {
-    SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&) const override { return {}; }
+/// Answers every probe with `bundle` (nothing found unless a test fills it).
+struct FixedProbes final : SetupProber {
+    SetupProbeBundle bundle;
+    SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&) const override { return bundle; }
+};
+
+/// Answers every verification with `result`.
+struct FixedVerifier final : SetupVerifier {
+    SetupVerificationResult result;
+    SetupVerificationResult verify(const std::optional<SystemProfile>&, const ShellRunner&,
+                                   const FileSystemOperating&) const override {
+        return result;
+    }
 };
 
 /// Stages with fixed diagnoses and the fixes each offers.
@@ -78,6 +89,7 @@ std::vector<std::string> eventsSince(const ScopedTelemetryCapture& capture, std:
 
 std::vector<std::string> ids(const std::vector<SetupRemediation>& fixes) {
     std::vector<std::string> result;
+    result.reserve(fixes.size());
     for (const auto& fix : fixes)
         result.push_back(fix.id());
     return result;
@@ -113,10 +125,12 @@ class SetupWorkflowViewTest : public UiTest {
     SetupWorkflowView* openScreen() {
         SetupFlowModel::Seams seams;
         seams.profiler = [this](const AppServices&) { return machine; };
-        seams.strategies = [provider = provider](const ProductConfig& product) {
+        seams.strategies = [provider = provider, verifier = verifier,
+                            probes = probes](const ProductConfig& product) {
             auto strategies = products::productStrategies(product);
-            strategies.prober = std::make_shared<NoProbes>();
+            strategies.prober = probes;
             strategies.spineProvider = provider;
+            strategies.verifier = verifier;
             return strategies;
         };
         auto* view = new SetupWorkflowView(context, std::move(seams));
@@ -142,6 +156,8 @@ class SetupWorkflowViewTest : public UiTest {
 
     quill::test::TemporaryDirectory machineRoot;
     std::shared_ptr<FixedProvider> provider = std::make_shared<FixedProvider>();
+    std::shared_ptr<FixedVerifier> verifier = std::make_shared<FixedVerifier>();
+    std::shared_ptr<FixedProbes> probes = std::make_shared<FixedProbes>();
     SystemProfile machine;
     std::unique_ptr<SetupWorkflowView> screen;
 };
@@ -259,6 +275,7 @@ TEST_F(SetupWorkflowViewTest, InterstitialShowsItsButtonBeforeItsDisclosure) {
 }
 
 TEST_F(SetupWorkflowViewTest, SectionsOfferTheirChoicesAndHandOverTheExactInstall) {
+    makeExecutable("/opt/homebrew/bin/brew");
     auto* view = openScreen();
     // The cask picker: offered rows ticked once, the other disabled; its install continues past a failure.
     go(view, Step::stage("ai-claude"));
@@ -333,6 +350,28 @@ TEST_F(SetupWorkflowViewTest, SectionsOfferTheirChoicesAndHandOverTheExactInstal
     saveGrab(view, QStringLiteral("section-project"));
 }
 
+// Without Homebrew the GitHub CLI cannot be installed, and signing in needs it.
+TEST_F(SetupWorkflowViewTest, GitFormWithoutHomebrewOffersOnlyWhatCanRun) {
+    const auto ghLabel = QString::fromStdString(SetupRemediation::installGh().displayLabel());
+    const auto signInLabel = QString::fromStdString(SetupRemediation::githubAuth().displayLabel());
+    for (const bool ghPresent : {false, true}) {
+        SCOPED_TRACE(ghPresent ? "with gh" : "without gh");
+        probes->bundle.ghPresent = ghPresent;
+        auto* view = openScreen();
+        go(view, Step::stage("git"));
+        auto* gh = qobject_cast<QCheckBox*>(byText(view, ghLabel));
+        ASSERT_EQ(gh == nullptr, ghPresent);
+        if (gh != nullptr) {
+            EXPECT_FALSE(gh->isChecked() || gh->isEnabled());
+        }
+        auto* signIn = qobject_cast<QCheckBox*>(byText(view, signInLabel));
+        ASSERT_NE(signIn, nullptr);
+        EXPECT_EQ(signIn->isChecked(), ghPresent);
+        EXPECT_EQ(signIn->isEnabled(), ghPresent);
+        saveGrab(view, QStringLiteral("section-git-no-homebrew-gh-%1").arg(ghPresent));
+    }
+}
+
 TEST_F(SetupWorkflowViewTest, OfferStageReportsOneActionAndGatesOnHomebrew) {
     auto* view = openScreen();
     go(view, Step::stage("warp"));
@@ -382,6 +421,28 @@ TEST_F(SetupWorkflowViewTest, OfferStageReportsOneActionAndGatesOnHomebrew) {
     ASSERT_TRUE(grouped->model().pendingInstall());
     EXPECT_EQ(*grouped->model().pendingInstall(),
               (Pending{"terminal-all", "Install the terminal", {SetupRemediation::installWarp()}, false}));
+}
+
+TEST_F(SetupWorkflowViewTest, OutcomeHeadlineSaysReadyOnlyAfterAPassedVerification) {
+    // Failed, never run (the outcome reached without a verification), passed.
+    for (const std::optional<bool> passed :
+         {std::optional(false), std::optional<bool>(), std::optional(true)}) {
+        const bool ready = passed.value_or(false);
+        SCOPED_TRACE(passed ? (ready ? "passed" : "failed") : "missing");
+        verifier->result = SetupVerificationResult{"", ready};
+        auto* view = openScreen();
+        if (passed) {
+            go(view, Step::verifying());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return view->model().verifyResult().has_value(); }, 5000));
+        }
+        go(view, Step::outcome());
+        const auto texts = shownLabelTexts(view);
+        EXPECT_EQ(texts.contains(QStringLiteral("Your Mac is ready for coding")), ready);
+        EXPECT_EQ(texts.contains(QStringLiteral("Some tools still need attention")), !ready);
+        EXPECT_EQ(texts.contains(QString::fromStdString(products::code().spineCopy->someUnverifiedText())),
+                  !ready);
+        saveGrab(view, QStringLiteral("step-outcome-%1-%2").arg(passed.has_value()).arg(ready));
+    }
 }
 
 TEST_F(SetupWorkflowViewTest, OutcomeOpensInstalledAppsInThePolicysOrderAndTheExampleProjects) {

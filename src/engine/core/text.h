@@ -60,6 +60,21 @@ bool contains(std::string_view text, std::string_view part);
 /// so text ending in "\r\n" does not end with a line feed (the separators of appended blocks rely on this).
 bool endsWithLineFeed(std::string_view text);
 std::string toLower(std::string_view text);
+
+// ASCII character classes by ranges. <cctype> follows the C locale, which the application takes from the
+// environment, so a byte >= 0x80 could count as a letter there; here every such byte is data.
+constexpr bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+constexpr bool isAsciiAlphanumeric(char c) {
+    return isAsciiDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+constexpr bool isAsciiHexDigit(char c) {
+    return isAsciiDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+constexpr char toAsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 std::string join(const std::vector<std::string>& parts, std::string_view separator);
 
 }  // namespace quill

@@ -2,7 +2,6 @@
 
 #include <curl/curl.h>
 
-#include <cctype>
 #include <chrono>
 #include <nlohmann/json.hpp>
 
@@ -104,7 +103,7 @@ std::string percentEncodedQueryValue(std::string_view text) {
     std::string encoded;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (std::isalnum(byte) || c == '-' || c == '.' || c == '_' || c == '~') {
+        if (isAsciiAlphanumeric(c) || c == '-' || c == '.' || c == '_' || c == '~') {
             encoded.push_back(c);
         } else {
             encoded.push_back('%');

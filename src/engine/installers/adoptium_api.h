@@ -43,7 +43,8 @@ struct AdoptiumAPI {
 /// Whether `text` is an absolute web address that the HTTP service can fetch.
 bool isValidWebURL(const std::string& text);
 
-/// `text` percent-encoded for a query value (everything but unreserved characters).
+/// `text` percent-encoded for a query value: every byte but the ASCII unreserved ones (`A-Z a-z 0-9 - . _
+/// ~`), the same in every locale.
 std::string percentEncodedQueryValue(std::string_view text);
 
 }  // namespace quill

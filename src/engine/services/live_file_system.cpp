@@ -17,6 +17,15 @@
 
 namespace quill {
 
+namespace detail {
+
+AtomicWriteCalls& atomicWriteCalls() {
+    thread_local AtomicWriteCalls calls{::fsync, ::rename};
+    return calls;
+}
+
+}  // namespace detail
+
 namespace {
 
 constexpr int kMaximumLinkHops = 40;
@@ -121,11 +130,13 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
         return abandon(errno);
     if (!writeAll(file.get(), text))
         return abandon(errno);
-    if (::fsync(file.get()) != 0)
+    const auto& calls = detail::atomicWriteCalls();
+    // The text reaches the disk before the name does, so a crash leaves the old file or the new one whole.
+    if (calls.fsync(file.get()) != 0)
         return abandon(errno);
     if (!file.close())
         return abandon(errno);
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (calls.rename(temporary.c_str(), target.c_str()) != 0) {
         const int code = errno;
         ::unlink(temporary.c_str());
         return fail(fileSystemErrors::failed(code, "write", target));

@@ -1,8 +1,24 @@
 #pragma once
 
+#include <functional>
+
 #include "engine/services/file_system_operating.h"
 
 namespace quill {
+
+namespace detail {
+
+/// The system calls that finish an atomic write: the flush of the temporary file and its rename over the
+/// target. They are here so that a test can watch their order or fail one.
+struct AtomicWriteCalls {
+    std::function<int(int fd)> fsync;
+    std::function<int(const char* from, const char* to)> rename;
+};
+
+/// The calls the live file system makes on the calling thread; a change affects that thread only.
+AtomicWriteCalls& atomicWriteCalls();
+
+}  // namespace detail
 
 /// `FileSystemOperating` on the POSIX calls of the machine. Stateless; any thread may call any operation.
 /// Writes replace a file through a temporary file in the same folder when asked to be atomic, follow symbolic

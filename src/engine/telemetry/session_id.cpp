@@ -1,7 +1,6 @@
 #include "engine/telemetry/session_id.h"
 
-#include <cctype>
-
+#include "engine/core/text.h"
 #include "engine/core/uuid.h"
 
 namespace quill {
@@ -18,9 +17,9 @@ std::optional<std::string> canonicalUUID(std::string_view text) {
                 return std::nullopt;
             canonical.push_back(c);
         } else {
-            if (!std::isxdigit(static_cast<unsigned char>(c)))
+            if (!isAsciiHexDigit(c))
                 return std::nullopt;
-            canonical.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+            canonical.push_back(toAsciiUpper(c));
         }
     }
     return canonical;

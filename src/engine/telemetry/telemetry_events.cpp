@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <shared_mutex>
@@ -44,16 +43,15 @@ std::string loginName() {
 /// Whether `c` can be part of a login name (ASCII letters and digits, '.', '_', '-'): any other byte, every
 /// byte of a non-ASCII character included, ends it.
 bool continuesName(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '_' || c == '-';
+    return isAsciiAlphanumeric(c) || c == '.' || c == '_' || c == '-';
 }
 
 /// Whether `text` starts with `prefix`, ASCII letters in any case: a volume that ignores case takes
 /// "/users/Dev" for "/Users/dev".
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(),
-                                                      [&](char a, char b) { return lower(a) == lower(b); });
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](char a, char b) { return toAsciiUpper(a) == toAsciiUpper(b); });
 }
 
 JSONValue outcomeOrBlocked(const std::optional<std::string>& engineOutcome) {

@@ -10,7 +10,9 @@ namespace quill::ui {
 Screen continueScreen(const Diagnosis& diagnosis) {
     if (ProductConfig::current()->nextStepPrompt)
         return Screen::nextStep();
-    return Screen::audit(AuditContext{AuditEntry::heuristic, diagnosis.resultCategory(), std::nullopt});
+    const CompletionSurface surface =
+        needsFix(diagnosis) ? CompletionSurface::Excluded{} : diagnosis.resultCategory();
+    return Screen::audit(AuditContext{AuditEntry::heuristic, surface, std::nullopt});
 }
 
 DiagnoseView::DiagnoseView(ScreenContext& context, QWidget* parent) : FreshProfilePage(context, parent) {

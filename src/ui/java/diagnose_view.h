@@ -35,7 +35,8 @@ class DiagnoseView : public FreshProfilePage {
 
 /// Where "Continue to system audit" leads after `diagnosis`: the next-step question when the current
 /// configuration asks one, else the audit entered heuristically, ending on the diagnosis's completion
-/// surface.
+/// surface. A finding this version cannot fix (D1–D3) ends on the audit's report instead: no fix ran, so
+/// nothing may say that Java works.
 [[nodiscard]] Screen continueScreen(const Diagnosis& diagnosis);
 
 }  // namespace quill::ui

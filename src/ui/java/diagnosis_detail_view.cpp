@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <string>
+#include <string_view>
 
 #include "ui/app/app_navigation.h"
 #include "ui/app/nps_feedback_card.h"
@@ -16,6 +18,18 @@ namespace quill::ui {
 
 namespace {
 constexpr int kSpacing = 16;
+
+/// The detail as shown: this version installs no Java, so the promise to install one is left out.
+std::string shownDetail(const Diagnosis& diagnosis) {
+    std::string detail = diagnosis.detail();
+    if (std::holds_alternative<Diagnosis::D1_NoJDK>(diagnosis.value)) {
+        constexpr std::string_view kPromise =
+            "We'll install Eclipse Temurin (a free, well-maintained Java distribution) for you. ";
+        if (const auto at = detail.find(kPromise); at != std::string::npos)
+            detail.erase(at, kPromise.size());
+    }
+    return detail;
+}
 }  // namespace
 
 bool needsFix(const Diagnosis& diagnosis) {
@@ -42,7 +56,7 @@ DiagnosisDetailView::DiagnosisDetailView(ScreenContext& context, Diagnosis diagn
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(kSpacing);
     // Reasons and paths may hold "_" or "*": the detail is never read as Markdown.
-    auto* detail = plainLabel(QString::fromStdString(m_diagnosis.detail()), content);
+    auto* detail = plainLabel(QString::fromStdString(shownDetail(m_diagnosis)), content);
     Style::setFont(detail, TextRole::body);
     column->addWidget(detail);
     if (needsFix(m_diagnosis)) {

@@ -45,7 +45,10 @@ void StagedAuditFlow::appeared() {
 
 void StagedAuditFlow::profileArrived(SystemProfile profile) {
     auto& navigation = context().navigation;
-    if (m_audit.entry == AuditEntry::heuristic && !profile.isLikelyDeveloper()) {
+    // The short ending says Java works, so it needs a surface that prompts; an excluded one (nothing was
+    // fixed, or nothing could be diagnosed) shows the report.
+    if (m_audit.entry == AuditEntry::heuristic && !profile.isLikelyDeveloper() &&
+        std::holds_alternative<CompletionSurface::Prompt>(m_audit.completionSurface.value)) {
         m_simplified = new SimplifiedCompletionView(
             context(), m_audit.completionSurface,
             [&navigation] {

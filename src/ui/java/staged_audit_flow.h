@@ -11,9 +11,9 @@ class FinalAuditReport;
 class SimplifiedCompletionView;
 
 /// The system audit page: "Checking your Mac…" while a fresh profile is collected; then, for an audit
-/// entered heuristically on a Mac that does not look like a developer's, the simplified completion screen
-/// on the context's surface; otherwise "audit_reached" (once per visit) and the final report, whose Done
-/// follows `leaveReport`. It passes `appeared()` on to what it embeds. GUI thread only.
+/// entered heuristically on a Mac that does not look like a developer's with a prompting surface, the
+/// simplified completion screen on that surface; otherwise "audit_reached" (once per visit) and the final
+/// report, whose Done follows `leaveReport`. It passes `appeared()` on to what it embeds. GUI thread only.
 class StagedAuditFlow : public FreshProfilePage {
     Q_OBJECT
 

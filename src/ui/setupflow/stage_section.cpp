@@ -334,10 +334,18 @@ struct Builder {
             checkRow(layout, section, SetupRemediation::configureGit("", "").displayLabel(), QString(), true);
         QPointer<QCheckBox> gh;
         QPointer<QCheckBox> auth;
+        // The GitHub CLI installs with Homebrew, and the sign-in runs the CLI: what cannot run yet is shown
+        // unticked and disabled rather than left to fail.
+        const bool homebrew = SetupWorkflowView::brewPath(*view.screenContext().services.fs).has_value();
+        const auto possibleRow = [this](const std::string& label, bool possible) {
+            auto* box = checkRow(layout, section, label, QString(), possible);
+            box->setEnabled(possible);
+            return box;
+        };
         if (!ghPresent)
-            gh = checkRow(layout, section, SetupRemediation::installGh().displayLabel(), QString(), true);
+            gh = possibleRow(SetupRemediation::installGh().displayLabel(), homebrew);
         if (!ghAuthed)
-            auth = checkRow(layout, section, SetupRemediation::githubAuth().displayLabel(), QString(), true);
+            auth = possibleRow(SetupRemediation::githubAuth().displayLabel(), homebrew || ghPresent);
         auto bothFilled = [&view = view] {
             return !trimWhitespaceAndNewlines(view.gitName).empty() &&
                    !trimWhitespaceAndNewlines(view.gitEmail).empty();

@@ -418,8 +418,10 @@ class OutcomePage : public ScaffoldPage {
         const auto config = ProductConfig::current();
         const auto copy = m_view.strategies().spineCopy;
         const bool passed = model.verifyResult() && model.verifyResult()->passed;
+        // A verification that failed or never ran must not announce a ready Mac.
         frame(
-            copy->completionHeadline(), TextRole::title2, passed ? "" : copy->someUnverifiedText(),
+            passed ? copy->completionHeadline() : std::string("Some tools still need attention"),
+            TextRole::title2, passed ? "" : copy->someUnverifiedText(),
             config->urls.articleURL(passed ? copy->updateArticlePath() : copy->troubleshootingArticlePath()));
         if (model.outcomeAudit() != m_audit) {
             m_audit = model.outcomeAudit();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/text.h"
 #include "engine/services/live_file_system.h"
 #include "tests/engine/installers/installer_test_kit.h"
 #include "tests/support/path_mapping_file_system.h"
@@ -48,10 +49,24 @@ class AgentNoteWriterTest : public ::testing::Test {
     AgentEnvDoc doc{files};
 };
 
-TEST_F(AgentNoteWriterTest, RendersTheNoteWithNoToolsAndWithAllFive) {
+TEST_F(AgentNoteWriterTest, RendersEachToolsLineAndOnlyThat) {
     EXPECT_EQ(AgentEnvDoc::renderBlock({}), std::string(kIntro) + kPathParagraph);
     const AgentEnvDoc::Tools all{true, true, true, true, true, false, false};
     EXPECT_EQ(AgentEnvDoc::renderBlock(all), std::string(kIntro) + kToolLines + kPathParagraph);
+
+    // The lines of all five, in the order of the tools.
+    std::vector<std::string> lines;
+    for (const auto& text : splitLines(kToolLines))
+        lines.push_back(text + "\n");
+    using Tools = AgentEnvDoc::Tools;
+    const std::vector<bool Tools::*> tools{&Tools::brew, &Tools::uv, &Tools::mise, &Tools::rust,
+                                           &Tools::java};
+    ASSERT_EQ(lines.size(), tools.size());
+    for (std::size_t i = 0; i < tools.size(); ++i) {
+        Tools one;
+        one.*tools[i] = true;
+        EXPECT_EQ(AgentEnvDoc::renderBlock(one), std::string(kIntro) + lines[i] + kPathParagraph) << lines[i];
+    }
 }
 
 TEST_F(AgentNoteWriterTest, AppendsAfterTheOldTextWithABackupOnlyOfANonEmptyOne) {
@@ -95,6 +110,20 @@ TEST_F(AgentNoteWriterTest, AppendsAfterTheOldTextWithABackupOnlyOfANonEmptyOne)
             EXPECT_EQ(modeOf(backup), 0600U);
         }
     }
+
+    // An older backup that others may read never keeps its wider mode.
+    fs::remove_all(home / "agent");
+    home.write("agent/NOTES.md", "# private\n");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    home.write("agent/NOTES.md.bak", "# older\n");
+    fs::permissions(backup, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read);
+    std::vector<std::string> messages;
+    bool succeeded = true;
+    doc.write(file, block, "Notes", messages, succeeded);
+    EXPECT_TRUE(succeeded);
+    EXPECT_EQ(readFile(backup), "# private\n");
+    EXPECT_EQ(modeOf(backup), 0600U);
 }
 
 TEST_F(AgentNoteWriterTest, WritesForEachInstalledAgentAndKeepsAFileItCannotRead) {
@@ -141,12 +170,12 @@ TEST(AgentEnvDocQueries, DetectsToolsByTheirFiles) {
 TEST(AgentEnvDocQueries, NeededWhileAnInstalledAgentLacksTheNote) {
     const std::string note = "# Mine\n<!-- Quillstart — development environment (managed) -->\n";
     struct Row {
-        const char* name;
-        bool claude;
-        bool codex;
+        const char* name = nullptr;
+        bool claude = false;
+        bool codex = false;
         std::optional<std::string> claudeFile;
         std::optional<std::string> codexFile;
-        bool needed;
+        bool needed = false;
     };
     const Row rows[] = {
         {"no agent", false, false, std::nullopt, std::nullopt, false},

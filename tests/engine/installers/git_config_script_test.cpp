@@ -50,9 +50,17 @@ TEST_F(GitConfigScriptShellTest, PassesValuesAsTheyAreAndKeepsTheUsersSettings) 
     EXPECT_FALSE(fs::exists(home / "pwned"));
     EXPECT_EQ(readFile(home / ".config/git/ignore"), kIgnoreFile);
 
-    // An ignore file of the user's own is never touched.
+    // Without the user's own pull.rebase both keep-or-set keys are set; an ignore file of the user's own is
+    // never touched.
+    fs::remove(home / "set");
+    fs::remove(home / "git.log");
     home.write(".config/git/ignore", "mine\n");
     EXPECT_EQ(run("Ann", "ann@example.com").exitCode, 0);
+    const auto log = readFile(home / "git.log");
+    EXPECT_NE(log.find("config|--global|pull.rebase|false|\nconfig|--global|--get|fetch.prune|\n"
+                       "config|--global|fetch.prune|true|\n"),
+              std::string::npos)
+        << log;
     EXPECT_EQ(readFile(home / ".config/git/ignore"), "mine\n");
 }
 

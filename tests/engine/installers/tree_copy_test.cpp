@@ -37,7 +37,7 @@ class TreeCopyTest : public ::testing::Test {
         fs::create_symlink(outside.write("secret", "!"), source.path() / "leak");
     }
     /// The live file system, with writes of files named `name` failing.
-    static std::shared_ptr<const FileSystemOperating> failingWritesOf(std::string name) {
+    static std::shared_ptr<const FileSystemOperating> failingWritesOf(const std::string& name) {
         return std::make_shared<test::FaultyFileSystem>(
             [name](std::string_view operation, const fs::path& path) {
                 return operation == "write" && path.filename() == name;
@@ -62,6 +62,7 @@ TEST_F(TreeCopyTest, InstallsASkillForEachAgentThatLacksItWithoutItsLinks) {
     home.write(".claude/settings.json", "{}");
     home.write(".codex/skills/s/mine.md", "mine");
     home.write(".agents/skills/s", "a file of the user's counts too");
+    EXPECT_FALSE(installer.isInstalled("s")) << "Claude still lacks it";
     EXPECT_EQ(installer.install(source.path(), "s"),
               (SkillFolderInstaller::Outcome{
                   {"Installed s for Claude.", "Codex, Zed already had s — left as is."}, true, {"Claude"}}));

@@ -3,7 +3,10 @@
 #include "engine/products/brew/brew_prober.h"
 #include "engine/products/claude/claude_probes.h"
 #include "engine/products/claude/claude_setup_prober.h"
+#include "engine/services/live_process_runner.h"
+#include "tests/engine/installers/installer_test_kit.h"
 #include "tests/engine/products/mac_scene.h"
+#include "tests/support/temporary_home.h"
 
 namespace quill {
 namespace {
@@ -101,6 +104,21 @@ TEST(ClaudeProbesTest, ABareMacNeverStartsGitAndAsksNoShellForToolsOnDisk) {
     }
 }
 
+TEST(ClaudeProbesTest, AGitIdentityNeedsBothNameAndEmail) {
+    // The check runs as the real script, against a git that knows only the keys listed in $HOME/keys.
+    const test::TemporaryHome home;
+    const test::StandInPath tools;
+    tools.add("git", "[ \"$3\" = --get ] && grep -qxF \"$4\" \"$HOME/keys\"");
+    test::ScriptedFileSystem files;
+    files.addDirectory("/Library/Developer/CommandLineTools", {});
+    const ShellRunner shell{std::make_shared<LiveProcessRunner>()};
+    for (const auto& [keys, set] : std::vector<std::pair<std::string, bool>>{
+             {"user.name\n", false}, {"user.email\n", false}, {"user.name\nuser.email\n", true}}) {
+        home.write("keys", keys);
+        EXPECT_EQ((ClaudeProbes{shell, files}.probe().gitIdentitySet), set) << keys;
+    }
+}
+
 TEST(ClaudeProbesTest, EmptyVersionOutputIsAbsentButKeepsItsExitCode) {
     MacScene mac;
     mac.answer("claude --version", 0, " \n");
@@ -118,7 +136,7 @@ TEST(ProberTimeLimitTest, EveryLoginShellIsBoundedAndATimeOutReadsAsNothingFound
         std::shared_ptr<const SetupProber> prober;
         std::size_t shells;
     };
-    const Prober probers[] = {{"brew", std::make_shared<const BrewProber>(), 2},
+    const Prober probers[] = {{"brew", std::make_shared<const BrewProber>(), 5},
                               {"claude", std::make_shared<const ClaudeSetupProber>(), 6}};
     for (const auto& [name, prober, shells] : probers) {
         // Nothing on disk answers gh or codex, so their shells run too.

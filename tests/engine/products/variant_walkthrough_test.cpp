@@ -117,6 +117,33 @@ TEST(VariantWalkthroughTest, EachProductOnABareAHalfAndAFullySetUpMac) {
     }
 }
 
+// The coding product looks at Git, the project and the agent note instead of offering them blindly.
+TEST(VariantWalkthroughTest, CodeJudgesGitTheProjectAndTheAgentNoteOnASetUpMac) {
+    ScopedProductConfig scope(products::code());
+    MacScene mac;
+    const auto profile = setUp(mac, Architecture::appleSilicon, Stage::full);
+    mac.file("/opt/homebrew/bin/gh");
+    mac.answer("gh auth status", 0);
+    mac.answer("git config --global", 0);
+    mac.folder("/Users/tester/Documents/AI-Simple-Project");
+    const auto strategies = products::productStrategies(products::code());
+    const auto probes = strategies.prober->probe(mac.shell(), mac.fs);
+    const auto workflow =
+        strategies.spineProvider->workflow(std::nullopt, profile, probes, SpineWorkflowSelection::standard());
+    std::map<std::string, std::string> found;
+    for (const auto& step : workflow->steps) {
+        std::string actions;
+        for (const auto& action : step.stage->actions())
+            actions += action.id + " ";
+        found[step.stage->domainID()] =
+            std::string(toRaw(step.stage->diagnosis().classification)) + " " + actions;
+    }
+    EXPECT_EQ(found["git"], "ready ");
+    EXPECT_EQ(found["project"], "ready ");
+    // Claude is there without a note: the note is offered.
+    EXPECT_EQ(found["agent-docs"], "fixable " + SetupRemediation::documentEnvironment().id() + " ");
+}
+
 TEST(VariantWalkthroughTest, StepCountsAndPlacements) {
     struct Row {
         const ProductConfig& config;

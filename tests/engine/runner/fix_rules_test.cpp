@@ -1,6 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <fstream>
+#include <iterator>
+
+#include "engine/core/text.h"
+#include "engine/installers/mcp_config_writer.h"
 #include "engine/runner/fixes.h"
+#include "engine/services/live_file_system.h"
+#include "tests/support/path_mapping_file_system.h"
+#include "tests/support/temporary_home.h"
 
 namespace quill::fixes {
 namespace {
@@ -63,6 +72,53 @@ TEST(FixRules, AnMCPKeyIsMaskedInBothItsForms) {
     };
     for (const auto& [key, line, masked] : cases)
         EXPECT_EQ(maskingMCPKey(line, key), masked) << line;
+}
+
+// The application takes its C locale from the environment, where a Latin-1 locale counts bytes >= 0x80 as
+// letters. The key must come out the same under every locale.
+TEST(FixRules, AnMCPKeyIsEncodedTheSameInEveryLocale) {
+    const test::TemporaryHome home;
+    const test::TemporaryDirectory machine;
+    machine.write("usr/local/bin/codex", "");
+    const MCPConfigWriter writer{
+        std::make_shared<test::PathMappingFileSystem>(std::make_shared<LiveFileSystem>(), machine.path())};
+    const MCPServer keyed{
+        "exa", "Exa",        "https://mcp.exa.ai/mcp",
+        "",    std::nullopt, MCPServer::KeylessOptionalKey{"https://mcp.exa.ai/mcp?key={key}"}};
+    const auto isUnreserved = [](int byte) {
+        return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
+               byte == '-' || byte == '.' || byte == '_' || byte == '~';
+    };
+
+    struct RestoredLocale {
+        std::string before = std::setlocale(LC_ALL, nullptr);
+        ~RestoredLocale() { std::setlocale(LC_ALL, before.c_str()); }
+    } restored;
+    std::vector<std::string> locales = {"C", ""};
+    for (const char* latin1 :
+         {"en_US.ISO-8859-1", "de_DE.ISO-8859-1", "fr_FR.ISO-8859-1", "en_US.ISO8859-1"}) {
+        if (std::setlocale(LC_ALL, latin1) != nullptr) {
+            locales.emplace_back(latin1);
+            break;
+        }
+    }
+    if (locales.size() == 2)
+        std::cout << "No Latin-1 locale is installed: checked under C and the environment's locale only\n";
+    for (std::size_t index = 0; index < locales.size(); ++index) {
+        SCOPED_TRACE("locale \"" + locales[index] + "\"");
+        ASSERT_NE(std::setlocale(LC_ALL, locales[index].c_str()), nullptr);
+        for (int byte = 0; byte < 256; ++byte) {
+            const std::string encoded = percentEncodedQueryValue(std::string(1, static_cast<char>(byte)));
+            EXPECT_EQ(encoded.size() == 1, isUnreserved(byte)) << "byte " << byte << " gave " << encoded;
+        }
+        EXPECT_EQ(mcpEndpoint(keyed, "café"), "https://mcp.exa.ai/mcp?key=caf%C3%A9");
+
+        EXPECT_TRUE(
+            writer.addToCodexConfig("exa-" + std::to_string(index), mcpEndpoint(keyed, "café")).succeeded);
+        std::ifstream file(home / ".codex/config.toml", std::ios::binary);
+        const std::string written{std::istreambuf_iterator<char>(file), {}};
+        EXPECT_TRUE(isValidUtf8(written)) << written;
+    }
 }
 
 TEST(FixRules, MCPClosingLinesFollowTheAgentsThatWereThere) {

@@ -48,6 +48,13 @@ TEST(SetupRemediationRunnerStop, AStopEndsTheChildAndEveryLaterStartAndWrite) {
          [](RunnerScene& scene, const fs::path& pid) {
              scene.onPath("gh", "[ \"$2\" = login ] || exit 0\necho 'code: AB12-CD34'\n" + sleeper(pid));
          }},
+        {"claude mcp add",
+         R::addMCPServer(
+             {"linear", "Linear", "https://mcp.linear.app/mcp", "", std::nullopt, MCPServer::OAuth{}}),
+         [](RunnerScene& scene, const fs::path& pid) {
+             fs::create_directories(scene.home / ".codex");  // Codex's config would be written next
+             scene.onPath("claude", "[ \"$1\" = mcp ] || exit 0\n" + sleeper(pid));
+         }},
         {"fetched skill", R::installSkill(fetched),
          [](RunnerScene& scene, const fs::path& pid) {
              scene.onPath("git", "mkdir -p \"$5\" && echo partial > \"$5/SKILL.md\"\n" + sleeper(pid));

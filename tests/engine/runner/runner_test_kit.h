@@ -88,6 +88,8 @@ class RunnerScene {
         m_path.add(name, "#!/bin/sh\necho \"" + name + " $*\" >> " + shellSingleQuoted(m_log.string()) +
                              "\n" + body + "\n");
     }
+    /// Takes the stand-in `name` off PATH, so that the login shell finds no such tool.
+    void offPath(const std::string& name) const { std::filesystem::remove(m_path.tools() / name); }
     /// A stand-in at the absolute path `tool`; it logs its start (by the tool's file name), then runs `body`.
     void atPath(const std::string& tool, const std::string& body) {
         const auto name = std::filesystem::path(tool).filename().string();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 
 #include "tests/engine/runner/runner_test_kit.h"
 
@@ -39,7 +40,30 @@ struct FixRow {
     std::string start;
     /// Extra preparation of the scene.
     std::function<void(RunnerScene&)> prepare;
+    /// Every file of the home folder afterwards with a text it holds; a name ending in "/" stands for each
+    /// file under that folder. Backups are the writers' own business and left out.
+    std::map<std::string, std::string> home = {};
 };
+
+void expectHomeFiles(const std::map<std::string, std::string>& snapshot,
+                     const std::map<std::string, std::string>& expected) {
+    std::set<std::string> seen;
+    for (const auto& [file, contents] : snapshot) {
+        if (contents == "/" || file.ends_with(".bak"))
+            continue;
+        const auto named = std::find_if(expected.begin(), expected.end(), [&](const auto& entry) {
+            return entry.first == file || (entry.first.ends_with('/') && file.starts_with(entry.first));
+        });
+        if (named == expected.end()) {
+            ADD_FAILURE() << "unexpected " << file << ":\n" << contents;
+            continue;
+        }
+        EXPECT_NE(contents.find(named->second), std::string::npos) << file << ":\n" << contents;
+        seen.insert(named->first);
+    }
+    for (const auto& entry : expected)
+        EXPECT_TRUE(seen.contains(entry.first)) << "no " << entry.first;
+}
 
 bool inOrder(const std::vector<std::string>& wanted, const std::vector<std::string>& lines) {
     auto at = lines.begin();
@@ -54,12 +78,17 @@ bool inOrder(const std::vector<std::string>& wanted, const std::vector<std::stri
 
 TEST(SetupRemediationRunner, RunsEveryFixOfTheCatalogueAgainstStandInTools) {
     auto withClaudeFolder = [](RunnerScene& scene) { fs::create_directories(scene.home / ".claude"); };
+    auto inBothPrefixes = [](RunnerScene& scene) {
+        scene.onMachine("/opt/homebrew/bin/brew");
+        scene.onMachine("/usr/local/bin/brew");
+    };
     // clang-format off
     const std::vector<FixRow> rows = {
         {"clt", R::installCommandLineTools(), {"Installing Apple's Command Line Tools… macOS will ask for your password once. The download can take several minutes — please keep this window open.", "Downloading Command Line Tools", "Command Line Tools installed."}, done(0), "sudo -A /bin/bash -c /usr/bin/touch", {}},
         {"clt present", R::installCommandLineTools(), {}, done(0), "", [](RunnerScene& scene) { scene.onMachine("/Library/Developer/CommandLineTools/.keep"); }},
         {"homebrew", R::installHomebrew(), {"installer ran"}, done(0), "curl -fsSL https://", {}},
-        {"claude cli", R::installClaudeCLI(), {"==> Installing install --cask claude-code@latest", "Enabled Claude Code auto-update in ~/.zprofile (backup at "}, done(0), "brew install --cask claude-code@latest", {}},
+        {"homebrew beside an Intel one", R::installHomebrew(), {"installer ran"}, done(0), "curl -fsSL https://", inBothPrefixes, {{".zprofile", "eval \"$(/opt/homebrew/bin/brew shellenv)\""}}},
+        {"claude cli", R::installClaudeCLI(), {"==> Installing install --cask claude-code@latest", "Enabled Claude Code auto-update in ~/.zprofile (backup at "}, done(0), "brew install --cask claude-code@latest", {}, {{".zprofile", "export CLAUDE_CODE_PACKAGE_MANAGER_AUTO_UPDATE=1"}}},
         {"warp", R::installWarp(), {}, done(0), "brew install --cask warp", {}},
         {"claude desktop", R::installClaudeDesktop(), {}, done(0), "brew install --cask claude", {}},
         {"zed", R::installZed(), {}, done(0), "brew install --cask zed", {}},
@@ -69,29 +98,31 @@ TEST(SetupRemediationRunner, RunsEveryFixOfTheCatalogueAgainstStandInTools) {
         {"codex", R::installCodexCLI(), {}, done(0), "brew install --cask codex", {}},
         {"chatgpt", R::installChatGPTDesktop(), {}, done(0), "brew install --cask chatgpt", {}},
         {"refused password", R::installZed(), {}, stopped(), "brew install --cask zed", [](RunnerScene& scene) { scene.atPath("/opt/homebrew/bin/brew", "echo 'sudo: a password is required'\nexit 1"); }},
-        {"shell", R::configureShell(), {}, done(0), "", {}},
-        {"uv", R::installUv(), {"Installing uv (Astral's installer)…", "installer ran", "Installing the latest Python with uv…"}, done(0), "uv python install --default", {}},
-        {"mise", R::installMise(), {"==> Installing install mise"}, done(0), "brew install mise", {}},
+        {"shell", R::configureShell(), {}, done(0), "", {}, {{".env", "# export OPENAI_API_KEY=..."}, {".zprofile", "typeset -U path PATH"}, {".zshrc", "autoload -Uz compinit && compinit"}}},
+        {"uv", R::installUv(), {"Installing uv (Astral's installer)…", "installer ran", "Installing the latest Python with uv…"}, done(0), "uv python install --default", {}, {{".zprofile", "export PATH=\"$HOME/.local/bin:$PATH\""}}},
+        {"mise", R::installMise(), {"==> Installing install mise"}, done(0), "brew install mise", {}, {{".zprofile", "eval \"$(mise activate zsh --shims)\""}, {".zshrc", "eval \"$(mise activate zsh)\""}}},
         {"node", R::installNodeViaMise(), {"Running mise use -g node@lts…"}, done(0), "mise use -g node@lts", {}},
         {"ruby", R::installRubyViaMise(), {}, done(0), "mise use -g ruby@latest", {}},
         {"ruby pre-command fails", R::installRubyViaMise(), {}, done(3), "mise settings ruby.compile=false", [](RunnerScene& scene) { scene.onPath("mise", "[ \"$1\" = settings ] && exit 3\nexit 0"); }},
         {"rust", R::installRustViaMise(), {}, done(0), "mise use -g rust", {}},
-        {"rustup", R::installRustup(), {"Installing rustup and the stable Rust toolchain…", "installer ran"}, done(0), "curl --proto =https --tlsv1.2 -sSf https://sh.rustup.rs", {}},
-        {"temurin", R::installTemurin(), {"Set JAVA_HOME in ~/.zprofile (macOS finds `java` on its own; backup at "}, done(0), "brew install --cask temurin", {}},
+        {"rustup", R::installRustup(), {"Installing rustup and the stable Rust toolchain…", "installer ran"}, done(0), "curl --proto =https --tlsv1.2 -sSf https://sh.rustup.rs", {}, {{".zprofile", "export PATH=\"$HOME/.cargo/bin:$PATH\""}}},
+        {"temurin", R::installTemurin(), {"Set JAVA_HOME in ~/.zprofile (macOS finds `java` on its own; backup at "}, done(0), "brew install --cask temurin", {}, {{".zprofile", "export JAVA_HOME=$(/usr/libexec/java_home)"}}},
         {"temurin fails", R::installTemurin(), {}, done(5), "brew install --cask temurin", [](RunnerScene& scene) { scene.atPath("/opt/homebrew/bin/brew", "exit 5"); }},
-        {"path", R::repairPath("/opt/tools/bin"), {"Added `/opt/tools/bin` to your PATH in ~/.zprofile (backup at "}, done(0), "", {}},
-        {"homebrew path", R::repairHomebrewPath(), {"Added Homebrew to your PATH in ~/.zprofile (backup at "}, done(0), "", [](RunnerScene& scene) { scene.onMachine("/opt/homebrew/bin/brew"); }},
+        {"path", R::repairPath("/opt/tools/bin"), {"Added `/opt/tools/bin` to your PATH in ~/.zprofile (backup at "}, done(0), "", {}, {{".zprofile", "export PATH=\"/opt/tools/bin:$PATH\""}}},
+        {"homebrew path", R::repairHomebrewPath(), {"Added Homebrew to your PATH in ~/.zprofile (backup at "}, done(0), "", [](RunnerScene& scene) { scene.onMachine("/opt/homebrew/bin/brew"); }, {{".zprofile", "eval \"$(/opt/homebrew/bin/brew shellenv)\""}}},
+        {"homebrew path in both prefixes", R::repairHomebrewPath(), {"Added Homebrew to your PATH in ~/.zprofile (backup at "}, done(0), "", inBothPrefixes, {{".zprofile", "eval \"$(/opt/homebrew/bin/brew shellenv)\""}}},
         {"homebrew path without brew", R::repairHomebrewPath(), {"Homebrew isn't installed yet — nothing to repair."}, done(1), "", {}},
         {"env doc", R::documentEnvironment(), {}, done(0), "", {}},
-        {"project", R::createProject(ProjectTemplate::simple), {}, done(0), "", {}},
-        {"bundled skill", R::installSkill(kBundledSkill), {}, done(0), "", withClaudeFolder},
+        {"project", R::createProject(ProjectTemplate::simple), {}, done(0), "", {}, {{"Documents/AI-Simple-Project/", ""}}},
+        {"bundled skill", R::installSkill(kBundledSkill), {}, done(0), "", withClaudeFolder, {{".claude/skills/avoid-ai-writing/SKILL.md", "name: avoid-ai-writing"}}},
         {"missing bundled skill", R::installSkill({"ghost", "Ghost", "", AgentSkill::bundle("no-such-skill")}), {"Couldn't find the bundled ghost skill in the app — this build may be missing its skill resources."}, done(1), "", {}},
-        {"fetched skill", R::installSkill(kFetchedSkill), {"Fetching the Demo skill from acme/skills…"}, done(0), "git clone --filter=blob:none --no-checkout https://github.com/acme/skills", withClaudeFolder},
+        {"fetched skill", R::installSkill(kFetchedSkill), {"Fetching the Demo skill from acme/skills…"}, done(0), "git clone --filter=blob:none --no-checkout https://github.com/acme/skills", withClaudeFolder, {{".claude/skills/demo/SKILL.md", "# Demo"}}},
         {"fetch fails", R::installSkill(kFetchedSkill), {"Couldn't fetch demo from acme/skills."}, done(1), "git clone", [](RunnerScene& scene) { scene.onPath("git", "exit 128"); }},
         {"mcp", R::addMCPServer(kOAuthServer), {"Adding Linear to Claude Code…", "Sign in to Linear inside Claude or Codex, then restart it to finish."}, done(0), "claude mcp add --transport http linear https://mcp.linear.app/mcp -s user", {}},
         {"mcp with a key", R::addMCPServer(kKeyedServer, "sk-live&secret"), {"Adding Exa to Claude Code…", "Added exa: https://mcp.exa.ai/mcp?key=sk-l…", "key sk-l…"}, done(0), "claude mcp add --transport http exa", [](RunnerScene& scene) { scene.onPath("claude", "echo \"Added $5: $6\"\necho 'key sk-live&secret'"); }},
+        {"mcp without claude", R::addMCPServer(kOAuthServer), {"Claude Code CLI isn't on your PATH — skipping it for Linear."}, done(0), "", [&](RunnerScene& scene) { withClaudeFolder(scene); scene.offPath("claude"); }},
         {"mcp registration fails", R::addMCPServer(kOAuthServer), {"Adding Linear to Claude Code…"}, done(1), "claude mcp add", [](RunnerScene& scene) { scene.onPath("claude", "[ \"$1\" = mcp ] && exit 2\nexit 0"); }},
-        {"git", R::configureGit("Ada", "ada@example.com"), {"Saving your Git name and email…", "Saved to ~/.gitconfig (+ ~/.config/git/ignore)."}, done(0), "git config --global user.name Ada", {}},
+        {"git", R::configureGit("Ada", "ada@example.com"), {"Saving your Git name and email…", "Saved to ~/.gitconfig (+ ~/.config/git/ignore)."}, done(0), "git config --global user.name Ada", {}, {{".config/git/ignore", ".DS_Store"}}},
         {"gh", R::installGh(), {}, done(0), "brew install gh", {}},
         {"github", R::githubAuth(), {"Starting GitHub sign-in…", "Signed in to GitHub. Git is ready — pushes won't ask for a password."}, done(0), "gh auth setup-git", {}},
     };
@@ -117,6 +148,7 @@ TEST(SetupRemediationRunner, RunsEveryFixOfTheCatalogueAgainstStandInTools) {
         });
         EXPECT_EQ(terminal, 1);
         EXPECT_TRUE(scene.privilegedFoldersGone());
+        expectHomeFiles(scene.homeSnapshot(), row.home);
     }
 }
 
@@ -250,9 +282,17 @@ TEST(SetupRemediationRunner, GithubSignInReadsTheDeviceCodeAndPageFromTheLoginTr
     }
 }
 
-TEST(SetupRemediationRunner, TheLoginShellStepReportsAShellThatCannotStart) {
+TEST(SetupRemediationRunner, TheShellStepIsALoginShellAndReportsOneThatCannotStart) {
     RunnerScene scene;
     auto runner = scene.runner();
+    {
+        // An app started from the Finder has only launchd's PATH: tools are found through ~/.zprofile.
+        scene.home.write(".zprofile", "export QUILL_PROFILE_MARKER=read\n");
+        auto [sink, stream] = makeStream<RunnerEvent>();
+        EXPECT_EQ(runner.loginShellStep("echo \"profile $QUILL_PROFILE_MARKER\"", sink, {}), 0);
+        sink.finish();
+        EXPECT_EQ(drain(stream), RunnerEvents{line("profile read")});
+    }
     runner.process = std::make_shared<test::PathMappingProcessRunner>(
         runner.process, std::map<std::string, std::string>{{"/bin/zsh", "/nonexistent/zsh"}});
     auto [sink, stream] = makeStream<RunnerEvent>();

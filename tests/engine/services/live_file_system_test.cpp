@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <string>
+#include <vector>
 
 #include "tests/support/path_mapping_file_system.h"
 #include "tests/support/scripted_file_system.h"
@@ -110,6 +112,38 @@ TEST_F(LiveFileSystemTest, NewFilesGetTheModeAskedForOrTheDefaultAndFailuresLeav
     EXPECT_FALSE(files.write("x", dir.path() / "taken", WriteMode::atomically));
     EXPECT_TRUE(fs::is_directory(dir.path() / "taken"));
     EXPECT_EQ(sortedNames(dir.path()), std::vector<std::string>{"taken"});
+}
+
+TEST_F(LiveFileSystemTest, AnAtomicWriteFlushesBeforeTheRenameAndAFailedFlushChangesNothing) {
+    const fs::path file = dir.write("settings.json", "old");
+    auto& calls = detail::atomicWriteCalls();
+    const detail::AtomicWriteCalls live = calls;
+    struct Restore {
+        const detail::AtomicWriteCalls& live;
+        ~Restore() { detail::atomicWriteCalls() = live; }
+    } restore{live};
+
+    std::vector<std::string> order;
+    calls.fsync = [&](int fd) {
+        order.emplace_back("fsync");
+        return live.fsync(fd);
+    };
+    calls.rename = [&](const char* from, const char* to) {
+        order.emplace_back("rename");
+        return live.rename(from, to);
+    };
+    ASSERT_TRUE(files.write("new", file, WriteMode::atomically));
+    EXPECT_EQ(order, (std::vector<std::string>{"fsync", "rename"}));
+
+    calls.fsync = [](int) {
+        errno = EIO;
+        return -1;
+    };
+    const auto failed = files.write("lost", file, WriteMode::atomically);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().code, EIO);
+    EXPECT_EQ(test::readFile(file), "new");
+    EXPECT_EQ(sortedNames(dir.path()), std::vector<std::string>{"settings.json"});
 }
 
 TEST_F(LiveFileSystemTest, ReadsBytesAndOnlyValidUtf8AsText) {

@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <optional>
 #include <thread>
+#include <variant>
 
+#include "engine/services/live_process_runner.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temporary_directory.h"
 
@@ -221,6 +223,63 @@ TEST_F(LiveHTTPFetcherTest, ARequestThatGetsNoAnswerTimesOut) {
     EXPECT_LT(std::chrono::steady_clock::now() - boundedStart, 5s);
 }
 
+/// A port on 127.0.0.1 that nothing listened on a moment ago.
+int freeLoopbackPort() {
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    const bool bound = probe >= 0 &&
+                       ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                       ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    ::close(probe);
+    return bound ? ntohs(address.sin_port) : 0;
+}
+
+// The same fetcher brings the JDK package, its checksum and the link to both: a certificate that nobody
+// vouches for is refused.
+TEST(LiveHTTPFetcherTLSTest, AServerWhoseCertificateIsNotTrustedIsRefused) {
+    const test::TemporaryDirectory folder;
+    const auto key = (folder.path() / "key.pem").string();
+    const auto certificate = (folder.path() / "certificate.pem").string();
+    const auto made = LiveProcessRunner().run(
+        "/bin/sh", {"-c",
+                    "exec openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+                    "-days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout \"$0\" "
+                    "-out \"$1\"",
+                    key, certificate});
+    ASSERT_TRUE(made && made->exitCode == 0) << (made ? made->stderr_ : made.error().message);
+
+    const int port = freeLoopbackPort();
+    ASSERT_NE(port, 0);
+    auto server = std::make_shared<LiveProcessCancellation>();
+    auto events = LiveProcessRunner().stream(
+        "/bin/sh",
+        {"-c", "exec openssl s_server -www -accept \"127.0.0.1:$0\" -cert \"$1\" -key \"$2\"",
+         std::to_string(port), certificate, key},
+        std::nullopt, server);
+    bool listening = false;
+    while (!listening) {
+        const auto event = events.next();
+        if (!event)
+            break;
+        const auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value);
+        listening = line && line->text == "ACCEPT";
+    }
+    ASSERT_TRUE(listening) << "openssl s_server did not start";
+
+    HTTPRequest request;
+    request.url = "https://127.0.0.1:" + std::to_string(port) + "/";
+    request.timeout = 10s;
+    const auto answer = LiveHTTPFetcher().data(request, {});
+    server->cancel();
+    (void)drain(events);
+    ASSERT_FALSE(answer) << answer->body;
+    EXPECT_EQ(answer.error().code, static_cast<int>(HTTPErrorCode::secureConnectionFailed))
+        << answer.error().message;
+}
+
 TEST_F(LiveHTTPFetcherTest, RedirectsToPlainHTTPAreRefused) {
     server.reply("/moved", LoopbackReply::redirect(server.url("/target")));
     server.reply("/target", LoopbackReply::text("should not be fetched"));
@@ -282,7 +341,7 @@ TEST_F(LiveHTTPFetcherTest, DownloadWritesAFreshFileEachTime) {
 
 TEST_F(LiveHTTPFetcherTest, TimedReadStopsAtTheEndOfTheBodyOrAtMaxBytes) {
     server.reply("/short", LoopbackReply::text(std::string(1000, 's')));
-    server.reply("/long", LoopbackReply::text(std::string(4 * 1024 * 1024, 'l')));
+    server.reply("/long", LoopbackReply::text(std::string(std::size_t{4} * 1024 * 1024, 'l')));
     server.reply("/empty", LoopbackReply::text(""));
 
     auto shortRead = fetcher.bytes(get("/short"), 1'000'000, 10s, {});

@@ -79,8 +79,18 @@ TEST(LiveProcessRunnerTest, RunReportsLaunchFailuresWithTheSystemsDescription) {
 }
 
 TEST(LiveProcessRunnerTest, ChildrenGetAnEmptyInputAGroupOfTheirOwnAndSignalNumbersAsCodes) {
-    // A child reading standard input sees its end at once instead of waiting on ours.
+    // A child reading standard input sees its end at once, whatever our own input is: here a pipe holding
+    // text.
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    ASSERT_EQ(::write(input[1], "ours\n", 5), 5);
+    ::close(input[1]);
+    const int savedInput = ::dup(STDIN_FILENO);
+    ::dup2(input[0], STDIN_FILENO);
+    ::close(input[0]);
     const auto reader = LiveProcessRunner().run("/bin/sh", {"-c", "cat; echo done"}, std::nullopt, 10s);
+    ::dup2(savedInput, STDIN_FILENO);
+    ::close(savedInput);
     ASSERT_TRUE(reader.has_value());
     EXPECT_EQ(reader->stdout_, "done\n");
 

@@ -216,19 +216,27 @@ TEST(TelemetryEvents, JavaFixesReportTheirMethodAndAMaskedIdentifier) {
     EXPECT_EQ(applied.data.at("method"), JSONValue("zprofile_write"));
 }
 
-TEST(TelemetryEvents, SetupFixEventsMaskAFixPathUnderHome) {
+TEST(TelemetryEvents, FixEventsAndFreeTextsMaskAPathUnderHome) {
     const auto home = homeDirectoryPath();
-    const SetupRemediation fix = SetupRemediation::RepairPath{(home / ".local/bin").string()};
-    const std::pair<const char*, NamedEvent> events[] = {
-        {"applied", sentBy([&] { TelemetryEvents::remediationApplied(fix); })},
-        {"completed", sentBy([&] { TelemetryEvents::remediationCompleted(fix, 0); })},
-        {"failed", TelemetryEvents::remediationFailed(fix, 1, "exit 1")},
+    const std::string tools = (home / ".local/bin").string();
+    const SetupRemediation fix = SetupRemediation::RepairPath{tools};
+    struct Row {
+        const char* name = nullptr;
+        NamedEvent event;
+        const char* key = nullptr;
     };
-    for (const auto& [name, event] : events) {
-        const auto* id = event.data.at("remediation_id").string();
-        ASSERT_NE(id, nullptr) << name;
-        EXPECT_TRUE(id->starts_with("path-repair:") && id->ends_with("/~/.local/bin")) << name << ": " << *id;
-        EXPECT_EQ(id->find(home.string() + "/"), std::string::npos) << name << ": " << *id;
+    const Row rows[] = {
+        {"applied", sentBy([&] { TelemetryEvents::remediationApplied(fix); }), "remediation_id"},
+        {"completed", sentBy([&] { TelemetryEvents::remediationCompleted(fix, 0); }), "remediation_id"},
+        {"failed", TelemetryEvents::remediationFailed(fix, 1, "exit 1"), "remediation_id"},
+        {"nps reason", TelemetryEvents::npsSubmitted(4, "it broke " + tools), "reason"},
+        {"verify excerpt", TelemetryEvents::verifyPassed("zsh: not found: " + tools), "java_version_excerpt"},
+    };
+    for (const auto& row : rows) {
+        const auto* text = row.event.data.at(row.key).string();
+        ASSERT_NE(text, nullptr) << row.name;
+        EXPECT_TRUE(text->ends_with("/~/.local/bin")) << row.name << ": " << *text;
+        EXPECT_EQ(text->find(home.string() + "/"), std::string::npos) << row.name << ": " << *text;
     }
 }
 

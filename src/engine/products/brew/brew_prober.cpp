@@ -6,6 +6,7 @@
 #include "engine/installers/shell_configurator.h"
 #include "engine/products/brew/homebrew_location.h"
 #include "engine/products/login_shell_check.h"
+#include "engine/products/workspace_checks.h"
 
 namespace quill {
 
@@ -20,7 +21,8 @@ SetupProbeBundle BrewProber::probe(const ShellRunner& shell, const FileSystemOpe
                             if (fs.fileExists(std::string(path)))
                                 bundle.installedPrimaryToolLocations.emplace_back(path);
                         }
-                    });
+                    },
+                    [&] { probeWorkspace(shell, fs, bundle); });
 
     if (version) {
         if (auto output = trimWhitespaceAndNewlines(version->stdout_); !output.empty())

@@ -7,11 +7,11 @@
 #include "engine/core/task.h"
 #include "engine/core/text.h"
 #include "engine/core/unicode_text.h"
-#include "engine/installers/agent_env_doc.h"
 #include "engine/installers/shell_configurator.h"
 #include "engine/products/claude/claude_spine_provider.h"
 #include "engine/products/login_shell_check.h"
 #include "engine/products/spine_steps.h"
+#include "engine/products/workspace_checks.h"
 #include "engine/setup/product_config.h"
 #include "engine/setup/setup_remediation.h"
 #include "engine/setup/shared_domain_copy.h"
@@ -26,39 +26,6 @@ using Classification = SetupDiagnosisClassification;
 // The Claude stages whose findings are the shared-domain rules.
 constexpr std::array<std::string_view, 9> kSharedFindingDomains{
     "codex", "project", "skills", "mcp", "editor", "shell-config", "languages", "agent-docs", "git"};
-
-// A tool is present when its Homebrew executable exists, or else when the login shell finds it.
-struct ToolCheck {
-    const char* appleSiliconPath;
-    const char* intelPath;
-    const char* command;
-};
-constexpr ToolCheck kCodex{"/opt/homebrew/bin/codex", "/usr/local/bin/codex", "command -v codex"};
-constexpr ToolCheck kGh{"/opt/homebrew/bin/gh", "/usr/local/bin/gh", "command -v gh"};
-
-bool toolPresent(const ClaudeProbes& probes, const ToolCheck& tool) {
-    if (probes.fs.fileExists(tool.appleSiliconPath) || probes.fs.fileExists(tool.intelPath))
-        return true;
-    const auto run = runLoginShellCheck(probes.shell, tool.command);
-    return run && run->exitCode == 0 && !trimWhitespaceAndNewlines(run->stdout_).empty();
-}
-
-// Without the Command Line Tools, Xcode or a Homebrew git, `git` is Apple's stub that opens an install
-// dialog, so it is not started at all.
-bool gitIdentitySet(const ClaudeProbes& probes) {
-    constexpr std::array<std::string_view, 4> kRealGit{"/Library/Developer/CommandLineTools",
-                                                       "/Applications/Xcode.app", "/opt/homebrew/bin/git",
-                                                       "/usr/local/bin/git"};
-    const bool hasGit = std::any_of(kRealGit.begin(), kRealGit.end(), [&](std::string_view path) {
-        return probes.fs.fileExists(std::string(path));
-    });
-    if (!hasGit)
-        return false;
-    const auto run = runLoginShellCheck(
-        probes.shell,
-        "git config --global --get user.name >/dev/null && git config --global --get user.email >/dev/null");
-    return run && run->exitCode == 0;
-}
 
 }  // namespace
 
@@ -76,7 +43,7 @@ std::vector<std::string> ClaudeProbes::claudeBinaryCandidates() const {
 }
 
 bool ClaudeProbes::exampleProjectExists() const {
-    return fs.fileExists(fs.homeDirectory() / "Documents/AI-Simple-Project");
+    return quill::exampleProjectExists(fs);
 }
 
 SetupProbeBundle ClaudeProbes::probe() const {
@@ -101,18 +68,11 @@ SetupProbeBundle ClaudeProbes::probe() const {
                 bundle.versionOutput = std::move(output);
             bundle.versionExitCode = run->exitCode;
         },
-        [&] { bundle.companionToolPresent = toolPresent(*this, kCodex); },
-        [&] { bundle.ghPresent = toolPresent(*this, kGh); },
-        [&] { bundle.gitIdentitySet = gitIdentitySet(*this); },
-        [&] {
-            const auto run = runLoginShellCheck(shell, "gh auth status");
-            bundle.ghAuthed = run && run->exitCode == 0;
-        },
+        [&] { bundle.companionToolPresent = toolPresent(shell, fs, kCodexTool); },
+        [&] { probeWorkspace(shell, fs, bundle); },
         [&] {
             bundle.installedPrimaryToolLocations = claudeBinaryCandidates();
             bundle.shellConfigured = ShellConfigurator(fs).isConfigured();
-            bundle.agentDocNeeded = AgentEnvDoc(fs).isNeeded();
-            bundle.projectExists = exampleProjectExists();
         });
     return bundle;
 }

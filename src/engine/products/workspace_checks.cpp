@@ -1,0 +1,57 @@
+#include "engine/products/workspace_checks.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "engine/core/task.h"
+#include "engine/core/text.h"
+#include "engine/installers/agent_env_doc.h"
+#include "engine/products/login_shell_check.h"
+
+namespace quill {
+
+bool toolPresent(const ShellRunner& shell, const FileSystemOperating& fs, const ToolCheck& tool) {
+    if (fs.fileExists(tool.appleSiliconPath) || fs.fileExists(tool.intelPath))
+        return true;
+    const auto run = runLoginShellCheck(shell, tool.command);
+    return run && run->exitCode == 0 && !trimWhitespaceAndNewlines(run->stdout_).empty();
+}
+
+// Without the Command Line Tools, Xcode or a Homebrew git, `git` is Apple's stub that opens an install
+// dialog, so it is not started at all.
+bool gitIdentitySet(const ShellRunner& shell, const FileSystemOperating& fs) {
+    constexpr std::array<std::string_view, 4> kRealGit{"/Library/Developer/CommandLineTools",
+                                                       "/Applications/Xcode.app", "/opt/homebrew/bin/git",
+                                                       "/usr/local/bin/git"};
+    const bool hasGit = std::any_of(kRealGit.begin(), kRealGit.end(),
+                                    [&](std::string_view path) { return fs.fileExists(std::string(path)); });
+    if (!hasGit)
+        return false;
+    const auto run = runLoginShellCheck(
+        shell,
+        "git config --global --get user.name >/dev/null && git config --global --get user.email >/dev/null");
+    return run && run->exitCode == 0;
+}
+
+bool gitHubSignedIn(const ShellRunner& shell) {
+    const auto run = runLoginShellCheck(shell, "gh auth status");
+    return run && run->exitCode == 0;
+}
+
+bool exampleProjectExists(const FileSystemOperating& fs) {
+    return fs.fileExists(fs.homeDirectory() / "Documents/AI-Simple-Project");
+}
+
+void probeWorkspace(const ShellRunner& shell, const FileSystemOperating& fs, SetupProbeBundle& bundle) {
+    runConcurrently([&] { bundle.ghPresent = toolPresent(shell, fs, kGitHubCLITool); },
+                    [&] { bundle.gitIdentitySet = gitIdentitySet(shell, fs); },
+                    [&] { bundle.ghAuthed = gitHubSignedIn(shell); },
+                    [&] {
+                        bundle.projectExists = exampleProjectExists(fs);
+                        bundle.agentDocNeeded = AgentEnvDoc(fs).isNeeded();
+                    });
+}
+
+}  // namespace quill
