@@ -106,15 +106,8 @@ void AgentEnvDoc::write(const std::filesystem::path& file, std::string_view bloc
         return failed(created.error());
     std::string separator;
     if (!old.empty()) {
-        // The copy takes the file's own mode, so a private note never gets a readable backup; an older copy
-        // goes first, or it would keep its own mode.
         const auto backup = file.parent_path() / (file.filename().string() + ".bak");
-        if (itemExists(m_fs, backup)) {
-            if (auto removed = m_fs.removeItem(backup); !removed)
-                return failed(removed.error());
-        }
-        if (auto written = m_fs.write(old, backup, WriteMode::atomically, filePermissions(m_fs, file));
-            !written)
+        if (auto written = writeBackup(m_fs, file, backup, old); !written)
             return failed(written.error());
         separator = endsWithLineFeed(old) ? "\n" : "\n\n";
     }

@@ -151,23 +151,15 @@ Result<void> FileAppendWriter::apply(const DiffPreview& preview) const {
     const bool exists = fs->fileExists(preview.path);
     if (exists == preview.wasCreated)
         return fail(WriteError::writeFailed(changedSincePreview(preview.path)));
-    std::optional<unsigned> mode;
     if (exists) {
         auto current = fs->readString(preview.path);
         if (!current)
             return fail(WriteError::writeFailed(current.error()));
         if (*current != preview.originalContents)
             return fail(WriteError::writeFailed(changedSincePreview(preview.path)));
-        mode = filePermissions(*fs, preview.path);  // a link's target's
     }
 
-    if (fs->fileExists(preview.backupPath)) {
-        if (auto removed = fs->removeItem(preview.backupPath); !removed)
-            return fail(WriteError::backupFailed(removed.error()));
-    }
-    // The copy is created with the file's own mode: a private file never gets a readable backup.
-    if (auto written = fs->write(preview.originalContents, preview.backupPath, WriteMode::atomically, mode);
-        !written)
+    if (auto written = writeBackup(*fs, preview.path, preview.backupPath, preview.originalContents); !written)
         return fail(WriteError::backupFailed(written.error()));
     if (auto written = fs->write(preview.proposedContents, preview.path, WriteMode::atomically); !written)
         return fail(WriteError::writeFailed(written.error()));

@@ -29,6 +29,12 @@ std::optional<unsigned> filePermissions(const FileSystemOperating& fs, const std
     return attributes ? attributes->posixPermissions : std::nullopt;
 }
 
+Result<void> writeBackup(const FileSystemOperating& fs, const std::filesystem::path& file,
+                         const std::filesystem::path& backup, std::string_view text) {
+    constexpr unsigned kPrivateMode = 0600;
+    return fs.write(text, backup, WriteMode::replacingItem, filePermissions(fs, file).value_or(kPrivateMode));
+}
+
 Result<std::vector<TreeEntry>> treeEntries(const FileSystemOperating& fs,
                                            const std::filesystem::path& folder) {
     auto names = fs.contentsOfDirectory(folder);

@@ -19,6 +19,13 @@ bool itemExists(const FileSystemOperating& fs, const std::filesystem::path& path
 /// The permissions of the file at `path`; for a symbolic link, those of the file it leads to.
 std::optional<unsigned> filePermissions(const FileSystemOperating& fs, const std::filesystem::path& path);
 
+/// Saves `text`, the contents of `file`, as the copy `backup`: a new file with `file`'s mode (600 when that
+/// cannot be told), put in place by one rename, so that an older copy is replaced only by a whole new one and
+/// never removed first. A file or a symbolic link at `backup` is replaced (a link is not followed); a folder
+/// there makes it fail (EISDIR) and stays as it is.
+Result<void> writeBackup(const FileSystemOperating& fs, const std::filesystem::path& file,
+                         const std::filesystem::path& backup, std::string_view text);
+
 /// One entry of a folder that a tree copy takes.
 struct TreeEntry {
     std::string name;

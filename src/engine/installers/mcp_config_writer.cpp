@@ -6,7 +6,6 @@
 
 #include "engine/core/shell_quote.h"
 #include "engine/core/text.h"
-#include "engine/installers/file_tree.h"
 
 namespace quill {
 
@@ -16,12 +15,6 @@ constexpr std::string_view kClaudeRegistry = ".claude.json";
 constexpr std::string_view kCodexFolder = ".codex";
 constexpr std::string_view kCodexConfig = "config.toml";
 constexpr unsigned kPrivateMode = 0600;
-
-void makePrivate(const FileSystemOperating& fs, const std::filesystem::path& path) {
-    FileAttributes attributes;
-    attributes.posixPermissions = kPrivateMode;
-    (void)fs.setAttributes(attributes, path);
-}
 
 /// The inside of a TOML basic string: backslash, double quote and the control characters escaped.
 std::string tomlEscaped(std::string_view value) {
@@ -150,18 +143,15 @@ MCPConfigWriter::CodexOutcome MCPConfigWriter::addToCodexConfig(const std::strin
 
     if (auto created = fs->createDirectory(folder, CreateDirectoryMode::withIntermediates); !created)
         return failed(created.error());
-    // The configuration may hold other servers' keys: the copy and the file are private from the start. The
-    // copy is best effort.
+    // The configuration may hold other servers' keys: the copy and the file are private from their first
+    // byte. The copy is best effort: the edit keeps every old byte of the file.
     if (!current.empty()) {
         const auto backup = folder / (std::string(kCodexConfig) + ".bak");
-        if (itemExists(*fs, backup))
-            (void)fs->removeItem(backup);
-        if (fs->write(current, backup, WriteMode::atomically, kPrivateMode))
-            makePrivate(*fs, backup);
+        (void)fs->write(current, backup, WriteMode::replacingItem, kPrivateMode);
     }
-    if (auto written = fs->write(updated, config, WriteMode::atomically, kPrivateMode); !written)
+    if (auto written = fs->write(updated, config, WriteMode::atomicallyWithPermissions, kPrivateMode);
+        !written)
         return failed(written.error());
-    makePrivate(*fs, config);
     return {{"Added " + name + " to your Codex config."}, true, true};
 }
 

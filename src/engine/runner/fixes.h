@@ -126,6 +126,9 @@ std::string skillFetchCommand(const std::string& repo, const std::string& scratc
 /// The server's address with the user's key in it: the key template with every "{key}" replaced by the
 /// trimmed, percent-encoded key; the plain `url` without a template or a key.
 std::string mcpEndpoint(const MCPServer& server, const std::optional<std::string>& apiKey);
+/// `line` with the user's key (trimmed, as it goes into the address) in its plain and its percent-encoded
+/// form each shown as its first four characters and "…"; a key of four characters or fewer shows as "…".
+std::string maskingMCPKey(std::string_view line, const std::optional<std::string>& apiKey);
 
 /// How an MCP registration ends: its closing lines and exit code.
 struct MCPClosing {

@@ -99,16 +99,22 @@ void readChild(Stream<ProcessStreamEvent>& child, const std::shared_ptr<LiveProc
 }  // namespace
 
 int SetupRemediationRunner::loginShellStep(const std::string& commandLine, const StreamSink<Event>& sink,
-                                           std::stop_token stop) const {
+                                           std::stop_token stop,
+                                           const std::function<std::string(std::string)>& shown) const {
     if (stop.stop_requested())
         return -1;
+    const auto yieldLine = [&](std::string text) {
+        if (shown)
+            text = shown(std::move(text));
+        sink.yield(Event::Output{std::move(text)});
+    };
     auto handle = std::make_shared<LiveProcessCancellation>();
     auto child = process->stream("/bin/zsh", {"-lc", commandLine}, std::nullopt, handle);
     int status = -1;
     readChild(child, handle, stop, [&](ProcessStreamEvent::Case& event) {
         return std::visit(Overloaded{
                               [&](ProcessStreamEvent::Line& line) {
-                                  sink.yield(Event::Output{std::move(line.text)});
+                                  yieldLine(std::move(line.text));
                                   return true;
                               },
                               [&](ProcessStreamEvent::Exited& exited) {
@@ -116,7 +122,7 @@ int SetupRemediationRunner::loginShellStep(const std::string& commandLine, const
                                   return true;
                               },
                               [&](ProcessStreamEvent::FailedToStart& failed) {
-                                  sink.yield(Event::Output{"Failed to start: " + failed.message});
+                                  yieldLine("Failed to start: " + failed.message);
                                   status = -1;
                                   return false;
                               },

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -74,11 +75,11 @@ struct SetupRemediationRunner {
     /// false as soon as `stop` is requested.
     [[nodiscard]] bool isCommandAvailable(const std::string& name, std::stop_token stop) const;
 
-    /// Runs `commandLine` in a fresh login shell, yields its output lines into `sink`, and returns its exit
-    /// status: -1 when it could not start, never reported one, or `stop` was requested before the start.
-    /// Yields no `Completed`. Blocking.
-    int loginShellStep(const std::string& commandLine, const StreamSink<Event>& sink,
-                       std::stop_token stop) const;
+    /// Runs `commandLine` in a fresh login shell, yields its output lines into `sink` (each as `shown` makes
+    /// it, when given: a secret masked), and returns its exit status: -1 when it could not start, never
+    /// reported one, or `stop` was requested before the start. Yields no `Completed`. Blocking.
+    int loginShellStep(const std::string& commandLine, const StreamSink<Event>& sink, std::stop_token stop,
+                       const std::function<std::string(std::string)>& shown = {}) const;
 
     /// Installs a Homebrew formula, forwarding its lines into `sink`; its exit status (-1 when Homebrew is
     /// missing), or nothing when the install was canceled. Blocking.

@@ -1,6 +1,7 @@
 // The fixes that set up work around the tools: example projects, agent skills, MCP servers, Git and the
 // GitHub sign-in.
 
+#include <algorithm>
 #include <regex>
 #include <utility>
 
@@ -118,6 +119,32 @@ std::string mcpEndpoint(const MCPServer& server, const std::optional<std::string
     return endpoint;
 }
 
+std::string maskingMCPKey(std::string_view line, const std::optional<std::string>& apiKey) {
+    const std::string key = apiKey ? trimWhitespaceAndNewlines(*apiKey) : std::string();
+    if (key.empty())
+        return std::string(line);
+    std::vector<std::string> forms{key, percentEncodedQueryValue(key)};
+    if (forms[1].size() < forms[0].size())
+        std::swap(forms[0], forms[1]);  // the longer first, where one form starts the other
+    constexpr std::size_t kShownCharacters = 4;
+    std::string masked;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        const auto form = std::find_if(forms.rbegin(), forms.rend(), [&](const std::string& candidate) {
+            return line.substr(i, candidate.size()) == candidate;
+        });
+        if (form == forms.rend()) {
+            masked += line[i++];
+            continue;
+        }
+        if (graphemeCount(*form) > kShownCharacters)
+            masked += prefixGraphemes(*form, kShownCharacters);
+        masked += "…";
+        i += form->size();
+    }
+    return masked;
+}
+
 MCPClosing mcpClosing(const MCPServer& server, const MCPRegistration& registration) {
     MCPClosing closing;
     const std::string desktopHint = "For Claude Desktop’s Chat, add " + server.displayName +
@@ -150,8 +177,11 @@ void addMCPServer(const Runner& runner, const MCPServer& server, const std::opti
     registration.claudeAvailable = runner.isCommandAvailable("claude", stop);
     if (registration.claudeAvailable) {
         say(sink, "Adding " + server.displayName + " to Claude Code…");
+        // The tool may echo the address, key and all.
+        const auto shown = [&apiKey](const std::string& line) { return maskingMCPKey(line, apiKey); };
         registration.claudeFailed =
-            runner.loginShellStep(MCPConfigWriter::claudeAddCommand(server.slug, endpoint), sink, stop) != 0;
+            runner.loginShellStep(MCPConfigWriter::claudeAddCommand(server.slug, endpoint), sink, stop,
+                                  shown) != 0;
     } else if (runner.fs->itemKind(runner.fs->homeDirectory() / ".claude") != ItemKind::missing) {
         say(sink, "Claude Code CLI isn't on your PATH — skipping it for " + server.displayName + ".");
     }

@@ -41,6 +41,13 @@ enum class CreateDirectoryMode {
 enum class WriteMode {
     inPlace,     ///< truncates the file and writes into it
     atomically,  ///< through a temporary file in the same folder, renamed over the target
+    /// As `atomically`, but the file gets `newFilePermissions` from its first byte, whether or not one was
+    /// there: a file that is to be private never has its new text under a wider mode.
+    atomicallyWithPermissions,
+    /// As `atomicallyWithPermissions`, but a symbolic link at the path is itself replaced, never followed,
+    /// and so is any other file there; a folder there fails (EISDIR) and stays as it is. For copies such as
+    /// backups, which must not land wherever a link under their name leads.
+    replacingItem,
 };
 
 /// The most `readString` and `readData` read: 64 MiB. Larger files are streamed, never read whole.
@@ -94,6 +101,7 @@ class FileSystemOperating {
     [[nodiscard]] virtual Result<std::string> readData(const std::filesystem::path& path) const = 0;
     /// Writes `text` to `path`. A symbolic link is followed: its target is replaced. An existing file keeps
     /// its mode; a new one gets `newFilePermissions` when given (e.g. 0600), else the process's default.
+    /// `WriteMode::atomicallyWithPermissions` and `WriteMode::replacingItem` say otherwise.
     /// (The text is a `std::string_view` so that a path passed first does not build: a path converts to a
     /// `std::string` but not on to a view.)
     virtual Result<void> write(std::string_view text, const std::filesystem::path& path, WriteMode mode,

@@ -87,12 +87,17 @@ void removeStaleTemporaries(const std::filesystem::path& folder, const std::file
     ::closedir(listing);
 }
 
+/// Writes `text` to a temporary file beside `target` and renames it over `target`, which is replaced only
+/// once the new text is whole. With `keepMode`, a file already there keeps its mode; otherwise the new file
+/// gets `newFilePermissions` (else the process's default) whatever was there.
 Result<void> writeAtomically(std::string_view text, const std::filesystem::path& target,
-                             std::optional<unsigned> newFilePermissions) {
+                             std::optional<unsigned> newFilePermissions, bool keepMode) {
     struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    // A link is only ever at `target` when it is to be replaced itself: look at the link, not past it.
+    const bool exists = ::lstat(target.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode))
         return fail(fileSystemErrors::failed(EISDIR, "write", target));
+    const bool keepExisting = exists && keepMode;
 
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     std::filesystem::path temporary;
@@ -101,7 +106,8 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
         temporary = folder / temporaryNameFor(target);
         // Mode 0666 lets the process's umask decide, as for any new file; a file that is to be private is
         // never readable by others, not even empty.
-        const mode_t mode = exists ? 0600 : static_cast<mode_t>(newFilePermissions.value_or(0666) & 07777);
+        const mode_t mode =
+            keepExisting ? 0600 : static_cast<mode_t>(newFilePermissions.value_or(0666) & 07777);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST)
             return fail(fileSystemErrors::failed(errno, "write", target));
@@ -116,7 +122,7 @@ Result<void> writeAtomically(std::string_view text, const std::filesystem::path&
         return fail(fileSystemErrors::failed(code, "write", target));
     };
     // The umask may have taken bits away from the mode asked for.
-    const std::optional<mode_t> finalMode = exists ? std::optional<mode_t>(existing.st_mode & 07777)
+    const std::optional<mode_t> finalMode = keepExisting ? std::optional<mode_t>(existing.st_mode & 07777)
                                             : newFilePermissions
                                                 ? std::optional<mode_t>(*newFilePermissions & 07777)
                                                 : std::nullopt;
@@ -350,12 +356,20 @@ Result<std::string> LiveFileSystem::readString(const std::filesystem::path& path
 
 Result<void> LiveFileSystem::write(std::string_view text, const std::filesystem::path& path, WriteMode mode,
                                    std::optional<unsigned> newFilePermissions) const {
-    auto target = resolveLinks(path);
+    auto target = mode == WriteMode::replacingItem ? Result<std::filesystem::path>(path) : resolveLinks(path);
     if (!target)
         return fail(target.error());
     removeStaleTemporaries(target->has_parent_path() ? target->parent_path() : ".", *target);
-    return mode == WriteMode::atomically ? writeAtomically(text, *target, newFilePermissions)
-                                         : writeInPlace(text, *target, newFilePermissions);
+    switch (mode) {
+        case WriteMode::inPlace:
+            return writeInPlace(text, *target, newFilePermissions);
+        case WriteMode::atomically:
+            return writeAtomically(text, *target, newFilePermissions, true);
+        case WriteMode::atomicallyWithPermissions:
+        case WriteMode::replacingItem:
+            break;
+    }
+    return writeAtomically(text, *target, newFilePermissions, false);
 }
 
 Result<std::filesystem::path> LiveFileSystem::userDirectory(UserDirectory which, IfMissing ifMissing) const {

@@ -1,10 +1,18 @@
 #include "engine/services/live_key_value_store.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include <cerrno>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
+#include <utility>
 
+#include "engine/core/file_descriptor.h"
 #include "engine/core/paths.h"
 #include "engine/core/system_log.h"
 #include "engine/services/live_file_system.h"
@@ -15,13 +23,21 @@ namespace {
 
 using nlohmann::json;
 
+/// Changes that have not reached their file yet: entry → value, null for an entry removed.
+struct Pending {
+    json changes = json::object();
+    bool failureLogged = false;  ///< a failure to save them has been logged
+};
+
 /// What every store in the process shares.
 struct SharedState {
-    /// Two instances over the same folder must not interleave their read-modify-write of a file.
+    /// Two instances over the same folder must not interleave their read-change-write of a file.
     std::mutex mutex;
-    /// The settings of files that exist but could not be read, by file. For the rest of the run they stand
-    /// in for the file, which is neither read again nor written over.
-    std::map<std::filesystem::path, json> refusedFiles;
+    /// By file, the changes kept while it exists but cannot be read (or written). They stand in over what
+    /// the file says and go into it, merged, as soon as it can be read again.
+    std::map<std::filesystem::path, Pending> pending;
+    /// The files whose refusal has been logged, until they can be read again.
+    std::set<std::filesystem::path> refusalsLogged;
 };
 
 SharedState& shared() {
@@ -59,31 +75,116 @@ struct Contents {
     bool refused = false;  ///< it exists but could not be read
 };
 
-/// The settings of `file`: its object; empty when it is missing or damaged. Only a missing file is empty: a
-/// file that exists but cannot be read is refused, logged once and from then on held in memory.
-Contents readObject(const FileSystemOperating& fs, const std::filesystem::path& file) {
-    auto& refusedFiles = shared().refusedFiles;
-    if (const auto kept = refusedFiles.find(file); kept != refusedFiles.end())
-        return Contents{kept->second, false, true};
+/// The settings in `file`, read afresh: its object; empty when it is missing or damaged. Only a missing file
+/// is empty: one that exists but cannot be read is refused (and logged once while it stays so).
+Contents readContents(const FileSystemOperating& fs, const std::filesystem::path& file) {
+    auto& logged = shared().refusalsLogged;
     auto text = fs.readData(file);
-    if (!text) {
-        if (text.error().code == ENOENT)
-            return {};
-        systemLog("Settings: keeping changes in memory only: " + text.error().message);
-        refusedFiles.emplace(file, json::object());
+    if (!text && text.error().code != ENOENT) {
+        if (logged.insert(file).second)
+            systemLog("Settings: keeping changes in memory until the file can be read: " +
+                      text.error().message);
         return Contents{json::object(), false, true};
     }
+    logged.erase(file);
+    if (!text)
+        return {};
     json parsed = json::parse(*text, nullptr, false);
     if (parsed.is_object())
         return Contents{std::move(parsed), false, false};
     return Contents{json::object(), true, false};
 }
 
+void applyChanges(json& object, const json& changes) {
+    for (const auto& [entry, value] : changes.items()) {
+        if (value.is_null())
+            object.erase(entry);
+        else
+            object[entry] = value;
+    }
+}
+
+/// An advisory lock on a file beside a settings file, held for one read-change-write, so that app processes
+/// running at once do not write over each other's changes. Released on destruction.
+class SettingsFileLock {
+  public:
+    explicit SettingsFileLock(const std::filesystem::path& settingsFile) {
+        std::filesystem::path path = settingsFile;
+        path += ".lock";
+        m_file = FileDescriptor(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        if (!m_file.valid()) {
+            // No lock file can be made where the settings are; the write itself will tell whether it can.
+            m_held = true;
+            return;
+        }
+        // Another process holds it for one short write at most; a bounded wait never hangs a caller.
+        constexpr auto kPatience = std::chrono::seconds(5);
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (::flock(m_file.get(), LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > deadline)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        m_held = true;
+    }
+
+    /// Whether the changes may be written: the lock is held, or there is no lock file to take.
+    [[nodiscard]] bool held() const { return m_held; }
+
+  private:
+    FileDescriptor m_file;  // closing it releases the lock
+    bool m_held = false;
+};
+
+/// Writes the pending changes of `file` into it, merged with what it holds now, once it can be read.
+void settle(const FileSystemOperating& fs, const std::filesystem::path& folder,
+            const std::filesystem::path& file) {
+    auto& pending = shared().pending;
+    const auto it = pending.find(file);
+    if (it == pending.end())
+        return;
+    // Every lookup tries again while changes wait: say why they wait only once.
+    const auto failed = [&](const std::string& reason) {
+        if (!std::exchange(it->second.failureLogged, true))
+            systemLog("Couldn't save the settings in " + file.string() + ": " + reason);
+    };
+    Result<void> written = fs.createDirectory(folder, CreateDirectoryMode::withIntermediates);
+    if (!written)
+        return failed(written.error().message);
+    const SettingsFileLock lock(file);
+    if (!lock.held())
+        return failed("another process holds the settings lock");
+    const Contents contents = readContents(fs, file);
+    if (contents.refused)
+        return;
+    json object = contents.object;
+    applyChanges(object, it->second.changes);
+    if (object == contents.object) {
+        pending.erase(it);
+        return;
+    }
+    if (contents.damaged) {
+        // Keep what was there for a person to look at rather than writing over it.
+        std::filesystem::path aside = file;
+        aside += ".corrupt";
+        (void)fs.removeItem(aside);
+        (void)fs.moveItem(file, aside);
+    }
+    written = fs.write(object.dump(2, ' ', false, json::error_handler_t::replace) + "\n", file,
+                       WriteMode::atomically);
+    if (!written)
+        return failed(written.error().message);
+    pending.erase(it);
+}
+
 std::optional<json> lookup(const FileSystemOperating& fs, const std::filesystem::path& folder,
                            const std::string& key) {
     const Location location = locate(folder, key);
     std::lock_guard lock(shared().mutex);
-    const json object = readObject(fs, location.file).object;
+    settle(fs, folder, location.file);
+    json object = readContents(fs, location.file).object;
+    if (const auto it = shared().pending.find(location.file); it != shared().pending.end())
+        applyChanges(object, it->second.changes);
     const auto it = object.find(location.entry);
     if (it == object.end())
         return std::nullopt;
@@ -94,31 +195,8 @@ void change(const FileSystemOperating& fs, const std::filesystem::path& folder, 
             const std::optional<json>& value) {
     const Location location = locate(folder, key);
     std::lock_guard lock(shared().mutex);
-    Contents contents = readObject(fs, location.file);
-    json& object = contents.refused ? shared().refusedFiles[location.file] : contents.object;
-    if (value) {
-        object[location.entry] = *value;
-    } else {
-        if (!object.contains(location.entry))
-            return;
-        object.erase(location.entry);
-    }
-    if (contents.refused)
-        return;
-    if (contents.damaged) {
-        // Keep what was there for a person to look at rather than writing over it.
-        std::filesystem::path aside = location.file;
-        aside += ".corrupt";
-        (void)fs.removeItem(aside);
-        (void)fs.moveItem(location.file, aside);
-    }
-    Result<void> written = fs.createDirectory(folder, CreateDirectoryMode::withIntermediates);
-    if (written) {
-        written = fs.write(object.dump(2, ' ', false, json::error_handler_t::replace) + "\n", location.file,
-                           WriteMode::atomically);
-    }
-    if (!written)
-        systemLog("Couldn't save the setting " + key + ": " + written.error().message);
+    shared().pending[location.file].changes[location.entry] = value ? *value : json(nullptr);
+    settle(fs, folder, location.file);
 }
 
 }  // namespace

@@ -10,12 +10,13 @@
 namespace quill {
 
 /// `KeyValueStoring` backed by JSON files: the key "<prefix>.<name>" lives as entry "<name>" of
-/// "<prefix>.json" (keys without a dot in "defaults.json") in the store's folder. Every change rewrites its
-/// file atomically; changes from any number of threads and store instances in the process are serialised, so
-/// none is lost. A missing file is empty; one that does not parse counts as empty and is set aside as
-/// "<file>.corrupt" by the next change. A file that exists but cannot be read (no permission, an I/O error,
-/// not a regular file) is never written over: it is logged once, and its changes live in memory for the rest
-/// of the run. Failures to write are logged, never reported.
+/// "<prefix>.json" (keys without a dot in "defaults.json") in the store's folder. Every change reads the file
+/// again and rewrites it atomically, under an advisory lock on "<file>.lock" beside it, so that no change is
+/// lost between threads, store instances or app processes. A missing file is empty; one that does not parse
+/// counts as empty and is set aside as "<file>.corrupt" by the next change. A file that exists but cannot be
+/// read (no permission, an I/O error, not a regular file) is never written over: while it stays so (logged
+/// once), its changes live in memory, and the next change or lookup after it can be read again writes them
+/// into it, merged. Failures to write are logged, never reported.
 class LiveKeyValueStore final : public KeyValueStoring {
   public:
     /// A store in the user's configuration folder ("quillstart" inside it), as it is when each call is made.

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <shared_mutex>
@@ -39,9 +40,18 @@ std::string loginName() {
     return user ? user : "";
 }
 
+/// Whether `c` can be part of a login name (ASCII letters and digits, '.', '_', '-'): any other byte, every
+/// byte of a non-ASCII character included, ends it.
 bool continuesName(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 0x80 || isAsciiAlphanumeric(c) || c == '.' || c == '_' || c == '-';
+    return isAsciiAlphanumeric(c) || c == '.' || c == '_' || c == '-';
+}
+
+/// Whether `text` starts with `prefix`, ASCII letters in any case: a volume that ignores case takes
+/// "/users/Dev" for "/Users/dev".
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(),
+                      [](char a, char b) { return toAsciiUpper(a) == toAsciiUpper(b); });
 }
 
 JSONValue outcomeOrBlocked(const std::optional<std::string>& engineOutcome) {
@@ -401,7 +411,7 @@ std::string TelemetryEvents::maskHomeFolder(std::string_view text, std::string_v
     while (i < text.size()) {
         bool replaced = false;
         for (const auto& target : targets) {
-            if (text.substr(i, target.folder.size()) != target.folder)
+            if (!startsWithIgnoringCase(text.substr(i), target.folder))
                 continue;
             const auto end = i + target.folder.size();
             // "/Users/dev.old" is another folder, but "/Users/dev." ends a sentence about the home folder.

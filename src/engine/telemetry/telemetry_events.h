@@ -112,8 +112,10 @@ class TelemetryEvents {
     static std::string versionExcerpt(std::string_view output);
     /// `path` (or any text) with the current user's home folder masked.
     static std::string maskHomeFolder(std::string_view path);
-    /// `text` with "/Users/<loginName>" and `homePath` masked wherever they stand as a whole path component:
-    /// "/Users/dev/x" becomes "/Users/~/x", "/home/dev" becomes "/home/~"; "/Users/dev2" stays.
+    /// `text` with "/Users/<loginName>" and `homePath` masked, in any letter case, wherever they stand as a
+    /// whole path component: "/Users/dev/x" becomes "/Users/~/x", "/home/dev" becomes "/home/~", and
+    /// "/USERS/Dev/x" "/Users/~/x"; "/Users/dev2" stays. The name ends at any character that cannot be in a
+    /// login name: "/Users/devé" is the home folder followed by "é".
     static std::string maskHomeFolder(std::string_view text, std::string_view loginName,
                                       std::string_view homePath);
 

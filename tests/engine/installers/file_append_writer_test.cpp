@@ -117,7 +117,6 @@ TEST_F(FileAppendWriterTest, AFailureAtAnyStepLeavesTheFileAsItWas) {
         const char* prefix;
     };
     const std::vector<Case> cases = {
-        {"remove", ".zprofile.bak", 1, "Couldn't write backup file: "},
         {"write", ".zprofile.bak", 1, "Couldn't write backup file: "},
         {"write", ".zprofile", 2, "Couldn't write file: "},
     };

@@ -90,6 +90,25 @@ TEST_F(MCPConfigWriterTest, AppendsAnEscapedTableOnceAndKeepsTheRestOfTheFile) {
     }
 }
 
+TEST_F(MCPConfigWriterTest, TheConfigurationAndItsCopyArePrivateFromTheirFirstByte) {
+    // A kill right after the write leaves no time for a change of mode: a file system that changes none
+    // stands in for it.
+    class NoModeChanges final : public test::ForwardingFileSystem {
+      public:
+        using ForwardingFileSystem::ForwardingFileSystem;
+        Result<void> setAttributes(const FileAttributes& /*attributes*/,
+                                   const fs::path& /*path*/) const override {
+            return {};
+        }
+    };
+    home.write(".codex/config.toml", "model = \"o3\"\n");
+    fs::permissions(config, fs::perms(0640));
+    const MCPConfigWriter unchanging{std::make_shared<NoModeChanges>(std::make_shared<LiveFileSystem>())};
+    ASSERT_TRUE(unchanging.addToCodexConfig("ctx", "https://h/?key=SECRET").succeeded);
+    EXPECT_EQ(modeOf(config), 0600U);
+    EXPECT_EQ(modeOf(home / ".codex/config.toml.bak"), 0600U);
+}
+
 TEST_F(MCPConfigWriterTest, WritesNothingWithoutCodexOrOverAFileItCannotRead) {
     EXPECT_EQ(writer.addToCodexConfig("ctx", "https://h/"), (MCPConfigWriter::CodexOutcome{{}, true, false}));
     EXPECT_FALSE(fs::exists(home / ".codex"));

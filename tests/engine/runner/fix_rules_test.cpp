@@ -60,6 +60,20 @@ TEST(FixRules, AnMCPKeyIsTrimmedAndPercentEncodedIntoItsTemplate) {
     EXPECT_EQ(mcpEndpoint(noTemplate, "key"), noTemplate.url);
 }
 
+TEST(FixRules, AnMCPKeyIsMaskedInBothItsForms) {
+    const std::vector<std::tuple<std::optional<std::string>, std::string, std::string>> cases = {
+        {" sk-a b&c/d\n", "added https://h/mcp?key=sk-a%20b%26c%2Fd (sk-a b&c/d)",
+         "added https://h/mcp?key=sk-a… (sk-a…)"},
+        {"%2Fsecret", "%2Fsecret / %252Fsecret", "%2Fs… / %252…"},
+        {"abcd", "key abcd, abcde", "key …, …e"},
+        {"ключ-секрет", "ключ-секрет", "ключ…"},
+        {std::nullopt, "key abcd", "key abcd"},
+        {"  ", "key abcd", "key abcd"},
+    };
+    for (const auto& [key, line, masked] : cases)
+        EXPECT_EQ(maskingMCPKey(line, key), masked) << line;
+}
+
 // The application takes its C locale from the environment, where a Latin-1 locale counts bytes >= 0x80 as
 // letters. The key must come out the same under every locale.
 TEST(FixRules, AnMCPKeyIsEncodedTheSameInEveryLocale) {

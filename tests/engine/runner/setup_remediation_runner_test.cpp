@@ -24,6 +24,9 @@ const AgentSkill kBundledSkill{"avoid-ai-writing", "Avoid AI writing", "writing"
                                AgentSkill::bundle("avoid-ai-writing")};
 const AgentSkill kFetchedSkill{"demo", "Demo", "demo",
                                AgentSkill::fetch("acme/skills", "skills/demo", "0123abc")};
+const MCPServer kKeyedServer{
+    "exa",    "Exa",        "https://mcp.exa.ai/mcp",
+    "Search", std::nullopt, MCPServer::KeylessOptionalKey{"https://mcp.exa.ai/mcp?key={key}"}};
 const MCPServer kOAuthServer{"linear", "Linear",     "https://mcp.linear.app/mcp",
                              "Issues", std::nullopt, MCPServer::OAuth{}};
 
@@ -116,6 +119,7 @@ TEST(SetupRemediationRunner, RunsEveryFixOfTheCatalogueAgainstStandInTools) {
         {"fetched skill", R::installSkill(kFetchedSkill), {"Fetching the Demo skill from acme/skills…"}, done(0), "git clone --filter=blob:none --no-checkout https://github.com/acme/skills", withClaudeFolder, {{".claude/skills/demo/SKILL.md", "# Demo"}}},
         {"fetch fails", R::installSkill(kFetchedSkill), {"Couldn't fetch demo from acme/skills."}, done(1), "git clone", [](RunnerScene& scene) { scene.onPath("git", "exit 128"); }},
         {"mcp", R::addMCPServer(kOAuthServer), {"Adding Linear to Claude Code…", "Sign in to Linear inside Claude or Codex, then restart it to finish."}, done(0), "claude mcp add --transport http linear https://mcp.linear.app/mcp -s user", {}},
+        {"mcp with a key", R::addMCPServer(kKeyedServer, "sk-live&secret"), {"Adding Exa to Claude Code…", "Added exa: https://mcp.exa.ai/mcp?key=sk-l…", "key sk-l…"}, done(0), "claude mcp add --transport http exa", [](RunnerScene& scene) { scene.onPath("claude", "echo \"Added $5: $6\"\necho 'key sk-live&secret'"); }},
         {"mcp without claude", R::addMCPServer(kOAuthServer), {"Claude Code CLI isn't on your PATH — skipping it for Linear."}, done(0), "", [&](RunnerScene& scene) { withClaudeFolder(scene); scene.offPath("claude"); }},
         {"mcp registration fails", R::addMCPServer(kOAuthServer), {"Adding Linear to Claude Code…"}, done(1), "claude mcp add", [](RunnerScene& scene) { scene.onPath("claude", "[ \"$1\" = mcp ] && exit 2\nexit 0"); }},
         {"git", R::configureGit("Ada", "ada@example.com"), {"Saving your Git name and email…", "Saved to ~/.gitconfig (+ ~/.config/git/ignore)."}, done(0), "git config --global user.name Ada", {}, {{".config/git/ignore", ".DS_Store"}}},

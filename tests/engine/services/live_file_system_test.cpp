@@ -59,6 +59,14 @@ TEST_F(LiveFileSystemTest, WriteReplacesTheTargetOfALinkAndKeepsItsMode) {
         EXPECT_EQ(test::readFile(real), text);
         EXPECT_EQ(modeOf(real), 0640u) << "an existing file keeps its mode";
     }
+    // Unless the mode is to be set, from the first byte; a copy replaces the link itself, not its target.
+    ASSERT_TRUE(files.write("private\n", link, WriteMode::atomicallyWithPermissions, 0600));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(modeOf(real), 0600u);
+    ASSERT_TRUE(files.write("copy\n", link, WriteMode::replacingItem, 0640));
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_EQ(modeOf(link), 0640u);
+    EXPECT_EQ(test::readFile(real), "private\n");
     // No temporary file is left beside the target.
     EXPECT_EQ(sortedNames(dir.path() / "dotfiles"), std::vector<std::string>{"zshrc"});
 

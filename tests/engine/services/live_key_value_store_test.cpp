@@ -1,8 +1,11 @@
 #include "engine/services/live_key_value_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <nlohmann/json.hpp>
@@ -86,17 +89,19 @@ TEST(LiveKeyValueStoreTest, ACorruptFileCountsAsEmptyAndIsSetAsideOnWrite) {
     EXPECT_FALSE(fs::exists(dir.path() / "list.json.corrupt"));  // only read, never written
 }
 
-/// The live file system, except that reading one file fails with an I/O error.
+/// The live file system, except that reading one file fails with an I/O error while `failing` is set.
 class FailingRead final : public test::ForwardingFileSystem {
   public:
     explicit FailingRead(fs::path file)
         : ForwardingFileSystem(std::make_shared<LiveFileSystem>()), m_file(std::move(file)) {}
 
     [[nodiscard]] Result<std::string> readData(const fs::path& path) const override {
-        if (path == m_file)
+        if (failing && path == m_file)
             return fail(Error{"FileSystem", EIO, "Couldn't read " + path.string() + ": Input/output error"});
         return ForwardingFileSystem::readData(path);
     }
+
+    std::atomic<bool> failing = true;
 
   private:
     fs::path m_file;
@@ -155,8 +160,59 @@ TEST(LiveKeyValueStoreTest, NeverWritesOverAFileItCannotReadAndKeepsItsChangesFo
         for (const auto& entry : fs::directory_iterator(folder))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{"app.json", "other.json"}));
+        EXPECT_EQ(names,
+                  (std::vector<std::string>{"app.json", "app.json.lock", "other.json", "other.json.lock"}));
     }
+}
+
+TEST(LiveKeyValueStoreTest, ChangesMadeWhileTheFileCannotBeReadReachItOnceItCan) {
+    // Whether a later change or only a lookup comes after the file can be read again.
+    for (const bool laterChange : {true, false}) {
+        SCOPED_TRACE(laterChange ? "a later change" : "a lookup");
+        test::TemporaryDirectory dir;
+        const fs::path file = dir.write("app.json", R"({"kept": "yes", "dropped": "x"})");
+        const auto files = std::make_shared<FailingRead>(file);
+        const LiveKeyValueStore store(dir.path(), files);
+
+        store.setBool("app.consented", true);
+        store.setString("app.dropped", std::nullopt);
+        EXPECT_EQ(nlohmann::json::parse(test::readFile(file)),
+                  (nlohmann::json{{"kept", "yes"}, {"dropped", "x"}}));
+        EXPECT_EQ(store.boolean("app.consented"), true);
+
+        files->failing = false;
+        nlohmann::json expected{{"kept", "yes"}, {"consented", true}};
+        if (laterChange) {
+            store.setString("app.later", "z");
+            expected["later"] = "z";
+        } else {
+            EXPECT_EQ(store.string("app.kept"), "yes");
+        }
+        EXPECT_EQ(nlohmann::json::parse(test::readFile(file)), expected);
+    }
+}
+
+TEST(LiveKeyValueStoreTest, TwoProcessesChangingOneFileLoseNothing) {
+    test::TemporaryDirectory dir;
+    constexpr int kKeys = 150;
+    const auto setKeys = [&dir](const std::string& prefix) {
+        const LiveKeyValueStore store(dir.path());
+        for (int key = 0; key < kKeys; ++key)
+            store.setString("shared." + prefix + std::to_string(key), "v");
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setKeys("child");
+        ::_exit(0);
+    }
+    setKeys("parent");
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    const auto saved = nlohmann::json::parse(test::readFile(dir.path() / "shared.json"));
+    EXPECT_EQ(saved.size(), std::size_t{2} * kKeys);
 }
 
 TEST(LiveKeyValueStoreTest, ReplacesItsFileAtomically) {

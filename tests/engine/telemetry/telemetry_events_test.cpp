@@ -305,6 +305,17 @@ TEST(TelemetryEvents, MasksTheHomeFolderWhereverItStandsAsAWholeFolder) {
     EXPECT_EQ(mask("/home/dev", "/home/dev/"), "/home/~");
     EXPECT_EQ(TelemetryEvents::maskHomeFolder("/Users/dev/x", "", ""), "/Users/dev/x");
 
+    // Any letter case (a volume may ignore it), and a name ended by anything a login name cannot hold.
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/users/DEV/Library", "/Users/~/Library"}, {"/USERS/Dev", "/Users/~"},
+        {"/Users/devé/x", "/Users/~é/x"},           {"at /Users/dev\xC2\xA0now", "at /Users/~\xC2\xA0now"},
+        {"/Users/dev\xFF", "/Users/~\xFF"},         {"/Users/dev.é", "/Users/~.é"},
+        {"/Users/Dev_2/x", "/Users/Dev_2/x"},       {"/Users/deV-x", "/Users/deV-x"},
+    };
+    for (const auto& [text, masked] : cases)
+        EXPECT_EQ(mask(text), masked) << text;
+    EXPECT_EQ(mask("/HOME/Dev/x", "/home/dev"), "/home/~/x");
+
     // The running user's own home folder, whatever the platform calls it.
     const auto home = homeDirectoryPath().string();
     const auto masked = TelemetryEvents::maskHomeFolder(home + "/.sdkman/candidates/java");
