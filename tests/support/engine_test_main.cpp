@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <openssl/crypto.h>
 
 #include <chrono>
 
@@ -8,6 +9,8 @@
 // its stream). The process stops and waits for those tasks before it exits, so that the leak check at exit
 // never runs beside a thread that is still freeing what it owns.
 int main(int argc, char** argv) {
+    // OpenSSL's clean-up at exit would free its shared state while such a thread still frees its own.
+    OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     quill::TaskTracker::stopAll(std::chrono::seconds(10));

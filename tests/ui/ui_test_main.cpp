@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <openssl/crypto.h>
 
 #include <QApplication>
 #include <QStyleHints>
@@ -9,6 +10,8 @@
 // Screen tests need one QApplication for the whole run. They draw offscreen unless told otherwise, also when
 // ctest lists the tests (which it does without the tests' environment).
 int main(int argc, char** argv) {
+    // Tasks a test left returning may still free OpenSSL's per-thread state at exit: no clean-up beside them.
+    OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
