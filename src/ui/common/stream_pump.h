@@ -2,11 +2,9 @@
 
 #include <QObject>
 #include <QPointer>
-#include <algorithm>
 #include <cstddef>
 #include <deque>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -69,7 +67,8 @@ class StreamPump {
         std::size_t maxBatch = kDefaultBatch;
 
         std::mutex mutex;
-        std::deque<T> queue;
+        // Batches are formed as events come: the GUI thread takes a whole one, without touching its events.
+        std::deque<std::vector<T>> batches;
         bool drainQueued = false;
         bool finished = false;
 
@@ -77,7 +76,9 @@ class StreamPump {
             bool post = false;
             {
                 std::lock_guard lock(mutex);
-                queue.push_back(std::move(value));
+                if (batches.empty() || batches.back().size() >= maxBatch)
+                    batches.emplace_back();
+                batches.back().push_back(std::move(value));
                 post = !std::exchange(drainQueued, true);
             }
             if (post)
@@ -106,12 +107,11 @@ class StreamPump {
             bool ended = false;
             {
                 std::lock_guard lock(mutex);
-                const auto count = std::min(maxBatch, queue.size());
-                batch.reserve(count);
-                batch.insert(batch.end(), std::make_move_iterator(queue.begin()),
-                             std::make_move_iterator(queue.begin() + static_cast<std::ptrdiff_t>(count)));
-                queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(count));
-                more = !queue.empty();
+                if (!batches.empty()) {
+                    batch = std::move(batches.front());
+                    batches.pop_front();
+                }
+                more = !batches.empty();
                 ended = !more && finished;
                 drainQueued = more;
             }

@@ -110,7 +110,8 @@ void InstallRun::start() {
                     show(output->text);
                 else if (auto* browser = std::get_if<Event::OpenBrowser>(&event->value)) {
                     show(browserLine(*browser));
-                    deliver(RunEvent{RunEvent::BrowserOpened{std::move(*browser)}});
+                    deliver(RunEvent{
+                        RunEvent::BrowserOpened{std::make_unique<Event::OpenBrowser>(std::move(*browser))}});
                 }
             }
             // A fix cut short by the user is not reported: the user withdrew, the fix did not fail.
@@ -180,7 +181,7 @@ void InstallRun::apply(const RunEvent& event) {
                        TelemetryEvents::remediationApplied(m_remediations[started.index]);
                    },
                    [](const RunEvent::Line&) {},
-                   [this](const RunEvent::BrowserOpened& opened) { openBrowser(opened.request); },
+                   [this](const RunEvent::BrowserOpened& opened) { openBrowser(*opened.request); },
                    [this](const RunEvent::FixEnded& ended) { fixEnded(ended); },
                    [this](const RunEvent::RunFinished& finished) {
                        m_exitCode = finished.exitCode;

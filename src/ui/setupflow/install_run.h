@@ -81,9 +81,10 @@ class InstallRun : public QObject {
         struct Line {
             QString text;
         };
-        /// The sign-in asks for a browser; its line has already been sent.
+        /// The sign-in asks for a browser; its line has already been sent. Held apart, so that the events
+        /// the log is made of stay small.
         struct BrowserOpened {
-            SetupRemediationRunner::Event::OpenBrowser request;
+            std::unique_ptr<SetupRemediationRunner::Event::OpenBrowser> request;
         };
         struct FixEnded {
             std::size_t index = 0;
