@@ -289,6 +289,23 @@ TEST_F(InstallRunTest, TheSheetShowsHomebrewsTranscriptsFilteredAndOtherOutputAs
     }
 }
 
+TEST_F(InstallRunTest, TheSheetShowsEveryLineOfSeveralHandOversInOrder) {
+    const auto count = 3 * InstallRun::kEventsPerHandOver + 1;
+    ScriptedRunner runner;
+    auto& script = runner.scripts[Fix::installUv().id()];
+    for (std::size_t line = 0; line < count; ++line)
+        script.emplace_back(Event::Output{"line " + std::to_string(line)});
+    script.emplace_back(Event::Completed{0});
+    SetupActionProgressView sheet(context, "Install uv", {Fix::installUv()}, runner.seam(), true,
+                                  [](Outcome) {});
+    showWindow(&sheet);
+    const auto* log = sheet.log()->model();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.run().isRunning(); }, 5000));
+    ASSERT_EQ(log->rowCount(), static_cast<int>(count)) << "the end comes with every line before it";
+    for (int row = 0; row < log->rowCount(); ++row)
+        ASSERT_EQ(log->index(row, 0).data().toString(), QStringLiteral("line %1").arg(row));
+}
+
 /// The real runner over stand-in tools, whose uv installer starts a grandchild and waits for it.
 class InstallRunProcessTest : public InstallRunTest {
   protected:
