@@ -36,7 +36,7 @@ TEST(StreamPumpTest, HandsEveryEventOverInOrderInBoundedBatches) {
     bool ended = false;
     StreamPump<int> pump(
         std::move(stream),
-        [&](std::vector<int> batch) {
+        [&](const std::vector<int>& batch) {
             EXPECT_FALSE(ended);
             received.insert(received.end(), batch.begin(), batch.end());
             batches.emplace_back(tick, batch.size());
@@ -75,7 +75,7 @@ TEST(StreamPumpTest, DestroyedMidStreamStopsTheProducerAndHandsNothingOverLater)
     int received = 0;
     bool ended = false;
     auto pump = std::make_unique<StreamPump<int>>(
-        std::move(stream), [&](std::vector<int> batch) { received += static_cast<int>(batch.size()); },
+        std::move(stream), [&](const std::vector<int>& batch) { received += static_cast<int>(batch.size()); },
         [&] { ended = true; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return received > 10; }, 5000));
     pump.reset();
