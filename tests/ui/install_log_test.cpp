@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QScrollBar>
 #include <QTest>
@@ -42,13 +43,15 @@ TEST_F(InstallLogTest, EveryLineIsShownWholeWithTheLastInViewAfterEachBatch) {
                       metrics.horizontalAdvance(lines[row]))
                 << "row " << row << " is cut off";
     }
-    // The longest line is reached by scrolling sideways, and ends inside the view.
-    log.horizontalScrollBar()->setValue(log.horizontalScrollBar()->maximum());
-    EXPECT_GT(log.horizontalScrollBar()->maximum(), 0);
-    EXPECT_LE(log.visualRect(log.model()->index(2, 0)).right(), log.viewport()->rect().right());
     // A log at its end stays there when the sheet around it shrinks.
     log.resize(320, 120);
     EXPECT_TRUE(inView(static_cast<int>(lines.size()) - 1));
+    // The longest line is reached by scrolling sideways, and ends inside the view.
+    log.scrollToTop();
+    log.horizontalScrollBar()->setValue(log.horizontalScrollBar()->maximum());
+    EXPECT_GT(log.horizontalScrollBar()->maximum(), 0);
+    EXPECT_LE(log.visualRect(log.model()->index(2, 0)).right(), log.viewport()->rect().right());
+    saveGrab(&log, QStringLiteral("install-log-scrolled-sideways"));
 }
 
 TEST_F(InstallLogTest, CopyPutsExactlyTheSelectedLinesOnTheClipboardInTheLogsOrder) {
@@ -70,6 +73,14 @@ TEST_F(InstallLogTest, CopyPutsExactlyTheSelectedLinesOnTheClipboardInTheLogsOrd
     click(0, Qt::ControlModifier);
     menuCopy->trigger();
     EXPECT_EQ(clipboard->copied, (std::vector<QString>{"b\nc\nd\ne", "a\nb\nc\nd\ne"}));
+
+    // A screen reader meets a list whose items are the lines.
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(&log);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::List);
+    ASSERT_EQ(list->childCount(), 6);
+    EXPECT_EQ(list->child(2)->role(), QAccessible::ListItem);
+    EXPECT_EQ(list->child(2)->text(QAccessible::Name), QStringLiteral("c"));
 }
 
 }  // namespace
