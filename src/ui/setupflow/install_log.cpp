@@ -53,7 +53,7 @@ int InstallLogModel::rowCount(const QModelIndex& parent) const {
 QVariant InstallLogModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_shown)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+    if (role == Qt::DisplayRole)
         return m_lines.at(index.row());
     return {};
 }
