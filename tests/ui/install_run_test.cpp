@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextBlock>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -19,6 +17,7 @@
 #include "tests/support/process_watch.h"
 #include "tests/ui/forking_install.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/setupflow/install_log.h"
 #include "ui/setupflow/setup_action_progress_view.h"
 
 namespace quill::ui::test {
@@ -271,22 +270,40 @@ TEST_F(InstallRunTest, TheSheetShowsHomebrewsTranscriptsFilteredAndOtherOutputAs
         showWindow(&sheet);
         auto expected = InstallOutputFilter::filter(transcript);
         expected.insert(expected.end(), uvOutput.begin(), uvOutput.end());
-        const auto blocks = [&] { return sheet.log()->document()->blockCount(); };
+        const auto* log = sheet.log()->model();
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return !sheet.run().isRunning() && blocks() == static_cast<int>(expected.size()); }, 5000));
+            [&] { return !sheet.run().isRunning() && log->rowCount() == static_cast<int>(expected.size()); },
+            5000));
 
         std::vector<std::string> shown;
-        for (auto block = sheet.log()->document()->begin(); block.isValid(); block = block.next())
-            shown.push_back(block.text().toStdString());
+        for (int row = 0; row < log->rowCount(); ++row)
+            shown.push_back(log->index(row, 0).data().toString().toStdString());
         EXPECT_EQ(shown, expected);
         QStringList stored;
         for (const auto& line : expected)
             stored.push_back(QString::fromStdString(line));
         EXPECT_EQ(sheet.run().lines(), stored) << "the run keeps what the sheet shows";
-        EXPECT_FALSE(sheet.log()->toPlainText().contains(QStringLiteral("brew shellenv")));
+        EXPECT_FALSE(sheet.run().lines().join('\n').contains(QStringLiteral("brew shellenv")));
         sheet.resize(720, 720);
         saveGrab(&sheet, QStringLiteral("sheet-") + QString::fromLatin1(file).section('.', 0, 0));
     }
+}
+
+TEST_F(InstallRunTest, TheSheetShowsEveryLineOfSeveralHandOversInOrder) {
+    const auto count = 3 * InstallRun::kEventsPerHandOver + 1;
+    ScriptedRunner runner;
+    auto& script = runner.scripts[Fix::installUv().id()];
+    for (std::size_t line = 0; line < count; ++line)
+        script.emplace_back(Event::Output{"line " + std::to_string(line)});
+    script.emplace_back(Event::Completed{0});
+    SetupActionProgressView sheet(context, "Install uv", {Fix::installUv()}, runner.seam(), true,
+                                  [](Outcome) {});
+    showWindow(&sheet);
+    const auto* log = sheet.log()->model();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.run().isRunning(); }, 5000));
+    ASSERT_EQ(log->rowCount(), static_cast<int>(count)) << "the end comes with every line before it";
+    for (int row = 0; row < log->rowCount(); ++row)
+        ASSERT_EQ(log->index(row, 0).data().toString(), QStringLiteral("line %1").arg(row));
 }
 
 /// The real runner over stand-in tools, whose uv installer starts a grandchild and waits for it.

@@ -2,15 +2,14 @@
 
 #include <QObject>
 #include <QPointer>
-#include <algorithm>
 #include <cstddef>
 #include <deque>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <stop_token>
 #include <utility>
+#include <vector>
 
 #include "engine/core/stream.h"
 #include "engine/core/task.h"
@@ -18,25 +17,28 @@
 
 namespace quill::ui {
 
-/// Reads events on a task of its own and hands them to the GUI thread in order, at most `maxBatch` per turn
-/// of the event loop, with at most one hand-over queued at a time. `onEnd` runs on the GUI thread after the
-/// last event once the source has ended on its own. Destroying the pump stops the task, which cancels the
+/// Reads events on a task of its own and hands them to the GUI thread in order, in batches of at most
+/// `maxBatch`: one queued call per batch, at most one queued at a time, so a fast source costs the GUI thread
+/// one call per turn of the event loop rather than one per event. `onEnd` runs on the GUI thread after the
+/// last batch once the source has ended on its own. Destroying the pump stops the task, which cancels the
 /// stream being read; nothing is handed over afterwards. Create and destroy it on the GUI thread.
 template <class T>
 class StreamPump {
   public:
     using Deliver = std::function<void(T)>;
+    /// Takes one batch, in order, on the GUI thread.
+    using OnBatch = std::function<void(std::vector<T> batch)>;
     /// A source that yields into `deliver` until it is done or `stop` is requested. Runs on the pump's task.
     using Produce = std::function<void(std::stop_token stop, const Deliver& deliver)>;
 
     static constexpr std::size_t kDefaultBatch = 256;
 
     /// Pumps the events of `produce`.
-    StreamPump(Produce produce, std::function<void(T)> onEvent, std::function<void()> onEnd = {},
+    StreamPump(Produce produce, OnBatch onBatch, std::function<void()> onEnd = {},
                std::size_t maxBatch = kDefaultBatch)
         : m_anchor(std::make_unique<QObject>()),
           m_shared(
-              std::make_shared<Shared>(std::move(onEvent), std::move(onEnd), maxBatch == 0 ? 1 : maxBatch)) {
+              std::make_shared<Shared>(std::move(onBatch), std::move(onEnd), maxBatch == 0 ? 1 : maxBatch)) {
         QPointer<QObject> guard(m_anchor.get());
         m_task = spawnTask([shared = m_shared, guard, produce = std::move(produce)](std::stop_token stop) {
             const Deliver deliver = [&shared, &guard](T value) { shared->push(guard, std::move(value)); };
@@ -47,9 +49,9 @@ class StreamPump {
     }
 
     /// Pumps the events of one stream.
-    StreamPump(Stream<T> stream, std::function<void(T)> onEvent, std::function<void()> onEnd = {},
+    StreamPump(Stream<T> stream, OnBatch onBatch, std::function<void()> onEnd = {},
                std::size_t maxBatch = kDefaultBatch)
-        : StreamPump(readAll(std::move(stream)), std::move(onEvent), std::move(onEnd), maxBatch) {}
+        : StreamPump(readAll(std::move(stream)), std::move(onBatch), std::move(onEnd), maxBatch) {}
 
     ~StreamPump() { m_task.cancel(); }
     StreamPump(const StreamPump&) = delete;
@@ -57,15 +59,16 @@ class StreamPump {
 
   private:
     struct Shared : std::enable_shared_from_this<Shared> {
-        Shared(std::function<void(T)> onEventFn, std::function<void()> onEndFn, std::size_t batch)
-            : onEvent(std::move(onEventFn)), onEnd(std::move(onEndFn)), maxBatch(batch) {}
+        Shared(OnBatch onBatchFn, std::function<void()> onEndFn, std::size_t batch)
+            : onBatch(std::move(onBatchFn)), onEnd(std::move(onEndFn)), maxBatch(batch) {}
 
-        std::function<void(T)> onEvent;
+        OnBatch onBatch;
         std::function<void()> onEnd;
         std::size_t maxBatch = kDefaultBatch;
 
         std::mutex mutex;
-        std::deque<T> queue;
+        // Batches are formed as events come: the GUI thread takes a whole one, without touching its events.
+        std::deque<std::vector<T>> batches;
         bool drainQueued = false;
         bool finished = false;
 
@@ -73,7 +76,9 @@ class StreamPump {
             bool post = false;
             {
                 std::lock_guard lock(mutex);
-                queue.push_back(std::move(value));
+                if (batches.empty() || batches.back().size() >= maxBatch)
+                    batches.emplace_back();
+                batches.back().push_back(std::move(value));
                 post = !std::exchange(drainQueued, true);
             }
             if (post)
@@ -97,25 +102,22 @@ class StreamPump {
 
         /// On the GUI thread: one batch, then either another queued drain or the end.
         void drain(const QPointer<QObject>& guard) {
-            std::deque<T> batch;
+            std::vector<T> batch;
             bool more = false;
             bool ended = false;
             {
                 std::lock_guard lock(mutex);
-                const auto count = std::min(maxBatch, queue.size());
-                batch.insert(batch.end(), std::make_move_iterator(queue.begin()),
-                             std::make_move_iterator(queue.begin() + static_cast<std::ptrdiff_t>(count)));
-                queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(count));
-                more = !queue.empty();
+                if (!batches.empty()) {
+                    batch = std::move(batches.front());
+                    batches.pop_front();
+                }
+                more = !batches.empty();
                 ended = !more && finished;
                 drainQueued = more;
             }
-            for (auto& value : batch) {
-                // A handler may end the pump's owner; then nothing more is handed over.
-                if (guard.isNull())
-                    return;
-                onEvent(std::move(value));
-            }
+            if (!batch.empty())
+                onBatch(std::move(batch));
+            // The handler may have ended the pump's owner; then nothing more is handed over.
             if (guard.isNull())
                 return;
             if (more)

@@ -1,5 +1,6 @@
 #include "ui/setupflow/install_run.h"
 
+#include <QPointer>
 #include <QUrl>
 #include <set>
 #include <utility>
@@ -82,7 +83,7 @@ void InstallRun::start() {
         const auto show = [&](const std::string& line) {
             filter.feed(line, shown);
             for (auto& text : shown)
-                deliver(RunEvent{RunEvent::Line{std::move(text)}});
+                deliver(RunEvent{RunEvent::Line{QString::fromStdString(text)}});
             shown.clear();
         };
         const auto miseID = SetupRemediation::installMise().id();
@@ -109,7 +110,8 @@ void InstallRun::start() {
                     show(output->text);
                 else if (auto* browser = std::get_if<Event::OpenBrowser>(&event->value)) {
                     show(browserLine(*browser));
-                    deliver(RunEvent{RunEvent::BrowserOpened{std::move(*browser)}});
+                    deliver(RunEvent{
+                        RunEvent::BrowserOpened{std::make_unique<Event::OpenBrowser>(std::move(*browser))}});
                 }
             }
             // A fix cut short by the user is not reported: the user withdrew, the fix did not fail.
@@ -128,8 +130,9 @@ void InstallRun::start() {
         }
         deliver(RunEvent{RunEvent::RunFinished{firstFailure}});
     };
-    m_pump = std::make_unique<StreamPump<RunEvent>>(std::move(produce),
-                                                    [this](RunEvent event) { apply(std::move(event)); });
+    m_pump = std::make_unique<StreamPump<RunEvent>>(
+        std::move(produce), [this](std::vector<RunEvent> batch) { apply(std::move(batch)); },
+        std::function<void()>{}, kEventsPerHandOver);
 }
 
 void InstallRun::cancel() {
@@ -149,13 +152,36 @@ void InstallRun::continueAfterEnd() {
         end(*m_exitCode == 0 ? Outcome::success : Outcome::failure);
 }
 
-void InstallRun::apply(RunEvent event) {
+void InstallRun::apply(std::vector<RunEvent> batch) {
+    // Lines are stored as they come and announced together, before whatever follows them in the batch.
+    const QPointer<InstallRun> alive(this);
+    qsizetype unannounced = 0;
+    for (auto& event : batch) {
+        if (auto* line = std::get_if<RunEvent::Line>(&event.value)) {
+            m_lines.push_back(std::move(line->text));
+            ++unannounced;
+            continue;
+        }
+        if (unannounced > 0)
+            emit linesAppended(std::exchange(unannounced, 0));
+        // Whoever hears of the run may end it, and with it this batch.
+        if (alive.isNull())
+            return;
+        apply(event);
+        if (alive.isNull())
+            return;
+    }
+    if (unannounced > 0)
+        emit linesAppended(unannounced);
+}
+
+void InstallRun::apply(const RunEvent& event) {
     std::visit(Overloaded{
                    [this](const RunEvent::FixStarted& started) {
                        TelemetryEvents::remediationApplied(m_remediations[started.index]);
                    },
-                   [this](const RunEvent::Line& line) { appendLine(QString::fromStdString(line.text)); },
-                   [this](const RunEvent::BrowserOpened& opened) { openBrowser(opened.request); },
+                   [](const RunEvent::Line&) {},
+                   [this](const RunEvent::BrowserOpened& opened) { openBrowser(*opened.request); },
                    [this](const RunEvent::FixEnded& ended) { fixEnded(ended); },
                    [this](const RunEvent::RunFinished& finished) {
                        m_exitCode = finished.exitCode;
@@ -163,11 +189,6 @@ void InstallRun::apply(RunEvent event) {
                    },
                },
                event.value);
-}
-
-void InstallRun::appendLine(const QString& line) {
-    m_lines.push_back(line);
-    emit lineAppended(line);
 }
 
 void InstallRun::openBrowser(const Event::OpenBrowser& request) {

@@ -37,6 +37,9 @@ class InstallRun : public QObject {
     using RunFix = std::function<Stream<SetupRemediationRunner::Event>(const SetupRemediation& fix,
                                                                        const std::string& prompt)>;
 
+    /// The most events the run hands to the GUI thread in one batch.
+    static constexpr std::size_t kEventsPerHandOver = 4096;
+
     /// The seam over a real runner.
     static RunFix runnerSeam(SetupRemediationRunner runner);
 
@@ -62,7 +65,8 @@ class InstallRun : public QObject {
     [[nodiscard]] bool isRunning() const { return !m_exitCode && !m_canceled; }
 
   signals:
-    void lineAppended(const QString& line);
+    /// `count` lines were added at the end of `lines()`; sent once per batch that carried lines.
+    void linesAppended(qsizetype count);
     /// The run stopped going on: it ended, or a fix reported cancellation.
     void runEnded();
     void finished(quill::ui::InstallRun::Outcome outcome);
@@ -73,13 +77,14 @@ class InstallRun : public QObject {
         struct FixStarted {
             std::size_t index = 0;
         };
-        /// A line for the log, already through the output filter.
+        /// A line for the log, already through the output filter and made a QString off the GUI thread.
         struct Line {
-            std::string text;
+            QString text;
         };
-        /// The sign-in asks for a browser; its line has already been sent.
+        /// The sign-in asks for a browser; its line has already been sent. Held apart, so that the events
+        /// the log is made of stay small.
         struct BrowserOpened {
-            SetupRemediationRunner::Event::OpenBrowser request;
+            std::unique_ptr<SetupRemediationRunner::Event::OpenBrowser> request;
         };
         struct FixEnded {
             std::size_t index = 0;
@@ -92,8 +97,8 @@ class InstallRun : public QObject {
         std::variant<FixStarted, Line, BrowserOpened, FixEnded, RunFinished> value;
     };
 
-    void apply(RunEvent event);
-    void appendLine(const QString& line);
+    void apply(std::vector<RunEvent> batch);
+    void apply(const RunEvent& event);
     void openBrowser(const SetupRemediationRunner::Event::OpenBrowser& request);
     void fixEnded(const RunEvent::FixEnded& ended);
     void end(Outcome outcome);

@@ -1,20 +1,19 @@
 #include "ui/setupflow/setup_action_progress_view.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <chrono>
+#include <utility>
 
 #include "ui/common/labels.h"
 #include "ui/common/press_guard.h"
 #include "ui/common/screen_context.h"
 #include "ui/common/style.h"
+#include "ui/setupflow/install_log.h"
 
 namespace quill::ui {
 
@@ -25,8 +24,7 @@ constexpr int kMinimumWidth = 560;
 constexpr int kMinimumHeight = 420;
 constexpr int kMinimumLogHeight = 220;
 constexpr int kBusyWidth = 48;
-constexpr auto kFlushInterval = std::chrono::milliseconds(16);
-constexpr qsizetype kMostLinesPerInsert = 4096;
+constexpr auto kFrame = std::chrono::milliseconds(16);
 }  // namespace
 
 SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const std::string& title,
@@ -51,15 +49,9 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
     Style::setFont(heading, TextRole::headline);
     column->addWidget(heading);
 
-    m_log = new QPlainTextEdit(this);
-    m_log->setReadOnly(true);
-    m_log->setUndoRedoEnabled(false);
-    m_log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_log = new InstallLogView(m_run->lines(), context.clipboard, this);
+    m_log->setObjectName(QStringLiteral("setup-action-log"));
     m_log->setMinimumHeight(kMinimumLogHeight);
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSizeF(Style::font(TextRole::caption).pointSizeF());
-    m_log->setFont(mono);
     column->addWidget(m_log, 1);
 
     auto* row = new QHBoxLayout();
@@ -93,8 +85,12 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
 
     connect(m_cancel, &QPushButton::clicked, m_run, &InstallRun::cancel);
     connect(m_continue, &QPushButton::clicked, m_run, &InstallRun::continueAfterEnd);
-    connect(m_run, &InstallRun::lineAppended, this, &SetupActionProgressView::queueLine);
-    connect(m_run, &InstallRun::runEnded, this, &SetupActionProgressView::refreshRow);
+    connect(m_run, &InstallRun::linesAppended, this, &SetupActionProgressView::queueLines);
+    connect(m_run, &InstallRun::runEnded, this, [this] {
+        // The end of the run is shown at once, with the lines before it: nobody waits a frame for it.
+        showLines();
+        refreshRow();
+    });
     connect(m_run, &InstallRun::finished, this, [this](Outcome outcome) {
         refreshRow();
         if (m_onFinish)
@@ -104,8 +100,10 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
 }
 
 SetupActionProgressView::~SetupActionProgressView() {
-    // The run goes first, quietly: nothing it still delivers reaches a half-destroyed sheet.
+    // The run goes first, quietly: nothing it still delivers reaches a half-destroyed sheet. The log, which
+    // reads the run's lines, goes before them.
     m_run->disconnect(this);
+    delete m_log;
     delete m_run;
 }
 
@@ -126,29 +124,17 @@ void SetupActionProgressView::leaveForQuit() {
         m_run->continueAfterEnd();
 }
 
-void SetupActionProgressView::queueLine(const QString& line) {
-    // Lines are gathered for one frame and enter the log in one insert: laying out and painting the log
-    // after every small batch would cost far more than the lines themselves. A long gathering is inserted
-    // at once, so no single insert holds the GUI thread for long.
-    m_pendingLines.push_back(line);
-    if (m_pendingLines.size() >= kMostLinesPerInsert) {
-        flushLines();
+void SetupActionProgressView::queueLines() {
+    // Lines are gathered for one frame and enter the log in one insert: the list lays itself out and scrolls
+    // once per insert, which costs far more than the lines themselves.
+    if (std::exchange(m_showQueued, true))
         return;
-    }
-    if (std::exchange(m_flushQueued, true))
-        return;
-    QTimer::singleShot(kFlushInterval, this, [this] {
-        m_flushQueued = false;
-        flushLines();
-    });
+    QTimer::singleShot(kFrame, this, &SetupActionProgressView::showLines);
 }
 
-void SetupActionProgressView::flushLines() {
-    if (m_pendingLines.isEmpty())
-        return;
-    m_log->appendPlainText(m_pendingLines.join(QLatin1Char('\n')));
-    m_pendingLines.clear();
-    m_log->verticalScrollBar()->setValue(m_log->verticalScrollBar()->maximum());
+void SetupActionProgressView::showLines() {
+    m_showQueued = false;
+    m_log->showNewLines();
 }
 
 void SetupActionProgressView::refreshRow() {

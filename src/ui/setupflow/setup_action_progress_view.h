@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QStringList>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,13 +9,13 @@
 #include "ui/setupflow/install_run.h"
 
 class QLabel;
-class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 
 namespace quill::ui {
 
 struct ScreenContext;
+class InstallLogView;
 
 /// The sheet an install runs in: its title, the log of every fix's output and, while the run goes, a busy
 /// row with "Cancel"; once it has ended, "Continue". The run starts when the sheet is first shown. Every way
@@ -36,7 +35,7 @@ class SetupActionProgressView : public QDialog {
     ~SetupActionProgressView() override;
 
     [[nodiscard]] const InstallRun& run() const { return *m_run; }
-    [[nodiscard]] QPlainTextEdit* log() const { return m_log; }
+    [[nodiscard]] InstallLogView* log() const { return m_log; }
 
     /// Escape and the close box: "Cancel" while the run goes, nothing once it has ended.
     void reject() override;
@@ -47,18 +46,17 @@ class SetupActionProgressView : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    void queueLine(const QString& line);
-    void flushLines();
+    void queueLines();
+    void showLines();
     void refreshRow();
 
     InstallRun* m_run;
     std::function<void(Outcome)> m_onFinish;
-    QPlainTextEdit* m_log;
+    InstallLogView* m_log;
     QWidget* m_runningRow;
     QPushButton* m_cancel;
     QPushButton* m_continue;
-    QStringList m_pendingLines;
-    bool m_flushQueued = false;
+    bool m_showQueued = false;
 };
 
 }  // namespace quill::ui
