@@ -23,7 +23,7 @@
 #include "engine/core/task.h"
 #include "engine/products/code/code_config.h"
 #include "engine/setup/product_config.h"
-#include "ui/app/app_navigation.h"
+#include "ui/common/app_navigation.h"
 #include "ui/common/clipboard.h"
 #include "ui/common/profile_holder.h"
 #include "ui/common/screen_context.h"

@@ -17,9 +17,9 @@
 #include "engine/core/task.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/app/application.h"
-#include "ui/app/screen_scaffold.h"
 #include "ui/app/welcome_view.h"
 #include "ui/common/labels.h"
+#include "ui/common/screen_scaffold.h"
 #include "ui/common/settings.h"
 
 namespace quill::ui {

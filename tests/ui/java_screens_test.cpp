@@ -12,10 +12,10 @@
 #include "engine/services/live_process_runner.h"
 #include "tests/support/temporary_home.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/app/nps_feedback_card.h"
 #include "ui/app/quill_root_view.h"
-#include "ui/app/simplified_completion_view.h"
+#include "ui/common/nps_feedback_card.h"
 #include "ui/common/settings.h"
+#include "ui/common/simplified_completion_view.h"
 #include "ui/java/diagnose_view.h"
 #include "ui/java/staged_audit_flow.h"
 

@@ -9,11 +9,11 @@
 #include <functional>
 
 #include "tests/ui/ui_test_support.h"
-#include "ui/app/build_intent_prompt_view.h"
-#include "ui/app/nps_feedback_card.h"
-#include "ui/app/simplified_completion_view.h"
+#include "ui/common/build_intent_prompt_view.h"
+#include "ui/common/nps_feedback_card.h"
 #include "ui/common/screen_page.h"
 #include "ui/common/settings.h"
+#include "ui/common/simplified_completion_view.h"
 
 namespace quill::ui {
 namespace {

@@ -30,7 +30,7 @@
 #include "tests/ui/forking_install.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/app/main_window.h"
-#include "ui/app/nps_feedback_card.h"
+#include "ui/common/nps_feedback_card.h"
 #include "ui/common/settings.h"
 #include "ui/setupflow/install_log.h"
 #include "ui/setupflow/step_pages.h"

@@ -20,7 +20,7 @@
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "tests/support/temporary_directory.h"
-#include "ui/app/app_navigation.h"
+#include "ui/common/app_navigation.h"
 #include "ui/common/clipboard.h"
 #include "ui/common/profile_holder.h"
 #include "ui/common/screen_context.h"

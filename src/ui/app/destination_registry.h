@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/setup/product_copy.h"
-#include "ui/app/screen.h"
+#include "ui/common/screen.h"
 
 namespace quill::ui {
 

@@ -1,6 +1,6 @@
 #include "ui/app/navigation_host.h"
 
-#include "ui/app/app_navigation.h"
+#include "ui/common/app_navigation.h"
 #include "ui/common/screen_page.h"
 
 namespace quill::ui {

@@ -5,10 +5,10 @@
 #include <algorithm>
 
 #include "engine/telemetry/telemetry_events.h"
-#include "ui/app/app_navigation.h"
-#include "ui/app/screen_scaffold.h"
+#include "ui/common/app_navigation.h"
 #include "ui/common/choice_row.h"
 #include "ui/common/labels.h"
+#include "ui/common/screen_scaffold.h"
 #include "ui/common/style.h"
 
 namespace quill::ui {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/setup/product_copy.h"
-#include "ui/app/screen.h"
+#include "ui/common/screen.h"
 #include "ui/common/screen_page.h"
 
 class QPushButton;

@@ -8,9 +8,9 @@
 
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/telemetry_events.h"
-#include "ui/app/app_navigation.h"
-#include "ui/app/screen_scaffold.h"
+#include "ui/common/app_navigation.h"
 #include "ui/common/labels.h"
+#include "ui/common/screen_scaffold.h"
 #include "ui/common/style.h"
 #include "ui/common/url_opener.h"
 

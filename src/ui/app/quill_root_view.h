@@ -8,8 +8,8 @@
 
 #include "engine/services/app_services.h"
 #include "engine/services/system_profile.h"
-#include "ui/app/app_navigation.h"
 #include "ui/app/destination_registry.h"
+#include "ui/common/app_navigation.h"
 #include "ui/common/profile_holder.h"
 #include "ui/common/screen_context.h"
 #include "ui/common/task_scope.h"

@@ -4,10 +4,10 @@
 #include <QVBoxLayout>
 
 #include "engine/setup/product_config.h"
-#include "ui/app/app_navigation.h"
 #include "ui/app/goal_prompt_view.h"
-#include "ui/app/screen_scaffold.h"
+#include "ui/common/app_navigation.h"
 #include "ui/common/labels.h"
+#include "ui/common/screen_scaffold.h"
 #include "ui/common/style.h"
 
 namespace quill::ui {

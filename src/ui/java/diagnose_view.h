@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "engine/java/diagnosis.h"
-#include "ui/app/screen.h"
+#include "ui/common/screen.h"
 #include "ui/java/fresh_profile_page.h"
 
 namespace quill::ui {

@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "ui/app/app_navigation.h"
-#include "ui/app/nps_feedback_card.h"
-#include "ui/app/screen_scaffold.h"
+#include "ui/common/app_navigation.h"
 #include "ui/common/labels.h"
+#include "ui/common/nps_feedback_card.h"
 #include "ui/common/screen_context.h"
+#include "ui/common/screen_scaffold.h"
 #include "ui/common/style.h"
 #include "ui/java/diagnose_view.h"
 

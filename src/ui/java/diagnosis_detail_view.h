@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "engine/java/diagnosis.h"
-#include "ui/app/nps_host_visit.h"
+#include "ui/common/nps_host_visit.h"
 
 class QPushButton;
 

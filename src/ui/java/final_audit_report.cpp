@@ -3,9 +3,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/app/nps_feedback_card.h"
-#include "ui/app/screen_scaffold.h"
 #include "ui/common/labels.h"
+#include "ui/common/nps_feedback_card.h"
+#include "ui/common/screen_scaffold.h"
 #include "ui/common/style.h"
 
 namespace quill::ui {

@@ -4,8 +4,8 @@
 #include <variant>
 
 #include "engine/telemetry/telemetry_events.h"
-#include "ui/app/app_navigation.h"
-#include "ui/app/simplified_completion_view.h"
+#include "ui/common/app_navigation.h"
+#include "ui/common/simplified_completion_view.h"
 #include "ui/java/final_audit_report.h"
 
 namespace quill::ui {

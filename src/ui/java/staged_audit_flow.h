@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "ui/app/screen.h"
+#include "ui/common/screen.h"
 #include "ui/java/fresh_profile_page.h"
 
 namespace quill::ui {

@@ -5,7 +5,7 @@
 #include "engine/core/overloaded.h"
 #include "engine/products/product_strategies.h"
 #include "engine/setup/readiness_screen_copy.h"
-#include "ui/app/app_navigation.h"
+#include "ui/common/app_navigation.h"
 #include "ui/common/press_guard.h"
 #include "ui/setupflow/setup_action_progress_view.h"
 #include "ui/setupflow/step_pages.h"

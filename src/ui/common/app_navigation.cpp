@@ -1,4 +1,4 @@
-#include "ui/app/app_navigation.h"
+#include "ui/common/app_navigation.h"
 
 namespace quill::ui {
 

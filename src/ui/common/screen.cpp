@@ -1,4 +1,4 @@
-#include "ui/app/screen.h"
+#include "ui/common/screen.h"
 
 #include <array>
 

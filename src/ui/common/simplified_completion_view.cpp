@@ -1,13 +1,13 @@
-#include "ui/app/simplified_completion_view.h"
+#include "ui/common/simplified_completion_view.h"
 
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "engine/telemetry/telemetry_events.h"
-#include "ui/app/build_intent_prompt_view.h"
-#include "ui/app/nps_feedback_card.h"
-#include "ui/app/screen_scaffold.h"
+#include "ui/common/build_intent_prompt_view.h"
 #include "ui/common/labels.h"
+#include "ui/common/nps_feedback_card.h"
+#include "ui/common/screen_scaffold.h"
 #include "ui/common/style.h"
 
 namespace quill::ui {

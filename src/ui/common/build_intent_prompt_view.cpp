@@ -1,4 +1,4 @@
-#include "ui/app/build_intent_prompt_view.h"
+#include "ui/common/build_intent_prompt_view.h"
 
 #include <QLabel>
 #include <QPainter>

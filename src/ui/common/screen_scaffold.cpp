@@ -1,4 +1,4 @@
-#include "ui/app/screen_scaffold.h"
+#include "ui/common/screen_scaffold.h"
 
 #include <QLabel>
 #include <QPushButton>

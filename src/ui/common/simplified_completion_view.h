@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "engine/java/completion_surface.h"
-#include "ui/app/nps_host_visit.h"
+#include "ui/common/nps_host_visit.h"
 
 class QPushButton;
 

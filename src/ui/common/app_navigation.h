@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/app/screen.h"
+#include "ui/common/screen.h"
 
 namespace quill::ui {
 

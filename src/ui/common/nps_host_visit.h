@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <functional>
 
-#include "ui/app/nps_feedback_card.h"
+#include "ui/common/nps_feedback_card.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "ui/app/nps_feedback_card.h"
+#include "ui/common/nps_feedback_card.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "ui/app/nps_host_visit.h"
+#include "ui/common/nps_host_visit.h"
 
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/telemetry_events.h"

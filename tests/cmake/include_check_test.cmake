@@ -1,0 +1,47 @@
+# Runs scripts/lint's include check over the repository, over a scratch tree whose includes all run down, and
+# over that tree with one include planted that runs back. Usage: cmake -DLINT=<scripts/lint>
+# -DSOURCE_DIR=<repository> -DWORK_DIR=<scratch folder> -P include_check_test.cmake
+
+function(check_includes name tree expected_result expected_output)
+  execute_process(COMMAND "${LINT}" --includes "${tree}"
+    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  string(FIND "${output}" "${expected_output}" found)
+  if(NOT result EQUAL expected_result OR found EQUAL -1)
+    message(SEND_ERROR "${name}: exit ${result}, expected ${expected_result} and \"${expected_output}\":\n${output}")
+  endif()
+endfunction()
+
+# Includes of the file's own folder by name and by relative path, of a sibling product, of lower floors and Qt.
+function(write_clean_tree tree)
+  file(REMOVE_RECURSE "${tree}")
+  file(WRITE "${tree}/src/engine/core/result.h" "#include <vector>\n")
+  file(WRITE "${tree}/src/engine/products/cli/cli.cpp"
+       "#include \"cli.h\"\n#include \"../brew/brew.h\"\n#include \"engine/core/result.h\"\n")
+  file(WRITE "${tree}/src/ui/common/screen.h" "#include <QWidget>\n#include \"engine/products/cli/cli.h\"\n")
+  file(WRITE "${tree}/src/ui/java/diagnose_view.h" "#include \"ui/common/screen.h\"\n")
+  file(WRITE "${tree}/src/ui/app/main_window.cpp" "#include \"ui/java/diagnose_view.h\"\n")
+  file(WRITE "${tree}/src/app/main.cpp" "#include <QApplication>\n#include \"ui/app/main_window.h\"\n")
+endfunction()
+
+check_includes(repository "${SOURCE_DIR}" 0 "includes: every include runs down.")
+write_clean_tree("${WORK_DIR}/clean")
+check_includes(clean "${WORK_DIR}/clean" 0 "includes: every include runs down.")
+
+# Plants `file` with `include` on its second line; the check names both, then the verdict.
+foreach(planted
+    "engine/core/paths.h|\"engine/services/process.h\"| runs back: engine/core sits below engine/services"
+    "engine/setup/stage.h|<QString>|: the engine never includes Qt"
+    "ui/common/card.cpp|\"../app/main_window.h\"| runs back: ui/common sits below ui/app"
+    "ui/java/report.cpp|\"ui/setupflow/step_pages.h\"| runs sideways: ui/java and ui/setupflow are siblings")
+  string(REPLACE "|" ";" planted "${planted}")
+  list(GET planted 0 file)
+  list(GET planted 1 include)
+  list(GET planted 2 verdict)
+  write_clean_tree("${WORK_DIR}/planted")
+  file(WRITE "${WORK_DIR}/planted/src/${file}" "#pragma once\n#include ${include}\n")
+  check_includes(${file} "${WORK_DIR}/planted" 1 "src/${file}:2: #include ${include}${verdict}")
+endforeach()
+
+write_clean_tree("${WORK_DIR}/unknown")
+file(WRITE "${WORK_DIR}/unknown/src/engine/extras/list.h" "#pragma once\n")
+check_includes(unknown "${WORK_DIR}/unknown" 1 "src/engine/extras/list.h: its folder is not among the floors")
