@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -23,6 +24,11 @@ inline constexpr std::string_view kProcessErrorDomain = "ProcessRunner";
 /// The error of a `run` whose child outlived its time limit.
 inline Error processTimedOut(const std::string& executable) {
     return Error{std::string(kProcessErrorDomain), ETIMEDOUT, executable + " did not finish in time"};
+}
+
+/// The error of a `run` stopped through its stop token before its child finished.
+inline Error processStopped(const std::string& executable) {
+    return Error{std::string(kProcessErrorDomain), ECANCELED, executable + " was stopped"};
 }
 
 /// A finished child process.
@@ -78,13 +84,15 @@ class ProcessRunning {
 
     /// Runs `executable` with `arguments` to completion and returns its exit code and both outputs, read to
     /// their end. A missing `environment` means the child inherits ours; a given one replaces it entirely.
-    /// Fails only when the child cannot be started, or when it outlives `timeLimit` (it is then terminated,
-    /// and the call fails with `processTimedOut`).
+    /// Fails only when the child cannot be started, when it outlives `timeLimit` (it is then terminated,
+    /// and the call fails with `processTimedOut`), or when `stop` is requested first (the child is then
+    /// terminated, or never started, and the call fails with `processStopped`).
     /// Blocking.
-    virtual Result<ProcessResult> run(
-        const std::string& executable, const std::vector<std::string>& arguments,
-        const std::optional<Environment>& environment = std::nullopt,
-        std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const = 0;
+    virtual Result<ProcessResult> run(const std::string& executable,
+                                      const std::vector<std::string>& arguments,
+                                      const std::optional<Environment>& environment = std::nullopt,
+                                      std::optional<std::chrono::milliseconds> timeLimit = std::nullopt,
+                                      std::stop_token stop = {}) const = 0;
 
     /// Starts the child now and streams its combined output line by line, then `Exited`. `handle` is
     /// attached to the child so that cancelling it terminates the child (or one that starts after the
