@@ -240,14 +240,19 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
         const int wakeWrite = reader->wake.write.get();
         const std::stop_callback onStop(stop, [wakeWrite] { (void)!::write(wakeWrite, "x", 1); });
 
-        LineSplitter splitter;
-        // Lines go out in batches, one per read: the consumer sees the same events, for one lock each.
-        const auto yieldLines = [&sink](std::vector<std::string> lines) {
+        LineSplitter splitter(kMaximumOutputLineSize);
+        // Lines go out in batches, one per read: the consumer sees the same events, for one lock each. The
+        // next read waits until the consumer has taken the batch, so a child that writes faster than its
+        // lines are used waits on its full pipe instead of filling our memory.
+        const auto yieldLines = [&sink, &stop](std::vector<std::string> lines) {
+            if (lines.empty())
+                return;
             std::vector<ProcessStreamEvent> batch;
             batch.reserve(lines.size());
             for (auto& line : lines)
                 batch.emplace_back(ProcessStreamEvent::Line{std::move(line)});
             sink.yieldAll(std::move(batch));
+            sink.waitUntilTaken(stop);
         };
         const std::array<int, 1> pipes{reader->output.get()};
         const auto end =

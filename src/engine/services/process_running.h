@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <optional>
@@ -40,9 +41,14 @@ struct ProcessResult {
     bool operator==(const ProcessResult&) const = default;
 };
 
+/// The longest line a streamed child's output is handed out in: a longer one comes as several lines of at
+/// most this many bytes, so a tool printing without line breaks cannot fill the memory.
+inline constexpr std::size_t kMaximumOutputLineSize = std::size_t{64} * 1024;
+
 /// One event of a streamed child: output lines, then exactly one `Exited`; or exactly one `FailedToStart`.
 struct ProcessStreamEvent {
-    /// One line of combined stdout and stderr, without its terminator.
+    /// One line of combined stdout and stderr, without its terminator; at most `kMaximumOutputLineSize`
+    /// bytes.
     struct Line {
         std::string text;
         bool operator==(const Line&) const = default;
