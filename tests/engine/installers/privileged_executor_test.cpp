@@ -84,7 +84,7 @@ TEST(PrivilegedExecutorTest, FallsBackToTheSystemPathAndReportsFileSystemErrors)
 
 TEST(PrivilegedExecutorTest, MakesANewOwnerOnlyFolderAndSweepsOnlyStaleFoldersOfItsOwn) {
     test::StandInPath standIns;
-    const fs::path temporary = standIns.temporary();
+    const fs::path& temporary = standIns.temporary();
     const auto daysAgo = [](int days) {
         return fs::file_time_type::clock::now() - std::chrono::hours(24 * days);
     };
