@@ -16,19 +16,10 @@
 #include "tests/support/process_watch.h"
 #include "tests/support/resident_memory.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define QUILL_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUILL_ADDRESS_SANITIZER 1
-#endif
-#endif
-
-#ifdef QUILL_ADDRESS_SANITIZER
+// Read by AddressSanitizer at start-up; without it, nothing calls it.
 extern "C" const char* __asan_default_options() {  // NOLINT: the sanitizer's hook
     return "quarantine_size_mb=4";
 }
-#endif
 
 namespace quill {
 namespace {
