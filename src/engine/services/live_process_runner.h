@@ -22,8 +22,9 @@ class LiveProcessRunner final : public ProcessRunning {
                               std::optional<std::chrono::milliseconds> timeLimit = std::nullopt,
                               std::stop_token stop = {}) const override;
 
-    /// Starts the child before returning; one task reads the combined output into lines and yields
-    /// `ProcessStreamEvent::Exited` after the last line.
+    /// Starts the child before returning; one task reads the combined output into lines (a long one in
+    /// pieces of `kMaximumOutputLineSize`) and yields `ProcessStreamEvent::Exited` after the last line. It
+    /// reads on only once the consumer has taken the lines before, so a slow consumer slows the child down.
     Stream<ProcessStreamEvent> stream(const std::string& executable,
                                       const std::vector<std::string>& arguments,
                                       const std::optional<Environment>& environment,
