@@ -31,10 +31,12 @@ const std::string& PathMappingProcessRunner::mapped(const std::string& executabl
     return found == m_paths.end() ? executable : found->second;
 }
 
-Result<ProcessResult> PathMappingProcessRunner::run(
-    const std::string& executable, const std::vector<std::string>& arguments,
-    const std::optional<Environment>& environment, std::optional<std::chrono::milliseconds> timeLimit) const {
-    return m_inner->run(mapped(executable), arguments, environment, timeLimit);
+Result<ProcessResult> PathMappingProcessRunner::run(const std::string& executable,
+                                                    const std::vector<std::string>& arguments,
+                                                    const std::optional<Environment>& environment,
+                                                    std::optional<std::chrono::milliseconds> timeLimit,
+                                                    std::stop_token stop) const {
+    return m_inner->run(mapped(executable), arguments, environment, timeLimit, std::move(stop));
 }
 
 Stream<ProcessStreamEvent> PathMappingProcessRunner::stream(

@@ -47,10 +47,10 @@ class PathMappingProcessRunner final : public ProcessRunning {
                              std::map<std::string, std::string> paths)
         : m_inner(std::move(inner)), m_paths(std::move(paths)) {}
 
-    Result<ProcessResult> run(
-        const std::string& executable, const std::vector<std::string>& arguments,
-        const std::optional<Environment>& environment = std::nullopt,
-        std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const override;
+    Result<ProcessResult> run(const std::string& executable, const std::vector<std::string>& arguments,
+                              const std::optional<Environment>& environment = std::nullopt,
+                              std::optional<std::chrono::milliseconds> timeLimit = std::nullopt,
+                              std::stop_token stop = {}) const override;
     Stream<ProcessStreamEvent> stream(const std::string& executable,
                                       const std::vector<std::string>& arguments,
                                       const std::optional<Environment>& environment,

@@ -1,7 +1,8 @@
 #include "tests/support/fake_process_runner.h"
 
 #include <cerrno>
-#include <thread>
+
+#include "engine/core/task.h"
 
 namespace quill::test {
 
@@ -51,7 +52,8 @@ Error FakeProcessRunner::notFoundError(const std::string& /*executable*/) {
 Result<ProcessResult> FakeProcessRunner::run(const std::string& executable,
                                              const std::vector<std::string>& arguments,
                                              const std::optional<Environment>& environment,
-                                             std::optional<std::chrono::milliseconds> timeLimit) const {
+                                             std::optional<std::chrono::milliseconds> timeLimit,
+                                             std::stop_token stop) const {
     const Call call{executable, arguments, environment, timeLimit, false};
     std::optional<RunRule> rule;
     {
@@ -67,11 +69,12 @@ Result<ProcessResult> FakeProcessRunner::run(const std::string& executable,
     if (!rule)
         return fail(notFoundError(executable));
     if (timeLimit && rule->delay > *timeLimit) {
-        std::this_thread::sleep_for(*timeLimit);
+        if (!sleepFor(*timeLimit, stop))
+            return fail(processStopped(executable));
         return fail(processTimedOut(executable));
     }
-    if (rule->delay.count() > 0)
-        std::this_thread::sleep_for(rule->delay);
+    if (rule->delay.count() > 0 && !sleepFor(rule->delay, stop))
+        return fail(processStopped(executable));
     return rule->result;
 }
 

@@ -27,7 +27,7 @@ class FakeProcessRunner : public ProcessRunning {
     using Matcher = std::function<bool(const Call&)>;
 
     /// `run` calls matching `matcher` answer `result` after `delay` (a delay past the call's time limit
-    /// answers `processTimedOut` instead, after the limit).
+    /// answers `processTimedOut` instead, after the limit; a stop during the delay answers `processStopped`).
     void whenRun(Matcher matcher, Result<ProcessResult> result,
                  std::chrono::milliseconds delay = std::chrono::milliseconds{0});
     /// `stream` calls matching `matcher` yield `events` (then end).
@@ -43,10 +43,10 @@ class FakeProcessRunner : public ProcessRunning {
 
     [[nodiscard]] std::vector<Call> calls() const;
 
-    Result<ProcessResult> run(
-        const std::string& executable, const std::vector<std::string>& arguments,
-        const std::optional<Environment>& environment = std::nullopt,
-        std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const override;
+    Result<ProcessResult> run(const std::string& executable, const std::vector<std::string>& arguments,
+                              const std::optional<Environment>& environment = std::nullopt,
+                              std::optional<std::chrono::milliseconds> timeLimit = std::nullopt,
+                              std::stop_token stop = {}) const override;
     Stream<ProcessStreamEvent> stream(const std::string& executable,
                                       const std::vector<std::string>& arguments,
                                       const std::optional<Environment>& environment,

@@ -13,6 +13,8 @@
 //   env NAME           print the variable's value, or "<unset>"
 //   pid / pgid         print the process id / the process-group id
 //   lines N            write N lines of 32 bytes to standard output, in large writes
+//   flood N L          write N bytes to standard output in lines of L bytes (L at most 65536), or without a
+//                      line break when L is 0, in large writes
 //   fds                print the open descriptors above standard error, one line, or "none"
 #include <fcntl.h>
 #include <signal.h>
@@ -131,6 +133,19 @@ int main(int argc, char** argv) {
                 const unsigned long now = std::min<unsigned long>(2048, count - done);
                 writeAll(STDOUT_FILENO, block.data(), now * line.size());
                 done += now;
+            }
+        } else if (command == "flood") {
+            unsigned long long left = std::stoull(argument());
+            const std::size_t line = std::stoul(argument());
+            constexpr std::size_t kBlock = 65536;
+            std::string block(line == 0 ? kBlock : kBlock / line * line, 'f');
+            for (std::size_t end = line; line != 0 && end <= block.size(); end += line)
+                block[end - 1] = '\n';
+            while (left > 0) {
+                const std::size_t now =
+                    static_cast<std::size_t>(std::min<unsigned long long>(block.size(), left));
+                writeAll(STDOUT_FILENO, block.data(), now);
+                left -= now;
             }
         } else if (command == "fds") {
             std::string open;

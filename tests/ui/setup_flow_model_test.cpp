@@ -177,7 +177,7 @@ class SetupFlowModelTest : public UiTest {
 
     std::unique_ptr<Model> makeModel() {
         Model::Seams seams;
-        seams.profiler = [machine = machine](const AppServices&) { return machine; };
+        seams.profiler = [machine = machine](const AppServices&, std::stop_token) { return machine; };
         seams.freeSpace = [world = world](const std::filesystem::path&) {
             auto lock = world->await();
             return world->freeBytes;

@@ -128,7 +128,7 @@ class SetupWorkflowViewTest : public UiTest {
     /// The screen, shown, its model at the diagnosis summary.
     SetupWorkflowView* openScreen() {
         SetupFlowModel::Seams seams;
-        seams.profiler = [this](const AppServices&) { return machine; };
+        seams.profiler = [this](const AppServices&, std::stop_token) { return machine; };
         seams.strategies = [provider = provider, verifier = verifier,
                             probes = probes](const ProductConfig& product) {
             auto strategies = products::productStrategies(product);

@@ -106,8 +106,8 @@ void saveGrab(QWidget* widget, const QString& name);
 /// A profiler that blocks until the test releases it.
 class HeldProfiler : public std::enable_shared_from_this<HeldProfiler> {
   public:
-    std::function<SystemProfile()> function() {
-        return [self = shared_from_this()] {
+    std::function<SystemProfile(std::stop_token)> function() {
+        return [self = shared_from_this()](std::stop_token) {
             ++self->calls;
             std::unique_lock lock(self->m_mutex);
             self->m_released.wait(lock, [&] { return self->m_open; });
@@ -155,8 +155,13 @@ class UiTest : public ::testing::Test {
     /// A context for screens built outside a root view.
     AppNavigation navigation;
     ProfileHolder profile;
-    ScreenContext context{
-        navigation, profile, services, *urls, Timings{}, *clipboard, [] { return SystemProfile{}; }};
+    ScreenContext context{navigation,
+                          profile,
+                          services,
+                          *urls,
+                          Timings{},
+                          *clipboard,
+                          [](std::stop_token) { return SystemProfile{}; }};
 };
 
 }  // namespace quill::ui::test

@@ -61,6 +61,7 @@ class StreamState {
             callback = std::exchange(m_onTermination, nullptr);
         }
         m_ready.notify_all();
+        m_bufferTaken.notify_all();
         if (callback)
             callback();
     }
@@ -112,9 +113,15 @@ class StreamState {
         }
         takeBuffer();
         lock.unlock();
+        m_bufferTaken.notify_all();
         if (droppedByCancel())
             return std::nullopt;
         return popTaken();
+    }
+
+    void waitUntilTaken(const std::stop_token& stop) {
+        std::unique_lock lock(m_mutex);
+        m_bufferTaken.wait(lock, stop, [this] { return m_buffer.empty() || m_ended; });
     }
 
     std::optional<T> tryNext() {
@@ -126,6 +133,7 @@ class StreamState {
             std::lock_guard lock(m_mutex);
             takeBuffer();
         }
+        m_bufferTaken.notify_all();
         return popTaken();
     }
 
@@ -169,6 +177,7 @@ class StreamState {
 
     mutable std::mutex m_mutex;
     std::condition_variable_any m_ready;
+    std::condition_variable_any m_bufferTaken;  // the consumer took the buffer, or the stream ended
     std::vector<T> m_buffer;
     std::vector<T> m_taken;  // values already taken out of m_buffer; touched by the one consumer only
     std::size_t m_next = 0;  // the next value of m_taken to hand out
@@ -202,6 +211,13 @@ class StreamSink {
     void yieldAll(std::vector<T> values) const {
         if (m_owner)
             m_owner->state->yieldAll(std::move(values));
+    }
+    /// Blocks until the consumer has taken every value yielded so far (it may still be handling them), the
+    /// stream has ended or `stop` is requested. A producer that can pause its source (a pipe) calls it
+    /// between batches, so that a slow consumer holds it back instead of letting the buffer grow.
+    void waitUntilTaken(const std::stop_token& stop) const {
+        if (m_owner)
+            m_owner->state->waitUntilTaken(stop);
     }
     void finish() const {
         if (m_owner)

@@ -190,6 +190,26 @@ bool isValidUtf8(std::string_view bytes) {
     return true;
 }
 
+namespace {
+
+/// How many bytes from the start of `bytes` make at most `limit` bytes once ill-formed bytes are replaced,
+/// ending between characters; at least one.
+std::size_t pieceLength(std::string_view bytes, std::size_t limit) {
+    std::size_t produced = 0;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const std::size_t length = sequenceLength(bytes, pos);
+        const std::size_t out = length == 0 ? kReplacement.size() : length;
+        if (produced + out > limit)
+            break;
+        produced += out;
+        pos += length == 0 ? 1 : length;
+    }
+    return std::max<std::size_t>(pos, 1);
+}
+
+}  // namespace
+
 std::string sanitizeUtf8(std::string_view bytes) {
     if (isValidUtf8(bytes))
         return std::string(bytes);
@@ -286,40 +306,67 @@ std::vector<std::string> LineSplitter::feed(std::string_view bytes) {
             start = 1;
     }
     m_buffer.append(bytes.substr(start));
+    const std::string_view buffer = m_buffer;
     std::size_t lineStart = 0;
     std::size_t pos = m_scanned;
-    while (pos < m_buffer.size()) {
-        pos = nextTerminatorCandidate(m_buffer, pos);
-        if (pos == m_buffer.size())
+    while (pos < buffer.size()) {
+        pos = nextTerminatorCandidate(buffer, pos);
+        if (pos == buffer.size())
             break;
-        const char c = m_buffer[pos];
-        if (c == '\xE2' && pos + 2 >= m_buffer.size())
+        const char c = buffer[pos];
+        if (c == '\xE2' && pos + 2 >= buffer.size())
             break;  // a separator may be split across chunks
-        if (c == '\r' && pos + 1 == m_buffer.size()) {
-            lines.push_back(sanitizeUtf8(std::string_view(m_buffer).substr(lineStart, pos - lineStart)));
+        if (c == '\r' && pos + 1 == buffer.size()) {
+            handOut(buffer.substr(lineStart, pos - lineStart), lines);
             m_pendingCR = true;
-            lineStart = pos = m_buffer.size();
+            lineStart = pos = buffer.size();
             break;
         }
-        const std::size_t terminator = terminatorAt(m_buffer, pos);
+        const std::size_t terminator = terminatorAt(buffer, pos);
         if (terminator == 0) {
             ++pos;
             continue;
         }
-        lines.push_back(sanitizeUtf8(std::string_view(m_buffer).substr(lineStart, pos - lineStart)));
+        handOut(buffer.substr(lineStart, pos - lineStart), lines);
         pos += terminator;
         lineStart = pos;
     }
-    m_buffer.erase(0, lineStart);
-    m_scanned = pos - lineStart;
+    // The start of a line too long to wait for goes out now. Each piece ends well before the bytes the next
+    // chunk could still make into a character (the longest takes four) or a separator, so every character a
+    // piece holds is complete.
+    std::size_t cut = lineStart;
+    if (m_maximumLineSize != std::numeric_limits<std::size_t>::max()) {
+        const std::size_t undecided = buffer.size() - pos + 3;
+        std::string_view rest = buffer.substr(lineStart);
+        while (rest.size() > m_maximumLineSize + undecided) {
+            const std::size_t piece = pieceLength(rest, m_maximumLineSize);
+            lines.push_back(sanitizeUtf8(rest.substr(0, piece)));
+            rest.remove_prefix(piece);
+            cut += piece;
+        }
+    }
+    m_buffer.erase(0, cut);
+    m_scanned = pos - cut;
     return lines;
+}
+
+void LineSplitter::handOut(std::string_view bytes, std::vector<std::string>& lines) const {
+    if (bytes.size() <= m_maximumLineSize / kReplacement.size()) {
+        lines.push_back(sanitizeUtf8(bytes));
+        return;
+    }
+    do {
+        const std::size_t piece = pieceLength(bytes, m_maximumLineSize);
+        lines.push_back(sanitizeUtf8(bytes.substr(0, piece)));
+        bytes.remove_prefix(piece);
+    } while (!bytes.empty());
 }
 
 std::vector<std::string> LineSplitter::finish() {
     std::vector<std::string> lines;
     m_pendingCR = false;
     if (!m_buffer.empty())
-        lines.push_back(sanitizeUtf8(m_buffer));
+        handOut(m_buffer, lines);
     m_buffer.clear();
     m_scanned = 0;
     return lines;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,15 +41,25 @@ std::string prefixGraphemes(std::string_view text, std::size_t count);
 std::vector<std::string> splitLines(std::string_view text);
 
 /// Splits a byte stream into lines by the same rule as `splitLines`, as the bytes arrive. Lines come out as
-/// valid UTF-8 (ill-formed bytes become U+FFFD).
+/// valid UTF-8 (ill-formed bytes become U+FFFD). A line longer than the maximum comes out in pieces of at
+/// most that many bytes, cut between characters, as soon as its bytes arrive; so a stream without line
+/// breaks never piles up.
 class LineSplitter {
   public:
+    /// `maximumLineSize` counts the bytes handed out (replacements included); at least 4.
+    explicit LineSplitter(std::size_t maximumLineSize = std::numeric_limits<std::size_t>::max())
+        : m_maximumLineSize(maximumLineSize) {}
+
     /// Adds bytes and returns the lines they complete.
     std::vector<std::string> feed(std::string_view bytes);
     /// Ends the input: returns the unterminated last line, if any.
     std::vector<std::string> finish();
 
   private:
+    /// Adds `bytes` (one line, or the first part of one) to `lines`, in pieces when it is too long.
+    void handOut(std::string_view bytes, std::vector<std::string>& lines) const;
+
+    std::size_t m_maximumLineSize;
     std::string m_buffer;
     std::size_t m_scanned = 0;
     bool m_pendingCR = false;

@@ -7,6 +7,18 @@
 
 namespace quill {
 
+namespace {
+
+/// Drops whole lines from the front of `transcript` until it holds at most `limit` bytes.
+void keepLastLines(std::string& transcript, std::size_t limit) {
+    if (transcript.size() <= limit)
+        return;
+    const std::size_t lineEnd = transcript.find('\n', transcript.size() - limit - 1);
+    transcript.erase(0, lineEnd == std::string::npos ? transcript.size() - limit : lineEnd + 1);
+}
+
+}  // namespace
+
 InstallerChildOutcome relayInstallerChild(const ProcessRunning& process, const std::string& executable,
                                           const std::vector<std::string>& arguments,
                                           const Environment& environment, CancellableProcess& holder,
@@ -18,7 +30,11 @@ InstallerChildOutcome relayInstallerChild(const ProcessRunning& process, const s
     InstallerChildOutcome outcome;
     while (auto event = child.next(stop)) {
         if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-            outcome.transcript += toLower(line->text) + "\n";
+            outcome.transcript += toLower(line->text);
+            outcome.transcript += '\n';
+            // Trimmed in large steps, so that a flood of short lines does not move the whole text each time.
+            if (outcome.transcript.size() > 2 * kMaximumTranscriptSize)
+                keepLastLines(outcome.transcript, kMaximumTranscriptSize);
             sink.yield(InstallerEvent::Output{std::move(line->text)});
         } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
             outcome.exitCode = exited->code;
@@ -29,6 +45,7 @@ InstallerChildOutcome relayInstallerChild(const ProcessRunning& process, const s
         }
     }
     child.cancel();
+    keepLastLines(outcome.transcript, kMaximumTranscriptSize);
     return outcome;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -13,11 +14,16 @@
 
 namespace quill {
 
+/// The most of a child's output an installer keeps for matching phrases: its last lines up to 1 MiB. The
+/// phrases that decide what happens next come at the end of a run.
+inline constexpr std::size_t kMaximumTranscriptSize = std::size_t{1} << 20;
+
 /// What one streamed child of an installer came to.
 struct InstallerChildOutcome {
     int exitCode = -1;           ///< -1 when no status was reported
     bool failedToStart = false;  ///< then `exitCode` is -1
-    std::string transcript;      ///< every line lower-cased, each ending in "\n", for matching phrases
+    /// The last lines, lower-cased, each ending in "\n", at most `kMaximumTranscriptSize` bytes in all.
+    std::string transcript;
 };
 
 /// Runs `executable` registered in `holder` and relays each of its lines to `sink` as output; a child that

@@ -1,6 +1,10 @@
 #include "engine/installers/privileged_executor.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <system_error>
 
 #include "engine/core/paths.h"
 #include "engine/core/uuid.h"
@@ -12,6 +16,8 @@ namespace {
 
 constexpr std::string_view kDefaultPath = "/usr/bin:/bin:/usr/sbin:/sbin";
 constexpr unsigned kOwnerOnly = 0700;
+/// A private folder left this long ago was left by a run that ended before its clean-up.
+constexpr std::chrono::hours kStaleFolderAge{24};
 
 /// Control characters would let a prompt end the here-document early or break the dialog's one line.
 std::string withoutControlCharacters(std::string_view text) {
@@ -51,12 +57,32 @@ std::string PrivilegedExecutor::askpassScript(std::string_view prompt, std::stri
            "return text returned of result\nEOF";
 }
 
+void sweepStalePrivilegedFolders(const std::filesystem::path& temporary,
+                                 std::chrono::system_clock::time_point now) {
+    const auto oldest = std::chrono::system_clock::to_time_t(now - kStaleFolderAge);
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(temporary, error), end; !error && entry != end;
+         entry.increment(error)) {
+        const auto& path = entry->path();
+        if (!path.filename().string().starts_with(PrivilegedExecutor::kFolderPrefix))
+            continue;
+        // Only a real folder of ours: lstat sees a link as a link, and another user's folder is theirs.
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+            info.st_mtime >= oldest)
+            continue;
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);  // links inside are removed, never followed
+    }
+}
+
 Result<PrivilegedEnvironment> PrivilegedExecutor::prepareEnvironment(const std::string& prompt) const {
     auto temporary = userTemporaryDirectory();
     if (!temporary)
         return fail(temporary.error());
-    const std::filesystem::path folder = *temporary / ("tvn-priv-" + randomUUID());
-    if (auto created = fs->createDirectory(folder, CreateDirectoryMode::withIntermediates); !created)
+    sweepStalePrivilegedFolders(*temporary, std::chrono::system_clock::now());
+    const std::filesystem::path folder = *temporary / (std::string(kFolderPrefix) + randomUUID());
+    if (auto created = fs->createDirectory(folder, CreateDirectoryMode::newPrivate); !created)
         return fail(created.error());
 
     const auto config = ProductConfig::current();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -27,8 +28,13 @@ struct PrivilegedEnvironment {
 struct PrivilegedExecutor {
     std::shared_ptr<const FileSystemOperating> fs;
 
-    /// Creates the private folder "tvn-priv-<UUID>" in the user's temporary folder with "askpass.sh" and the
-    /// "sudo" wrapper (both 0700). Fails with the file system's error; what was created so far then stays.
+    /// The start of every private folder's name.
+    static constexpr std::string_view kFolderPrefix = "tvn-priv-";
+
+    /// Creates the private folder "tvn-priv-<UUID>" in the user's temporary folder, new and 0700, with
+    /// "askpass.sh" and the "sudo" wrapper (both 0700); first it sweeps the folders earlier runs left behind
+    /// (`sweepStalePrivilegedFolders`). Fails with the file system's error (also when something is already at
+    /// the folder's path); what was created so far then stays.
     [[nodiscard]] Result<PrivilegedEnvironment> prepareEnvironment(const std::string& prompt) const;
 
     /// The askpass script for `prompt`, with `title` as the dialog's title.
@@ -37,6 +43,12 @@ struct PrivilegedExecutor {
     /// The `sudo` wrapper: replaces itself with the real sudo in askpass mode.
     static constexpr std::string_view kSudoWrapper = "#!/bin/bash\nexec /usr/bin/sudo -A \"$@\"";
 };
+
+/// Removes, with their contents, the private folders in `temporary` that runs ended by a crash left: only
+/// folders named "tvn-priv-…" (never a link to one), owned by this user and last changed over a day before
+/// `now`. Best effort: what cannot be removed stays.
+void sweepStalePrivilegedFolders(const std::filesystem::path& temporary,
+                                 std::chrono::system_clock::time_point now);
 
 /// `text` as the inside of an AppleScript string literal: backslashes doubled, then double quotes escaped.
 std::string appleScriptEscaped(std::string_view text);

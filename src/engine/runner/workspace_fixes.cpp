@@ -239,11 +239,12 @@ void githubAuth(const Runner& runner, const EventSink& sink, const std::stop_tok
     auto handle = std::make_shared<LiveProcessCancellation>();
     auto child = runner.process->stream("/bin/zsh", {"-lc", login}, std::nullopt, handle);
     {
-        // Ending the fix's stream terminates the sign-in; the read goes on until it has ended.
-        std::stop_callback terminate(stop, [handle] { handle->cancel(); });
+        // Ending the fix's stream ends the sign-in at once: reading stops, which terminates gh, and the
+        // process service kills it should it not end within the grace period. Nothing follows a stop, so
+        // what gh still prints meanwhile is nobody's to read.
         std::optional<std::string> code;
         bool opened = false;
-        while (auto event = child.next()) {
+        while (auto event = child.next(stop)) {
             if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
                 say(sink, line->text);
                 if (!code)

@@ -177,11 +177,20 @@ Result<std::shared_ptr<ChildProcess>> ChildProcess::spawn(const std::string& exe
 }
 
 void ChildProcess::killGroupsInGrace() {
+    killGroups(true);
+}
+
+void ChildProcess::killAllGroups() {
+    killGroups(false);
+}
+
+void ChildProcess::killGroups(bool onlyInGrace) {
     auto& children = StartedChildren::instance();
     children.killAtOnce = true;
     for (const auto& child : children.live()) {
         std::lock_guard lock(child->m_mutex);
-        if (child->m_terminating && !child->m_reaping)
+        // A reaped leader's group id may already belong to someone else.
+        if (!child->m_reaping && (child->m_terminating || !onlyInGrace))
             child->signalGroup(SIGKILL);
     }
 }

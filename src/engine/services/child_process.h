@@ -43,8 +43,13 @@ class ChildProcess : public std::enable_shared_from_this<ChildProcess> {
                                                        int stdoutFd, int stderrFd);
 
     /// SIGKILLs the group of every started child that is in its grace period, and makes every later
-    /// `terminate` kill at once. For the program's shutdown.
+    /// `terminate` kill at once. For the program's shutdown, before its tasks are stopped.
     static void killGroupsInGrace();
+
+    /// SIGKILLs the group of every started child that has not been reaped, running or not, and makes every
+    /// later `terminate` kill at once. For the program's shutdown, once its tasks have had their time: no
+    /// child, and none of its group, outlives the program.
+    static void killAllGroups();
 
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -73,6 +78,8 @@ class ChildProcess : public std::enable_shared_from_this<ChildProcess> {
   private:
     explicit ChildProcess(pid_t pid);
 
+    /// SIGKILLs the group of every unreaped started child, or only of those in their grace period.
+    static void killGroups(bool onlyInGrace);
     /// Blocks until the leader has exited, without reaping it; records and returns its code.
     int awaitExit();
     /// With m_mutex held: sends `signal` to the group (or to the leader, should it have left its group).

@@ -31,10 +31,13 @@ enum class ItemKind {
     file,  ///< anything but a folder: a regular file, a device, a FIFO…
 };
 
-/// How `createDirectory` treats missing parent folders.
+/// How `createDirectory` treats missing parent folders and what is already there.
 enum class CreateDirectoryMode {
     parentMustExist,
     withIntermediates,
+    /// A new folder that only its owner may use (mode 0700), in an existing parent. Fails when anything is
+    /// already at the path, a symbolic link included: a private folder is never one somebody else made.
+    newPrivate,
 };
 
 /// How `write` puts the text in place.
@@ -82,7 +85,7 @@ class FileSystemOperating {
     /// Entry names (not paths) in the order the file system gives them.
     [[nodiscard]] virtual Result<std::vector<std::string>> contentsOfDirectory(
         const std::filesystem::path& path) const = 0;
-    /// Succeeds when the folder already exists.
+    /// Succeeds when the folder already exists, except in the `newPrivate` mode.
     virtual Result<void> createDirectory(const std::filesystem::path& path,
                                          CreateDirectoryMode mode) const = 0;
     /// Removes a file, or a folder with its contents. Fails when nothing is there.

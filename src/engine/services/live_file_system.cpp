@@ -235,11 +235,13 @@ Result<void> LiveFileSystem::createDirectory(const std::filesystem::path& path,
             return fail(fileSystemErrors::failed(error, "create the folder", path));
         return {};
     }
-    if (::mkdir(path.c_str(), 0777) == 0)
+    const bool isPrivate = mode == CreateDirectoryMode::newPrivate;
+    // mkdir never follows a link at the path, and the mask can only narrow the mode.
+    if (::mkdir(path.c_str(), isPrivate ? 0700 : 0777) == 0)
         return {};
     const int code = errno;
     struct stat info {};
-    if (code == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    if (!isPrivate && code == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         return {};
     return fail(fileSystemErrors::failed(code, "create the folder", path));
 }

@@ -3,12 +3,12 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <functional>
 #include <span>
 #include <stop_token>
-#include <thread>
 
 #include "engine/core/task.h"
 #include "engine/core/text.h"
@@ -117,6 +117,30 @@ DrainEnd drainPipes(std::span<const int> pipes, const ChildProcess& child,
     return DrainEnd::endOfOutput;
 }
 
+/// Waits until `child` has exited (`endOfOutput`), `deadline` has passed or `wakeFd` becomes readable.
+DrainEnd awaitExit(const ChildProcess& child, std::optional<Clock::time_point> deadline, int wakeFd) {
+    const int exitFd = child.exitDescriptor();
+    while (!child.hasExited()) {
+        const auto now = Clock::now();
+        if (deadline && now >= *deadline)
+            return DrainEnd::timedOut;
+        std::array<pollfd, 2> polled{};
+        nfds_t count = 0;
+        if (exitFd >= 0)
+            polled[count++] = {exitFd, POLLIN, 0};
+        if (wakeFd >= 0)
+            polled[count++] = {wakeFd, POLLIN, 0};
+        int timeout = deadline ? remainingMs(*deadline, now) : -1;
+        if (exitFd < 0) {
+            const int check = static_cast<int>(kExitCheckInterval.count());
+            timeout = timeout < 0 ? check : std::min(timeout, check);
+        }
+        if (::poll(polled.data(), count, timeout) > 0 && wakeFd >= 0 && polled[count - 1].revents != 0)
+            return DrainEnd::stopped;
+    }
+    return DrainEnd::endOfOutput;
+}
+
 std::string validUtf8OrEmpty(std::string bytes) {
     return isValidUtf8(bytes) ? std::move(bytes) : std::string();
 }
@@ -132,8 +156,23 @@ struct StreamReader {
 Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
                                              const std::vector<std::string>& arguments,
                                              const std::optional<Environment>& environment,
-                                             std::optional<std::chrono::milliseconds> timeLimit) const {
+                                             std::optional<std::chrono::milliseconds> timeLimit,
+                                             std::stop_token stop) const {
     const auto started = Clock::now();
+    // A stop wakes the reading through a pipe of its own; the callback goes before the pipe does.
+    std::optional<Pipe> wake;
+    if (stop.stop_possible()) {
+        auto opened = Pipe::open(true);
+        if (!opened)
+            return fail(opened.error());
+        wake = std::move(*opened);
+    }
+    const int wakeRead = wake ? wake->read.get() : -1;
+    const int wakeWrite = wake ? wake->write.get() : -1;
+    const std::stop_callback onStop(stop, [wakeWrite] { (void)!::write(wakeWrite, "x", 1); });
+    if (stop.stop_requested())
+        return fail(processStopped(executable));
+
     auto out = Pipe::open();
     if (!out)
         return fail(out.error());
@@ -151,33 +190,21 @@ Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
     std::optional<Clock::time_point> deadline;
     if (timeLimit)
         deadline = started + *timeLimit;
-    const auto end =
-        drainPipes(pipes, **child, deadline, -1,
+    auto end =
+        drainPipes(pipes, **child, deadline, wakeRead,
                    [&collected](std::size_t i, std::string_view bytes) { collected[i].append(bytes); });
     out->read.reset();
     err->read.reset();
 
+    // The output has ended; the child may still be running (it closed its outputs), so the time limit and
+    // the stop still apply while waiting for it.
+    if (end == DrainEnd::endOfOutput || end == DrainEnd::graceExpired)
+        end = awaitExit(**child, deadline, wakeRead);
     // A child that has already exited finished in time, even when a grandchild holding its outputs kept
     // the reading going past the limit.
-    if (end == DrainEnd::timedOut && !(*child)->hasExited()) {
+    if ((end == DrainEnd::timedOut || end == DrainEnd::stopped) && !(*child)->hasExited()) {
         (*child)->terminate();
-        return fail(processTimedOut(executable));
-    }
-    // The output has ended; the child may still be running (it closed its outputs), so the time limit
-    // still applies while waiting for it.
-    if (deadline) {
-        while (!(*child)->hasExited()) {
-            if (Clock::now() >= *deadline) {
-                (*child)->terminate();
-                return fail(processTimedOut(executable));
-            }
-            if ((*child)->exitDescriptor() >= 0) {
-                pollfd exitPoll{(*child)->exitDescriptor(), POLLIN, 0};
-                ::poll(&exitPoll, 1, remainingMs(*deadline, Clock::now()));
-            } else {
-                std::this_thread::sleep_for(kExitCheckInterval);
-            }
-        }
+        return fail(end == DrainEnd::stopped ? processStopped(executable) : processTimedOut(executable));
     }
     const int code = (*child)->wait();
     return ProcessResult{code, validUtf8OrEmpty(std::move(collected[0])),
@@ -213,14 +240,19 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
         const int wakeWrite = reader->wake.write.get();
         const std::stop_callback onStop(stop, [wakeWrite] { (void)!::write(wakeWrite, "x", 1); });
 
-        LineSplitter splitter;
-        // Lines go out in batches, one per read: the consumer sees the same events, for one lock each.
-        const auto yieldLines = [&sink](std::vector<std::string> lines) {
+        LineSplitter splitter(kMaximumOutputLineSize);
+        // Lines go out in batches, one per read: the consumer sees the same events, for one lock each. The
+        // next read waits until the consumer has taken the batch, so a child that writes faster than its
+        // lines are used waits on its full pipe instead of filling our memory.
+        const auto yieldLines = [&sink, &stop](std::vector<std::string> lines) {
+            if (lines.empty())
+                return;
             std::vector<ProcessStreamEvent> batch;
             batch.reserve(lines.size());
             for (auto& line : lines)
                 batch.emplace_back(ProcessStreamEvent::Line{std::move(line)});
             sink.yieldAll(std::move(batch));
+            sink.waitUntilTaken(stop);
         };
         const std::array<int, 1> pipes{reader->output.get()};
         const auto end =

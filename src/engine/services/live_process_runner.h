@@ -16,14 +16,15 @@ class LiveProcessRunner final : public ProcessRunning {
 
     /// Blocks until the child exits and both outputs are read; drains both pipes at once, so a child writing
     /// much to both never stalls. Past `timeLimit` the child's group is terminated and the call fails with
-    /// `processTimedOut`.
-    Result<ProcessResult> run(
-        const std::string& executable, const std::vector<std::string>& arguments,
-        const std::optional<Environment>& environment = std::nullopt,
-        std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const override;
+    /// `processTimedOut`; once `stop` is requested it is terminated and the call fails with `processStopped`.
+    Result<ProcessResult> run(const std::string& executable, const std::vector<std::string>& arguments,
+                              const std::optional<Environment>& environment = std::nullopt,
+                              std::optional<std::chrono::milliseconds> timeLimit = std::nullopt,
+                              std::stop_token stop = {}) const override;
 
-    /// Starts the child before returning; one task reads the combined output into lines and yields
-    /// `ProcessStreamEvent::Exited` after the last line.
+    /// Starts the child before returning; one task reads the combined output into lines (a long one in
+    /// pieces of `kMaximumOutputLineSize`) and yields `ProcessStreamEvent::Exited` after the last line. It
+    /// reads on only once the consumer has taken the lines before, so a slow consumer slows the child down.
     Stream<ProcessStreamEvent> stream(const std::string& executable,
                                       const std::vector<std::string>& arguments,
                                       const std::optional<Environment>& environment,

@@ -167,13 +167,14 @@ std::optional<std::string> Probes::parseJavaHomeMarker(std::string_view output) 
     return std::string(value);
 }
 
-ProbeBundle Probes::probe() const {
+ProbeBundle Probes::probe(std::stop_token stop) const {
     ProbeBundle bundle;
     std::vector<JDKInfo> listed;
 
     runConcurrently(
         [&] {
-            const auto result = shell.run("/usr/bin/which", {"java"}, std::nullopt, kToolProbeTimeLimit);
+            const auto result =
+                shell.run("/usr/bin/which", {"java"}, std::nullopt, kToolProbeTimeLimit, stop);
             if (!result || result->exitCode != 0)
                 return;
             auto path = trimWhitespaceAndNewlines(result->stdout_);
@@ -183,7 +184,7 @@ ProbeBundle Probes::probe() const {
         [&] {
             // java_home writes its listing to standard error, whatever its exit code.
             const auto result =
-                shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, kToolProbeTimeLimit);
+                shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, kToolProbeTimeLimit, stop);
             listed = parseJavaHomeList(result ? result->stderr_ : result.error().message);
         },
         [&] {
@@ -194,7 +195,7 @@ ProbeBundle Probes::probe() const {
         [&] {
             const auto result =
                 shell.run("/bin/zsh", {"-lc", "echo " + std::string(kJavaHomeMarker) + "$JAVA_HOME"},
-                          std::nullopt, kLoginShellProbeTimeLimit);
+                          std::nullopt, kLoginShellProbeTimeLimit, stop);
             if (result)
                 bundle.javaHomeInActiveShell = parseJavaHomeMarker(result->stdout_);
         });

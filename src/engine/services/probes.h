@@ -3,6 +3,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +25,8 @@ struct Probes {
     std::shared_ptr<const FileSystemOperating> fs;
 
     /// Runs the four probes concurrently, then finds the JVM-folder bundles that `java_home` did not list.
-    [[nodiscard]] ProbeBundle probe() const;
+    /// Once `stop` is requested the running commands are terminated and count as having found nothing.
+    [[nodiscard]] ProbeBundle probe(std::stop_token stop = {}) const;
 
     /// The JDKs of a `java_home -V` listing, in order. Lines other than the indented JDK lines are skipped.
     static std::vector<JDKInfo> parseJavaHomeList(std::string_view text);

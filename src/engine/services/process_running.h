@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -25,6 +27,11 @@ inline Error processTimedOut(const std::string& executable) {
     return Error{std::string(kProcessErrorDomain), ETIMEDOUT, executable + " did not finish in time"};
 }
 
+/// The error of a `run` stopped through its stop token before its child finished.
+inline Error processStopped(const std::string& executable) {
+    return Error{std::string(kProcessErrorDomain), ECANCELED, executable + " was stopped"};
+}
+
 /// A finished child process.
 struct ProcessResult {
     int exitCode = 0;     ///< the termination status; a child ended by a signal reports the signal's number
@@ -34,9 +41,14 @@ struct ProcessResult {
     bool operator==(const ProcessResult&) const = default;
 };
 
+/// The longest line a streamed child's output is handed out in: a longer one comes as several lines of at
+/// most this many bytes, so a tool printing without line breaks cannot fill the memory.
+inline constexpr std::size_t kMaximumOutputLineSize = std::size_t{64} * 1024;
+
 /// One event of a streamed child: output lines, then exactly one `Exited`; or exactly one `FailedToStart`.
 struct ProcessStreamEvent {
-    /// One line of combined stdout and stderr, without its terminator.
+    /// One line of combined stdout and stderr, without its terminator; at most `kMaximumOutputLineSize`
+    /// bytes.
     struct Line {
         std::string text;
         bool operator==(const Line&) const = default;
@@ -78,13 +90,15 @@ class ProcessRunning {
 
     /// Runs `executable` with `arguments` to completion and returns its exit code and both outputs, read to
     /// their end. A missing `environment` means the child inherits ours; a given one replaces it entirely.
-    /// Fails only when the child cannot be started, or when it outlives `timeLimit` (it is then terminated,
-    /// and the call fails with `processTimedOut`).
+    /// Fails only when the child cannot be started, when it outlives `timeLimit` (it is then terminated,
+    /// and the call fails with `processTimedOut`), or when `stop` is requested first (the child is then
+    /// terminated, or never started, and the call fails with `processStopped`).
     /// Blocking.
-    virtual Result<ProcessResult> run(
-        const std::string& executable, const std::vector<std::string>& arguments,
-        const std::optional<Environment>& environment = std::nullopt,
-        std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const = 0;
+    virtual Result<ProcessResult> run(const std::string& executable,
+                                      const std::vector<std::string>& arguments,
+                                      const std::optional<Environment>& environment = std::nullopt,
+                                      std::optional<std::chrono::milliseconds> timeLimit = std::nullopt,
+                                      std::stop_token stop = {}) const = 0;
 
     /// Starts the child now and streams its combined output line by line, then `Exited`. `handle` is
     /// attached to the child so that cancelling it terminates the child (or one that starts after the

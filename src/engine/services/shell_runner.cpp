@@ -39,8 +39,9 @@ Stream<StreamEvent> ShellRunner::stream(const std::string& executable,
 Result<ProcessResult> ShellRunner::run(const std::string& executable,
                                        const std::vector<std::string>& arguments,
                                        const std::optional<Environment>& environment,
-                                       std::optional<std::chrono::milliseconds> timeLimit) const {
-    return process->run(executable, arguments, environment, timeLimit);
+                                       std::optional<std::chrono::milliseconds> timeLimit,
+                                       std::stop_token stop) const {
+    return process->run(executable, arguments, environment, timeLimit, std::move(stop));
 }
 
 }  // namespace quill

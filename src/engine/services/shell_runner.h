@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -60,10 +61,11 @@ struct ShellRunner {
                                              const std::vector<std::string>& arguments) const;
 
     /// The process service's `run`. Blocking.
-    [[nodiscard]] Result<ProcessResult> run(
-        const std::string& executable, const std::vector<std::string>& arguments,
-        const std::optional<Environment>& environment = std::nullopt,
-        std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) const;
+    [[nodiscard]] Result<ProcessResult> run(const std::string& executable,
+                                            const std::vector<std::string>& arguments,
+                                            const std::optional<Environment>& environment = std::nullopt,
+                                            std::optional<std::chrono::milliseconds> timeLimit = std::nullopt,
+                                            std::stop_token stop = {}) const;
 };
 
 }  // namespace quill

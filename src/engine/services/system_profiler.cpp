@@ -19,8 +19,9 @@ using Path = std::filesystem::path;
 /// Runs one probe command under the probe time limit. Its trimmed standard output when it exited with status
 /// 0 and printed something; nothing otherwise (including a tool that cannot start or runs too long).
 std::optional<std::string> successfulOutput(const ShellRunner& shell, const std::string& executable,
-                                            const std::vector<std::string>& arguments) {
-    const auto result = shell.run(executable, arguments, std::nullopt, kToolProbeTimeLimit);
+                                            const std::vector<std::string>& arguments,
+                                            const std::stop_token& stop) {
+    const auto result = shell.run(executable, arguments, std::nullopt, kToolProbeTimeLimit, stop);
     if (!result || result->exitCode != 0)
         return std::nullopt;
     auto output = trimWhitespaceAndNewlines(result->stdout_);
@@ -29,9 +30,9 @@ std::optional<std::string> successfulOutput(const ShellRunner& shell, const std:
     return output;
 }
 
-Architecture probeArchitecture(const ShellRunner& shell) {
+Architecture probeArchitecture(const ShellRunner& shell, const std::stop_token& stop) {
     // The machine name counts whatever the exit status.
-    const auto result = shell.run("/usr/bin/uname", {"-m"}, std::nullopt, kToolProbeTimeLimit);
+    const auto result = shell.run("/usr/bin/uname", {"-m"}, std::nullopt, kToolProbeTimeLimit, stop);
     if (!result)
         return Architecture::unknown;
     const auto machine = trimWhitespaceAndNewlines(result->stdout_);
@@ -79,22 +80,24 @@ std::optional<Path> probeSdkman(const FileSystemOperating& fs, const Path& home)
     return std::nullopt;
 }
 
-std::optional<Path> probeMise(const ShellRunner& shell, const FileSystemOperating& fs, const Path& home) {
+std::optional<Path> probeMise(const ShellRunner& shell, const FileSystemOperating& fs, const Path& home,
+                              const std::stop_token& stop) {
     std::vector<std::string> candidates = {"/opt/homebrew/bin/mise", "/usr/local/bin/mise"};
     if (!home.empty())
         candidates.push_back((home / ".local/bin/mise").string());
     if (auto found = firstExecutable(fs, candidates))
         return found;
 
-    const auto which = successfulOutput(shell, "/usr/bin/which", {"mise"});
+    const auto which = successfulOutput(shell, "/usr/bin/which", {"mise"}, stop);
     if (which && fs.isExecutableFile(*which))
         return Path(*which);
     return std::nullopt;
 }
 
 /// Whether the command `name` is on the application's search path or in one of Homebrew's folders.
-bool isCommandAvailable(const ShellRunner& shell, const FileSystemOperating& fs, const std::string& name) {
-    if (successfulOutput(shell, "/usr/bin/which", {name}))
+bool isCommandAvailable(const ShellRunner& shell, const FileSystemOperating& fs, const std::string& name,
+                        const std::stop_token& stop) {
+    if (successfulOutput(shell, "/usr/bin/which", {name}, stop))
         return true;
     return firstExecutable(fs, {"/opt/homebrew/bin/" + name, "/usr/local/bin/" + name}).has_value();
 }
@@ -126,12 +129,13 @@ Flags runChecks(const std::vector<FlagCheck<Flags>>& checks) {
     return flags;
 }
 
-AITooling probeAITooling(const SystemProfiler& profiler) {
+AITooling probeAITooling(const SystemProfiler& profiler, const std::stop_token& stop) {
     const auto app = [&profiler](const char* name) {
         return [&profiler, name] { return profiler.isAppInstalled(name); };
     };
-    const auto command = [&profiler](const char* name) {
-        return [&profiler, name] { return isCommandAvailable(profiler.shell, *profiler.fs, name); };
+    const auto command = [&profiler, &stop](const char* name) {
+        return
+            [&profiler, &stop, name] { return isCommandAvailable(profiler.shell, *profiler.fs, name, stop); };
     };
     using A = AITooling;
     return runChecks<A>({
@@ -182,33 +186,34 @@ MarkdownEditors probeMarkdownEditors(const SystemProfiler& profiler) {
 
 }  // namespace
 
-std::optional<std::filesystem::path> XcodeCLTProbe::developerDirectory() const {
+std::optional<std::filesystem::path> XcodeCLTProbe::developerDirectory(std::stop_token stop) const {
     // Any selected developer folder counts, a full Xcode's too; it is not checked for existence.
-    if (auto folder = successfulOutput(shell, "/usr/bin/xcode-select", {"-p"}))
+    if (auto folder = successfulOutput(shell, "/usr/bin/xcode-select", {"-p"}, stop))
         return Path(*folder);
     return std::nullopt;
 }
 
-SystemProfile SystemProfiler::profile() const {
+SystemProfile SystemProfiler::profile(std::stop_token stop) const {
     const FileSystemOperating& files = *fs;
     const Path home = files.homeDirectory();
 
     // Each child fills only its own field; the profile is read after every child has ended.
     SystemProfile profile;
-    runConcurrently([&] { profile.architecture = probeArchitecture(shell); },  //
-                    [&] { profile.shell = probeShell(); },                     //
-                    [&] { profile.homebrewPrefix = probeHomebrew(files); },    //
-                    [&] { profile.sdkmanRoot = probeSdkman(files, home); },    //
-                    [&] { profile.miseExecutable = probeMise(shell, files, home); },
-                    [&] { profile.jenvRoot = homeFolder(files, home, ".jenv"); },
-                    [&] { profile.asdfRoot = homeFolder(files, home, ".asdf"); },
-                    [&] { profile.xcodeCommandLineToolsPath = XcodeCLTProbe{shell}.developerDirectory(); },
-                    [&] {
-                        profile.javaState = Probes{shell, fs}.probe();
-                    },
-                    [&] { profile.aiTooling = probeAITooling(*this); },  //
-                    [&] { profile.terminals = probeTerminals(*this); },  //
-                    [&] { profile.markdownEditors = probeMarkdownEditors(*this); });
+    runConcurrently(
+        [&] { profile.architecture = probeArchitecture(shell, stop); },  //
+        [&] { profile.shell = probeShell(); },                           //
+        [&] { profile.homebrewPrefix = probeHomebrew(files); },          //
+        [&] { profile.sdkmanRoot = probeSdkman(files, home); },          //
+        [&] { profile.miseExecutable = probeMise(shell, files, home, stop); },
+        [&] { profile.jenvRoot = homeFolder(files, home, ".jenv"); },
+        [&] { profile.asdfRoot = homeFolder(files, home, ".asdf"); },
+        [&] { profile.xcodeCommandLineToolsPath = XcodeCLTProbe{shell}.developerDirectory(stop); },
+        [&] {
+            profile.javaState = Probes{shell, fs}.probe(stop);
+        },
+        [&] { profile.aiTooling = probeAITooling(*this, stop); },  //
+        [&] { profile.terminals = probeTerminals(*this); },        //
+        [&] { profile.markdownEditors = probeMarkdownEditors(*this); });
     profile.macosVersion = currentOperatingSystemVersion();
     return profile;
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -14,11 +15,12 @@
 namespace quill {
 
 /// The probe for the active developer folder of the Xcode Command Line Tools (`xcode-select -p`). Blocking;
-/// never fails: a tool that cannot start, fails, prints nothing or runs past its time limit gives nothing.
+/// never fails: a tool that cannot start, fails, prints nothing, runs past its time limit or is stopped
+/// through `stop` gives nothing.
 struct XcodeCLTProbe {
     ShellRunner shell;
 
-    [[nodiscard]] std::optional<std::filesystem::path> developerDirectory() const;
+    [[nodiscard]] std::optional<std::filesystem::path> developerDirectory(std::stop_token stop = {}) const;
 };
 
 /// Surveys the Mac and returns a complete `SystemProfile`. Every probe runs at once on threads of its own, so
@@ -28,7 +30,9 @@ struct SystemProfiler {
     ShellRunner shell;  ///< its process service runs every probe command
     std::shared_ptr<const FileSystemOperating> fs;
 
-    [[nodiscard]] SystemProfile profile() const;
+    /// Once `stop` is requested every running probe command is terminated and starts no more; the profile
+    /// then returned holds only what was found before, and is meant to be dropped.
+    [[nodiscard]] SystemProfile profile(std::stop_token stop = {}) const;
 
     /// Whether an application bundle named `name` ("Claude.app") is a folder in /Applications or in the home
     /// folder's Applications. Asks the file system every time.

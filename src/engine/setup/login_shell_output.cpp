@@ -5,8 +5,9 @@
 namespace quill {
 
 LoginShellOutput loginShellOutput(const ProcessRunning& process, const std::string& commandLine,
-                                  std::chrono::milliseconds timeLimit) {
-    const auto result = process.run("/bin/zsh", {"-lc", commandLine}, std::nullopt, timeLimit);
+                                  std::chrono::milliseconds timeLimit, std::stop_token stop) {
+    const auto result =
+        process.run("/bin/zsh", {"-lc", commandLine}, std::nullopt, timeLimit, std::move(stop));
     if (!result)
         return {};
     std::string output = trimWhitespaceAndNewlines(result->stdout_);

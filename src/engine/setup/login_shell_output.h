@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <stop_token>
 #include <string>
 
 #include "engine/services/process_running.h"
@@ -17,8 +18,9 @@ struct LoginShellOutput {
 };
 
 /// Runs `commandLine` in a fresh login shell ("/bin/zsh" "-lc") with our environment. Never fails: a shell
-/// that cannot start or runs out of time answers (false, ""). Blocking.
+/// that cannot start, runs out of time or is stopped through `stop` answers (false, ""). Blocking.
 LoginShellOutput loginShellOutput(const ProcessRunning& process, const std::string& commandLine,
-                                  std::chrono::milliseconds timeLimit = kLoginShellProbeTimeLimit);
+                                  std::chrono::milliseconds timeLimit = kLoginShellProbeTimeLimit,
+                                  std::stop_token stop = {});
 
 }  // namespace quill

@@ -35,7 +35,8 @@ void shutDown(std::chrono::steady_clock::time_point deadline) {
         telemetry->stopPosting();  // a task may have created it meanwhile
         telemetry->waitUntilIdle(timeLeft(deadline));
     }
-    ChildProcess::killGroupsInGrace();
+    // Whatever still runs (a child of a task that did not stop, or of a thread that is no task) goes now.
+    ChildProcess::killAllGroups();
     if (TaskTracker::runningCount() > 0)
         std::quick_exit(EXIT_SUCCESS);
 }

@@ -8,8 +8,8 @@ namespace quill {
 inline constexpr std::chrono::milliseconds kShutDownBudget{2000};
 
 /// The one way out of the engine: stops telemetry posting, stops every task and waits until `deadline` for
-/// them and for queued usage events to reach their file, SIGKILLs every child process group still in its
-/// grace period (children terminated from then on are killed at once), and, if a task still runs, ends the
+/// them and for queued usage events to reach their file, SIGKILLs the group of every child not yet reaped
+/// (children terminated from then on are killed at once), and, if a task still runs, ends the
 /// process with `std::quick_exit` so that no static value is destroyed under it. Safe to call again; must
 /// not be called from a task.
 void shutDown(std::chrono::steady_clock::time_point deadline);

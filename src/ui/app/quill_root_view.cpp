@@ -30,9 +30,9 @@ std::shared_ptr<T> orLive(std::shared_ptr<T> given, std::shared_ptr<T> live) {
     return given ? std::move(given) : std::move(live);
 }
 
-std::function<SystemProfile()> liveProfiler(const AppServices& services) {
-    return [shell = ShellRunner{services.processRunner}, fs = services.fs] {
-        return SystemProfiler{shell, fs}.profile();
+std::function<SystemProfile(std::stop_token)> liveProfiler(const AppServices& services) {
+    return [shell = ShellRunner{services.processRunner}, fs = services.fs](std::stop_token stop) {
+        return SystemProfiler{shell, fs}.profile(std::move(stop));
     };
 }
 
@@ -168,7 +168,7 @@ void QuillRootView::startupTask() {
     m_startedUp = true;
     if (!m_profile.profile() && !m_context.services.isFixtureMode) {
         // A window closed meanwhile drops the profile: nothing is stored and nothing is sent.
-        m_tasks.start([profiler = m_profiler](std::stop_token) { return profiler(); },
+        m_tasks.start([profiler = m_profiler](std::stop_token stop) { return profiler(std::move(stop)); },
                       [this](SystemProfile profile) {
                           m_profile.set(std::move(profile));
                           sendAppLaunched();

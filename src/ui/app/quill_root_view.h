@@ -31,8 +31,9 @@ struct RootViewOptions {
     AppServices services;
     /// A profile the window starts with; when absent it is collected once the user has consented.
     std::optional<SystemProfile> profile;
-    /// Collects the system profile; blocking, run on a worker. Empty: a `SystemProfiler` over `services`.
-    std::function<SystemProfile()> profiler;
+    /// Collects the system profile; blocking, run on a worker with the worker's stop token. Empty: a
+    /// `SystemProfiler` over `services`.
+    std::function<SystemProfile(std::stop_token)> profiler;
     std::shared_ptr<UrlOpener> urls;
     std::shared_ptr<Clipboard> clipboard;
     Timings timings;
@@ -80,7 +81,7 @@ class QuillRootView : public QWidget {
     ProfileHolder m_profile;
     std::shared_ptr<UrlOpener> m_urls;
     std::shared_ptr<Clipboard> m_clipboard;
-    std::function<SystemProfile()> m_profiler;
+    std::function<SystemProfile(std::stop_token)> m_profiler;
     DestinationRegistry m_destinations;
     ScreenContext m_context;
     TaskScope m_tasks;

@@ -28,8 +28,9 @@ struct ScreenContext {
     UrlOpener& urls;
     Timings timings;
     Clipboard& clipboard;
-    /// Collects a fresh system profile; blocking, run on a worker. Pages that need current facts call it.
-    std::function<SystemProfile()> profiler;
+    /// Collects a fresh system profile; blocking, run on a worker, whose stop token it is given (a stop
+    /// ends the probes early). Pages that need current facts call it.
+    std::function<SystemProfile(std::stop_token)> profiler;
 };
 
 }  // namespace quill::ui

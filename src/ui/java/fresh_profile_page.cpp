@@ -28,12 +28,13 @@ void FreshProfilePage::appeared() {
     }
     auto profiler = context().profiler;
     if (!profiler) {
-        profiler = [shell = ShellRunner{services.processRunner}, fs = services.fs] {
-            return SystemProfiler{shell, fs}.profile();
+        profiler = [shell = ShellRunner{services.processRunner}, fs = services.fs](std::stop_token stop) {
+            return SystemProfiler{shell, fs}.profile(std::move(stop));
         };
     }
-    tasks().start([profiler = std::move(profiler)](std::stop_token) { return profiler(); },
-                  [this](SystemProfile profile) { profileArrived(std::move(profile)); });
+    tasks().start(
+        [profiler = std::move(profiler)](std::stop_token stop) { return profiler(std::move(stop)); },
+        [this](SystemProfile profile) { profileArrived(std::move(profile)); });
 }
 
 void FreshProfilePage::replaceContent(QWidget* view) {

@@ -26,8 +26,8 @@ namespace {
 
 constexpr std::size_t kVersionExcerptLimit = 200;
 
-SystemProfile liveProfile(const AppServices& services) {
-    return SystemProfiler{ShellRunner{services.processRunner}, services.fs}.profile();
+SystemProfile liveProfile(const AppServices& services, std::stop_token stop) {
+    return SystemProfiler{ShellRunner{services.processRunner}, services.fs}.profile(std::move(stop));
 }
 
 NetworkReadinessResult liveNetwork(const AppServices& services, const NetworkReadinessConfig& config) {
@@ -117,13 +117,14 @@ void SetupFlowModel::loadProfileAndProbes(std::function<void(std::optional<Loade
     std::optional<SystemProfile> known = m_profile ? m_profile : fallbackProfile();
     m_tasks.start(
         [services, known = std::move(known), profiler = m_seams.profiler,
-         strategies = strategies()](std::stop_token) -> std::optional<Loaded> {
+         strategies = strategies()](std::stop_token stop) -> std::optional<Loaded> {
             std::optional<SystemProfile> profile;
             if (!services.isFixtureMode)
-                profile = profiler(services);
+                profile = profiler(services, stop);
             else
                 profile = known;
-            if (!profile)
+            // A stopped profile is incomplete, and the product's probes would only start more children.
+            if (!profile || stop.stop_requested())
                 return std::nullopt;
             auto probes = strategies.prober->probe(ShellRunner{services.processRunner}, *services.fs);
             auto workflow = strategies.spineProvider->workflow(std::nullopt, *profile, probes,
@@ -491,11 +492,11 @@ std::vector<OutcomeAuditSection> SetupFlowModel::buildOutcomeAudit(
     auto add = [&lines](AuditSection section, std::string line) {
         lines[static_cast<std::size_t>(section)].push_back(std::move(line));
     };
-    // A check passes when the login shell exits 0 and prints something; it is not run once stopped.
+    // A check passes when the login shell exits 0 and prints something; a stop ends the running one.
     auto check = [&](const std::string& command) -> LoginShellOutput {
         if (stop.stop_requested())
             return {};
-        return loginShellOutput(process, command);
+        return loginShellOutput(process, command, kLoginShellProbeTimeLimit, stop);
     };
 
     const bool commandLineTools = check("xcode-select -p 2>&1").ok;

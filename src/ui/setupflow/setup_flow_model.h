@@ -124,8 +124,8 @@ class SetupFlowModel : public QObject {
 
     /// The parts of the machine the model reaches, each replaceable in tests; an empty one is the live one.
     struct Seams {
-        /// Surveys the Mac. Blocking; run on a worker.
-        std::function<SystemProfile(const AppServices&)> profiler;
+        /// Surveys the Mac. Blocking; run on a worker, whose stop token ends the probes early.
+        std::function<SystemProfile(const AppServices&, std::stop_token)> profiler;
         /// The free bytes of the volume holding a path; nothing when they cannot be read. Blocking.
         std::function<std::optional<std::int64_t>(const std::filesystem::path&)> freeSpace;
         /// Samples the download servers. Blocking; run on a worker.

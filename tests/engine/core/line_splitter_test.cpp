@@ -52,5 +52,40 @@ TEST(LineSplitterTest, ReplacesIllFormedBytesAfterLongPlainRuns) {
     }
 }
 
+TEST(LineSplitterTest, ALineLongerThanTheMaximumComesInPiecesCutBetweenCharacters) {
+    constexpr std::size_t kMaximum = 8;
+    const std::string replacement = "\xEF\xBF\xBD";
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"at the maximum", "abcdefgh\nz", {"abcdefgh", "z"}},
+        {"one past it", "abcdefghi\n", {"abcdefgh", "i"}},
+        {"never ending", std::string(20, 'x'), {"xxxxxxxx", "xxxxxxxx", "xxxx"}},
+        {"two-byte characters", "ééééé\r\n", {"éééé", "é"}},
+        {"four-byte characters", "😀😀😀", {"😀😀", "😀"}},
+        {"a character across the cut", "abcdefg—h\n", {"abcdefg", "—h"}},
+        {"ill-formed bytes count as replaced",
+         "\xFF\xFF\xFF"
+         "ab\n",
+         {replacement + replacement, replacement + "ab"}},
+        {"a separator after a long run", "abcdefghij\xE2\x80\xA8k", {"abcdefgh", "ij", "k"}},
+    };
+    for (const auto& row : rows) {
+        for (std::size_t piece = 1; piece <= row.text.size(); ++piece) {
+            LineSplitter splitter(kMaximum);
+            std::vector<std::string> lines;
+            for (std::size_t pos = 0; pos < row.text.size(); pos += piece) {
+                for (auto& line : splitter.feed(std::string_view(row.text).substr(pos, piece)))
+                    lines.push_back(line);
+            }
+            for (auto& line : splitter.finish())
+                lines.push_back(line);
+            EXPECT_EQ(lines, row.lines) << row.name << ", pieces of " << piece;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quill

@@ -7,14 +7,17 @@
 
 #include "engine/core/build_options.h"
 #include "engine/core/shell_quote.h"
+#include "engine/installers/installer_child.h"
 #include "engine/installers/sha256.h"
 #include "engine/services/live_file_system.h"
 #include "engine/services/live_http_fetcher.h"
+#include "engine/services/live_process_runner.h"
 #include "tests/engine/installers/installer_test_kit.h"
 #include "tests/support/fake_bin.h"
 #include "tests/support/fake_process_runner.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/path_mapping_file_system.h"
+#include "tests/support/process_watch.h"
 #include "tests/support/temporary_home.h"
 
 namespace quill {
@@ -371,6 +374,23 @@ TEST_F(BrewRunnerTest, AStopEndsEveryStageAtOnceAndCleansUp) {
         ASSERT_TRUE(test::eventually([&] { return http->calls() == 1; }));
         stoppedCleanly(stream, std::chrono::seconds(5));
     }
+}
+
+TEST(InstallerChildTest, TheTranscriptKeepsTheLastWholeLinesUpToItsLimit) {
+    // Three times the limit in lines of 64 bytes, then the line a recovery looks for.
+    CancellableProcess holder;
+    auto [sink, events] = makeStream<InstallerEvent>();
+    events.cancel();  // nobody reads the lines; only the transcript counts here
+    const auto outcome = relayInstallerChild(LiveProcessRunner(), test::kTestChild,
+                                             {"flood", std::to_string(3 * kMaximumTranscriptSize), "64",
+                                              "line", "Error: It seems there is ALREADY"},
+                                             {}, holder, sink, std::stop_token(), "test child");
+
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_LE(outcome.transcript.size(), kMaximumTranscriptSize);
+    EXPECT_GT(outcome.transcript.size(), kMaximumTranscriptSize - 64);
+    EXPECT_TRUE(outcome.transcript.starts_with(std::string(63, 'f') + "\n"));
+    EXPECT_TRUE(outcome.transcript.ends_with("\nerror: it seems there is already\n"));
 }
 
 TEST_F(BrewRunnerTest, TemurinPresenceLooksAtTheNamedVersionOrAnyTemurin) {

@@ -1,6 +1,10 @@
 #include "engine/installers/privileged_executor.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
 
 #include "engine/services/live_file_system.h"
 #include "engine/services/live_process_runner.h"
@@ -76,6 +80,38 @@ TEST(PrivilegedExecutorTest, FallsBackToTheSystemPathAndReportsFileSystemErrors)
     auto refused = PrivilegedExecutor{failing}.prepareEnvironment("prompt");
     ASSERT_FALSE(refused);
     EXPECT_TRUE(refused.error().message.ends_with("/sudo: Input/output error")) << refused.error().message;
+}
+
+TEST(PrivilegedExecutorTest, MakesANewOwnerOnlyFolderAndSweepsOnlyStaleFoldersOfItsOwn) {
+    test::StandInPath standIns;
+    const fs::path& temporary = standIns.temporary();
+    const auto daysAgo = [](int days) {
+        return fs::file_time_type::clock::now() - std::chrono::hours(24 * days);
+    };
+    const auto make = [&](const char* name, int days) {
+        fs::create_directories(temporary / name);
+        fs::last_write_time(temporary / name, daysAgo(days));
+    };
+    fs::create_directories(temporary / "tvn-priv-stale");
+    fs::create_symlink(temporary / "elsewhere", temporary / "tvn-priv-stale" / "escape");
+    make("tvn-priv-stale", 2);
+    make("tvn-priv-fresh", 0);
+    make("elsewhere", 2);
+    make("other-stale", 2);
+    fs::create_directory_symlink(temporary / "elsewhere", temporary / "tvn-priv-link");
+    std::ofstream(temporary / "tvn-priv-file").flush();
+    fs::last_write_time(temporary / "tvn-priv-file", daysAgo(2));
+
+    const auto mask = ::umask(0);
+    auto prepared = PrivilegedExecutor{std::make_shared<LiveFileSystem>()}.prepareEnvironment("prompt");
+    ::umask(mask);
+    ASSERT_TRUE(prepared) << prepared.error().message;
+    EXPECT_EQ(modeOf(prepared->folder), 0700u);
+
+    EXPECT_FALSE(fs::exists(temporary / "tvn-priv-stale"));
+    for (const auto* kept : {"tvn-priv-fresh", "elsewhere", "other-stale", "tvn-priv-link", "tvn-priv-file"})
+        EXPECT_TRUE(fs::exists(fs::symlink_status(temporary / kept))) << kept;
+    prepared->cleanup();
 }
 
 }  // namespace

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <set>
+#include <stop_token>
+#include <thread>
 
+#include "engine/runner/fixes.h"
+#include "engine/services/child_process.h"
 #include "tests/engine/runner/runner_test_kit.h"
+#include "tests/support/process_watch.h"
 
 namespace quill {
 namespace {
@@ -301,6 +307,30 @@ TEST(SetupRemediationRunner, TheShellStepIsALoginShellAndReportsOneThatCannotSta
     const auto events = drain(stream);
     ASSERT_EQ(events.size(), 1U);
     EXPECT_TRUE(linesOf(events).front().starts_with("Failed to start: ")) << linesOf(events).front();
+}
+
+TEST(SetupRemediationRunnerSignInTest, ACancelEndsTheSignInAtOnceWhileGhFloods) {
+    // A gh that ignores the terminate request and prints without end: the sign-in ends at the Cancel, and gh
+    // at the kill that closes its grace period.
+    RunnerScene scene;
+    const fs::path pidFile = scene.temporary() / "gh.pid";
+    scene.onPath("gh", "[ \"$2\" = login ] || exit 0\necho $$ > " + shellSingleQuoted(pidFile.string()) +
+                           "\ntrap '' TERM\nexec yes 'Still waiting for your one-time code'");
+    const auto runner = scene.runner();
+    std::stop_source stop;
+    auto [sink, events] = makeStream<RunnerEvent>();
+    std::thread signIn(
+        [&runner, sink = sink, token = stop.get_token()] { fixes::githubAuth(runner, sink, token); });
+
+    for (int lines = 0; lines < 20'000 && events.next();)
+        ++lines;
+    const auto canceled = std::chrono::steady_clock::now();
+    events.cancel();
+    stop.request_stop();
+    signIn.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - canceled, std::chrono::seconds(1));
+    EXPECT_TRUE(test::waitUntilEnded(std::atoi(test::readFile(pidFile).c_str()),
+                                     ChildProcess::kTerminationGrace + std::chrono::seconds(2)));
 }
 
 }  // namespace

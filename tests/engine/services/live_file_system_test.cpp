@@ -260,6 +260,18 @@ TEST_F(LiveFileSystemTest, CreateRemoveMoveAndAttributes) {
     EXPECT_FALSE(files.createDirectory(file, CreateDirectoryMode::withIntermediates))
         << "a file is not a folder";
 
+    // A private folder is always a new one, made owner-only whatever the mask.
+    const auto mask = ::umask(0);
+    ASSERT_TRUE(files.createDirectory(dir.path() / "private", CreateDirectoryMode::newPrivate));
+    ::umask(mask);
+    EXPECT_EQ(modeOf(dir.path() / "private"), 0700u);
+    fs::create_directory_symlink(dir.path() / "a", dir.path() / "private-link");
+    for (const auto* taken : {"private", "private-link", "plain"}) {
+        auto refused = files.createDirectory(dir.path() / taken, CreateDirectoryMode::newPrivate);
+        ASSERT_FALSE(refused) << taken;
+        EXPECT_EQ(refused.error().code, EEXIST) << taken;
+    }
+
     dir.write("a/b/c/inside", "y");
     ASSERT_TRUE(files.removeItem(dir.path() / "a"));
     EXPECT_FALSE(fs::exists(dir.path() / "a"));

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <stop_token>
 #include <thread>
 
 #include "engine/core/text.h"
@@ -162,6 +163,48 @@ TEST(LiveProcessRunnerTest, RunEndsAChildThatOutlivesItsTimeLimit) {
     ASSERT_EQ(output.size(), 2u);
     EXPECT_EQ(output[1], "parent done");
     ::kill(announcedPid(output[0]), SIGKILL);
+}
+
+TEST(LiveProcessRunnerTest, AStopEndsTheRunAndItsChild) {
+    test::TemporaryDirectory folder;
+    const auto pidFile = folder.path() / "pid";
+    const struct {
+        const char* name;
+        std::string executable;
+        std::vector<std::string> arguments;
+    } rows[] = {
+        {"while it writes", kTestChild, {"record", pidFile.string(), "line", "ready", "sleep", "30000"}},
+        {"after closing its outputs",
+         "/bin/sh",
+         {"-c", "exec >&- 2>&-; echo $$ > " + pidFile.string() + "; exec sleep 30"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(pidFile);
+        std::stop_source stop;
+        std::jthread stopper([&stop, &pidFile] {
+            while (test::readFile(pidFile).empty())
+                std::this_thread::sleep_for(10ms);
+            stop.request_stop();
+        });
+        const auto start = Clock::now();
+        const auto result =
+            LiveProcessRunner().run(row.executable, row.arguments, std::nullopt, 60s, stop.get_token());
+        EXPECT_LT(Clock::now() - start, 10s);
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error(), (Error{"ProcessRunner", ECANCELED, row.executable + " was stopped"}));
+        EXPECT_TRUE(test::waitUntilEnded(std::atoi(test::readFile(pidFile).c_str()), 6s));
+    }
+
+    // Stopped before it starts: no child at all.
+    std::filesystem::remove(pidFile);
+    std::stop_source early;
+    early.request_stop();
+    const auto never = LiveProcessRunner().run(kTestChild, {"record", pidFile.string()}, std::nullopt,
+                                               std::nullopt, early.get_token());
+    ASSERT_FALSE(never.has_value());
+    EXPECT_EQ(never.error().code, ECANCELED);
+    EXPECT_FALSE(std::filesystem::exists(pidFile));
 }
 
 TEST(LiveProcessRunnerTest, AGrandchildHoldingThePipeDelaysTheEndOnlyByTheGracePeriod) {

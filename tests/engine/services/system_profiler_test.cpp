@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/services/live_file_system.h"
@@ -247,6 +249,23 @@ TEST_F(SystemProfilerTest, AProbeThatHangsPastItsLimitReadsAsNotFound) {
     EXPECT_FALSE(profile.aiTooling.claudeCodeCLI);
     EXPECT_TRUE(profile.aiTooling.codexCLI);
     EXPECT_LT(elapsed, 40s);
+}
+
+TEST_F(SystemProfilerTest, AStopEndsTheRunningProbesAtOnce) {
+    // A start-up file that hangs holds the login shell, and so the Java probe, until its limit.
+    runner->whenRun(FakeProcessRunner::anyCallTo("/bin/zsh"), processResult(0), 60s);
+    answer("/usr/bin/uname", {"-m"}, processResult(0, "arm64"), 60s);
+    answer("/usr/bin/which", {"claude"}, processResult(0, "/bin/claude"), 60s);
+
+    std::stop_source stop;
+    const auto start = std::chrono::steady_clock::now();
+    std::jthread stopper([&stop] {
+        std::this_thread::sleep_for(100ms);
+        stop.request_stop();
+    });
+    const auto profile = profiler.profile(stop.get_token());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(profile.architecture, Architecture::unknown);
 }
 
 TEST(SystemProfilerShellTest, TheLastPathComponentNamesTheShell) {

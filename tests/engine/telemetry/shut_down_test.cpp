@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -44,15 +45,33 @@ std::filesystem::path pidFile(pid_t testProcess, const char* name) {
            ("quill-shut-down-" + std::to_string(testProcess) + "-" + name);
 }
 
+/// Runs a child that traps SIGTERM, with a grandchild, on a thread that is no task (as a probe of the
+/// profiler's is) and with no way to stop it; returns once both run.
+void startUnstoppableRun(const std::filesystem::path& pidFile) {
+    std::thread([pidFile] {
+        (void)LiveProcessRunner().run(test::kTestChild, {"record", pidFile.string(), "count-term",
+                                                         "grandchild", "60000", "sleep", "60000"});
+    }).detach();
+    const auto recorded = [&pidFile] {
+        const auto pids = test::readFile(pidFile);
+        return std::count(pids.begin(), pids.end(), '\n');
+    };
+    while (recorded() < 2)
+        std::this_thread::sleep_for(10ms);
+}
+
 TEST(ShutDownTest, LeavesNoChildProcessBehind) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const auto inGrace = pidFile(::getpid(), "in-grace");
     const auto running = pidFile(::getpid(), "running");
+    const auto unstoppable = pidFile(::getpid(), "unstoppable");
     EXPECT_EXIT(
         {
-            // One group already in its grace period, one still running under a task that reads it.
+            // One group already in its grace period, one still running under a task that reads it, and one
+            // that nothing but the shutdown can end.
             startTrappingGroup(pidFile(::getppid(), "in-grace"))->cancel();
             startTrappingGroup(pidFile(::getppid(), "running"));
+            startUnstoppableRun(pidFile(::getppid(), "unstoppable"));
             const auto start = Clock::now();
             shutDown(Clock::now() + kShutDownBudget);
             shutDown(Clock::now() + kShutDownBudget);  // a second call finds nothing left to do
@@ -60,7 +79,7 @@ TEST(ShutDownTest, LeavesNoChildProcessBehind) {
         },
         testing::ExitedWithCode(0), "");
 
-    for (const auto& file : {inGrace, running}) {
+    for (const auto& file : {inGrace, running, unstoppable}) {
         std::istringstream pids(test::readFile(file));
         int count = 0;
         for (std::string pid; std::getline(pids, pid); ++count)
