@@ -137,7 +137,7 @@ TEST_F(EngagementTest, NextStepKeepsTheChoiceByKeyAndReportsItBeforePushing) {
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(test::shownText(next), QStringLiteral("Show next step"));
     EXPECT_FALSE(next->isEnabled());
-    EXPECT_FALSE(root->clickDefaultButton()) << "Return does nothing without a choice";
+    EXPECT_FALSE(root->pressForReturn()) << "Return does nothing without a choice";
     test::saveGrab(root.get(), QStringLiteral("next-step"));
 
     // Two rows share the key "stuck": both are ticked, and the first option is the one used.
@@ -149,7 +149,7 @@ TEST_F(EngagementTest, NextStepKeepsTheChoiceByKeyAndReportsItBeforePushing) {
     test::saveGrab(root.get(), QStringLiteral("next-step-chosen"));
 
     // The choice is recorded and reported before the push: the pushed offer reports it as it appears.
-    EXPECT_TRUE(root->clickDefaultButton());
+    EXPECT_TRUE(root->pressForReturn());
     EXPECT_EQ(nav().path(), (std::vector<Screen>{Screen::nextStep(), Screen::guidedHelpOffer()}));
     const auto events = screenEvents(telemetry);
     ASSERT_EQ(events.size(), 2u);

@@ -10,15 +10,19 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "engine/products/claude/claude_config.h"
 #include "engine/products/code/code_config.h"
 #include "engine/runner/fixes.h"
 #include "engine/services/live_file_system.h"
@@ -50,13 +54,27 @@ struct FixedProbes final : SetupProber {
     SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&) const override { return bundle; }
 };
 
-/// Answers every verification with `result`.
+/// Answers every verification with `result`, once the test lets it.
 struct FixedVerifier final : SetupVerifier {
     SetupVerificationResult result;
     SetupVerificationResult verify(const std::optional<SystemProfile>&, const ShellRunner&,
                                    const FileSystemOperating&) const override {
+        std::unique_lock lock(m_mutex);
+        m_released.wait(lock, [&] { return !m_held; });
         return result;
     }
+    void hold(bool held) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_held = held;
+        }
+        m_released.notify_all();
+    }
+
+  private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_released;
+    bool m_held = false;
 };
 
 /// Stages with fixed diagnoses and the fixes each offers.
@@ -203,7 +221,7 @@ TEST_F(SetupWorkflowViewTest, EachStepShowsItsTextsTitleAndControls) {
          Step::outcome(),
          {"Yes, all set", "Not quite"},
          "Done",
-         {"outcome-checklist", "outcome-resolved", "outcome-blocked"}},
+         {"outcome-resolved", "outcome-blocked"}},
         {"nps", Step::nps(), {"We need your feedback", "Done"}, nullptr, {"nps-done"}},
     };
     // The coding product, and a bare configuration whose texts and titles all come from the defaults.
@@ -238,6 +256,76 @@ TEST_F(SetupWorkflowViewTest, EachStepShowsItsTextsTitleAndControls) {
                 saveGrab(view, QStringLiteral("step-") + QString::fromLatin1(testCase.name));
         }
     }
+}
+
+/// Moves the screen to `step` and waits until its page is shown and laid out.
+void showStep(SetupWorkflowView* view, const Step& step) {
+    view->model().goToStep(step);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto pages = view->findChildren<StepPage*>(QString(), Qt::FindDirectChildrenOnly);
+            return std::ranges::any_of(pages, [](StepPage* page) { return page->isVisible(); });
+        },
+        5000));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
+/// What on `page` does not fit: a label whose text needs more room than it has, a widget outside a scroll
+/// area that reaches beyond the page, a widget in one that reaches beyond the scrolled content.
+std::vector<std::string> misfits(QWidget* page) {
+    std::vector<std::string> found;
+    for (auto* widget : page->findChildren<QWidget*>()) {
+        if (!widget->isVisible())
+            continue;
+        const QString name = widget->metaObject()->className() + QStringLiteral(" ") + widget->objectName();
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            const QRect room = label->contentsRect().adjusted(label->margin(), label->margin(),
+                                                              -label->margin(), -label->margin());
+            QSize needed;
+            if (label->textFormat() == Qt::PlainText) {
+                const int flags = label->wordWrap() ? int(Qt::TextWordWrap) : 0;
+                needed = label->fontMetrics()
+                             .boundingRect(QRect(0, 0, room.width(), QWIDGETSIZE_MAX), flags, label->text())
+                             .size();
+            } else {
+                needed = QSize(room.width(), label->heightForWidth(label->width()) - 2 * label->margin());
+            }
+            if (needed.width() > room.width() || needed.height() > room.height())
+                found.push_back((name + QStringLiteral(" cut: ") + label->text().left(40)).toStdString());
+        }
+        QWidget* bounds = page;
+        for (QWidget* up = widget->parentWidget(); up != nullptr && up != page; up = up->parentWidget()) {
+            auto* scroller = qobject_cast<QScrollArea*>(up);
+            if (scroller != nullptr && scroller->widget() != nullptr &&
+                scroller->widget()->isAncestorOf(widget)) {
+                bounds = scroller->widget();
+                break;
+            }
+        }
+        const QRect place(widget->mapTo(bounds, QPoint()), widget->size());
+        if (!bounds->rect().contains(place))
+            found.push_back((name + QStringLiteral(" beyond its page")).toStdString());
+    }
+    return found;
+}
+
+/// Every page of the coding flow, with the stage ids of the fixture's workflow.
+std::vector<std::pair<QString, Step>> everyPage() {
+    std::vector<std::pair<QString, Step>> pages = {
+        {"loading", Step::loading()},
+        {"readiness",
+         Step::readinessWarning({SetupFlowModel::ReadinessWarning::Disk{{DiskVerdict::low, 4'000'000'000}}})},
+        {"experience", Step::experienceQuestion()},
+        {"summary", Step::diagnosisSummary()},
+        {"interstitial", Step::interstitial()},
+        {"verifying", Step::verifying()},
+        {"keep-going", Step::keepGoingGate()},
+        {"outcome", Step::outcome()},
+        {"feedback", Step::nps()}};
+    for (const char* id :
+         {"homebrew", "languages", "git", "ai-claude", "editor", "warp", "skills", "mcp", "project"})
+        pages.emplace_back(QStringLiteral("stage-") + QString::fromLatin1(id), Step::stage(id));
+    return pages;
 }
 
 TEST_F(SetupWorkflowViewTest, InterstitialShowsItsButtonBeforeItsDisclosure) {
@@ -781,6 +869,48 @@ TEST_F(SetupWorkflowSheetTest, ClosingTheWindowOrQuittingEndsTheSheetAndLeavesNo
             EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
         fs::remove(pidFile(::getpid()));
     }
+}
+
+}  // namespace
+}  // namespace quill::ui::test
+
+namespace quill::ui::test {
+namespace {
+
+TEST_F(SetupWorkflowViewTest, EveryPageFitsTheSmallestAndALargeWindow) {
+    auto product = products::code();
+    // An interstitial that says enough to wrap, with its disclosure.
+    product.spinePolicy.postPrimaryInterstitial =
+        SpineRenderPolicy::InterstitialScreen{"Plan",
+                                              "Pick a plan",
+                                              QStringLiteral("word ").repeated(80).toStdString(),
+                                              "Continue to checks",
+                                              std::string("Billed by the vendor."),
+                                              ""};
+    ScopedProductConfig scoped(product);
+    verifier->hold(true);  // the verifying page stays
+    auto* view = openScreen();
+    auto* window = view->window();
+    for (const QSize size : {view->minimumSize(), QSize(1280, 900)}) {
+        window->resize(size);
+        for (const auto& [name, step] : everyPage()) {
+            SCOPED_TRACE(name.toStdString() + " at " + std::to_string(size.width()));
+            showStep(view, step);
+            EXPECT_EQ(view->size(), size);
+            EXPECT_EQ(misfits(view), std::vector<std::string>());
+            if (size == view->minimumSize())
+                saveGrab(view, QStringLiteral("fit-") + name);
+        }
+    }
+    // The blocked page of the agent product, with its own copy.
+    ScopedProductConfig agent(products::claude());
+    provider->stages = {{"ai-claude", DomainPlacement::primary, Class::blocked}};
+    view = openScreen();
+    view->window()->resize(view->minimumSize());
+    showStep(view, Step::stage("ai-claude"));
+    EXPECT_EQ(misfits(view), std::vector<std::string>());
+    saveGrab(view, QStringLiteral("fit-agent-blocked"));
+    verifier->hold(false);
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ QPushButton* linkButton(const QString& text, QWidget* parent) {
     Style::apply(button, ButtonStyle::borderless);
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; border: none; padding: 0; text-align: left; }")
+        QStringLiteral("QPushButton { color: %1; border: none; padding: 2px 4px; text-align: left; }")
             .arg(Style::accent(button).name(QColor::HexArgb)));
     button->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     return button;
