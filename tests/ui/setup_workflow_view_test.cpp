@@ -37,6 +37,7 @@
 #include "ui/app/main_window.h"
 #include "ui/app/nps_feedback_card.h"
 #include "ui/common/settings.h"
+#include "ui/common/style.h"
 #include "ui/setupflow/step_pages.h"
 
 namespace quill::ui::test {
@@ -910,6 +911,106 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsTheSmallestAndALargeWindow) {
     showStep(view, Step::stage("ai-claude"));
     EXPECT_EQ(misfits(view), std::vector<std::string>());
     saveGrab(view, QStringLiteral("fit-agent-blocked"));
+    verifier->hold(false);
+}
+
+TEST_F(SetupWorkflowViewTest, TheOutcomesAnswersMoveOnceAtMostWhileItsChecksRun) {
+    for (const bool passed : {true, false}) {
+        SCOPED_TRACE(passed);
+        verifier->result = SetupVerificationResult{"", passed};
+        auto* view = openScreen();
+        // Where the answers stand at each layout from the page's first showing on, and whether the busy bar
+        // stood in for the checklist meanwhile.
+        std::vector<int> heights;
+        QPointer<QWidget> answer;
+        struct Recorder : QObject {
+            std::function<void()> record;
+            bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+                if (event->type() == QEvent::Move)
+                    record();
+                return false;
+            }
+        } recorder;
+        recorder.record = [&] {
+            if (!answer->isVisible())
+                return;
+            heights.push_back(answer->mapTo(view, QPoint()).y());
+            if (view->model().outcomeAuditRunning()) {
+                EXPECT_EQ(visibleWithId(view, QStringLiteral("outcome-checking")).size(), 1);
+            }
+        };
+        // A failed verification leads to the outcome by itself.
+        const auto connection = QObject::connect(&view->model(), &SetupFlowModel::stepChanged, view, [&] {
+            if (view->model().step() != Step::outcome())
+                return;
+            answer = view->findChild<QWidget*>(QStringLiteral("outcome-resolved"));
+            answer->installEventFilter(&recorder);
+            EXPECT_EQ(view->model().outcomeAuditRunning(), passed);
+        });
+        go(view, Step::verifying());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->model().verifyResult().has_value(); }, 5000));
+        view->model().goToStep(Step::outcome());
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !heights.empty() && !view->model().outcomeAuditRunning(); }, 5000));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QObject::disconnect(connection);
+        answer->removeEventFilter(&recorder);
+        const auto moves = std::ranges::count_if(
+            heights, [&, last = heights.front()](int y) mutable { return std::exchange(last, y) != y; });
+        EXPECT_LE(moves, 1) << "answers at " << ::testing::PrintToString(heights);
+        EXPECT_TRUE(visibleWithId(view, QStringLiteral("outcome-checking")).empty());
+    }
+}
+
+/// Whether `control` draws a ring when it has the focus: the pixels along its edge that change with the focus
+/// stand out from the window at 3:1, all the way round but for the rounded corners.
+::testing::AssertionResult drawsFocusRing(QWidget* control) {
+    control->setFocus(Qt::TabFocusReason);
+    const QImage focused = control->grab().toImage();
+    control->clearFocus();
+    const QImage unfocused = control->grab().toImage();
+    control->setFocus(Qt::TabFocusReason);
+    const QColor window = control->window()->palette().color(QPalette::Window);
+    int edge = 0;
+    int ring = 0;
+    constexpr int kBand = 2;
+    for (int y = 0; y < focused.height(); ++y) {
+        for (int x = 0; x < focused.width(); ++x) {
+            if (x >= kBand && y >= kBand && x < focused.width() - kBand && y < focused.height() - kBand)
+                continue;
+            ++edge;
+            const QColor shown = focused.pixelColor(x, y);
+            if (shown != unfocused.pixelColor(x, y) && Style::contrast(shown, window) >= 3.0)
+                ++ring;
+        }
+    }
+    constexpr double kAround = 0.6;
+    if (ring >= kAround * edge)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << control->metaObject()->className() << " " << control->objectName().toStdString() << ": " << ring
+           << " of " << edge << " edge pixels show a ring";
+}
+
+TEST_F(SetupWorkflowViewTest, EveryControlTabReachesDrawsAVisibleFocusRing) {
+    verifier->hold(true);
+    auto* view = openScreen();
+    for (const auto& [name, step] : everyPage()) {
+        SCOPED_TRACE(name.toStdString());
+        showStep(view, step);
+        std::vector<QWidget*> reached;
+        for (int tab = 0; tab < 40; ++tab) {
+            QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : view;
+            QTest::keyClick(target, Qt::Key_Tab);
+            QWidget* now = QApplication::focusWidget();
+            if (now == nullptr || std::ranges::find(reached, now) != reached.end())
+                break;
+            reached.push_back(now);
+            EXPECT_TRUE(drawsFocusRing(now));
+            if (reached.size() == 1)
+                saveGrab(view, QStringLiteral("focus-") + name);
+        }
+    }
     verifier->hold(false);
 }
 

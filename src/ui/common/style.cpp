@@ -106,12 +106,18 @@ class FocusRingFollower final : public QObject {
 }  // namespace
 
 QColor Style::focusRing(const QWidget* widget) {
-    const QColor window = widget->palette().color(QPalette::Window);
+    // Against the window, not the control: a filled button's own palette carries its fill.
+    const QPalette& palette = widget->window()->palette();
+    const QColor window = palette.color(QPalette::Window);
     const bool lightWindow = luminance(window) > 0.5;  // NOLINT
-    QColor ring = accent(widget);
-    constexpr int kStep = 120;
+    // A step deeper than the accent at least, or it would vanish on the accent's own fill.
+    constexpr int kStep = 150;
+    auto deepen = [&](const QColor& colour) {
+        return lightWindow ? colour.darker(kStep) : colour.lighter(kStep);
+    };
+    QColor ring = deepen(palette.color(QPalette::Highlight));
     for (int tries = 0; tries < 8 && contrast(ring, window) < kRingContrast; ++tries)  // NOLINT
-        ring = lightWindow ? ring.darker(kStep) : ring.lighter(kStep);
+        ring = deepen(ring);
     return ring;
 }
 
