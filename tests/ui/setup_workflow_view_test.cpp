@@ -889,7 +889,8 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsTheSmallestAndALargeWindow) {
                                               std::string("Billed by the vendor."),
                                               ""};
     ScopedProductConfig scoped(product);
-    verifier->hold(true);  // the verifying page stays
+    provider->fixes["warp"].push_back(SetupRemediation::repairHomebrewPath());  // a caption with code spans
+    verifier->hold(true);                                                       // the verifying page stays
     auto* view = openScreen();
     auto* window = view->window();
     for (const QSize size : {view->minimumSize(), QSize(1280, 900)}) {
@@ -899,6 +900,7 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsTheSmallestAndALargeWindow) {
             showStep(view, step);
             EXPECT_EQ(view->size(), size);
             EXPECT_EQ(misfits(view), std::vector<std::string>());
+            EXPECT_FALSE(shownLabelTexts(view).join(QString()).contains(QLatin1Char('`')));
             if (size == view->minimumSize())
                 saveGrab(view, QStringLiteral("fit-") + name);
         }
