@@ -939,6 +939,8 @@ TEST_F(SetupWorkflowViewTest, TheOutcomesAnswersMoveOnceAtMostWhileItsChecksRun)
             heights.push_back(answer->mapTo(view, QPoint()).y());
             if (view->model().outcomeAuditRunning()) {
                 EXPECT_EQ(visibleWithId(view, QStringLiteral("outcome-checking")).size(), 1);
+                if (heights.size() == 1)
+                    saveGrab(view, QStringLiteral("outcome-checking"));
             }
         };
         // A failed verification leads to the outcome by itself.
