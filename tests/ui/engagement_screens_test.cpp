@@ -34,9 +34,11 @@ ProductConfig engagementConfig() {
          {"stuck", "Also stuck", Outcome::unsure, OfferRoute::AICodingInterest{}},
          {"build_software", "Build software", Outcome::unsure,
           OfferRoute::audit(OfferRoute::GuidedHelpWTP{})}}};
-    const auto offer = [](std::string id, std::string surface, std::optional<std::string> destination) {
-        return OfferSpec{id,           surface,      "Title of " + id,       "Body of " + id, "Act on " + id,
-                         std::nullopt, std::nullopt, std::move(destination), "eligible_" + id};
+    const auto offer = [](const std::string& id, std::string surface,
+                          std::optional<std::string> destination) {
+        return OfferSpec{
+            id,           std::move(surface), "Title of " + id,       "Body of " + id, "Act on " + id,
+            std::nullopt, std::nullopt,       std::move(destination), "eligible_" + id};
     };
     config.offerCatalog = {
         {"course_offer", offer("course_offer", "content_surface", "https://quillstart.example/course")},

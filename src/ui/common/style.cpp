@@ -44,11 +44,10 @@ double points(TextRole role) {
 
 double luminance(const QColor& colour) {
     auto channel = [](double value) {
-        return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);  // NOLINT
+        return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
     };
     const QColor rgb = colour.toRgb();
-    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) +  // NOLINT
-           0.0722 * channel(rgb.blueF());                                   // NOLINT
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
 }
 
 /// A ring drawn over the control with the focus, just inside its edge. It passes every mouse event through,
@@ -109,14 +108,14 @@ QColor Style::focusRing(const QWidget* widget) {
     // Against the window, not the control: a filled button's own palette carries its fill.
     const QPalette& palette = widget->window()->palette();
     const QColor window = palette.color(QPalette::Window);
-    const bool lightWindow = luminance(window) > 0.5;  // NOLINT
+    const bool lightWindow = luminance(window) > 0.5;
     // A step deeper than the accent at least, or it would vanish on the accent's own fill.
     constexpr int kStep = 150;
     auto deepen = [&](const QColor& colour) {
         return lightWindow ? colour.darker(kStep) : colour.lighter(kStep);
     };
     QColor ring = deepen(palette.color(QPalette::Highlight));
-    for (int tries = 0; tries < 8 && contrast(ring, window) < kRingContrast; ++tries)  // NOLINT
+    for (int tries = 0; tries < 8 && contrast(ring, window) < kRingContrast; ++tries)
         ring = deepen(ring);
     return ring;
 }
