@@ -16,11 +16,10 @@
 #include <QTest>
 #include <QTextBlock>
 #include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "engine/products/claude/claude_config.h"
 #include "engine/products/code/code_config.h"
@@ -58,24 +57,16 @@ struct FixedProbes final : SetupProber {
 /// Answers every verification with `result`, once the test lets it.
 struct FixedVerifier final : SetupVerifier {
     SetupVerificationResult result;
+    mutable std::atomic<bool> held = false;
     SetupVerificationResult verify(const std::optional<SystemProfile>&, const ShellRunner&,
                                    const FileSystemOperating&) const override {
-        std::unique_lock lock(m_mutex);
-        m_released.wait(lock, [&] { return !m_held; });
+        held.wait(true);
         return result;
     }
-    void hold(bool held) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_held = held;
-        }
-        m_released.notify_all();
+    void hold(bool value) {
+        held = value;
+        held.notify_all();
     }
-
-  private:
-    mutable std::mutex m_mutex;
-    mutable std::condition_variable m_released;
-    bool m_held = false;
 };
 
 /// Stages with fixed diagnoses and the fixes each offers.
@@ -271,62 +262,56 @@ void showStep(SetupWorkflowView* view, const Step& step) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
-/// What on `page` does not fit: a label whose text needs more room than it has, a widget outside a scroll
-/// area that reaches beyond the page, a widget in one that reaches beyond the scrolled content.
+/// What on `page` does not fit: a label whose text needs more room than it has, or a widget beyond the page
+/// or, in a scroll area, beyond its scrolled content.
 std::vector<std::string> misfits(QWidget* page) {
     std::vector<std::string> found;
     for (auto* widget : page->findChildren<QWidget*>()) {
         if (!widget->isVisible())
             continue;
-        const QString name = widget->metaObject()->className() + QStringLiteral(" ") + widget->objectName();
+        const auto name =
+            widget->metaObject()->className() + std::string(" ") + widget->objectName().toStdString();
         if (auto* label = qobject_cast<QLabel*>(widget)) {
-            const QRect room = label->contentsRect().adjusted(label->margin(), label->margin(),
-                                                              -label->margin(), -label->margin());
-            QSize needed;
-            if (label->textFormat() == Qt::PlainText) {
-                const int flags = label->wordWrap() ? int(Qt::TextWordWrap) : 0;
-                needed = label->fontMetrics()
-                             .boundingRect(QRect(0, 0, room.width(), QWIDGETSIZE_MAX), flags, label->text())
-                             .size();
-            } else {
-                needed = QSize(room.width(), label->heightForWidth(label->width()) - 2 * label->margin());
-            }
+            const QRect room = label->contentsRect();
+            const int flags = label->wordWrap() ? int(Qt::TextWordWrap) : 0;
+            const QSize needed = label->textFormat() == Qt::PlainText
+                                     ? label->fontMetrics().boundingRect(room, flags, label->text()).size()
+                                     : QSize(room.width(), label->heightForWidth(label->width()));
             if (needed.width() > room.width() || needed.height() > room.height())
-                found.push_back((name + QStringLiteral(" cut: ") + label->text().left(40)).toStdString());
+                found.push_back(name + " cut: " + label->text().left(40).toStdString());
         }
         QWidget* bounds = page;
-        for (QWidget* up = widget->parentWidget(); up != nullptr && up != page; up = up->parentWidget()) {
-            auto* scroller = qobject_cast<QScrollArea*>(up);
-            if (scroller != nullptr && scroller->widget() != nullptr &&
-                scroller->widget()->isAncestorOf(widget)) {
+        for (QWidget* up = widget->parentWidget(); up != page; up = up->parentWidget()) {
+            if (auto* scroller = qobject_cast<QScrollArea*>(up);
+                scroller && scroller->widget() && scroller->widget()->isAncestorOf(widget))
                 bounds = scroller->widget();
-                break;
-            }
         }
-        const QRect place(widget->mapTo(bounds, QPoint()), widget->size());
-        if (!bounds->rect().contains(place))
-            found.push_back((name + QStringLiteral(" beyond its page")).toStdString());
+        if (!bounds->rect().contains(QRect(widget->mapTo(bounds, QPoint()), widget->size())))
+            found.push_back(name + " beyond its page");
     }
     return found;
 }
 
-/// Every page of the coding flow, with the stage ids of the fixture's workflow.
-std::vector<std::pair<QString, Step>> everyPage() {
-    std::vector<std::pair<QString, Step>> pages = {
-        {"loading", Step::loading()},
-        {"readiness",
-         Step::readinessWarning({SetupFlowModel::ReadinessWarning::Disk{{DiskVerdict::low, 4'000'000'000}}})},
-        {"experience", Step::experienceQuestion()},
-        {"summary", Step::diagnosisSummary()},
-        {"interstitial", Step::interstitial()},
-        {"verifying", Step::verifying()},
-        {"keep-going", Step::keepGoingGate()},
-        {"outcome", Step::outcome()},
-        {"feedback", Step::nps()}};
-    for (const char* id :
-         {"homebrew", "languages", "git", "ai-claude", "editor", "warp", "skills", "mcp", "project"})
-        pages.emplace_back(QStringLiteral("stage-") + QString::fromLatin1(id), Step::stage(id));
-    return pages;
+/// Whether `control` draws a ring with the focus: most of its edge changes to stand out from the window at
+/// 3:1.
+bool drawsFocusRing(QWidget* control) {
+    const QImage focused = control->grab().toImage();
+    control->clearFocus();
+    const QImage unfocused = control->grab().toImage();
+    control->setFocus(Qt::TabFocusReason);
+    const QColor window = control->window()->palette().color(QPalette::Window);
+    int edge = 0;
+    int ring = 0;
+    for (int y = 0; y < focused.height(); ++y) {
+        for (int x = 0; x < focused.width(); ++x) {
+            if (QRect(2, 2, focused.width() - 4, focused.height() - 4).contains(x, y))
+                continue;
+            const QColor shown = focused.pixelColor(x, y);
+            ++edge;
+            ring += shown != unfocused.pixelColor(x, y) && Style::contrast(shown, window) >= 3.0 ? 1 : 0;
+        }
+    }
+    return ring >= 0.6 * edge;
 }
 
 TEST_F(SetupWorkflowViewTest, InterstitialShowsItsButtonBeforeItsDisclosure) {
@@ -878,9 +863,8 @@ TEST_F(SetupWorkflowSheetTest, ClosingTheWindowOrQuittingEndsTheSheetAndLeavesNo
 namespace quill::ui::test {
 namespace {
 
-TEST_F(SetupWorkflowViewTest, EveryPageFitsTheSmallestAndALargeWindow) {
+TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabStop) {
     auto product = products::code();
-    // An interstitial that says enough to wrap, with its disclosure.
     product.spinePolicy.postPrimaryInterstitial =
         SpineRenderPolicy::InterstitialScreen{"Plan",
                                               "Pick a plan",
@@ -892,21 +876,41 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsTheSmallestAndALargeWindow) {
     provider->fixes["warp"].push_back(SetupRemediation::repairHomebrewPath());  // a caption with code spans
     verifier->hold(true);                                                       // the verifying page stays
     auto* view = openScreen();
-    auto* window = view->window();
+    std::vector<std::pair<std::string, Step>> pages = {
+        {"loading", Step::loading()},
+        {"readiness",
+         Step::readinessWarning({SetupFlowModel::ReadinessWarning::Disk{{DiskVerdict::low, 4'000'000'000}}})},
+        {"experience", Step::experienceQuestion()},
+        {"summary", Step::diagnosisSummary()},
+        {"interstitial", Step::interstitial()},
+        {"verifying", Step::verifying()},
+        {"keep-going", Step::keepGoingGate()},
+        {"outcome", Step::outcome()},
+        {"feedback", Step::nps()}};
+    for (const auto& [id, placement, classification] : provider->stages)
+        pages.emplace_back("stage-" + id, Step::stage(id));
     for (const QSize size : {view->minimumSize(), QSize(1280, 900)}) {
-        window->resize(size);
-        for (const auto& [name, step] : everyPage()) {
-            SCOPED_TRACE(name.toStdString() + " at " + std::to_string(size.width()));
+        view->window()->resize(size);
+        for (const auto& [name, step] : pages) {
+            SCOPED_TRACE(name + " at " + std::to_string(size.width()));
             showStep(view, step);
-            EXPECT_EQ(view->size(), size);
             EXPECT_EQ(misfits(view), std::vector<std::string>());
             EXPECT_FALSE(shownLabelTexts(view).join(QString()).contains(QLatin1Char('`')));
-            if (size == view->minimumSize())
-                saveGrab(view, QStringLiteral("fit-") + name);
+            saveGrab(view, QString::fromStdString("fit-" + name + "-" + std::to_string(size.width())));
+            // Tab round the page: every stop shows its ring.
+            std::set<QWidget*> reached;
+            for (int tab = 0; size == view->minimumSize() && tab < 40; ++tab) {
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : view,
+                                Qt::Key_Tab);
+                QWidget* now = QApplication::focusWidget();
+                if (now == nullptr || !reached.insert(now).second)
+                    break;
+                EXPECT_TRUE(drawsFocusRing(now))
+                    << now->metaObject()->className() << " " << now->objectName().toStdString();
+            }
         }
     }
-    // The blocked page of the agent product, with its own copy.
-    ScopedProductConfig agent(products::claude());
+    ScopedProductConfig agent(products::claude());  // the agent product's own blocked page
     provider->stages = {{"ai-claude", DomainPlacement::primary, Class::blocked}};
     view = openScreen();
     view->window()->resize(view->minimumSize());
@@ -916,106 +920,50 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsTheSmallestAndALargeWindow) {
     verifier->hold(false);
 }
 
+/// Where the outcome's answers stand at each layout, checking meanwhile that the busy bar shows while the
+/// checks run and only then.
+struct AnswerRecorder : QObject {
+    SetupWorkflowView* view;
+    std::vector<int> heights;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* answer = static_cast<QWidget*>(watched);
+        if (event->type() != QEvent::Move || !answer->isVisible())
+            return false;
+        heights.push_back(answer->mapTo(view, QPoint()).y());
+        const bool running = view->model().outcomeAuditRunning();
+        EXPECT_EQ(visibleWithId(view, QStringLiteral("outcome-checking")).size(), running ? 1 : 0);
+        if (running && heights.size() == 1)
+            saveGrab(view, QStringLiteral("outcome-checking"));
+        return false;
+    }
+};
+
 TEST_F(SetupWorkflowViewTest, TheOutcomesAnswersMoveOnceAtMostWhileItsChecksRun) {
     for (const bool passed : {true, false}) {
         SCOPED_TRACE(passed);
         verifier->result = SetupVerificationResult{"", passed};
-        auto* view = openScreen();
-        // Where the answers stand at each layout from the page's first showing on, and whether the busy bar
-        // stood in for the checklist meanwhile.
-        std::vector<int> heights;
-        QPointer<QWidget> answer;
-        struct Recorder : QObject {
-            std::function<void()> record;
-            bool eventFilter(QObject* /*watched*/, QEvent* event) override {
-                if (event->type() == QEvent::Move)
-                    record();
-                return false;
-            }
-        } recorder;
-        recorder.record = [&] {
-            if (!answer->isVisible())
-                return;
-            heights.push_back(answer->mapTo(view, QPoint()).y());
-            if (view->model().outcomeAuditRunning()) {
-                EXPECT_EQ(visibleWithId(view, QStringLiteral("outcome-checking")).size(), 1);
-                if (heights.size() == 1)
-                    saveGrab(view, QStringLiteral("outcome-checking"));
-            }
-        };
-        // A failed verification leads to the outcome by itself.
-        const auto connection = QObject::connect(&view->model(), &SetupFlowModel::stepChanged, view, [&] {
-            if (view->model().step() != Step::outcome())
-                return;
-            answer = view->findChild<QWidget*>(QStringLiteral("outcome-resolved"));
-            answer->installEventFilter(&recorder);
-            EXPECT_EQ(view->model().outcomeAuditRunning(), passed);
+        AnswerRecorder recorder;
+        recorder.view = openScreen();
+        auto& model = recorder.view->model();
+        // Watched from the page's making on; a failed verification leads to the outcome by itself.
+        const auto connection = QObject::connect(&model, &SetupFlowModel::stepChanged, &recorder, [&] {
+            if (model.step() == Step::outcome())
+                recorder.view->findChild<QWidget*>(QStringLiteral("outcome-resolved"))
+                    ->installEventFilter(&recorder);
         });
-        go(view, Step::verifying());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return view->model().verifyResult().has_value(); }, 5000));
-        view->model().goToStep(Step::outcome());
+        go(recorder.view, Step::verifying());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.verifyResult().has_value(); }, 5000));
+        model.goToStep(Step::outcome());
         ASSERT_TRUE(
-            QTest::qWaitFor([&] { return !heights.empty() && !view->model().outcomeAuditRunning(); }, 5000));
+            QTest::qWaitFor([&] { return !recorder.heights.empty() && !model.outcomeAuditRunning(); }, 5000));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         QObject::disconnect(connection);
-        answer->removeEventFilter(&recorder);
-        const auto moves = std::ranges::count_if(
-            heights, [&, last = heights.front()](int y) mutable { return std::exchange(last, y) != y; });
-        EXPECT_LE(moves, 1) << "answers at " << ::testing::PrintToString(heights);
-        EXPECT_TRUE(visibleWithId(view, QStringLiteral("outcome-checking")).empty());
+        auto& heights = recorder.heights;
+        EXPECT_LE(std::ranges::count_if(heights, [last = heights.front()](
+                                                     int y) mutable { return std::exchange(last, y) != y; }),
+                  1)
+            << ::testing::PrintToString(heights);
     }
-}
-
-/// Whether `control` draws a ring when it has the focus: the pixels along its edge that change with the focus
-/// stand out from the window at 3:1, all the way round but for the rounded corners.
-::testing::AssertionResult drawsFocusRing(QWidget* control) {
-    control->setFocus(Qt::TabFocusReason);
-    const QImage focused = control->grab().toImage();
-    control->clearFocus();
-    const QImage unfocused = control->grab().toImage();
-    control->setFocus(Qt::TabFocusReason);
-    const QColor window = control->window()->palette().color(QPalette::Window);
-    int edge = 0;
-    int ring = 0;
-    constexpr int kBand = 2;
-    for (int y = 0; y < focused.height(); ++y) {
-        for (int x = 0; x < focused.width(); ++x) {
-            if (x >= kBand && y >= kBand && x < focused.width() - kBand && y < focused.height() - kBand)
-                continue;
-            ++edge;
-            const QColor shown = focused.pixelColor(x, y);
-            if (shown != unfocused.pixelColor(x, y) && Style::contrast(shown, window) >= 3.0)
-                ++ring;
-        }
-    }
-    constexpr double kAround = 0.6;
-    if (ring >= kAround * edge)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << control->metaObject()->className() << " " << control->objectName().toStdString() << ": " << ring
-           << " of " << edge << " edge pixels show a ring";
-}
-
-TEST_F(SetupWorkflowViewTest, EveryControlTabReachesDrawsAVisibleFocusRing) {
-    verifier->hold(true);
-    auto* view = openScreen();
-    for (const auto& [name, step] : everyPage()) {
-        SCOPED_TRACE(name.toStdString());
-        showStep(view, step);
-        std::vector<QWidget*> reached;
-        for (int tab = 0; tab < 40; ++tab) {
-            QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : view;
-            QTest::keyClick(target, Qt::Key_Tab);
-            QWidget* now = QApplication::focusWidget();
-            if (now == nullptr || std::ranges::find(reached, now) != reached.end())
-                break;
-            reached.push_back(now);
-            EXPECT_TRUE(drawsFocusRing(now));
-            if (reached.size() == 1)
-                saveGrab(view, QStringLiteral("focus-") + name);
-        }
-    }
-    verifier->hold(false);
 }
 
 }  // namespace
