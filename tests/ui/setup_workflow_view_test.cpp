@@ -923,7 +923,7 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabS
 /// Where the outcome's answers stand at each layout, checking meanwhile that the busy bar shows while the
 /// checks run and only then.
 struct AnswerRecorder : QObject {
-    SetupWorkflowView* view;
+    SetupWorkflowView* view = nullptr;
     std::vector<int> heights;
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* answer = static_cast<QWidget*>(watched);

@@ -35,7 +35,8 @@ class Style {
     /// Shows the widget's text in the secondary colour.
     static void makeSecondary(QWidget* widget);
 
-    /// The focus ring's colour: the accent deepened, to stand out from its fill and from the window at 3:1 or more.
+    /// The focus ring's colour: the accent deepened, to stand out from its fill and from the window at 3:1 or
+    /// more.
     [[nodiscard]] static QColor focusRing(const QWidget* widget);
     /// The contrast ratio of two colours as the web's accessibility guidelines measure it, 1 to 21.
     [[nodiscard]] static double contrast(const QColor& one, const QColor& other);
