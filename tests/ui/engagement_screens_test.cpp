@@ -34,9 +34,11 @@ ProductConfig engagementConfig() {
          {"stuck", "Also stuck", Outcome::unsure, OfferRoute::AICodingInterest{}},
          {"build_software", "Build software", Outcome::unsure,
           OfferRoute::audit(OfferRoute::GuidedHelpWTP{})}}};
-    const auto offer = [](std::string id, std::string surface, std::optional<std::string> destination) {
-        return OfferSpec{id,           surface,      "Title of " + id,       "Body of " + id, "Act on " + id,
-                         std::nullopt, std::nullopt, std::move(destination), "eligible_" + id};
+    const auto offer = [](const std::string& id, std::string surface,
+                          std::optional<std::string> destination) {
+        return OfferSpec{
+            id,           std::move(surface), "Title of " + id,       "Body of " + id, "Act on " + id,
+            std::nullopt, std::nullopt,       std::move(destination), "eligible_" + id};
     };
     config.offerCatalog = {
         {"course_offer", offer("course_offer", "content_surface", "https://quillstart.example/course")},
@@ -137,7 +139,7 @@ TEST_F(EngagementTest, NextStepKeepsTheChoiceByKeyAndReportsItBeforePushing) {
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(test::shownText(next), QStringLiteral("Show next step"));
     EXPECT_FALSE(next->isEnabled());
-    EXPECT_FALSE(root->clickDefaultButton()) << "Return does nothing without a choice";
+    EXPECT_FALSE(root->pressForReturn()) << "Return does nothing without a choice";
     test::saveGrab(root.get(), QStringLiteral("next-step"));
 
     // Two rows share the key "stuck": both are ticked, and the first option is the one used.
@@ -149,7 +151,7 @@ TEST_F(EngagementTest, NextStepKeepsTheChoiceByKeyAndReportsItBeforePushing) {
     test::saveGrab(root.get(), QStringLiteral("next-step-chosen"));
 
     // The choice is recorded and reported before the push: the pushed offer reports it as it appears.
-    EXPECT_TRUE(root->clickDefaultButton());
+    EXPECT_TRUE(root->pressForReturn());
     EXPECT_EQ(nav().path(), (std::vector<Screen>{Screen::nextStep(), Screen::guidedHelpOffer()}));
     const auto events = screenEvents(telemetry);
     ASSERT_EQ(events.size(), 2u);

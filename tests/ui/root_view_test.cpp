@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTest>
 #include <atomic>
 #include <condition_variable>
@@ -133,15 +134,39 @@ TEST_F(RootViewTest, ClosingWhileTheProfileIsCollectedDropsIt) {
     EXPECT_TRUE(telemetry.events().empty());
 }
 
-TEST_F(RootViewTest, ReturnContinuesOnConsentAndDoesNothingOnTheWelcomeScreen) {
+TEST_F(RootViewTest, ReturnPressesTheDefaultButtonElseTheFocusedOne) {
     services.isFixtureMode = true;
     open();
+    // Consent's Continue is its default: it keeps Return while the privacy link has the focus.
+    visibleById(window.get(), QStringLiteral("consent-privacy-link"))->setFocus(Qt::TabFocusReason);
     QTest::keyClick(window.get(), Qt::Key_Return);
     ASSERT_TRUE(root->hasConsented());
     EXPECT_EQ(events("consent_given").size(), 1u);
+    EXPECT_TRUE(urls->opened.empty());
+    // The welcome screen has no default: Return does nothing until a button has the focus, then presses it.
     QTest::keyClick(window.get(), Qt::Key_Return);
     QTest::keyClick(window.get(), Qt::Key_Enter);
     EXPECT_TRUE(root->navigation().path().empty());
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        visibleById(window.get(), QStringLiteral("welcome-diagnose-button"))->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(root->navigation().path(), std::vector<Screen>{Screen::setupWorkflow()});
+        root->navigation().goHome();
+    }
+}
+
+TEST_F(RootViewTest, TheContentOpensAt720By720AndKeepsAtLeast720By700UnderTheToolBar) {
+    seedConsent();
+    services.isFixtureMode = true;
+    open();
+    const auto* content = root->findChild<QStackedWidget*>();
+    ASSERT_NE(content, nullptr);
+    const int toolBar = content->mapTo(window.get(), QPoint()).y();
+    EXPECT_GT(toolBar, 0);
+    EXPECT_EQ(content->size(), QSize(720, 720));
+    window->resize(1, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return content->size() == QSize(720, 700); }, 5000));
+    EXPECT_EQ(window->size(), QSize(720, 700 + toolBar));
 }
 
 TEST_F(RootViewTest, APageJustPushedTakesNoPressButReturnActsAtOnce) {

@@ -287,7 +287,9 @@ TEST_F(SetupFlowModelTest, WalksEveryStepAndReportsEachMilestone) {
     ASSERT_EQ(model->step(), Step::stage("skills"));
     model->skipStage("skills");
     ASSERT_EQ(model->step(), Step::outcome());
+    EXPECT_TRUE(model->outcomeAuditRunning()) << "from the outcome's first showing";
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model->outcomeAudit().empty(); }, 5000));
+    EXPECT_FALSE(model->outcomeAuditRunning());
     const std::vector<OutcomeAuditSection> checklist = {
         {"Foundation",
          {"Command Line Tools installed", "git version 2.44", "Homebrew installed — version 4.4.1"}},

@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,7 +18,9 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 
+#include "engine/products/claude/claude_config.h"
 #include "engine/products/code/code_config.h"
 #include "engine/runner/fixes.h"
 #include "engine/services/live_file_system.h"
@@ -32,6 +35,7 @@
 #include "ui/app/main_window.h"
 #include "ui/common/nps_feedback_card.h"
 #include "ui/common/settings.h"
+#include "ui/common/style.h"
 #include "ui/setupflow/install_log.h"
 #include "ui/setupflow/step_pages.h"
 
@@ -50,12 +54,18 @@ struct FixedProbes final : SetupProber {
     SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&) const override { return bundle; }
 };
 
-/// Answers every verification with `result`.
+/// Answers every verification with `result`, once the test lets it.
 struct FixedVerifier final : SetupVerifier {
     SetupVerificationResult result;
+    mutable std::atomic<bool> held = false;
     SetupVerificationResult verify(const std::optional<SystemProfile>&, const ShellRunner&,
                                    const FileSystemOperating&) const override {
+        held.wait(true);
         return result;
+    }
+    void hold(bool value) {
+        held = value;
+        held.notify_all();
     }
 };
 
@@ -203,7 +213,7 @@ TEST_F(SetupWorkflowViewTest, EachStepShowsItsTextsTitleAndControls) {
          Step::outcome(),
          {"Yes, all set", "Not quite"},
          "Done",
-         {"outcome-checklist", "outcome-resolved", "outcome-blocked"}},
+         {"outcome-resolved", "outcome-blocked"}},
         {"nps", Step::nps(), {"We need your feedback", "Done"}, nullptr, {"nps-done"}},
     };
     // The coding product, and a bare configuration whose texts and titles all come from the defaults.
@@ -238,6 +248,70 @@ TEST_F(SetupWorkflowViewTest, EachStepShowsItsTextsTitleAndControls) {
                 saveGrab(view, QStringLiteral("step-") + QString::fromLatin1(testCase.name));
         }
     }
+}
+
+/// Moves the screen to `step` and waits until its page is shown and laid out.
+void showStep(SetupWorkflowView* view, const Step& step) {
+    view->model().goToStep(step);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto pages = view->findChildren<StepPage*>(QString(), Qt::FindDirectChildrenOnly);
+            return std::ranges::any_of(pages, [](StepPage* page) { return page->isVisible(); });
+        },
+        5000));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
+/// What on `page` does not fit: a label whose text needs more room than it has, or a widget beyond the page
+/// or, in a scroll area, beyond its scrolled content.
+std::vector<std::string> misfits(QWidget* page) {
+    std::vector<std::string> found;
+    for (auto* widget : page->findChildren<QWidget*>()) {
+        if (!widget->isVisible())
+            continue;
+        const auto name =
+            widget->metaObject()->className() + std::string(" ") + widget->objectName().toStdString();
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            const QRect room = label->contentsRect();
+            const int flags = label->wordWrap() ? int(Qt::TextWordWrap) : 0;
+            const QSize needed = label->textFormat() == Qt::PlainText
+                                     ? label->fontMetrics().boundingRect(room, flags, label->text()).size()
+                                     : QSize(room.width(), label->heightForWidth(label->width()));
+            if (needed.width() > room.width() || needed.height() > room.height())
+                found.push_back(name + " cut: " + label->text().left(40).toStdString());
+        }
+        QWidget* bounds = page;
+        for (QWidget* up = widget->parentWidget(); up != page; up = up->parentWidget()) {
+            if (auto* scroller = qobject_cast<QScrollArea*>(up);
+                scroller && scroller->widget() && scroller->widget()->isAncestorOf(widget))
+                bounds = scroller->widget();
+        }
+        if (!bounds->rect().contains(QRect(widget->mapTo(bounds, QPoint()), widget->size())))
+            found.push_back(name + " beyond its page");
+    }
+    return found;
+}
+
+/// Whether `control` draws a ring with the focus: most of its edge changes to stand out from the window at
+/// 3:1.
+bool drawsFocusRing(QWidget* control) {
+    const QImage focused = control->grab().toImage();
+    control->clearFocus();
+    const QImage unfocused = control->grab().toImage();
+    control->setFocus(Qt::TabFocusReason);
+    const QColor window = control->window()->palette().color(QPalette::Window);
+    int edge = 0;
+    int ring = 0;
+    for (int y = 0; y < focused.height(); ++y) {
+        for (int x = 0; x < focused.width(); ++x) {
+            if (QRect(2, 2, focused.width() - 4, focused.height() - 4).contains(x, y))
+                continue;
+            const QColor shown = focused.pixelColor(x, y);
+            ++edge;
+            ring += shown != unfocused.pixelColor(x, y) && Style::contrast(shown, window) >= 3.0 ? 1 : 0;
+        }
+    }
+    return ring >= 0.6 * edge;
 }
 
 TEST_F(SetupWorkflowViewTest, InterstitialShowsItsButtonBeforeItsDisclosure) {
@@ -781,6 +855,115 @@ TEST_F(SetupWorkflowSheetTest, ClosingTheWindowOrQuittingEndsTheSheetAndLeavesNo
         for (pid_t pid = 0; in >> pid;)
             EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
         fs::remove(pidFile(::getpid()));
+    }
+}
+
+}  // namespace
+}  // namespace quill::ui::test
+
+namespace quill::ui::test {
+namespace {
+
+TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabStop) {
+    auto product = products::code();
+    product.spinePolicy.postPrimaryInterstitial =
+        SpineRenderPolicy::InterstitialScreen{"Plan",
+                                              "Pick a plan",
+                                              QStringLiteral("word ").repeated(80).toStdString(),
+                                              "Continue to checks",
+                                              std::string("Billed by the vendor."),
+                                              ""};
+    ScopedProductConfig scoped(product);
+    provider->fixes["warp"].push_back(SetupRemediation::repairHomebrewPath());  // a caption with code spans
+    verifier->hold(true);                                                       // the verifying page stays
+    auto* view = openScreen();
+    std::vector<std::pair<std::string, Step>> pages = {
+        {"loading", Step::loading()},
+        {"readiness",
+         Step::readinessWarning({SetupFlowModel::ReadinessWarning::Disk{{DiskVerdict::low, 4'000'000'000}}})},
+        {"experience", Step::experienceQuestion()},
+        {"summary", Step::diagnosisSummary()},
+        {"interstitial", Step::interstitial()},
+        {"verifying", Step::verifying()},
+        {"keep-going", Step::keepGoingGate()},
+        {"outcome", Step::outcome()},
+        {"feedback", Step::nps()}};
+    for (const auto& [id, placement, classification] : provider->stages)
+        pages.emplace_back("stage-" + id, Step::stage(id));
+    for (const QSize size : {view->minimumSize(), QSize(1280, 900)}) {
+        view->window()->resize(size);
+        for (const auto& [name, step] : pages) {
+            SCOPED_TRACE(name + " at " + std::to_string(size.width()));
+            showStep(view, step);
+            EXPECT_EQ(misfits(view), std::vector<std::string>());
+            EXPECT_FALSE(shownLabelTexts(view).join(QString()).contains(QLatin1Char('`')));
+            saveGrab(view, QString::fromStdString("fit-" + name + "-" + std::to_string(size.width())));
+            // Tab round the page: every stop shows its ring.
+            std::set<QWidget*> reached;
+            for (int tab = 0; size == view->minimumSize() && tab < 40; ++tab) {
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : view,
+                                Qt::Key_Tab);
+                QWidget* now = QApplication::focusWidget();
+                if (now == nullptr || !reached.insert(now).second)
+                    break;
+                EXPECT_TRUE(drawsFocusRing(now))
+                    << now->metaObject()->className() << " " << now->objectName().toStdString();
+            }
+        }
+    }
+    ScopedProductConfig agent(products::claude());  // the agent product's own blocked page
+    provider->stages = {{"ai-claude", DomainPlacement::primary, Class::blocked}};
+    view = openScreen();
+    view->window()->resize(view->minimumSize());
+    showStep(view, Step::stage("ai-claude"));
+    EXPECT_EQ(misfits(view), std::vector<std::string>());
+    saveGrab(view, QStringLiteral("fit-agent-blocked"));
+    verifier->hold(false);
+}
+
+/// Where the outcome's answers stand at each layout, checking meanwhile that the busy bar shows while the
+/// checks run and only then.
+struct AnswerRecorder : QObject {
+    SetupWorkflowView* view = nullptr;
+    std::vector<int> heights;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* answer = static_cast<QWidget*>(watched);
+        if (event->type() != QEvent::Move || !answer->isVisible())
+            return false;
+        heights.push_back(answer->mapTo(view, QPoint()).y());
+        const bool running = view->model().outcomeAuditRunning();
+        EXPECT_EQ(visibleWithId(view, QStringLiteral("outcome-checking")).size(), running ? 1 : 0);
+        if (running && heights.size() == 1)
+            saveGrab(view, QStringLiteral("outcome-checking"));
+        return false;
+    }
+};
+
+TEST_F(SetupWorkflowViewTest, TheOutcomesAnswersMoveOnceAtMostWhileItsChecksRun) {
+    for (const bool passed : {true, false}) {
+        SCOPED_TRACE(passed);
+        verifier->result = SetupVerificationResult{"", passed};
+        AnswerRecorder recorder;
+        recorder.view = openScreen();
+        auto& model = recorder.view->model();
+        // Watched from the page's making on; a failed verification leads to the outcome by itself.
+        const auto connection = QObject::connect(&model, &SetupFlowModel::stepChanged, &recorder, [&] {
+            if (model.step() == Step::outcome())
+                recorder.view->findChild<QWidget*>(QStringLiteral("outcome-resolved"))
+                    ->installEventFilter(&recorder);
+        });
+        go(recorder.view, Step::verifying());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model.verifyResult().has_value(); }, 5000));
+        model.goToStep(Step::outcome());
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !recorder.heights.empty() && !model.outcomeAuditRunning(); }, 5000));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QObject::disconnect(connection);
+        auto& heights = recorder.heights;
+        EXPECT_LE(std::ranges::count_if(heights, [last = heights.front()](
+                                                     int y) mutable { return std::exchange(last, y) != y; }),
+                  1)
+            << ::testing::PrintToString(heights);
     }
 }
 

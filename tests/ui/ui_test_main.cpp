@@ -7,6 +7,8 @@
 
 #include "engine/core/task.h"
 
+#include "ui/common/style.h"
+
 // Screen tests need one QApplication for the whole run. They draw offscreen unless told otherwise, also when
 // ctest lists the tests (which it does without the tests' environment).
 int main(int argc, char** argv) {
@@ -18,6 +20,7 @@ int main(int argc, char** argv) {
     // A page just shown ignores presses for the double-click interval; tests click at once, so the guard
     // is off unless a test of it sets an interval of its own.
     QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
+    quill::ui::Style::installFocusRing();
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     // Tasks a test left returning finish before the leak check at exit runs.

@@ -63,6 +63,7 @@ ConsentView::ConsentView(ScreenContext& context, std::function<void()> onContinu
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFocusPolicy(Qt::NoFocus);  // Tab goes to the controls inside, which it scrolls into view
     auto* body = new QWidget(scroll);
     auto* stack = new QVBoxLayout(body);
     stack->setContentsMargins(0, 0, 0, 0);

@@ -8,24 +8,19 @@
 
 #include "engine/telemetry/shut_down.h"
 #include "ui/app/quill_root_view.h"
+#include "ui/common/style.h"
 #include "ui/setupflow/setup_action_progress_view.h"
 
 namespace quill::ui {
 
-namespace {
-constexpr int kDefaultWidth = 720;
-constexpr int kDefaultHeight = 720;
-constexpr int kMinimumWidth = 720;
-constexpr int kMinimumHeight = 700;
-}  // namespace
-
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Quillstart"));
     setObjectName(QStringLiteral("main-window"));
-    setMinimumSize(kMinimumWidth, kMinimumHeight);
-    resize(kDefaultWidth, kDefaultHeight);
+    Style::installFocusRing();
     auto* content = new QWidget(this);
     content->setObjectName(QStringLiteral("root-content"));
+    content->setMinimumSize(QuillRootView::kMinimumContentSize);
+    resize(QuillRootView::kOpeningContentSize);
     setCentralWidget(content);
     qApp->installEventFilter(this);
 }
@@ -53,6 +48,8 @@ void MainWindow::leaveSheets() {
 void MainWindow::setRootView(QuillRootView* root) {
     m_root = root;
     setCentralWidget(root);
+    // The content's own minimum holds the window's, with whatever the root view shows above it.
+    resize(root->sizeForContent(QuillRootView::kOpeningContentSize));
     connect(root, &QuillRootView::titleChanged, this, &QWidget::setWindowTitle);
     setWindowTitle(root->title());
 }
@@ -61,7 +58,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     // Enter on the keypad carries the keypad modifier; any other modifier makes it another shortcut.
     const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (isReturn && plain && m_root && m_root->clickDefaultButton())
+    if (isReturn && plain && m_root && m_root->pressForReturn())
         return;
     QMainWindow::keyPressEvent(event);
 }

@@ -15,8 +15,9 @@ class MainWindow : public QMainWindow {
   public:
     explicit MainWindow(QWidget* parent = nullptr);
 
-    /// Shows `root` as the window's content, with the title of its front page; Return and Enter that no
-    /// widget takes go to the front page's default button. The window takes `root` over.
+    /// Shows `root` as the window's content, with the title of its front page, sized for its opening content;
+    /// Return and Enter that no widget takes press the front page's default button, or the focused button
+    /// where the page has none. The window takes `root` over.
     void setRootView(QuillRootView* root);
 
   protected:

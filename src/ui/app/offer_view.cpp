@@ -29,7 +29,7 @@ JSONValue textOrNull(const std::optional<std::string>& text) {
     return text ? JSONValue(*text) : JSONValue();
 }
 
-/// The guided-help notice: a square tint of the accent under a rounded accent border.
+/// The guided-help notice: a tint of the accent inside a rounded accent border.
 class NoticeBox final : public QWidget {
   public:
     NoticeBox(const QString& text, QWidget* parent) : QWidget(parent) {
@@ -44,10 +44,9 @@ class NoticeBox final : public QWidget {
     void paintEvent(QPaintEvent* /*event*/) override {
         QPainter painter(this);
         const QColor accent = Style::accent(this);
-        painter.fillRect(rect(), Style::tinted(accent, 0.1));
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(Style::tinted(accent, 0.4), 1));
-        painter.setBrush(Qt::NoBrush);
+        painter.setBrush(Style::tinted(accent, 0.1));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kNoticeRadius, kNoticeRadius);
     }
 };

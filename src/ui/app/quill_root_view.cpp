@@ -1,6 +1,8 @@
 #include "ui/app/quill_root_view.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QKeySequence>
 #include <QStyle>
 #include <QToolBar>
@@ -72,6 +74,7 @@ QuillRootView::QuillRootView(RootViewOptions options, QWidget* parent)
         m_toolBar->hide();
         m_consent = new ConsentView(
             m_context, [this] { markConsented(); }, this);
+        m_consent->setMinimumSize(kMinimumContentSize);
         m_layout->addWidget(m_consent, 1);
         followFront(m_consent);
     }
@@ -133,8 +136,22 @@ QString QuillRootView::title() const {
     return QString::fromStdString(ProductConfig::current()->displayName);
 }
 
-bool QuillRootView::clickDefaultButton() {
-    return ui::clickDefaultButton(frontPage());
+bool QuillRootView::pressForReturn() {
+    ScreenPage* page = frontPage();
+    if (page == nullptr || page->defaultButton() != nullptr)
+        return ui::clickDefaultButton(page);
+    // A button that does not take Return itself (neither default nor auto-default) passes it on to here.
+    auto* focused = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+    if (focused == nullptr || !page->isAncestorOf(focused) || !focused->isVisible() || !focused->isEnabled())
+        return false;
+    focused->click();
+    return true;
+}
+
+QSize QuillRootView::sizeForContent(QSize content) const {
+    if (!m_toolBar->isHidden())
+        content.rheight() += m_toolBar->sizeHint().height();
+    return content;
 }
 
 void QuillRootView::markConsented() {
@@ -154,6 +171,7 @@ void QuillRootView::rootStack() {
     auto* welcome = new WelcomeView(m_context);
     m_host = new NavigationHost(
         m_navigation, welcome, [this](const Screen& screen) { return destination(screen); }, this);
+    m_host->setMinimumSize(kMinimumContentSize);
     connect(m_host, &NavigationHost::frontPageChanged, this, &QuillRootView::followFront);
     m_layout->addWidget(m_host, 1);
     m_toolBar->show();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QSize>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -59,8 +60,15 @@ class QuillRootView : public QWidget {
     [[nodiscard]] ScreenPage* frontPage() const;
     /// The front page's title; the product's display name when it has none.
     [[nodiscard]] QString title() const;
-    /// Clicks the front page's default button when it is visible and enabled; true when it did.
-    bool clickDefaultButton();
+    /// What Return and Enter press: the front page's default button when it is visible and enabled, or, where
+    /// the page has no default button, the button that has the focus on it. True when it pressed one.
+    bool pressForReturn();
+    /// The root view's size around content of `content`: the tool bar, while shown, sits above it.
+    [[nodiscard]] QSize sizeForContent(QSize content) const;
+
+    /// The content the window opens at, and the least it keeps, below the tool bar.
+    static constexpr QSize kOpeningContentSize{720, 720};
+    static constexpr QSize kMinimumContentSize{720, 700};
 
     [[nodiscard]] AppNavigation& navigation() { return m_navigation; }
     [[nodiscard]] ProfileHolder& profile() { return m_profile; }

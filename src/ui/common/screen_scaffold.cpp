@@ -96,6 +96,7 @@ void ScreenScaffold::setScrollingContent(QWidget* content) {
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setFocusPolicy(Qt::NoFocus);  // Tab goes to the controls inside, which it scrolls into view
     scroller->viewport()->setAutoFillBackground(false);  // the page's background shows through
     auto* column = new QWidget(scroller);
     column->setAutoFillBackground(false);

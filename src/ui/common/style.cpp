@@ -2,9 +2,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEvent>
+#include <QPainter>
 #include <QPalette>
+#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
+#include <cmath>
 
 namespace quill::ui {
 
@@ -13,6 +17,10 @@ namespace {
 constexpr double kBaseSize = 13.0;
 constexpr int kLargeControlHeight = 32;
 constexpr int kProminentRadius = 6;
+constexpr int kBorderedMargin = 16;
+constexpr int kRingWidth = 2;
+constexpr int kRingRadius = 5;
+constexpr double kRingContrast = 3.0;
 
 double points(TextRole role) {
     switch (role) {
@@ -34,7 +42,96 @@ double points(TextRole role) {
     return kBaseSize;
 }
 
+double luminance(const QColor& colour) {
+    auto channel = [](double value) {
+        return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
+}
+
+/// A ring drawn over the control with the focus, just inside its edge. It passes every mouse event through,
+/// never takes the focus itself, and goes with its control.
+class FocusRing final : public QWidget {
+  public:
+    explicit FocusRing(QWidget* control) : QWidget(control) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+        control->installEventFilter(this);
+        cover();
+        show();
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && (event->type() == QEvent::Resize || event->type() == QEvent::ChildAdded))
+            cover();
+        return QWidget::eventFilter(watched, event);
+    }
+
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Style::focusRing(this), kRingWidth));
+        painter.setBrush(Qt::NoBrush);
+        const double inset = kRingWidth / 2.0;
+        painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), kRingRadius,
+                                kRingRadius);
+    }
+
+  private:
+    void cover() {
+        setGeometry(parentWidget()->rect());
+        raise();  // above the control's own children, such as a row's label
+    }
+};
+
+/// Moves the ring to whichever control takes the focus.
+class FocusRingFollower final : public QObject {
+  public:
+    explicit FocusRingFollower(QApplication* app) : QObject(app) {
+        connect(app, &QApplication::focusChanged, this, [this](QWidget* /*old*/, QWidget* now) {
+            delete m_ring;
+            if (now != nullptr && (now->focusPolicy() & Qt::TabFocus) != 0)
+                m_ring = new FocusRing(now);
+        });
+    }
+
+  private:
+    QPointer<FocusRing> m_ring;
+};
+
 }  // namespace
+
+QColor Style::focusRing(const QWidget* widget) {
+    // Against the window, not the control: a filled button's own palette carries its fill.
+    const QPalette& palette = widget->window()->palette();
+    const QColor window = palette.color(QPalette::Window);
+    const bool lightWindow = luminance(window) > 0.5;
+    // A step deeper than the accent at least, or it would vanish on the accent's own fill.
+    constexpr int kStep = 150;
+    auto deepen = [&](const QColor& colour) {
+        return lightWindow ? colour.darker(kStep) : colour.lighter(kStep);
+    };
+    QColor ring = deepen(palette.color(QPalette::Highlight));
+    for (int tries = 0; tries < 8 && contrast(ring, window) < kRingContrast; ++tries)
+        ring = deepen(ring);
+    return ring;
+}
+
+double Style::contrast(const QColor& one, const QColor& other) {
+    const double a = luminance(one);
+    const double b = luminance(other);
+    constexpr double kFlare = 0.05;
+    return (std::max(a, b) + kFlare) / (std::min(a, b) + kFlare);
+}
+
+void Style::installFocusRing() {
+    // Owned by the application object, once.
+    static const QPointer<QObject> follower = new FocusRingFollower(qApp);
+    Q_UNUSED(follower);
+}
 
 QFont Style::font(TextRole role) {
     return font(role, role == TextRole::headline ? QFont::DemiBold : QFont::Normal);
@@ -95,12 +192,22 @@ void Style::apply(QAbstractButton* button, ButtonStyle style, ControlSize size) 
                          palette.color(QPalette::PlaceholderText).name(QColor::HexArgb)));
             break;
         }
-        case ButtonStyle::bordered:
+        case ButtonStyle::bordered: {
+            // The native button pads a short label but lets a long one touch its frame.
+            const QString shown = button->text().replace(QStringLiteral("&&"), QStringLiteral("&"));
+            button->setMinimumWidth(button->fontMetrics().horizontalAdvance(shown) + 2 * kBorderedMargin);
             break;
+        }
         case ButtonStyle::borderless:
         case ButtonStyle::plain:
             if (push != nullptr)
                 push->setFlat(true);
+            // Flat, the label sits at the start of its row in the accent, so that it reads as something to
+            // press.
+            button->setSizePolicy(QSizePolicy::Maximum, button->sizePolicy().verticalPolicy());
+            button->setStyleSheet(
+                QStringLiteral("QPushButton { color: %1; border: none; padding: 4px 6px; }")
+                    .arg(button->palette().color(QPalette::Highlight).name(QColor::HexArgb)));
             break;
     }
 }

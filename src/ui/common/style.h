@@ -35,8 +35,17 @@ class Style {
     /// Shows the widget's text in the secondary colour.
     static void makeSecondary(QWidget* widget);
 
-    /// Prominent: an accent fill with highlighted text and rounded corners. Bordered: the native push button.
-    /// Borderless and plain: flat, without a frame. Large: at least 32 high.
+    /// The focus ring's colour: the accent deepened, to stand out from its fill and from the window at 3:1 or
+    /// more.
+    [[nodiscard]] static QColor focusRing(const QWidget* widget);
+    /// The contrast ratio of two colours as the web's accessibility guidelines measure it, 1 to 21.
+    [[nodiscard]] static double contrast(const QColor& one, const QColor& other);
+    /// Draws a ring around whichever control of the application has the keyboard focus, whatever its style.
+    static void installFocusRing();
+
+    /// Prominent: an accent fill with highlighted text and rounded corners. Bordered: the native push button,
+    /// at least as wide as its text with a margin each side. Borderless and plain: flat, without a frame, the
+    /// text in the accent. Large: at least 32 high.
     static void apply(QAbstractButton* button, ButtonStyle style, ControlSize size = ControlSize::regular);
 };
 

@@ -77,6 +77,8 @@ void SetupFlowModel::setStep(Step step) {
         m_auditTasks.cancelAll();
     m_step = std::move(step);
     ++m_stepSerial;
+    // Running from the step's first showing: the checks themselves start once this operation is over.
+    m_outcomeAuditRunning = m_step.is<Step::Outcome>() && m_verifyResult && m_verifyResult->passed;
     emit stepChanged();
     postEntryWork();
 }
@@ -481,6 +483,7 @@ void SetupFlowModel::loadOutcomeAudit() {
             if (serial != m_stepSerial)
                 return;
             m_outcomeAudit = std::move(sections);
+            m_outcomeAuditRunning = false;
             emit outcomeAuditChanged();
         });
 }

@@ -149,6 +149,8 @@ class SetupFlowModel : public QObject {
         return m_verifyResult;
     }
     [[nodiscard]] const std::vector<OutcomeAuditSection>& outcomeAudit() const { return m_outcomeAudit; }
+    /// True from entering the outcome after a passed verification until its checklist arrives.
+    [[nodiscard]] bool outcomeAuditRunning() const { return m_outcomeAuditRunning; }
     [[nodiscard]] const std::optional<PendingInstall>& pendingInstall() const { return m_pendingInstall; }
     /// True while the stage an install came back to is probed again; the screen disables the stage.
     [[nodiscard]] bool refreshing() const { return m_refreshing; }
@@ -260,6 +262,7 @@ class SetupFlowModel : public QObject {
     Step m_step = Step::loading();
     std::optional<SetupVerificationResult> m_verifyResult;
     std::vector<OutcomeAuditSection> m_outcomeAudit;
+    bool m_outcomeAuditRunning = false;
     std::optional<PendingInstall> m_pendingInstall;
     std::set<std::string> m_emittedBlockedDomains;
     bool m_didEmitDiagnosis = false;

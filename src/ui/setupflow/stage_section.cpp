@@ -123,8 +123,13 @@ struct Builder {
                 });
             layout->addWidget(button, 0, Qt::AlignLeft);
             const auto caption = config->spinePolicy.caption(fix.id(), fix.caption());
-            if (!caption.empty())
-                layout->addWidget(secondaryLabel(caption, TextRole::footnote, section));
+            if (caption.empty())
+                continue;
+            // Captions name files and commands in code spans.
+            auto* shown = markdownLabel(QString::fromStdString(caption), view.screenContext().urls, section);
+            Style::setFont(shown, TextRole::footnote);
+            Style::makeSecondary(shown);
+            layout->addWidget(shown);
         }
     }
 

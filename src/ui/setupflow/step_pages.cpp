@@ -93,9 +93,10 @@ class BusyPage : public StepPage {
         busy->setFixedWidth(kBusyWidth);
         layout->addWidget(busy, 0, Qt::AlignHCenter);
         if (!text.empty()) {
+            // The label takes the row's width and centres its own lines: given only its size hint, it is cut.
             auto* label = plainLabel(QString::fromStdString(text), this);
             label->setAlignment(Qt::AlignHCenter);
-            layout->addWidget(label, 0, Qt::AlignHCenter);
+            layout->addWidget(label);
         }
         layout->addStretch();
     }
@@ -384,6 +385,13 @@ class OutcomePage : public ScaffoldPage {
         m_checklist->setObjectName(QStringLiteral("outcome-checklist"));
         m_checklistLayout = column(m_checklist, kSpacing10 / 2);
         layout->addWidget(m_checklist);
+        // Stands in the checklist's place while the checks run, so the answers below move once at most.
+        m_checking = new QProgressBar(content);
+        m_checking->setObjectName(QStringLiteral("outcome-checking"));
+        m_checking->setRange(0, 0);
+        m_checking->setTextVisible(false);
+        m_checking->setFixedWidth(kBusyWidth);
+        layout->addWidget(m_checking);
 
         auto& context = view.screenContext();
         if (exampleProjectExists(*context.services.fs)) {
@@ -436,6 +444,8 @@ class OutcomePage : public ScaffoldPage {
                         plainLabel(QString::fromStdString("✓ " + item), m_checklist));
             }
         }
+        m_checking->setVisible(model.outcomeAuditRunning());
+        m_checklist->setVisible(!m_audit.empty());
         std::vector<SpineRenderPolicy::OpenableApp> apps;
         if (config->spinePolicy.outcomeOpenableApps)
             apps = config->spinePolicy.outcomeOpenableApps(model.profile(), model.verifyResult());
@@ -480,6 +490,7 @@ class OutcomePage : public ScaffoldPage {
 
     QWidget* m_checklist;
     QVBoxLayout* m_checklistLayout;
+    QProgressBar* m_checking;
     QWidget* m_apps;
     QVBoxLayout* m_appsLayout;
     QPushButton* m_resolved;
