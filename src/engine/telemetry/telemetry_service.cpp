@@ -20,7 +20,7 @@
 #include "engine/services/live_file_system.h"
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/event.h"
-#include "engine/telemetry/serial_worker.h"
+#include "engine/core/serial_worker.h"
 #include "engine/telemetry/session_id.h"
 
 namespace quill {
