@@ -135,7 +135,7 @@ std::string ShellConfigurator::appendLine(std::string_view name, const std::stri
                                           const std::string& label, const std::string& needle,
                                           std::string_view subject) const {
     const FileAppendWriter writer{m_fs.homeDirectory() / name, sharedFs()};
-    auto appended = writer.append(line, label, needle, false);
+    auto appended = writer.append(line, label, needle, FileAppendWriter::NeedleScope::anywhere);
     if (!appended)
         return "Couldn't configure " + std::string(subject) + ": " + appended.error().message;
     if (appended->alreadySet)

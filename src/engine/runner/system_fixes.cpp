@@ -109,7 +109,7 @@ void installClaudeCLI(const Runner& runner, const BrewRunner& brew, const std::s
         const FileAppendWriter writer{runner.fs->homeDirectory() / ".zprofile", runner.fs};
         const auto appended =
             writer.append("export CLAUDE_CODE_PACKAGE_MANAGER_AUTO_UPDATE=1", "Claude Code auto-update",
-                          "CLAUDE_CODE_PACKAGE_MANAGER_AUTO_UPDATE", false);
+                          "CLAUDE_CODE_PACKAGE_MANAGER_AUTO_UPDATE", FileAppendWriter::NeedleScope::anywhere);
         if (!appended)
             say(sink, "Couldn't enable Claude Code auto-update: " + appended.error().message);
         else if (appended->alreadySet)
