@@ -522,7 +522,7 @@ std::vector<OutcomeAuditSection> SetupFlowModel::buildOutcomeAudit(
         add(AuditSection::foundation,
             version ? "Homebrew installed — version " + *version : "Homebrew installed");
     }
-    if (!stop.stop_requested() && ShellConfigurator(fs).isConfigured())
+    if (!stop.stop_requested() && ShellConfigurator::isConfigured(fs))
         add(AuditSection::foundation, "Shell configuration in place");
     const bool mise = check("mise --version 2>&1").ok;
     if (mise)
