@@ -11,8 +11,8 @@
 
 namespace quill::test {
 
-/// A `FileSystemOperating` that hands every call to `inner`: a test derives from it and overrides only the
-/// operations it wants to fail or observe.
+/// A `FileSystemOperating` that hands every call to `inner`, each path first through `route`: a test derives
+/// from it and overrides only the operations it wants to fail or observe, or `route` to move paths.
 class ForwardingFileSystem : public FileSystemOperating {
   public:
     explicit ForwardingFileSystem(std::shared_ptr<const FileSystemOperating> inner)
@@ -20,48 +20,54 @@ class ForwardingFileSystem : public FileSystemOperating {
 
     [[nodiscard]] std::filesystem::path homeDirectory() const override { return m_inner->homeDirectory(); }
     [[nodiscard]] bool fileExists(const std::filesystem::path& path) const override {
-        return m_inner->fileExists(path);
+        return m_inner->fileExists(route(path));
     }
     [[nodiscard]] ItemKind itemKind(const std::filesystem::path& path) const override {
-        return m_inner->itemKind(path);
+        return m_inner->itemKind(route(path));
     }
     [[nodiscard]] bool isExecutableFile(const std::filesystem::path& path) const override {
-        return m_inner->isExecutableFile(path);
+        return m_inner->isExecutableFile(route(path));
     }
     [[nodiscard]] Result<std::vector<std::string>> contentsOfDirectory(
         const std::filesystem::path& path) const override {
-        return m_inner->contentsOfDirectory(path);
+        return m_inner->contentsOfDirectory(route(path));
     }
     Result<void> createDirectory(const std::filesystem::path& path, CreateDirectoryMode mode) const override {
-        return m_inner->createDirectory(path, mode);
+        return m_inner->createDirectory(route(path), mode);
     }
     Result<void> removeItem(const std::filesystem::path& path) const override {
-        return m_inner->removeItem(path);
+        return m_inner->removeItem(route(path));
     }
     Result<void> moveItem(const std::filesystem::path& source,
                           const std::filesystem::path& destination) const override {
-        return m_inner->moveItem(source, destination);
+        return m_inner->moveItem(route(source), route(destination));
     }
     [[nodiscard]] Result<FileAttributes> attributesOfItem(const std::filesystem::path& path) const override {
-        return m_inner->attributesOfItem(path);
+        return m_inner->attributesOfItem(route(path));
     }
     Result<void> setAttributes(const FileAttributes& attributes,
                                const std::filesystem::path& path) const override {
-        return m_inner->setAttributes(attributes, path);
+        return m_inner->setAttributes(attributes, route(path));
     }
     [[nodiscard]] Result<std::string> readString(const std::filesystem::path& path) const override {
-        return m_inner->readString(path);
+        return m_inner->readString(route(path));
     }
     [[nodiscard]] Result<std::string> readData(const std::filesystem::path& path) const override {
-        return m_inner->readData(path);
+        return m_inner->readData(route(path));
     }
     Result<void> write(std::string_view text, const std::filesystem::path& path, WriteMode mode,
                        std::optional<unsigned> newFilePermissions = std::nullopt) const override {
-        return m_inner->write(text, path, mode, newFilePermissions);
+        return m_inner->write(text, route(path), mode, newFilePermissions);
     }
     [[nodiscard]] Result<std::filesystem::path> userDirectory(UserDirectory which,
                                                               IfMissing ifMissing) const override {
         return m_inner->userDirectory(which, ifMissing);
+    }
+
+  protected:
+    /// Where a call about `path` goes: `path` itself, unless a derived file system moves it.
+    [[nodiscard]] virtual std::filesystem::path route(const std::filesystem::path& path) const {
+        return path;
     }
 
   private:

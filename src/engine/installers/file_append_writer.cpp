@@ -134,9 +134,9 @@ FileAppendWriter::DiffPreview FileAppendWriter::preview(
 Result<FileAppendWriter::DiffPreview> FileAppendWriter::append(const std::string& line,
                                                                const std::string& label,
                                                                const std::string& needle,
-                                                               bool activeLinesOnly) const {
+                                                               NeedleScope scope) const {
     auto proposal = preview({line}, label, [&](const std::string& text) {
-        return activeLinesOnly ? containsActiveLine(text, needle) : contains(text, needle);
+        return scope == NeedleScope::activeLines ? containsActiveLine(text, needle) : contains(text, needle);
     });
     if (auto applied = apply(proposal); !applied)
         return fail(applied.error());

@@ -41,6 +41,12 @@ struct FileAppendWriter {
         static Error writeFailed(const Error& underlying);
     };
 
+    /// Where `append` looks for its needle.
+    enum class NeedleScope {
+        anywhere,     ///< anywhere in the text, comments included
+        activeLines,  ///< only on lines that are not comments
+    };
+
     std::filesystem::path target;
     std::shared_ptr<const FileSystemOperating> fs;
 
@@ -49,10 +55,9 @@ struct FileAppendWriter {
     [[nodiscard]] DiffPreview preview(const std::vector<std::string>& lines, const std::string& label,
                                       const std::function<bool(const std::string&)>& isAlreadySet) const;
 
-    /// Previews one `line` and applies it at once. Already set when `needle` is on an active (uncommented)
-    /// line, or, without `activeLinesOnly`, anywhere in the text.
+    /// Previews one `line` and applies it at once. Already set when `needle` is found within `scope`.
     [[nodiscard]] Result<DiffPreview> append(const std::string& line, const std::string& label,
-                                             const std::string& needle, bool activeLinesOnly) const;
+                                             const std::string& needle, NeedleScope scope) const;
 
     /// Writes `preview`: nothing when `alreadySet`; otherwise refuses a file that changed since the preview
     /// (or cannot be read), then replaces the ".bak" with the old text (the file's mode kept) and the file

@@ -43,8 +43,8 @@ void addShellEnvironment(const std::shared_ptr<const FileSystemOperating>& fs,
         return;
     }
     const FileAppendWriter writer{fs->homeDirectory() / ".zprofile", fs};
-    auto appended =
-        writer.append("eval \"$(" + brew + " shellenv)\"", "Homebrew shellenv", "brew shellenv", true);
+    auto appended = writer.append("eval \"$(" + brew + " shellenv)\"", "Homebrew shellenv", "brew shellenv",
+                                  FileAppendWriter::NeedleScope::activeLines);
     if (!appended) {
         sink.yield(OutputEvent{"Couldn't append brew shellenv to ~/.zprofile: " + appended.error().message});
         return;

@@ -26,14 +26,14 @@ std::string display(std::string_view name) {
 
 }  // namespace
 
-bool ShellConfigurator::isConfigured() const {
-    const auto home = m_fs.homeDirectory();
+bool ShellConfigurator::isConfigured(const FileSystemOperating& fs) {
+    const auto home = fs.homeDirectory();
     const auto fileHasActiveLine = [&](const char* name, std::string_view needle) {
-        const auto text = m_fs.readString(home / name);
+        const auto text = fs.readString(home / name);
         return text.has_value() && FileAppendWriter::containsActiveLine(*text, needle);
     };
     return fileHasActiveLine(".zprofile", kZprofileNeedle) && fileHasActiveLine(".zshrc", kZshrcNeedle) &&
-           m_fs.fileExists(home / ".env");
+           fs.fileExists(home / ".env");
 }
 
 ShellConfigurator::Report ShellConfigurator::configure() const {
@@ -56,18 +56,18 @@ ShellConfigurator::Report ShellConfigurator::configure() const {
 void ShellConfigurator::configureBlock(std::string_view name, const std::string& seedComment,
                                        const std::string& label, const std::vector<std::string>& blockLines,
                                        std::string_view needle, Report& report) const {
-    const auto file = m_fs.homeDirectory() / name;
+    const auto file = m_fs->homeDirectory() / name;
     auto failed = [&](const Error& error) {
         report.lines.push_back("Couldn't update " + display(name) + ": " + error.message);
         report.success = false;
     };
     // A file we cannot read as text is the user's, not blank: neither the seed nor a block may replace it.
-    if (m_fs.itemKind(file) != ItemKind::missing) {
-        if (auto text = m_fs.readString(file); !text)
+    if (m_fs->itemKind(file) != ItemKind::missing) {
+        if (auto text = m_fs->readString(file); !text)
             return failed(text.error());
     }
     seedHeaderComment(file, seedComment);
-    const FileAppendWriter writer{file, sharedFs()};
+    const FileAppendWriter writer{file, m_fs};
     // Configured is judged on the whole text: a commented-out setting counts, so the user's choice stands.
     const auto proposal = writer.preview(
         blockLines, label, [needle](const std::string& text) { return contains(text, needle); });
@@ -82,18 +82,18 @@ void ShellConfigurator::configureBlock(std::string_view name, const std::string&
 
 void ShellConfigurator::seedHeaderComment(const std::filesystem::path& file,
                                           const std::string& comment) const {
-    if (m_fs.itemKind(file) != ItemKind::missing) {
-        auto text = m_fs.readString(file);
+    if (m_fs->itemKind(file) != ItemKind::missing) {
+        auto text = m_fs->readString(file);
         if (!text || !trimWhitespaceAndNewlines(*text).empty())
             return;
     }
     // A failed seed leaves the file as it was; the block proposal then sees it unchanged.
-    (void)m_fs.write(comment + "\n", file, WriteMode::atomically);
+    (void)m_fs->write(comment + "\n", file, WriteMode::atomically);
 }
 
 void ShellConfigurator::createEnvFile(std::vector<std::string>& lines, bool& success) const {
-    const auto file = m_fs.homeDirectory() / ".env";
-    if (m_fs.fileExists(file)) {
+    const auto file = m_fs->homeDirectory() / ".env";
+    if (m_fs->fileExists(file)) {
         lines.emplace_back("~/.env already exists — leaving it untouched (add keys there yourself).");
         return;
     }
@@ -102,11 +102,11 @@ void ShellConfigurator::createEnvFile(std::vector<std::string>& lines, bool& suc
         success = false;
     };
     // Created private, so that no failure below ever leaves a readable file for keys.
-    if (auto written = m_fs.write(kEnvTemplate, file, WriteMode::atomically, kPrivateMode); !written)
+    if (auto written = m_fs->write(kEnvTemplate, file, WriteMode::atomically, kPrivateMode); !written)
         return failed(written.error());
     FileAttributes privateMode;
     privateMode.posixPermissions = kPrivateMode;
-    if (auto set = m_fs.setAttributes(privateMode, file); !set)
+    if (auto set = m_fs->setAttributes(privateMode, file); !set)
         return failed(set.error());
     lines.emplace_back(
         "Created ~/.env (permissions 600) with commented placeholders — add your API keys there.");
@@ -134,18 +134,13 @@ std::vector<std::string> ShellConfigurator::configureMise() const {
 std::string ShellConfigurator::appendLine(std::string_view name, const std::string& line,
                                           const std::string& label, const std::string& needle,
                                           std::string_view subject) const {
-    const FileAppendWriter writer{m_fs.homeDirectory() / name, sharedFs()};
-    auto appended = writer.append(line, label, needle, false);
+    const FileAppendWriter writer{m_fs->homeDirectory() / name, m_fs};
+    auto appended = writer.append(line, label, needle, FileAppendWriter::NeedleScope::anywhere);
     if (!appended)
         return "Couldn't configure " + std::string(subject) + ": " + appended.error().message;
     if (appended->alreadySet)
         return std::string(subject) + " is already set — nothing to do.";
     return "Configured " + std::string(subject) + ".";
-}
-
-std::shared_ptr<const FileSystemOperating> ShellConfigurator::sharedFs() const {
-    // Non-owning: the writers live only within one of our calls, and `m_fs` outlives us.
-    return std::shared_ptr<const FileSystemOperating>(std::shared_ptr<void>(), &m_fs);
 }
 
 }  // namespace quill

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/services/file_system_operating.h"
@@ -13,7 +14,7 @@ namespace quill {
 /// The user's zsh set-up in the home folder: ~/.zprofile (PATH and environment of login shells), ~/.zshrc
 /// (interactive shells) and ~/.env (API keys). Every edit is a managed block with a ".bak" of the old text;
 /// every writing operation returns the lines to show and never fails as such. Blocking; every call reads the
-/// files afresh through `fs`, which must outlive this value.
+/// files afresh.
 class ShellConfigurator {
   public:
     /// The active line that shows ~/.zprofile carries the managed environment block.
@@ -29,11 +30,11 @@ class ShellConfigurator {
         bool operator==(const Report&) const = default;
     };
 
-    explicit ShellConfigurator(const FileSystemOperating& fs) : m_fs(fs) {}
+    explicit ShellConfigurator(std::shared_ptr<const FileSystemOperating> fs) : m_fs(std::move(fs)) {}
 
     /// Whether ~/.zprofile and ~/.zshrc already hold the managed lines as active (uncommented) lines and
-    /// ~/.env exists. A missing or unreadable file counts as not configured; never fails.
-    [[nodiscard]] bool isConfigured() const;
+    /// ~/.env exists, read through `fs`. A missing or unreadable file counts as not configured; never fails.
+    [[nodiscard]] static bool isConfigured(const FileSystemOperating& fs);
 
     /// Gives ~/.zprofile its environment block and ~/.zshrc its completions-and-secrets block (each seeded
     /// with a header comment when missing or blank, each skipped when its setting appears anywhere in it,
@@ -59,10 +60,7 @@ class ShellConfigurator {
     [[nodiscard]] std::string appendLine(std::string_view name, const std::string& line,
                                          const std::string& label, const std::string& needle,
                                          std::string_view subject) const;
-    /// The file service for the writers, which outlive no call of ours.
-    [[nodiscard]] std::shared_ptr<const FileSystemOperating> sharedFs() const;
-
-    const FileSystemOperating& m_fs;
+    std::shared_ptr<const FileSystemOperating> m_fs;
 };
 
 }  // namespace quill

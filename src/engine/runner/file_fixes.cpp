@@ -104,8 +104,9 @@ BrewRunner::CaskRecoveryPolicy temurinRecoveryPolicy(const BrewRunner& brew) {
 
 void repairPath(const Runner& runner, const std::string& directory, const EventSink& sink) {
     const std::string escaped = shellEscapedForDoubleQuotes(directory);
-    const auto appended = zprofileWriter(runner).append("export PATH=\"" + escaped + ":$PATH\"",
-                                                        "Claude Code PATH", escaped, false);
+    const auto appended =
+        zprofileWriter(runner).append("export PATH=\"" + escaped + ":$PATH\"", "Claude Code PATH", escaped,
+                                      FileAppendWriter::NeedleScope::anywhere);
     if (!appended) {
         say(sink, std::string(kUpdateFailed) + appended.error().message);
         complete(sink, 1);
@@ -132,8 +133,9 @@ void repairHomebrewPath(const Runner& runner, const EventSink& sink) {
         complete(sink, 1);
         return;
     }
-    const auto appended = zprofileWriter(runner).append("eval \"$(" + brew + " shellenv)\"",
-                                                        "Homebrew shellenv", "brew shellenv", true);
+    const auto appended =
+        zprofileWriter(runner).append("eval \"$(" + brew + " shellenv)\"", "Homebrew shellenv",
+                                      "brew shellenv", FileAppendWriter::NeedleScope::activeLines);
     if (!appended) {
         say(sink, std::string(kUpdateFailed) + appended.error().message);
         complete(sink, 1);

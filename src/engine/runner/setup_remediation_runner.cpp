@@ -241,7 +241,7 @@ Stream<SetupRemediationRunner::Event> SetupRemediationRunner::run(const SetupRem
             },
             [&](const R::ConfigureShell&) {
                 return synchronousProducer([&](const EventSink& sink) {
-                    const auto report = ShellConfigurator(*fs).configure();
+                    const auto report = ShellConfigurator(fs).configure();
                     reportWriter(report.lines, report.success, sink);
                 });
             },

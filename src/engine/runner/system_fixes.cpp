@@ -109,7 +109,7 @@ void installClaudeCLI(const Runner& runner, const BrewRunner& brew, const std::s
         const FileAppendWriter writer{runner.fs->homeDirectory() / ".zprofile", runner.fs};
         const auto appended =
             writer.append("export CLAUDE_CODE_PACKAGE_MANAGER_AUTO_UPDATE=1", "Claude Code auto-update",
-                          "CLAUDE_CODE_PACKAGE_MANAGER_AUTO_UPDATE", false);
+                          "CLAUDE_CODE_PACKAGE_MANAGER_AUTO_UPDATE", FileAppendWriter::NeedleScope::anywhere);
         if (!appended)
             say(sink, "Couldn't enable Claude Code auto-update: " + appended.error().message);
         else if (appended->alreadySet)
@@ -140,7 +140,7 @@ void installUv(const Runner& runner, const EventSink& sink, const std::stop_toke
     }
     if (stop.stop_requested())
         return;
-    sayAll(sink, ShellConfigurator(*runner.fs).configureUvPath());
+    sayAll(sink, ShellConfigurator(runner.fs).configureUvPath());
     say(sink, "Installing the latest Python with uv…");
     complete(sink, runner.loginShellStep("uv python install --default", sink, stop));
 }
@@ -152,7 +152,7 @@ void installMise(const Runner& runner, const EventSink& sink, const std::stop_to
         return;
     }
     if (*status == 0 && !stop.stop_requested())
-        sayAll(sink, ShellConfigurator(*runner.fs).configureMise());
+        sayAll(sink, ShellConfigurator(runner.fs).configureMise());
     complete(sink, *status);
 }
 
@@ -171,7 +171,7 @@ void installRustup(const Runner& runner, const EventSink& sink, const std::stop_
     say(sink, "Installing rustup and the stable Rust toolchain…");
     const int status = runner.loginShellStep(rustupInstallCommand(), sink, stop);
     if (status == 0 && !stop.stop_requested())
-        sayAll(sink, ShellConfigurator(*runner.fs).configureCargoPath());
+        sayAll(sink, ShellConfigurator(runner.fs).configureCargoPath());
     complete(sink, status);
 }
 

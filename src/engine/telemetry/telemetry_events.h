@@ -36,98 +36,73 @@ struct DiagnosisCode {
     bool operator==(const DiagnosisCode&) const = default;
 };
 
-/// The catalogue of anonymous usage events and the one way to send them. Builders apply the privacy rules:
-/// the home folder is masked in paths and free texts, free texts are cut to fixed lengths, an unknown shell's
-/// name is never sent. Senders send at once; makers return the event for the caller to send. Nothing here
-/// blocks or fails: a send hands the event to the shared service and returns.
-class TelemetryEvents {
-  public:
-    /// Hands one event to the shared telemetry service (or to the active `ScopedTelemetryCapture`). Returns
-    /// at once.
-    static void send(std::string name, JSONObject data);
-    static void send(NamedEvent event);
+/// The catalogue of anonymous usage events and the one way to send them. Builders apply the privacy rules
+/// (event_privacy.h): the home folder is masked in paths and free texts, free texts are cut to fixed lengths,
+/// an unknown shell's name is never sent. Senders send at once; makers return the event for the caller to
+/// send. Nothing here blocks or fails: a send hands the event to the shared service and returns.
+namespace TelemetryEvents {
 
-    /// Sends "nps_shown" with empty data unless it was already sent in this process; true when this call sent
-    /// it. The check and the mark happen in one step under one lock, so concurrent screens send it once.
-    /// While a `ScopedTelemetryCapture` lives, the gate is the capture's own and starts open.
-    static bool sendNPSShownOnce();
+/// Hands one event to the shared telemetry service (or to the active `ScopedTelemetryCapture`). Returns
+/// at once.
+void send(std::string name, JSONObject data);
+void send(NamedEvent event);
 
-    // Senders.
-    static void outcomeReported(const std::optional<std::string>& engineOutcome,
-                                const std::string& selfReport);
-    static void claudeOutcomeReported(const std::optional<std::string>& engineOutcome,
-                                      const std::string& selfReport);
-    static void remediationApplied(const Remediation& remediation);
-    static void remediationApplied(const SetupRemediation& setupRemediation);
-    static void remediationCompleted(const Remediation& remediation, int exitCode);
-    static void remediationCompleted(const SetupRemediation& setupRemediation, int exitCode);
-    static void javaVerifyFailed(std::string_view output, int exitCode);
-    static void verifyFailed(const std::string& engineOutcome, int exitCode);
-    static void chooserShown(const std::string& screen, int defaultOffered);
-    static void buildIntentPromptShown(BuildIntentSurface surface);
-    static void buildIntentOptedIn(BuildIntentSurface surface);
-    static void auditOutboundClicked(const std::string& tool, const std::string& url);
-    /// `outcome`: "ready", "still_blocked" or "unsure".
-    static void nextStepSelected(const std::string& nextStep, const std::string& outcome,
-                                 const std::optional<std::string>& goal, const std::string& surface);
+/// Sends "nps_shown" with empty data unless it was already sent in this process; true when this call sent
+/// it. The check and the mark happen in one step under one lock, so concurrent screens send it once.
+/// While a `ScopedTelemetryCapture` lives, the gate is the capture's own and starts open.
+bool sendNPSShownOnce();
 
-    // Makers.
-    /// The facts of the Mac without anything that identifies it: versions, architecture, the shell's kind and
-    /// which tools are present.
-    static NamedEvent appLaunched(const SystemProfile& profile);
-    static NamedEvent javaDiagnosisReached(const Diagnosis& diagnosis, const SystemProfile& profile);
-    static NamedEvent terminalDiagnosisReached(const std::string& reason, std::int64_t fixableCount,
-                                               std::int64_t blockedCount,
-                                               const std::vector<std::string>& terminalIDs);
-    /// `entry`: "heuristic", "build_intent", "next_step_course", "next_step_build_software" or
-    /// "next_step_not_sure".
-    /// `reason` is masked and cut to 160 characters.
-    static NamedEvent remediationFailed(const Remediation& remediation, int exitCode,
-                                        std::string_view reason);
-    static NamedEvent remediationFailed(const SetupRemediation& setupRemediation, int exitCode,
-                                        std::string_view reason);
-    static NamedEvent verifyPassed(std::string_view output);
-    static NamedEvent verifyPassedWithLegacy(std::string_view output, const std::filesystem::path& jdkPath);
-    /// `entry`: how the audit was entered: "heuristic", "build_intent", "next_step_course",
-    /// "next_step_build_software" or "next_step_not_sure".
-    static NamedEvent auditReached(const SystemProfile& profile, const std::string& entry);
-    static NamedEvent auditStageOutcome(const std::string& stageID, int status);
-    static NamedEvent npsSubmitted(int score, const std::optional<std::string>& reason);
-    static NamedEvent networkCheck(const NetworkReadinessResult& result);
-    /// `action`: the user's answer as the readiness gate names it ("continue" or "stop").
-    static NamedEvent networkWarningAction(const std::string& action, NetworkVerdict verdict);
-    static NamedEvent diskSpaceCheck(const DiskReadinessResult& result);
-    static NamedEvent diskWarningAction(const std::string& action, DiskVerdict verdict);
+// Senders.
+void outcomeReported(const std::optional<std::string>& engineOutcome, const std::string& selfReport);
+void claudeOutcomeReported(const std::optional<std::string>& engineOutcome, const std::string& selfReport);
+void remediationApplied(const Remediation& remediation);
+void remediationApplied(const SetupRemediation& setupRemediation);
+void remediationCompleted(const Remediation& remediation, int exitCode);
+void remediationCompleted(const SetupRemediation& setupRemediation, int exitCode);
+void javaVerifyFailed(std::string_view output, int exitCode);
+void verifyFailed(const std::string& engineOutcome, int exitCode);
+void chooserShown(const std::string& screen, int defaultOffered);
+void buildIntentPromptShown(BuildIntentSurface surface);
+void buildIntentOptedIn(BuildIntentSurface surface);
+void auditOutboundClicked(const std::string& tool, const std::string& url);
+/// `outcome`: "ready", "still_blocked" or "unsure".
+void nextStepSelected(const std::string& nextStep, const std::string& outcome,
+                      const std::optional<std::string>& goal, const std::string& surface);
 
-    // Pure functions.
-    /// The code and phrase of a diagnosis; an unknown diagnosis's reason is masked and cut to 120 characters.
-    static DiagnosisCode diagnosisCode(const Diagnosis& diagnosis);
-    /// How a Java or terminal fix installs or configures: "brew", "sdkman", "mise", "pkg", "pkg+jenv",
-    /// "zprofile_write", "jenv", "zprofile_write_legacy", "homebrew+brew" or "homebrew".
-    static std::string remediationMethod(const Remediation& remediation);
-    /// "path" (masked), "major_version" (null when unparsable) and "vendor" (null when empty) of one JDK.
-    static JSONObject jdkSummary(const JDKInfo& jdk);
-    /// The first line of `output` that holds `version "` (else its first non-blank line), masked and cut to
-    /// 200 user-perceived characters; empty when every line is blank.
-    static std::string versionExcerpt(std::string_view output);
-    /// `path` (or any text) with the current user's home folder masked.
-    static std::string maskHomeFolder(std::string_view path);
-    /// `text` with "/Users/<loginName>" and `homePath` masked, in any letter case, wherever they stand as a
-    /// whole path component: "/Users/dev/x" becomes "/Users/~/x", "/home/dev" becomes "/home/~", and
-    /// "/USERS/Dev/x" "/Users/~/x"; "/Users/dev2" stays. The name ends at any character that cannot be in a
-    /// login name: "/Users/devé" is the home folder followed by "é".
-    static std::string maskHomeFolder(std::string_view text, std::string_view loginName,
-                                      std::string_view homePath);
+// Makers.
+/// The facts of the Mac without anything that identifies it: versions, architecture, the shell's kind and
+/// which tools are present.
+NamedEvent appLaunched(const SystemProfile& profile);
+NamedEvent javaDiagnosisReached(const Diagnosis& diagnosis, const SystemProfile& profile);
+NamedEvent terminalDiagnosisReached(const std::string& reason, std::int64_t fixableCount,
+                                    std::int64_t blockedCount, const std::vector<std::string>& terminalIDs);
+/// `entry`: "heuristic", "build_intent", "next_step_course", "next_step_build_software" or
+/// "next_step_not_sure".
+/// `reason` is masked and cut to 160 characters.
+NamedEvent remediationFailed(const Remediation& remediation, int exitCode, std::string_view reason);
+NamedEvent remediationFailed(const SetupRemediation& setupRemediation, int exitCode, std::string_view reason);
+NamedEvent verifyPassed(std::string_view output);
+NamedEvent verifyPassedWithLegacy(std::string_view output, const std::filesystem::path& jdkPath);
+/// `entry`: how the audit was entered: "heuristic", "build_intent", "next_step_course",
+/// "next_step_build_software" or "next_step_not_sure".
+NamedEvent auditReached(const SystemProfile& profile, const std::string& entry);
+NamedEvent auditStageOutcome(const std::string& stageID, int status);
+NamedEvent npsSubmitted(int score, const std::optional<std::string>& reason);
+NamedEvent networkCheck(const NetworkReadinessResult& result);
+/// `action`: the user's answer as the readiness gate names it ("continue" or "stop").
+NamedEvent networkWarningAction(const std::string& action, NetworkVerdict verdict);
+NamedEvent diskSpaceCheck(const DiskReadinessResult& result);
+NamedEvent diskWarningAction(const std::string& action, DiskVerdict verdict);
 
-    /// Byte counts as whole gigabytes (10^9), rounded half away from zero.
-    static std::int64_t roundedGigabytes(std::int64_t bytes);
-    /// A speed to one decimal, rounded half away from zero.
-    static double roundedToTenth(double value);
-
-    /// Free text for an event: home folder masked, white space trimmed at both ends, cut to `limit`
-    /// user-perceived characters (an emoji with its modifiers stays whole); null when nothing is left.
-    static JSONValue cleanedText(std::string_view text, std::size_t limit);
-};
+// Pure functions.
+/// The code and phrase of a diagnosis; an unknown diagnosis's reason is masked and cut to 120 characters.
+DiagnosisCode diagnosisCode(const Diagnosis& diagnosis);
+/// How a Java or terminal fix installs or configures: "brew", "sdkman", "mise", "pkg", "pkg+jenv",
+/// "zprofile_write", "jenv", "zprofile_write_legacy", "homebrew+brew" or "homebrew".
+std::string remediationMethod(const Remediation& remediation);
+/// "path" (masked), "major_version" (null when unparsable) and "vendor" (null when empty) of one JDK.
+JSONObject jdkSummary(const JDKInfo& jdk);
+}  // namespace TelemetryEvents
 
 /// While alive, `TelemetryEvents::send` records every event here instead of handing it to the shared service.
 /// For tests of the screens and flows that send events; one capture at a time. Thread-safe.
@@ -144,7 +119,8 @@ class ScopedTelemetryCapture {
     [[nodiscard]] std::vector<NamedEvent> events(std::string_view name) const;
 
   private:
-    friend class TelemetryEvents;
+    friend void TelemetryEvents::send(std::string name, JSONObject data);
+    friend bool TelemetryEvents::sendNPSShownOnce();
     void record(NamedEvent event);
 
     mutable std::mutex m_mutex;

@@ -13,6 +13,7 @@
 #include "engine/core/build_options.h"
 #include "engine/core/paths.h"
 #include "engine/core/property_list.h"
+#include "engine/core/serial_worker.h"
 #include "engine/core/system_log.h"
 #include "engine/core/task.h"
 #include "engine/core/text.h"
@@ -20,7 +21,6 @@
 #include "engine/services/live_file_system.h"
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/event.h"
-#include "engine/telemetry/serial_worker.h"
 #include "engine/telemetry/session_id.h"
 
 namespace quill {

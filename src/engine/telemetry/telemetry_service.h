@@ -82,7 +82,8 @@ class TelemetryService {
     TelemetryService& operator=(const TelemetryService&) = delete;
 
     /// The process-wide instance, created on first use from the live configuration of the product that is
-    /// current at that moment and the live services; never destroyed.
+    /// current at that moment and the live services. Destroyed at exit with the other statics, before the
+    /// services it was built from; from then on `sharedIfCreated` returns null.
     static TelemetryService& shared();
     /// The shared instance when it has been created, otherwise null; never creates it.
     static TelemetryService* sharedIfCreated();

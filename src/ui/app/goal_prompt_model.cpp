@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "engine/core/text.h"
+#include "engine/telemetry/event_privacy.h"
 #include "engine/telemetry/telemetry_events.h"
 
 namespace quill::ui {
@@ -76,8 +77,7 @@ void GoalPromptModel::submit() {
 
 JSONValue GoalPromptModel::cleanDetail(std::string_view detail, int maxChars) {
     const std::string kept = withoutControlCharacters(detail);
-    std::string cleaned =
-        prefixGraphemes(trimWhitespaceAndNewlines(TelemetryEvents::maskHomeFolder(kept)), limitOf(maxChars));
+    std::string cleaned = prefixGraphemes(trimWhitespaceAndNewlines(maskHomeFolder(kept)), limitOf(maxChars));
     if (cleaned.empty())
         return JSONValue();
     return JSONValue(std::move(cleaned));

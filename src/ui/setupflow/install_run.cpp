@@ -8,6 +8,7 @@
 #include "engine/core/overloaded.h"
 #include "engine/installers/install_output_filter.h"
 #include "engine/setup/product_config.h"
+#include "engine/telemetry/event_privacy.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "ui/common/clipboard.h"
 #include "ui/common/url_opener.h"
@@ -27,8 +28,7 @@ bool needsMise(const SetupRemediation& fix) {
 /// The event some fixes send once they have succeeded, after "remediation_completed".
 void sendSuccessEvent(const SetupRemediation& fix) {
     if (const auto* repair = fix.as<SetupRemediation::RepairPath>()) {
-        TelemetryEvents::send("claude_path_repaired",
-                              {{"directory", TelemetryEvents::maskHomeFolder(repair->directory)}});
+        TelemetryEvents::send("claude_path_repaired", {{"directory", maskHomeFolder(repair->directory)}});
     } else if (fix.is<SetupRemediation::InstallClaudeCLI>()) {
         TelemetryEvents::send("claude_cli_installed", {{"method", "brew"}});
     } else if (fix.is<SetupRemediation::InstallClaudeDesktop>()) {

@@ -15,6 +15,7 @@
 #include "engine/services/shell_runner.h"
 #include "engine/services/system_profiler.h"
 #include "engine/setup/login_shell_output.h"
+#include "engine/telemetry/event_privacy.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "ui/common/profile_holder.h"
 #include "ui/common/screen_context.h"
@@ -461,9 +462,8 @@ void SetupFlowModel::emitVerifyEvent(const SetupVerificationResult& result) {
         return;
     const auto engineOutcome = result.engineOutcome.value_or("");
     if (result.passed) {
-        const auto excerpt =
-            prefixGraphemes(trimWhitespaceAndNewlines(TelemetryEvents::maskHomeFolder(result.rawOutput)),
-                            kVersionExcerptLimit);
+        const auto excerpt = prefixGraphemes(trimWhitespaceAndNewlines(maskHomeFolder(result.rawOutput)),
+                                             kVersionExcerptLimit);
         TelemetryEvents::send("verify_passed",
                               {{"cli_version_excerpt", excerpt}, {"engine_outcome", engineOutcome}});
     } else {
@@ -522,7 +522,7 @@ std::vector<OutcomeAuditSection> SetupFlowModel::buildOutcomeAudit(
         add(AuditSection::foundation,
             version ? "Homebrew installed — version " + *version : "Homebrew installed");
     }
-    if (!stop.stop_requested() && ShellConfigurator(fs).isConfigured())
+    if (!stop.stop_requested() && ShellConfigurator::isConfigured(fs))
         add(AuditSection::foundation, "Shell configuration in place");
     const bool mise = check("mise --version 2>&1").ok;
     if (mise)

@@ -35,8 +35,8 @@ std::vector<Writer> writers(const fs::path& home) {
         {".zprofile", false,
          [home](std::shared_ptr<const FileSystemOperating> files) {
              const FileAppendWriter writer{home / ".zprofile", std::move(files)};
-             auto result =
-                 writer.append("export PATH=\"$HOME/.local/bin:$PATH\"", "uv PATH", ".local/bin", true);
+             auto result = writer.append("export PATH=\"$HOME/.local/bin:$PATH\"", "uv PATH", ".local/bin",
+                                         FileAppendWriter::NeedleScope::activeLines);
              return std::pair{result.has_value(), result ? std::string() : result.error().message};
          }},
         {".claude/CLAUDE.md", false,

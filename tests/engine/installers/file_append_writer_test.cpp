@@ -27,7 +27,7 @@ class FileAppendWriterTest : public ::testing::Test {
         return FileAppendWriter{home / ".zprofile", std::move(fileSystem)};
     }
     Result<FileAppendWriter::DiffPreview> appendUv(const FileAppendWriter& w) const {
-        return w.append(kUvLine, "uv PATH", "HOME/.local/bin", false);
+        return w.append(kUvLine, "uv PATH", "HOME/.local/bin", FileAppendWriter::NeedleScope::anywhere);
     }
 
     test::TemporaryHome home;
@@ -103,7 +103,8 @@ TEST_F(FileAppendWriterTest, AlreadySetWritesNothing) {
     EXPECT_EQ(plain->proposedContents, plain->originalContents);
     EXPECT_EQ(readFile(home / ".zprofile.bak"), "earlier\n");
 
-    auto active = writer().append(kUvLine, "uv PATH", "HOME/.local/bin", true);
+    auto active =
+        writer().append(kUvLine, "uv PATH", "HOME/.local/bin", FileAppendWriter::NeedleScope::activeLines);
     ASSERT_TRUE(active);
     EXPECT_FALSE(active->alreadySet);
     EXPECT_EQ(readFile(home / ".zprofile.bak"), "# export PATH=\"$HOME/.local/bin:$PATH\"\n");

@@ -37,13 +37,13 @@ class ShellConfiguratorTest : public ::testing::Test {
     }
 
     test::TemporaryHome home;
-    LiveFileSystem files;
+    std::shared_ptr<const LiveFileSystem> files = std::make_shared<LiveFileSystem>();
     ScopedProductConfig product{test::installerProduct()};
 };
 
 TEST_F(ShellConfiguratorTest, FreshHomeGetsAllThreeFilesOnceAndAgainNothing) {
     const ShellConfigurator shell(files);
-    EXPECT_FALSE(shell.isConfigured());
+    EXPECT_FALSE(ShellConfigurator::isConfigured(*files));
     EXPECT_EQ(shell.configure(),
               (ShellConfigurator::Report{
                   {configured(".zprofile"), configured(".zshrc"), kEnvCreated, kComplete}, true}));
@@ -71,7 +71,7 @@ TEST_F(ShellConfiguratorTest, FreshHomeGetsAllThreeFilesOnceAndAgainNothing) {
               "# export BRAVE_API_KEY=...\n");
     EXPECT_EQ(fs::status(home / ".env").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_TRUE(shell.isConfigured());
+    EXPECT_TRUE(ShellConfigurator::isConfigured(*files));
 
     const auto before = snapshot();
     EXPECT_EQ(shell.configure(), (ShellConfigurator::Report{
@@ -121,7 +121,7 @@ TEST_F(ShellConfiguratorTest, EachFileIsHandledOnItsOwnAndAnUnreadableOneIsLeftA
          nullptr,
          [&] {
              return Lines{
-                 "Couldn't update ~/.zprofile: " + files.readString(home / ".zprofile").error().message,
+                 "Couldn't update ~/.zprofile: " + files->readString(home / ".zprofile").error().message,
                  configured(".zshrc"), kEnvCreated};
          },
          false,
@@ -134,9 +134,10 @@ TEST_F(ShellConfiguratorTest, EachFileIsHandledOnItsOwnAndAnUnreadableOneIsLeftA
             fs::remove(home / name);
         for (const auto& [name, text] : c.before)
             home.write(name, text);
-        const test::FaultyFileSystem faulty(c.failing ? c.failing : [](auto, const auto&) { return false; });
+        const auto faulty = std::make_shared<test::FaultyFileSystem>(
+            c.failing ? c.failing : [](auto, const auto&) { return false; });
         EXPECT_EQ(ShellConfigurator(faulty).configure(), (ShellConfigurator::Report{c.lines(), c.success}));
-        EXPECT_EQ(ShellConfigurator(faulty).isConfigured(), c.configuredAfter);
+        EXPECT_EQ(ShellConfigurator::isConfigured(*faulty), c.configuredAfter);
         for (const auto& [name, text] : c.after) {
             if (text == "-")
                 EXPECT_FALSE(fs::exists(home / name)) << name;
@@ -155,9 +156,10 @@ TEST_F(ShellConfiguratorTest, SingleLinesAreAddedOnceEach) {
               "# Quillstart — mise (interactive)\ncommand -v mise >/dev/null 2>&1 && eval \"$(mise activate "
               "zsh)\"\n");
 
-    const test::FaultyFileSystem faulty([&](std::string_view operation, const fs::path& path) {
-        return operation == "write" && path == home / ".zprofile.bak";
-    });
+    const auto faulty =
+        std::make_shared<test::FaultyFileSystem>([&](std::string_view operation, const fs::path& path) {
+            return operation == "write" && path == home / ".zprofile.bak";
+        });
     EXPECT_EQ(ShellConfigurator(faulty).configureCargoPath(),
               Lines{"Couldn't configure Rust (cargo) on PATH (~/.zprofile): Couldn't write backup file: " +
                     test::FaultyFileSystem::injectedError(home / ".zprofile.bak").message});
@@ -194,7 +196,7 @@ TEST(ShellConfiguratorQueryTest, ConfiguredOnlyWithBothActiveLinesAndTheEnvFile)
             files.addFile(kZshrc, *row.zshrc);
         if (row.env)
             files.addFile(kEnv, "");
-        EXPECT_EQ(ShellConfigurator(files).isConfigured(), row.configured) << row.name;
+        EXPECT_EQ(ShellConfigurator::isConfigured(files), row.configured) << row.name;
     }
 }
 

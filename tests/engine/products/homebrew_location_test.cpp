@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/products/brew/brew_spine_provider.h"
+#include "engine/products/brew/homebrew_stage_provider.h"
 #include "engine/products/cli/cli_config.h"
 
 namespace quill {
@@ -102,19 +102,19 @@ TEST(HomebrewLocationTest, DomainFindingsReadTheCurrentConfigurationAtCallTime) 
     ScopedProductConfig scope(config);
 
     SystemProfile profile = on(Architecture::appleSilicon);
-    EXPECT_EQ(BrewSpineProvider::finding("clt", profile, {}).headline, "current clt headline");
+    EXPECT_EQ(HomebrewStageProvider::finding("clt", profile, {}).headline, "current clt headline");
     profile.terminals.warp = true;
-    EXPECT_EQ(BrewSpineProvider::finding("warp", profile, {}),
+    EXPECT_EQ(HomebrewStageProvider::finding("warp", profile, {}),
               (SetupDiagnosis{"current warp headline", "current warp detail",
                               SetupDiagnosisClassification::ready}));
     profile.terminals.warp = false;
     profile.aiTooling.warpApp = true;
-    EXPECT_EQ(BrewSpineProvider::finding("warp", profile, {}).classification,
+    EXPECT_EQ(HomebrewStageProvider::finding("warp", profile, {}).classification,
               SetupDiagnosisClassification::ready);
 
-    EXPECT_EQ(BrewSpineProvider::finding("no-such-domain", profile, {}),
+    EXPECT_EQ(HomebrewStageProvider::finding("no-such-domain", profile, {}),
               (SetupDiagnosis{"no-such-domain", "", SetupDiagnosisClassification::unknown}));
-    EXPECT_TRUE(BrewSpineProvider::fixes("no-such-domain", profile, {}).empty());
+    EXPECT_TRUE(HomebrewStageProvider::fixes("no-such-domain", profile, {}).empty());
 }
 
 TEST(HomebrewLocationTest, EachStatusOffersItsOneFix) {
@@ -132,12 +132,12 @@ TEST(HomebrewLocationTest, EachStatusOffersItsOneFix) {
         {{kIntel}, 0, true, {"homebrew"}, VerifyPolicy::installCompletion},
         {{}, std::nullopt, false, {"homebrew"}, VerifyPolicy::installCompletion},
     };
-    const BrewSpineProvider provider;
+    const auto provider = HomebrewStageProvider::brew();
     for (const auto& row : rows) {
         const auto profile = on(Architecture::appleSilicon);
         const auto probes = brewProbe(row.installed, row.versionExit, row.onPath);
         const auto workflow =
-            provider.workflow(std::nullopt, profile, probes, SpineWorkflowSelection::standard());
+            provider->workflow(std::nullopt, profile, probes, SpineWorkflowSelection::standard());
         ASSERT_TRUE(workflow);
         const auto& stage = *workflow->steps.at(1).stage;
         ASSERT_EQ(stage.domainID(), "homebrew");

@@ -83,7 +83,13 @@ std::vector<std::string> differingFields(const ProductConfig& a, const ProductCo
     check("nextStepPrompt", a.nextStepPrompt == b.nextStepPrompt);
     check("offerCatalog", a.offerCatalog == b.offerCatalog);
     check("flow", a.flow == b.flow);
-    check("spineProvider", sameType(a.spineProvider, b.spineProvider));
+    // One provider type serves several products, each with its own stages.
+    const auto stages = [](const ProductConfig& config) {
+        return config.spineProvider->workflow(std::nullopt, everyApp(), {},
+                                              SpineWorkflowSelection::standard());
+    };
+    check("spineProvider",
+          sameType(a.spineProvider, b.spineProvider) && (!a.spineProvider || stages(a) == stages(b)));
     check("verifier", sameType(a.verifier, b.verifier));
     check("sharedDomainCopy", a.sharedDomainCopy == b.sharedDomainCopy);
     check("spinePolicy", differingPolicyFields(a.spinePolicy, b.spinePolicy).empty());

@@ -1,4 +1,5 @@
 #include "engine/telemetry/telemetry_events.h"
+#include "engine/telemetry/event_privacy.h"
 
 #include <gtest/gtest.h>
 
@@ -273,13 +274,12 @@ TEST(TelemetryEvents, JavaDiagnosisCarriesCodesSummariesAndTheMaskedHome) {
 }
 
 TEST(TelemetryEvents, VerificationExcerptPicksTheVersionLine) {
-    EXPECT_EQ(TelemetryEvents::versionExcerpt(""), "");
-    EXPECT_EQ(TelemetryEvents::versionExcerpt("\n \n\t\r\n"), "");
-    EXPECT_EQ(TelemetryEvents::versionExcerpt(
-                  "Picked up _JAVA_OPTIONS\nopenjdk version \"21.0.2\" 2024-01-16\nmore"),
+    EXPECT_EQ(versionExcerpt(""), "");
+    EXPECT_EQ(versionExcerpt("\n \n\t\r\n"), "");
+    EXPECT_EQ(versionExcerpt("Picked up _JAVA_OPTIONS\nopenjdk version \"21.0.2\" 2024-01-16\nmore"),
               "openjdk version \"21.0.2\" 2024-01-16");
-    EXPECT_EQ(TelemetryEvents::versionExcerpt("\n\nno version here\nsecond"), "no version here");
-    EXPECT_EQ(TelemetryEvents::versionExcerpt(std::string(250, 'v')), std::string(200, 'v'));
+    EXPECT_EQ(versionExcerpt("\n\nno version here\nsecond"), "no version here");
+    EXPECT_EQ(versionExcerpt(std::string(250, 'v')), std::string(200, 'v'));
 
     auto unparsable = TelemetryEvents::verifyPassed("command not found").data;
     EXPECT_EQ(unparsable.at("java_major_version"), JSONValue());
@@ -289,7 +289,7 @@ TEST(TelemetryEvents, VerificationExcerptPicksTheVersionLine) {
 
 TEST(TelemetryEvents, MasksTheHomeFolderWhereverItStandsAsAWholeFolder) {
     const auto mask = [](std::string_view text, std::string_view home = "/Users/dev") {
-        return TelemetryEvents::maskHomeFolder(text, "dev", home);
+        return maskHomeFolder(text, "dev", home);
     };
     EXPECT_EQ(mask("/Users/dev/Library/Java/jdk-21"), "/Users/~/Library/Java/jdk-21");
     EXPECT_EQ(mask("/Users/dev"), "/Users/~");
@@ -303,7 +303,7 @@ TEST(TelemetryEvents, MasksTheHomeFolderWhereverItStandsAsAWholeFolder) {
     EXPECT_EQ(mask("/Users/other/jdk"), "/Users/other/jdk");
     EXPECT_EQ(mask("/home/dev/.sdkman/candidates/java", "/home/dev"), "/home/~/.sdkman/candidates/java");
     EXPECT_EQ(mask("/home/dev", "/home/dev/"), "/home/~");
-    EXPECT_EQ(TelemetryEvents::maskHomeFolder("/Users/dev/x", "", ""), "/Users/dev/x");
+    EXPECT_EQ(maskHomeFolder("/Users/dev/x", "", ""), "/Users/dev/x");
 
     // Any letter case (a volume may ignore it), and a name ended by anything a login name cannot hold.
     const std::vector<std::pair<std::string, std::string>> cases = {
@@ -318,7 +318,7 @@ TEST(TelemetryEvents, MasksTheHomeFolderWhereverItStandsAsAWholeFolder) {
 
     // The running user's own home folder, whatever the platform calls it.
     const auto home = homeDirectoryPath().string();
-    const auto masked = TelemetryEvents::maskHomeFolder(home + "/.sdkman/candidates/java");
+    const auto masked = maskHomeFolder(home + "/.sdkman/candidates/java");
     EXPECT_TRUE(masked.ends_with("/~/.sdkman/candidates/java")) << masked;
     EXPECT_EQ(TelemetryEvents::verifyPassedWithLegacy("", home + "/jdk8").data.at("chosen_path"),
               JSONValue(masked.substr(0, masked.size() - std::string("/.sdkman/candidates/java").size()) +
@@ -335,13 +335,13 @@ TEST(TelemetryEvents, CleansFreeTextAndRoundsMeasurements) {
               JSONValue(std::string(499, 'a') + "é"))
         << "cut by characters, not bytes";
 
-    EXPECT_EQ(TelemetryEvents::roundedGigabytes(1'499'999'999), 1);
-    EXPECT_EQ(TelemetryEvents::roundedGigabytes(1'500'000'000), 2);
-    EXPECT_EQ(TelemetryEvents::roundedGigabytes(-1'500'000'000), -2);
-    EXPECT_EQ(TelemetryEvents::roundedGigabytes(0), 0);
-    EXPECT_DOUBLE_EQ(TelemetryEvents::roundedToTenth(12.34), 12.3);
-    EXPECT_DOUBLE_EQ(TelemetryEvents::roundedToTenth(12.25), 12.3);
-    EXPECT_DOUBLE_EQ(TelemetryEvents::roundedToTenth(-12.25), -12.3);
+    EXPECT_EQ(roundedGigabytes(1'499'999'999), 1);
+    EXPECT_EQ(roundedGigabytes(1'500'000'000), 2);
+    EXPECT_EQ(roundedGigabytes(-1'500'000'000), -2);
+    EXPECT_EQ(roundedGigabytes(0), 0);
+    EXPECT_DOUBLE_EQ(roundedToTenth(12.34), 12.3);
+    EXPECT_DOUBLE_EQ(roundedToTenth(12.25), 12.3);
+    EXPECT_DOUBLE_EQ(roundedToTenth(-12.25), -12.3);
 
     const auto unknownSpeed =
         TelemetryEvents::networkCheck({NetworkVerdict::unmeasured, std::nullopt, std::nullopt, 0, 3});
@@ -381,8 +381,7 @@ TEST(TelemetryEvents, TextLimitsCutWholeUserPerceivedCharacters) {
          [&](const std::string& text) {
              return textOf(TelemetryEvents::remediationFailed(mise, 1, text).data.at("reason"));
          }},
-        {"version excerpt", 200,
-         [](const std::string& text) { return TelemetryEvents::versionExcerpt(text); }},
+        {"version excerpt", 200, [](const std::string& text) { return versionExcerpt(text); }},
         {"NPS reason", 500,
          [&](const std::string& text) {
              return textOf(TelemetryEvents::npsSubmitted(9, text).data.at("reason"));

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "engine/products/brew/brew_spine_copy.h"
-#include "engine/products/brew/brew_spine_provider.h"
 #include "engine/products/brew/brew_verifier.h"
+#include "engine/products/brew/homebrew_stage_provider.h"
 #include "engine/products/cli/cli_config.h"
 #include "engine/products/product_links.h"
 
@@ -45,7 +45,7 @@ ProductConfig buildBrew() {
                                   "Installs Homebrew and Apple's Command Line Tools, if you wish.",
                                   "Asks for your permission before installing or changing anything."};
     config.urls = productLinks("/homebrew", "/homebrew", "/homebrew", "quill_brew");
-    config.spineProvider = std::make_shared<const BrewSpineProvider>();
+    config.spineProvider = HomebrewStageProvider::brew();
     config.verifier = std::make_shared<const BrewVerifier>();
     config.spineCopy = std::make_shared<const BrewSpineCopy>();
     config.spinePolicy = homebrewSpinePolicy();

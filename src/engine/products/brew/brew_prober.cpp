@@ -37,7 +37,7 @@ SetupProbeBundle BrewProber::probe(const ShellRunner& shell, const FileSystemOpe
                 bundle.pathVisiblePrimaryTools.emplace_back(path);
         }
     }
-    bundle.shellConfigured = ShellConfigurator(fs).isConfigured();
+    bundle.shellConfigured = ShellConfigurator::isConfigured(fs);
     return bundle;
 }
 

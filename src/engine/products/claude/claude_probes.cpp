@@ -72,7 +72,7 @@ SetupProbeBundle ClaudeProbes::probe() const {
         [&] { probeWorkspace(shell, fs, bundle); },
         [&] {
             bundle.installedPrimaryToolLocations = claudeBinaryCandidates();
-            bundle.shellConfigured = ShellConfigurator(fs).isConfigured();
+            bundle.shellConfigured = ShellConfigurator::isConfigured(fs);
         });
     return bundle;
 }

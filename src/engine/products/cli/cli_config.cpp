@@ -5,9 +5,9 @@
 #include "engine/core/endpoints.h"
 #include "engine/java/inert_diagnosis_profile.h"
 #include "engine/products/brew/brew_prober.h"
+#include "engine/products/brew/homebrew_stage_provider.h"
 #include "engine/products/claude/claude_stage_catalog.h"
 #include "engine/products/cli/cli_spine_copy.h"
-#include "engine/products/cli/cli_spine_provider.h"
 #include "engine/products/cli/cli_verifier.h"
 #include "engine/products/product_links.h"
 #include "engine/telemetry/telemetry_events.h"
@@ -107,7 +107,7 @@ ProductConfig buildCli() {
                          "A random session ID is created for anonymous usage counts."}},
         .diagnosisProfile = std::make_shared<const InertDiagnosisProfile>(),
         .flow = SetupFlow::setupWorkflow,
-        .spineProvider = std::make_shared<const CliSpineProvider>(),
+        .spineProvider = HomebrewStageProvider::cli(),
         .verifier = std::make_shared<const CliVerifier>(),
         .sharedDomainCopy = SharedDomainCopy{},
         .spinePolicy = commandLineSpinePolicy(),

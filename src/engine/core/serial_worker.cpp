@@ -1,4 +1,4 @@
-#include "engine/telemetry/serial_worker.h"
+#include "engine/core/serial_worker.h"
 
 namespace quill {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -8,11 +9,18 @@
 
 namespace quill {
 
-/// The Homebrew product's workflow: Command Line Tools, Homebrew and Warp first, the developer environment
-/// as optional stages after them. Its findings and fixes are shared with the command-line products. Pure
-/// apart from reading the current configuration's wording; thread-safe.
-class BrewSpineProvider final : public SpineProvider {
+/// The workflow, findings and fixes of the products with the Homebrew prober: their `primary` stages, then
+/// the AI-assistant stages ("ai-claude"; "codex" except on Intel Macs), then their later stages, all
+/// optional. The products differ only in those two lists. Pure apart from reading the current
+/// configuration's wording; thread-safe.
+class HomebrewStageProvider final : public SpineProvider {
   public:
+    /// The Homebrew product: Command Line Tools, Homebrew and Warp first, the developer environment after.
+    static std::shared_ptr<const HomebrewStageProvider> brew();
+    /// The command-line and coding products: Command Line Tools, shell configuration, Homebrew and Warp
+    /// first, the developer environment after.
+    static std::shared_ptr<const HomebrewStageProvider> cli();
+
     [[nodiscard]] std::optional<SetupWorkflow> workflow(
         const std::optional<std::string>& preset, const SystemProfile& profile,
         const SetupProbeBundle& probes, const SpineWorkflowSelection& selection) const override;
@@ -25,15 +33,17 @@ class BrewSpineProvider final : public SpineProvider {
     /// knows is `unknown` under its own id.
     static SetupDiagnosis finding(const std::string& domainID, const SystemProfile& profile,
                                   const SetupProbeBundle& probes);
-    /// The fixes of one domain, for every product with the Homebrew prober.
+    /// The fixes of one domain.
     static std::vector<SetupRemediation> fixes(const std::string& domainID, const SystemProfile& profile,
                                                const SetupProbeBundle& probes);
-};
 
-/// The workflow of the products with the Homebrew prober: `primary` domains, then the AI-assistant stages
-/// ("ai-claude"; "codex" except on Intel Macs), then `laterOptional`, all optional.
-SetupWorkflow homebrewProberWorkflow(std::span<const std::string_view> primary,
-                                     std::span<const std::string_view> laterOptional,
-                                     const SystemProfile& profile, const SetupProbeBundle& probes);
+  private:
+    HomebrewStageProvider(std::span<const std::string_view> primary,
+                          std::span<const std::string_view> laterOptional)
+        : m_primary(primary), m_laterOptional(laterOptional) {}
+
+    std::span<const std::string_view> m_primary;
+    std::span<const std::string_view> m_laterOptional;
+};
 
 }  // namespace quill

@@ -1,4 +1,4 @@
-#include "engine/products/brew/brew_spine_provider.h"
+#include "engine/products/brew/homebrew_stage_provider.h"
 
 #include <array>
 
@@ -13,9 +13,12 @@ namespace {
 
 using Classification = SetupDiagnosisClassification;
 
-constexpr std::array<std::string_view, 3> kPrimary{"clt", "homebrew", "warp"};
-constexpr std::array<std::string_view, 8> kLaterOptional{"project",      "skills",    "mcp",        "editor",
-                                                         "shell-config", "languages", "agent-docs", "git"};
+constexpr std::array<std::string_view, 3> kBrewPrimary{"clt", "homebrew", "warp"};
+constexpr std::array<std::string_view, 8> kBrewLaterOptional{
+    "project", "skills", "mcp", "editor", "shell-config", "languages", "agent-docs", "git"};
+constexpr std::array<std::string_view, 4> kCliPrimary{"clt", "shell-config", "homebrew", "warp"};
+constexpr std::array<std::string_view, 8> kCliLaterOptional{"project", "skills",    "mcp",        "editor",
+                                                            "notes",   "languages", "agent-docs", "git"};
 
 bool hasWarp(const SystemProfile& profile) {
     return profile.terminals.warp || profile.aiTooling.warpApp;
@@ -23,8 +26,8 @@ bool hasWarp(const SystemProfile& profile) {
 
 }  // namespace
 
-SetupDiagnosis BrewSpineProvider::finding(const std::string& domainID, const SystemProfile& profile,
-                                          const SetupProbeBundle& probes) {
+SetupDiagnosis HomebrewStageProvider::finding(const std::string& domainID, const SystemProfile& profile,
+                                              const SetupProbeBundle& probes) {
     const auto config = ProductConfig::current();
     const SharedDomainCopy& copy = config->sharedDomainCopy;
     if (domainID == "clt")
@@ -45,9 +48,9 @@ SetupDiagnosis BrewSpineProvider::finding(const std::string& domainID, const Sys
     return unknownDomainDiagnosis(domainID);
 }
 
-std::vector<SetupRemediation> BrewSpineProvider::fixes(const std::string& domainID,
-                                                       const SystemProfile& profile,
-                                                       const SetupProbeBundle& probes) {
+std::vector<SetupRemediation> HomebrewStageProvider::fixes(const std::string& domainID,
+                                                           const SystemProfile& profile,
+                                                           const SetupProbeBundle& probes) {
     if (domainID == "homebrew") {
         switch (homebrewLocationStatus(profile, probes)) {
             case HomebrewLocationStatus::ready:
@@ -72,37 +75,40 @@ std::vector<SetupRemediation> BrewSpineProvider::fixes(const std::string& domain
     return sharedDomainRemediations(domainID, profile, probes);
 }
 
-SetupWorkflow homebrewProberWorkflow(std::span<const std::string_view> primary,
-                                     std::span<const std::string_view> laterOptional,
-                                     const SystemProfile& profile, const SetupProbeBundle& probes) {
+std::shared_ptr<const HomebrewStageProvider> HomebrewStageProvider::brew() {
+    return std::shared_ptr<const HomebrewStageProvider>(
+        new HomebrewStageProvider(kBrewPrimary, kBrewLaterOptional));
+}
+
+std::shared_ptr<const HomebrewStageProvider> HomebrewStageProvider::cli() {
+    return std::shared_ptr<const HomebrewStageProvider>(
+        new HomebrewStageProvider(kCliPrimary, kCliLaterOptional));
+}
+
+std::optional<SetupWorkflow> HomebrewStageProvider::workflow(
+    const std::optional<std::string>& preset, const SystemProfile& profile, const SetupProbeBundle& probes,
+    const SpineWorkflowSelection& /*selection*/) const {
+    if (preset)
+        return std::nullopt;
     SetupWorkflow workflow;
     const auto append = [&](std::string_view domain, DomainPlacement placement) {
         const std::string id(domain);
-        workflow.steps.push_back(workflowStep(id, BrewSpineProvider::finding(id, profile, probes),
-                                              BrewSpineProvider::fixes(id, profile, probes), placement));
+        workflow.steps.push_back(
+            workflowStep(id, finding(id, profile, probes), fixes(id, profile, probes), placement));
     };
-    for (const auto domain : primary)
+    for (const auto domain : m_primary)
         append(domain, DomainPlacement::primary);
     append("ai-claude", DomainPlacement::optional);
     if (profile.architecture != Architecture::intel)
         append("codex", DomainPlacement::optional);
-    for (const auto domain : laterOptional)
+    for (const auto domain : m_laterOptional)
         append(domain, DomainPlacement::optional);
     return workflow;
 }
 
-std::optional<SetupWorkflow> BrewSpineProvider::workflow(const std::optional<std::string>& preset,
-                                                         const SystemProfile& profile,
-                                                         const SetupProbeBundle& probes,
-                                                         const SpineWorkflowSelection& /*selection*/) const {
-    if (preset)
-        return std::nullopt;
-    return homebrewProberWorkflow(kPrimary, kLaterOptional, profile, probes);
-}
-
-std::vector<SetupRemediation> BrewSpineProvider::remediations(const std::string& domainID,
-                                                              const SystemProfile& profile,
-                                                              const SetupProbeBundle& probes) const {
+std::vector<SetupRemediation> HomebrewStageProvider::remediations(const std::string& domainID,
+                                                                  const SystemProfile& profile,
+                                                                  const SetupProbeBundle& probes) const {
     return fixes(domainID, profile, probes);
 }
 
