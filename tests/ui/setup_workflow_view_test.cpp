@@ -22,7 +22,7 @@
 
 #include "engine/products/claude/claude_config.h"
 #include "engine/products/code/code_config.h"
-#include "engine/runner/fixes.h"
+#include "engine/runner/fix_sequence.h"
 #include "engine/services/live_file_system.h"
 #include "engine/setup/setup_stage.h"
 #include "engine/telemetry/shut_down.h"
@@ -567,9 +567,8 @@ TEST_F(SetupWorkflowViewTest, OutcomeOpensInstalledAppsInThePolicysOrderAndTheEx
     saveGrab(view, QStringLiteral("step-outcome-apps"));
 
     // An example project in Documents brings the button that opens the folder.
-    home.write(
-        fs::path("Documents") / std::string(fixes::projectFolderName(ProjectTemplate::coding)) / "README.md",
-        "");
+    home.write(fs::path("Documents") / std::string(projectFolderName(ProjectTemplate::coding)) / "README.md",
+               "");
     view = openScreen();
     go(view, Step::outcome());
     urls->opened.clear();
@@ -597,13 +596,14 @@ TEST_F(SetupWorkflowViewTest, BrewPathIsTheFirstExecutableLocationAtEachSheet) {
             std::ofstream(real) << "#!/bin/sh\n";
             fs::permissions(real, fs::perms::owner_all);
         }
-        EXPECT_EQ(SetupWorkflowView::brewPath(mapped), testCase.expected);
+        EXPECT_EQ(brewExecutable(mapped), testCase.expected);
     }
     // A Homebrew made executable after one runner was made serves the next one.
     auto* view = openScreen();
-    EXPECT_FALSE(view->makeRemediationRunner().brewPath);
+    EXPECT_FALSE(makeRemediationRunner(view->screenContext().services).brewPath);
     makeExecutable("/usr/local/bin/brew");
-    EXPECT_EQ(view->makeRemediationRunner().brewPath, fs::path("/usr/local/bin/brew"));
+    EXPECT_EQ(makeRemediationRunner(view->screenContext().services).brewPath,
+              fs::path("/usr/local/bin/brew"));
 }
 
 TEST_F(SetupWorkflowViewTest, FeedbackStepSendsDismissedOnlyWhenUnanswered) {

@@ -1,20 +1,15 @@
 #include "ui/setupflow/setup_flow_model.h"
 
-#include <sys/statvfs.h>
-
 #include <QTimer>
 #include <algorithm>
-#include <array>
-#include <string_view>
 #include <utility>
 
 #include "engine/core/overloaded.h"
 #include "engine/core/text.h"
-#include "engine/installers/shell_configurator.h"
-#include "engine/products/brew/brew_verifier.h"
+#include "engine/products/load_setup.h"
+#include "engine/products/outcome_audit.h"
 #include "engine/services/shell_runner.h"
-#include "engine/services/system_profiler.h"
-#include "engine/setup/login_shell_output.h"
+#include "engine/setup/disk_readiness.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "ui/common/profile_holder.h"
 #include "ui/common/screen_context.h"
@@ -26,18 +21,9 @@ namespace {
 
 constexpr std::size_t kVersionExcerptLimit = 200;
 
-SystemProfile liveProfile(const AppServices& services, std::stop_token stop) {
-    return SystemProfiler{ShellRunner{services.processRunner}, services.fs}.profile(std::move(stop));
-}
-
 NetworkReadinessResult liveNetwork(const AppServices& services, const NetworkReadinessConfig& config) {
     return NetworkReadinessProbe{services.http}.measure(config);
 }
-
-/// The section a checklist line belongs to, in display order.
-enum class AuditSection { foundation, editors, agents, languages };
-constexpr std::array<std::string_view, 4> kAuditSectionTitles = {"Foundation", "Editors & terminal",
-                                                                 "AI agents", "Languages"};
 
 }  // namespace
 
@@ -45,7 +31,7 @@ SetupFlowModel::SetupFlowModel(std::shared_ptr<const ProductConfig> config, Scre
                                Seams seams, QObject* parent)
     : QObject(parent), m_config(std::move(config)), m_context(context), m_seams(std::move(seams)) {
     if (!m_seams.profiler)
-        m_seams.profiler = liveProfile;
+        m_seams.profiler = products::liveSystemProfile;
     if (!m_seams.freeSpace)
         m_seams.freeSpace = availableDiskBytes;
     if (!m_seams.measureNetwork)
@@ -115,29 +101,11 @@ void SetupFlowModel::setRefreshing(bool refreshing) {
 // MARK: - Loading
 
 void SetupFlowModel::loadProfileAndProbes(std::function<void(std::optional<Loaded>)> onDone) {
-    auto services = this->services();
     std::optional<SystemProfile> known = m_profile ? m_profile : fallbackProfile();
     m_tasks.start(
-        [services, known = std::move(known), profiler = m_seams.profiler,
-         strategies = strategies()](std::stop_token stop) -> std::optional<Loaded> {
-            std::optional<SystemProfile> profile;
-            if (!services.isFixtureMode)
-                profile = profiler(services, stop);
-            else
-                profile = known;
-            // A stopped profile is incomplete, and the product's probes would only start more children.
-            if (!profile || stop.stop_requested())
-                return std::nullopt;
-            auto probes = strategies.prober->probe(ShellRunner{services.processRunner}, *services.fs);
-            auto workflow = strategies.spineProvider->workflow(std::nullopt, *profile, probes,
-                                                               SpineWorkflowSelection::standard());
-            if (!workflow) {
-                // A product provider with no workflow falls back to the built-in one.
-                const auto builtIn = products::productStrategies(ProductConfig{});
-                workflow = builtIn.spineProvider->workflow(std::nullopt, *profile, probes,
-                                                           SpineWorkflowSelection::standard());
-            }
-            return Loaded{std::move(*profile), std::move(probes), workflow.value_or(SetupWorkflow{})};
+        [services = services(), known = std::move(known), profiler = m_seams.profiler,
+         strategies = strategies()](std::stop_token stop) {
+            return products::loadSetup(strategies, services, known, std::move(stop), profiler);
         },
         std::move(onDone));
 }
@@ -425,15 +393,6 @@ void SetupFlowModel::stopAtReadinessWarning() {
     emit leaveRequested();
 }
 
-std::optional<std::int64_t> SetupFlowModel::availableDiskBytes(const std::filesystem::path& path) {
-    struct statvfs volume {};
-    if (::statvfs(path.c_str(), &volume) != 0)
-        return std::nullopt;
-    const auto bytes =
-        static_cast<unsigned long long>(volume.f_bavail) * static_cast<unsigned long long>(volume.f_frsize);
-    return static_cast<std::int64_t>(std::min<unsigned long long>(bytes, INT64_MAX));
-}
-
 // MARK: - Verification, outcome and feedback
 
 void SetupFlowModel::verify() {
@@ -486,97 +445,6 @@ void SetupFlowModel::loadOutcomeAudit() {
             m_outcomeAuditRunning = false;
             emit outcomeAuditChanged();
         });
-}
-
-std::vector<OutcomeAuditSection> SetupFlowModel::buildOutcomeAudit(
-    const std::optional<SystemProfile>& profile, const ProcessRunning& process, const FileSystemOperating& fs,
-    std::stop_token stop) {
-    std::array<std::vector<std::string>, kAuditSectionTitles.size()> lines;
-    auto add = [&lines](AuditSection section, std::string line) {
-        lines[static_cast<std::size_t>(section)].push_back(std::move(line));
-    };
-    // A check passes when the login shell exits 0 and prints something; a stop ends the running one.
-    auto check = [&](const std::string& command) -> LoginShellOutput {
-        if (stop.stop_requested())
-            return {};
-        return loginShellOutput(process, command, kLoginShellProbeTimeLimit, stop);
-    };
-
-    const bool commandLineTools = check("xcode-select -p 2>&1").ok;
-    if (commandLineTools)
-        add(AuditSection::foundation, "Command Line Tools installed");
-    if (commandLineTools) {
-        if (const auto git = check("git --version 2>&1"); git.ok) {
-            std::string first;
-            for (const auto& line : splitLines(git.output)) {
-                if (!trimWhitespaceAndNewlines(line).empty()) {
-                    first = trimWhitespaceAndNewlines(line);
-                    break;
-                }
-            }
-            add(AuditSection::foundation, first.empty() ? "git installed" : first);
-        }
-    }
-    if (const auto brew = check("brew --version 2>&1"); brew.ok) {
-        const auto version = brewVersion(brew.output);
-        add(AuditSection::foundation,
-            version ? "Homebrew installed — version " + *version : "Homebrew installed");
-    }
-    if (!stop.stop_requested() && ShellConfigurator(fs).isConfigured())
-        add(AuditSection::foundation, "Shell configuration in place");
-    const bool mise = check("mise --version 2>&1").ok;
-    if (mise)
-        add(AuditSection::foundation, "mise installed for language version management");
-
-    if (profile) {
-        const auto& tools = profile->aiTooling;
-        const auto& editors = profile->markdownEditors;
-        const std::array<std::pair<bool, const char*>, 5> editorLines = {{
-            {tools.warpApp || profile->terminals.warp, "Warp installed"},
-            {tools.zed, "Zed installed"},
-            {tools.vsCode, "VS Code installed"},
-            {editors.zettlr, "Zettlr installed"},
-            {editors.obsidian, "Obsidian installed"},
-        }};
-        for (const auto& [present, line] : editorLines) {
-            if (present)
-                add(AuditSection::editors, line);
-        }
-        const std::array<std::pair<bool, const char*>, 4> agentLines = {{
-            {tools.claudeCodeDesktop,
-             "Claude Desktop installed (paid subscription required for Claude Code)"},
-            {tools.claudeCodeCLI, "Claude Code CLI installed (paid subscription required)"},
-            {tools.chatgptDesktop, "ChatGPT Desktop installed"},
-            {tools.codexCLI, "Codex CLI installed"},
-        }};
-        for (const auto& [present, line] : agentLines) {
-            if (present)
-                add(AuditSection::agents, line);
-        }
-    }
-
-    if (check("uv --version 2>&1").ok)
-        add(AuditSection::languages, "Python installed (with uv)");
-    if (mise) {
-        constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kMiseLanguages = {{
-            {"node", "JavaScript installed (with mise via Node)"},
-            {"ruby", "Ruby installed (with mise)"},
-            {"cargo", "Rust installed (with mise via rustup)"},
-        }};
-        for (const auto& [tool, line] : kMiseLanguages) {
-            if (check("mise which " + std::string(tool) + " 2>/dev/null").ok)
-                add(AuditSection::languages, std::string(line));
-        }
-    }
-    if (check("/usr/libexec/java_home 2>/dev/null").ok)
-        add(AuditSection::languages, "Java installed");
-
-    std::vector<OutcomeAuditSection> sections;
-    for (std::size_t index = 0; index < lines.size(); ++index) {
-        if (!lines[index].empty())
-            sections.push_back({std::string(kAuditSectionTitles[index]), std::move(lines[index])});
-    }
-    return sections;
 }
 
 bool SetupFlowModel::reportOutcome(const std::string& answer) {

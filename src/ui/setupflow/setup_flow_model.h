@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/core/variant_case.h"
+#include "engine/products/load_setup.h"
 #include "engine/products/product_strategies.h"
 #include "engine/services/app_services.h"
 #include "engine/services/system_profile.h"
@@ -125,7 +126,7 @@ class SetupFlowModel : public QObject {
     /// The parts of the machine the model reaches, each replaceable in tests; an empty one is the live one.
     struct Seams {
         /// Surveys the Mac. Blocking; run on a worker, whose stop token ends the probes early.
-        std::function<SystemProfile(const AppServices&, std::stop_token)> profiler;
+        products::SystemProfiling profiler;
         /// The free bytes of the volume holding a path; nothing when they cannot be read. Blocking.
         std::function<std::optional<std::int64_t>(const std::filesystem::path&)> freeSpace;
         /// Samples the download servers. Blocking; run on a worker.
@@ -199,19 +200,11 @@ class SetupFlowModel : public QObject {
     void continueAfterReadinessWarning();
     /// Sends "stop" for the warning shown, drops the rest and asks to leave the flow.
     void stopAtReadinessWarning();
-    /// The free bytes of the volume holding `path` (statvfs), nothing when the call fails. Blocking.
-    static std::optional<std::int64_t> availableDiskBytes(const std::filesystem::path& path);
 
     // Verification, outcome and feedback.
     void verify();
     void emitVerifyEvent(const SetupVerificationResult& result);
     void loadOutcomeAudit();
-    /// The outcome checklist, one login-shell check after another; stops early when `stop` is requested.
-    /// Blocking.
-    static std::vector<OutcomeAuditSection> buildOutcomeAudit(const std::optional<SystemProfile>& profile,
-                                                              const ProcessRunning& process,
-                                                              const FileSystemOperating& fs,
-                                                              std::stop_token stop = {});
     /// "resolved" or "not_resolved". True when the user already gave a score: the model then asks to leave.
     /// Only the first answer counts; later ones return false and do nothing.
     bool reportOutcome(const std::string& answer);
@@ -234,12 +227,7 @@ class SetupFlowModel : public QObject {
     void leaveRequested();
 
   private:
-    /// What one load yields: the profile, the probes and the workflow built from them.
-    struct Loaded {
-        SystemProfile profile;
-        SetupProbeBundle probes;
-        SetupWorkflow workflow;
-    };
+    using Loaded = products::LoadedSetup;
 
     void setStep(Step step);
     void postEntryWork();

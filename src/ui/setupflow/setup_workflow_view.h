@@ -46,10 +46,6 @@ class SetupWorkflowView : public ScreenPage {
 
     /// The window title of `step` under the current configuration.
     [[nodiscard]] static std::string windowTitleFor(const SetupFlowModel::Step& step);
-    /// The first of the two Homebrew locations that `fs` reports executable.
-    [[nodiscard]] static std::optional<std::filesystem::path> brewPath(const FileSystemOperating& fs);
-    /// A fix runner over the screen's services, with the Homebrew found right now.
-    [[nodiscard]] SetupRemediationRunner makeRemediationRunner() const;
 
     // The stage sections' choices; they live as long as the screen.
     std::set<QuillLanguage> selectedLanguages;

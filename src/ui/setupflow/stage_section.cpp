@@ -15,6 +15,7 @@
 #include "engine/core/text.h"
 #include "engine/installers/skill_folder_installer.h"
 #include "engine/products/claude/agent_skill_catalog.h"
+#include "engine/runner/fix_sequence.h"
 #include "engine/services/language_detector.h"
 #include "engine/setup/language_remediations.h"
 #include "ui/common/labels.h"
@@ -342,7 +343,7 @@ struct Builder {
         QPointer<QCheckBox> auth;
         // The GitHub CLI installs with Homebrew, and the sign-in runs the CLI: what cannot run yet is shown
         // unticked and disabled rather than left to fail.
-        const bool homebrew = SetupWorkflowView::brewPath(*view.screenContext().services.fs).has_value();
+        const bool homebrew = brewExecutable(*view.screenContext().services.fs).has_value();
         const auto possibleRow = [this](const std::string& label, bool possible) {
             auto* box = checkRow(layout, section, label, QString(), possible);
             box->setEnabled(possible);
