@@ -412,11 +412,11 @@ TEST_F(SetupWorkflowViewTest, SectionsOfferTheirChoicesAndHandOverTheExactInstal
     EXPECT_FALSE(view->model().pendingInstall()->continuesPastFailure);
     view->sheet()->reject();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !view->model().pendingInstall(); }, 5000));
-    EXPECT_EQ(view->gitName, "Ada");
+    EXPECT_EQ(view->model().selections().gitName, "Ada");
 
     // Skills are ticked once from the catalogue's preselection; MCP shows only Skip; project the plain list.
     go(view, Step::stage("skills"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view->didSeedSkills; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->model().selections().skillsSeeded; }, 5000));
     saveGrab(view, QStringLiteral("section-skills"));
     go(view, Step::stage("mcp"));
     visibleById(view, QStringLiteral("stage-skip"));

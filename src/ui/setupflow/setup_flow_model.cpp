@@ -6,10 +6,12 @@
 
 #include "engine/core/overloaded.h"
 #include "engine/core/text.h"
+#include "engine/products/claude/agent_skill_catalog.h"
 #include "engine/products/load_setup.h"
 #include "engine/products/outcome_audit.h"
 #include "engine/services/shell_runner.h"
 #include "engine/setup/disk_readiness.h"
+#include "engine/setup/language_remediations.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "ui/common/profile_holder.h"
 #include "ui/common/screen_context.h"
@@ -276,6 +278,147 @@ void SetupFlowModel::setPendingInstall(std::optional<PendingInstall> install) {
         return;
     m_pendingInstall = std::move(install);
     emit pendingInstallChanged();
+}
+
+// MARK: - Stage choices
+
+void SetupFlowModel::changeSelections(const std::function<void(StageSelections&)>& change) {
+    auto changed = m_selections;
+    change(changed);
+    if (changed == m_selections)
+        return;
+    m_selections = std::move(changed);
+    emit selectionsChanged();
+}
+
+namespace {
+
+template <class T>
+void setMember(std::set<T>& set, const T& value, bool member) {
+    if (member)
+        set.insert(value);
+    else
+        set.erase(value);
+}
+
+}  // namespace
+
+void SetupFlowModel::setLanguageSelected(QuillLanguage language, bool selected) {
+    changeSelections([&](StageSelections& s) { setMember(s.languages, language, selected); });
+}
+
+void SetupFlowModel::setSkillSelected(const std::string& slug, bool selected) {
+    changeSelections([&](StageSelections& s) { setMember(s.skills, slug, selected); });
+}
+
+void SetupFlowModel::seedSkills(const std::set<std::string>& slugs) {
+    changeSelections([&](StageSelections& s) {
+        if (!std::exchange(s.skillsSeeded, true))
+            s.skills.insert(slugs.begin(), slugs.end());
+    });
+}
+
+void SetupFlowModel::setMCPServerSelected(const std::string& slug, bool selected) {
+    changeSelections([&](StageSelections& s) { setMember(s.mcpServers, slug, selected); });
+}
+
+void SetupFlowModel::setMCPAPIKey(const std::string& slug, const std::string& key) {
+    changeSelections([&](StageSelections& s) { s.mcpAPIKeys[slug] = key; });
+}
+
+void SetupFlowModel::setGitName(const std::string& name) {
+    changeSelections([&](StageSelections& s) { s.gitName = name; });
+}
+
+void SetupFlowModel::setGitEmail(const std::string& email) {
+    changeSelections([&](StageSelections& s) { s.gitEmail = email; });
+}
+
+void SetupFlowModel::setGitFixSelected(const std::string& fixID, bool selected) {
+    changeSelections([&](StageSelections& s) { setMember(s.gitFixes, fixID, selected); });
+}
+
+void SetupFlowModel::setCaskSelected(const std::string& fixID, bool selected) {
+    changeSelections([&](StageSelections& s) { setMember(s.casks, fixID, selected); });
+}
+
+void SetupFlowModel::seedCasks(const std::string& stageID, const std::vector<std::string>& fixIDs) {
+    changeSelections([&](StageSelections& s) {
+        if (s.caskSeededStages.insert(stageID).second)
+            s.casks.insert(fixIDs.begin(), fixIDs.end());
+    });
+}
+
+std::optional<SetupFlowModel::PendingInstall> SetupFlowModel::pendingInstallFor(
+    const StageOffer& stage) const {
+    using Policy = SpineRenderPolicy;
+    const auto kind = m_config->spinePolicy.specialStages.find(stage.stageID);
+    if (kind == m_config->spinePolicy.specialStages.end())
+        return std::nullopt;
+    const auto& chosen = m_selections;
+    const auto pending = [&](std::vector<SetupRemediation> fixes, bool continues) {
+        return PendingInstall{stage.stageID, stage.title, std::move(fixes), continues};
+    };
+    return std::visit(
+        Overloaded{
+            [&](const Policy::CaskMultiselect& casks) -> std::optional<PendingInstall> {
+                std::vector<SetupRemediation> fixes;
+                for (const auto& item : casks.items) {
+                    if (!chosen.casks.contains(item.remediationID))
+                        continue;
+                    const auto fix = std::ranges::find_if(
+                        stage.remediations,
+                        [&](const SetupRemediation& offered) { return offered.id() == item.remediationID; });
+                    if (fix != stage.remediations.end())
+                        fixes.push_back(*fix);
+                }
+                return PendingInstall{casks.installID, casks.title, std::move(fixes), true};
+            },
+            [&](const Policy::LanguagesMultiselect&) -> std::optional<PendingInstall> {
+                return pending(remediations(chosen.languages), true);
+            },
+            [&](const Policy::SkillsMultiselect&) -> std::optional<PendingInstall> {
+                std::vector<SetupRemediation> fixes;
+                for (const auto& skill : agentSkillCatalog(m_profile && m_profile->isLikelyDeveloper())) {
+                    if (chosen.skills.contains(skill.slug))
+                        fixes.push_back(SetupRemediation::installSkill(skill));
+                }
+                return pending(std::move(fixes), true);
+            },
+            [&](const Policy::MCPMultiselect&) -> std::optional<PendingInstall> {
+                std::vector<SetupRemediation> fixes;
+                for (const auto& server : offeredMCPServers()) {
+                    if (!chosen.mcpServers.contains(server.slug))
+                        continue;
+                    std::optional<std::string> key;
+                    const auto typed = chosen.mcpAPIKeys.find(server.slug);
+                    if (typed != chosen.mcpAPIKeys.end() && !trimWhitespaceAndNewlines(typed->second).empty())
+                        key = trimWhitespaceAndNewlines(typed->second);
+                    fixes.push_back(SetupRemediation::addMCPServer(server, key));
+                }
+                return pending(std::move(fixes), true);
+            },
+            [&](const Policy::GitActions&) -> std::optional<PendingInstall> {
+                std::vector<SetupRemediation> fixes;
+                const auto name = trimWhitespaceAndNewlines(chosen.gitName);
+                const auto email = trimWhitespaceAndNewlines(chosen.gitEmail);
+                auto configure = SetupRemediation::configureGit(name, email);
+                if (chosen.gitFixes.contains(configure.id()) && !name.empty() && !email.empty())
+                    fixes.push_back(std::move(configure));
+                for (auto fix : {SetupRemediation::installGh(), SetupRemediation::githubAuth()}) {
+                    if (chosen.gitFixes.contains(fix.id()))
+                        fixes.push_back(std::move(fix));
+                }
+                return pending(std::move(fixes), false);
+            },
+            [](const auto&) -> std::optional<PendingInstall> { return std::nullopt; },
+        },
+        kind->second);
+}
+
+const std::vector<MCPServer>& offeredMCPServers() {
+    static const std::vector<MCPServer> kServers;
+    return kServers;
 }
 
 void SetupFlowModel::installDidFinish(InstallRun::Outcome outcome) {
