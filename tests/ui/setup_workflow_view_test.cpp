@@ -22,7 +22,6 @@
 
 #include "engine/products/claude/claude_config.h"
 #include "engine/products/code/code_config.h"
-#include "engine/runner/fix_sequence.h"
 #include "engine/services/live_file_system.h"
 #include "engine/setup/setup_stage.h"
 #include "engine/telemetry/shut_down.h"
@@ -575,35 +574,6 @@ TEST_F(SetupWorkflowViewTest, OutcomeOpensInstalledAppsInThePolicysOrderAndTheEx
     visibleById<QPushButton>(view, QStringLiteral("show-example-projects"))->click();
     EXPECT_EQ(urls->opened,
               std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString((home / "Documents").string()))});
-}
-
-TEST_F(SetupWorkflowViewTest, BrewPathIsTheFirstExecutableLocationAtEachSheet) {
-    struct Case {
-        std::vector<std::string> executables;
-        std::optional<fs::path> expected;
-    };
-    const std::vector<Case> cases = {
-        {{"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}, "/opt/homebrew/bin/brew"},
-        {{"/usr/local/bin/brew"}, "/usr/local/bin/brew"},
-        {{}, std::nullopt},
-    };
-    for (const auto& testCase : cases) {
-        quill::test::TemporaryDirectory root;
-        const quill::test::PathMappingFileSystem mapped(std::make_shared<LiveFileSystem>(), root.path());
-        for (const auto& path : testCase.executables) {
-            const auto real = mapped.mapped(path);
-            fs::create_directories(real.parent_path());
-            std::ofstream(real) << "#!/bin/sh\n";
-            fs::permissions(real, fs::perms::owner_all);
-        }
-        EXPECT_EQ(brewExecutable(mapped), testCase.expected);
-    }
-    // A Homebrew made executable after one runner was made serves the next one.
-    auto* view = openScreen();
-    EXPECT_FALSE(makeRemediationRunner(view->screenContext().services).brewPath);
-    makeExecutable("/usr/local/bin/brew");
-    EXPECT_EQ(makeRemediationRunner(view->screenContext().services).brewPath,
-              fs::path("/usr/local/bin/brew"));
 }
 
 TEST_F(SetupWorkflowViewTest, FeedbackStepSendsDismissedOnlyWhenUnanswered) {

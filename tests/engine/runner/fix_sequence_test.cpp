@@ -2,11 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/core/overloaded.h"
+#include "engine/services/live_file_system.h"
+#include "tests/support/path_mapping_file_system.h"
+#include "tests/support/temporary_directory.h"
 
 namespace quill {
 namespace {
@@ -86,6 +93,34 @@ TEST(FixSequenceTest, RunsInOrderSkipsWhatNeedsAFailedMiseAndStopsAsThePolicySay
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(runAll(row.fixes, row.continuesPastFailure, row.scripts), row.expected);
+    }
+}
+
+TEST(FixSequenceTest, EachRunnerFindsTheHomebrewOfItsMoment) {
+    struct Case {
+        std::vector<std::string> executables;
+        std::optional<std::filesystem::path> expected;
+    };
+    const std::vector<Case> cases = {
+        {{"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}, "/opt/homebrew/bin/brew"},
+        {{"/usr/local/bin/brew"}, "/usr/local/bin/brew"},
+        {{}, std::nullopt},
+    };
+    for (const auto& testCase : cases) {
+        test::TemporaryDirectory root;
+        AppServices services;
+        const auto mapped =
+            std::make_shared<test::PathMappingFileSystem>(std::make_shared<LiveFileSystem>(), root.path());
+        services.fs = mapped;
+        // A runner made before Homebrew arrives does not see it; the next one does.
+        EXPECT_FALSE(makeRemediationRunner(services).brewPath);
+        for (const auto& path : testCase.executables) {
+            const auto real = mapped->mapped(path);
+            std::filesystem::create_directories(real.parent_path());
+            std::ofstream(real) << "#!/bin/sh\n";
+            std::filesystem::permissions(real, std::filesystem::perms::owner_all);
+        }
+        EXPECT_EQ(makeRemediationRunner(services).brewPath, testCase.expected);
     }
 }
 
