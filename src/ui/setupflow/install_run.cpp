@@ -6,7 +6,6 @@
 
 #include "engine/core/overloaded.h"
 #include "engine/installers/install_output_filter.h"
-#include "engine/runner/fix_sequence.h"
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "ui/common/clipboard.h"
@@ -87,25 +86,17 @@ void InstallRun::start() {
             continuesPastFailure);
         using E = FixSequenceEvent;
         while (auto event = events.next(stop)) {
-            std::visit(
-                Overloaded{
-                    [&](const E::FixStarted& started) {
-                        deliver(RunEvent{RunEvent::FixStarted{started.index}});
-                    },
-                    [&](const E::Output& output) { show(output.text); },
-                    [&](E::OpenBrowser& browser) {
-                        show(browserLine(browser.request));
-                        deliver(RunEvent{RunEvent::BrowserOpened{
-                            std::make_unique<Event::OpenBrowser>(std::move(browser.request))}});
-                    },
-                    [&](const E::FixEnded& ended) {
-                        deliver(RunEvent{RunEvent::FixEnded{ended.index, ended.exitCode, ended.canceled}});
-                    },
-                    [&](const E::Finished& finished) {
-                        deliver(RunEvent{RunEvent::RunFinished{finished.exitCode}});
-                    },
-                },
-                event->value);
+            std::visit(Overloaded{
+                           [&](const E::Output& output) { show(output.text); },
+                           [&](E::OpenBrowser& browser) {
+                               show(browserLine(browser.request));
+                               deliver(RunEvent{RunEvent::BrowserOpened{
+                                   std::make_unique<Event::OpenBrowser>(std::move(browser.request))}});
+                           },
+                           // A fix's start and end and the run's end pass through as they are.
+                           [&](const auto& mark) { deliver(RunEvent{mark}); },
+                       },
+                       event->value);
         }
     };
     m_pump = std::make_unique<StreamPump<RunEvent>>(
