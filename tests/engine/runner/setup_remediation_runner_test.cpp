@@ -319,8 +319,7 @@ TEST(SetupRemediationRunnerSignInTest, ACancelEndsTheSignInAtOnceWhileGhFloods) 
     const auto runner = scene.runner();
     std::stop_source stop;
     auto [sink, events] = makeStream<RunnerEvent>();
-    std::thread signIn(
-        [&runner, sink = sink, token = stop.get_token()] { fixes::githubAuth(runner, sink, token); });
+    std::thread signIn([&runner, sink, token = stop.get_token()] { fixes::githubAuth(runner, sink, token); });
 
     for (int lines = 0; lines < 20'000 && events.next();)
         ++lines;
