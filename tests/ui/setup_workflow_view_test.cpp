@@ -22,7 +22,6 @@
 
 #include "engine/products/claude/claude_config.h"
 #include "engine/products/code/code_config.h"
-#include "engine/runner/fixes.h"
 #include "engine/services/live_file_system.h"
 #include "engine/setup/setup_stage.h"
 #include "engine/telemetry/shut_down.h"
@@ -412,11 +411,11 @@ TEST_F(SetupWorkflowViewTest, SectionsOfferTheirChoicesAndHandOverTheExactInstal
     EXPECT_FALSE(view->model().pendingInstall()->continuesPastFailure);
     view->sheet()->reject();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !view->model().pendingInstall(); }, 5000));
-    EXPECT_EQ(view->gitName, "Ada");
+    EXPECT_EQ(view->model().selections().gitName, "Ada");
 
     // Skills are ticked once from the catalogue's preselection; MCP shows only Skip; project the plain list.
     go(view, Step::stage("skills"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view->didSeedSkills; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->model().selections().skillsSeeded; }, 5000));
     saveGrab(view, QStringLiteral("section-skills"));
     go(view, Step::stage("mcp"));
     visibleById(view, QStringLiteral("stage-skip"));
@@ -567,43 +566,14 @@ TEST_F(SetupWorkflowViewTest, OutcomeOpensInstalledAppsInThePolicysOrderAndTheEx
     saveGrab(view, QStringLiteral("step-outcome-apps"));
 
     // An example project in Documents brings the button that opens the folder.
-    home.write(
-        fs::path("Documents") / std::string(fixes::projectFolderName(ProjectTemplate::coding)) / "README.md",
-        "");
+    home.write(fs::path("Documents") / std::string(projectFolderName(ProjectTemplate::coding)) / "README.md",
+               "");
     view = openScreen();
     go(view, Step::outcome());
     urls->opened.clear();
     visibleById<QPushButton>(view, QStringLiteral("show-example-projects"))->click();
     EXPECT_EQ(urls->opened,
               std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString((home / "Documents").string()))});
-}
-
-TEST_F(SetupWorkflowViewTest, BrewPathIsTheFirstExecutableLocationAtEachSheet) {
-    struct Case {
-        std::vector<std::string> executables;
-        std::optional<fs::path> expected;
-    };
-    const std::vector<Case> cases = {
-        {{"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}, "/opt/homebrew/bin/brew"},
-        {{"/usr/local/bin/brew"}, "/usr/local/bin/brew"},
-        {{}, std::nullopt},
-    };
-    for (const auto& testCase : cases) {
-        quill::test::TemporaryDirectory root;
-        const quill::test::PathMappingFileSystem mapped(std::make_shared<LiveFileSystem>(), root.path());
-        for (const auto& path : testCase.executables) {
-            const auto real = mapped.mapped(path);
-            fs::create_directories(real.parent_path());
-            std::ofstream(real) << "#!/bin/sh\n";
-            fs::permissions(real, fs::perms::owner_all);
-        }
-        EXPECT_EQ(SetupWorkflowView::brewPath(mapped), testCase.expected);
-    }
-    // A Homebrew made executable after one runner was made serves the next one.
-    auto* view = openScreen();
-    EXPECT_FALSE(view->makeRemediationRunner().brewPath);
-    makeExecutable("/usr/local/bin/brew");
-    EXPECT_EQ(view->makeRemediationRunner().brewPath, fs::path("/usr/local/bin/brew"));
 }
 
 TEST_F(SetupWorkflowViewTest, FeedbackStepSendsDismissedOnlyWhenUnanswered) {

@@ -3,6 +3,10 @@
 // The fix runner's internals: the three producer kinds, the fix bodies they run, and the pure rules the
 // bodies decide by. Only the runner and its tests include this.
 
+#ifndef QUILL_RUNNER_INTERNALS
+#error "engine/runner/fixes.h belongs to the fix runner and its tests"
+#endif
+
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -119,8 +123,6 @@ void configureGit(const Runner& runner, const std::string& name, const std::stri
 void installGh(const Runner& runner, const EventSink& sink, const std::stop_token& stop);
 void githubAuth(const Runner& runner, const EventSink& sink, const std::stop_token& stop);
 
-/// The folder an example project ships in, which is also its default folder name.
-std::string_view projectFolderName(ProjectTemplate template_);
 /// Clones `repo` into `scratch` without checking out, then checks out `pin`; every value single-quoted.
 std::string skillFetchCommand(const std::string& repo, const std::string& scratch, const std::string& pin);
 /// The server's address with the user's key in it: the key template with every "{key}" replaced by the

@@ -32,10 +32,6 @@ bool isDirectory(const Runner& runner, const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string_view projectFolderName(ProjectTemplate template_) {
-    return template_ == ProjectTemplate::coding ? "AI-Coding-Project" : "AI-Simple-Project";
-}
-
 void createProject(const Runner& runner, ProjectTemplate template_,
                    const std::optional<std::string>& destinationPath, const EventSink& sink) {
     const std::string folderName(projectFolderName(template_));

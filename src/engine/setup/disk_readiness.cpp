@@ -1,5 +1,8 @@
 #include "engine/setup/disk_readiness.h"
 
+#include <sys/statvfs.h>
+
+#include <algorithm>
 #include <limits>
 
 #include "engine/core/raw_value_table.h"
@@ -52,6 +55,16 @@ DiskReadinessResult DiskReadinessConfig::evaluate(std::optional<std::int64_t> av
         result.verdict = DiskVerdict::ok;
     }
     return result;
+}
+
+std::optional<std::int64_t> availableDiskBytes(const std::filesystem::path& path) {
+    struct statvfs volume {};
+    if (::statvfs(path.c_str(), &volume) != 0)
+        return std::nullopt;
+    const auto bytes =
+        static_cast<unsigned long long>(volume.f_bavail) * static_cast<unsigned long long>(volume.f_frsize);
+    return static_cast<std::int64_t>(
+        std::min<unsigned long long>(bytes, std::numeric_limits<std::int64_t>::max()));
 }
 
 }  // namespace quill

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -35,5 +36,9 @@ struct DiskReadinessConfig {
 
     bool operator==(const DiskReadinessConfig&) const = default;
 };
+
+/// The free bytes of the volume holding `path`, for an unprivileged user; nothing when they cannot be read.
+/// Blocking.
+[[nodiscard]] std::optional<std::int64_t> availableDiskBytes(const std::filesystem::path& path);
 
 }  // namespace quill

@@ -201,6 +201,10 @@ Description describe(const SetupRemediation::Case& fix) {
 
 }  // namespace
 
+std::string_view projectFolderName(ProjectTemplate template_) {
+    return template_ == ProjectTemplate::coding ? "AI-Coding-Project" : "AI-Simple-Project";
+}
+
 std::string_view toRaw(ProjectTemplate value) {
     return detail::rawValueOf(kProjectTemplateRaw, value);
 }

@@ -23,6 +23,8 @@ inline constexpr std::array<ProjectTemplate, 2> kProjectTemplates = {ProjectTemp
 
 std::string_view toRaw(ProjectTemplate value);
 std::optional<ProjectTemplate> fromRawProjectTemplate(std::string_view raw);
+/// The folder an example project ships in, which is also its default folder name.
+std::string_view projectFolderName(ProjectTemplate template_);
 
 /// The Homebrew, cask and mise names the fixes install. Identifiers, captions and the commands that run them
 /// all use these, so they cannot drift apart.

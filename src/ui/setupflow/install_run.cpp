@@ -2,7 +2,6 @@
 
 #include <QPointer>
 #include <QUrl>
-#include <set>
 #include <utility>
 
 #include "engine/core/overloaded.h"
@@ -18,12 +17,6 @@ namespace quill::ui {
 namespace {
 
 using Event = SetupRemediationRunner::Event;
-
-/// Language installs that need mise: when mise failed in this run they are skipped, not run.
-bool needsMise(const SetupRemediation& fix) {
-    return fix.is<SetupRemediation::InstallNodeViaMise>() || fix.is<SetupRemediation::InstallRubyViaMise>() ||
-           fix.is<SetupRemediation::InstallRustViaMise>();
-}
 
 /// The event some fixes send once they have succeeded, after "remediation_completed".
 void sendSuccessEvent(const SetupRemediation& fix) {
@@ -86,49 +79,25 @@ void InstallRun::start() {
                 deliver(RunEvent{RunEvent::Line{QString::fromStdString(text)}});
             shown.clear();
         };
-        const auto miseID = SetupRemediation::installMise().id();
-        std::set<std::string> failed;
-        int firstFailure = 0;
-        for (std::size_t index = 0; index < fixes.size(); ++index) {
-            if (stop.stop_requested())
-                return;
-            const auto& fix = fixes[index];
-            if (needsMise(fix) && failed.contains(miseID)) {
-                show("Skipping " + fix.displayLabel() + " — it needs a step that didn't finish.");
-                continue;
-            }
-            deliver(RunEvent{RunEvent::FixStarted{index}});
-            auto stream = runFix(fix, prompts[index]);
-            int exitCode = -1;
-            bool canceled = false;
-            while (auto event = stream.next(stop)) {
-                if (const auto* completed = std::get_if<Event::Completed>(&event->value))
-                    exitCode = completed->exitCode;
-                else if (std::holds_alternative<Event::Canceled>(event->value))
-                    canceled = true;
-                else if (const auto* output = std::get_if<Event::Output>(&event->value))
-                    show(output->text);
-                else if (auto* browser = std::get_if<Event::OpenBrowser>(&event->value)) {
-                    show(browserLine(*browser));
-                    deliver(RunEvent{
-                        RunEvent::BrowserOpened{std::make_unique<Event::OpenBrowser>(std::move(*browser))}});
-                }
-            }
-            // A fix cut short by the user is not reported: the user withdrew, the fix did not fail.
-            if (stop.stop_requested())
-                return;
-            deliver(RunEvent{RunEvent::FixEnded{index, exitCode, canceled}});
-            if (canceled)
-                return;
-            if (exitCode != 0) {
-                failed.insert(fix.id());
-                if (firstFailure == 0)
-                    firstFailure = exitCode;
-                if (!continuesPastFailure)
-                    break;
-            }
+        // The sequence runs on a task of its own, which may outlast this one for a moment: it owns copies.
+        auto events = runFixes(
+            fixes,
+            [fixes, prompts, runFix](std::size_t index) { return runFix(fixes[index], prompts[index]); },
+            continuesPastFailure);
+        using E = FixSequenceEvent;
+        while (auto event = events.next(stop)) {
+            std::visit(Overloaded{
+                           [&](const E::Output& output) { show(output.text); },
+                           [&](E::OpenBrowser& browser) {
+                               show(browserLine(browser.request));
+                               deliver(RunEvent{RunEvent::BrowserOpened{
+                                   std::make_unique<Event::OpenBrowser>(std::move(browser.request))}});
+                           },
+                           // A fix's start and end and the run's end pass through as they are.
+                           [&](const auto& mark) { deliver(RunEvent{mark}); },
+                       },
+                       event->value);
         }
-        deliver(RunEvent{RunEvent::RunFinished{firstFailure}});
     };
     m_pump = std::make_unique<StreamPump<RunEvent>>(
         std::move(produce), [this](std::vector<RunEvent> batch) { apply(std::move(batch)); },

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/core/stream.h"
+#include "engine/runner/fix_sequence.h"
 #include "engine/runner/setup_remediation_runner.h"
 #include "engine/setup/setup_remediation.h"
 #include "ui/common/stream_pump.h"
@@ -74,9 +75,9 @@ class InstallRun : public QObject {
   private:
     /// What the run's task reports, in order.
     struct RunEvent {
-        struct FixStarted {
-            std::size_t index = 0;
-        };
+        using FixStarted = FixSequenceEvent::FixStarted;
+        using FixEnded = FixSequenceEvent::FixEnded;
+        using RunFinished = FixSequenceEvent::Finished;
         /// A line for the log, already through the output filter and made a QString off the GUI thread.
         struct Line {
             QString text;
@@ -85,14 +86,6 @@ class InstallRun : public QObject {
         /// the log is made of stay small.
         struct BrowserOpened {
             std::unique_ptr<SetupRemediationRunner::Event::OpenBrowser> request;
-        };
-        struct FixEnded {
-            std::size_t index = 0;
-            int exitCode = -1;
-            bool canceled = false;
-        };
-        struct RunFinished {
-            int exitCode = 0;
         };
         std::variant<FixStarted, Line, BrowserOpened, FixEnded, RunFinished> value;
     };

@@ -1,20 +1,17 @@
 #include "ui/setupflow/setup_flow_model.h"
 
-#include <sys/statvfs.h>
-
 #include <QTimer>
 #include <algorithm>
-#include <array>
-#include <string_view>
 #include <utility>
 
 #include "engine/core/overloaded.h"
 #include "engine/core/text.h"
-#include "engine/installers/shell_configurator.h"
-#include "engine/products/brew/brew_verifier.h"
+#include "engine/products/claude/agent_skill_catalog.h"
+#include "engine/products/load_setup.h"
+#include "engine/products/outcome_audit.h"
 #include "engine/services/shell_runner.h"
-#include "engine/services/system_profiler.h"
-#include "engine/setup/login_shell_output.h"
+#include "engine/setup/disk_readiness.h"
+#include "engine/setup/language_remediations.h"
 #include "engine/telemetry/event_privacy.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "ui/common/profile_holder.h"
@@ -27,18 +24,9 @@ namespace {
 
 constexpr std::size_t kVersionExcerptLimit = 200;
 
-SystemProfile liveProfile(const AppServices& services, std::stop_token stop) {
-    return SystemProfiler{ShellRunner{services.processRunner}, services.fs}.profile(std::move(stop));
-}
-
 NetworkReadinessResult liveNetwork(const AppServices& services, const NetworkReadinessConfig& config) {
     return NetworkReadinessProbe{services.http}.measure(config);
 }
-
-/// The section a checklist line belongs to, in display order.
-enum class AuditSection { foundation, editors, agents, languages };
-constexpr std::array<std::string_view, 4> kAuditSectionTitles = {"Foundation", "Editors & terminal",
-                                                                 "AI agents", "Languages"};
 
 }  // namespace
 
@@ -46,7 +34,7 @@ SetupFlowModel::SetupFlowModel(std::shared_ptr<const ProductConfig> config, Scre
                                Seams seams, QObject* parent)
     : QObject(parent), m_config(std::move(config)), m_context(context), m_seams(std::move(seams)) {
     if (!m_seams.profiler)
-        m_seams.profiler = liveProfile;
+        m_seams.profiler = products::liveSystemProfile;
     if (!m_seams.freeSpace)
         m_seams.freeSpace = availableDiskBytes;
     if (!m_seams.measureNetwork)
@@ -116,29 +104,11 @@ void SetupFlowModel::setRefreshing(bool refreshing) {
 // MARK: - Loading
 
 void SetupFlowModel::loadProfileAndProbes(std::function<void(std::optional<Loaded>)> onDone) {
-    auto services = this->services();
     std::optional<SystemProfile> known = m_profile ? m_profile : fallbackProfile();
     m_tasks.start(
-        [services, known = std::move(known), profiler = m_seams.profiler,
-         strategies = strategies()](std::stop_token stop) -> std::optional<Loaded> {
-            std::optional<SystemProfile> profile;
-            if (!services.isFixtureMode)
-                profile = profiler(services, stop);
-            else
-                profile = known;
-            // A stopped profile is incomplete, and the product's probes would only start more children.
-            if (!profile || stop.stop_requested())
-                return std::nullopt;
-            auto probes = strategies.prober->probe(ShellRunner{services.processRunner}, *services.fs);
-            auto workflow = strategies.spineProvider->workflow(std::nullopt, *profile, probes,
-                                                               SpineWorkflowSelection::standard());
-            if (!workflow) {
-                // A product provider with no workflow falls back to the built-in one.
-                const auto builtIn = products::productStrategies(ProductConfig{});
-                workflow = builtIn.spineProvider->workflow(std::nullopt, *profile, probes,
-                                                           SpineWorkflowSelection::standard());
-            }
-            return Loaded{std::move(*profile), std::move(probes), workflow.value_or(SetupWorkflow{})};
+        [services = services(), known = std::move(known), profiler = m_seams.profiler,
+         strategies = strategies()](std::stop_token stop) {
+            return products::loadSetup(strategies, services, known, std::move(stop), profiler);
         },
         std::move(onDone));
 }
@@ -311,6 +281,147 @@ void SetupFlowModel::setPendingInstall(std::optional<PendingInstall> install) {
     emit pendingInstallChanged();
 }
 
+// MARK: - Stage choices
+
+void SetupFlowModel::changeSelections(const std::function<void(StageSelections&)>& change) {
+    auto changed = m_selections;
+    change(changed);
+    if (changed == m_selections)
+        return;
+    m_selections = std::move(changed);
+    emit selectionsChanged();
+}
+
+namespace {
+
+template <class T>
+void setMember(std::set<T>& set, const T& value, bool member) {
+    if (member)
+        set.insert(value);
+    else
+        set.erase(value);
+}
+
+}  // namespace
+
+void SetupFlowModel::setLanguageSelected(QuillLanguage language, bool selected) {
+    changeSelections([&](StageSelections& s) { setMember(s.languages, language, selected); });
+}
+
+void SetupFlowModel::setSkillSelected(const std::string& slug, bool selected) {
+    changeSelections([&](StageSelections& s) { setMember(s.skills, slug, selected); });
+}
+
+void SetupFlowModel::seedSkills(const std::set<std::string>& slugs) {
+    changeSelections([&](StageSelections& s) {
+        if (!std::exchange(s.skillsSeeded, true))
+            s.skills.insert(slugs.begin(), slugs.end());
+    });
+}
+
+void SetupFlowModel::setMCPServerSelected(const std::string& slug, bool selected) {
+    changeSelections([&](StageSelections& s) { setMember(s.mcpServers, slug, selected); });
+}
+
+void SetupFlowModel::setMCPAPIKey(const std::string& slug, const std::string& key) {
+    changeSelections([&](StageSelections& s) { s.mcpAPIKeys[slug] = key; });
+}
+
+void SetupFlowModel::setGitName(const std::string& name) {
+    changeSelections([&](StageSelections& s) { s.gitName = name; });
+}
+
+void SetupFlowModel::setGitEmail(const std::string& email) {
+    changeSelections([&](StageSelections& s) { s.gitEmail = email; });
+}
+
+void SetupFlowModel::setGitFixSelected(const std::string& fixID, bool selected) {
+    changeSelections([&](StageSelections& s) { setMember(s.gitFixes, fixID, selected); });
+}
+
+void SetupFlowModel::setCaskSelected(const std::string& fixID, bool selected) {
+    changeSelections([&](StageSelections& s) { setMember(s.casks, fixID, selected); });
+}
+
+void SetupFlowModel::seedCasks(const std::string& stageID, const std::vector<std::string>& fixIDs) {
+    changeSelections([&](StageSelections& s) {
+        if (s.caskSeededStages.insert(stageID).second)
+            s.casks.insert(fixIDs.begin(), fixIDs.end());
+    });
+}
+
+std::optional<SetupFlowModel::PendingInstall> SetupFlowModel::pendingInstallFor(
+    const StageOffer& stage) const {
+    using Policy = SpineRenderPolicy;
+    const auto kind = m_config->spinePolicy.specialStages.find(stage.stageID);
+    if (kind == m_config->spinePolicy.specialStages.end())
+        return std::nullopt;
+    const auto& chosen = m_selections;
+    const auto pending = [&](std::vector<SetupRemediation> fixes, bool continues) {
+        return PendingInstall{stage.stageID, stage.title, std::move(fixes), continues};
+    };
+    return std::visit(
+        Overloaded{
+            [&](const Policy::CaskMultiselect& casks) -> std::optional<PendingInstall> {
+                std::vector<SetupRemediation> fixes;
+                for (const auto& item : casks.items) {
+                    if (!chosen.casks.contains(item.remediationID))
+                        continue;
+                    const auto fix = std::ranges::find_if(
+                        stage.remediations,
+                        [&](const SetupRemediation& offered) { return offered.id() == item.remediationID; });
+                    if (fix != stage.remediations.end())
+                        fixes.push_back(*fix);
+                }
+                return PendingInstall{casks.installID, casks.title, std::move(fixes), true};
+            },
+            [&](const Policy::LanguagesMultiselect&) -> std::optional<PendingInstall> {
+                return pending(remediations(chosen.languages), true);
+            },
+            [&](const Policy::SkillsMultiselect&) -> std::optional<PendingInstall> {
+                std::vector<SetupRemediation> fixes;
+                for (const auto& skill : agentSkillCatalog(m_profile && m_profile->isLikelyDeveloper())) {
+                    if (chosen.skills.contains(skill.slug))
+                        fixes.push_back(SetupRemediation::installSkill(skill));
+                }
+                return pending(std::move(fixes), true);
+            },
+            [&](const Policy::MCPMultiselect&) -> std::optional<PendingInstall> {
+                std::vector<SetupRemediation> fixes;
+                for (const auto& server : offeredMCPServers()) {
+                    if (!chosen.mcpServers.contains(server.slug))
+                        continue;
+                    std::optional<std::string> key;
+                    const auto typed = chosen.mcpAPIKeys.find(server.slug);
+                    if (typed != chosen.mcpAPIKeys.end() && !trimWhitespaceAndNewlines(typed->second).empty())
+                        key = trimWhitespaceAndNewlines(typed->second);
+                    fixes.push_back(SetupRemediation::addMCPServer(server, key));
+                }
+                return pending(std::move(fixes), true);
+            },
+            [&](const Policy::GitActions&) -> std::optional<PendingInstall> {
+                std::vector<SetupRemediation> fixes;
+                const auto name = trimWhitespaceAndNewlines(chosen.gitName);
+                const auto email = trimWhitespaceAndNewlines(chosen.gitEmail);
+                auto configure = SetupRemediation::configureGit(name, email);
+                if (chosen.gitFixes.contains(configure.id()) && !name.empty() && !email.empty())
+                    fixes.push_back(std::move(configure));
+                for (auto fix : {SetupRemediation::installGh(), SetupRemediation::githubAuth()}) {
+                    if (chosen.gitFixes.contains(fix.id()))
+                        fixes.push_back(std::move(fix));
+                }
+                return pending(std::move(fixes), false);
+            },
+            [](const auto&) -> std::optional<PendingInstall> { return std::nullopt; },
+        },
+        kind->second);
+}
+
+const std::vector<MCPServer>& offeredMCPServers() {
+    static const std::vector<MCPServer> kServers;
+    return kServers;
+}
+
 void SetupFlowModel::installDidFinish(InstallRun::Outcome outcome) {
     const auto stage = std::exchange(m_installStage, std::nullopt);
     // The return acts on the stage the install was made on, and only while it is still shown.
@@ -426,15 +537,6 @@ void SetupFlowModel::stopAtReadinessWarning() {
     emit leaveRequested();
 }
 
-std::optional<std::int64_t> SetupFlowModel::availableDiskBytes(const std::filesystem::path& path) {
-    struct statvfs volume {};
-    if (::statvfs(path.c_str(), &volume) != 0)
-        return std::nullopt;
-    const auto bytes =
-        static_cast<unsigned long long>(volume.f_bavail) * static_cast<unsigned long long>(volume.f_frsize);
-    return static_cast<std::int64_t>(std::min<unsigned long long>(bytes, INT64_MAX));
-}
-
 // MARK: - Verification, outcome and feedback
 
 void SetupFlowModel::verify() {
@@ -486,97 +588,6 @@ void SetupFlowModel::loadOutcomeAudit() {
             m_outcomeAuditRunning = false;
             emit outcomeAuditChanged();
         });
-}
-
-std::vector<OutcomeAuditSection> SetupFlowModel::buildOutcomeAudit(
-    const std::optional<SystemProfile>& profile, const ProcessRunning& process, const FileSystemOperating& fs,
-    std::stop_token stop) {
-    std::array<std::vector<std::string>, kAuditSectionTitles.size()> lines;
-    auto add = [&lines](AuditSection section, std::string line) {
-        lines[static_cast<std::size_t>(section)].push_back(std::move(line));
-    };
-    // A check passes when the login shell exits 0 and prints something; a stop ends the running one.
-    auto check = [&](const std::string& command) -> LoginShellOutput {
-        if (stop.stop_requested())
-            return {};
-        return loginShellOutput(process, command, kLoginShellProbeTimeLimit, stop);
-    };
-
-    const bool commandLineTools = check("xcode-select -p 2>&1").ok;
-    if (commandLineTools)
-        add(AuditSection::foundation, "Command Line Tools installed");
-    if (commandLineTools) {
-        if (const auto git = check("git --version 2>&1"); git.ok) {
-            std::string first;
-            for (const auto& line : splitLines(git.output)) {
-                if (!trimWhitespaceAndNewlines(line).empty()) {
-                    first = trimWhitespaceAndNewlines(line);
-                    break;
-                }
-            }
-            add(AuditSection::foundation, first.empty() ? "git installed" : first);
-        }
-    }
-    if (const auto brew = check("brew --version 2>&1"); brew.ok) {
-        const auto version = brewVersion(brew.output);
-        add(AuditSection::foundation,
-            version ? "Homebrew installed — version " + *version : "Homebrew installed");
-    }
-    if (!stop.stop_requested() && ShellConfigurator::isConfigured(fs))
-        add(AuditSection::foundation, "Shell configuration in place");
-    const bool mise = check("mise --version 2>&1").ok;
-    if (mise)
-        add(AuditSection::foundation, "mise installed for language version management");
-
-    if (profile) {
-        const auto& tools = profile->aiTooling;
-        const auto& editors = profile->markdownEditors;
-        const std::array<std::pair<bool, const char*>, 5> editorLines = {{
-            {tools.warpApp || profile->terminals.warp, "Warp installed"},
-            {tools.zed, "Zed installed"},
-            {tools.vsCode, "VS Code installed"},
-            {editors.zettlr, "Zettlr installed"},
-            {editors.obsidian, "Obsidian installed"},
-        }};
-        for (const auto& [present, line] : editorLines) {
-            if (present)
-                add(AuditSection::editors, line);
-        }
-        const std::array<std::pair<bool, const char*>, 4> agentLines = {{
-            {tools.claudeCodeDesktop,
-             "Claude Desktop installed (paid subscription required for Claude Code)"},
-            {tools.claudeCodeCLI, "Claude Code CLI installed (paid subscription required)"},
-            {tools.chatgptDesktop, "ChatGPT Desktop installed"},
-            {tools.codexCLI, "Codex CLI installed"},
-        }};
-        for (const auto& [present, line] : agentLines) {
-            if (present)
-                add(AuditSection::agents, line);
-        }
-    }
-
-    if (check("uv --version 2>&1").ok)
-        add(AuditSection::languages, "Python installed (with uv)");
-    if (mise) {
-        constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kMiseLanguages = {{
-            {"node", "JavaScript installed (with mise via Node)"},
-            {"ruby", "Ruby installed (with mise)"},
-            {"cargo", "Rust installed (with mise via rustup)"},
-        }};
-        for (const auto& [tool, line] : kMiseLanguages) {
-            if (check("mise which " + std::string(tool) + " 2>/dev/null").ok)
-                add(AuditSection::languages, std::string(line));
-        }
-    }
-    if (check("/usr/libexec/java_home 2>/dev/null").ok)
-        add(AuditSection::languages, "Java installed");
-
-    std::vector<OutcomeAuditSection> sections;
-    for (std::size_t index = 0; index < lines.size(); ++index) {
-        if (!lines[index].empty())
-            sections.push_back({std::string(kAuditSectionTitles[index]), std::move(lines[index])});
-    }
-    return sections;
 }
 
 bool SetupFlowModel::reportOutcome(const std::string& answer) {

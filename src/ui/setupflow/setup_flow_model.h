@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -15,9 +16,12 @@
 #include <vector>
 
 #include "engine/core/variant_case.h"
+#include "engine/products/load_setup.h"
 #include "engine/products/product_strategies.h"
 #include "engine/services/app_services.h"
+#include "engine/services/quill_language.h"
 #include "engine/services/system_profile.h"
+#include "engine/setup/mcp_server.h"
 #include "engine/setup/product_config.h"
 #include "engine/setup/setup_probe_bundle.h"
 #include "engine/setup/setup_remediation.h"
@@ -122,10 +126,35 @@ class SetupFlowModel : public QObject {
         bool operator==(const PendingInstall&) const = default;
     };
 
+    /// What the user chose on the stages that offer choices. Kept for the whole flow, so that a stage shown
+    /// again shows the same choices.
+    struct StageSelections {
+        std::set<QuillLanguage> languages;
+        std::set<std::string> skills;
+        bool skillsSeeded = false;  ///< the preselected skills were ticked once
+        std::set<std::string> mcpServers;
+        std::map<std::string, std::string> mcpAPIKeys;
+        std::string gitName;
+        std::string gitEmail;
+        std::set<std::string> gitFixes;  ///< the ids of the Git stage's ticked rows
+        std::set<std::string> casks;
+        std::set<std::string> caskSeededStages;  ///< the stages whose offered casks were ticked once
+        bool operator==(const StageSelections&) const = default;
+    };
+
+    /// A stage as its section offers it: what "Install selected" is made from.
+    struct StageOffer {
+        std::string stageID;
+        /// The stage page's headline, the title of the install's sheet.
+        std::string title;
+        /// The fixes the stage offers, in order.
+        std::vector<SetupRemediation> remediations;
+    };
+
     /// The parts of the machine the model reaches, each replaceable in tests; an empty one is the live one.
     struct Seams {
         /// Surveys the Mac. Blocking; run on a worker, whose stop token ends the probes early.
-        std::function<SystemProfile(const AppServices&, std::stop_token)> profiler;
+        products::SystemProfiling profiler;
         /// The free bytes of the volume holding a path; nothing when they cannot be read. Blocking.
         std::function<std::optional<std::int64_t>(const std::filesystem::path&)> freeSpace;
         /// Samples the download servers. Blocking; run on a worker.
@@ -164,6 +193,7 @@ class SetupFlowModel : public QObject {
     }
     [[nodiscard]] const std::set<std::string>& emittedOfferDomains() const { return m_emittedOfferDomains; }
     [[nodiscard]] const std::set<std::string>& actedOfferDomains() const { return m_actedOfferDomains; }
+    [[nodiscard]] const StageSelections& selections() const { return m_selections; }
 
     // Start and the experience question.
     /// Asks the experience question when it is due, else loads the profile and probes, builds the workflow
@@ -183,6 +213,22 @@ class SetupFlowModel : public QObject {
     /// Set by the screen to open the install sheet, cleared when the sheet has finished. Setting one notes
     /// the stage it was made on, which its return then acts on.
     void setPendingInstall(std::optional<PendingInstall> install);
+    // The stages' choices; each setter signals `selectionsChanged` when it changes something.
+    void setLanguageSelected(QuillLanguage language, bool selected);
+    void setSkillSelected(const std::string& slug, bool selected);
+    /// Ticks `slugs` the first time only; later calls do nothing.
+    void seedSkills(const std::set<std::string>& slugs);
+    void setMCPServerSelected(const std::string& slug, bool selected);
+    void setMCPAPIKey(const std::string& slug, const std::string& key);
+    void setGitName(const std::string& name);
+    void setGitEmail(const std::string& email);
+    void setGitFixSelected(const std::string& fixID, bool selected);
+    void setCaskSelected(const std::string& fixID, bool selected);
+    /// Ticks `fixIDs` the first time `stageID` shows; later calls for it do nothing.
+    void seedCasks(const std::string& stageID, const std::vector<std::string>& fixIDs);
+    /// What "Install selected" installs on `stage`: the chosen fixes, in the order shown. Nothing for a stage
+    /// without choices.
+    [[nodiscard]] std::optional<PendingInstall> pendingInstallFor(const StageOffer& stage) const;
     /// The sheet's outcome: a success (or a failure where the policy moves on anyway) probes again and
     /// leaves the stage the install was made on, when that stage is still shown.
     void installDidFinish(InstallRun::Outcome outcome);
@@ -199,19 +245,11 @@ class SetupFlowModel : public QObject {
     void continueAfterReadinessWarning();
     /// Sends "stop" for the warning shown, drops the rest and asks to leave the flow.
     void stopAtReadinessWarning();
-    /// The free bytes of the volume holding `path` (statvfs), nothing when the call fails. Blocking.
-    static std::optional<std::int64_t> availableDiskBytes(const std::filesystem::path& path);
 
     // Verification, outcome and feedback.
     void verify();
     void emitVerifyEvent(const SetupVerificationResult& result);
     void loadOutcomeAudit();
-    /// The outcome checklist, one login-shell check after another; stops early when `stop` is requested.
-    /// Blocking.
-    static std::vector<OutcomeAuditSection> buildOutcomeAudit(const std::optional<SystemProfile>& profile,
-                                                              const ProcessRunning& process,
-                                                              const FileSystemOperating& fs,
-                                                              std::stop_token stop = {});
     /// "resolved" or "not_resolved". True when the user already gave a score: the model then asks to leave.
     /// Only the first answer counts; later ones return false and do nothing.
     bool reportOutcome(const std::string& answer);
@@ -230,20 +268,17 @@ class SetupFlowModel : public QObject {
     void pendingInstallChanged();
     void refreshingChanged();
     void pendingReadinessChanged();
+    void selectionsChanged();
     /// The flow is over or abandoned: the screen empties the navigation path.
     void leaveRequested();
 
   private:
-    /// What one load yields: the profile, the probes and the workflow built from them.
-    struct Loaded {
-        SystemProfile profile;
-        SetupProbeBundle probes;
-        SetupWorkflow workflow;
-    };
+    using Loaded = products::LoadedSetup;
 
     void setStep(Step step);
     void postEntryWork();
     void setRefreshing(bool refreshing);
+    void changeSelections(const std::function<void(StageSelections&)>& change);
     void publish(Loaded loaded);
     void loadProfileAndProbes(std::function<void(std::optional<Loaded>)> onDone);
     void emitDiagnosisIfNeeded(const SetupWorkflow& workflow);
@@ -272,6 +307,7 @@ class SetupFlowModel : public QObject {
     bool m_npsResolved = false;
     std::vector<ReadinessWarning> m_pendingReadiness;
     bool m_experienceAsked = false;
+    StageSelections m_selections;
 
     std::optional<std::string> m_installStage;  // the stage the pending install was made on
     bool m_refreshing = false;
@@ -282,5 +318,8 @@ class SetupFlowModel : public QObject {
     TaskScope m_tasks{this};
     TaskScope m_auditTasks{this};  // the checklist, stopped when the outcome step is left
 };
+
+/// The MCP servers the MCP stage offers, in the order shown.
+const std::vector<MCPServer>& offeredMCPServers();
 
 }  // namespace quill::ui

@@ -4,6 +4,7 @@
 
 #include "engine/core/overloaded.h"
 #include "engine/products/product_strategies.h"
+#include "engine/runner/fix_sequence.h"
 #include "engine/setup/readiness_screen_copy.h"
 #include "ui/common/app_navigation.h"
 #include "ui/common/press_guard.h"
@@ -101,24 +102,6 @@ std::string SetupWorkflowView::windowTitleFor(const Step& step) {
                       step.value);
 }
 
-std::optional<std::filesystem::path> SetupWorkflowView::brewPath(const FileSystemOperating& fs) {
-    for (const char* candidate : {"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}) {
-        if (fs.isExecutableFile(candidate))
-            return std::filesystem::path(candidate);
-    }
-    return std::nullopt;
-}
-
-SetupRemediationRunner SetupWorkflowView::makeRemediationRunner() const {
-    const auto& services = context().services;
-    SetupRemediationRunner runner;
-    runner.brewPath = brewPath(*services.fs);
-    runner.process = services.processRunner;
-    runner.fs = services.fs;
-    runner.http = services.http;
-    return runner;
-}
-
 void SetupWorkflowView::installSelected(const std::string& stageID, SetupFlowModel::PendingInstall install) {
     m_model->recordOfferAction(stageID);
     m_model->setPendingInstall(std::move(install));
@@ -161,9 +144,9 @@ void SetupWorkflowView::pendingInstallChanged() {
         return;
     // A new runner for every sheet: a Homebrew installed by the last sheet serves this one.
     m_sheet = new SetupActionProgressView(
-        context(), pending->title, pending->remediations, InstallRun::runnerSeam(makeRemediationRunner()),
-        pending->continuesPastFailure, [this](InstallRun::Outcome outcome) { installFinished(outcome); },
-        this);
+        context(), pending->title, pending->remediations,
+        InstallRun::runnerSeam(makeRemediationRunner(context().services)), pending->continuesPastFailure,
+        [this](InstallRun::Outcome outcome) { installFinished(outcome); }, this);
     m_sheet->open();
 }
 

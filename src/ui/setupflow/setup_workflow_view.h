@@ -46,21 +46,6 @@ class SetupWorkflowView : public ScreenPage {
 
     /// The window title of `step` under the current configuration.
     [[nodiscard]] static std::string windowTitleFor(const SetupFlowModel::Step& step);
-    /// The first of the two Homebrew locations that `fs` reports executable.
-    [[nodiscard]] static std::optional<std::filesystem::path> brewPath(const FileSystemOperating& fs);
-    /// A fix runner over the screen's services, with the Homebrew found right now.
-    [[nodiscard]] SetupRemediationRunner makeRemediationRunner() const;
-
-    // The stage sections' choices; they live as long as the screen.
-    std::set<QuillLanguage> selectedLanguages;
-    std::set<std::string> selectedSkills;
-    bool didSeedSkills = false;
-    std::set<std::string> selectedMCP;
-    std::map<std::string, std::string> mcpAPIKeys;
-    std::string gitName;
-    std::string gitEmail;
-    std::set<std::string> selectedCasks;
-    std::set<std::string> didSeedCasks;
 
     /// The stage's "Install selected": reports the offer as taken, then hands the install to the sheet.
     void installSelected(const std::string& stageID, SetupFlowModel::PendingInstall install);

@@ -15,8 +15,8 @@
 #include "engine/core/text.h"
 #include "engine/installers/skill_folder_installer.h"
 #include "engine/products/claude/agent_skill_catalog.h"
+#include "engine/runner/fix_sequence.h"
 #include "engine/services/language_detector.h"
-#include "engine/setup/language_remediations.h"
 #include "ui/common/labels.h"
 #include "ui/common/press_guard.h"
 #include "ui/common/style.h"
@@ -69,29 +69,24 @@ struct Builder {
     QWidget* section;
     QVBoxLayout* layout;
 
-    /// "Install selected", enabled while `fixes` gives something to run.
-    void installButton(const std::vector<QObject*>& sources, const std::function<Pending()>& pending) const {
+    /// "Install selected" of a stage with choices, enabled while the model's choices give something to run.
+    void installButton() const {
         auto* install = largeButton("Install selected", ButtonStyle::prominent, section);
-        auto update = [install, pending] { install->setEnabled(!pending().remediations.empty()); };
-        for (auto* source : sources) {
-            if (auto* box = qobject_cast<QCheckBox*>(source))
-                QObject::connect(box, &QCheckBox::toggled, install, update);
-            else if (auto* field = qobject_cast<QLineEdit*>(source))
-                QObject::connect(field, &QLineEdit::textChanged, install, update);
-        }
+        const SetupFlowModel::StageOffer offer{input.stageID, input.headline, input.remediations};
+        auto chosen = [&model = view.model(), offer] { return model.pendingInstallFor(offer); };
+        auto update = [install, chosen] {
+            const auto pending = chosen();
+            install->setEnabled(pending && !pending->remediations.empty());
+        };
+        QObject::connect(&view.model(), &SetupFlowModel::selectionsChanged, install, update);
         update();
         QObject::connect(install, &QPushButton::clicked, section,
-                         [&view = view, stageID = input.stageID, pending] {
-                             auto chosen = pending();
-                             if (!chosen.remediations.empty())
-                                 view.installSelected(stageID, std::move(chosen));
+                         [&view = view, stageID = input.stageID, chosen] {
+                             auto pending = chosen();
+                             if (pending && !pending->remediations.empty())
+                                 view.installSelected(stageID, std::move(*pending));
                          });
         layout->addWidget(install, 0, Qt::AlignLeft);
-    }
-
-    /// The plain "Install selected": the stage's id, the page's headline, continuing past a failure.
-    [[nodiscard]] Pending stagePending(std::vector<SetupRemediation> fixes, bool continues) const {
-        return Pending{input.stageID, input.headline, std::move(fixes), continues};
     }
 
     void homebrewGate() const {
@@ -144,64 +139,41 @@ struct Builder {
     }
 
     void caskMultiselect(const Policy::CaskMultiselect& casks) const {
+        auto& model = view.model();
         std::set<std::string> offered;
         for (const auto& fix : input.remediations)
             offered.insert(fix.id());
-        if (view.didSeedCasks.insert(input.stageID).second) {
-            for (const auto& item : casks.items) {
-                if (offered.contains(item.remediationID))
-                    view.selectedCasks.insert(item.remediationID);
-            }
+        std::vector<std::string> seeded;
+        for (const auto& item : casks.items) {
+            if (offered.contains(item.remediationID))
+                seeded.push_back(item.remediationID);
         }
-        std::vector<QObject*> boxes;
+        model.seedCasks(input.stageID, seeded);
         for (const auto& item : casks.items) {
             auto* box = checkRow(layout, section, item.label, QString::fromStdString(item.accessibilityID),
-                                 view.selectedCasks.contains(item.remediationID));
+                                 model.selections().casks.contains(item.remediationID));
             box->setEnabled(offered.contains(item.remediationID));
-            QObject::connect(box, &QCheckBox::toggled, section,
-                             [&view = view, id = item.remediationID](bool on) {
-                                 if (on)
-                                     view.selectedCasks.insert(id);
-                                 else
-                                     view.selectedCasks.erase(id);
-                             });
+            QObject::connect(box, &QCheckBox::toggled, &model,
+                             [&model, id = item.remediationID](bool on) { model.setCaskSelected(id, on); });
             if (item.subtitle)
                 addIndented(layout, secondaryLabel(*item.subtitle, TextRole::footnote, section));
-            boxes.push_back(box);
         }
-        installButton(boxes, [&view = view, casks, fixes = input.remediations] {
-            std::vector<SetupRemediation> chosen;
-            for (const auto& item : casks.items) {
-                if (!view.selectedCasks.contains(item.remediationID))
-                    continue;
-                const auto fix = std::ranges::find_if(fixes, [&](const SetupRemediation& offeredFix) {
-                    return offeredFix.id() == item.remediationID;
-                });
-                if (fix != fixes.end())
-                    chosen.push_back(*fix);
-            }
-            return Pending{casks.installID, casks.title, std::move(chosen), true};
-        });
+        installButton();
     }
 
     void languages() const {
-        std::vector<QObject*> boxes;
         std::vector<QPointer<QLabel>> statuses;
         for (const auto language : kQuillLanguages) {
             auto* box = checkRow(layout, section, std::string(displayName(language)),
                                  QStringLiteral("lang-") + QString::fromUtf8(toRaw(language)),
-                                 view.selectedLanguages.contains(language));
-            QObject::connect(box, &QCheckBox::toggled, section, [&view = view, language](bool on) {
-                if (on)
-                    view.selectedLanguages.insert(language);
-                else
-                    view.selectedLanguages.erase(language);
-            });
+                                 view.model().selections().languages.contains(language));
+            QObject::connect(
+                box, &QCheckBox::toggled, &view.model(),
+                [&model = view.model(), language](bool on) { model.setLanguageSelected(language, on); });
             auto* status = secondaryLabel("", TextRole::footnote, section);
             status->hide();
             addIndented(layout, status);
             statuses.emplace_back(status);
-            boxes.push_back(box);
         }
         // What is installed already is read from the disk on a worker; the lines appear when it is known.
         view.tasks().start(
@@ -221,32 +193,25 @@ struct Builder {
                     }
                 }
             });
-        installButton(boxes, [self = *this] {
-            return self.stagePending(remediations(self.view.selectedLanguages), true);
-        });
+        installButton();
     }
 
     void skills() const {
         const auto& profile = view.model().profile();
         const auto catalog = agentSkillCatalog(profile && profile->isLikelyDeveloper());
-        std::vector<QObject*> boxes;
+        auto& model = view.model();
         std::vector<std::pair<std::string, QPointer<QCheckBox>>> rows;
         for (const auto& skill : catalog) {
             auto* box =
                 checkRow(layout, section, skill.displayName, QString::fromStdString("skill-" + skill.slug),
-                         view.selectedSkills.contains(skill.slug));
-            QObject::connect(box, &QCheckBox::toggled, section, [&view = view, slug = skill.slug](bool on) {
-                if (on)
-                    view.selectedSkills.insert(slug);
-                else
-                    view.selectedSkills.erase(slug);
-            });
+                         model.selections().skills.contains(skill.slug));
+            QObject::connect(box, &QCheckBox::toggled, &model,
+                             [&model, slug = skill.slug](bool on) { model.setSkillSelected(slug, on); });
             if (!skill.badge.empty())
                 addIndented(layout, secondaryLabel(skill.badge, TextRole::caption, section));
             rows.emplace_back(skill.slug, box);
-            boxes.push_back(box);
         }
-        if (!view.didSeedSkills) {
+        if (!model.selections().skillsSeeded) {
             // Preselected skills are ticked once, when it is known which are installed already.
             view.tasks().start(
                 [fs = view.screenContext().services.fs, catalog](std::stop_token) {
@@ -258,136 +223,90 @@ struct Builder {
                     }
                     return seeded;
                 },
-                [&view = view, rows](const std::set<std::string>& seeded) {
-                    if (std::exchange(view.didSeedSkills, true))
+                [&model, rows](const std::set<std::string>& seeded) {
+                    if (model.selections().skillsSeeded)
                         return;
-                    view.selectedSkills.insert(seeded.begin(), seeded.end());
+                    model.seedSkills(seeded);
                     for (const auto& [slug, box] : rows) {
                         if (box)
-                            box->setChecked(view.selectedSkills.contains(slug));
+                            box->setChecked(model.selections().skills.contains(slug));
                     }
                 });
         }
-        installButton(boxes, [self = *this, catalog] {
-            std::vector<SetupRemediation> fixes;
-            for (const auto& skill : catalog) {
-                if (self.view.selectedSkills.contains(skill.slug))
-                    fixes.push_back(SetupRemediation::installSkill(skill));
-            }
-            return self.stagePending(std::move(fixes), true);
-        });
+        installButton();
     }
 
     void mcp() const {
-        std::vector<QObject*> sources;
+        auto& model = view.model();
         for (const auto& server : offeredMCPServers()) {
             auto* box = checkRow(layout, section, server.displayName, QString(),
-                                 view.selectedMCP.contains(server.slug));
-            QObject::connect(box, &QCheckBox::toggled, section, [&view = view, slug = server.slug](bool on) {
-                if (on)
-                    view.selectedMCP.insert(slug);
-                else
-                    view.selectedMCP.erase(slug);
-            });
-            sources.push_back(box);
+                                 model.selections().mcpServers.contains(server.slug));
+            QObject::connect(box, &QCheckBox::toggled, &model,
+                             [&model, slug = server.slug](bool on) { model.setMCPServerSelected(slug, on); });
             addIndented(layout, secondaryLabel(server.summary, TextRole::footnote, section));
             if (server.disclosure)
                 addIndented(layout, secondaryLabel(*server.disclosure, TextRole::footnote, section));
             if (std::holds_alternative<MCPServer::KeylessOptionalKey>(server.connection)) {
                 auto* key = new QLineEdit(section);
                 key->setEchoMode(QLineEdit::Password);
-                const auto typed = view.mcpAPIKeys.find(server.slug);
-                if (typed != view.mcpAPIKeys.end())
+                const auto& keys = model.selections().mcpAPIKeys;
+                if (const auto typed = keys.find(server.slug); typed != keys.end())
                     key->setText(QString::fromStdString(typed->second));
-                QObject::connect(key, &QLineEdit::textChanged, section,
-                                 [&view = view, slug = server.slug](const QString& text) {
-                                     view.mcpAPIKeys[slug] = text.toStdString();
+                QObject::connect(key, &QLineEdit::textChanged, &model,
+                                 [&model, slug = server.slug](const QString& text) {
+                                     model.setMCPAPIKey(slug, text.toStdString());
                                  });
                 addIndented(layout, key);
             }
         }
-        installButton(sources, [self = *this] {
-            std::vector<SetupRemediation> fixes;
-            for (const auto& server : offeredMCPServers()) {
-                if (!self.view.selectedMCP.contains(server.slug))
-                    continue;
-                std::optional<std::string> key;
-                const auto typed = self.view.mcpAPIKeys.find(server.slug);
-                if (typed != self.view.mcpAPIKeys.end() && !trimWhitespaceAndNewlines(typed->second).empty())
-                    key = trimWhitespaceAndNewlines(typed->second);
-                fixes.push_back(SetupRemediation::addMCPServer(server, key));
-            }
-            return self.stagePending(std::move(fixes), true);
-        });
+        installButton();
     }
 
     void git() const {
-        auto* name = new QLineEdit(QString::fromStdString(view.gitName), section);
+        auto& model = view.model();
+        const auto& chosen = model.selections();
+        auto* name = new QLineEdit(QString::fromStdString(chosen.gitName), section);
         name->setPlaceholderText(QStringLiteral("Name"));
-        auto* email = new QLineEdit(QString::fromStdString(view.gitEmail), section);
+        auto* email = new QLineEdit(QString::fromStdString(chosen.gitEmail), section);
         email->setPlaceholderText(QStringLiteral("Email"));
-        QObject::connect(name, &QLineEdit::textChanged, section,
-                         [&view = view](const QString& text) { view.gitName = text.toStdString(); });
-        QObject::connect(email, &QLineEdit::textChanged, section,
-                         [&view = view](const QString& text) { view.gitEmail = text.toStdString(); });
+        QObject::connect(name, &QLineEdit::textChanged, &model,
+                         [&model](const QString& text) { model.setGitName(text.toStdString()); });
+        QObject::connect(email, &QLineEdit::textChanged, &model,
+                         [&model](const QString& text) { model.setGitEmail(text.toStdString()); });
         layout->addWidget(name);
         layout->addWidget(email);
 
-        const auto& probes = view.model().probes();
+        const auto& probes = model.probes();
         const bool ghPresent = probes && probes->ghPresent;
         const bool ghAuthed = probes && probes->ghAuthed;
-        auto* configure =
-            checkRow(layout, section, SetupRemediation::configureGit("", "").displayLabel(), QString(), true);
-        QPointer<QCheckBox> gh;
-        QPointer<QCheckBox> auth;
         // The GitHub CLI installs with Homebrew, and the sign-in runs the CLI: what cannot run yet is shown
-        // unticked and disabled rather than left to fail.
-        const bool homebrew = SetupWorkflowView::brewPath(*view.screenContext().services.fs).has_value();
-        const auto possibleRow = [this](const std::string& label, bool possible) {
-            auto* box = checkRow(layout, section, label, QString(), possible);
+        // unticked and disabled rather than left to fail. Each row starts as it is shown.
+        const bool homebrew = brewExecutable(*view.screenContext().services.fs).has_value();
+        const auto row = [this, &model](const SetupRemediation& fix, bool shown, bool possible) {
+            model.setGitFixSelected(fix.id(), shown && possible);
+            if (!shown)
+                return static_cast<QCheckBox*>(nullptr);
+            auto* box = checkRow(layout, section, fix.displayLabel(), QString(), possible);
             box->setEnabled(possible);
+            QObject::connect(box, &QCheckBox::toggled, &model,
+                             [&model, id = fix.id()](bool on) { model.setGitFixSelected(id, on); });
             return box;
         };
-        if (!ghPresent)
-            gh = possibleRow(SetupRemediation::installGh().displayLabel(), homebrew);
-        if (!ghAuthed)
-            auth = possibleRow(SetupRemediation::githubAuth().displayLabel(), homebrew || ghPresent);
-        auto bothFilled = [&view = view] {
-            return !trimWhitespaceAndNewlines(view.gitName).empty() &&
-                   !trimWhitespaceAndNewlines(view.gitEmail).empty();
+        auto* configure = row(SetupRemediation::configureGit("", ""), true, true);
+        row(SetupRemediation::installGh(), !ghPresent, homebrew);
+        row(SetupRemediation::githubAuth(), !ghAuthed, homebrew || ghPresent);
+        auto enableConfigure = [configure, &model] {
+            const auto& now = model.selections();
+            configure->setEnabled(!trimWhitespaceAndNewlines(now.gitName).empty() &&
+                                  !trimWhitespaceAndNewlines(now.gitEmail).empty());
         };
-        auto enableConfigure = [configure, bothFilled] { configure->setEnabled(bothFilled()); };
-        QObject::connect(name, &QLineEdit::textChanged, configure, enableConfigure);
-        QObject::connect(email, &QLineEdit::textChanged, configure, enableConfigure);
+        QObject::connect(&model, &SetupFlowModel::selectionsChanged, configure, enableConfigure);
         enableConfigure();
-
-        std::vector<QObject*> sources{name, email, configure};
-        if (gh)
-            sources.push_back(gh);
-        if (auth)
-            sources.push_back(auth);
-        installButton(
-            sources, [self = *this, configure = QPointer<QCheckBox>(configure), gh, auth, bothFilled] {
-                std::vector<SetupRemediation> fixes;
-                if (configure && configure->isChecked() && bothFilled())
-                    fixes.push_back(
-                        SetupRemediation::configureGit(trimWhitespaceAndNewlines(self.view.gitName),
-                                                       trimWhitespaceAndNewlines(self.view.gitEmail)));
-                if (gh && gh->isChecked())
-                    fixes.push_back(SetupRemediation::installGh());
-                if (auth && auth->isChecked())
-                    fixes.push_back(SetupRemediation::githubAuth());
-                return self.stagePending(std::move(fixes), false);
-            });
+        installButton();
     }
 };
 
 }  // namespace
-
-const std::vector<MCPServer>& offeredMCPServers() {
-    static const std::vector<MCPServer> kServers;
-    return kServers;
-}
 
 QWidget* makeStageSection(SetupWorkflowView& view, const StageSectionInput& input, QWidget* parent) {
     auto* section = new QWidget(parent);

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/setup/mcp_server.h"
 #include "engine/setup/setup_remediation.h"
 
 class QWidget;
@@ -25,11 +24,8 @@ struct StageSectionInput {
 
 /// The interactive part of a fixable or unknown stage: the view its kind asks for (the generic list of
 /// fixes, one grouped install, a cask, language, skill or MCP picker, the Git form) or the Homebrew gate,
-/// always ending in "Skip". Choices are kept in `view`'s selection state. Installs go to the model's
-/// `pendingInstall`.
+/// always ending in "Skip". Choices are read from and written to the model's `selections()`. Installs go to
+/// the model's `pendingInstall`.
 QWidget* makeStageSection(SetupWorkflowView& view, const StageSectionInput& input, QWidget* parent);
-
-/// The MCP servers the MCP stage offers, in the order shown.
-const std::vector<MCPServer>& offeredMCPServers();
 
 }  // namespace quill::ui

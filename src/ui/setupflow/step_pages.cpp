@@ -11,7 +11,7 @@
 
 #include "engine/core/overloaded.h"
 #include "engine/products/product_strategies.h"
-#include "engine/runner/fixes.h"
+#include "engine/runner/fix_sequence.h"
 #include "engine/setup/readiness_screen_copy.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "ui/common/labels.h"
@@ -258,7 +258,7 @@ class StagePage : public ScaffoldPage {
 
     [[nodiscard]] bool homebrewInstalled(const SystemProfile& profile) const {
         return profile.homebrewPrefix.has_value() ||
-               SetupWorkflowView::brewPath(*m_view.screenContext().services.fs).has_value();
+               brewExecutable(*m_view.screenContext().services.fs).has_value();
     }
 
     void rebuild(const WorkflowStep* step) {
@@ -372,7 +372,7 @@ class KeepGoingPage : public ScaffoldPage {
 bool exampleProjectExists(const FileSystemOperating& fs) {
     const auto documents = fs.homeDirectory() / "Documents";
     return std::ranges::any_of(kProjectTemplates, [&](ProjectTemplate project) {
-        return fs.fileExists(documents / std::string(fixes::projectFolderName(project)));
+        return fs.fileExists(documents / std::string(projectFolderName(project)));
     });
 }
 

@@ -7,6 +7,7 @@
 #include "engine/products/claude/claude_config.h"
 #include "engine/products/cli/cli_config.h"
 #include "engine/products/code/code_config.h"
+#include "engine/products/load_setup.h"
 #include "engine/products/product_strategies.h"
 #include "tests/engine/products/mac_scene.h"
 
@@ -55,11 +56,19 @@ std::string walk(const ProductConfig& config, Architecture architecture, Stage s
     MacScene mac;
     const auto profile = setUp(mac, architecture, stage);
     const auto strategies = products::productStrategies(config);
-    const auto probes = strategies.prober->probe(mac.shell(), mac.fs);
-    const auto workflow =
-        strategies.spineProvider->workflow(std::nullopt, profile, probes, SpineWorkflowSelection::standard());
+    // The load the setup flow runs, with the scene's profile standing in for the survey.
+    AppServices services;
+    services.processRunner = mac.runner;
+    services.fs = std::shared_ptr<const FileSystemOperating>(std::shared_ptr<void>{}, &mac.fs);
+    services.isFixtureMode = true;
+    const auto loaded = products::loadSetup(strategies, services, profile);
+    if (!loaded) {
+        ADD_FAILURE() << "nothing loaded";
+        return {};
+    }
+    const auto& probes = loaded->probes;
     std::ostringstream out;
-    for (const auto& step : workflow->steps) {
+    for (const auto& step : loaded->workflow.steps) {
         if (step.placement != DomainPlacement::primary)
             continue;
         out << step.stage->domainID() << ':' << toRaw(step.stage->diagnosis().classification) << '[';

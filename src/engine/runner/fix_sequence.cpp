@@ -1,0 +1,96 @@
+#include "engine/runner/fix_sequence.h"
+
+#include <set>
+#include <utility>
+
+#include "engine/core/task.h"
+
+namespace quill {
+
+namespace {
+
+using Event = SetupRemediationRunner::Event;
+
+/// Language installs that need mise: when mise failed in this run they are skipped, not run.
+bool needsMise(const SetupRemediation& fix) {
+    return fix.is<SetupRemediation::InstallNodeViaMise>() || fix.is<SetupRemediation::InstallRubyViaMise>() ||
+           fix.is<SetupRemediation::InstallRustViaMise>();
+}
+
+void runSequence(const std::vector<SetupRemediation>& fixes, const RunFixAt& run, bool continuesPastFailure,
+                 const StreamSink<FixSequenceEvent>& sink, const std::stop_token& stop) {
+    using E = FixSequenceEvent;
+    const auto miseID = SetupRemediation::installMise().id();
+    std::set<std::string> failed;
+    int firstFailure = 0;
+    for (std::size_t index = 0; index < fixes.size(); ++index) {
+        if (stop.stop_requested())
+            return;
+        const auto& fix = fixes[index];
+        if (needsMise(fix) && failed.contains(miseID)) {
+            sink.yield(
+                E{E::Output{"Skipping " + fix.displayLabel() + " — it needs a step that didn't finish."}});
+            continue;
+        }
+        sink.yield(E{E::FixStarted{index}});
+        auto stream = run(index);
+        int exitCode = -1;
+        bool canceled = false;
+        while (auto event = stream.next(stop)) {
+            if (const auto* completed = std::get_if<Event::Completed>(&event->value))
+                exitCode = completed->exitCode;
+            else if (std::holds_alternative<Event::Canceled>(event->value))
+                canceled = true;
+            else if (auto* output = std::get_if<Event::Output>(&event->value))
+                sink.yield(E{E::Output{std::move(output->text)}});
+            else if (auto* browser = std::get_if<Event::OpenBrowser>(&event->value))
+                sink.yield(E{E::OpenBrowser{std::move(*browser)}});
+        }
+        if (stop.stop_requested())
+            return;
+        sink.yield(E{E::FixEnded{index, exitCode, canceled}});
+        if (canceled)
+            return;
+        if (exitCode != 0) {
+            failed.insert(fix.id());
+            if (firstFailure == 0)
+                firstFailure = exitCode;
+            if (!continuesPastFailure)
+                break;
+        }
+    }
+    sink.yield(E{E::Finished{firstFailure}});
+}
+
+}  // namespace
+
+Stream<FixSequenceEvent> runFixes(std::vector<SetupRemediation> fixes, RunFixAt run,
+                                  bool continuesPastFailure) {
+    auto [sink, stream] = makeStream<FixSequenceEvent>();
+    auto task = spawnTask(
+        [fixes = std::move(fixes), run = std::move(run), continuesPastFailure, sink](std::stop_token stop) {
+            runSequence(fixes, run, continuesPastFailure, sink, stop);
+            sink.finish();
+        });
+    sink.onTermination([task] { task.cancel(); });
+    return std::move(stream);
+}
+
+std::optional<std::filesystem::path> brewExecutable(const FileSystemOperating& fs) {
+    for (const char* candidate : {"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}) {
+        if (fs.isExecutableFile(candidate))
+            return std::filesystem::path(candidate);
+    }
+    return std::nullopt;
+}
+
+SetupRemediationRunner makeRemediationRunner(const AppServices& services) {
+    SetupRemediationRunner runner;
+    runner.brewPath = brewExecutable(*services.fs);
+    runner.process = services.processRunner;
+    runner.fs = services.fs;
+    runner.http = services.http;
+    return runner;
+}
+
+}  // namespace quill
