@@ -1,7 +1,6 @@
 #include "tests/support/fake_bin.h"
 
 #include "engine/core/shell_quote.h"
-#include "engine/services/live_process_runner.h"
 
 namespace quill::test {
 
@@ -22,7 +21,7 @@ std::filesystem::path FakeBin::addPrinting(const std::string& toolPath, const st
 
 std::shared_ptr<const ProcessRunning> FakeBin::runner(std::shared_ptr<const ProcessRunning> inner) const {
     if (!inner)
-        inner = std::make_shared<LiveProcessRunner>();
+        inner = shortWaitRunner();
     return std::make_shared<PathMappingProcessRunner>(std::move(inner), m_paths);
 }
 

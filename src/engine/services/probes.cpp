@@ -173,8 +173,7 @@ ProbeBundle Probes::probe(std::stop_token stop) const {
 
     runConcurrently(
         [&] {
-            const auto result =
-                shell.run("/usr/bin/which", {"java"}, std::nullopt, kToolProbeTimeLimit, stop);
+            const auto result = shell.run("/usr/bin/which", {"java"}, std::nullopt, limits.tool, stop);
             if (!result || result->exitCode != 0)
                 return;
             auto path = trimWhitespaceAndNewlines(result->stdout_);
@@ -183,8 +182,7 @@ ProbeBundle Probes::probe(std::stop_token stop) const {
         },
         [&] {
             // java_home writes its listing to standard error, whatever its exit code.
-            const auto result =
-                shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, kToolProbeTimeLimit, stop);
+            const auto result = shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, limits.tool, stop);
             listed = parseJavaHomeList(result ? result->stderr_ : result.error().message);
         },
         [&] {
@@ -195,7 +193,7 @@ ProbeBundle Probes::probe(std::stop_token stop) const {
         [&] {
             const auto result =
                 shell.run("/bin/zsh", {"-lc", "echo " + std::string(kJavaHomeMarker) + "$JAVA_HOME"},
-                          std::nullopt, kLoginShellProbeTimeLimit, stop);
+                          std::nullopt, limits.loginShell, stop);
             if (result)
                 bundle.javaHomeInActiveShell = parseJavaHomeMarker(result->stdout_);
         });
