@@ -7,7 +7,7 @@ namespace quill::test {
 std::filesystem::path FakeBin::add(const std::string& toolPath, const std::string& script) {
     const std::filesystem::path relative = std::filesystem::path(toolPath).relative_path();
     const std::string text = script.starts_with("#!") ? script : "#!/bin/sh\n" + script;
-    const auto path = m_directory.write(relative, text);
+    auto path = m_directory.write(relative, text);
     std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
     m_paths[toolPath] = path.string();
     return path;

@@ -100,20 +100,20 @@ TEST(ChildProcessTerminationTest, ARunPastItsLimitLeavesNoProcessOfTheGroup) {
     test::TemporaryDirectory folder;
     const auto pidFile = folder.path() / "pids";
     // A grace well past the limit shows whether the call waits for it.
-    constexpr auto grace = 1500ms;
+    constexpr auto kGrace = 1500ms;
     const auto start = Clock::now();
     const auto result =
-        LiveProcessRunner({.terminationGrace = grace})
+        LiveProcessRunner({.terminationGrace = kGrace})
             .run(kTestChild,
                  {"record", pidFile.string(), "ignore-term", "grandchild", "60000", "sleep", "60000"},
                  std::nullopt, 300ms);
     const auto returned = Clock::now();
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error(), processTimedOut(kTestChild));
-    EXPECT_LT(returned - start, grace) << "the call returns at its limit, not after the grace";
+    EXPECT_LT(returned - start, kGrace) << "the call returns at its limit, not after the grace";
     const auto pids = recordedPids(pidFile);
     ASSERT_EQ(pids.size(), 2u);
-    expectAllEndedBy(pids, returned + grace + 1s);
+    expectAllEndedBy(pids, returned + kGrace + 1s);
 }
 
 TEST(ChildProcessTerminationTest, AGrandchildIgnoringTheRequestIsKilledAfterItsParentObeyed) {

@@ -104,6 +104,7 @@ TEST(CancellableProcessTest, CancelAndRegisterRacingAlwaysEndTheChild) {
 TEST(CancellableProcessTest, ManyStreamsCanceledFromOtherThreadsAllEnd) {
     constexpr int kCount = 8;
     std::vector<std::function<void()>> workers;
+    workers.reserve(kCount);
     std::vector<int> codes(kCount, -100);
     for (int i = 0; i < kCount; ++i) {
         workers.emplace_back([i, &codes] {

@@ -45,8 +45,8 @@ class SystemProfilerTest : public ::testing::Test {
             fs::create_directories(home / path);
         }
     }
-    void answer(const std::string& executable, std::vector<std::string> arguments, ProcessResult result,
-                std::chrono::milliseconds delay = 0ms) {
+    void answer(const std::string& executable, std::vector<std::string> arguments,
+                const ProcessResult& result, std::chrono::milliseconds delay = 0ms) {
         runner->whenRun(FakeProcessRunner::exactly(executable, std::move(arguments)), result, delay);
     }
     [[nodiscard]] std::size_t callsTo(const std::string& executable, const std::string& argument) const {
