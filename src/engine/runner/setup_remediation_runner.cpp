@@ -8,6 +8,7 @@
 #include "engine/installers/agent_env_doc.h"
 #include "engine/installers/shell_configurator.h"
 #include "engine/runner/fixes.h"
+#include "engine/services/homebrew_paths.h"
 #include "engine/services/process_cancellation.h"
 
 namespace quill {
@@ -154,7 +155,7 @@ BrewRunner SetupRemediationRunner::brewRunner() const {
 }
 
 bool SetupRemediationRunner::isCommandAvailable(const std::string& name, std::stop_token stop) const {
-    if (fs->fileExists("/opt/homebrew/bin/" + name) || fs->fileExists("/usr/local/bin/" + name))
+    if (homebrewTool(*fs, name))
         return true;
     if (stop.stop_requested())
         return false;

@@ -8,6 +8,7 @@
 
 #include "engine/core/task.h"
 #include "engine/core/text.h"
+#include "engine/services/homebrew_paths.h"
 #include "engine/services/probes.h"
 
 namespace quill {
@@ -63,9 +64,17 @@ std::optional<Path> firstExecutable(const FileSystemOperating& fs,
     return std::nullopt;
 }
 
+/// `name` in each of Homebrew's bin folders, in their order.
+std::vector<std::string> inHomebrewFolders(std::string_view name) {
+    std::vector<std::string> paths;
+    paths.reserve(kHomebrewBinFolders.size());
+    for (const std::string_view folder : kHomebrewBinFolders)
+        paths.push_back(std::string(folder) + "/" + std::string(name));
+    return paths;
+}
+
 std::optional<Path> probeHomebrew(const FileSystemOperating& fs) {
-    // The Apple-silicon prefix first: a Mac moved over from Intel may still have the old one.
-    return firstExecutable(fs, {"/opt/homebrew/bin/brew", "/usr/local/bin/brew"});
+    return firstExecutable(fs, inHomebrewFolders("brew"));
 }
 
 /// `home`/`relative` when it is a folder; nothing when the home folder is unknown.
@@ -88,7 +97,7 @@ std::optional<Path> probeSdkman(const FileSystemOperating& fs, const Path& home)
 
 std::optional<Path> probeMise(const ToolShell& tools, const FileSystemOperating& fs, const Path& home,
                               const std::stop_token& stop) {
-    std::vector<std::string> candidates = {"/opt/homebrew/bin/mise", "/usr/local/bin/mise"};
+    std::vector<std::string> candidates = inHomebrewFolders("mise");
     if (!home.empty())
         candidates.push_back((home / ".local/bin/mise").string());
     if (auto found = firstExecutable(fs, candidates))
@@ -105,7 +114,7 @@ bool isCommandAvailable(const ToolShell& tools, const FileSystemOperating& fs, c
                         const std::stop_token& stop) {
     if (successfulOutput(tools, "/usr/bin/which", {name}, stop))
         return true;
-    return firstExecutable(fs, {"/opt/homebrew/bin/" + name, "/usr/local/bin/" + name}).has_value();
+    return firstExecutable(fs, inHomebrewFolders(name)).has_value();
 }
 
 /// One installed-or-not check and the flag it sets. Flags that several checks feed are true when any passes.
