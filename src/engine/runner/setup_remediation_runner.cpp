@@ -9,6 +9,7 @@
 #include "engine/installers/shell_configurator.h"
 #include "engine/runner/fixes.h"
 #include "engine/services/homebrew_paths.h"
+#include "engine/services/login_shell.h"
 #include "engine/services/process_cancellation.h"
 
 namespace quill {
@@ -110,7 +111,7 @@ int SetupRemediationRunner::loginShellStep(const std::string& commandLine, const
         sink.yield(Event::Output{std::move(text)});
     };
     auto handle = std::make_shared<LiveProcessCancellation>();
-    auto child = process->stream("/bin/zsh", {"-lc", commandLine}, std::nullopt, handle);
+    auto child = streamInLoginShell(*process, commandLine, handle);
     int status = -1;
     readChild(child, handle, stop, [&](ProcessStreamEvent::Case& event) {
         return std::visit(Overloaded{
@@ -160,8 +161,7 @@ bool SetupRemediationRunner::isCommandAvailable(const std::string& name, std::st
     if (stop.stop_requested())
         return false;
     auto handle = std::make_shared<LiveProcessCancellation>();
-    auto child =
-        process->stream("/bin/zsh", {"-lc", "command -v " + shellSingleQuoted(name)}, std::nullopt, handle);
+    auto child = streamInLoginShell(*process, "command -v " + shellSingleQuoted(name), handle);
     bool found = false;
     readChild(child, handle, stop, [&](const ProcessStreamEvent::Case& event) {
         if (const auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event))

@@ -3,6 +3,7 @@
 #include "engine/core/task.h"
 #include "engine/core/text.h"
 #include "engine/services/jdk_release_file_reader.h"
+#include "engine/services/login_shell.h"
 
 namespace quill {
 
@@ -192,8 +193,8 @@ ProbeBundle Probes::probe(std::stop_token stop) const {
         },
         [&] {
             const auto result =
-                shell.run("/bin/zsh", {"-lc", "echo " + std::string(kJavaHomeMarker) + "$JAVA_HOME"},
-                          std::nullopt, limits.loginShell, stop);
+                runInLoginShell(*shell.process, "echo " + std::string(kJavaHomeMarker) + "$JAVA_HOME",
+                                limits.loginShell, stop);
             if (result)
                 bundle.javaHomeInActiveShell = parseJavaHomeMarker(result->stdout_);
         });
