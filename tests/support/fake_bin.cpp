@@ -1,14 +1,13 @@
 #include "tests/support/fake_bin.h"
 
 #include "engine/core/shell_quote.h"
-#include "engine/services/live_process_runner.h"
 
 namespace quill::test {
 
 std::filesystem::path FakeBin::add(const std::string& toolPath, const std::string& script) {
     const std::filesystem::path relative = std::filesystem::path(toolPath).relative_path();
     const std::string text = script.starts_with("#!") ? script : "#!/bin/sh\n" + script;
-    const auto path = m_directory.write(relative, text);
+    auto path = m_directory.write(relative, text);
     std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
     m_paths[toolPath] = path.string();
     return path;
@@ -22,7 +21,7 @@ std::filesystem::path FakeBin::addPrinting(const std::string& toolPath, const st
 
 std::shared_ptr<const ProcessRunning> FakeBin::runner(std::shared_ptr<const ProcessRunning> inner) const {
     if (!inner)
-        inner = std::make_shared<LiveProcessRunner>();
+        inner = shortWaitRunner();
     return std::make_shared<PathMappingProcessRunner>(std::move(inner), m_paths);
 }
 

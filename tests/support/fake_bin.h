@@ -1,14 +1,26 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "engine/services/live_process_runner.h"
 #include "engine/services/process_running.h"
 #include "tests/support/temporary_directory.h"
 
 namespace quill::test {
+
+/// The live runner's waits cut short, so that tests which wait one out stay quick. The program's own values
+/// are each pinned by one test.
+inline constexpr LiveProcessRunner::Options kShortWaits{.terminationGrace = std::chrono::milliseconds(200),
+                                                        .exitGrace = std::chrono::milliseconds(200)};
+
+/// The live runner with `kShortWaits`.
+inline std::shared_ptr<const LiveProcessRunner> shortWaitRunner() {
+    return std::make_shared<const LiveProcessRunner>(kShortWaits);
+}
 
 /// Small executable scripts standing in for tools that are absent here, each known by the absolute path the
 /// program calls it by ("/usr/libexec/java_home", "/opt/homebrew/bin/brew", …). Scripts live in a temporary
@@ -30,7 +42,8 @@ class FakeBin {
     [[nodiscard]] std::map<std::string, std::string> paths() const { return m_paths; }
 
     /// A runner that starts the stand-ins in place of the tool paths and passes everything else to
-    /// `inner` unchanged (a live runner by default). Later additions are not seen by a runner made earlier.
+    /// `inner` unchanged (a live runner with `kShortWaits` by default). Later additions are not seen by a
+    /// runner made earlier.
     [[nodiscard]] std::shared_ptr<const ProcessRunning> runner(
         std::shared_ptr<const ProcessRunning> inner = {}) const;
 

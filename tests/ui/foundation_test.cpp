@@ -50,7 +50,7 @@ TEST_F(FoundationTest, AResultComesBackOnlyToAPageThatStillWantsIt) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (!(finished->load() && TaskTracker::runningCount() == 0) &&
                std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::yield();
         ASSERT_EQ(TaskTracker::runningCount(), 0u);
         if (end == End::cancelAfterTheWork)
             page->tasks().cancelAll();  // the result may already be queued

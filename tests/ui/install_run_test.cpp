@@ -313,7 +313,7 @@ TEST_F(InstallRunProcessTest, CancelStopsTheFixAndItsChildrenAndStartsNoOther) {
     run.continueAfterEnd();
     for (const pid_t pid : pids)
         EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
-    QTest::qWait(200);
+    ASSERT_TRUE(settle());
     ASSERT_EQ(finished.size(), 1);
     EXPECT_EQ(finished.front().front().value<Outcome>(), Outcome::canceled);
     EXPECT_TRUE(run.canceled());
@@ -333,7 +333,7 @@ TEST_F(InstallRunProcessTest, DestroyedMidFixStopsItsProcessesAndEmitsNothing) {
     run.reset();
     for (const pid_t pid : pids)
         EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(6))) << pid;
-    QTest::qWait(200);
+    ASSERT_TRUE(settle());
     EXPECT_TRUE(finished.isEmpty());
     EXPECT_TRUE(telemetry.events("remediation_failed").empty());
 }

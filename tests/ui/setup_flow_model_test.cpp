@@ -256,7 +256,7 @@ TEST_F(SetupFlowModelTest, WalksEveryStepAndReportsEachMilestone) {
     // Installs that are cancelled or fail outside the partial-failure domains stay on the stage.
     install(*model, InstallRun::Outcome::canceled);
     install(*model, InstallRun::Outcome::failure);
-    QTest::qWait(50);
+    ASSERT_TRUE(settle());
     EXPECT_EQ(model->step(), Step::stage("homebrew"));
     EXPECT_EQ(world->probeCount(), 1);
 
@@ -278,7 +278,7 @@ TEST_F(SetupFlowModelTest, WalksEveryStepAndReportsEachMilestone) {
 
     // Verification passes: the offer stage, then the gate, then the optional stage and the outcome.
     ASSERT_TRUE(reaches(*model, Step::stage("warp")));
-    QTest::qWait(20);
+    ASSERT_TRUE(settle());
     model->recordOfferAction("warp");
     world->set("warp", Class::ready);
     install(*model, InstallRun::Outcome::success);
@@ -333,7 +333,7 @@ TEST_F(SetupFlowModelTest, ShorterWalks) {
         auto model = modelAtSummary();
         model->checkReadinessAndBegin();  // both checks run and pass
         ASSERT_TRUE(reaches(*model, Step::outcome()));
-        QTest::qWait(50);
+        ASSERT_TRUE(settle());
         EXPECT_TRUE(model->outcomeAudit().empty());
         EXPECT_TRUE(process->calls().empty());
         EXPECT_EQ(described(capture.events("verify_failed")),
@@ -380,7 +380,7 @@ TEST_F(SetupFlowModelTest, LateResultsAndRepeatedPressesAreDropped) {
         model->start();  // rewinds to the summary while the gate measures
         ASSERT_TRUE(reaches(*model, Step::diagnosisSummary()));
         world->holdNetwork(false);
-        QTest::qWait(100);
+        ASSERT_TRUE(settle());
         EXPECT_EQ(model->step(), Step::diagnosisSummary());
         std::lock_guard lock(world->mutex);
         EXPECT_EQ(world->measurements, 1);
@@ -398,7 +398,7 @@ TEST_F(SetupFlowModelTest, LateResultsAndRepeatedPressesAreDropped) {
         model->setPendingInstall(std::nullopt);
         const int probes = world->probeCount();
         model->installDidFinish(InstallRun::Outcome::success);
-        QTest::qWait(50);
+        ASSERT_TRUE(settle());
         EXPECT_EQ(world->probeCount(), probes);
         EXPECT_EQ(model->step(), Step::stage("shell-config"));
     }
@@ -444,7 +444,7 @@ TEST_F(SetupFlowModelTest, AModelDestroyedDuringItsWorkRunsNoContinuation) {
          [this](Model& model) {
              world->hold();
              model.goToStep(Step::verifying());
-             QTest::qWait(20);
+             QCoreApplication::sendPostedEvents();
          }},
     };
     for (const auto& [name, begin] : kinds) {
@@ -456,7 +456,7 @@ TEST_F(SetupFlowModelTest, AModelDestroyedDuringItsWorkRunsNoContinuation) {
         const auto sent = capture.events().size();
         model.reset();
         world->release();
-        QTest::qWait(100);
+        ASSERT_TRUE(settle());
         EXPECT_EQ(capture.events().size(), sent);
     }
     {
@@ -468,14 +468,14 @@ TEST_F(SetupFlowModelTest, AModelDestroyedDuringItsWorkRunsNoContinuation) {
         model->goToStep(Step::verifying());
         ASSERT_TRUE(reaches(*model, Step::keepGoingGate()));
         model->goToStep(Step::outcome());
-        QTest::qWait(50);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return process->calls().size() == 1; }, 5000));
         model->goToStep(Step::nps());
-        QTest::qWait(600);
+        ASSERT_TRUE(settle());
         EXPECT_TRUE(model->outcomeAudit().empty());
         EXPECT_EQ(process->calls().size(), 1U) << "no check runs after the outcome was left";
         model->goToStep(Step::outcome());
         model.reset();
-        QTest::qWait(400);
+        ASSERT_TRUE(settle());
     }
 }
 

@@ -6,11 +6,11 @@
 #include <QTimer>
 #include <atomic>
 #include <memory>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "engine/core/task.h"
+#include "tests/ui/ui_test_support.h"
 
 namespace quill::ui::test {
 namespace {
@@ -64,7 +64,7 @@ TEST(StreamPumpTest, DestroyedMidStreamStopsTheProducerAndHandsNothingOverLater)
     auto producer = spawnTask([sink = sink](std::stop_token stop) {
         for (int value = 0; !stop.stop_requested() && !sink.isFinished(); ++value) {
             sink.yield(value);
-            std::this_thread::sleep_for(std::chrono::microseconds(50));
+            sink.waitUntilTaken(stop);
         }
     });
     sink.onTermination([terminations, producer] {
@@ -83,7 +83,7 @@ TEST(StreamPumpTest, DestroyedMidStreamStopsTheProducerAndHandsNothingOverLater)
 
     ASSERT_TRUE(producer.waitFor(std::chrono::seconds(5)));
     ASSERT_TRUE(QTest::qWaitFor([&] { return terminations->load() == 1; }, 5000));
-    QTest::qWait(100);
+    ASSERT_TRUE(settle());
     EXPECT_EQ(received, atDestruction);
     EXPECT_FALSE(ended);
     EXPECT_EQ(terminations->load(), 1);

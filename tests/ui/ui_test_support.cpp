@@ -1,6 +1,7 @@
 #include "tests/ui/ui_test_support.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEvent>
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 #include <QTextDocument>
 #include <algorithm>
 
+#include "engine/core/task.h"
 #include "engine/services/live_key_value_store.h"
 #include "ui/common/press_guard.h"
 
@@ -97,6 +99,19 @@ QStringList shownLabelTexts(QWidget* root) {
 
 void flushDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+bool settle() {
+    const QDeadlineTimer deadline(5000);
+    do {
+        const auto idle = [] { return TaskTracker::runningCount() == 0; };
+        if (!QTest::qWaitFor(idle, static_cast<int>(deadline.remainingTime())))
+            return false;
+        // What the finished work posted may start more.
+        QCoreApplication::sendPostedEvents();
+        flushDeletes();
+    } while (TaskTracker::runningCount() != 0);
+    return true;
 }
 
 ScopedDoubleClickInterval::ScopedDoubleClickInterval(int milliseconds) {

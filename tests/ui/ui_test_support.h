@@ -82,6 +82,12 @@ QStringList shownLabelTexts(QWidget* root);
 /// Runs the deletions that were deferred with deleteLater.
 void flushDeletes();
 
+/// Waits until no task runs (work held back by the test counts as running), then delivers the events they
+/// posted and the deferred deletes, until nothing more is started. After it, what work started so far was
+/// going to do has been done: the way to show that nothing more happens. False when a task still runs after
+/// five seconds.
+[[nodiscard]] bool settle();
+
 /// Gives presses the platform's double-click interval for the scope (ui tests run with none, so that a page
 /// just shown takes clicks at once) and turns it off again at the end.
 class ScopedDoubleClickInterval {

@@ -4,12 +4,12 @@
 
 #include "engine/core/text.h"
 #include "engine/installers/file_tree.h"
+#include "engine/services/homebrew_paths.h"
 
 namespace quill {
 
 bool AgentEnvDoc::inHomebrewPrefix(std::string_view tool) const {
-    return m_fs.fileExists("/opt/homebrew/bin/" + std::string(tool)) ||
-           m_fs.fileExists("/usr/local/bin/" + std::string(tool));
+    return homebrewTool(m_fs, tool).has_value();
 }
 
 bool AgentEnvDoc::existsInHome(std::string_view relativePath) const {

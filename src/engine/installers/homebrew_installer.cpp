@@ -9,6 +9,7 @@
 #include "engine/core/text.h"
 #include "engine/installers/file_append_writer.h"
 #include "engine/installers/installer_child.h"
+#include "engine/services/homebrew_paths.h"
 #include "engine/services/process_cancellation.h"
 
 namespace quill {
@@ -31,13 +32,7 @@ using CanceledEvent = InstallerEvent::Canceled;
 /// Adds `eval "$(<brew> shellenv)"` to ~/.zprofile so that new login shells find brew.
 void addShellEnvironment(const std::shared_ptr<const FileSystemOperating>& fs,
                          const StreamSink<InstallerEvent>& sink) {
-    std::string brew;
-    for (const char* candidate : {"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}) {
-        if (fs->fileExists(candidate)) {
-            brew = candidate;
-            break;
-        }
-    }
+    const std::string brew = homebrewExecutable(*fs).value_or("");
     if (brew.empty()) {
         sink.yield(OutputEvent{std::string(kBrewNotFound)});
         return;

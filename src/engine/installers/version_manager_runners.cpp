@@ -2,6 +2,7 @@
 
 #include "engine/core/shell_quote.h"
 #include "engine/installers/file_append_writer.h"
+#include "engine/services/login_shell.h"
 
 namespace quill {
 
@@ -12,7 +13,7 @@ constexpr std::string_view kJEnvInitLine = "eval \"$(jenv init -)\"";
 constexpr std::string_view kMiseActivateLine = "eval \"$(mise activate zsh)\"";
 
 Stream<StreamEvent> loginShell(const ShellRunner& shell, const std::string& script) {
-    return shell.stream("/bin/zsh", {"-lc", script});
+    return shell.stream(kLoginShell, loginShellArguments(script));
 }
 
 /// ~/.zshrc, or "" when it is missing or cannot be read as text: every needle then counts as absent.

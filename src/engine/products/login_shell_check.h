@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/services/login_shell.h"
 #include "engine/services/shell_runner.h"
 
 namespace quill {
@@ -10,7 +11,7 @@ namespace quill {
 /// The run is bounded by the login-shell probe limit: a shell whose start-up files hang fails like one that
 /// cannot start, so the check reads as not found instead of freezing the flow. Blocking.
 inline Result<ProcessResult> runLoginShellCheck(const ShellRunner& shell, const std::string& commandLine) {
-    return shell.run("/bin/zsh", {"-lc", commandLine}, std::nullopt, kLoginShellProbeTimeLimit);
+    return runInLoginShell(*shell.process, commandLine, kLoginShellProbeTimeLimit);
 }
 
 }  // namespace quill

@@ -7,6 +7,7 @@
 #include "engine/core/shell_quote.h"
 #include "engine/installers/file_append_writer.h"
 #include "engine/runner/fixes.h"
+#include "engine/services/homebrew_paths.h"
 
 namespace quill::fixes {
 
@@ -121,13 +122,7 @@ void repairPath(const Runner& runner, const std::string& directory, const EventS
 }
 
 void repairHomebrewPath(const Runner& runner, const EventSink& sink) {
-    std::string brew;
-    for (const char* candidate : {"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}) {
-        if (runner.fs->fileExists(candidate)) {
-            brew = candidate;
-            break;
-        }
-    }
+    const std::string brew = homebrewExecutable(*runner.fs).value_or("");
     if (brew.empty()) {
         say(sink, "Homebrew isn't installed yet — nothing to repair.");
         complete(sink, 1);

@@ -8,6 +8,8 @@
 #include "engine/installers/agent_env_doc.h"
 #include "engine/installers/shell_configurator.h"
 #include "engine/runner/fixes.h"
+#include "engine/services/homebrew_paths.h"
+#include "engine/services/login_shell.h"
 #include "engine/services/process_cancellation.h"
 
 namespace quill {
@@ -109,7 +111,7 @@ int SetupRemediationRunner::loginShellStep(const std::string& commandLine, const
         sink.yield(Event::Output{std::move(text)});
     };
     auto handle = std::make_shared<LiveProcessCancellation>();
-    auto child = process->stream("/bin/zsh", {"-lc", commandLine}, std::nullopt, handle);
+    auto child = streamInLoginShell(*process, commandLine, handle);
     int status = -1;
     readChild(child, handle, stop, [&](ProcessStreamEvent::Case& event) {
         return std::visit(Overloaded{
@@ -154,13 +156,12 @@ BrewRunner SetupRemediationRunner::brewRunner() const {
 }
 
 bool SetupRemediationRunner::isCommandAvailable(const std::string& name, std::stop_token stop) const {
-    if (fs->fileExists("/opt/homebrew/bin/" + name) || fs->fileExists("/usr/local/bin/" + name))
+    if (homebrewTool(*fs, name))
         return true;
     if (stop.stop_requested())
         return false;
     auto handle = std::make_shared<LiveProcessCancellation>();
-    auto child =
-        process->stream("/bin/zsh", {"-lc", "command -v " + shellSingleQuoted(name)}, std::nullopt, handle);
+    auto child = streamInLoginShell(*process, "command -v " + shellSingleQuoted(name), handle);
     bool found = false;
     readChild(child, handle, stop, [&](const ProcessStreamEvent::Case& event) {
         if (const auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event))

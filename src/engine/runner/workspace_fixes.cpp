@@ -16,6 +16,7 @@
 #include "engine/installers/skill_folder_installer.h"
 #include "engine/installers/template_tree_copier.h"
 #include "engine/runner/fixes.h"
+#include "engine/services/login_shell.h"
 #include "engine/services/process_cancellation.h"
 
 namespace quill::fixes {
@@ -233,7 +234,7 @@ void githubAuth(const Runner& runner, const EventSink& sink, const std::stop_tok
     const std::string login = "gh auth login --web --git-protocol https --hostname " +
                               std::string(endpoints::kGitHubHost) + " --skip-ssh-key";
     auto handle = std::make_shared<LiveProcessCancellation>();
-    auto child = runner.process->stream("/bin/zsh", {"-lc", login}, std::nullopt, handle);
+    auto child = streamInLoginShell(*runner.process, login, handle);
     {
         // Ending the fix's stream ends the sign-in at once: reading stops, which terminates gh, and the
         // process service kills it should it not end within the grace period. Nothing follows a stop, so

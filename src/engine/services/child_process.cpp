@@ -127,7 +127,8 @@ std::string systemErrorMessage(int code) {
     return std::error_code(code, std::generic_category()).message();
 }
 
-ChildProcess::ChildProcess(pid_t pid) : m_pid(pid), m_exitDescriptor(detail::openExitDescriptor(pid)) {}
+ChildProcess::ChildProcess(pid_t pid, std::chrono::milliseconds terminationGrace)
+    : m_pid(pid), m_terminationGrace(terminationGrace), m_exitDescriptor(detail::openExitDescriptor(pid)) {}
 
 ChildProcess::~ChildProcess() {
     // Every owner waits; this only keeps a forgotten child from staying a zombie when it has already ended.
@@ -140,7 +141,8 @@ ChildProcess::~ChildProcess() {
 Result<std::shared_ptr<ChildProcess>> ChildProcess::spawn(const std::string& executable,
                                                           const std::vector<std::string>& arguments,
                                                           const std::optional<Environment>& environment,
-                                                          int stdoutFd, int stderrFd) {
+                                                          int stdoutFd, int stderrFd,
+                                                          std::chrono::milliseconds terminationGrace) {
     SpawnSetup setup;
     if (const int error = setup.prepare(stdoutFd, stderrFd))
         return fail(launchError(error));
@@ -171,7 +173,7 @@ Result<std::shared_ptr<ChildProcess>> ChildProcess::spawn(const std::string& exe
                                     environment ? envp.data() : environ);
     if (error != 0)
         return fail(launchError(error));
-    auto child = std::shared_ptr<ChildProcess>(new ChildProcess(pid));
+    auto child = std::shared_ptr<ChildProcess>(new ChildProcess(pid, terminationGrace));
     StartedChildren::instance().add(child);
     return child;
 }
@@ -217,7 +219,7 @@ void ChildProcess::terminate() {
     // The task owns a share of the child, so the leader stays unreaped, and its group id taken, until the
     // group has been killed. Stopping the task (at shutdown) ends the grace period early.
     spawnTask([self = shared_from_this()](std::stop_token stop) {
-        sleepFor(kTerminationGrace, stop);
+        sleepFor(self->m_terminationGrace, stop);
         self->killAndReap();
     });
 }

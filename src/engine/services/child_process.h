@@ -31,16 +31,16 @@ struct Pipe {
 /// SIGKILL. Thread-safe.
 class ChildProcess : public std::enable_shared_from_this<ChildProcess> {
   public:
-    /// How long a terminated group may take to end before it is killed.
+    /// How long a terminated group may take to end before it is killed, unless the spawn says otherwise.
     static constexpr std::chrono::milliseconds kTerminationGrace{5000};
 
     /// Starts `executable` (an absolute path) with its standard output and standard error on the given
-    /// descriptors (which may be the same). A missing `environment` inherits ours. Fails with the system's
-    /// description of the launch error.
-    static Result<std::shared_ptr<ChildProcess>> spawn(const std::string& executable,
-                                                       const std::vector<std::string>& arguments,
-                                                       const std::optional<Environment>& environment,
-                                                       int stdoutFd, int stderrFd);
+    /// descriptors (which may be the same). A missing `environment` inherits ours. A terminated group still
+    /// alive after `terminationGrace` is killed. Fails with the system's description of the launch error.
+    static Result<std::shared_ptr<ChildProcess>> spawn(
+        const std::string& executable, const std::vector<std::string>& arguments,
+        const std::optional<Environment>& environment, int stdoutFd, int stderrFd,
+        std::chrono::milliseconds terminationGrace = kTerminationGrace);
 
     /// SIGKILLs the group of every started child that is in its grace period, and makes every later
     /// `terminate` kill at once. For the program's shutdown, before its tasks are stopped.
@@ -76,7 +76,7 @@ class ChildProcess : public std::enable_shared_from_this<ChildProcess> {
     int wait();
 
   private:
-    explicit ChildProcess(pid_t pid);
+    ChildProcess(pid_t pid, std::chrono::milliseconds terminationGrace);
 
     /// SIGKILLs the group of every unreaped started child, or only of those in their grace period.
     static void killGroups(bool onlyInGrace);
@@ -90,6 +90,7 @@ class ChildProcess : public std::enable_shared_from_this<ChildProcess> {
     void reap();
 
     const pid_t m_pid;
+    const std::chrono::milliseconds m_terminationGrace;
     FileDescriptor m_exitDescriptor;
     mutable std::mutex m_mutex;  ///< guards the fields below
     bool m_terminating = false;  ///< a terminate request started the grace period

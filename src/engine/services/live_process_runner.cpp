@@ -38,10 +38,10 @@ int remainingMs(Clock::time_point until, Clock::time_point now) {
 }
 
 /// Reads every pipe to its end, handing each chunk to `onBytes` with the pipe's index, until all have ended,
-/// the child has exited and `grace` has passed, `deadline` has passed, or `wakeFd` becomes readable.
+/// the child has exited and `exitGrace` has passed, `deadline` has passed, or `wakeFd` becomes readable.
 DrainEnd drainPipes(std::span<const int> pipes, const ChildProcess& child,
-                    std::optional<Clock::time_point> deadline, int wakeFd,
-                    const std::function<void(std::size_t, std::string_view)>& onBytes) {
+                    std::chrono::milliseconds exitGrace, std::optional<Clock::time_point> deadline,
+                    int wakeFd, const std::function<void(std::size_t, std::string_view)>& onBytes) {
     std::array<bool, 2> open{};
     std::size_t openCount = pipes.size();
     for (std::size_t i = 0; i < pipes.size(); ++i)
@@ -104,7 +104,7 @@ DrainEnd drainPipes(std::span<const int> pipes, const ChildProcess& child,
             const bool exited =
                 watchExit ? polled[pipeCount].revents != 0 : (exitFd < 0 && child.hasExited());
             if (exited)
-                graceEnd = Clock::now() + LiveProcessRunner::kExitGrace;
+                graceEnd = Clock::now() + exitGrace;
         }
         if (openCount == 0)
             break;
@@ -179,7 +179,8 @@ Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
     auto err = Pipe::open();
     if (!err)
         return fail(err.error());
-    auto child = ChildProcess::spawn(executable, arguments, environment, out->write.get(), err->write.get());
+    auto child = ChildProcess::spawn(executable, arguments, environment, out->write.get(), err->write.get(),
+                                     m_options.terminationGrace);
     if (!child)
         return fail(child.error());
     out->write.reset();
@@ -191,7 +192,7 @@ Result<ProcessResult> LiveProcessRunner::run(const std::string& executable,
     if (timeLimit)
         deadline = started + *timeLimit;
     auto end =
-        drainPipes(pipes, **child, deadline, wakeRead,
+        drainPipes(pipes, **child, m_options.exitGrace, deadline, wakeRead,
                    [&collected](std::size_t i, std::string_view bytes) { collected[i].append(bytes); });
     out->read.reset();
     err->read.reset();
@@ -223,8 +224,8 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
         sink.finish();
         return std::move(events);
     }
-    auto started =
-        ChildProcess::spawn(executable, arguments, environment, output->write.get(), output->write.get());
+    auto started = ChildProcess::spawn(executable, arguments, environment, output->write.get(),
+                                       output->write.get(), m_options.terminationGrace);
     if (!started) {
         sink.yield(ProcessStreamEvent::FailedToStart{started.error().message});
         sink.finish();
@@ -236,7 +237,7 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
         handle->attach(child);
 
     auto reader = std::make_shared<StreamReader>(StreamReader{std::move(output->read), std::move(*wake)});
-    auto task = spawnTask([sink, child, reader](std::stop_token stop) {
+    auto task = spawnTask([sink, child, reader, exitGrace = m_options.exitGrace](std::stop_token stop) {
         const int wakeWrite = reader->wake.write.get();
         const std::stop_callback onStop(stop, [wakeWrite] { (void)!::write(wakeWrite, "x", 1); });
 
@@ -256,7 +257,7 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
         };
         const std::array<int, 1> pipes{reader->output.get()};
         const auto end =
-            drainPipes(pipes, *child, std::nullopt, reader->wake.read.get(),
+            drainPipes(pipes, *child, exitGrace, std::nullopt, reader->wake.read.get(),
                        [&](std::size_t, std::string_view bytes) { yieldLines(splitter.feed(bytes)); });
         reader->output.reset();
         if (end == DrainEnd::stopped) {

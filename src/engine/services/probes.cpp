@@ -3,6 +3,7 @@
 #include "engine/core/task.h"
 #include "engine/core/text.h"
 #include "engine/services/jdk_release_file_reader.h"
+#include "engine/services/login_shell.h"
 
 namespace quill {
 
@@ -173,8 +174,7 @@ ProbeBundle Probes::probe(std::stop_token stop) const {
 
     runConcurrently(
         [&] {
-            const auto result =
-                shell.run("/usr/bin/which", {"java"}, std::nullopt, kToolProbeTimeLimit, stop);
+            const auto result = shell.run("/usr/bin/which", {"java"}, std::nullopt, limits.tool, stop);
             if (!result || result->exitCode != 0)
                 return;
             auto path = trimWhitespaceAndNewlines(result->stdout_);
@@ -183,8 +183,7 @@ ProbeBundle Probes::probe(std::stop_token stop) const {
         },
         [&] {
             // java_home writes its listing to standard error, whatever its exit code.
-            const auto result =
-                shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, kToolProbeTimeLimit, stop);
+            const auto result = shell.run("/usr/libexec/java_home", {"-V"}, std::nullopt, limits.tool, stop);
             listed = parseJavaHomeList(result ? result->stderr_ : result.error().message);
         },
         [&] {
@@ -194,8 +193,8 @@ ProbeBundle Probes::probe(std::stop_token stop) const {
         },
         [&] {
             const auto result =
-                shell.run("/bin/zsh", {"-lc", "echo " + std::string(kJavaHomeMarker) + "$JAVA_HOME"},
-                          std::nullopt, kLoginShellProbeTimeLimit, stop);
+                runInLoginShell(*shell.process, "echo " + std::string(kJavaHomeMarker) + "$JAVA_HOME",
+                                limits.loginShell, stop);
             if (result)
                 bundle.javaHomeInActiveShell = parseJavaHomeMarker(result->stdout_);
         });

@@ -23,6 +23,7 @@ struct Probes {
 
     ShellRunner shell;
     std::shared_ptr<const FileSystemOperating> fs;
+    ProbeLimits limits{};
 
     /// Runs the four probes concurrently, then finds the JVM-folder bundles that `java_home` did not list.
     /// Once `stop` is requested the running commands are terminated and count as having found nothing.

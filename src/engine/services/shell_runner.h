@@ -20,6 +20,12 @@ namespace quill {
 inline constexpr std::chrono::milliseconds kToolProbeTimeLimit{10'000};
 inline constexpr std::chrono::milliseconds kLoginShellProbeTimeLimit{30'000};
 
+/// The time limits of a survey's probes; the defaults are the program's.
+struct ProbeLimits {
+    std::chrono::milliseconds tool = kToolProbeTimeLimit;
+    std::chrono::milliseconds loginShell = kLoginShellProbeTimeLimit;
+};
+
 /// One event of a command or installer run: output lines, then exactly one `Completed` or `Canceled` (unless
 /// the consumer stopped listening first).
 struct StreamEvent {

@@ -8,6 +8,7 @@
 
 #include "engine/core/task.h"
 #include "engine/core/text.h"
+#include "engine/services/homebrew_paths.h"
 #include "engine/services/probes.h"
 
 namespace quill {
@@ -16,12 +17,18 @@ namespace {
 
 using Path = std::filesystem::path;
 
+/// A shell that runs plain probe commands under their time limit.
+struct ToolShell {
+    ShellRunner shell;
+    std::chrono::milliseconds limit;
+};
+
 /// Runs one probe command under the probe time limit. Its trimmed standard output when it exited with status
 /// 0 and printed something; nothing otherwise (including a tool that cannot start or runs too long).
-std::optional<std::string> successfulOutput(const ShellRunner& shell, const std::string& executable,
+std::optional<std::string> successfulOutput(const ToolShell& tools, const std::string& executable,
                                             const std::vector<std::string>& arguments,
                                             const std::stop_token& stop) {
-    const auto result = shell.run(executable, arguments, std::nullopt, kToolProbeTimeLimit, stop);
+    const auto result = tools.shell.run(executable, arguments, std::nullopt, tools.limit, stop);
     if (!result || result->exitCode != 0)
         return std::nullopt;
     auto output = trimWhitespaceAndNewlines(result->stdout_);
@@ -30,9 +37,9 @@ std::optional<std::string> successfulOutput(const ShellRunner& shell, const std:
     return output;
 }
 
-Architecture probeArchitecture(const ShellRunner& shell, const std::stop_token& stop) {
+Architecture probeArchitecture(const ToolShell& tools, const std::stop_token& stop) {
     // The machine name counts whatever the exit status.
-    const auto result = shell.run("/usr/bin/uname", {"-m"}, std::nullopt, kToolProbeTimeLimit, stop);
+    const auto result = tools.shell.run("/usr/bin/uname", {"-m"}, std::nullopt, tools.limit, stop);
     if (!result)
         return Architecture::unknown;
     const auto machine = trimWhitespaceAndNewlines(result->stdout_);
@@ -57,9 +64,17 @@ std::optional<Path> firstExecutable(const FileSystemOperating& fs,
     return std::nullopt;
 }
 
+/// `name` in each of Homebrew's bin folders, in their order.
+std::vector<std::string> inHomebrewFolders(std::string_view name) {
+    std::vector<std::string> paths;
+    paths.reserve(kHomebrewBinFolders.size());
+    for (const std::string_view folder : kHomebrewBinFolders)
+        paths.push_back(std::string(folder) + "/" + std::string(name));
+    return paths;
+}
+
 std::optional<Path> probeHomebrew(const FileSystemOperating& fs) {
-    // The Apple-silicon prefix first: a Mac moved over from Intel may still have the old one.
-    return firstExecutable(fs, {"/opt/homebrew/bin/brew", "/usr/local/bin/brew"});
+    return firstExecutable(fs, inHomebrewFolders("brew"));
 }
 
 /// `home`/`relative` when it is a folder; nothing when the home folder is unknown.
@@ -80,26 +95,26 @@ std::optional<Path> probeSdkman(const FileSystemOperating& fs, const Path& home)
     return std::nullopt;
 }
 
-std::optional<Path> probeMise(const ShellRunner& shell, const FileSystemOperating& fs, const Path& home,
+std::optional<Path> probeMise(const ToolShell& tools, const FileSystemOperating& fs, const Path& home,
                               const std::stop_token& stop) {
-    std::vector<std::string> candidates = {"/opt/homebrew/bin/mise", "/usr/local/bin/mise"};
+    std::vector<std::string> candidates = inHomebrewFolders("mise");
     if (!home.empty())
         candidates.push_back((home / ".local/bin/mise").string());
     if (auto found = firstExecutable(fs, candidates))
         return found;
 
-    const auto which = successfulOutput(shell, "/usr/bin/which", {"mise"}, stop);
+    const auto which = successfulOutput(tools, "/usr/bin/which", {"mise"}, stop);
     if (which && fs.isExecutableFile(*which))
         return Path(*which);
     return std::nullopt;
 }
 
 /// Whether the command `name` is on the application's search path or in one of Homebrew's folders.
-bool isCommandAvailable(const ShellRunner& shell, const FileSystemOperating& fs, const std::string& name,
+bool isCommandAvailable(const ToolShell& tools, const FileSystemOperating& fs, const std::string& name,
                         const std::stop_token& stop) {
-    if (successfulOutput(shell, "/usr/bin/which", {name}, stop))
+    if (successfulOutput(tools, "/usr/bin/which", {name}, stop))
         return true;
-    return firstExecutable(fs, {"/opt/homebrew/bin/" + name, "/usr/local/bin/" + name}).has_value();
+    return firstExecutable(fs, inHomebrewFolders(name)).has_value();
 }
 
 /// One installed-or-not check and the flag it sets. Flags that several checks feed are true when any passes.
@@ -134,8 +149,9 @@ AITooling probeAITooling(const SystemProfiler& profiler, const std::stop_token& 
         return [&profiler, name] { return profiler.isAppInstalled(name); };
     };
     const auto command = [&profiler, &stop](const char* name) {
-        return
-            [&profiler, &stop, name] { return isCommandAvailable(profiler.shell, *profiler.fs, name, stop); };
+        return [&profiler, &stop, name] {
+            return isCommandAvailable({profiler.shell, profiler.limits.tool}, *profiler.fs, name, stop);
+        };
     };
     using A = AITooling;
     return runChecks<A>({
@@ -188,7 +204,7 @@ MarkdownEditors probeMarkdownEditors(const SystemProfiler& profiler) {
 
 std::optional<std::filesystem::path> XcodeCLTProbe::developerDirectory(std::stop_token stop) const {
     // Any selected developer folder counts, a full Xcode's too; it is not checked for existence.
-    if (auto folder = successfulOutput(shell, "/usr/bin/xcode-select", {"-p"}, stop))
+    if (auto folder = successfulOutput({shell, timeLimit}, "/usr/bin/xcode-select", {"-p"}, stop))
         return Path(*folder);
     return std::nullopt;
 }
@@ -197,19 +213,22 @@ SystemProfile SystemProfiler::profile(std::stop_token stop) const {
     const FileSystemOperating& files = *fs;
     const Path home = files.homeDirectory();
 
+    const ToolShell tools{shell, limits.tool};
     // Each child fills only its own field; the profile is read after every child has ended.
     SystemProfile profile;
     runConcurrently(
-        [&] { profile.architecture = probeArchitecture(shell, stop); },  //
+        [&] { profile.architecture = probeArchitecture(tools, stop); },  //
         [&] { profile.shell = probeShell(); },                           //
         [&] { profile.homebrewPrefix = probeHomebrew(files); },          //
         [&] { profile.sdkmanRoot = probeSdkman(files, home); },          //
-        [&] { profile.miseExecutable = probeMise(shell, files, home, stop); },
+        [&] { profile.miseExecutable = probeMise(tools, files, home, stop); },
         [&] { profile.jenvRoot = homeFolder(files, home, ".jenv"); },
         [&] { profile.asdfRoot = homeFolder(files, home, ".asdf"); },
-        [&] { profile.xcodeCommandLineToolsPath = XcodeCLTProbe{shell}.developerDirectory(stop); },
         [&] {
-            profile.javaState = Probes{shell, fs}.probe(stop);
+            profile.xcodeCommandLineToolsPath = XcodeCLTProbe{shell, limits.tool}.developerDirectory(stop);
+        },
+        [&] {
+            profile.javaState = Probes{shell, fs, limits}.probe(stop);
         },
         [&] { profile.aiTooling = probeAITooling(*this, stop); },  //
         [&] { profile.terminals = probeTerminals(*this); },        //

@@ -19,6 +19,7 @@ namespace quill {
 /// through `stop` gives nothing.
 struct XcodeCLTProbe {
     ShellRunner shell;
+    std::chrono::milliseconds timeLimit = kToolProbeTimeLimit;
 
     [[nodiscard]] std::optional<std::filesystem::path> developerDirectory(std::stop_token stop = {}) const;
 };
@@ -29,6 +30,7 @@ struct XcodeCLTProbe {
 struct SystemProfiler {
     ShellRunner shell;  ///< its process service runs every probe command
     std::shared_ptr<const FileSystemOperating> fs;
+    ProbeLimits limits{};
 
     /// Once `stop` is requested every running probe command is terminated and starts no more; the profile
     /// then returned holds only what was found before, and is meant to be dropped.

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <fstream>
-#include <thread>
 
+#include "engine/core/task.h"
 #include "engine/runner/setup_remediation_runner.h"
 #include "tests/engine/runner/runner_test_kit.h"
 #include "tests/support/process_watch.h"
@@ -85,8 +85,8 @@ TEST(SetupRemediationRunnerStop, AStopEndsTheChildAndEveryLaterStartAndWrite) {
 
         stream.cancel();
         EXPECT_TRUE(test::waitUntilEnded(pid, std::chrono::seconds(6)));
-        // Whatever the fix still does after its child has ended, it has done within this pause.
-        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        // Whatever the fix still does after its child has ended, it has done once no task runs.
+        EXPECT_TRUE(test::eventually([] { return TaskTracker::runningCount() == 0; }));
         EXPECT_EQ(scene.starts(), starts) << "nothing starts after the stop";
         EXPECT_EQ(scene.homeSnapshot(), home) << "nothing is written after the stop";
         EXPECT_TRUE(test::eventually([&] { return scene.privilegedFoldersGone(); }));

@@ -8,6 +8,7 @@
 
 #include "engine/core/text.h"
 #include "engine/services/live_process_runner.h"
+#include "tests/support/fake_bin.h"
 #include "tests/support/process_printers.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/temporary_directory.h"
@@ -52,18 +53,19 @@ void expectAllEndedBy(const std::vector<pid_t>& pids, Clock::time_point until) {
     }
 }
 
-constexpr auto kGrace = ChildProcess::kTerminationGrace;
-
 TEST(ChildProcessTerminationTest, AGroupThatTrapsTheTermRequestIsKilledAfterTheGrace) {
     struct Case {
         const char* name;
         std::vector<std::string> trap;  // how the child and its grandchild answer SIGTERM
         int expectedCode;
+        LiveProcessRunner::Options waits;
+        std::chrono::milliseconds grace;
     };
+    // The trapping group waits out the program's own grace; the others a short one.
     const Case cases[] = {
-        {"trapping", {"count-term"}, SIGKILL},
-        {"ignoring", {"ignore-term"}, SIGKILL},
-        {"obeying", {}, SIGTERM},
+        {"trapping", {"count-term"}, SIGKILL, {}, 5s},
+        {"ignoring", {"ignore-term"}, SIGKILL, test::kShortWaits, 200ms},
+        {"obeying", {}, SIGTERM, test::kShortWaits, 200ms},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -74,7 +76,7 @@ TEST(ChildProcessTerminationTest, AGroupThatTrapsTheTermRequestIsKilledAfterTheG
         arguments.insert(arguments.end(), {"grandchild", "60000", "line", "ready", "sleep", "60000"});
 
         auto handle = std::make_shared<LiveProcessCancellation>();
-        auto events = LiveProcessRunner().stream(kTestChild, arguments, std::nullopt, handle);
+        auto events = LiveProcessRunner(c.waits).stream(kTestChild, arguments, std::nullopt, handle);
         ASSERT_TRUE(waitForLine(events, "ready"));
         const auto pids = recordedPids(pidFile);
         ASSERT_EQ(pids.size(), 2u);
@@ -85,18 +87,26 @@ TEST(ChildProcessTerminationTest, AGroupThatTrapsTheTermRequestIsKilledAfterTheG
         while (auto event = events.next())
             rest.push_back(std::move(*event));
         EXPECT_EQ(exitCodeOf(rest), c.expectedCode);
-        EXPECT_LT(Clock::now() - cancelled, kGrace + 1s);
-        expectAllEndedBy(pids, cancelled + kGrace + 1s);
+        const auto grace = c.grace;
+        if (c.expectedCode == SIGKILL) {
+            EXPECT_GE(Clock::now() - cancelled, grace);
+        }
+        EXPECT_LT(Clock::now() - cancelled, grace + 1s);
+        expectAllEndedBy(pids, cancelled + grace + 1s);
     }
 }
 
 TEST(ChildProcessTerminationTest, ARunPastItsLimitLeavesNoProcessOfTheGroup) {
     test::TemporaryDirectory folder;
     const auto pidFile = folder.path() / "pids";
+    // A grace well past the limit shows whether the call waits for it.
+    constexpr auto kGrace = 1500ms;
     const auto start = Clock::now();
-    const auto result = LiveProcessRunner().run(
-        kTestChild, {"record", pidFile.string(), "ignore-term", "grandchild", "60000", "sleep", "60000"},
-        std::nullopt, 300ms);
+    const auto result =
+        LiveProcessRunner({.terminationGrace = kGrace})
+            .run(kTestChild,
+                 {"record", pidFile.string(), "ignore-term", "grandchild", "60000", "sleep", "60000"},
+                 std::nullopt, 300ms);
     const auto returned = Clock::now();
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error(), processTimedOut(kTestChild));
@@ -110,10 +120,11 @@ TEST(ChildProcessTerminationTest, AGrandchildIgnoringTheRequestIsKilledAfterItsP
     test::TemporaryDirectory folder;
     const auto pidFile = folder.path() / "pids";
     auto handle = std::make_shared<LiveProcessCancellation>();
-    auto events = LiveProcessRunner().stream(kTestChild,
-                                             {"record", pidFile.string(), "ignore-term", "grandchild",
-                                              "60000", "obey-term", "line", "ready", "sleep", "60000"},
-                                             std::nullopt, handle);
+    auto events = LiveProcessRunner(test::kShortWaits)
+                      .stream(kTestChild,
+                              {"record", pidFile.string(), "ignore-term", "grandchild", "60000", "obey-term",
+                               "line", "ready", "sleep", "60000"},
+                              std::nullopt, handle);
     ASSERT_TRUE(waitForLine(events, "ready"));
     const auto pids = recordedPids(pidFile);
     ASSERT_EQ(pids.size(), 2u);
@@ -123,7 +134,7 @@ TEST(ChildProcessTerminationTest, AGrandchildIgnoringTheRequestIsKilledAfterItsP
     // The parent's own ending is what the consumer sees, once the grandchild's hold on the pipe has been
     // waited out.
     EXPECT_EQ(exitCodeOf(drain(events)), SIGTERM);
-    expectAllEndedBy({pids[1]}, cancelled + kGrace + 1s);
+    expectAllEndedBy({pids[1]}, cancelled + test::kShortWaits.terminationGrace + 1s);
 }
 
 TEST(ChildProcessTerminationTest, AGrandchildsLateOutputArrivesBeforeTheExit) {

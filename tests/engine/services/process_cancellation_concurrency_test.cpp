@@ -5,6 +5,7 @@
 
 #include "engine/core/task.h"
 #include "engine/services/live_process_runner.h"
+#include "tests/support/fake_bin.h"
 #include "tests/support/process_printers.h"
 #include "tests/support/process_watch.h"
 
@@ -15,8 +16,9 @@ using namespace std::chrono_literals;
 using test::kTestChild;
 
 Stream<ProcessStreamEvent> startChild(const std::vector<std::string>& arguments,
-                                      std::shared_ptr<LiveProcessCancellation> handle) {
-    return LiveProcessRunner().stream(kTestChild, arguments, std::nullopt, std::move(handle));
+                                      std::shared_ptr<LiveProcessCancellation> handle,
+                                      LiveProcessRunner::Options waits = test::kShortWaits) {
+    return LiveProcessRunner(waits).stream(kTestChild, arguments, std::nullopt, std::move(handle));
 }
 
 /// Reads events until a line equal to `text` arrives; false when the stream ends first.
@@ -47,7 +49,9 @@ TEST(CancellableProcessTest, AHolderCanceledBeforeItsFirstChildTerminatesThatChi
 TEST(CancellableProcessTest, EachCancelWhileTheChildRunsSendsTheRequestAgain) {
     CancellableProcess holder;
     auto handle = std::make_shared<LiveProcessCancellation>();
-    auto events = startChild({"count-term", "line", "ready", "sleep", "3000", "line", "finished"}, handle);
+    // The program's grace outlasts the child, which is thus never killed.
+    auto events =
+        startChild({"count-term", "line", "ready", "sleep", "3000", "line", "finished"}, handle, {});
     holder.register_(handle);
     ASSERT_TRUE(waitForLine(events, "ready"));
     holder.cancel();
@@ -64,8 +68,9 @@ TEST(CancellableProcessTest, NothingIsSentOnceTheChildHasExited) {
     // group after the child's exit would show up in its output.
     auto pipe = Pipe::open();
     ASSERT_TRUE(pipe.has_value());
-    auto child = ChildProcess::spawn(kTestChild, {"count-term", "grandchild", "2500"}, std::nullopt,
-                                     pipe->write.get(), pipe->write.get());
+    auto child =
+        ChildProcess::spawn(kTestChild, {"count-term", "grandchild", "2500"}, std::nullopt, pipe->write.get(),
+                            pipe->write.get(), test::kShortWaits.terminationGrace);
     ASSERT_TRUE(child.has_value());
     pipe->write.reset();
     EXPECT_EQ((*child)->wait(), 0);
@@ -99,6 +104,7 @@ TEST(CancellableProcessTest, CancelAndRegisterRacingAlwaysEndTheChild) {
 TEST(CancellableProcessTest, ManyStreamsCanceledFromOtherThreadsAllEnd) {
     constexpr int kCount = 8;
     std::vector<std::function<void()>> workers;
+    workers.reserve(kCount);
     std::vector<int> codes(kCount, -100);
     for (int i = 0; i < kCount; ++i) {
         workers.emplace_back([i, &codes] {
