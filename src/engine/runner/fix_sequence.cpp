@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/core/task.h"
+#include "engine/services/homebrew_paths.h"
 
 namespace quill {
 
@@ -77,9 +78,10 @@ Stream<FixSequenceEvent> runFixes(std::vector<SetupRemediation> fixes, RunFixAt 
 }
 
 std::optional<std::filesystem::path> brewExecutable(const FileSystemOperating& fs) {
-    for (const char* candidate : {"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}) {
-        if (fs.isExecutableFile(candidate))
-            return std::filesystem::path(candidate);
+    // The runner starts this brew, so it must be an executable file, not merely exist.
+    for (const auto folder : kHomebrewBinFolders) {
+        if (auto candidate = std::filesystem::path(folder) / "brew"; fs.isExecutableFile(candidate))
+            return candidate;
     }
     return std::nullopt;
 }
