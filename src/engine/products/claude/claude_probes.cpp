@@ -42,10 +42,6 @@ std::vector<std::string> ClaudeProbes::claudeBinaryCandidates() const {
     return found;
 }
 
-bool ClaudeProbes::exampleProjectExists() const {
-    return quill::exampleProjectExists(fs);
-}
-
 SetupProbeBundle ClaudeProbes::probe() const {
     SetupProbeBundle bundle;
     runConcurrently(

@@ -26,8 +26,6 @@ struct ClaudeProbes {
     /// The places `claude` is commonly installed that hold something, in a fixed order: Homebrew on Apple
     /// silicon, Homebrew on Intel, ~/.local/bin, ~/.claude/local.
     [[nodiscard]] std::vector<std::string> claudeBinaryCandidates() const;
-    /// Whether the example project folder ~/Documents/AI-Simple-Project exists.
-    [[nodiscard]] bool exampleProjectExists() const;
 
     /// The product's fourteen stages (thirteen on an Intel Mac, which gets no "codex" stage).
     static SetupWorkflow workflow(const SystemProfile& profile, const SetupProbeBundle& probes);
