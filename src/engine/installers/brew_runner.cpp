@@ -294,7 +294,7 @@ AdminInstallOutcome runInstallerAsAdmin(const ProcessRunning& process, const std
     const ChildEnd end =
         readChild(process.stream("/usr/bin/osascript", {"-e", adminInstallScript(packagePath, prompt)},
                                  std::nullopt, handle),
-                  *handle, {}, [&collected](std::string line) {
+                  *handle, {}, [&collected](const std::string& line) {
                       collected += line;
                       collected += '\n';
                   });

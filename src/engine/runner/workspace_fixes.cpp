@@ -241,7 +241,7 @@ void githubAuth(const Runner& runner, const EventSink& sink, const std::stop_tok
     bool opened = false;
     const ChildEnd end = readChild(
         streamInLoginShell(*runner.process, login, handle), *handle, stop,
-        [&](std::string line) {
+        [&](const std::string& line) {
             say(sink, line);
             if (!code)
                 code = deviceCodeIn(line);

@@ -19,9 +19,9 @@ using Clock = std::chrono::steady_clock;
 // kill after its grace ends it early. The reader's stop comes with the child's first line.
 TEST(ChildReaderTest, AStopTerminatesTheChildAndReadsToItsEndUnlessToldToReturnAtOnce) {
     struct Case {
-        ReadOnStop onStop;
+        ReadOnStop onStop{};
         std::optional<int> exitCode;
-        bool returnsBeforeTheGrace;
+        bool returnsBeforeTheGrace = false;
     };
     const Case cases[] = {
         {ReadOnStop::readToEnd, SIGKILL, false},
