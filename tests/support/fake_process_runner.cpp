@@ -94,11 +94,8 @@ Stream<ProcessStreamEvent> FakeProcessRunner::stream(
             }
         }
     }
-    auto [sink, stream] = makeStream<ProcessStreamEvent>();
-    for (auto& event : events)
-        sink.yield(std::move(event));
-    sink.finish();
-    return std::move(stream);
+    return finishedStream<ProcessStreamEvent>(
+        [&events](const StreamSink<ProcessStreamEvent>& sink) { sink.yieldAll(std::move(events)); });
 }
 
 ProcessResult processResult(int code, std::string stdoutText, std::string stderrText) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <utility>
 #include <vector>
 
 #include "engine/core/stream.h"
@@ -63,21 +64,46 @@ void runConcurrently(F&&... children) {
     runConcurrently(std::move(list));
 }
 
+/// Runs `body(sink, stop)` in a task of its own that feeds a new stream, and returns the stream at once. The
+/// stream finishes when the body returns. When the stream ends from either side, `onEnd` runs (once, where
+/// a producer cancels what its stop token cannot reach, such as the holder of its child processes) and the
+/// task is asked to stop. The body owns what it captures, as with `spawnTask`.
+template <class T, class Body>
+Stream<T> streamFromTask(Body body, std::function<void()> onEnd = {}) {
+    auto [sink, stream] = makeStream<T>();
+    auto task = spawnTask([sink, body = std::move(body)](std::stop_token stop) mutable {
+        body(std::as_const(sink), std::move(stop));
+        sink.finish();
+    });
+    sink.onTermination([task, onEnd = std::move(onEnd)] {
+        if (onEnd)
+            onEnd();
+        task.cancel();
+    });
+    return std::move(stream);
+}
+
+/// A stream already finished, holding what `produce(sink)` yields on this thread before it returns.
+template <class T, class Produce>
+Stream<T> finishedStream(Produce&& produce) {
+    auto [sink, stream] = makeStream<T>();
+    std::forward<Produce>(produce)(std::as_const(sink));
+    sink.finish();
+    return std::move(stream);
+}
+
 /// Maps every value of `inner` one to one into a new stream, in a task of its own. Ending the returned stream
 /// (by either side) stops the task, which cancels `inner` and so runs the inner termination callback.
 template <class T, class Map>
 auto relay(Stream<T> inner, Map map) -> Stream<std::invoke_result_t<Map&, T&&>> {
     using U = std::invoke_result_t<Map&, T&&>;
-    auto [sink, outer] = makeStream<U>();
     auto source = std::make_shared<Stream<T>>(std::move(inner));
-    auto task = spawnTask([sink, source, map = std::move(map)](std::stop_token stop) mutable {
-        while (auto value = source->next(stop))
-            sink.yield(map(std::move(*value)));
-        source->cancel();
-        sink.finish();
-    });
-    sink.onTermination([task] { task.cancel(); });
-    return std::move(outer);
+    return streamFromTask<U>(
+        [source, map = std::move(map)](const StreamSink<U>& sink, std::stop_token stop) mutable {
+            while (auto value = source->next(stop))
+                sink.yield(map(std::move(*value)));
+            source->cancel();
+        });
 }
 
 }  // namespace quill

@@ -9,6 +9,7 @@
 #include "engine/core/text.h"
 #include "engine/installers/installer_child.h"
 #include "engine/installers/sha256.h"
+#include "engine/services/child_reader.h"
 #include "engine/setup/product_config.h"
 
 namespace quill {
@@ -140,52 +141,41 @@ const BrewRunner::CaskRecoveryPolicy& BrewRunner::CaskRecoveryPolicy::none() {
 }
 
 Stream<InstallerEvent> BrewRunner::install(const std::string& formula) const {
-    auto [sink, stream] = makeStream<Event>();
     auto holder = std::make_shared<CancellableProcess>();
-    auto task = spawnTask([runner = *this, formula, sink, holder](std::stop_token stop) {
-        const Environment environment = processEnvironment({{"HOMEBREW_NO_AUTO_UPDATE", "1"}});
-        const auto outcome =
-            relayInstallerChild(*runner.process, runner.brewPath.string(), {"install", formula}, environment,
-                                *holder, sink, stop, "brew");
-        if (outcome.failedToStart)
-            sink.yield(CompletedEvent{-1});
-        else if (holder->isCanceled() || stop.stop_requested())
-            sink.yield(CanceledEvent{});
-        else
-            sink.yield(CompletedEvent{outcome.exitCode});
-        sink.finish();
-    });
-    sink.onTermination([holder, task] {
-        holder->cancel();
-        task.cancel();
-    });
-    return std::move(stream);
+    return streamFromTask<Event>(
+        [runner = *this, formula, holder](const StreamSink<Event>& sink, std::stop_token stop) {
+            const Environment environment = processEnvironment({{"HOMEBREW_NO_AUTO_UPDATE", "1"}});
+            const auto outcome =
+                relayInstallerChild(*runner.process, runner.brewPath.string(), {"install", formula},
+                                    environment, *holder, sink, stop, "brew");
+            if (outcome.failedToStart)
+                sink.yield(CompletedEvent{-1});
+            else if (holder->isCanceled() || stop.stop_requested())
+                sink.yield(CanceledEvent{});
+            else
+                sink.yield(CompletedEvent{outcome.exitCode});
+        },
+        [holder] { holder->cancel(); });
 }
 
 Stream<InstallerEvent> BrewRunner::installCask(const std::string& cask, const std::string& prompt,
                                                const CaskRecoveryPolicy& policy) const {
-    auto [sink, stream] = makeStream<Event>();
     auto holder = std::make_shared<CancellableProcess>();
-    auto task = spawnTask([runner = *this, cask, prompt, policy, sink, holder](std::stop_token stop) {
-        auto prepared = runner.executor.prepareEnvironment(prompt);
-        if (!prepared) {
-            sink.yield(OutputEvent{"Failed to set up privileged executor: " + prepared.error().message});
-            sink.yield(CompletedEvent{-1});
-            sink.finish();
-            return;
-        }
-        const Environment environment = processEnvironment(prepared->variables);
-        auto final = recoverCask(runner, cask, prompt, policy, environment, *holder, sink, stop);
-        sink.yield(std::move(final));
-        // The askpass folder goes before the stream ends, so a consumer that saw the end sees it gone.
-        prepared->cleanup();
-        sink.finish();
-    });
-    sink.onTermination([holder, task] {
-        holder->cancel();
-        task.cancel();
-    });
-    return std::move(stream);
+    return streamFromTask<Event>(
+        [runner = *this, cask, prompt, policy, holder](const StreamSink<Event>& sink, std::stop_token stop) {
+            auto prepared = runner.executor.prepareEnvironment(prompt);
+            if (!prepared) {
+                sink.yield(OutputEvent{"Failed to set up privileged executor: " + prepared.error().message});
+                sink.yield(CompletedEvent{-1});
+                return;
+            }
+            const Environment environment = processEnvironment(prepared->variables);
+            auto final = recoverCask(runner, cask, prompt, policy, environment, *holder, sink, stop);
+            sink.yield(std::move(final));
+            // The askpass folder goes before the stream ends, so a consumer that saw the end sees it gone.
+            prepared->cleanup();
+        },
+        [holder] { holder->cancel(); });
 }
 
 bool BrewRunner::temurinJavaPath(const std::string& cask) const {
@@ -300,21 +290,17 @@ AdminInstallOutcome runInstallerAsAdmin(const ProcessRunning& process, const std
                                         const std::string& prompt, CancellableProcess& cancellation) {
     auto handle = std::make_shared<LiveProcessCancellation>();
     cancellation.register_(handle);
-    auto child = process.stream("/usr/bin/osascript", {"-e", adminInstallScript(packagePath, prompt)},
-                                std::nullopt, handle);
     std::string collected;
-    int exitCode = -1;
-    std::optional<std::string> startFailure;
-    while (auto event = child.next()) {
-        if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value))
-            collected += line->text + "\n";
-        else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value))
-            exitCode = exited->code;
-        else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value))
-            startFailure = failed->message;
-    }
-    if (startFailure)
-        return AdminInstallOutcome::Failed{"Failed to start osascript: " + *startFailure};
+    const ChildEnd end =
+        readChild(process.stream("/usr/bin/osascript", {"-e", adminInstallScript(packagePath, prompt)},
+                                 std::nullopt, handle),
+                  *handle, {}, [&collected](const std::string& line) {
+                      collected += line;
+                      collected += '\n';
+                  });
+    const int exitCode = end.exitCode.value_or(-1);
+    if (end.startFailure)
+        return AdminInstallOutcome::Failed{"Failed to start osascript: " + *end.startFailure};
     if (cancellation.isCanceled())
         return AdminInstallOutcome::Canceled{};
     if (exitCode == 0)

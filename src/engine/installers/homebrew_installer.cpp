@@ -60,47 +60,41 @@ std::string HomebrewInstaller::installCommand(std::string_view url) {
 }
 
 Stream<InstallerEvent> HomebrewInstaller::install() const {
-    auto [sink, stream] = makeStream<Event>();
     auto holder = std::make_shared<CancellableProcess>();
-    auto task = spawnTask([installer = *this, sink, holder](std::stop_token stop) {
-        auto prepared = installer.executor.prepareEnvironment("Enter Mac password to install Homebrew.");
-        if (!prepared) {
-            sink.yield(OutputEvent{"Failed to set up privileged executor: " + prepared.error().message});
-            sink.yield(CompletedEvent{-1});
-            sink.finish();
-            return;
-        }
-        Environment overrides = prepared->variables;
-        overrides["NONINTERACTIVE"] = "1";
+    return streamFromTask<Event>(
+        [installer = *this, holder](const StreamSink<Event>& sink, std::stop_token stop) {
+            auto prepared = installer.executor.prepareEnvironment("Enter Mac password to install Homebrew.");
+            if (!prepared) {
+                sink.yield(OutputEvent{"Failed to set up privileged executor: " + prepared.error().message});
+                sink.yield(CompletedEvent{-1});
+                return;
+            }
+            Environment overrides = prepared->variables;
+            overrides["NONINTERACTIVE"] = "1";
 
-        const auto [exitCode, failedToStart, transcript] =
-            relayInstallerChild(*installer.process, "/bin/bash", {"-c", installCommand(installer.scriptURL)},
-                                processEnvironment(overrides), *holder, sink, stop, "Homebrew installer");
+            const auto [exitCode, failedToStart, transcript] = relayInstallerChild(
+                *installer.process, "/bin/bash", {"-c", installCommand(installer.scriptURL)},
+                processEnvironment(overrides), *holder, sink, stop, "Homebrew installer");
 
-        // A refused or dismissed password ends the run as the user's own cancellation.
-        const bool passwordRefused =
-            exitCode != 0 &&
-            std::any_of(kPasswordRefusals.begin(), kPasswordRefusals.end(),
-                        [&](std::string_view phrase) { return contains(transcript, phrase); });
-        if (failedToStart) {
-            sink.yield(CompletedEvent{-1});
-        } else if (holder->isCanceled() || stop.stop_requested() || passwordRefused) {
-            sink.yield(CanceledEvent{});
-        } else if (exitCode == 0) {
-            addShellEnvironment(installer.fs, sink);
-            sink.yield(CompletedEvent{0});
-        } else {
-            sink.yield(CompletedEvent{exitCode});
-        }
-        // The askpass folder goes before the stream ends, so a consumer that saw the end sees it gone.
-        prepared->cleanup();
-        sink.finish();
-    });
-    sink.onTermination([holder, task] {
-        holder->cancel();
-        task.cancel();
-    });
-    return std::move(stream);
+            // A refused or dismissed password ends the run as the user's own cancellation.
+            const bool passwordRefused =
+                exitCode != 0 &&
+                std::any_of(kPasswordRefusals.begin(), kPasswordRefusals.end(),
+                            [&](std::string_view phrase) { return contains(transcript, phrase); });
+            if (failedToStart) {
+                sink.yield(CompletedEvent{-1});
+            } else if (holder->isCanceled() || stop.stop_requested() || passwordRefused) {
+                sink.yield(CanceledEvent{});
+            } else if (exitCode == 0) {
+                addShellEnvironment(installer.fs, sink);
+                sink.yield(CompletedEvent{0});
+            } else {
+                sink.yield(CompletedEvent{exitCode});
+            }
+            // The askpass folder goes before the stream ends, so a consumer that saw the end sees it gone.
+            prepared->cleanup();
+        },
+        [holder] { holder->cancel(); });
 }
 
 }  // namespace quill

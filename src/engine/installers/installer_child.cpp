@@ -1,9 +1,9 @@
 #include "engine/installers/installer_child.h"
 
 #include <memory>
-#include <variant>
 
 #include "engine/core/text.h"
+#include "engine/services/child_reader.h"
 
 namespace quill {
 
@@ -26,25 +26,22 @@ InstallerChildOutcome relayInstallerChild(const ProcessRunning& process, const s
                                           std::string_view what) {
     auto handle = std::make_shared<LiveProcessCancellation>();
     holder.register_(handle);
-    auto child = process.stream(executable, arguments, environment, handle);
     InstallerChildOutcome outcome;
-    while (auto event = child.next(stop)) {
-        if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-            outcome.transcript += toLower(line->text);
-            outcome.transcript += '\n';
-            // Trimmed in large steps, so that a flood of short lines does not move the whole text each time.
-            if (outcome.transcript.size() > 2 * kMaximumTranscriptSize)
-                keepLastLines(outcome.transcript, kMaximumTranscriptSize);
-            sink.yield(InstallerEvent::Output{std::move(line->text)});
-        } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
-            outcome.exitCode = exited->code;
-        } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-            sink.yield(
-                InstallerEvent::Output{"Failed to start " + std::string(what) + ": " + failed->message});
-            outcome.failedToStart = true;
-        }
+    const ChildEnd end = readChild(process.stream(executable, arguments, environment, handle), *handle, stop,
+                                   [&](std::string line) {
+                                       outcome.transcript += toLower(line);
+                                       outcome.transcript += '\n';
+                                       // Trimmed in large steps, so that a flood of short lines does not
+                                       // move the whole text each time.
+                                       if (outcome.transcript.size() > 2 * kMaximumTranscriptSize)
+                                           keepLastLines(outcome.transcript, kMaximumTranscriptSize);
+                                       sink.yield(InstallerEvent::Output{std::move(line)});
+                                   });
+    if (end.startFailure) {
+        sink.yield(InstallerEvent::Output{"Failed to start " + std::string(what) + ": " + *end.startFailure});
+        outcome.failedToStart = true;
     }
-    child.cancel();
+    outcome.exitCode = end.exitCode.value_or(-1);
     keepLastLines(outcome.transcript, kMaximumTranscriptSize);
     return outcome;
 }

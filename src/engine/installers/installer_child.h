@@ -27,8 +27,8 @@ struct InstallerChildOutcome {
 };
 
 /// Runs `executable` registered in `holder` and relays each of its lines to `sink` as output; a child that
-/// cannot start gives the line "Failed to start <what>: <message>". Returns once the child has ended, or at
-/// once when `stop` is requested (the child is then terminated). Blocking.
+/// cannot start gives the line "Failed to start <what>: <message>". A stop, or a cancel of `holder`,
+/// terminates the child; either way this returns once the child has ended (`readChild`). Blocking.
 InstallerChildOutcome relayInstallerChild(const ProcessRunning& process, const std::string& executable,
                                           const std::vector<std::string>& arguments,
                                           const Environment& environment, CancellableProcess& holder,

@@ -51,51 +51,47 @@ Event outcomeEvent(const AdminInstallOutcome& outcome) {
 }  // namespace
 
 Stream<Event> PKGInstaller::install(int featureVersion, const std::string& prompt) const {
-    auto [sink, stream] = makeStream<Event>();
     auto cancellation = std::make_shared<CancellableProcess>();
-    auto task = spawnTask([self = *this, sink, cancellation, featureVersion, prompt](std::stop_token stop) {
-        // A stop from anywhere (the stream's end, the program's shutdown) also ends a waiting installer.
-        std::stop_callback stopInstaller(stop, [&cancellation] { cancellation->cancel(); });
-        const std::string architecture(build::kArchitectureName);
-        std::optional<std::filesystem::path> package;
+    return streamFromTask<Event>(
+        [self = *this, cancellation, featureVersion, prompt](const StreamSink<Event>& sink,
+                                                             std::stop_token stop) {
+            // A stop from anywhere (the stream's end, the program's shutdown) also ends a waiting installer.
+            std::stop_callback stopInstaller(stop, [&cancellation] { cancellation->cancel(); });
+            const std::string architecture(build::kArchitectureName);
+            std::optional<std::filesystem::path> package;
 
-        auto run = [&]() -> Event {
-            sink.yield(Event::Fetching{});
-            auto endLookupWatch = slowResponseWatchdog(self.lookupWatchdog, sink);
-            auto asset = self.adoptium.latestAsset(featureVersion, architecture, stop);
-            endLookupWatch();
-            if (!asset)
-                return failureEvent(asset.error(), package, stop);
+            auto run = [&]() -> Event {
+                sink.yield(Event::Fetching{});
+                auto endLookupWatch = slowResponseWatchdog(self.lookupWatchdog, sink);
+                auto asset = self.adoptium.latestAsset(featureVersion, architecture, stop);
+                endLookupWatch();
+                if (!asset)
+                    return failureEvent(asset.error(), package, stop);
 
-            auto endDownloadWatch = slowResponseWatchdog(self.downloadWatchdog, sink);
-            auto saved = self.downloadPackage(asset->downloadURL, featureVersion, architecture, stop);
-            endDownloadWatch();
-            if (!saved)
-                return failureEvent(saved.error(), package, stop);
-            package = saved->location;
-            if (stop.stop_requested())
-                return Event::Canceled{};
-            sink.yield(Event::Downloading{saved->size, saved->size});
+                auto endDownloadWatch = slowResponseWatchdog(self.downloadWatchdog, sink);
+                auto saved = self.downloadPackage(asset->downloadURL, featureVersion, architecture, stop);
+                endDownloadWatch();
+                if (!saved)
+                    return failureEvent(saved.error(), package, stop);
+                package = saved->location;
+                if (stop.stop_requested())
+                    return Event::Canceled{};
+                sink.yield(Event::Downloading{saved->size, saved->size});
 
-            sink.yield(Event::Verifying{});
-            if (auto verified = self.verifyChecksum(*package, asset->checksum, stop); !verified)
-                return failureEvent(verified.error(), package, stop);
+                sink.yield(Event::Verifying{});
+                if (auto verified = self.verifyChecksum(*package, asset->checksum, stop); !verified)
+                    return failureEvent(verified.error(), package, stop);
 
-            sink.yield(Event::Installing{});
-            return outcomeEvent(self.runInstallerAsAdmin(package->string(), prompt, *cancellation));
-        };
+                sink.yield(Event::Installing{});
+                return outcomeEvent(self.runInstallerAsAdmin(package->string(), prompt, *cancellation));
+            };
 
-        sink.yield(run());
-        // Removed before the stream ends, so that its end means the cache holds no package of this run.
-        if (package)
-            (void)self.fs->removeItem(*package);
-        sink.finish();
-    });
-    sink.onTermination([cancellation, task] {
-        cancellation->cancel();
-        task.cancel();
-    });
-    return std::move(stream);
+            sink.yield(run());
+            // Removed before the stream ends, so that its end means the cache holds no package of this run.
+            if (package)
+                (void)self.fs->removeItem(*package);
+        },
+        [cancellation] { cancellation->cancel(); });
 }
 
 Result<PKGInstaller::SavedPackage> PKGInstaller::downloadPackage(const std::string& url, int featureVersion,

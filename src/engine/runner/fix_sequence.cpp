@@ -67,14 +67,11 @@ void runSequence(const std::vector<SetupRemediation>& fixes, const RunFixAt& run
 
 Stream<FixSequenceEvent> runFixes(std::vector<SetupRemediation> fixes, RunFixAt run,
                                   bool continuesPastFailure) {
-    auto [sink, stream] = makeStream<FixSequenceEvent>();
-    auto task = spawnTask(
-        [fixes = std::move(fixes), run = std::move(run), continuesPastFailure, sink](std::stop_token stop) {
+    return streamFromTask<FixSequenceEvent>(
+        [fixes = std::move(fixes), run = std::move(run), continuesPastFailure](
+            const StreamSink<FixSequenceEvent>& sink, const std::stop_token& stop) {
             runSequence(fixes, run, continuesPastFailure, sink, stop);
-            sink.finish();
         });
-    sink.onTermination([task] { task.cancel(); });
-    return std::move(stream);
 }
 
 std::optional<std::filesystem::path> brewExecutable(const FileSystemOperating& fs) {

@@ -8,6 +8,7 @@
 #include "engine/installers/agent_env_doc.h"
 #include "engine/installers/shell_configurator.h"
 #include "engine/runner/fixes.h"
+#include "engine/services/child_reader.h"
 #include "engine/services/homebrew_paths.h"
 #include "engine/services/login_shell.h"
 #include "engine/services/process_cancellation.h"
@@ -17,13 +18,7 @@ namespace quill {
 namespace fixes {
 
 Stream<Event> taskProducer(TaskWork work) {
-    auto [sink, stream] = makeStream<Event>();
-    auto task = spawnTask([work = std::move(work), sink](std::stop_token stop) {
-        work(sink, stop);
-        sink.finish();
-    });
-    sink.onTermination([task] { task.cancel(); });
-    return std::move(stream);
+    return streamFromTask<Event>(std::move(work));
 }
 
 Stream<Event> guardedTaskProducer(const Runner& runner, BrewWork work) {
@@ -38,25 +33,17 @@ Stream<Event> guardedTaskProducer(const Runner& runner, BrewWork work) {
 }
 
 Stream<Event> synchronousProducer(const std::function<void(const EventSink&)>& work) {
-    auto [sink, stream] = makeStream<Event>();
-    work(sink);
-    sink.finish();
-    return std::move(stream);
+    return finishedStream<Event>(work);
 }
 
 Stream<Event> holderTaskProducer(
     std::function<void(CancellableProcess&, const EventSink&, std::stop_token)> work) {
-    auto [sink, stream] = makeStream<Event>();
     auto holder = std::make_shared<CancellableProcess>();
-    auto task = spawnTask([work = std::move(work), holder, sink](std::stop_token stop) {
-        work(*holder, sink, stop);
-        sink.finish();
-    });
-    sink.onTermination([holder, task] {
-        holder->cancel();
-        task.cancel();
-    });
-    return std::move(stream);
+    return streamFromTask<Event>(
+        [work = std::move(work), holder](const EventSink& sink, std::stop_token stop) {
+            work(*holder, sink, std::move(stop));
+        },
+        [holder] { holder->cancel(); });
 }
 
 std::optional<int> forwardInstaller(Stream<InstallerEvent> installer, const EventSink& sink,
@@ -83,23 +70,6 @@ void relayInstaller(Stream<InstallerEvent> installer, const EventSink& sink, con
 
 }  // namespace fixes
 
-namespace {
-
-/// Reads a child started with `handle` to its end. A stop terminates the child (its process group) and the
-/// read goes on until the child has really ended, so that nothing the child does outlives the fix's
-/// clean-up. The runner's process service bounds that wait.
-template <class OnEvent>
-void readChild(Stream<ProcessStreamEvent>& child, const std::shared_ptr<LiveProcessCancellation>& handle,
-               const std::stop_token& stop, OnEvent onEvent) {
-    std::stop_callback terminate(stop, [handle] { handle->cancel(); });
-    while (auto event = child.next()) {
-        if (!onEvent(event->value))
-            break;
-    }
-}
-
-}  // namespace
-
 int SetupRemediationRunner::loginShellStep(const std::string& commandLine, const StreamSink<Event>& sink,
                                            std::stop_token stop,
                                            const std::function<std::string(std::string)>& shown) const {
@@ -111,27 +81,11 @@ int SetupRemediationRunner::loginShellStep(const std::string& commandLine, const
         sink.yield(Event::Output{std::move(text)});
     };
     auto handle = std::make_shared<LiveProcessCancellation>();
-    auto child = streamInLoginShell(*process, commandLine, handle);
-    int status = -1;
-    readChild(child, handle, stop, [&](ProcessStreamEvent::Case& event) {
-        return std::visit(Overloaded{
-                              [&](ProcessStreamEvent::Line& line) {
-                                  yieldLine(std::move(line.text));
-                                  return true;
-                              },
-                              [&](ProcessStreamEvent::Exited& exited) {
-                                  status = exited.code;
-                                  return true;
-                              },
-                              [&](ProcessStreamEvent::FailedToStart& failed) {
-                                  yieldLine("Failed to start: " + failed.message);
-                                  status = -1;
-                                  return false;
-                              },
-                          },
-                          event);
-    });
-    return stop.stop_requested() ? -1 : status;
+    const ChildEnd end =
+        readChild(streamInLoginShell(*process, commandLine, handle), *handle, stop, yieldLine);
+    if (end.startFailure)
+        yieldLine("Failed to start: " + *end.startFailure);
+    return stop.stop_requested() ? -1 : end.exitCode.value_or(-1);
 }
 
 std::optional<int> SetupRemediationRunner::installFormula(const std::string& formula,
@@ -161,14 +115,9 @@ bool SetupRemediationRunner::isCommandAvailable(const std::string& name, std::st
     if (stop.stop_requested())
         return false;
     auto handle = std::make_shared<LiveProcessCancellation>();
-    auto child = streamInLoginShell(*process, "command -v " + shellSingleQuoted(name), handle);
-    bool found = false;
-    readChild(child, handle, stop, [&](const ProcessStreamEvent::Case& event) {
-        if (const auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event))
-            found = exited->code == 0;
-        return true;
-    });
-    return found && !stop.stop_requested();
+    const ChildEnd end = readChild(
+        streamInLoginShell(*process, "command -v " + shellSingleQuoted(name), handle), *handle, stop, {});
+    return end.exitCode == 0 && !stop.stop_requested();
 }
 
 Stream<SetupRemediationRunner::Event> SetupRemediationRunner::run(const SetupRemediation& fix,

@@ -11,6 +11,7 @@
 #include "engine/installers/homebrew_installer.h"
 #include "engine/installers/shell_configurator.h"
 #include "engine/runner/fixes.h"
+#include "engine/services/child_reader.h"
 
 namespace quill::fixes {
 
@@ -61,20 +62,16 @@ void installCommandLineTools(const Runner& runner, CancellableProcess& holder, c
     // Registered before the start: a stop that came first terminates the child as it starts.
     auto handle = std::make_shared<LiveProcessCancellation>();
     holder.register_(handle);
-    auto child = runner.process->stream("/usr/bin/sudo", {"-A", "/bin/bash", "-c", commandLineToolsScript()},
-                                        processEnvironment(prepared->variables), handle);
-    int status = -1;
-    while (auto event = child.next()) {
-        if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-            say(sink, std::move(line->text));
-        } else if (auto* exited = std::get_if<ProcessStreamEvent::Exited>(&event->value)) {
-            status = exited->code;
-        } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-            say(sink, "Couldn't start the install: " + failed->message);
-            complete(sink, -1);
-            return;
-        }
+    const ChildEnd end =
+        readChild(runner.process->stream("/usr/bin/sudo", {"-A", "/bin/bash", "-c", commandLineToolsScript()},
+                                         processEnvironment(prepared->variables), handle),
+                  *handle, stop, [&sink](std::string line) { say(sink, std::move(line)); });
+    if (end.startFailure) {
+        say(sink, "Couldn't start the install: " + *end.startFailure);
+        complete(sink, -1);
+        return;
     }
+    const int status = end.exitCode.value_or(-1);
     say(sink, status == 0 ? "Command Line Tools installed."
                           : "The Command Line Tools install did not complete. You can retry.");
     complete(sink, status);

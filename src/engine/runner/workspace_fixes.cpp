@@ -16,6 +16,7 @@
 #include "engine/installers/skill_folder_installer.h"
 #include "engine/installers/template_tree_copier.h"
 #include "engine/runner/fixes.h"
+#include "engine/services/child_reader.h"
 #include "engine/services/login_shell.h"
 #include "engine/services/process_cancellation.h"
 
@@ -233,30 +234,27 @@ void githubAuth(const Runner& runner, const EventSink& sink, const std::stop_tok
         return;
     const std::string login = "gh auth login --web --git-protocol https --hostname " +
                               std::string(endpoints::kGitHubHost) + " --skip-ssh-key";
+    // Ending the fix's stream ends the sign-in at once: nothing follows a stop, so what gh still prints while
+    // it is terminated is nobody's to read.
     auto handle = std::make_shared<LiveProcessCancellation>();
-    auto child = streamInLoginShell(*runner.process, login, handle);
-    {
-        // Ending the fix's stream ends the sign-in at once: reading stops, which terminates gh, and the
-        // process service kills it should it not end within the grace period. Nothing follows a stop, so
-        // what gh still prints meanwhile is nobody's to read.
-        std::optional<std::string> code;
-        bool opened = false;
-        while (auto event = child.next(stop)) {
-            if (auto* line = std::get_if<ProcessStreamEvent::Line>(&event->value)) {
-                say(sink, line->text);
-                if (!code)
-                    code = deviceCodeIn(line->text);
-                if (!opened) {
-                    if (auto page = devicePageIn(line->text)) {
-                        sink.yield(Event::OpenBrowser{std::move(*page), code});
-                        opened = true;
-                    }
+    std::optional<std::string> code;
+    bool opened = false;
+    const ChildEnd end = readChild(
+        streamInLoginShell(*runner.process, login, handle), *handle, stop,
+        [&](const std::string& line) {
+            say(sink, line);
+            if (!code)
+                code = deviceCodeIn(line);
+            if (!opened) {
+                if (auto page = devicePageIn(line)) {
+                    sink.yield(Event::OpenBrowser{std::move(*page), code});
+                    opened = true;
                 }
-            } else if (auto* failed = std::get_if<ProcessStreamEvent::FailedToStart>(&event->value)) {
-                say(sink, "Failed to start: " + failed->message);
             }
-        }
-    }
+        },
+        ReadOnStop::returnAtOnce);
+    if (end.startFailure)
+        say(sink, "Failed to start: " + *end.startFailure);
     if (runner.loginShellStep("gh auth status >/dev/null 2>&1", sink, stop) != 0) {
         say(sink, std::string(kSignInNotCompleted));
         complete(sink, 1);

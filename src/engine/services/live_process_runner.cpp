@@ -216,28 +216,27 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
                                                      const std::vector<std::string>& arguments,
                                                      const std::optional<Environment>& environment,
                                                      std::shared_ptr<LiveProcessCancellation> handle) const {
-    auto [sink, events] = makeStream<ProcessStreamEvent>();
+    const auto failedToStart = [](std::string message) {
+        return finishedStream<ProcessStreamEvent>([&](const StreamSink<ProcessStreamEvent>& sink) {
+            sink.yield(ProcessStreamEvent::FailedToStart{std::move(message)});
+        });
+    };
     auto output = Pipe::open();
     auto wake = Pipe::open(true);
-    if (!output || !wake) {
-        sink.yield(ProcessStreamEvent::FailedToStart{(!output ? output.error() : wake.error()).message});
-        sink.finish();
-        return std::move(events);
-    }
+    if (!output || !wake)
+        return failedToStart((!output ? output.error() : wake.error()).message);
     auto started = ChildProcess::spawn(executable, arguments, environment, output->write.get(),
                                        output->write.get(), m_options.terminationGrace);
-    if (!started) {
-        sink.yield(ProcessStreamEvent::FailedToStart{started.error().message});
-        sink.finish();
-        return std::move(events);
-    }
+    if (!started)
+        return failedToStart(started.error().message);
     output->write.reset();
     std::shared_ptr<ChildProcess> child = std::move(*started);
     if (handle)
         handle->attach(child);
 
     auto reader = std::make_shared<StreamReader>(StreamReader{std::move(output->read), std::move(*wake)});
-    auto task = spawnTask([sink, child, reader, exitGrace = m_options.exitGrace](std::stop_token stop) {
+    const auto read = [child, reader, exitGrace = m_options.exitGrace](
+                          const StreamSink<ProcessStreamEvent>& sink, const std::stop_token& stop) {
         const int wakeWrite = reader->wake.write.get();
         const std::stop_callback onStop(stop, [wakeWrite] { (void)!::write(wakeWrite, "x", 1); });
 
@@ -268,14 +267,11 @@ Stream<ProcessStreamEvent> LiveProcessRunner::stream(const std::string& executab
         }
         const int code = child->wait();
         sink.yield(ProcessStreamEvent::Exited{code});
-        sink.finish();
-    });
-    sink.onTermination([handle, task] {
+    };
+    return streamFromTask<ProcessStreamEvent>(read, [handle] {
         if (handle)
             handle->cancel();
-        task.cancel();
     });
-    return std::move(events);
 }
 
 }  // namespace quill

@@ -1,0 +1,65 @@
+#include "engine/services/child_reader.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+
+#include "engine/services/live_process_runner.h"
+#include "tests/support/fake_bin.h"
+#include "tests/support/process_watch.h"
+
+namespace quill {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// A child that ignores the terminate request and would otherwise sleep for two seconds: only the runner's
+// kill after its grace ends it early. The reader's stop comes with the child's first line.
+TEST(ChildReaderTest, AStopTerminatesTheChildAndReadsToItsEndUnlessToldToReturnAtOnce) {
+    struct Case {
+        ReadOnStop onStop{};
+        std::optional<int> exitCode;
+        bool returnsBeforeTheGrace = false;
+    };
+    const Case cases[] = {
+        {ReadOnStop::readToEnd, SIGKILL, false},
+        {ReadOnStop::returnAtOnce, std::nullopt, true},
+    };
+    for (const auto& [onStop, exitCode, returnsBeforeTheGrace] : cases) {
+        SCOPED_TRACE(static_cast<int>(onStop));
+        auto handle = std::make_shared<LiveProcessCancellation>();
+        auto child = test::shortWaitRunner()->stream(
+            test::kTestChild, {"ignore-term", "line", "started", "sleep", "2000", "line", "slept"},
+            std::nullopt, handle);
+        std::stop_source stop;
+        std::vector<std::string> lines;
+        Clock::time_point stoppedAt;
+        const ChildEnd end = readChild(
+            std::move(child), *handle, stop.get_token(),
+            [&](std::string line) {
+                lines.push_back(std::move(line));
+                stoppedAt = Clock::now();
+                stop.request_stop();
+            },
+            onStop);
+
+        EXPECT_EQ(lines, std::vector<std::string>{"started"});
+        EXPECT_EQ(end.exitCode, exitCode);
+        EXPECT_EQ(Clock::now() - stoppedAt < test::kShortWaits.terminationGrace, returnsBeforeTheGrace);
+        EXPECT_TRUE(handle->isCanceled());
+    }
+}
+
+TEST(ChildReaderTest, AChildThatCannotStartGivesItsReasonAndNoStatus) {
+    auto handle = std::make_shared<LiveProcessCancellation>();
+    const ChildEnd end =
+        readChild(LiveProcessRunner().stream("/nonexistent/quill-tool", {}, std::nullopt, handle), *handle,
+                  {}, nullptr);
+    EXPECT_EQ(end.exitCode, std::nullopt);
+    EXPECT_EQ(end.startFailure, "No such file or directory");
+}
+
+}  // namespace
+}  // namespace quill
