@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/services/app_services.h"
+#include "engine/services/homebrew_paths.h"
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "tests/support/temporary_directory.h"
@@ -132,7 +133,7 @@ class HeldProfiler : public std::enable_shared_from_this<HeldProfiler> {
         SystemProfile p;
         p.architecture = Architecture::appleSilicon;
         p.macosVersion = {14, 5, 0};
-        p.homebrewPrefix = "/opt/homebrew/bin/brew";
+        p.homebrewPrefix = kAppleSiliconBrewPath;
         return p;
     }();
     std::atomic<int> calls{0};

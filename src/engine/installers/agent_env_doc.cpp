@@ -9,7 +9,7 @@
 namespace quill {
 
 bool AgentEnvDoc::inHomebrewPrefix(std::string_view tool) const {
-    return homebrewTool(m_fs, tool).has_value();
+    return homebrewTool(m_fs, tool, HomebrewToolCheck::exists).has_value();
 }
 
 bool AgentEnvDoc::existsInHome(std::string_view relativePath) const {

@@ -32,7 +32,7 @@ using CanceledEvent = InstallerEvent::Canceled;
 /// Adds `eval "$(<brew> shellenv)"` to ~/.zprofile so that new login shells find brew.
 void addShellEnvironment(const std::shared_ptr<const FileSystemOperating>& fs,
                          const StreamSink<InstallerEvent>& sink) {
-    const std::string brew = homebrewExecutable(*fs).value_or("");
+    const std::string brew = homebrewExecutable(*fs, HomebrewToolCheck::exists).value_or("");
     if (brew.empty()) {
         sink.yield(OutputEvent{std::string(kBrewNotFound)});
         return;

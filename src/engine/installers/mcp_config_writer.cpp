@@ -6,6 +6,7 @@
 
 #include "engine/core/shell_quote.h"
 #include "engine/core/text.h"
+#include "engine/services/homebrew_paths.h"
 
 namespace quill {
 
@@ -118,8 +119,7 @@ bool MCPConfigWriter::isConfigured(const std::string& name) const {
 MCPConfigWriter::CodexOutcome MCPConfigWriter::addToCodexConfig(const std::string& name,
                                                                 const std::string& url) const {
     const auto folder = fs->homeDirectory() / kCodexFolder;
-    if (!fs->fileExists(folder) && !fs->fileExists("/opt/homebrew/bin/codex") &&
-        !fs->fileExists("/usr/local/bin/codex")) {
+    if (!fs->fileExists(folder) && !homebrewTool(*fs, "codex", HomebrewToolCheck::exists)) {
         return {{}, true, false};
     }
     const auto failed = [](const Error& error) {

@@ -9,11 +9,12 @@
 #include "engine/core/text.h"
 #include "engine/installers/agent_env_doc.h"
 #include "engine/products/login_shell_check.h"
+#include "engine/services/homebrew_paths.h"
 
 namespace quill {
 
 bool toolPresent(const ShellRunner& shell, const FileSystemOperating& fs, const ToolCheck& tool) {
-    if (fs.fileExists(tool.appleSiliconPath) || fs.fileExists(tool.intelPath))
+    if (homebrewTool(fs, tool.name, HomebrewToolCheck::exists))
         return true;
     const auto run = runLoginShellCheck(shell, tool.command);
     return run && run->exitCode == 0 && !trimWhitespaceAndNewlines(run->stdout_).empty();
@@ -22,11 +23,11 @@ bool toolPresent(const ShellRunner& shell, const FileSystemOperating& fs, const 
 // Without the Command Line Tools, Xcode or a Homebrew git, `git` is Apple's stub that opens an install
 // dialog, so it is not started at all.
 bool gitIdentitySet(const ShellRunner& shell, const FileSystemOperating& fs) {
-    constexpr std::array<std::string_view, 4> kRealGit{"/Library/Developer/CommandLineTools",
-                                                       "/Applications/Xcode.app", "/opt/homebrew/bin/git",
-                                                       "/usr/local/bin/git"};
-    const bool hasGit = std::any_of(kRealGit.begin(), kRealGit.end(),
-                                    [&](std::string_view path) { return fs.fileExists(std::string(path)); });
+    const std::array<std::string, 4> realGit{"/Library/Developer/CommandLineTools", "/Applications/Xcode.app",
+                                             homebrewBinPath(kAppleSiliconHomebrewBin, "git"),
+                                             homebrewBinPath(kIntelHomebrewBin, "git")};
+    const bool hasGit = std::any_of(realGit.begin(), realGit.end(),
+                                    [&](const std::string& path) { return fs.fileExists(path); });
     if (!hasGit)
         return false;
     const auto run = runLoginShellCheck(

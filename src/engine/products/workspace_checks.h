@@ -6,14 +6,14 @@
 
 namespace quill {
 
-/// A tool is present when its Homebrew executable exists, or else when the login shell finds it.
+/// A tool is present when it exists in a Homebrew bin folder, or else when the login shell finds it with
+/// `command`.
 struct ToolCheck {
-    const char* appleSiliconPath;
-    const char* intelPath;
+    const char* name;
     const char* command;
 };
-inline constexpr ToolCheck kCodexTool{"/opt/homebrew/bin/codex", "/usr/local/bin/codex", "command -v codex"};
-inline constexpr ToolCheck kGitHubCLITool{"/opt/homebrew/bin/gh", "/usr/local/bin/gh", "command -v gh"};
+inline constexpr ToolCheck kCodexTool{"codex", "command -v codex"};
+inline constexpr ToolCheck kGitHubCLITool{"gh", "command -v gh"};
 
 // The checks behind the Git, project and agent-note stages, shared by every product's prober. Each login
 // shell is bounded by the login-shell limit, and one that cannot run reads as false. Blocking.

@@ -122,7 +122,7 @@ void repairPath(const Runner& runner, const std::string& directory, const EventS
 }
 
 void repairHomebrewPath(const Runner& runner, const EventSink& sink) {
-    const std::string brew = homebrewExecutable(*runner.fs).value_or("");
+    const std::string brew = homebrewExecutable(*runner.fs, HomebrewToolCheck::exists).value_or("");
     if (brew.empty()) {
         say(sink, "Homebrew isn't installed yet — nothing to repair.");
         complete(sink, 1);

@@ -74,18 +74,10 @@ Stream<FixSequenceEvent> runFixes(std::vector<SetupRemediation> fixes, RunFixAt 
         });
 }
 
-std::optional<std::filesystem::path> brewExecutable(const FileSystemOperating& fs) {
-    // The runner starts this brew, so it must be an executable file, not merely exist.
-    for (const auto folder : kHomebrewBinFolders) {
-        if (auto candidate = std::filesystem::path(folder) / "brew"; fs.isExecutableFile(candidate))
-            return candidate;
-    }
-    return std::nullopt;
-}
-
 SetupRemediationRunner makeRemediationRunner(const AppServices& services) {
     SetupRemediationRunner runner;
-    runner.brewPath = brewExecutable(*services.fs);
+    // The runner starts this brew, so it must be an executable file, not merely exist.
+    runner.brewPath = homebrewExecutable(*services.fs, HomebrewToolCheck::executable);
     runner.process = services.processRunner;
     runner.fs = services.fs;
     runner.http = services.http;

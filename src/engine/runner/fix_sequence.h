@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -52,8 +51,5 @@ using RunFixAt = std::function<Stream<SetupRemediationRunner::Event>(std::size_t
 /// A fix runner over `services` for one install, with the Homebrew found on the machine at this moment: a
 /// Homebrew installed by an earlier install serves the next one.
 [[nodiscard]] SetupRemediationRunner makeRemediationRunner(const AppServices& services);
-
-/// The Homebrew executable in either prefix, the Apple silicon one first; nothing when neither holds one.
-[[nodiscard]] std::optional<std::filesystem::path> brewExecutable(const FileSystemOperating& fs);
 
 }  // namespace quill

@@ -110,7 +110,7 @@ BrewRunner SetupRemediationRunner::brewRunner() const {
 }
 
 bool SetupRemediationRunner::isCommandAvailable(const std::string& name, std::stop_token stop) const {
-    if (homebrewTool(*fs, name))
+    if (homebrewTool(*fs, name, HomebrewToolCheck::exists))
         return true;
     if (stop.stop_requested())
         return false;

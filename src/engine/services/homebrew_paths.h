@@ -1,22 +1,67 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/services/file_system_operating.h"
 
 namespace quill {
 
-/// Homebrew's bin folders, the Apple-silicon prefix's first: a Mac moved over from Intel may still have the
-/// old one.
-inline constexpr std::array<std::string_view, 2> kHomebrewBinFolders{"/opt/homebrew/bin", "/usr/local/bin"};
+/// Homebrew's bin folder under its Apple-silicon prefix and under its Intel one.
+inline constexpr std::string_view kAppleSiliconHomebrewBin = "/opt/homebrew/bin";
+inline constexpr std::string_view kIntelHomebrewBin = "/usr/local/bin";
 
-/// The path of the tool `name` in the first Homebrew bin folder where it exists; nothing when in neither.
-std::optional<std::string> homebrewTool(const FileSystemOperating& fs, std::string_view name);
+/// Homebrew's bin folders, the Apple-silicon one first: a Mac moved over from Intel may still have the
+/// old one.
+inline constexpr std::array<std::string_view, 2> kHomebrewBinFolders{kAppleSiliconHomebrewBin,
+                                                                     kIntelHomebrewBin};
+
+namespace homebrew_detail {
+
+inline constexpr std::string_view kBrew = "brew";
+
+/// The characters of `folder`/`name`, joined while compiling.
+template <const std::string_view& folder, const std::string_view& name>
+inline constexpr auto kJoined = [] {
+    std::array<char, folder.size() + 1 + name.size()> path{};
+    const auto slash = std::copy(folder.begin(), folder.end(), path.begin());
+    *slash = '/';
+    std::copy(name.begin(), name.end(), slash + 1);
+    return path;
+}();
+
+template <const std::string_view& folder, const std::string_view& name>
+inline constexpr std::string_view kInFolder{kJoined<folder, name>.data(), kJoined<folder, name>.size()};
+
+}  // namespace homebrew_detail
+
+/// brew itself in each bin folder.
+inline constexpr std::string_view kAppleSiliconBrewPath =
+    homebrew_detail::kInFolder<kAppleSiliconHomebrewBin, homebrew_detail::kBrew>;
+inline constexpr std::string_view kIntelBrewPath =
+    homebrew_detail::kInFolder<kIntelHomebrewBin, homebrew_detail::kBrew>;
+
+/// What a Homebrew tool's file must be to count: `exists` for a look at what is installed, `executable`
+/// where the program is about to start it.
+enum class HomebrewToolCheck { exists, executable };
+
+/// `folder`/`name`: the tool `name` in the bin folder `folder`.
+[[nodiscard]] std::string homebrewBinPath(std::string_view folder, std::string_view name);
+
+/// The tool `name` in each of Homebrew's bin folders, in their order.
+[[nodiscard]] std::vector<std::string> inHomebrewFolders(std::string_view name);
+
+/// The path of the tool `name` in the first Homebrew bin folder where it passes `check`; nothing when in
+/// neither.
+[[nodiscard]] std::optional<std::string> homebrewTool(const FileSystemOperating& fs, std::string_view name,
+                                                      HomebrewToolCheck check);
 
 /// The path of brew itself, looked up as `homebrewTool` does.
-std::optional<std::string> homebrewExecutable(const FileSystemOperating& fs);
+[[nodiscard]] std::optional<std::string> homebrewExecutable(const FileSystemOperating& fs,
+                                                            HomebrewToolCheck check);
 
 }  // namespace quill

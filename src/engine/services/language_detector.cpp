@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/core/overloaded.h"
+#include "engine/services/homebrew_paths.h"
 
 namespace quill {
 
@@ -19,7 +21,7 @@ enum class Probe { hasEntries, exists };
 /// Paths starting with "~/" are under the home folder.
 struct Check {
     Probe probe;
-    std::vector<std::string_view> paths;
+    std::vector<std::string> paths;
     LanguageInstallState state;
 };
 
@@ -32,7 +34,8 @@ const std::vector<Check>& checksFor(QuillLanguage language) {
         {Probe::exists, {"~/.asdf/installs/python"}, State::ManagedBy{"asdf"}},
         {Probe::exists, {"~/miniconda3", "~/anaconda3"}, State::ManagedBy{"conda"}},
         {Probe::exists,
-         {"/opt/homebrew/bin/python3", "/usr/local/bin/python3", "/usr/bin/python3"},
+         {homebrewBinPath(kAppleSiliconHomebrewBin, "python3"), homebrewBinPath(kIntelHomebrewBin, "python3"),
+          "/usr/bin/python3"},
          State::OutdatedSystemInstall{}},
     };
     static const std::vector<Check> node = {
@@ -41,7 +44,7 @@ const std::vector<Check>& checksFor(QuillLanguage language) {
         {Probe::exists, {"~/.volta/bin/node"}, State::ManagedBy{"volta"}},
         {Probe::exists, {"~/.asdf/installs/nodejs"}, State::ManagedBy{"asdf"}},
         {Probe::exists, {"~/.local/share/fnm", "~/Library/Application Support/fnm"}, State::ManagedBy{"fnm"}},
-        {Probe::exists, {"/opt/homebrew/bin/node", "/usr/local/bin/node"}, State::OutdatedSystemInstall{}},
+        {Probe::exists, inHomebrewFolders("node"), State::OutdatedSystemInstall{}},
     };
     static const std::vector<Check> ruby = {
         {Probe::hasEntries, {"~/.local/share/mise/installs/ruby"}, State::AlreadySetUp{"mise"}},
@@ -54,7 +57,7 @@ const std::vector<Check>& checksFor(QuillLanguage language) {
     static const std::vector<Check> rust = {
         {Probe::hasEntries, {"~/.rustup/toolchains"}, State::AlreadySetUp{"rustup"}},
         {Probe::exists, {"~/.cargo/bin/rustc"}, State::AlreadySetUp{"rustup"}},
-        {Probe::exists, {"/opt/homebrew/bin/rustc"}, State::OutdatedSystemInstall{}},
+        {Probe::exists, {homebrewBinPath(kAppleSiliconHomebrewBin, "rustc")}, State::OutdatedSystemInstall{}},
     };
     // Java's checks between the two looks at the JVM folder.
     static const std::vector<Check> javaManagers = {

@@ -64,19 +64,6 @@ std::optional<Path> firstExecutable(const FileSystemOperating& fs,
     return std::nullopt;
 }
 
-/// `name` in each of Homebrew's bin folders, in their order.
-std::vector<std::string> inHomebrewFolders(std::string_view name) {
-    std::vector<std::string> paths;
-    paths.reserve(kHomebrewBinFolders.size());
-    for (const std::string_view folder : kHomebrewBinFolders)
-        paths.push_back(std::string(folder) + "/" + std::string(name));
-    return paths;
-}
-
-std::optional<Path> probeHomebrew(const FileSystemOperating& fs) {
-    return firstExecutable(fs, inHomebrewFolders("brew"));
-}
-
 /// `home`/`relative` when it is a folder; nothing when the home folder is unknown.
 std::optional<Path> homeFolder(const FileSystemOperating& fs, const Path& home, const char* relative) {
     if (home.empty())
@@ -114,7 +101,7 @@ bool isCommandAvailable(const ToolShell& tools, const FileSystemOperating& fs, c
                         const std::stop_token& stop) {
     if (successfulOutput(tools, "/usr/bin/which", {name}, stop))
         return true;
-    return firstExecutable(fs, inHomebrewFolders(name)).has_value();
+    return homebrewTool(fs, name, HomebrewToolCheck::executable).has_value();
 }
 
 /// One installed-or-not check and the flag it sets. Flags that several checks feed are true when any passes.
@@ -217,10 +204,10 @@ SystemProfile SystemProfiler::profile(std::stop_token stop) const {
     // Each child fills only its own field; the profile is read after every child has ended.
     SystemProfile profile;
     runConcurrently(
-        [&] { profile.architecture = probeArchitecture(tools, stop); },  //
-        [&] { profile.shell = probeShell(); },                           //
-        [&] { profile.homebrewPrefix = probeHomebrew(files); },          //
-        [&] { profile.sdkmanRoot = probeSdkman(files, home); },          //
+        [&] { profile.architecture = probeArchitecture(tools, stop); },                              //
+        [&] { profile.shell = probeShell(); },                                                       //
+        [&] { profile.homebrewPrefix = homebrewExecutable(files, HomebrewToolCheck::executable); },  //
+        [&] { profile.sdkmanRoot = probeSdkman(files, home); },                                      //
         [&] { profile.miseExecutable = probeMise(tools, files, home, stop); },
         [&] { profile.jenvRoot = homeFolder(files, home, ".jenv"); },
         [&] { profile.asdfRoot = homeFolder(files, home, ".asdf"); },

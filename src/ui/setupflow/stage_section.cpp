@@ -15,7 +15,7 @@
 #include "engine/core/text.h"
 #include "engine/installers/skill_folder_installer.h"
 #include "engine/products/claude/agent_skill_catalog.h"
-#include "engine/runner/fix_sequence.h"
+#include "engine/services/homebrew_paths.h"
 #include "engine/services/language_detector.h"
 #include "ui/common/labels.h"
 #include "ui/common/press_guard.h"
@@ -281,7 +281,8 @@ struct Builder {
         const bool ghAuthed = probes && probes->ghAuthed;
         // The GitHub CLI installs with Homebrew, and the sign-in runs the CLI: what cannot run yet is shown
         // unticked and disabled rather than left to fail. Each row starts as it is shown.
-        const bool homebrew = brewExecutable(*view.screenContext().services.fs).has_value();
+        const bool homebrew =
+            homebrewExecutable(*view.screenContext().services.fs, HomebrewToolCheck::executable).has_value();
         const auto row = [this, &model](const SetupRemediation& fix, bool shown, bool possible) {
             model.setGitFixSelected(fix.id(), shown && possible);
             if (!shown)

@@ -11,7 +11,7 @@
 
 #include "engine/core/overloaded.h"
 #include "engine/products/product_strategies.h"
-#include "engine/runner/fix_sequence.h"
+#include "engine/services/homebrew_paths.h"
 #include "engine/setup/readiness_screen_copy.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "ui/common/labels.h"
@@ -258,7 +258,8 @@ class StagePage : public ScaffoldPage {
 
     [[nodiscard]] bool homebrewInstalled(const SystemProfile& profile) const {
         return profile.homebrewPrefix.has_value() ||
-               brewExecutable(*m_view.screenContext().services.fs).has_value();
+               homebrewExecutable(*m_view.screenContext().services.fs, HomebrewToolCheck::executable)
+                   .has_value();
     }
 
     void rebuild(const WorkflowStep* step) {

@@ -9,6 +9,7 @@
 #include "engine/products/code/code_config.h"
 #include "engine/products/load_setup.h"
 #include "engine/products/product_strategies.h"
+#include "engine/services/homebrew_paths.h"
 #include "tests/engine/products/mac_scene.h"
 
 namespace quill {
@@ -25,9 +26,8 @@ SystemProfile setUp(MacScene& mac, Architecture architecture, Stage stage) {
     profile.architecture = architecture;
     if (stage == Stage::bare)
         return profile;
-    const std::string brew =
-        architecture == Architecture::intel ? "/usr/local/bin/brew" : "/opt/homebrew/bin/brew";
-    const std::string bin = brew.substr(0, brew.size() - 4);
+    const auto bin = architecture == Architecture::intel ? kIntelHomebrewBin : kAppleSiliconHomebrewBin;
+    const std::string brew = homebrewBinPath(bin, "brew");
     profile.xcodeCommandLineToolsPath = "/Library/Developer/CommandLineTools";
     profile.homebrewPrefix = brew;
     mac.folder("/Library/Developer/CommandLineTools");
@@ -41,8 +41,9 @@ SystemProfile setUp(MacScene& mac, Architecture architecture, Stage stage) {
     profile.terminals.warp = true;
     profile.aiTooling.claudeCodeDesktop = profile.aiTooling.claudeCodeCLI = true;
     mac.folder("/Applications/Claude.app");
-    mac.file(bin + "claude");
-    mac.answer("which -a claude", 0, bin + "claude\n");
+    const std::string claude = homebrewBinPath(bin, "claude");
+    mac.file(claude);
+    mac.answer("which -a claude", 0, claude + "\n");
     mac.answer("claude --version", 0, "2.1.0 (Claude Code)\n");
     mac.file("/Users/tester/.zprofile", "typeset -U path PATH\n");
     mac.file("/Users/tester/.zshrc", "source \"$HOME/.env\"\n");

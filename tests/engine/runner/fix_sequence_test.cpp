@@ -6,11 +6,11 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/core/overloaded.h"
+#include "engine/services/homebrew_paths.h"
 #include "engine/services/live_file_system.h"
 #include "tests/support/path_mapping_file_system.h"
 #include "tests/support/temporary_directory.h"
@@ -96,32 +96,23 @@ TEST(FixSequenceTest, RunsInOrderSkipsWhatNeedsAFailedMiseAndStopsAsThePolicySay
     }
 }
 
-TEST(FixSequenceTest, EachRunnerFindsTheHomebrewOfItsMoment) {
-    struct Case {
-        std::vector<std::string> executables;
-        std::optional<std::filesystem::path> expected;
-    };
-    const std::vector<Case> cases = {
-        {{"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}, "/opt/homebrew/bin/brew"},
-        {{"/usr/local/bin/brew"}, "/usr/local/bin/brew"},
-        {{}, std::nullopt},
-    };
-    for (const auto& testCase : cases) {
-        test::TemporaryDirectory root;
-        AppServices services;
-        const auto mapped =
-            std::make_shared<test::PathMappingFileSystem>(std::make_shared<LiveFileSystem>(), root.path());
-        services.fs = mapped;
-        // A runner made before Homebrew arrives does not see it; the next one does.
-        EXPECT_FALSE(makeRemediationRunner(services).brewPath);
-        for (const auto& path : testCase.executables) {
-            const auto real = mapped->mapped(path);
-            std::filesystem::create_directories(real.parent_path());
-            std::ofstream(real) << "#!/bin/sh\n";
+TEST(FixSequenceTest, EachRunnerStartsTheExecutableHomebrewOfItsMoment) {
+    test::TemporaryDirectory root;
+    AppServices services;
+    const auto mapped =
+        std::make_shared<test::PathMappingFileSystem>(std::make_shared<LiveFileSystem>(), root.path());
+    services.fs = mapped;
+    // A runner made before Homebrew arrives does not see it; the next one does, and passes over a brew it
+    // could not start.
+    EXPECT_FALSE(makeRemediationRunner(services).brewPath);
+    for (const auto path : {kAppleSiliconBrewPath, kIntelBrewPath}) {
+        const auto real = mapped->mapped(path);
+        std::filesystem::create_directories(real.parent_path());
+        std::ofstream(real) << "#!/bin/sh\n";
+        if (path == kIntelBrewPath)
             std::filesystem::permissions(real, std::filesystem::perms::owner_all);
-        }
-        EXPECT_EQ(makeRemediationRunner(services).brewPath, testCase.expected);
     }
+    EXPECT_EQ(makeRemediationRunner(services).brewPath, std::filesystem::path(kIntelBrewPath));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "engine/core/shell_quote.h"
 #include "engine/runner/setup_remediation_runner.h"
+#include "engine/services/homebrew_paths.h"
 #include "engine/services/live_file_system.h"
 #include "tests/engine/installers/installer_test_kit.h"
 #include "tests/support/fake_bin.h"
@@ -79,7 +80,7 @@ class RunnerScene {
                "  login) echo '! First copy your one-time code: AB12-CD34'; echo 'Open this URL to continue "
                "in your web browser: https://github.com/login/device';;\n"
                "  status) exit 0;;\nesac\nexit 0");
-        atPath("/opt/homebrew/bin/brew", "echo \"==> Installing $*\"\nexit 0");
+        atPath(std::string(kAppleSiliconBrewPath), "echo \"==> Installing $*\"\nexit 0");
         atPath("/usr/bin/sudo", "echo 'Downloading Command Line Tools'\nexit 0");
     }
 
@@ -96,7 +97,7 @@ class RunnerScene {
         m_bin.add(tool, "#!/bin/sh\necho \"" + name + " $*\" >> " + shellSingleQuoted(m_log.string()) + "\n" +
                             body + "\n");
     }
-    /// Puts a file at `path` of the mapped machine ("/opt/homebrew/bin/brew").
+    /// Puts a file at `path` of the mapped machine (`kAppleSiliconBrewPath`).
     void onMachine(const std::string& path, const std::string& contents = "") {
         const auto real = fileSystem->mapped(path);
         std::filesystem::create_directories(real.parent_path());
@@ -106,7 +107,7 @@ class RunnerScene {
     [[nodiscard]] SetupRemediationRunner runner(bool withHomebrew = true) const {
         SetupRemediationRunner runner;
         if (withHomebrew)
-            runner.brewPath = "/opt/homebrew/bin/brew";
+            runner.brewPath = kAppleSiliconBrewPath;
         runner.process = m_bin.runner();
         runner.fs = fileSystem;
         runner.http = std::make_shared<StallingHTTP>(Error{kHTTPErrorDomain, 1, "offline"});

@@ -3,15 +3,12 @@
 #include <string>
 #include <string_view>
 
+#include "engine/services/homebrew_paths.h"
 #include "engine/services/system_profile.h"
 #include "engine/setup/setup_probe_bundle.h"
 #include "engine/setup/shared_domain_copy.h"
 
 namespace quill {
-
-/// Homebrew's executable in its Apple silicon and its Intel location.
-inline constexpr std::string_view kAppleSiliconBrewPath = "/opt/homebrew/bin/brew";
-inline constexpr std::string_view kIntelBrewPath = "/usr/local/bin/brew";
 
 /// The headlines of the two Homebrew findings that the stage screen and the status line word differently.
 /// The screen texts match them exactly, so both sides use these constants.

@@ -12,6 +12,7 @@
 #include "engine/products/login_shell_check.h"
 #include "engine/products/spine_steps.h"
 #include "engine/products/workspace_checks.h"
+#include "engine/services/homebrew_paths.h"
 #include "engine/setup/product_config.h"
 #include "engine/setup/setup_remediation.h"
 #include "engine/setup/shared_domain_copy.h"
@@ -31,9 +32,9 @@ constexpr std::array<std::string_view, 9> kSharedFindingDomains{
 
 std::vector<std::string> ClaudeProbes::claudeBinaryCandidates() const {
     const auto home = fs.homeDirectory();
-    const std::array<std::string, 4> candidates{"/opt/homebrew/bin/claude", "/usr/local/bin/claude",
-                                                (home / ".local/bin/claude").string(),
-                                                (home / ".claude/local/claude").string()};
+    const std::array<std::string, 4> candidates{
+        homebrewBinPath(kAppleSiliconHomebrewBin, "claude"), homebrewBinPath(kIntelHomebrewBin, "claude"),
+        (home / ".local/bin/claude").string(), (home / ".claude/local/claude").string()};
     std::vector<std::string> found;
     for (const auto& path : candidates) {
         if (fs.fileExists(path))
