@@ -30,7 +30,7 @@ std::optional<std::string> homebrewTool(const FileSystemOperating& fs, std::stri
 }
 
 std::optional<std::string> homebrewExecutable(const FileSystemOperating& fs, HomebrewToolCheck check) {
-    return homebrewTool(fs, homebrew_detail::kBrew, check);
+    return homebrewTool(fs, "brew", check);
 }
 
 }  // namespace quill

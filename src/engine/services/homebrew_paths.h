@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -20,30 +19,9 @@ inline constexpr std::string_view kIntelHomebrewBin = "/usr/local/bin";
 inline constexpr std::array<std::string_view, 2> kHomebrewBinFolders{kAppleSiliconHomebrewBin,
                                                                      kIntelHomebrewBin};
 
-namespace homebrew_detail {
-
-inline constexpr std::string_view kBrew = "brew";
-
-/// The characters of `folder`/`name`, joined while compiling.
-template <const std::string_view& folder, const std::string_view& name>
-inline constexpr auto kJoined = [] {
-    std::array<char, folder.size() + 1 + name.size()> path{};
-    const auto slash = std::copy(folder.begin(), folder.end(), path.begin());
-    *slash = '/';
-    std::copy(name.begin(), name.end(), slash + 1);
-    return path;
-}();
-
-template <const std::string_view& folder, const std::string_view& name>
-inline constexpr std::string_view kInFolder{kJoined<folder, name>.data(), kJoined<folder, name>.size()};
-
-}  // namespace homebrew_detail
-
 /// brew itself in each bin folder.
-inline constexpr std::string_view kAppleSiliconBrewPath =
-    homebrew_detail::kInFolder<kAppleSiliconHomebrewBin, homebrew_detail::kBrew>;
-inline constexpr std::string_view kIntelBrewPath =
-    homebrew_detail::kInFolder<kIntelHomebrewBin, homebrew_detail::kBrew>;
+inline constexpr std::string_view kAppleSiliconBrewPath = "/opt/homebrew/bin/brew";
+inline constexpr std::string_view kIntelBrewPath = "/usr/local/bin/brew";
 
 /// What a Homebrew tool's file must be to count: `exists` for a look at what is installed, `executable`
 /// where the program is about to start it.
