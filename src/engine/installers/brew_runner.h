@@ -10,6 +10,7 @@
 
 #include "engine/core/result.h"
 #include "engine/core/stream.h"
+#include "engine/core/tagged_union.h"
 #include "engine/installers/adoptium_api.h"
 #include "engine/installers/installer_event.h"
 #include "engine/installers/privileged_executor.h"
@@ -90,8 +91,8 @@ struct BrewRunner {
                       std::stop_token stop) const;
 };
 
-/// How an administrator install ended.
-struct AdminInstallOutcome {
+/// The cases of `AdminInstallOutcome`.
+struct AdminInstallOutcomeCases {
     struct Success {
         bool operator==(const Success&) const = default;
     };
@@ -104,13 +105,11 @@ struct AdminInstallOutcome {
     };
 
     using Case = std::variant<Success, Canceled, Failed>;
-    Case value;
+};
 
-    template <class C>
-    requires kIsCaseOf<std::remove_cvref_t<C>, Case> AdminInstallOutcome(C&& outcomeCase)
-        : value(std::forward<C>(outcomeCase)) {}  // NOLINT: implicit, a case is a value
-
-    bool operator==(const AdminInstallOutcome&) const = default;
+/// How an administrator install ended.
+struct AdminInstallOutcome : TaggedUnion<AdminInstallOutcomeCases> {
+    using TaggedUnion::TaggedUnion;
 };
 
 /// Runs /usr/sbin/installer on `packagePath` as administrator through osascript, behind the system's password

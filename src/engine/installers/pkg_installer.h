@@ -9,13 +9,11 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
-#include <type_traits>
-#include <utility>
 #include <variant>
 
 #include "engine/core/result.h"
 #include "engine/core/stream.h"
-#include "engine/core/variant_case.h"
+#include "engine/core/tagged_union.h"
 #include "engine/installers/adoptium_api.h"
 #include "engine/installers/brew_runner.h"
 #include "engine/services/file_system_operating.h"
@@ -30,8 +28,8 @@ namespace quill {
 /// the administrator password dialog. `install` returns at once; one task produces the events. Ending the
 /// stream terminates the running installer and stops the task. The package never outlives the run.
 struct PKGInstaller {
-    /// Progress of one install: `Fetching` first, then exactly one of `Completed`, `Canceled`, `Error` last.
-    struct Event {
+    /// The cases of `Event`.
+    struct EventCases {
         /// The release lookup starts.
         struct Fetching {
             bool operator==(const Fetching&) const = default;
@@ -68,13 +66,11 @@ struct PKGInstaller {
 
         using Case = std::variant<Fetching, SlowResponse, Downloading, Verifying, Installing, Completed,
                                   Canceled, Error>;
-        Case value;
+    };
 
-        template <class C>
-        requires kIsCaseOf<std::remove_cvref_t<C>, Case> Event(C&& eventCase)
-            : value(std::forward<C>(eventCase)) {}  // NOLINT: implicit, a case is a value
-
-        bool operator==(const Event&) const = default;
+    /// Progress of one install: `Fetching` first, then exactly one of `Completed`, `Canceled`, `Error` last.
+    struct Event : TaggedUnion<EventCases> {
+        using TaggedUnion::TaggedUnion;
     };
 
     /// A package saved in the cache folder.

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <variant>
 
+#include "engine/core/tagged_union.h"
+
 namespace quill {
 
 /// The surfaces on which the build-intent prompt is shown. The raw values reach telemetry.
@@ -16,9 +18,8 @@ enum class BuildIntentSurface {
 std::string_view toRaw(BuildIntentSurface surface);
 std::optional<BuildIntentSurface> fromRawBuildIntentSurface(std::string_view raw);
 
-/// The completion screen that ends the system audit: with the build-intent prompt on a given surface, or
-/// without it.
-struct CompletionSurface {
+/// The cases of `CompletionSurface`.
+struct CompletionSurfaceCases {
     struct Prompt {
         BuildIntentSurface surface = BuildIntentSurface::postFix;
         bool operator==(const Prompt&) const = default;
@@ -27,13 +28,12 @@ struct CompletionSurface {
         bool operator==(const Excluded&) const = default;
     };
     using Case = std::variant<Prompt, Excluded>;
+};
 
-    Case value;
-
-    CompletionSurface(Prompt prompt) : value(prompt) {}        // NOLINT: implicit by design
-    CompletionSurface(Excluded excluded) : value(excluded) {}  // NOLINT: implicit by design
-
-    bool operator==(const CompletionSurface&) const = default;
+/// The completion screen that ends the system audit: with the build-intent prompt on a given surface, or
+/// without it.
+struct CompletionSurface : TaggedUnion<CompletionSurfaceCases> {
+    using TaggedUnion::TaggedUnion;
 };
 
 }  // namespace quill

@@ -1,12 +1,9 @@
 #pragma once
 
 #include <string>
-#include <type_traits>
-#include <utility>
 #include <variant>
 
-#include "engine/core/variant_case.h"
-
+#include "engine/core/tagged_union.h"
 #include "engine/java/completion_surface.h"
 #include "engine/services/java_facts.h"
 
@@ -17,8 +14,8 @@ inline constexpr int kModernJavaMajor = 21;
 /// The major version the texts recommend: the current long-term-support line.
 inline constexpr int kCurrentLTSJavaMajor = 25;
 
-/// The verdict on the Mac's Java, with the texts the diagnosis screen shows for it. A plain value.
-struct Diagnosis {
+/// The cases of `Diagnosis`.
+struct DiagnosisCases {
     /// No JDK at all.
     struct D1_NoJDK {
         bool operator==(const D1_NoJDK&) const = default;
@@ -50,12 +47,11 @@ struct Diagnosis {
     };
     using Case =
         std::variant<D1_NoJDK, D2_HomeUnset, D3_LegacyOnly, D4_ModernHomeSet, Unknown, NoErrorsFound>;
+};
 
-    Case value;
-
-    template <class C>
-    requires kIsCaseOf<std::remove_cvref_t<C>, Case> Diagnosis(C&& diagnosisCase)
-        : value(std::forward<C>(diagnosisCase)) {}  // NOLINT: implicit, a case is a value
+/// The verdict on the Mac's Java, with the texts the diagnosis screen shows for it. A plain value.
+struct Diagnosis : TaggedUnion<DiagnosisCases> {
+    using TaggedUnion::TaggedUnion;
 
     /// The title of the diagnosis screen.
     [[nodiscard]] std::string headline() const;
@@ -63,8 +59,6 @@ struct Diagnosis {
     [[nodiscard]] std::string detail() const;
     /// The completion surface the system audit ends on when entered from this diagnosis.
     [[nodiscard]] CompletionSurface resultCategory() const;
-
-    bool operator==(const Diagnosis&) const = default;
 };
 
 }  // namespace quill

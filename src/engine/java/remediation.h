@@ -2,17 +2,14 @@
 
 #include <filesystem>
 #include <string>
-#include <type_traits>
-#include <utility>
 #include <variant>
 
-#include "engine/core/variant_case.h"
+#include "engine/core/tagged_union.h"
 
 namespace quill {
 
-/// One fix that the Java screens and the system audit can offer, as pure data: the case names the fix and its
-/// payload carries what the fix needs. `id` is the identity that lists, sheets and telemetry key it by.
-struct Remediation {
+/// The cases of `Remediation`.
+struct RemediationCases {
     struct InstallTemurinViaBrew {
         std::string cask;  ///< such as temurin@25
         bool operator==(const InstallTemurinViaBrew&) const = default;
@@ -74,12 +71,12 @@ struct Remediation {
                      InstallViaPKGThenJEnv, WriteJavaHomeToZprofile, SetJavaHomeViaSDKMAN, SetJavaHomeViaMise,
                      SetJavaHomeViaJenv, KeepCurrentLegacyJava, InstallHomebrewThenTemurin,
                      InstallWarpViaBrew, InstallHomebrewThenWarp, InstallHomebrew>;
+};
 
-    Case value;
-
-    template <class C>
-    requires kIsCaseOf<std::remove_cvref_t<C>, Case> Remediation(C&& remediationCase)
-        : value(std::forward<C>(remediationCase)) {}  // NOLINT: implicit, a case is a value
+/// One fix that the Java screens and the system audit can offer, as pure data: the case names the fix and its
+/// payload carries what the fix needs. `id` is the identity that lists, sheets and telemetry key it by.
+struct Remediation : TaggedUnion<RemediationCases> {
+    using TaggedUnion::TaggedUnion;
 
     /// The stable identifier, such as "brew:temurin@25" or "jenv-home:17:/Library/…/Home".
     [[nodiscard]] std::string id() const;
@@ -87,8 +84,6 @@ struct Remediation {
     [[nodiscard]] std::string title() const;
     /// The sentence under the title.
     [[nodiscard]] std::string explanation() const;
-
-    bool operator==(const Remediation&) const = default;
 };
 
 }  // namespace quill

@@ -6,12 +6,10 @@
 #include <optional>
 #include <stop_token>
 #include <string>
-#include <type_traits>
-#include <utility>
 #include <variant>
 
 #include "engine/core/stream.h"
-#include "engine/core/variant_case.h"
+#include "engine/core/tagged_union.h"
 #include "engine/installers/brew_runner.h"
 #include "engine/services/file_system_operating.h"
 #include "engine/services/http_fetching.h"
@@ -24,9 +22,8 @@ namespace quill {
 /// services and where Homebrew is, keeps no state, and every `run` is independent. Ending a run's stream
 /// from the consumer side stops its work: no process starts and no file is written after the stop.
 struct SetupRemediationRunner {
-    /// One event of a run: any number of `Output` (and `OpenBrowser`), then at most one `Completed` or
-    /// `Canceled`, then the end of the stream.
-    struct Event {
+    /// The cases of `Event`.
+    struct EventCases {
         /// One line for the progress log: a child's line unchanged, or the runner's own text.
         struct Output {
             std::string text;
@@ -50,13 +47,12 @@ struct SetupRemediationRunner {
         };
 
         using Case = std::variant<Output, Completed, OpenBrowser, Canceled>;
-        Case value;
+    };
 
-        template <class C>
-        requires kIsCaseOf<std::remove_cvref_t<C>, Case> Event(C&& eventCase)
-            : value(std::forward<C>(eventCase)) {}  // NOLINT: implicit, a case is a value
-
-        bool operator==(const Event&) const = default;
+    /// One event of a run: any number of `Output` (and `OpenBrowser`), then at most one `Completed` or
+    /// `Canceled`, then the end of the stream.
+    struct Event : TaggedUnion<EventCases> {
+        using TaggedUnion::TaggedUnion;
     };
 
     /// The Homebrew executable found on this Mac; absent when Homebrew is not installed.

@@ -5,14 +5,14 @@
 #include <string>
 #include <variant>
 
-#include "engine/core/variant_case.h"
+#include "engine/core/tagged_union.h"
 #include "engine/services/file_system_operating.h"
 #include "engine/services/quill_language.h"
 
 namespace quill {
 
-/// What detection found for one language.
-struct LanguageInstallState {
+/// The cases of `LanguageInstallState`.
+struct LanguageInstallStateCases {
     /// Installed by the same tool this setup uses for the language.
     struct AlreadySetUp {
         std::string toolName;
@@ -31,14 +31,11 @@ struct LanguageInstallState {
         bool operator==(const OutdatedSystemInstall&) const = default;
     };
     using Case = std::variant<AlreadySetUp, ManagedBy, NotInstalled, OutdatedSystemInstall>;
+};
 
-    Case value;
-
-    template <class C>
-    requires kIsCaseOf<std::remove_cvref_t<C>, Case> LanguageInstallState(C&& state)
-        : value(std::forward<C>(state)) {}  // NOLINT: implicit, a case is a state
-
-    bool operator==(const LanguageInstallState&) const = default;
+/// What detection found for one language.
+struct LanguageInstallState : TaggedUnion<LanguageInstallStateCases> {
+    using TaggedUnion::TaggedUnion;
 };
 
 /// Finds an existing installation of a language from the folders and files that version managers and system

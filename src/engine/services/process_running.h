@@ -15,7 +15,7 @@
 #include "engine/core/environment.h"
 #include "engine/core/result.h"
 #include "engine/core/stream.h"
-#include "engine/core/variant_case.h"
+#include "engine/core/tagged_union.h"
 
 namespace quill {
 
@@ -45,8 +45,8 @@ struct ProcessResult {
 /// most this many bytes, so a tool printing without line breaks cannot fill the memory.
 inline constexpr std::size_t kMaximumOutputLineSize = std::size_t{64} * 1024;
 
-/// One event of a streamed child: output lines, then exactly one `Exited`; or exactly one `FailedToStart`.
-struct ProcessStreamEvent {
+/// The cases of `ProcessStreamEvent`.
+struct ProcessStreamEventCases {
     /// One line of combined stdout and stderr, without its terminator; at most `kMaximumOutputLineSize`
     /// bytes.
     struct Line {
@@ -64,14 +64,11 @@ struct ProcessStreamEvent {
         bool operator==(const FailedToStart&) const = default;
     };
     using Case = std::variant<Line, Exited, FailedToStart>;
+};
 
-    Case value;
-
-    template <class C>
-    requires kIsCaseOf<std::remove_cvref_t<C>, Case> ProcessStreamEvent(C&& eventCase)
-        : value(std::forward<C>(eventCase)) {}  // NOLINT: implicit, a case is a value
-
-    bool operator==(const ProcessStreamEvent&) const = default;
+/// One event of a streamed child: output lines, then exactly one `Exited`; or exactly one `FailedToStart`.
+struct ProcessStreamEvent : TaggedUnion<ProcessStreamEventCases> {
+    using TaggedUnion::TaggedUnion;
 };
 
 /// Stops one running child. `cancel` is thread-safe and may be called any number of times.

@@ -4,13 +4,11 @@
 #include <memory>
 #include <stop_token>
 #include <string>
-#include <type_traits>
-#include <utility>
 #include <variant>
 #include <vector>
 
 #include "engine/core/stream.h"
-#include "engine/core/variant_case.h"
+#include "engine/core/tagged_union.h"
 #include "engine/services/process_running.h"
 
 namespace quill {
@@ -26,9 +24,8 @@ struct ProbeLimits {
     std::chrono::milliseconds loginShell = kLoginShellProbeTimeLimit;
 };
 
-/// One event of a command or installer run: output lines, then exactly one `Completed` or `Canceled` (unless
-/// the consumer stopped listening first).
-struct StreamEvent {
+/// The cases of `StreamEvent`.
+struct StreamEventCases {
     /// One line for the progress log: the child's line unchanged, or the runner's own text ("" is a blank
     /// separating line).
     struct Output {
@@ -46,13 +43,12 @@ struct StreamEvent {
     };
 
     using Case = std::variant<Output, Completed, Canceled>;
-    Case value;
+};
 
-    template <class C>
-    requires kIsCaseOf<std::remove_cvref_t<C>, Case> StreamEvent(C&& eventCase)
-        : value(std::forward<C>(eventCase)) {}  // NOLINT: implicit, a case is a value
-
-    bool operator==(const StreamEvent&) const = default;
+/// One event of a command or installer run: output lines, then exactly one `Completed` or `Canceled` (unless
+/// the consumer stopped listening first).
+struct StreamEvent : TaggedUnion<StreamEventCases> {
+    using TaggedUnion::TaggedUnion;
 };
 
 /// The way probes, verifiers and the version-manager runners reach the process service: `run` passes a call

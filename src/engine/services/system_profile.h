@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/core/variant_case.h"
+#include "engine/core/tagged_union.h"
 #include "engine/services/java_facts.h"
 
 namespace quill {
@@ -23,8 +23,8 @@ struct OperatingSystemVersion {
     bool operator==(const OperatingSystemVersion&) const = default;
 };
 
-/// The user's login shell as the `SHELL` variable names it.
-struct Shell {
+/// The cases of `Shell`.
+struct ShellCases {
     // clang-format off
     struct Zsh { bool operator==(const Zsh&) const = default; };
     struct Bash { bool operator==(const Bash&) const = default; };
@@ -36,15 +36,12 @@ struct Shell {
         bool operator==(const Other&) const = default;
     };
     using Case = std::variant<Zsh, Bash, Fish, Other>;
+};
 
-    Case value = Other{"unknown"};
-
-    Shell() = default;
-    template <class C>
-    requires kIsCaseOf<std::remove_cvref_t<C>, Case> Shell(C&& shell)
-        : value(std::forward<C>(shell)) {}  // NOLINT: implicit, a case is a shell
-
-    bool operator==(const Shell&) const = default;
+/// The user's login shell as the `SHELL` variable names it.
+struct Shell : TaggedUnion<ShellCases> {
+    using TaggedUnion::TaggedUnion;
+    Shell() : TaggedUnion(Other{"unknown"}) {}
 };
 
 /// Which AI coding tools are installed: applications by their bundles, command-line tools by their commands.

@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
-#include <utility>
 #include <variant>
 #include <vector>
+
+#include "engine/core/tagged_union.h"
 
 namespace quill {
 
@@ -94,8 +94,10 @@ enum class Outcome { ready, still_blocked, unsure };
 std::string_view toRaw(Outcome outcome);
 std::optional<Outcome> fromRawOutcome(std::string_view raw);
 
-/// Where an answer to the next-step question leads. Compares and hashes by case and payload, recursively.
-struct OfferRoute {
+struct OfferRoute;
+
+/// The cases of `OfferRoute`.
+struct OfferRouteCases {
     /// The content offer `offerID`.
     struct Content {
         std::string offerID;
@@ -113,20 +115,16 @@ struct OfferRoute {
         bool operator==(const AICodingInterest&) const = default;
     };
     using Case = std::variant<Content, Audit, GuidedHelpWTP, AICodingInterest>;
+};
 
-    Case value;
-
-    template <class C>
-    requires std::is_constructible_v<Case, C&&> &&
-        (!std::is_same_v<std::remove_cvref_t<C>, OfferRoute>)OfferRoute(C&& routeCase)
-        : value(std::forward<C>(routeCase)) {}  // NOLINT: implicit by design
+/// Where an answer to the next-step question leads. Compares and hashes by case and payload, recursively.
+struct OfferRoute : TaggedUnion<OfferRouteCases> {
+    using TaggedUnion::TaggedUnion;
 
     /// The audit followed by `then` (or by nothing).
     static OfferRoute audit(std::optional<OfferRoute> then = std::nullopt);
 
     [[nodiscard]] std::size_t hash() const;
-
-    bool operator==(const OfferRoute&) const = default;
 };
 
 /// One answer to the next-step question.

@@ -5,11 +5,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <utility>
 #include <variant>
 
-#include "engine/core/variant_case.h"
+#include "engine/core/tagged_union.h"
 #include "engine/setup/agent_skill.h"
 #include "engine/setup/mcp_server.h"
 
@@ -46,10 +45,8 @@ inline constexpr std::string_view kMiseRuby = "ruby@latest";
 inline constexpr std::string_view kMiseRust = "rust";
 }  // namespace packages
 
-/// One fix that the setup can offer and run, with the few parameters it needs. Pure data: its identifier,
-/// button label, caption and telemetry method are functions of the value alone. Equality is structural, so
-/// two values may share an identifier and still differ (two projects with different destinations).
-struct SetupRemediation {
+/// The cases of `SetupRemediation`.
+struct SetupRemediationCases {
     /// Puts `directory` on PATH in ~/.zprofile so that `claude` is found.
     struct RepairPath {
         std::string directory;
@@ -109,12 +106,13 @@ struct SetupRemediation {
                      InstallObsidian, InstallCodexCLI, InstallChatGPTDesktop, ConfigureShell, InstallUv,
                      InstallMise, InstallNodeViaMise, InstallRubyViaMise, InstallRustViaMise, InstallRustup,
                      InstallTemurin, DocumentEnvironment, InstallGh, GithubAuth>;
+};
 
-    Case value;
-
-    template <class C>
-    requires kIsCaseOf<std::remove_cvref_t<C>, Case> SetupRemediation(C&& fix)
-        : value(std::forward<C>(fix)) {}  // NOLINT: implicit, a case is a fix
+/// One fix that the setup can offer and run, with the few parameters it needs. Pure data: its identifier,
+/// button label, caption and telemetry method are functions of the value alone. Equality is structural, so
+/// two values may share an identifier and still differ (two projects with different destinations).
+struct SetupRemediation : TaggedUnion<SetupRemediationCases> {
+    using TaggedUnion::TaggedUnion;
 
     // One builder per case, named after it: `SetupRemediation::installMise()`.
     static SetupRemediation repairPath(std::string directory) { return RepairPath{std::move(directory)}; }
@@ -155,17 +153,6 @@ struct SetupRemediation {
     static SetupRemediation githubAuth() { return GithubAuth{}; }
     // clang-format on
 
-    /// Whether this fix is the case `C`.
-    template <class C>
-    [[nodiscard]] bool is() const {
-        return std::holds_alternative<C>(value);
-    }
-    /// The case's payload, or null when this fix is another case.
-    template <class C>
-    [[nodiscard]] const C* as() const {
-        return std::get_if<C>(&value);
-    }
-
     /// The stable identifier other parts match fixes by ("brew:mise", "path-repair:/opt/homebrew/bin").
     [[nodiscard]] std::string id() const;
     /// The identifier with the user's home folder replaced by "~" wherever a path in it starts with that
@@ -177,8 +164,6 @@ struct SetupRemediation {
     [[nodiscard]] std::string caption() const;
     /// The short method name reported with the fix in telemetry.
     [[nodiscard]] std::string telemetryAction() const;
-
-    bool operator==(const SetupRemediation&) const = default;
 };
 
 }  // namespace quill

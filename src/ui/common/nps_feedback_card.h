@@ -6,6 +6,8 @@
 #include <functional>
 #include <variant>
 
+#include "engine/core/tagged_union.h"
+
 class QAbstractButton;
 class QLabel;
 class QPlainTextEdit;
@@ -26,8 +28,8 @@ class NPSFeedbackCard : public QWidget {
     Q_OBJECT
 
   public:
-    /// Where the card stands. `scored` carries the chosen score, 0 to 10.
-    struct Phase {
+    /// The cases of `Phase`.
+    struct PhaseCases {
         struct Scored {
             int score = 0;
             bool operator==(const Scored&) const = default;
@@ -42,15 +44,17 @@ class NPSFeedbackCard : public QWidget {
             bool operator==(const Thanks&) const = default;
         };
         using Case = std::variant<Scored, NotYet, Submitting, Thanks>;
+    };
 
-        Case value = NotYet{};
+    /// Where the card stands. `scored` carries the chosen score, 0 to 10.
+    struct Phase : TaggedUnion<PhaseCases> {
+        using TaggedUnion::TaggedUnion;
+        Phase() : TaggedUnion(NotYet{}) {}
 
         static Phase scored(int score) { return {Scored{score}}; }
         static Phase notYet() { return {NotYet{}}; }
         static Phase submitting() { return {Submitting{}}; }
         static Phase thanks() { return {Thanks{}}; }
-
-        bool operator==(const Phase&) const = default;
     };
 
     static constexpr int kLowestScore = 0;

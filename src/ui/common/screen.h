@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <utility>
 #include <variant>
 
+#include "engine/core/tagged_union.h"
 #include "engine/java/completion_surface.h"
 #include "engine/setup/product_copy.h"
 
@@ -38,9 +38,8 @@ struct AuditContext {
     bool operator==(const AuditContext&) const = default;
 };
 
-/// One element of the navigation path: the screen to show above the welcome screen. Equal when the case and
-/// every payload field, nested routes included, are equal.
-struct Screen {
+/// The cases of `Screen`.
+struct ScreenCases {
     struct Diagnose {
         bool operator==(const Diagnose&) const = default;
     };
@@ -66,13 +65,12 @@ struct Screen {
     };
     using Case =
         std::variant<Diagnose, SetupWorkflow, Audit, NextStep, ContentOffer, GuidedHelpOffer, AICodingOffer>;
+};
 
-    Case value;
-
-    template <class C>
-    requires std::is_constructible_v<Case, C&&> &&
-        (!std::is_same_v<std::remove_cvref_t<C>, Screen>)Screen(C&& screenCase)
-        : value(std::forward<C>(screenCase)) {}  // NOLINT: implicit by design
+/// One element of the navigation path: the screen to show above the welcome screen. Equal when the case and
+/// every payload field, nested routes included, are equal.
+struct Screen : TaggedUnion<ScreenCases> {
+    using TaggedUnion::TaggedUnion;
 
     static Screen diagnose() { return Diagnose{}; }
     static Screen setupWorkflow() { return SetupWorkflow{}; }
@@ -81,8 +79,6 @@ struct Screen {
     static Screen contentOffer(std::string offerID) { return ContentOffer{std::move(offerID)}; }
     static Screen guidedHelpOffer() { return GuidedHelpOffer{}; }
     static Screen aiCodingOffer() { return AICodingOffer{}; }
-
-    bool operator==(const Screen&) const = default;
 };
 
 }  // namespace quill::ui

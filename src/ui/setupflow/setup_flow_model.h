@@ -10,12 +10,11 @@
 #include <set>
 #include <stop_token>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
 
-#include "engine/core/variant_case.h"
+#include "engine/core/tagged_union.h"
 #include "engine/products/load_setup.h"
 #include "engine/products/product_strategies.h"
 #include "engine/services/app_services.h"
@@ -43,8 +42,8 @@ class SetupFlowModel : public QObject {
     Q_OBJECT
 
   public:
-    /// A readiness check that needs the user's attention before the first install.
-    struct ReadinessWarning {
+    /// The cases of `ReadinessWarning`.
+    struct ReadinessWarningCases {
         struct Network {
             NetworkReadinessResult result;
             bool operator==(const Network&) const = default;
@@ -54,17 +53,15 @@ class SetupFlowModel : public QObject {
             bool operator==(const Disk&) const = default;
         };
         using Case = std::variant<Network, Disk>;
-        Case value;
-
-        template <class C>
-        requires kIsCaseOf<std::remove_cvref_t<C>, Case> ReadinessWarning(C&& warningCase)
-            : value(std::forward<C>(warningCase)) {}  // NOLINT: implicit, a case is a value
-
-        bool operator==(const ReadinessWarning&) const = default;
     };
 
-    /// The screen to show.
-    struct Step {
+    /// A readiness check that needs the user's attention before the first install.
+    struct ReadinessWarning : TaggedUnion<ReadinessWarningCases> {
+        using TaggedUnion::TaggedUnion;
+    };
+
+    /// The cases of `Step`.
+    struct StepCases {
         struct ReadinessWarning {
             SetupFlowModel::ReadinessWarning warning;
             bool operator==(const ReadinessWarning&) const = default;
@@ -86,11 +83,11 @@ class SetupFlowModel : public QObject {
 
         using Case = std::variant<ReadinessWarning, Stage, Loading, ExperienceQuestion, DiagnosisSummary,
                                   Interstitial, Verifying, KeepGoingGate, Outcome, Nps>;
-        Case value;
+    };
 
-        template <class C>
-        requires kIsCaseOf<std::remove_cvref_t<C>, Case> Step(C&& stepCase)
-            : value(std::forward<C>(stepCase)) {}  // NOLINT: implicit, a case is a value
+    /// The screen to show.
+    struct Step : TaggedUnion<StepCases> {
+        using TaggedUnion::TaggedUnion;
 
         // clang-format off
         static Step readinessWarning(const SetupFlowModel::ReadinessWarning& warning) { return ReadinessWarning{warning}; }
@@ -104,17 +101,6 @@ class SetupFlowModel : public QObject {
         static Step outcome() { return Outcome{}; }
         static Step nps() { return Nps{}; }
         // clang-format on
-
-        template <class C>
-        [[nodiscard]] bool is() const {
-            return std::holds_alternative<C>(value);
-        }
-        template <class C>
-        [[nodiscard]] const C* as() const {
-            return std::get_if<C>(&value);
-        }
-
-        bool operator==(const Step&) const = default;
     };
 
     /// The install the screen's sheet is to run.
