@@ -47,15 +47,12 @@ class NoClipboard final : public quill::ui::Clipboard {
 
 /// A fix whose output is `kLines` lines, produced on a task of its own as a process would.
 quill::Stream<Event> fakeInstall() {
-    auto [sink, stream] = quill::makeStream<Event>();
-    const auto task = quill::spawnTask([sink](std::stop_token stop) {
+    return quill::streamFromTask<Event>([](const quill::StreamSink<Event>& sink,
+                                           const std::stop_token& stop) {
         for (int line = 1; line <= kLines && !stop.stop_requested(); ++line)
             sink.yield(Event::Output{"==> Pouring package " + std::to_string(line) + " of the fake install"});
         sink.yield(Event::Completed{0});
-        sink.finish();
     });
-    sink.onTermination([task] { task.cancel(); });
-    return std::move(stream);
 }
 
 /// The process's resident memory in megabytes, or -1 where it cannot be read.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/task.h"
 #include "engine/core/text.h"
 #include "engine/installers/install_output_filter.h"
 #include "engine/products/code/code_config.h"
@@ -42,11 +43,11 @@ struct ScriptedRunner {
         return [this](const Fix& fix, const std::string& prompt) {
             std::lock_guard lock(mutex);
             asked.push_back({fix.id(), prompt});
-            auto [sink, stream] = makeStream<Event>();
             const auto script = scripts.find(fix.id());
-            sink.yieldAll(script == scripts.end() ? std::vector<Event>{Event::Completed{0}} : script->second);
-            sink.finish();
-            return std::move(stream);
+            return finishedStream<Event>([&](const auto& sink) {
+                sink.yieldAll(script == scripts.end() ? std::vector<Event>{Event::Completed{0}}
+                                                      : script->second);
+            });
         };
     }
     std::vector<std::string> askedIDs() {

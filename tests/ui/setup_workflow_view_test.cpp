@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "engine/core/task.h"
 #include "engine/products/claude/claude_config.h"
 #include "engine/products/code/code_config.h"
 #include "engine/services/live_file_system.h"
@@ -604,12 +605,11 @@ TEST_F(SetupWorkflowViewTest, TheLogHoldsEveryLineOfALongInstallWithTheLastInVie
     // Just over three of the batches the log is handed its lines in; the benchmark runs a long one.
     constexpr int kLines = 3 * static_cast<int>(InstallRun::kEventsPerHandOver) + 1;
     InstallRun::RunFix chatty = [](const SetupRemediation&, const std::string&) {
-        auto [sink, stream] = makeStream<SetupRemediationRunner::Event>();
-        for (int line = 1; line <= kLines; ++line)
-            sink.yield(SetupRemediationRunner::Event::Output{"line " + std::to_string(line)});
-        sink.yield(SetupRemediationRunner::Event::Completed{0});
-        sink.finish();
-        return std::move(stream);
+        return finishedStream<SetupRemediationRunner::Event>([](const auto& sink) {
+            for (int line = 1; line <= kLines; ++line)
+                sink.yield(SetupRemediationRunner::Event::Output{"line " + std::to_string(line)});
+            sink.yield(SetupRemediationRunner::Event::Completed{0});
+        });
     };
     std::vector<Outcome> outcomes;
     SetupActionProgressView sheet(context, "Install uv", {SetupRemediation::installUv()}, chatty, true,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/core/overloaded.h"
+#include "engine/core/task.h"
 #include "engine/services/homebrew_paths.h"
 #include "engine/services/live_file_system.h"
 #include "tests/support/path_mapping_file_system.h"
@@ -29,11 +30,11 @@ std::vector<std::string> runAll(const std::vector<Fix>& fixes, bool continuesPas
     auto stream = runFixes(
         fixes,
         [fixes, scripts](std::size_t index) {
-            auto [sink, events] = makeStream<Event>();
             const auto script = scripts.find(fixes[index].id());
-            sink.yieldAll(script == scripts.end() ? std::vector<Event>{Event::Completed{0}} : script->second);
-            sink.finish();
-            return std::move(events);
+            return finishedStream<Event>([&](const auto& sink) {
+                sink.yieldAll(script == scripts.end() ? std::vector<Event>{Event::Completed{0}}
+                                                      : script->second);
+            });
         },
         continuesPastFailure);
     std::vector<std::string> lines;
