@@ -5,7 +5,6 @@
 
 #include <chrono>
 
-#include "engine/services/live_process_runner.h"
 #include "tests/support/fake_bin.h"
 #include "tests/support/process_watch.h"
 
@@ -50,15 +49,6 @@ TEST(ChildReaderTest, AStopTerminatesTheChildAndReadsToItsEndUnlessToldToReturnA
         EXPECT_EQ(Clock::now() - stoppedAt < test::kShortWaits.terminationGrace, returnsBeforeTheGrace);
         EXPECT_TRUE(handle->isCanceled());
     }
-}
-
-TEST(ChildReaderTest, AChildThatCannotStartGivesItsReasonAndNoStatus) {
-    auto handle = std::make_shared<LiveProcessCancellation>();
-    const ChildEnd end =
-        readChild(LiveProcessRunner().stream("/nonexistent/quill-tool", {}, std::nullopt, handle), *handle,
-                  {}, nullptr);
-    EXPECT_EQ(end.exitCode, std::nullopt);
-    EXPECT_EQ(end.startFailure, "No such file or directory");
 }
 
 }  // namespace
