@@ -83,7 +83,7 @@ TEST(ShutDownTest, LeavesNoChildProcessBehind) {
         std::istringstream pids(test::readFile(file));
         int count = 0;
         for (std::string pid; std::getline(pids, pid); ++count)
-            EXPECT_TRUE(test::waitUntilEnded(std::atoi(pid.c_str()), 1s)) << file << ": " << pid;
+            EXPECT_TRUE(test::waitUntilEnded(std::atoi(pid.c_str()), 5s)) << file << ": " << pid;
         EXPECT_EQ(count, 2) << file;
         std::filesystem::remove(file);
     }
