@@ -276,4 +276,10 @@ OperatingSystemVersion parseOperatingSystemVersion(std::string_view text) {
 
 }  // namespace detail
 
+ProfileCollector liveProfileCollector(const AppServices& services) {
+    return [shell = ShellRunner{services.processRunner}, fs = services.fs](std::stop_token stop) {
+        return SystemProfiler{shell, fs}.profile(std::move(stop));
+    };
+}
+
 }  // namespace quill

@@ -2,12 +2,14 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
 
+#include "engine/services/app_services.h"
 #include "engine/services/file_system_operating.h"
 #include "engine/services/shell_runner.h"
 #include "engine/services/system_profile.h"
@@ -44,6 +46,12 @@ struct SystemProfiler {
     /// when the value is empty.
     [[nodiscard]] static Shell shellNamed(std::string_view shellVariable);
 };
+
+/// Collects a system profile: blocking, stopped through its token (see `SystemProfiler::profile`).
+using ProfileCollector = std::function<SystemProfile(std::stop_token)>;
+
+/// A `SystemProfiler` over `services`' process runner and file system, with the program's probe limits.
+ProfileCollector liveProfileCollector(const AppServices& services);
 
 /// The version of the running operating system, as the platform reports it; zeros when it cannot be read.
 OperatingSystemVersion currentOperatingSystemVersion();

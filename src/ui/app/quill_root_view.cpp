@@ -10,7 +10,6 @@
 #include <type_traits>
 #include <variant>
 
-#include "engine/services/shell_runner.h"
 #include "engine/services/system_profiler.h"
 #include "engine/setup/product_config.h"
 #include "engine/telemetry/telemetry_events.h"
@@ -32,19 +31,13 @@ std::shared_ptr<T> orLive(std::shared_ptr<T> given, std::shared_ptr<T> live) {
     return given ? std::move(given) : std::move(live);
 }
 
-std::function<SystemProfile(std::stop_token)> liveProfiler(const AppServices& services) {
-    return [shell = ShellRunner{services.processRunner}, fs = services.fs](std::stop_token stop) {
-        return SystemProfiler{shell, fs}.profile(std::move(stop));
-    };
-}
-
 }  // namespace
 
 QuillRootView::QuillRootView(RootViewOptions options, QWidget* parent)
     : QWidget(parent),
       m_urls(orLive<UrlOpener>(std::move(options.urls), std::make_shared<LiveUrlOpener>())),
       m_clipboard(orLive<Clipboard>(std::move(options.clipboard), std::make_shared<LiveClipboard>())),
-      m_profiler(options.profiler ? std::move(options.profiler) : liveProfiler(options.services)),
+      m_profiler(options.profiler ? std::move(options.profiler) : liveProfileCollector(options.services)),
       m_destinations(std::move(options.destinations)),
       m_context{m_navigation,    m_profile,    options.services, *m_urls,
                 options.timings, *m_clipboard, m_profiler},

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "engine/services/app_services.h"
-#include "engine/services/system_profile.h"
+#include "engine/services/system_profiler.h"
 #include "ui/app/destination_registry.h"
 #include "ui/common/app_navigation.h"
 #include "ui/common/profile_holder.h"
@@ -32,9 +32,9 @@ struct RootViewOptions {
     AppServices services;
     /// A profile the window starts with; when absent it is collected once the user has consented.
     std::optional<SystemProfile> profile;
-    /// Collects the system profile; blocking, run on a worker with the worker's stop token. Empty: a
-    /// `SystemProfiler` over `services`.
-    std::function<SystemProfile(std::stop_token)> profiler;
+    /// Collects the system profile; blocking, run on a worker with the worker's stop token. Empty:
+    /// `liveProfileCollector(services)`.
+    ProfileCollector profiler;
     std::shared_ptr<UrlOpener> urls;
     std::shared_ptr<Clipboard> clipboard;
     Timings timings;
@@ -89,7 +89,7 @@ class QuillRootView : public QWidget {
     ProfileHolder m_profile;
     std::shared_ptr<UrlOpener> m_urls;
     std::shared_ptr<Clipboard> m_clipboard;
-    std::function<SystemProfile(std::stop_token)> m_profiler;
+    ProfileCollector m_profiler;
     DestinationRegistry m_destinations;
     ScreenContext m_context;
     TaskScope m_tasks;

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "engine/services/app_services.h"
-#include "engine/services/system_profile.h"
+#include "engine/services/system_profiler.h"
 
 namespace quill::ui {
 
@@ -30,7 +30,7 @@ struct ScreenContext {
     Clipboard& clipboard;
     /// Collects a fresh system profile; blocking, run on a worker, whose stop token it is given (a stop
     /// ends the probes early). Pages that need current facts call it.
-    std::function<SystemProfile(std::stop_token)> profiler;
+    ProfileCollector profiler;
 };
 
 }  // namespace quill::ui

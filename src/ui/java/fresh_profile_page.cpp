@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "engine/services/shell_runner.h"
 #include "engine/services/system_profiler.h"
 #include "ui/common/labels.h"
 #include "ui/common/profile_holder.h"
@@ -27,11 +26,8 @@ void FreshProfilePage::appeared() {
         return;
     }
     auto profiler = context().profiler;
-    if (!profiler) {
-        profiler = [shell = ShellRunner{services.processRunner}, fs = services.fs](std::stop_token stop) {
-            return SystemProfiler{shell, fs}.profile(std::move(stop));
-        };
-    }
+    if (!profiler)
+        profiler = liveProfileCollector(services);
     tasks().start(
         [profiler = std::move(profiler)](std::stop_token stop) { return profiler(std::move(stop)); },
         [this](SystemProfile profile) { profileArrived(std::move(profile)); });
