@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/task.h"
 #include "engine/core/text.h"
 #include "engine/installers/install_output_filter.h"
 #include "engine/products/code/code_config.h"
 #include "tests/engine/runner/runner_test_kit.h"
 #include "tests/support/process_watch.h"
+#include "tests/support/scripted_fix_run.h"
 #include "tests/ui/forking_install.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/setupflow/install_log.h"
@@ -31,7 +31,7 @@ using Fix = SetupRemediation;
 /// Stands in for the runner: each fix answers the events scripted for its identifier (none: success), and
 /// every request is recorded with its password sentence. Thread-safe.
 struct ScriptedRunner {
-    std::map<std::string, std::vector<Event>> scripts;
+    quill::test::FixScripts scripts;
     struct Asked {
         std::string id;
         std::string prompt;
@@ -43,11 +43,7 @@ struct ScriptedRunner {
         return [this](const Fix& fix, const std::string& prompt) {
             std::lock_guard lock(mutex);
             asked.push_back({fix.id(), prompt});
-            const auto script = scripts.find(fix.id());
-            return finishedStream<Event>([&](const auto& sink) {
-                sink.yieldAll(script == scripts.end() ? std::vector<Event>{Event::Completed{0}}
-                                                      : script->second);
-            });
+            return quill::test::scriptedFixRun(scripts, fix);
         };
     }
     std::vector<std::string> askedIDs() {
@@ -100,7 +96,7 @@ TEST_F(InstallRunTest, RunsFixesInOrderAndEndsAsTheirExitCodesSay) {
         const char* name;
         std::vector<Fix> fixes;
         bool continuesPastFailure;
-        std::map<std::string, std::vector<Event>> scripts;
+        quill::test::FixScripts scripts;
         std::vector<std::string> asked;
         std::vector<std::string> events;
         std::optional<int> exitCode;

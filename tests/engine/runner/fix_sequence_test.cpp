@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "engine/core/overloaded.h"
-#include "engine/core/task.h"
 #include "engine/services/homebrew_paths.h"
 #include "engine/services/live_file_system.h"
 #include "tests/support/path_mapping_file_system.h"
+#include "tests/support/scripted_fix_run.h"
 #include "tests/support/temporary_directory.h"
 
 namespace quill {
@@ -26,16 +26,9 @@ using E = FixSequenceEvent;
 /// The sequence's events in short, with each fix's place in the list: "start 1", "end 1 7", "cancel 1",
 /// "finish 7", or the line itself.
 std::vector<std::string> runAll(const std::vector<Fix>& fixes, bool continuesPastFailure,
-                                const std::map<std::string, std::vector<Event>>& scripts) {
+                                const test::FixScripts& scripts) {
     auto stream = runFixes(
-        fixes,
-        [fixes, scripts](std::size_t index) {
-            const auto script = scripts.find(fixes[index].id());
-            return finishedStream<Event>([&](const auto& sink) {
-                sink.yieldAll(script == scripts.end() ? std::vector<Event>{Event::Completed{0}}
-                                                      : script->second);
-            });
-        },
+        fixes, [fixes, scripts](std::size_t index) { return test::scriptedFixRun(scripts, fixes[index]); },
         continuesPastFailure);
     std::vector<std::string> lines;
     while (auto event = stream.next()) {
@@ -65,7 +58,7 @@ TEST(FixSequenceTest, RunsInOrderSkipsWhatNeedsAFailedMiseAndStopsAsThePolicySay
         const char* name;
         std::vector<Fix> fixes;
         bool continuesPastFailure;
-        std::map<std::string, std::vector<Event>> scripts;
+        test::FixScripts scripts;
         std::vector<std::string> expected;
     };
     const std::vector<Case> cases = {
