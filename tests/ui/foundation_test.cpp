@@ -1,6 +1,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -161,6 +162,54 @@ TEST_F(FoundationTest, LabelsShowConfiguredTextsAsText) {
     EXPECT_TRUE(sawItalicA);
     emit label->linkActivated(QStringLiteral("https://quillstart.example/c"));
     EXPECT_EQ(urls->opened, std::vector<QUrl>{QUrl(QStringLiteral("https://quillstart.example/c"))});
+}
+
+TEST_F(FoundationTest, CodeSpansShowWithoutTheirBackticksAndNothingElseOfMarkdown) {
+    const QString fixedFamily = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    const struct {
+        QString text;
+        QString shown;
+        QStringList code;
+    } cases[] = {
+        {QStringLiteral("Fix your PATH so `brew` is found"),
+         QStringLiteral("Fix your PATH so brew is found"),
+         {QStringLiteral("brew")}},
+        {QStringLiteral("(at `/opt/my_jdk/*/bin`) and `x`"),
+         QStringLiteral("(at /opt/my_jdk/*/bin) and x"),
+         {QStringLiteral("/opt/my_jdk/*/bin"), QStringLiteral("x")}},
+        {QStringLiteral("a_b_ *c* <b>d</b> [e](f) &amp;"),
+         QStringLiteral("a_b_ *c* <b>d</b> [e](f) &amp;"),
+         {}},
+        {QStringLiteral("``two ` in`` and `` ` `` but ` stays"),
+         QStringLiteral("two ` in and ` but ` stays"),
+         {QStringLiteral("two ` in"), QStringLiteral("`")}},
+        {QStringLiteral("``unclosed` and"), QStringLiteral("``unclosed` and"), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(withoutBackticks(c.text), c.shown);
+        std::unique_ptr<QLabel> label(codeSpanLabel(c.text));
+        EXPECT_TRUE(label->wordWrap());
+        EXPECT_TRUE(label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+        EXPECT_FALSE(label->textInteractionFlags().testFlag(Qt::LinksAccessibleByMouse));
+        QTextDocument rendered;
+        if (label->textFormat() == Qt::PlainText)
+            rendered.setPlainText(label->text());
+        else
+            rendered.setHtml(label->text());
+        EXPECT_EQ(rendered.toPlainText(), c.shown);
+        QStringList code;
+        for (auto block = rendered.begin(); block != rendered.end(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const auto format = it.fragment().charFormat();
+                EXPECT_LE(format.fontWeight(), QFont::Normal);
+                EXPECT_FALSE(format.fontItalic() || format.isAnchor());
+                if (format.fontFamilies().toStringList().contains(fixedFamily))
+                    code.push_back(it.fragment().text());
+            }
+        }
+        EXPECT_EQ(code, c.code);
+    }
 }
 
 TEST_F(FoundationTest, TheScaffoldLinksToItsArticleOrTheTroubleshootingOne) {

@@ -17,6 +17,15 @@ QLabel* plainLabel(const QString& text, QWidget* parent = nullptr);
 /// through `urls`.
 QLabel* markdownLabel(const QString& text, UrlOpener& urls, QWidget* parent = nullptr);
 
+/// A label that shows `text` as plain text but for its code spans (`like this`), which it shows in fixed
+/// pitch without their backticks. Nothing else of Markdown is read: "_", "*" and HTML stay as they are.
+/// Wrapped, selectable by mouse.
+QLabel* codeSpanLabel(const QString& text, QWidget* parent = nullptr);
+
+/// `text` where code spans cannot render (button texts, headings drawn as titles, window titles, log rows):
+/// the backticks around its code spans dropped, every other character kept.
+QString withoutBackticks(const QString& text);
+
 /// `text` as a button, check box or tool-bar label shows it: every "&" doubled, so none becomes a mnemonic.
 QString buttonText(const QString& text);
 
