@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,14 +20,23 @@ namespace {
 
 constexpr long kLines = 1'000'000;
 
+/// `true`: macOS has it only in /usr/bin, a Linux without a merged /usr only in /bin.
+const std::string kTrue = std::filesystem::exists("/usr/bin/true") ? "/usr/bin/true" : "/bin/true";
+
+/// A pipe whose ends are closed on exec (macOS has no pipe2); the benchmarks start children from one thread.
+void closeOnExecPipe(int fds[2]) {
+    if (::pipe(fds) != 0 || ::fcntl(fds[0], F_SETFD, FD_CLOEXEC) != 0 ||
+        ::fcntl(fds[1], F_SETFD, FD_CLOEXEC) != 0)
+        std::abort();
+}
+
 /// Starts `argv` with standard output (and standard error) on a fresh pipe; returns the pid and read end.
 std::pair<pid_t, int> rawSpawn(std::vector<std::string> arguments, bool separateErr, int* errRead) {
     int out[2];
     int err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0)
-        std::abort();
-    if (separateErr && ::pipe2(err, O_CLOEXEC) != 0)
-        std::abort();
+    closeOnExecPipe(out);
+    if (separateErr)
+        closeOnExecPipe(err);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
@@ -50,7 +60,7 @@ std::pair<pid_t, int> rawSpawn(std::vector<std::string> arguments, bool separate
 void BM_RunTrue(benchmark::State& state) {
     const quill::LiveProcessRunner runner;
     for (auto _ : state) {
-        auto result = runner.run("/bin/true", {});
+        auto result = runner.run(kTrue, {});
         benchmark::DoNotOptimize(result);
     }
 }
@@ -60,7 +70,7 @@ void BM_RawSpawnTrue(benchmark::State& state) {
     char buffer[4096];
     for (auto _ : state) {
         int errRead = -1;
-        const auto [pid, outRead] = rawSpawn({"/bin/true"}, true, &errRead);
+        const auto [pid, outRead] = rawSpawn({kTrue}, true, &errRead);
         while (::read(outRead, buffer, sizeof buffer) > 0) {
         }
         while (::read(errRead, buffer, sizeof buffer) > 0) {

@@ -20,7 +20,8 @@ class ThreadShortage {
     ThreadShortage& operator=(const ThreadShortage&) = delete;
 
   private:
-    std::size_t m_previousStackSize = 0;
+    // Where the platform cannot do this, nothing is kept.
+    [[maybe_unused]] std::size_t m_previousStackSize = 0;
 };
 
 }  // namespace quill::test

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/core/build_options.h"
+#include "engine/core/plist_from_memory.h"
 #include "engine/core/property_list.h"
 #include "engine/services/live_key_value_store.h"
 #include "tests/support/fake_process_runner.h"
@@ -68,7 +69,7 @@ TEST(ShippedProductTest, TheGeneratedInfoPlistNamesTheShippedProductAndThisBuild
         EXPECT_EQ(propertyListText(data, {key}), expected) << key;
 
     plist_t root = nullptr;
-    plist_from_memory(data.data(), static_cast<std::uint32_t>(data.size()), &root);
+    plistFromMemory(&plist_from_memory, data.data(), static_cast<std::uint32_t>(data.size()), &root);
     ASSERT_NE(root, nullptr);
     const std::unique_ptr<void, void (*)(plist_t)> owner(root, plist_free);
     plist_t highResolution = plist_dict_get_item(root, "NSHighResolutionCapable");

@@ -6,6 +6,8 @@
 #include <limits>
 #include <memory>
 
+#include "engine/core/plist_from_memory.h"
+
 namespace quill {
 
 std::optional<std::string> propertyListText(const std::string& data,
@@ -13,7 +15,7 @@ std::optional<std::string> propertyListText(const std::string& data,
     if (data.empty() || data.size() > std::numeric_limits<std::uint32_t>::max())
         return std::nullopt;
     plist_t root = nullptr;
-    plist_from_memory(data.data(), static_cast<std::uint32_t>(data.size()), &root);
+    plistFromMemory(&plist_from_memory, data.data(), static_cast<std::uint32_t>(data.size()), &root);
     if (root == nullptr)
         return std::nullopt;
     const std::unique_ptr<void, void (*)(plist_t)> owner(root, plist_free);
