@@ -1,6 +1,8 @@
 # The engine's cancellation rests on std::stop_token, std::stop_callback and std::jthread. GCC's libstdc++ has
-# them as is; libc++ (Apple's toolchain) only behind -fexperimental-library, and before 17 not at all. When the
-# flag is what it takes, it goes onto every target.
+# them as is. libc++ (Apple's toolchain) has std::jthread from version 18, behind -fexperimental-library until
+# 20. On macOS that flag also links libc++experimental, which a toolchain may lack although both facilities are
+# header-only in libc++ 18 and 19; there libc++'s own switch, _LIBCPP_ENABLE_EXPERIMENTAL, is enough. The check
+# tries them in that order, and what it takes goes onto every target.
 include(CheckCXXSourceCompiles)
 include(CMakePushCheckState)
 
@@ -26,6 +28,12 @@ if(NOT QUILL_STOP_TOKEN_AS_IS)
   set(CMAKE_REQUIRED_LINK_OPTIONS -fexperimental-library)
   check_cxx_source_compiles("${_quill_stop_token_probe}" QUILL_STOP_TOKEN_WITH_EXPERIMENTAL_LIBRARY)
 endif()
+if(NOT QUILL_STOP_TOKEN_AS_IS AND NOT QUILL_STOP_TOKEN_WITH_EXPERIMENTAL_LIBRARY)
+  set(CMAKE_REQUIRED_FLAGS "")
+  set(CMAKE_REQUIRED_LINK_OPTIONS "")
+  set(CMAKE_REQUIRED_DEFINITIONS -D_LIBCPP_ENABLE_EXPERIMENTAL)
+  check_cxx_source_compiles("${_quill_stop_token_probe}" QUILL_STOP_TOKEN_WITH_EXPERIMENTAL_DEFINE)
+endif()
 cmake_pop_check_state()
 
 if(QUILL_STOP_TOKEN_AS_IS)
@@ -34,7 +42,11 @@ elseif(QUILL_STOP_TOKEN_WITH_EXPERIMENTAL_LIBRARY)
   message(STATUS "std::stop_token and std::jthread: available with -fexperimental-library")
   add_compile_options(-fexperimental-library)
   add_link_options(-fexperimental-library)
+elseif(QUILL_STOP_TOKEN_WITH_EXPERIMENTAL_DEFINE)
+  message(STATUS "std::stop_token and std::jthread: available with -D_LIBCPP_ENABLE_EXPERIMENTAL")
+  add_compile_options(-D_LIBCPP_ENABLE_EXPERIMENTAL)
 else()
   message(FATAL_ERROR "Quillstart needs <stop_token> and std::jthread: use GCC 12 or later with libstdc++, or "
-                      "libc++ 17 or later with -fexperimental-library.")
+                      "libc++ 18 or later (tried as is, with -fexperimental-library and with "
+                      "-D_LIBCPP_ENABLE_EXPERIMENTAL).")
 endif()

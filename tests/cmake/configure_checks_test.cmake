@@ -1,5 +1,6 @@
 # Configures the scratch project with a compiler that has std::stop_token and std::jthread as is, only with
-# -fexperimental-library, or not at all, and with a valid and an unknown QUILL_PRODUCT; checks each outcome.
+# -fexperimental-library, only with -D_LIBCPP_ENABLE_EXPERIMENTAL (its experimental library missing), or not at
+# all, and with a valid and an unknown QUILL_PRODUCT; checks each outcome.
 # Usage: cmake -DREAL_CXX=<compiler> -DWORK_DIR=<scratch build folder> -P configure_checks_test.cmake
 set(_here "${CMAKE_CURRENT_LIST_DIR}")
 set(_failures 0)
@@ -25,7 +26,9 @@ check_configure(as-is as-is code 0
   "std::stop_token and std::jthread: available -- Product: com\\.fernwick\\.quill\\.code; options: --")
 check_configure(with-flag with-flag java 0
   "available with -fexperimental-library -- Product: com\\.fernwick\\.tolvane\\.java; options: -fexperimental-library --")
+check_configure(with-define with-define code 0
+  "available with -D_LIBCPP_ENABLE_EXPERIMENTAL -- Product: com\\.fernwick\\.quill\\.code; options: -D_LIBCPP_ENABLE_EXPERIMENTAL --")
 check_configure(refused never code 1
-  "Quillstart needs <stop_token> and std::jthread: use GCC 12 or later with libstdc\\+\\+, or libc\\+\\+ 17 or later with -fexperimental-library\\.")
+  "Quillstart needs <stop_token> and std::jthread: use GCC 12 or later with libstdc\\+\\+, or libc\\+\\+ 18 or later \\(tried as is, with -fexperimental-library and with -D_LIBCPP_ENABLE_EXPERIMENTAL\\)\\.")
 check_configure(unknown-product as-is cobol 1
   "QUILL_PRODUCT must be one of code, cli, brew, claude, java, not \"cobol\"")
