@@ -131,21 +131,21 @@ FileAppendWriter::DiffPreview FileAppendWriter::preview(
     return result;
 }
 
-Result<FileAppendWriter::DiffPreview> FileAppendWriter::append(const std::string& line,
-                                                               const std::string& label,
-                                                               const std::string& needle,
-                                                               NeedleScope scope) const {
+Result<FileAppendWriter::Appended> FileAppendWriter::append(const std::string& line, const std::string& label,
+                                                            const std::string& needle,
+                                                            NeedleScope scope) const {
     auto proposal = preview({line}, label, [&](const std::string& text) {
         return scope == NeedleScope::activeLines ? containsActiveLine(text, needle) : contains(text, needle);
     });
-    if (auto applied = apply(proposal); !applied)
-        return fail(applied.error());
-    return proposal;
+    auto backupWritten = apply(proposal);
+    if (!backupWritten)
+        return fail(backupWritten.error());
+    return Appended{std::move(proposal), *backupWritten};
 }
 
-Result<void> FileAppendWriter::apply(const DiffPreview& preview) const {
+Result<bool> FileAppendWriter::apply(const DiffPreview& preview, bool seededHere) const {
     if (preview.alreadySet)
-        return {};
+        return false;
 
     // The file must still be what the preview showed: a newer text would be lost, with no backup of it.
     const bool exists = fs->fileExists(preview.path);
@@ -159,11 +159,16 @@ Result<void> FileAppendWriter::apply(const DiffPreview& preview) const {
             return fail(WriteError::writeFailed(changedSincePreview(preview.path)));
     }
 
-    if (auto written = writeBackup(*fs, preview.path, preview.backupPath, preview.originalContents); !written)
-        return fail(WriteError::backupFailed(written.error()));
+    // A ".bak" beside a file that was not there is the user's own (a file set aside by hand), not ours.
+    const bool backUp = !(preview.wasCreated || seededHere) || !itemExists(*fs, preview.backupPath);
+    if (backUp) {
+        if (auto written = writeBackup(*fs, preview.path, preview.backupPath, preview.originalContents);
+            !written)
+            return fail(WriteError::backupFailed(written.error()));
+    }
     if (auto written = fs->write(preview.proposedContents, preview.path, WriteMode::atomically); !written)
         return fail(WriteError::writeFailed(written.error()));
-    return {};
+    return backUp;
 }
 
 FileAppendWriter::DiffPreview ZprofileWriter::preview(bool includePathLine) const {

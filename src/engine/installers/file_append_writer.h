@@ -41,6 +41,12 @@ struct FileAppendWriter {
         static Error writeFailed(const Error& underlying);
     };
 
+    /// What `append` did: the preview it applied, and whether it wrote the ".bak".
+    struct Appended {
+        DiffPreview preview;
+        bool backupWritten = false;
+    };
+
     /// Where `append` looks for its needle.
     enum class NeedleScope {
         anywhere,     ///< anywhere in the text, comments included
@@ -56,13 +62,16 @@ struct FileAppendWriter {
                                       const std::function<bool(const std::string&)>& isAlreadySet) const;
 
     /// Previews one `line` and applies it at once. Already set when `needle` is found within `scope`.
-    [[nodiscard]] Result<DiffPreview> append(const std::string& line, const std::string& label,
-                                             const std::string& needle, NeedleScope scope) const;
+    [[nodiscard]] Result<Appended> append(const std::string& line, const std::string& label,
+                                          const std::string& needle, NeedleScope scope) const;
 
     /// Writes `preview`: nothing when `alreadySet`; otherwise refuses a file that changed since the preview
     /// (or cannot be read), then replaces the ".bak" with the old text (the file's mode kept) and the file
-    /// with the new text, both atomically. Fails with a `WriteError`.
-    [[nodiscard]] Result<void> apply(const DiffPreview& preview) const;
+    /// with the new text, both atomically. A file that is new to this operation (`wasCreated`, or
+    /// `seededHere`: the caller created it just before the preview) has no text of the user's to keep, so an
+    /// existing ".bak" then stays as it is and none is written. True when it wrote the ".bak". Fails with a
+    /// `WriteError`.
+    [[nodiscard]] Result<bool> apply(const DiffPreview& preview, bool seededHere = false) const;
 
     /// "# " + the date ("yyyy-MM-dd ", only when the product dates its blocks) + the marker + " — " +
     /// `label`.

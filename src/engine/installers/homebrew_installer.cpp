@@ -44,13 +44,15 @@ void addShellEnvironment(const std::shared_ptr<const FileSystemOperating>& fs,
         sink.yield(OutputEvent{"Couldn't append brew shellenv to ~/.zprofile: " + appended.error().message});
         return;
     }
-    if (appended->alreadySet) {
+    if (appended->preview.alreadySet) {
         sink.yield(OutputEvent{"brew shellenv already active in ~/.zprofile — skipping."});
         return;
     }
     sink.yield(
         OutputEvent{"Appending brew shellenv to ~/.zprofile (so brew is fully integrated in new shells)."});
-    sink.yield(OutputEvent{"Appended. Backup at " + appended->backupPath.string() + "."});
+    sink.yield(OutputEvent{appended->backupWritten
+                               ? "Appended. Backup at " + appended->preview.backupPath.string() + "."
+                               : std::string("Appended.")});
 }
 
 }  // namespace

@@ -66,29 +66,33 @@ void ShellConfigurator::configureBlock(std::string_view name, const std::string&
         if (auto text = m_fs->readString(file); !text)
             return failed(text.error());
     }
-    seedHeaderComment(file, seedComment);
+    const bool seeded = seedHeaderComment(file, seedComment);
     const FileAppendWriter writer{file, m_fs};
     // Configured is judged on the whole text: a commented-out setting counts, so the user's choice stands.
     const auto proposal = writer.preview(
         blockLines, label, [needle](const std::string& text) { return contains(text, needle); });
-    if (auto applied = writer.apply(proposal); !applied)
-        return failed(applied.error());
+    const auto backupWritten = writer.apply(proposal, seeded);
+    if (!backupWritten)
+        return failed(backupWritten.error());
     if (proposal.alreadySet)
         report.lines.push_back(display(name) + " is already configured — nothing to do.");
-    else
+    else if (*backupWritten)
         report.lines.push_back("Configured " + display(name) + " (backup at " + proposal.backupPath.string() +
                                ").");
+    else
+        report.lines.push_back("Configured " + display(name) + ".");
 }
 
-void ShellConfigurator::seedHeaderComment(const std::filesystem::path& file,
+bool ShellConfigurator::seedHeaderComment(const std::filesystem::path& file,
                                           const std::string& comment) const {
-    if (m_fs->itemKind(file) != ItemKind::missing) {
+    const bool missing = m_fs->itemKind(file) == ItemKind::missing;
+    if (!missing) {
         auto text = m_fs->readString(file);
         if (!text || !trimWhitespaceAndNewlines(*text).empty())
-            return;
+            return false;
     }
     // A failed seed leaves the file as it was; the block proposal then sees it unchanged.
-    (void)m_fs->write(comment + "\n", file, WriteMode::atomically);
+    return m_fs->write(comment + "\n", file, WriteMode::atomically).has_value() && missing;
 }
 
 void ShellConfigurator::createEnvFile(std::vector<std::string>& lines, bool& success) const {
@@ -138,7 +142,7 @@ std::string ShellConfigurator::appendLine(std::string_view name, const std::stri
     auto appended = writer.append(line, label, needle, FileAppendWriter::NeedleScope::anywhere);
     if (!appended)
         return "Couldn't configure " + std::string(subject) + ": " + appended.error().message;
-    if (appended->alreadySet)
+    if (appended->preview.alreadySet)
         return std::string(subject) + " is already set — nothing to do.";
     return "Configured " + std::string(subject) + ".";
 }

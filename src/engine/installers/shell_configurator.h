@@ -49,8 +49,9 @@ class ShellConfigurator {
     [[nodiscard]] std::vector<std::string> configureMise() const;
 
   private:
-    /// Writes `comment` as the only line of `file` when it is missing or holds only white space.
-    void seedHeaderComment(const std::filesystem::path& file, const std::string& comment) const;
+    /// Writes `comment` as the only line of `file` when it is missing or holds only white space. True when it
+    /// created the file.
+    bool seedHeaderComment(const std::filesystem::path& file, const std::string& comment) const;
     /// Creates ~/.env from the placeholder template with mode 600, unless it exists.
     void createEnvFile(std::vector<std::string>& lines, bool& success) const;
 

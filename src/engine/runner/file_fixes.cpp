@@ -21,6 +21,10 @@ FileAppendWriter zprofileWriter(const Runner& runner) {
 
 }  // namespace
 
+std::string backupNote(const FileAppendWriter::Appended& appended) {
+    return appended.backupWritten ? " (backup at " + appended.preview.backupPath.string() + ")" : "";
+}
+
 void temurinTail(const Runner& runner, Stream<InstallerEvent> install, const EventSink& sink,
                  const std::stop_token& stop) {
     const auto status = forwardInstaller(std::move(install), sink, stop);
@@ -36,13 +40,13 @@ void temurinTail(const Runner& runner, Stream<InstallerEvent> install, const Eve
         return;
     const ZprofileWriter writer{zprofileWriter(runner)};
     const auto preview = writer.preview(false);
-    if (const auto written = writer.writer.apply(preview); !written)
-        say(sink, "Couldn't set JAVA_HOME: " + written.error().message);
+    if (const auto backupWritten = writer.writer.apply(preview); !backupWritten)
+        say(sink, "Couldn't set JAVA_HOME: " + backupWritten.error().message);
     else if (preview.alreadySet)
         say(sink, "JAVA_HOME is already set in ~/.zprofile.");
     else
-        say(sink, "Set JAVA_HOME in ~/.zprofile (macOS finds `java` on its own; backup at " +
-                      preview.backupPath.string() + ").");
+        say(sink, "Set JAVA_HOME in ~/.zprofile (macOS finds `java` on its own" +
+                      (*backupWritten ? "; backup at " + preview.backupPath.string() : std::string()) + ").");
     complete(sink, 0);
 }
 
@@ -113,11 +117,10 @@ void repairPath(const Runner& runner, const std::string& directory, const EventS
         complete(sink, 1);
         return;
     }
-    if (appended->alreadySet)
+    if (appended->preview.alreadySet)
         say(sink, "`" + directory + "` is already on your PATH in ~/.zprofile — nothing to do.");
     else
-        say(sink, "Added `" + directory + "` to your PATH in ~/.zprofile (backup at " +
-                      appended->backupPath.string() + ").");
+        say(sink, "Added `" + directory + "` to your PATH in ~/.zprofile" + backupNote(*appended) + ".");
     complete(sink, 0);
 }
 
@@ -136,11 +139,10 @@ void repairHomebrewPath(const Runner& runner, const EventSink& sink) {
         complete(sink, 1);
         return;
     }
-    if (appended->alreadySet)
+    if (appended->preview.alreadySet)
         say(sink, "Homebrew's shellenv is already active in ~/.zprofile — re-checking in a fresh shell.");
     else
-        say(sink,
-            "Added Homebrew to your PATH in ~/.zprofile (backup at " + appended->backupPath.string() + ").");
+        say(sink, "Added Homebrew to your PATH in ~/.zprofile" + backupNote(*appended) + ".");
     complete(sink, 0);
 }
 

@@ -17,6 +17,7 @@
 #include "engine/core/result.h"
 #include "engine/core/stream.h"
 #include "engine/installers/brew_runner.h"
+#include "engine/installers/file_append_writer.h"
 #include "engine/installers/installer_event.h"
 #include "engine/runner/setup_remediation_runner.h"
 #include "engine/services/process_cancellation.h"
@@ -42,6 +43,9 @@ inline void sayAll(const EventSink& sink, const std::vector<std::string>& lines)
     for (const auto& line : lines)
         say(sink, line);
 }
+
+/// " (backup at <path>)" when the append wrote its ".bak", else "": what a message of an edit says of it.
+std::string backupNote(const FileAppendWriter::Appended& appended);
 
 // Producers. A task producer's work runs in a task of its own and the stream's end (by either side) stops
 // that task; a synchronous producer's work runs before the stream is returned.

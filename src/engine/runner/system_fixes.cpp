@@ -109,11 +109,10 @@ void installClaudeCLI(const Runner& runner, const BrewRunner& brew, const std::s
                           "CLAUDE_CODE_PACKAGE_MANAGER_AUTO_UPDATE", FileAppendWriter::NeedleScope::anywhere);
         if (!appended)
             say(sink, "Couldn't enable Claude Code auto-update: " + appended.error().message);
-        else if (appended->alreadySet)
+        else if (appended->preview.alreadySet)
             say(sink, "Claude Code auto-update is already enabled in ~/.zprofile.");
         else
-            say(sink, "Enabled Claude Code auto-update in ~/.zprofile (backup at " +
-                          appended->backupPath.string() + ").");
+            say(sink, "Enabled Claude Code auto-update in ~/.zprofile" + backupNote(*appended) + ".");
     }
     complete(sink, *status);
 }

@@ -112,7 +112,7 @@ TEST_F(BackupTest, AFailedEditKeepsTheEarlierCopy) {
     }
 }
 
-TEST_F(BackupTest, TheCopyTakesTheFilesModeAndNeverReplacesAFolder) {
+TEST_F(BackupTest, TheCopyTakesTheFilesModeReplacesALinkAndNeverReplacesAFolder) {
     for (const auto& writer : writers(home.path())) {
         SCOPED_TRACE(writer.file);
         const fs::path file = home / writer.file;
@@ -123,6 +123,16 @@ TEST_F(BackupTest, TheCopyTakesTheFilesModeAndNeverReplacesAFolder) {
         EXPECT_TRUE(writer.edit(live).first);
         EXPECT_EQ(readFile(backup), kOriginal);
         EXPECT_EQ(modeOf(backup), 0600U);
+
+        // A link under the copy's name is replaced by the copy; what it leads to is not written through it.
+        prepare(writer, kOriginal);
+        fs::remove(backup);
+        const auto elsewhere = home.write("elsewhere/kept", "kept\n");
+        fs::create_symlink(elsewhere, backup);
+        EXPECT_TRUE(writer.edit(live).first);
+        EXPECT_FALSE(fs::is_symlink(backup));
+        EXPECT_EQ(readFile(backup), kOriginal);
+        EXPECT_EQ(readFile(elsewhere), "kept\n");
 
         // A folder under the copy's name stays with everything in it.
         prepare(writer, kOriginal);

@@ -26,7 +26,7 @@ class FileAppendWriterTest : public ::testing::Test {
             fileSystem = std::make_shared<LiveFileSystem>();
         return FileAppendWriter{home / ".zprofile", std::move(fileSystem)};
     }
-    Result<FileAppendWriter::DiffPreview> appendUv(const FileAppendWriter& w) const {
+    Result<FileAppendWriter::Appended> appendUv(const FileAppendWriter& w) const {
         return w.append(kUvLine, "uv PATH", "HOME/.local/bin", FileAppendWriter::NeedleScope::anywhere);
     }
 
@@ -34,21 +34,26 @@ class FileAppendWriterTest : public ::testing::Test {
     ScopedProductConfig product{test::installerProduct()};
 };
 
-TEST_F(FileAppendWriterTest, PutsOneBlankLineBeforeTheBlockWhateverTheFileEndsWith) {
+TEST_F(FileAppendWriterTest, PutsOneBlankLineBeforeTheBlockAndBacksUpOnlyTheUsersText) {
     struct Case {
         const char* name;
         std::optional<std::string> original;  // nothing: no file
         std::string separator;
+        std::optional<std::string> backup = std::nullopt;  // a ".bak" there before
     };
     const std::vector<Case> cases = {
         {"missing file", std::nullopt, ""},
         {"empty file", "", ""},
         {"no final newline", "# my settings\nexport A=1", "\n\n"},
-        {"one final newline", "export A=1\n", "\n"},
+        {"one final newline", "export A=1\n", "\n", "older copy\n"},
         {"two final newlines", "export A=1\n\n", ""},
         {"whitespace only", "  \t\n", "\n"},
         {"CR LF ending", "export A=1\r\n", "\n\n"},
         {"CR LF then LF", "export A=1\r\n\n", "\n"},
+        // A file set aside by hand is the user's, and nothing of a missing file is worth a copy.
+        {"missing file beside the user's .bak", std::nullopt, "", "export MINE=1\n"},
+        {"missing file beside an empty .bak", std::nullopt, "", ""},
+        {"empty file beside a .bak", "", "", "export MINE=1\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -56,17 +61,34 @@ TEST_F(FileAppendWriterTest, PutsOneBlankLineBeforeTheBlockWhateverTheFileEndsWi
         fs::remove(home / ".zprofile.bak");
         if (c.original)
             home.write(".zprofile", *c.original);
-        auto preview = appendUv(writer());
-        ASSERT_TRUE(preview) << preview.error().message;
+        if (c.backup)
+            home.write(".zprofile.bak", *c.backup);
+        auto appended = appendUv(writer());
+        ASSERT_TRUE(appended) << appended.error().message;
+        const auto& preview = appended->preview;
         const std::string original = c.original.value_or("");
-        EXPECT_EQ(preview->proposedContents, original + c.separator + kUvBlock);
-        EXPECT_EQ(readFile(home / ".zprofile"), preview->proposedContents);
+        EXPECT_EQ(preview.proposedContents, original + c.separator + kUvBlock);
+        EXPECT_EQ(readFile(home / ".zprofile"), preview.proposedContents);
+        const bool keepsBackup = !c.original && c.backup;
+        EXPECT_EQ(appended->backupWritten, !keepsBackup);
         EXPECT_TRUE(fs::is_regular_file(home / ".zprofile.bak"));
-        EXPECT_EQ(readFile(home / ".zprofile.bak"), original);
-        EXPECT_EQ(preview->wasCreated, !c.original.has_value());
-        EXPECT_EQ(preview->linesAdded, (std::vector<std::string>{"# Quillstart — uv PATH", kUvLine}));
-        EXPECT_EQ(preview->backupPath, home / ".zprofile.bak");
+        EXPECT_EQ(readFile(home / ".zprofile.bak"), keepsBackup ? *c.backup : original);
+        EXPECT_EQ(preview.wasCreated, !c.original.has_value());
+        EXPECT_EQ(preview.linesAdded, (std::vector<std::string>{"# Quillstart — uv PATH", kUvLine}));
+        EXPECT_EQ(preview.backupPath, home / ".zprofile.bak");
     }
+
+    // The JAVA_HOME block applied by hand keeps the same rule.
+    fs::remove(home / ".zprofile");
+    home.write(".zprofile.bak", "export MINE=1\n");
+    const ZprofileWriter zprofile{writer()};
+    EXPECT_EQ(zprofile.writer.apply(zprofile.preview(true)), Result<bool>(false));
+    EXPECT_EQ(readFile(home / ".zprofile.bak"), "export MINE=1\n");
+    EXPECT_TRUE(zprofile.hasJavaHomeExport(readFile(home / ".zprofile")));
+    fs::remove(home / ".zprofile");
+    fs::remove(home / ".zprofile.bak");
+    EXPECT_EQ(zprofile.writer.apply(zprofile.preview(true)), Result<bool>(true));
+    EXPECT_EQ(readFile(home / ".zprofile.bak"), "");
 }
 
 TEST_F(FileAppendWriterTest, KeepsModesAndReplacesALinksTarget) {
@@ -98,15 +120,16 @@ TEST_F(FileAppendWriterTest, AlreadySetWritesNothing) {
     // The plain test sees the commented line; the active-line test does not.
     auto plain = appendUv(writer());
     ASSERT_TRUE(plain);
-    EXPECT_TRUE(plain->alreadySet);
-    EXPECT_TRUE(plain->linesAdded.empty());
-    EXPECT_EQ(plain->proposedContents, plain->originalContents);
+    EXPECT_TRUE(plain->preview.alreadySet);
+    EXPECT_FALSE(plain->backupWritten);
+    EXPECT_TRUE(plain->preview.linesAdded.empty());
+    EXPECT_EQ(plain->preview.proposedContents, plain->preview.originalContents);
     EXPECT_EQ(readFile(home / ".zprofile.bak"), "earlier\n");
 
     auto active =
         writer().append(kUvLine, "uv PATH", "HOME/.local/bin", FileAppendWriter::NeedleScope::activeLines);
     ASSERT_TRUE(active);
-    EXPECT_FALSE(active->alreadySet);
+    EXPECT_FALSE(active->preview.alreadySet);
     EXPECT_EQ(readFile(home / ".zprofile.bak"), "# export PATH=\"$HOME/.local/bin:$PATH\"\n");
 }
 

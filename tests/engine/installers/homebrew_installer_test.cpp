@@ -103,6 +103,15 @@ TEST_F(HomebrewInstallerTest, ASuccessfulInstallAddsTheShellEnvironmentOnce) {
               expect({out("brew shellenv already active in ~/.zprofile — skipping."), completed(0)}));
     EXPECT_FALSE(fs::exists(home / ".zprofile.bak"));
 
+    // A file the user set aside is not replaced by a copy of nothing, nor named.
+    fs::remove(home / ".zprofile");
+    home.write(".zprofile.bak", "export MINE=1\n");
+    EXPECT_EQ(
+        install(script),
+        expect({out("Appending brew shellenv to ~/.zprofile (so brew is fully integrated in new shells)."),
+                out("Appended."), completed(0)}));
+    EXPECT_EQ(test::readFile(home / ".zprofile.bak"), "export MINE=1\n");
+
     home.write(".zprofile", "export A=1\n");
     const fs::path backup = home / ".zprofile.bak";
     auto events = install(script, 0, [&](std::string_view operation, const fs::path& path) {

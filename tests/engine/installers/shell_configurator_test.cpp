@@ -127,6 +127,25 @@ TEST_F(ShellConfiguratorTest, EachFileIsHandledOnItsOwnAndAnUnreadableOneIsLeftA
          false,
          false,
          {{".zprofile", "export A=\xFF\n"}, {".zprofile.bak", "-"}}},
+        {"the user's own copies beside missing files stay as they are",
+         {{".zprofile.bak", "export MINE=1\n"}, {".zshrc.bak", ""}},
+         nullptr,
+         [&] {
+             return Lines{"Configured ~/.zprofile.", "Configured ~/.zshrc.", kEnvCreated, kComplete};
+         },
+         true,
+         true,
+         {{".zprofile.bak", "export MINE=1\n"}, {".zshrc.bak", ""}}},
+        {"an existing file's copy replaces an older one",
+         {{".zprofile", "export A=1\n"}, {".zprofile.bak", "export MINE=1\n"}, {".env", ""}},
+         nullptr,
+         [&] {
+             return Lines{configured(".zprofile"), configured(".zshrc"), kEnvKept, kComplete};
+         },
+         true,
+         true,
+         {{".zprofile.bak", "export A=1\n"},
+          {".zshrc.bak", "# ~/.zshrc — aliases, completions, prompt (interactive shells)\n"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -8,10 +8,12 @@
 #include <stop_token>
 #include <thread>
 
+#include "engine/core/text.h"
 #include "engine/runner/fixes.h"
 #include "engine/services/child_process.h"
 #include "tests/engine/runner/runner_test_kit.h"
 #include "tests/support/process_watch.h"
+#include "tests/support/temporary_directory.h"
 
 namespace quill {
 namespace {
@@ -49,7 +51,12 @@ struct FixRow {
     /// Every file of the home folder afterwards with a text it holds; a name ending in "/" stands for each
     /// file under that folder. Backups are the writers' own business and left out.
     std::map<std::string, std::string> home = {};
+    /// Copies the user set aside by hand, beside missing shell files: each must stay, and no line may name a
+    /// backup.
+    bool besideUserCopies = false;
 };
+
+constexpr const char* kUserCopy = "# set aside by hand\n";
 
 void expectHomeFiles(const std::map<std::string, std::string>& snapshot,
                      const std::map<std::string, std::string>& expected) {
@@ -106,6 +113,12 @@ TEST(SetupRemediationRunner, RunsEveryFixOfTheCatalogueAgainstStandInTools) {
         {"refused password", R::installZed(), {}, stopped(), "brew install --cask zed", [](RunnerScene& scene) { scene.atPath("/opt/homebrew/bin/brew", "echo 'sudo: a password is required'\nexit 1"); }},
         {"shell", R::configureShell(), {}, done(0), "", {}, {{".env", "# export OPENAI_API_KEY=..."}, {".zprofile", "typeset -U path PATH"}, {".zshrc", "autoload -Uz compinit && compinit"}}},
         {"uv", R::installUv(), {"Installing uv (Astral's installer)…", "installer ran", "Installing the latest Python with uv…"}, done(0), "uv python install --default", {}, {{".zprofile", "export PATH=\"$HOME/.local/bin:$PATH\""}}},
+        {"uv beside the user's copy", R::installUv(), {"Configured uv on PATH (~/.zprofile)."}, done(0), "uv python install --default", {}, {{".zprofile", "export PATH=\"$HOME/.local/bin:$PATH\""}}, true},
+        {"claude cli beside the user's copy", R::installClaudeCLI(), {"Enabled Claude Code auto-update in ~/.zprofile."}, done(0), "brew install --cask claude-code@latest", {}, {{".zprofile", "export CLAUDE_CODE_PACKAGE_MANAGER_AUTO_UPDATE=1"}}, true},
+        {"temurin beside the user's copy", R::installTemurin(), {"Set JAVA_HOME in ~/.zprofile (macOS finds `java` on its own)."}, done(0), "brew install --cask temurin", {}, {{".zprofile", "export JAVA_HOME=$(/usr/libexec/java_home)"}}, true},
+        {"path beside the user's copy", R::repairPath("/opt/tools/bin"), {"Added `/opt/tools/bin` to your PATH in ~/.zprofile."}, done(0), "", {}, {{".zprofile", "export PATH=\"/opt/tools/bin:$PATH\""}}, true},
+        {"homebrew path beside the user's copy", R::repairHomebrewPath(), {"Added Homebrew to your PATH in ~/.zprofile."}, done(0), "", [](RunnerScene& scene) { scene.onMachine("/opt/homebrew/bin/brew"); }, {{".zprofile", "eval \"$(/opt/homebrew/bin/brew shellenv)\""}}, true},
+        {"shell beside the user's copies", R::configureShell(), {"Configured ~/.zprofile.", "Configured ~/.zshrc."}, done(0), "", {}, {{".env", "# export OPENAI_API_KEY=..."}, {".zprofile", "typeset -U path PATH"}, {".zshrc", "autoload -Uz compinit && compinit"}}, true},
         {"mise", R::installMise(), {"==> Installing install mise"}, done(0), "brew install mise", {}, {{".zprofile", "eval \"$(mise activate zsh --shims)\""}, {".zshrc", "eval \"$(mise activate zsh)\""}}},
         {"node", R::installNodeViaMise(), {"Running mise use -g node@lts…"}, done(0), "mise use -g node@lts", {}},
         {"ruby", R::installRubyViaMise(), {}, done(0), "mise use -g ruby@latest", {}},
@@ -138,8 +151,19 @@ TEST(SetupRemediationRunner, RunsEveryFixOfTheCatalogueAgainstStandInTools) {
         RunnerScene scene;
         if (row.prepare)
             row.prepare(scene);
+        const std::vector<fs::path> userCopies = {scene.home / ".zprofile.bak", scene.home / ".zshrc.bak"};
+        if (row.besideUserCopies) {
+            for (const auto& copy : userCopies)
+                std::ofstream(copy) << kUserCopy;
+        }
         const auto events = scene.run(row.fix);
         ASSERT_FALSE(events.empty());
+        if (row.besideUserCopies) {
+            for (const auto& copy : userCopies)
+                EXPECT_EQ(test::readFile(copy), kUserCopy) << copy;
+            for (const auto& text : linesOf(events))
+                EXPECT_FALSE(contains(text, "ackup")) << text;
+        }
         EXPECT_EQ(events.back(), row.last);
         EXPECT_TRUE(inOrder(row.lines, linesOf(events))) << ::testing::PrintToString(events);
         if (!row.start.empty()) {
