@@ -14,9 +14,11 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -27,6 +29,7 @@
 #include "engine/setup/setup_stage.h"
 #include "engine/telemetry/shut_down.h"
 #include "tests/support/fake_process_runner.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/path_mapping_file_system.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/temporary_home.h"
@@ -34,6 +37,7 @@
 #include "tests/ui/ui_test_support.h"
 #include "ui/app/main_window.h"
 #include "ui/common/nps_feedback_card.h"
+#include "ui/common/screen_scaffold.h"
 #include "ui/common/settings.h"
 #include "ui/common/style.h"
 #include "ui/setupflow/install_log.h"
@@ -109,6 +113,20 @@ std::vector<std::string> ids(const std::vector<SetupRemediation>& fixes) {
     return result;
 }
 
+/// A stage's page shows once what it reads from the disk is in: waits for that.
+void awaitStageSection(SetupWorkflowView* view, const Step& step) {
+    if (!step.is<Step::Stage>())
+        return;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::ranges::any_of(view->findChildren<ScreenScaffold*>(),
+                                       [](const QWidget* scaffold) { return scaffold->isVisible(); });
+        },
+        5000));
+    // Widgets added to a shown page show on a queued call.
+    QCoreApplication::sendPostedEvents();
+}
+
 class SetupWorkflowViewTest : public UiTest {
   protected:
     SetupWorkflowViewTest() {
@@ -155,9 +173,11 @@ class SetupWorkflowViewTest : public UiTest {
         return view;
     }
 
+    /// Moves the flow to `step`; a stage's page is waited for until what it reads from the disk is in.
     void go(SetupWorkflowView* view, const Step& step) {
         view->model().goToStep(step);
         QCoreApplication::sendPostedEvents();
+        awaitStageSection(view, step);
     }
 
     /// An executable file at `path` of the mapped machine.
@@ -259,6 +279,7 @@ void showStep(SetupWorkflowView* view, const Step& step) {
             return std::ranges::any_of(pages, [](StepPage* page) { return page->isVisible(); });
         },
         5000));
+    awaitStageSection(view, step);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
@@ -537,6 +558,11 @@ TEST_F(SetupWorkflowViewTest, OutcomeOpensInstalledAppsInThePolicysOrderAndTheEx
     home.write("Applications/Zed.app/Contents/MacOS/Zed", "");
     auto* view = openScreen();
     go(view, Step::outcome());
+    // The disk's answers come in at once: a found application's button is enabled, a missing one's is not.
+    auto* zed = qobject_cast<QPushButton*>(byText(view, QStringLiteral("Open Zed")));
+    ASSERT_NE(zed, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return zed->isEnabled(); }, 5000));
+    EXPECT_FALSE(qobject_cast<QPushButton*>(byText(view, QStringLiteral("Open Missing")))->isEnabled());
     EXPECT_TRUE(visibleWithId(view, QStringLiteral("show-example-projects")).isEmpty());
 
     struct Case {
@@ -571,6 +597,8 @@ TEST_F(SetupWorkflowViewTest, OutcomeOpensInstalledAppsInThePolicysOrderAndTheEx
                "");
     view = openScreen();
     go(view, Step::outcome());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !visibleWithId(view, QStringLiteral("show-example-projects")).isEmpty(); }, 5000));
     urls->opened.clear();
     visibleById<QPushButton>(view, QStringLiteral("show-example-projects"))->click();
     EXPECT_EQ(urls->opened,
@@ -655,10 +683,15 @@ TEST_F(SetupWorkflowViewTest, APageOrSheetJustShownTakesNoPressUntilTheDoubleCli
     ASSERT_TRUE(view->model().step() == Step::stage("homebrew"));
     // The new stage's install button sits where the pointer is for the second click.
     QPushButton* install = nullptr;
-    for (auto* button : view->findChildren<QPushButton*>())
-        if (button->isVisible() && shownText(button) == QStringLiteral("Install Homebrew (recommended)"))
-            install = button;
-    ASSERT_NE(install, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (auto* button : view->findChildren<QPushButton*>())
+                if (button->isVisible() &&
+                    shownText(button) == QStringLiteral("Install Homebrew (recommended)"))
+                    install = button;
+            return install != nullptr;
+        },
+        5000));
     EXPECT_TRUE(pressesHeld(view));
     doubleClickThroughWindow(install);
     EXPECT_FALSE(view->model().pendingInstall());
@@ -936,6 +969,84 @@ TEST_F(SetupWorkflowViewTest, TheOutcomesAnswersMoveOnceAtMostWhileItsChecksRun)
                                                      int y) mutable { return std::exchange(last, y) != y; }),
                   1)
             << ::testing::PrintToString(heights);
+    }
+}
+
+/// Records every path the GUI thread asks the disk about, while `watching`; `homeDirectory` reads no disk.
+class GuiThreadDiskRecorder final : public quill::test::ForwardingFileSystem {
+  public:
+    using ForwardingFileSystem::ForwardingFileSystem;
+    [[nodiscard]] Result<std::filesystem::path> userDirectory(UserDirectory which,
+                                                              IfMissing ifMissing) const override {
+        record("user directory");
+        return ForwardingFileSystem::userDirectory(which, ifMissing);
+    }
+    [[nodiscard]] std::vector<std::string> calls() const {
+        std::lock_guard lock(m_mutex);
+        return m_calls;
+    }
+    std::atomic<bool> watching = false;
+
+  private:
+    [[nodiscard]] fs::path route(const fs::path& path) const override {
+        record(path.string());
+        return path;
+    }
+    void record(const std::string& what) const {
+        if (watching && QThread::currentThread() == QCoreApplication::instance()->thread()) {
+            std::lock_guard lock(m_mutex);
+            m_calls.push_back(what);
+        }
+    }
+    mutable std::mutex m_mutex;
+    mutable std::vector<std::string> m_calls;
+};
+
+// A slow or hung home volume must not freeze the window: pages and sections read the disk on workers.
+TEST_F(SetupWorkflowViewTest, NoPageOrSectionTouchesTheDiskOnTheWindowsThread) {
+    const quill::test::TemporaryHome home;
+    home.write("Applications/Zed.app/Contents/MacOS/Zed", "");
+    home.write(fs::path("Documents") / std::string(projectFolderName(ProjectTemplate::coding)) / "README.md",
+               "");
+    makeExecutable("/opt/homebrew/bin/brew");
+    auto product = products::code();
+    product.spinePolicy.outcomeOpenableApps = [](const auto&, const auto&) {
+        return std::vector<SpineRenderPolicy::OpenableApp>{{"Open Zed", "Zed.app"}};
+    };
+    ScopedProductConfig scoped(product);
+    auto recorder = std::make_shared<GuiThreadDiskRecorder>(context.services.fs);
+    context.services.fs = recorder;
+    verifier->result = SetupVerificationResult{"", true};
+    for (const bool homebrew : {true, false}) {
+        SCOPED_TRACE(homebrew ? "with Homebrew" : "without Homebrew, the gate");
+        if (!homebrew)
+            machine.homebrewPrefix.reset();
+        auto* view = openScreen();
+        recorder->watching = true;
+        for (const auto& [id, placement, classification] : provider->stages) {
+            SCOPED_TRACE(id);
+            go(view, Step::stage(id));
+            for (auto* box : view->findChildren<QCheckBox*>()) {
+                if (box->isVisible() && box->isEnabled())
+                    box->click();
+            }
+            QCoreApplication::sendPostedEvents();
+        }
+        go(view, Step::verifying());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->model().verifyResult().has_value(); }, 5000));
+        go(view, Step::outcome());
+        auto* zed = qobject_cast<QPushButton*>(byText(view, QStringLiteral("Open Zed")));
+        ASSERT_NE(zed, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return zed->isEnabled(); }, 5000));
+        urls->opened.clear();
+        zed->click();
+        visibleById<QPushButton>(view, QStringLiteral("show-example-projects"))->click();
+        EXPECT_EQ(urls->opened,
+                  (std::vector<QUrl>{
+                      QUrl::fromLocalFile(QString::fromStdString((home / "Applications/Zed.app").string())),
+                      QUrl::fromLocalFile(QString::fromStdString((home / "Documents").string()))}));
+        recorder->watching = false;
+        EXPECT_EQ(recorder->calls(), std::vector<std::string>{});
     }
 }
 

@@ -1,5 +1,6 @@
 #include "engine/products/outcome_audit.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "engine/installers/shell_configurator.h"
 #include "engine/products/brew/brew_verifier.h"
 #include "engine/setup/login_shell_output.h"
+#include "engine/setup/setup_remediation.h"
 
 namespace quill {
 
@@ -110,6 +112,30 @@ std::vector<OutcomeAuditSection> buildOutcomeAudit(const std::optional<SystemPro
             sections.push_back({std::string(kAuditSectionTitles[index]), std::move(lines[index])});
     }
     return sections;
+}
+
+bool anyExampleProjectInDocuments(const FileSystemOperating& fs) {
+    const auto documents = fs.homeDirectory() / "Documents";
+    return std::ranges::any_of(kProjectTemplates, [&](ProjectTemplate project) {
+        return fs.fileExists(documents / std::string(projectFolderName(project)));
+    });
+}
+
+std::optional<std::filesystem::path> installedAppPath(const FileSystemOperating& fs,
+                                                      const std::string& appName) {
+    for (const auto& folder : {std::filesystem::path("/Applications"), fs.homeDirectory() / "Applications"}) {
+        if (fs.fileExists(folder / appName))
+            return folder / appName;
+    }
+    return std::nullopt;
+}
+
+OutcomeFiles findOutcomeFiles(const FileSystemOperating& fs, const std::vector<std::string>& appNames) {
+    OutcomeFiles files{anyExampleProjectInDocuments(fs), {}};
+    files.appPaths.reserve(appNames.size());
+    for (const auto& name : appNames)
+        files.appPaths.push_back(installedAppPath(fs, name));
+    return files;
 }
 
 }  // namespace quill

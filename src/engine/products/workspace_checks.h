@@ -24,7 +24,8 @@ inline constexpr ToolCheck kGitHubCLITool{"gh", "command -v gh"};
 [[nodiscard]] bool gitIdentitySet(const ShellRunner& shell, const FileSystemOperating& fs);
 /// Whether the GitHub CLI is signed in.
 [[nodiscard]] bool gitHubSignedIn(const ShellRunner& shell);
-/// Whether the example project folder ~/Documents/AI-Simple-Project exists.
+/// Whether the example project folder ~/Documents/AI-Simple-Project exists: the probe's rule, narrower than
+/// the outcome page's `anyExampleProjectInDocuments`.
 [[nodiscard]] bool exampleProjectExists(const FileSystemOperating& fs);
 
 /// Fills the bundle's `ghPresent`, `gitIdentitySet`, `ghAuthed` (three login shells at once), `projectExists`

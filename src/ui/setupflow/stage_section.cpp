@@ -15,7 +15,6 @@
 #include "engine/core/text.h"
 #include "engine/installers/skill_folder_installer.h"
 #include "engine/products/claude/agent_skill_catalog.h"
-#include "engine/services/homebrew_paths.h"
 #include "engine/services/language_detector.h"
 #include "ui/common/labels.h"
 #include "ui/common/press_guard.h"
@@ -281,8 +280,7 @@ struct Builder {
         const bool ghAuthed = probes && probes->ghAuthed;
         // The GitHub CLI installs with Homebrew, and the sign-in runs the CLI: what cannot run yet is shown
         // unticked and disabled rather than left to fail. Each row starts as it is shown.
-        const bool homebrew =
-            homebrewExecutable(*view.screenContext().services.fs, HomebrewToolCheck::executable).has_value();
+        const bool homebrew = input.brewExecutable;
         const auto row = [this, &model](const SetupRemediation& fix, bool shown, bool possible) {
             model.setGitFixSelected(fix.id(), shown && possible);
             if (!shown)

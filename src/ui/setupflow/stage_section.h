@@ -20,6 +20,8 @@ struct StageSectionInput {
     std::string headline;
     /// The fixes the stage offers, in order.
     std::vector<SetupRemediation> remediations;
+    /// brew can be started (read from the disk by the caller, off the GUI thread).
+    bool brewExecutable = false;
 };
 
 /// The interactive part of a fixable or unknown stage: the view its kind asks for (the generic list of

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -10,6 +11,7 @@
 #include <filesystem>
 
 #include "engine/core/overloaded.h"
+#include "engine/products/outcome_audit.h"
 #include "engine/products/product_strategies.h"
 #include "engine/services/homebrew_paths.h"
 #include "engine/setup/readiness_screen_copy.h"
@@ -216,10 +218,43 @@ class StagePage : public ScaffoldPage {
         m_body = new QWidget(this);
         m_bodyLayout = column(m_body, kSpacing16);
         m_scaffold->setScrollingContent(m_body);
+        m_scaffold->setVisible(false);
         refresh();
     }
 
     void refresh() override {
+        askDisk();
+        render();
+    }
+
+  private:
+    struct Shown {
+        SetupDiagnosis diagnosis;
+        std::vector<SetupRemediation> remediations;
+        bool homebrew = false;
+        bool brewExecutable = false;
+        bool operator==(const Shown&) const = default;
+    };
+
+    /// Looks on a worker whether brew can be started: the section is built once that is known.
+    void askDisk() {
+        if (m_asking)
+            return;
+        m_asking = true;
+        m_view.tasks().start(
+            [fs = m_view.screenContext().services.fs](std::stop_token) {
+                return homebrewExecutable(*fs, HomebrewToolCheck::executable).has_value();
+            },
+            [page = QPointer<StagePage>(this)](bool found) {
+                if (page == nullptr)
+                    return;
+                page->m_asking = false;
+                page->m_brewExecutable = found;
+                page->render();
+            });
+    }
+
+    void render() {
         const auto& model = m_view.model();
         const WorkflowStep* found = nullptr;
         if (model.workflow() && model.profile() && model.probes()) {
@@ -233,11 +268,13 @@ class StagePage : public ScaffoldPage {
         // Rebuilt only when what the stage shows changed: a re-render keeps the typed text and the focus.
         std::optional<Shown> shown;
         if (found != nullptr) {
-            const auto config = ProductConfig::current();
-            shown = Shown{found->stage->diagnosis(),
-                          m_view.strategies().spineProvider->remediations(m_domainID, *model.profile(),
-                                                                          *model.probes()),
-                          homebrewInstalled(*model.profile())};
+            if (!m_brewExecutable)
+                return;
+            shown =
+                Shown{found->stage->diagnosis(),
+                      m_view.strategies().spineProvider->remediations(m_domainID, *model.profile(),
+                                                                      *model.probes()),
+                      model.profile()->homebrewPrefix.has_value() || *m_brewExecutable, *m_brewExecutable};
         }
         if (shown != m_shown || !m_built) {
             m_built = true;
@@ -246,20 +283,6 @@ class StagePage : public ScaffoldPage {
         }
         if (m_section != nullptr)
             m_section->setEnabled(!model.refreshing());
-    }
-
-  private:
-    struct Shown {
-        SetupDiagnosis diagnosis;
-        std::vector<SetupRemediation> remediations;
-        bool homebrew = false;
-        bool operator==(const Shown&) const = default;
-    };
-
-    [[nodiscard]] bool homebrewInstalled(const SystemProfile& profile) const {
-        return profile.homebrewPrefix.has_value() ||
-               homebrewExecutable(*m_view.screenContext().services.fs, HomebrewToolCheck::executable)
-                   .has_value();
     }
 
     void rebuild(const WorkflowStep* step) {
@@ -298,10 +321,11 @@ class StagePage : public ScaffoldPage {
             case SetupDiagnosisClassification::unknown: {
                 const bool needsHomebrew =
                     !config->spinePolicy.homebrewIndependentDomains.contains(m_domainID);
-                m_section = makeStageSection(m_view,
-                                             StageSectionInput{needsHomebrew && !m_shown->homebrew,
-                                                               m_domainID, title, m_shown->remediations},
-                                             m_body);
+                m_section =
+                    makeStageSection(m_view,
+                                     StageSectionInput{needsHomebrew && !m_shown->homebrew, m_domainID, title,
+                                                       m_shown->remediations, m_shown->brewExecutable},
+                                     m_body);
                 m_bodyLayout->addWidget(m_section);
                 if (copy && copy->footer) {
                     auto* footer = plainLabel(QString::fromStdString(*copy->footer), m_body);
@@ -320,6 +344,9 @@ class StagePage : public ScaffoldPage {
     QWidget* m_section = nullptr;
     std::optional<Shown> m_shown;
     bool m_built = false;
+    /// Whether brew can be started, once the disk has answered; looked at again at each refresh.
+    std::optional<bool> m_brewExecutable;
+    bool m_asking = false;
 };
 
 class InterstitialPage : public ScaffoldPage {
@@ -369,14 +396,6 @@ class KeepGoingPage : public ScaffoldPage {
     }
 };
 
-/// Whether an example project the setup copies is in the user's Documents folder.
-bool exampleProjectExists(const FileSystemOperating& fs) {
-    const auto documents = fs.homeDirectory() / "Documents";
-    return std::ranges::any_of(kProjectTemplates, [&](ProjectTemplate project) {
-        return fs.fileExists(documents / std::string(projectFolderName(project)));
-    });
-}
-
 class OutcomePage : public ScaffoldPage {
   public:
     OutcomePage(SetupWorkflowView& view, QWidget* parent) : ScaffoldPage(view, parent) {
@@ -395,15 +414,14 @@ class OutcomePage : public ScaffoldPage {
         layout->addWidget(m_checking);
 
         auto& context = view.screenContext();
-        if (exampleProjectExists(*context.services.fs)) {
-            auto* examples =
-                button("Show Example Projects", "show-example-projects", ButtonStyle::bordered, content);
-            connect(examples, &QPushButton::clicked, this, [&context] {
-                const auto documents = context.services.fs->homeDirectory() / "Documents";
-                context.urls.open(QUrl::fromLocalFile(QString::fromStdString(documents.string())));
-            });
-            layout->addWidget(examples, 0, Qt::AlignLeft);
-        }
+        // Shown once the disk has said an example project is there.
+        m_examples = button("Show Example Projects", "show-example-projects", ButtonStyle::bordered, content);
+        m_examples->hide();
+        connect(m_examples, &QPushButton::clicked, this, [&context] {
+            const auto documents = context.services.fs->homeDirectory() / "Documents";
+            context.urls.open(QUrl::fromLocalFile(QString::fromStdString(documents.string())));
+        });
+        layout->addWidget(m_examples, 0, Qt::AlignLeft);
         m_apps = new QWidget(content);
         m_appsLayout = column(m_apps, kSpacing10);
         layout->addWidget(m_apps);
@@ -450,14 +468,24 @@ class OutcomePage : public ScaffoldPage {
         std::vector<SpineRenderPolicy::OpenableApp> apps;
         if (config->spinePolicy.outcomeOpenableApps)
             apps = config->spinePolicy.outcomeOpenableApps(model.profile(), model.verifyResult());
-        if (apps != m_appList) {
+        if (apps != m_appList || !m_filesAsked) {
+            m_filesAsked = true;
             m_appList = apps;
             clear(m_appsLayout);
+            m_appButtons.clear();
+            m_files.appPaths.clear();
+            std::vector<std::string> names;
             for (const auto& app : m_appList) {
+                // Enabled once the disk has said where the application is.
                 auto* open = button(app.label, nullptr, ButtonStyle::bordered, m_apps);
-                connect(open, &QPushButton::clicked, this, [this, name = app.appName] { openApp(name); });
+                open->setEnabled(false);
+                const auto index = m_appButtons.size();
+                connect(open, &QPushButton::clicked, this, [this, index] { openApp(index); });
                 m_appsLayout->addWidget(open, 0, Qt::AlignLeft);
+                m_appButtons.push_back(open);
+                names.push_back(app.appName);
             }
+            askDisk(std::move(names));
         }
     }
 
@@ -469,21 +497,36 @@ class OutcomePage : public ScaffoldPage {
         }
     }
 
-    void openApp(const std::string& appName) {
-        auto& context = m_view.screenContext();
-        const auto& fs = *context.services.fs;
-        std::optional<std::filesystem::path> found;
-        for (const auto& folder :
-             {std::filesystem::path("/Applications"), fs.homeDirectory() / "Applications"}) {
-            if (fs.fileExists(folder / appName)) {
-                found = folder / appName;
-                break;
-            }
-        }
-        if (!found)
+    /// Looks for the example projects and the applications `names` on a worker; a later answer replaces
+    /// an earlier one only for the list it was asked for.
+    void askDisk(std::vector<std::string> names) {
+        m_view.tasks().start(
+            [fs = m_view.screenContext().services.fs, names](std::stop_token) {
+                return findOutcomeFiles(*fs, names);
+            },
+            [page = QPointer<OutcomePage>(this), names](OutcomeFiles files) {
+                if (page == nullptr || names != page->appNames())
+                    return;
+                page->m_files = std::move(files);
+                page->m_examples->setVisible(page->m_files.exampleProjectInDocuments);
+                for (std::size_t index = 0; index < page->m_appButtons.size(); ++index)
+                    page->m_appButtons[index]->setEnabled(page->m_files.appPaths[index].has_value());
+            });
+    }
+
+    [[nodiscard]] std::vector<std::string> appNames() const {
+        std::vector<std::string> names;
+        for (const auto& app : m_appList)
+            names.push_back(app.appName);
+        return names;
+    }
+
+    void openApp(std::size_t index) {
+        if (index >= m_files.appPaths.size() || !m_files.appPaths[index])
             return;
-        context.urls.open(QUrl::fromLocalFile(QString::fromStdString(found->string())));
-        std::string app = appName;
+        m_view.screenContext().urls.open(
+            QUrl::fromLocalFile(QString::fromStdString(m_files.appPaths[index]->string())));
+        std::string app = m_appList[index].appName;
         if (app.ends_with(".app"))
             app.resize(app.size() - std::string_view(".app").size());
         TelemetryEvents::send("app_opened", {{"app", app}});
@@ -495,8 +538,12 @@ class OutcomePage : public ScaffoldPage {
     QWidget* m_apps;
     QVBoxLayout* m_appsLayout;
     QPushButton* m_resolved;
+    QPushButton* m_examples;
     std::vector<OutcomeAuditSection> m_audit;
     std::vector<SpineRenderPolicy::OpenableApp> m_appList;
+    std::vector<QPushButton*> m_appButtons;
+    OutcomeFiles m_files;
+    bool m_filesAsked = false;
 };
 
 class NpsPage : public ScaffoldPage {
