@@ -64,6 +64,10 @@ TEST(ShippedProductTest, TheGeneratedInfoPlistNamesTheShippedProductAndThisBuild
         {"CFBundleShortVersionString", std::string(build::kAppVersion)},
         {"CFBundleVersion", std::string(build::kBuildNumber)},
         {"LSMinimumSystemVersion", QUILL_MINIMUM_MACOS},
+        {"NSPrincipalClass", "NSApplication"},
+        {"NSDocumentsFolderUsageDescription",
+         "The app looks for its example projects in your Documents folder, and copies them there when you "
+         "ask."},
     };
     for (const auto& [key, expected] : texts)
         EXPECT_EQ(propertyListText(data, {key}), expected) << key;
