@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 #include "engine/core/home_abbreviation.h"
 #include "engine/core/text.h"
@@ -20,6 +21,24 @@ bool isInstructionFile(std::string_view name) {
 
 std::string stagingPrefix(const std::filesystem::path& destination) {
     return "." + destination.filename().string() + ".quillstart-staging-";
+}
+
+bool isInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
+    const auto relative = path.lexically_normal().lexically_relative(folder.lexically_normal());
+    return !relative.empty() && *relative.begin() != "..";
+}
+
+/// A failed copy's lines: `message`, and where macOS refused the Documents folder (EPERM: the user has not
+/// let the app into it), where to allow it.
+std::vector<std::string> failureLines(std::string message, const Error& error,
+                                      const std::filesystem::path& home,
+                                      const std::filesystem::path& destination) {
+    std::vector<std::string> lines{std::move(message)};
+    if (error.code == EPERM && isInside(destination, home / "Documents"))
+        lines.emplace_back(
+            "macOS didn't let the app into your Documents folder — you can allow it in System Settings › "
+            "Privacy & Security › Files and Folders, then try again.");
+    return lines;
 }
 
 }  // namespace
@@ -100,7 +119,9 @@ WriterOutcome TemplateTreeCopier::copyTemplate(const std::filesystem::path& temp
             return walk(templateFolder, destination, true, clashes);
         }();
         if (!added)
-            return {{"Couldn't add the example files to " + shown + ": " + added.error().message}, false};
+            return {failureLines("Couldn't add the example files to " + shown + ": " + added.error().message,
+                                 added.error(), fs->homeDirectory(), destination),
+                    false};
         std::vector<std::string> messages{"Added the example files to " + shown + "."};
         if (!clashes.empty()) {
             std::vector<std::string> examples;
@@ -135,7 +156,9 @@ WriterOutcome TemplateTreeCopier::copyTemplate(const std::filesystem::path& temp
     if (!created) {
         if (!staging.empty() && itemExists(*fs, staging))
             (void)fs->removeItem(staging);
-        return {{"Couldn't create the project at " + shown + ": " + created.error().message}, false};
+        return {failureLines("Couldn't create the project at " + shown + ": " + created.error().message,
+                             created.error(), fs->homeDirectory(), destination),
+                false};
     }
     return {{"Created your project at " + shown + "."}, true};
 }

@@ -128,6 +128,65 @@ TEST_F(TreeCopyTest, AddsExamplesBesideTheUsersInstructionFiles) {
     EXPECT_FALSE(files.contains("README-example.md") || files.contains("leak"));
 }
 
+/// The live file system refusing, with `code`, to create or write anything inside `folder`, as macOS refuses
+/// a protected folder that the user has not let the app into (EPERM).
+class RefusingFileSystem final : public test::ForwardingFileSystem {
+  public:
+    RefusingFileSystem(fs::path folder, int code)
+        : ForwardingFileSystem(std::make_shared<LiveFileSystem>()),
+          m_folder(std::move(folder)),
+          m_code(code) {}
+
+    Result<void> createDirectory(const fs::path& path, CreateDirectoryMode mode) const override {
+        if (refuses(path))
+            return fail(fileSystemErrors::failed(m_code, "create the folder", path));
+        return ForwardingFileSystem::createDirectory(path, mode);
+    }
+    Result<void> write(std::string_view text, const fs::path& path, WriteMode mode,
+                       std::optional<unsigned> newFilePermissions) const override {
+        if (refuses(path))
+            return fail(fileSystemErrors::failed(m_code, "write", path));
+        return ForwardingFileSystem::write(text, path, mode, newFilePermissions);
+    }
+
+  private:
+    bool refuses(const fs::path& path) const {
+        const auto relative = path.lexically_relative(m_folder);
+        return !relative.empty() && *relative.begin() != ".." && relative != ".";
+    }
+
+    fs::path m_folder;
+    int m_code;
+};
+
+TEST_F(TreeCopyTest, ARefusedDocumentsFolderSaysWhereToAllowIt) {
+    const std::string allow =
+        "macOS didn't let the app into your Documents folder — you can allow it in System Settings › Privacy "
+        "& "
+        "Security › Files and Folders, then try again.";
+    struct Case {
+        const char* refused;
+        int code;
+        const char* destination;
+        bool chosen;
+        Lines explained;
+    };
+    for (const auto& [refused, code, destination, chosen, explained] :
+         {Case{"Documents", EPERM, "Documents/P", false, {allow}},
+          Case{"Documents", EPERM, "Documents/mine/P", true, {allow}},
+          Case{"Documents", EACCES, "Documents/P", false, {}}, Case{"Docs", EPERM, "Docs/P", false, {}}}) {
+        SCOPED_TRACE(destination);
+        const auto outcome =
+            TemplateTreeCopier{std::make_shared<RefusingFileSystem>(home / refused, code)}.copyTemplate(
+                source.path(), home / destination, chosen);
+        EXPECT_FALSE(outcome.succeeded);
+        ASSERT_FALSE(outcome.messages.empty());
+        EXPECT_TRUE(outcome.messages[0].starts_with(chosen ? "Couldn't add the example files to ~/"
+                                                           : "Couldn't create the project at ~/"));
+        EXPECT_EQ(Lines(outcome.messages.begin() + 1, outcome.messages.end()), explained);
+    }
+}
+
 TEST(ShippedResourcesTest, TemplatesAndSkillsHaveTheirFilesAndNoLinks) {
     const auto resources = ResourceLocator::resourcesDirectory();
     for (const char* project : {"AI-Simple-Project", "AI-Coding-Project"}) {
