@@ -156,17 +156,27 @@ TEST_F(RootViewTest, ReturnPressesTheDefaultButtonElseTheFocusedOne) {
 }
 
 TEST_F(RootViewTest, TheContentOpensAt720By720AndKeepsAtLeast720By700UnderTheToolBar) {
-    seedConsent();
     services.isFixtureMode = true;
-    open();
-    const auto* content = root->findChild<QStackedWidget*>();
-    ASSERT_NE(content, nullptr);
-    const int toolBar = content->mapTo(window.get(), QPoint()).y();
-    EXPECT_GT(toolBar, 0);
-    EXPECT_EQ(content->size(), QSize(720, 720));
-    window->resize(1, 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return content->size() == QSize(720, 700); }, 5000));
-    EXPECT_EQ(window->size(), QSize(720, 700 + toolBar));
+    for (const bool firstRun : {false, true}) {
+        SCOPED_TRACE(firstRun ? "first run, after consent" : "later launch");
+        services.store->setBool(productKey(".consented"), !firstRun);
+        open();
+        if (firstRun) {
+            EXPECT_EQ(root->size(), QSize(720, 720));
+            QTest::keyClick(window.get(), Qt::Key_Return);  // consent
+            ASSERT_TRUE(root->hasConsented());
+        }
+        const auto* content = root->findChild<QStackedWidget*>();
+        ASSERT_NE(content, nullptr);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return content->size() == QSize(720, 720); }, 5000))
+            << content->size().height();
+        const int toolBar = content->mapTo(window.get(), QPoint()).y();
+        EXPECT_GT(toolBar, 0);
+        window->resize(1, 1);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return content->size() == QSize(720, 700); }, 5000));
+        EXPECT_EQ(window->size(), QSize(720, 700 + toolBar));
+        window.reset();
+    }
 }
 
 TEST_F(RootViewTest, APageJustPushedTakesNoPressButReturnActsAtOnce) {

@@ -23,7 +23,9 @@
 #include <set>
 
 #include "engine/core/task.h"
+#include "engine/products/brew/brew_config.h"
 #include "engine/products/claude/claude_config.h"
+#include "engine/products/cli/cli_config.h"
 #include "engine/products/code/code_config.h"
 #include "engine/services/live_file_system.h"
 #include "engine/setup/setup_stage.h"
@@ -522,25 +524,37 @@ TEST_F(SetupWorkflowViewTest, OfferStageReportsOneActionAndGatesOnHomebrew) {
               (Pending{"terminal-all", "Install the terminal", {SetupRemediation::installWarp()}, false}));
 }
 
-TEST_F(SetupWorkflowViewTest, OutcomeHeadlineSaysReadyOnlyAfterAPassedVerification) {
-    // Failed, never run (the outcome reached without a verification), passed.
-    for (const std::optional<bool> passed :
-         {std::optional(false), std::optional<bool>(), std::optional(true)}) {
-        const bool ready = passed.value_or(false);
-        SCOPED_TRACE(passed ? (ready ? "passed" : "failed") : "missing");
-        verifier->result = SetupVerificationResult{"", ready};
-        auto* view = openScreen();
-        if (passed) {
-            go(view, Step::verifying());
-            ASSERT_TRUE(QTest::qWaitFor([&] { return view->model().verifyResult().has_value(); }, 5000));
+TEST_F(SetupWorkflowViewTest,
+       OutcomeHeadlineSaysReadyOnlyAfterAPassedVerificationAndTheAnswersReplyToAQuestion) {
+    for (const auto& product : {products::code(), products::cli(), products::brew(), products::claude()}) {
+        ScopedProductConfig scoped(product);
+        // Failed, never run (the outcome reached without a verification), passed.
+        for (const std::optional<bool> passed :
+             {std::optional(false), std::optional<bool>(), std::optional(true)}) {
+            const bool ready = passed.value_or(false);
+            SCOPED_TRACE(product.appID + (passed ? (ready ? " passed" : " failed") : " missing"));
+            verifier->result = SetupVerificationResult{"", ready};
+            auto* view = openScreen();
+            if (passed) {
+                go(view, Step::verifying());
+                ASSERT_TRUE(QTest::qWaitFor([&] { return view->model().verifyResult().has_value(); }, 5000));
+            }
+            go(view, Step::outcome());
+            const auto copy = view->strategies().spineCopy;
+            const auto texts = shownLabelTexts(view);
+            EXPECT_EQ(texts.contains(QString::fromStdString(copy->completionHeadline())), ready);
+            EXPECT_EQ(texts.contains(QStringLiteral("Some tools still need attention")), !ready);
+            EXPECT_EQ(texts.contains(QString::fromStdString(copy->someUnverifiedText())), !ready);
+            // The question stands on its own line just above the answers.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            const auto* question = byText(view, QString::fromStdString(copy->feedbackQuestion()));
+            const auto* resolved = visibleById(view, QStringLiteral("outcome-resolved"));
+            ASSERT_TRUE(question && resolved);
+            const int answersTop = resolved->mapTo(view, QPoint()).y();
+            EXPECT_LE(question->mapTo(view, QPoint(0, question->height())).y(), answersTop);
+            if (product.appID == products::code().appID)
+                saveGrab(view, QStringLiteral("step-outcome-%1-%2").arg(passed.has_value()).arg(ready));
         }
-        go(view, Step::outcome());
-        const auto texts = shownLabelTexts(view);
-        EXPECT_EQ(texts.contains(QStringLiteral("Your Mac is ready for coding")), ready);
-        EXPECT_EQ(texts.contains(QStringLiteral("Some tools still need attention")), !ready);
-        EXPECT_EQ(texts.contains(QString::fromStdString(products::code().spineCopy->someUnverifiedText())),
-                  !ready);
-        saveGrab(view, QStringLiteral("step-outcome-%1-%2").arg(passed.has_value()).arg(ready));
     }
 }
 
@@ -933,7 +947,7 @@ struct AnswerRecorder : QObject {
     std::vector<int> heights;
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* answer = static_cast<QWidget*>(watched);
-        if (event->type() != QEvent::Move || !answer->isVisible())
+        if ((event->type() != QEvent::Move && event->type() != QEvent::Show) || !answer->isVisible())
             return false;
         heights.push_back(answer->mapTo(view, QPoint()).y());
         const bool running = view->model().outcomeAuditRunning();
@@ -952,17 +966,20 @@ TEST_F(SetupWorkflowViewTest, TheOutcomesAnswersMoveOnceAtMostWhileItsChecksRun)
         recorder.view = openScreen();
         auto& model = recorder.view->model();
         // Watched from the page's making on; a failed verification leads to the outcome by itself.
+        QWidget* answer = nullptr;
         const auto connection = QObject::connect(&model, &SetupFlowModel::stepChanged, &recorder, [&] {
-            if (model.step() == Step::outcome())
-                recorder.view->findChild<QWidget*>(QStringLiteral("outcome-resolved"))
-                    ->installEventFilter(&recorder);
+            if (model.step() == Step::outcome() && answer == nullptr) {
+                answer = recorder.view->findChild<QWidget*>(QStringLiteral("outcome-resolved"));
+                answer->installEventFilter(&recorder);
+            }
         });
         go(recorder.view, Step::verifying());
         ASSERT_TRUE(QTest::qWaitFor([&] { return model.verifyResult().has_value(); }, 5000));
         model.goToStep(Step::outcome());
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return !recorder.heights.empty() && !model.outcomeAuditRunning(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return answer != nullptr && answer->isVisible() && !model.outcomeAuditRunning(); }, 5000));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        recorder.heights.push_back(answer->mapTo(recorder.view, QPoint()).y());  // where it came to rest
         QObject::disconnect(connection);
         auto& heights = recorder.heights;
         EXPECT_LE(std::ranges::count_if(heights, [last = heights.front()](

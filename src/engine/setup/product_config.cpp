@@ -69,6 +69,17 @@ void ProductConfig::setCurrent(ProductConfig config) {
     setCurrent(std::make_shared<const ProductConfig>(std::move(config)));
 }
 
+namespace {
+
+/// This build offers no Java fix, so the Java variant's first promise is a check, not an install.
+ConsentCopy javaCheckConsent() {
+    ConsentCopy consent = ConsentCopy::standard();
+    consent.whatBullets.front() = "Checks your Java setup.";
+    return consent;
+}
+
+}  // namespace
+
 const ProductConfig& ProductConfig::javaDiagnostic() {
     static const ProductConfig config{
         .appID = "tvn-java",
@@ -78,9 +89,10 @@ const ProductConfig& ProductConfig::javaDiagnostic() {
         .shellConfigMarker = "Tolvane",
         .datedShellMarker = true,
         .cacheDirName = "Tolvane",
-        .copy = ProductCopy{"Diagnose and fix common Mac setup errors.", "Diagnose Java", std::nullopt},
+        // Says what it does while it offers no fix.
+        .copy = ProductCopy{"Diagnose common Java setup errors.", "Diagnose Java", std::nullopt},
         .urls = javaDiagnosticURLs(),
-        .consent = ConsentCopy::standard(),
+        .consent = javaCheckConsent(),
         .diagnosisProfile = std::make_shared<const JavaProfile>(),
         .flow = SetupFlow::diagnose,
     };

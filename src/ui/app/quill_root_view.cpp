@@ -135,7 +135,9 @@ bool QuillRootView::pressForReturn() {
         return ui::clickDefaultButton(page);
     // A button that does not take Return itself (neither default nor auto-default) passes it on to here.
     auto* focused = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
-    if (focused == nullptr || !page->isAncestorOf(focused) || !focused->isVisible() || !focused->isEnabled())
+    // A check box, choice or score keeps Space, as on a Mac: Return toggles nothing.
+    if (focused == nullptr || focused->isCheckable() || !page->isAncestorOf(focused) ||
+        !focused->isVisible() || !focused->isEnabled())
         return false;
     focused->click();
     return true;
@@ -157,7 +159,12 @@ void QuillRootView::markConsented() {
     m_consent->deleteLater();
     m_retiredConsent = m_consent;
     m_consent = nullptr;
+    const QSize content = size();
+    const QSize windowSize = window()->size();
     rootStack();
+    // The tool bar now shows above the content: the window grows by it, so that the content keeps its size.
+    if (window() != this)
+        window()->resize(windowSize + sizeForContent(content) - content);
 }
 
 void QuillRootView::rootStack() {

@@ -426,6 +426,11 @@ class OutcomePage : public ScaffoldPage {
         m_appsLayout = column(m_apps, kSpacing10);
         layout->addWidget(m_apps);
 
+        // The answers reply to the variant's question, shown just above them.
+        auto* question =
+            plainLabel(QString::fromStdString(view.strategies().spineCopy->feedbackQuestion()), content);
+        Style::setFont(question, TextRole::headline);
+        layout->addWidget(question);
         auto* answers = new QHBoxLayout();
         answers->setSpacing(kSpacing12);
         m_resolved = button("Yes, all set", "outcome-resolved", ButtonStyle::prominent, content);

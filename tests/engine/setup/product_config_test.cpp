@@ -46,9 +46,11 @@ TEST(ProductConfigTest, CurrentStartsAsTheJavaDiagnosticVariant) {
     EXPECT_EQ(java.shellConfigMarker, "Tolvane");
     EXPECT_TRUE(java.datedShellMarker);
     EXPECT_EQ(java.cacheDirName, "Tolvane");
-    EXPECT_EQ(java.copy,
-              (ProductCopy{"Diagnose and fix common Mac setup errors.", "Diagnose Java", std::nullopt}));
-    EXPECT_EQ(java.consent, ConsentCopy::standard());
+    // It says what it does while it offers no Java fix: a check, no install.
+    EXPECT_EQ(java.copy, (ProductCopy{"Diagnose common Java setup errors.", "Diagnose Java", std::nullopt}));
+    auto checks = ConsentCopy::standard();
+    checks.whatBullets.front() = "Checks your Java setup.";
+    EXPECT_EQ(java.consent, checks);
     EXPECT_NE(dynamic_cast<const JavaProfile*>(java.diagnosisProfile.get()), nullptr);
     EXPECT_FALSE(java.goalPrompt);
     EXPECT_FALSE(java.nextStepPrompt);
@@ -121,7 +123,8 @@ TEST(ProductConfigTest, ScopedOverridesRestoreThePreviousConfiguration) {
 TEST(ProductCopyTest, ConsentWordingIsExact) {
     const auto& consent = ConsentCopy::standard();
     EXPECT_EQ(consent.whatTitle, "What this app does");
-    EXPECT_EQ(consent.whatBullets.size(), 3u);
+    ASSERT_EQ(consent.whatBullets.size(), 3u);
+    EXPECT_EQ(consent.whatBullets.front(), "Checks and installs Java, if you wish.");
     EXPECT_EQ(consent.privacyTitle, "Your privacy and Mac integrity are respected");
     ASSERT_EQ(consent.privacyBullets.size(), 5u);
     EXPECT_EQ(consent.privacyBullets[3], "The “How did we do?” score is reported anonymously.");
