@@ -197,12 +197,17 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
                                        CancellableProcess& handle, const StreamSink<Event>& sink,
                                        std::stop_token stop) const {
     const std::string architecture(build::kArchitectureName);
+    std::string checksum;
+    auto mismatch = [&checksum](const std::string& actual) {
+        return packageError(5, "Checksum mismatch (expected " + checksum + ", got " + actual + ")");
+    };
     auto fetchAndVerify = [&]() -> Result<std::filesystem::path> {
         if (!fallback.resolveAsset)
             return fail(packageError(1, "No install asset is known for this package"));
         auto asset = fallback.resolveAsset(version, architecture, stop);
         if (!asset)
             return fail(asset.error());
+        checksum = asset->checksum;
         sink.yield(OutputEvent{"GET " + asset->downloadURL});
         auto downloaded = http->download(asset->downloadURL, stop);
         if (!downloaded)
@@ -237,9 +242,8 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
         auto digest = sha256OfFile(destination, stop);
         if (!digest)
             return fail(digest.error());
-        if (*digest != asset->checksum)
-            return fail(
-                packageError(5, "Checksum mismatch (expected " + asset->checksum + ", got " + *digest + ")"));
+        if (*digest != checksum)
+            return fail(mismatch(*digest));
         return destination;
     };
 
@@ -261,15 +265,18 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
     }
 
     sink.yield(OutputEvent{"Running /usr/sbin/installer (macOS will ask for your password)…"});
-    const auto outcome = runInstallerAsAdmin(*process, package->string(), prompt, handle);
+    const auto outcome = runInstallerAsAdmin(*process, package->string(), checksum, prompt, handle);
     return std::visit(
-        [&sink](const auto& result) -> InstallerEvent {
+        [&sink, &mismatch](const auto& result) -> InstallerEvent {
             using Case = std::decay_t<decltype(result)>;
             if constexpr (std::is_same_v<Case, AdminInstallOutcome::Success>) {
                 sink.yield(OutputEvent{"Installer completed."});
                 return CompletedEvent{0};
             } else if constexpr (std::is_same_v<Case, AdminInstallOutcome::Canceled>) {
                 return CanceledEvent{};
+            } else if constexpr (std::is_same_v<Case, AdminInstallOutcome::ChecksumMismatch>) {
+                sink.yield(OutputEvent{"Fallback failed: " + mismatch(result.actual).message});
+                return CompletedEvent{1};
             } else {
                 sink.yield(OutputEvent{"Installer failed: " + result.message});
                 return CompletedEvent{1};
@@ -278,26 +285,68 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
         outcome.value);
 }
 
-std::string adminInstallScript(std::string_view packagePath, std::string_view prompt) {
-    // The path is quoted for the root shell first, then the whole command for AppleScript.
-    return "do shell script \"/usr/sbin/installer -pkg \\\"" +
-           appleScriptEscaped(shellEscapedForDoubleQuotes(packagePath)) +
-           "\\\" -target /\" with administrator privileges with prompt \"" + appleScriptEscaped(prompt) +
-           "\"";
+namespace {
+
+/// What the root script prints before the digest of a copy that is not the checked package.
+constexpr std::string_view kCopyMismatch = "copy-checksum-mismatch ";
+constexpr std::size_t kSHA256Digits = 64;
+
+/// The root side of the package install, with the package's path as $1 and its SHA-256 as $2: copies the
+/// package into a fresh folder only root can reach, checks the copy and installs it; the folder goes however
+/// the script ends (a TERM ends the script once its running command has ended).
+constexpr std::string_view kRootInstallScript =
+    "d=\n"
+    "trap '[ -n \"$d\" ] && /bin/rm -rf \"$d\"' EXIT\n"
+    "trap 'exit 143' TERM HUP INT\n"
+    "d=$(/usr/bin/mktemp -d /tmp/package-install.XXXXXXXX) || exit 1\n"
+    "/bin/cp \"$1\" \"$d/package.pkg\" || exit 1\n"
+    "s=$(/usr/bin/shasum -a 256 \"$d/package.pkg\") || exit 1\n"
+    "s=${s%% *}\n"
+    "if [ \"$s\" != \"$2\" ]; then echo \"copy-checksum-mismatch $s\" >&2; exit 1; fi\n"
+    "/usr/sbin/installer -pkg \"$d/package.pkg\" -target /\n";
+
+bool isHexDigest(std::string_view text) {
+    return text.size() == kSHA256Digits &&
+           text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
+/// The digest the root script reported for its copy, when it reported one.
+std::optional<std::string> reportedCopyDigest(std::string_view output) {
+    const auto at = output.find(kCopyMismatch);
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    const auto digest = output.substr(at + kCopyMismatch.size(), kSHA256Digits);
+    if (!isHexDigest(digest))
+        return std::nullopt;
+    return std::string(digest);
+}
+
+}  // namespace
+
+std::string adminInstallScript(std::string_view packagePath, std::string_view sha256,
+                               std::string_view prompt) {
+    // The arguments are quoted for the root shell first, then the whole command for AppleScript.
+    const std::string command = "/bin/sh -c " + shellSingleQuoted(kRootInstallScript) + " sh " +
+                                shellSingleQuoted(packagePath) + " " + shellSingleQuoted(sha256);
+    return "do shell script \"" + appleScriptEscaped(command) +
+           "\" with administrator privileges with prompt \"" + appleScriptEscaped(prompt) + "\"";
 }
 
 AdminInstallOutcome runInstallerAsAdmin(const ProcessRunning& process, const std::string& packagePath,
-                                        const std::string& prompt, CancellableProcess& cancellation) {
+                                        const std::string& sha256, const std::string& prompt,
+                                        CancellableProcess& cancellation) {
+    if (!isHexDigest(sha256))
+        return AdminInstallOutcome::Failed{"The package's checksum is not a SHA-256 digest"};
     auto handle = std::make_shared<LiveProcessCancellation>();
     cancellation.register_(handle);
     std::string collected;
-    const ChildEnd end =
-        readChild(process.stream("/usr/bin/osascript", {"-e", adminInstallScript(packagePath, prompt)},
-                                 std::nullopt, handle),
-                  *handle, {}, [&collected](const std::string& line) {
-                      collected += line;
-                      collected += '\n';
-                  });
+    const ChildEnd end = readChild(
+        process.stream("/usr/bin/osascript", {"-e", adminInstallScript(packagePath, toLower(sha256), prompt)},
+                       std::nullopt, handle),
+        *handle, {}, [&collected](const std::string& line) {
+            collected += line;
+            collected += '\n';
+        });
     const int exitCode = end.exitCode.value_or(-1);
     if (end.startFailure)
         return AdminInstallOutcome::Failed{"Failed to start osascript: " + *end.startFailure};
@@ -306,6 +355,8 @@ AdminInstallOutcome runInstallerAsAdmin(const ProcessRunning& process, const std
     if (exitCode == 0)
         return AdminInstallOutcome::Success{};
     const std::string trimmed = trimWhitespaceAndNewlines(collected);
+    if (auto actual = reportedCopyDigest(trimmed))
+        return AdminInstallOutcome::ChecksumMismatch{std::move(*actual)};
     if (contains(trimmed, "(-128)") || contains(toLower(trimmed), "user canceled"))
         return AdminInstallOutcome::Canceled{};
     if (!trimmed.empty())

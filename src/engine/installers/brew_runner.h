@@ -103,8 +103,13 @@ struct AdminInstallOutcomeCases {
         std::string message;
         bool operator==(const Failed&) const = default;
     };
+    /// The copy that root was to install is not the package that was checked; `actual` is its SHA-256.
+    struct ChecksumMismatch {
+        std::string actual;
+        bool operator==(const ChecksumMismatch&) const = default;
+    };
 
-    using Case = std::variant<Success, Canceled, Failed>;
+    using Case = std::variant<Success, Canceled, Failed, ChecksumMismatch>;
 };
 
 /// How an administrator install ended.
@@ -112,12 +117,18 @@ struct AdminInstallOutcome : TaggedUnion<AdminInstallOutcomeCases> {
     using TaggedUnion::TaggedUnion;
 };
 
-/// Runs /usr/sbin/installer on `packagePath` as administrator through osascript, behind the system's password
-/// dialog with `prompt`. The osascript child is registered in `cancellation`. Blocking.
+/// Runs /usr/sbin/installer as administrator through osascript, behind the system's password dialog with
+/// `prompt`, on a copy of `packagePath` that only root can reach, made and checked against `sha256` (64
+/// hexadecimal digits) after the password was given: the package the user's account can still change is never
+/// the one installed. The copy's folder is removed however the run ends. A `sha256` of any other form fails
+/// without starting anything. The osascript child is registered in `cancellation`. Blocking.
 AdminInstallOutcome runInstallerAsAdmin(const ProcessRunning& process, const std::string& packagePath,
-                                        const std::string& prompt, CancellableProcess& cancellation);
+                                        const std::string& sha256, const std::string& prompt,
+                                        CancellableProcess& cancellation);
 
-/// The AppleScript that `runInstallerAsAdmin` runs: the path reaches the root shell literally.
-std::string adminInstallScript(std::string_view packagePath, std::string_view prompt);
+/// The AppleScript that `runInstallerAsAdmin` runs: a fixed root script given the path and the digest as its
+/// arguments, each reaching it literally.
+std::string adminInstallScript(std::string_view packagePath, std::string_view sha256,
+                               std::string_view prompt);
 
 }  // namespace quill

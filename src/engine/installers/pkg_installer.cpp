@@ -34,14 +34,22 @@ Event failureEvent(const Error& error, const std::optional<std::filesystem::path
     return Event::Error{error.message + " (pkg: " + (package ? package->string() : "n/a") + ")"};
 }
 
-Event outcomeEvent(const AdminInstallOutcome& outcome) {
+Error checksumMismatch(const std::string& expected, const std::string& actual) {
+    return installerError(PKGInstaller::ErrorCode::checksumMismatch,
+                          "Checksum mismatch (expected " + expected + ", got " + actual + ")");
+}
+
+Event outcomeEvent(const AdminInstallOutcome& outcome, const std::string& expected,
+                   const std::filesystem::path& package, const std::stop_token& stop) {
     return std::visit(
-        [](const auto& result) -> Event {
+        [&](const auto& result) -> Event {
             using Case = std::decay_t<decltype(result)>;
             if constexpr (std::is_same_v<Case, AdminInstallOutcome::Success>)
                 return Event::Completed{};
             else if constexpr (std::is_same_v<Case, AdminInstallOutcome::Canceled>)
                 return Event::Canceled{};
+            else if constexpr (std::is_same_v<Case, AdminInstallOutcome::ChecksumMismatch>)
+                return failureEvent(checksumMismatch(expected, result.actual), package, stop);
             else
                 return Event::Error{result.message};
         },
@@ -83,7 +91,9 @@ Stream<Event> PKGInstaller::install(int featureVersion, const std::string& promp
                     return failureEvent(verified.error(), package, stop);
 
                 sink.yield(Event::Installing{});
-                return outcomeEvent(self.runInstallerAsAdmin(package->string(), prompt, *cancellation));
+                return outcomeEvent(
+                    self.runInstallerAsAdmin(package->string(), asset->checksum, prompt, *cancellation),
+                    asset->checksum, *package, stop);
             };
 
             sink.yield(run());
@@ -133,15 +143,14 @@ Result<void> PKGInstaller::verifyChecksum(const std::filesystem::path& package, 
     if (!actual)
         return fail(actual.error());
     if (*actual != expected)
-        return fail(installerError(ErrorCode::checksumMismatch,
-                                   "Checksum mismatch (expected " + expected + ", got " + *actual + ")"));
+        return fail(checksumMismatch(expected, *actual));
     return {};
 }
 
 AdminInstallOutcome PKGInstaller::runInstallerAsAdmin(const std::string& packagePath,
-                                                      const std::string& prompt,
+                                                      const std::string& sha256, const std::string& prompt,
                                                       CancellableProcess& cancellation) const {
-    return quill::runInstallerAsAdmin(*process, packagePath, prompt, cancellation);
+    return quill::runInstallerAsAdmin(*process, packagePath, sha256, prompt, cancellation);
 }
 
 std::function<void()> PKGInstaller::slowResponseWatchdog(std::chrono::nanoseconds limit,

@@ -106,9 +106,10 @@ struct PKGInstaller {
     [[nodiscard]] Result<void> verifyChecksum(const std::filesystem::path& package,
                                               const std::string& expected, std::stop_token stop) const;
 
-    /// The administrator install of `packagePath`, its osascript child registered in `cancellation`.
-    /// Blocking.
-    AdminInstallOutcome runInstallerAsAdmin(const std::string& packagePath, const std::string& prompt,
+    /// The administrator install of `packagePath`, checked again against `sha256` where only root can change
+    /// it, its osascript child registered in `cancellation`. Blocking.
+    AdminInstallOutcome runInstallerAsAdmin(const std::string& packagePath, const std::string& sha256,
+                                            const std::string& prompt,
                                             CancellableProcess& cancellation) const;
 
     /// Starts a task that yields one `SlowResponse` into `sink` once `limit` has passed. The returned

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <fstream>
+#include <thread>
 
 #include "engine/core/build_options.h"
 #include "engine/core/shell_quote.h"
@@ -63,21 +66,46 @@ class BrewRunnerTest : public ::testing::Test {
                 "  [ -z \"$HOMEBREW_NO_AUTO_UPDATE\" ] || echo 'brew> auto-update set'\n"
                 "else echo \"brew> HOMEBREW_NO_AUTO_UPDATE=$HOMEBREW_NO_AUTO_UPDATE\"; fi\n"
                 "[ -f \"$state/attempt$n\" ] && . \"$state/attempt$n\"\nexit 0\n");
-        installer =
-            bin.add("/usr/sbin/installer", "printf '%s' \"$2\" > " +
-                                               shellSingleQuoted((state.path() / "installed").string()) +
-                                               "\necho installed\n");
+        // The stand-in installer notes the package it was given, its folder's mode and bytes, then plays
+        // the part in "installer-part" if there is one.
+        const std::string at = shellSingleQuoted(state.path().string());
+        installer = bin.add("/usr/sbin/installer",
+                            "printf '%s' \"$2\" > " + at +
+                                "/installed\nls -ld \"$(dirname \"$2\")\" | cut -c1-10 > " + at +
+                                "/folder-mode\ncat \"$2\" > " + at + "/installed-bytes\n[ -f " + at +
+                                "/installer-part ] && . " + at + "/installer-part\necho installed\n");
         adminAccepts();
     }
 
-    /// osascript runs the `do shell script` text it is given, with the stand-in installer.
+    /// osascript notes that it ran, plays "dialog" (what happens while the password dialog is up) if there
+    /// is one, then runs the `do shell script` text it is given with the stand-in installer, and with
+    /// `root()` for the root's temporary folder.
     void adminAccepts() {
-        bin.add(
-            "/usr/bin/osascript",
-            "#!/usr/bin/perl\nmy $s = $ARGV[1];\n"
-            "$s =~ /^do shell script \"((?:[^\"\\\\]|\\\\.)*)\" with administrator privileges/s or exit 9;\n"
-            "my $c = $1; $c =~ s/\\\\(.)/$1/gs; $c =~ s{^/usr/sbin/installer}{" +
-                installer.string() + "};\nexec '/bin/sh', '-c', $c;\n");
+        bin.add("/usr/bin/osascript",
+                "#!/usr/bin/perl\nmy $state = '" + state.path().string() +
+                    "';\nopen(my $f, '>', \"$state/osascript-ran\"); close($f);\n"
+                    "system('/bin/sh', \"$state/dialog\") if -e \"$state/dialog\";\nmy $s = $ARGV[1];\n"
+                    "$s =~ /^do shell script \"((?:[^\"\\\\]|\\\\.)*)\" with administrator privileges/s or "
+                    "exit 9;\n"
+                    "my $c = $1; $c =~ s/\\\\(.)/$1/gs; $c =~ s{/usr/sbin/installer}{" +
+                    installer.string() + "}g; $c =~ s{/tmp/package-install\\.}{" + root().string() +
+                    "/package-install.}g;\nexec '/bin/sh', '-c', $c;\n");
+        fs::create_directories(root());
+    }
+    /// The folder that stands for root's /tmp.
+    [[nodiscard]] fs::path root() const { return state.path() / "root-tmp"; }
+    /// The folders left in `root()`.
+    [[nodiscard]] std::vector<fs::path> rootFolders() const {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(root()))
+            found.push_back(entry.path());
+        return found;
+    }
+    /// Forgets what the stand-ins noted, and the parts they played.
+    void resetAdmin() const {
+        for (const char* name :
+             {"installed", "folder-mode", "installed-bytes", "installer-part", "dialog", "osascript-ran"})
+            fs::remove(state.path() / name);
     }
 
     void attempts(const std::vector<std::string>& scripts) const {
@@ -245,16 +273,36 @@ TEST_F(BrewRunnerTest, PackageRoadVerifiesThenInstallsAsAdministrator) {
         return all;
     };
 
-    // A good package replaces an older one in the cache, is installed and stays.
+    // A good package replaces an older one in the cache, is installed from a copy only root can reach, and
+    // stays.
     fs::create_directories(cached.parent_path());
     { std::ofstream(cached) << "older package"; }
+    resetAdmin();
     EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))),
               events({start,
                       saved,
                       {out("Running /usr/sbin/installer (macOS will ask for your password)…"),
                        out("Installer completed."), completed(0)}}));
     EXPECT_EQ(test::readFile(cached), package);
-    EXPECT_EQ(test::readFile(state.path() / "installed"), cached.string());
+    EXPECT_EQ(fs::path(test::readFile(state.path() / "installed")).parent_path().parent_path(), root());
+    EXPECT_EQ(test::readFile(state.path() / "folder-mode"), "drwx------\n");
+    EXPECT_EQ(test::readFile(state.path() / "installed-bytes"), package);
+    EXPECT_TRUE(rootFolders().empty());
+
+    // A package swapped while the password dialog is up never reaches the installer.
+    resetAdmin();
+    state.write("dialog", "printf 'xar!swapped' > " + shellSingleQuoted(cached.string()) + "\n");
+    EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))),
+              events({start,
+                      saved,
+                      {out("Running /usr/sbin/installer (macOS will ask for your password)…"),
+                       out("Fallback failed: Checksum mismatch (expected " + sha256Hex(package) + ", got " +
+                           sha256Hex("xar!swapped") + ")"),
+                       completed(1)}}));
+    EXPECT_TRUE(fs::exists(state.path() / "osascript-ran"));
+    EXPECT_FALSE(fs::exists(state.path() / "installed"));
+    EXPECT_TRUE(rootFolders().empty());
+    resetAdmin();
 
     const std::string upper = "ABCDEF" + sha256Hex(package).substr(6);
     EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", upper)),
@@ -292,18 +340,81 @@ TEST_F(BrewRunnerTest, PackageRoadVerifiesThenInstallsAsAdministrator) {
               events({start, {out("The download timed out."), completed(1)}}));
 }
 
-TEST_F(BrewRunnerTest, AdministratorInstallHandsThePathToTheInstallerLiterally) {
+TEST_F(BrewRunnerTest, AdministratorInstallChecksARootOnlyCopyAndLeavesNoFolder) {
     const fs::path touched = state.path() / "x";
-    const std::string path = (state.path() / "a \"b\" \\c $(touch ").string() + touched.string() +
+    const std::string path = (state.path() / "a \"b\" 'c' \\d $(touch ").string() + touched.string() +
                              ") `touch " + touched.string() + "`.pkg";
+    const std::string package = "xar!package-bytes";
+    const std::string digest = sha256Hex(package);
+    auto capitals = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return std::toupper(c); });
+        return text;
+    };
+    const AdminInstallOutcome installed{AdminInstallOutcome::Success{}};
+    const AdminInstallOutcome notADigest{
+        AdminInstallOutcome::Failed{"The package's checksum is not a SHA-256 digest"}};
+    struct Case {
+        const char* name;
+        std::string digest;
+        std::string installerPart;  // what the installer does after taking note
+        AdminInstallOutcome outcome;
+        bool installerRuns;
+    };
+    const std::vector<Case> cases = {
+        {"installed", digest, "", installed, true},
+        {"digest in capitals", capitals(digest), "", installed, true},
+        {"installer fails", digest, "echo 'installer: Error - the package is damaged'\nexit 1",
+         AdminInstallOutcome::Failed{"installer: Error - the package is damaged"}, true},
+        {"another package than was checked", sha256Hex("xar!other"), "",
+         AdminInstallOutcome::ChecksumMismatch{digest}, false},
+        {"no digest", "", "", notADigest, false},
+        {"digest one short", digest.substr(1), "", notADigest, false},
+        {"digest one long", digest + "0", "", notADigest, false},
+        {"not hexadecimal", std::string(64, 'g'), "", notADigest, false},
+        {"digest with a command", digest.substr(0, 48) + "';touch x;'", "", notADigest, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetAdmin();
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path) << package;
+        if (!c.installerPart.empty())
+            state.write("installer-part", c.installerPart + "\n");
+        CancellableProcess handle;
+        EXPECT_EQ(runInstallerAsAdmin(*bin.runner(), path, c.digest, "Say \"yes\"", handle), c.outcome);
+        EXPECT_EQ(fs::exists(state.path() / "osascript-ran"), c.outcome != notADigest);
+        EXPECT_EQ(fs::exists(state.path() / "installed"), c.installerRuns);
+        if (c.installerRuns) {
+            // The installer gets a copy in a fresh folder only root can reach, never the user's file.
+            const fs::path copy = test::readFile(state.path() / "installed");
+            EXPECT_EQ(copy.parent_path().parent_path(), root());
+            EXPECT_EQ(test::readFile(state.path() / "folder-mode"), "drwx------\n");
+            EXPECT_EQ(test::readFile(state.path() / "installed-bytes"), package);
+        }
+        EXPECT_TRUE(rootFolders().empty());
+        EXPECT_FALSE(fs::exists(touched));
+    }
+
+    // A stop while the installer runs ends it, and its folder goes too.
+    resetAdmin();
+    state.write("installer-part", "sleep 30\n");
     CancellableProcess handle;
-    EXPECT_EQ(runInstallerAsAdmin(*bin.runner(), path, "Say \"yes\"", handle),
-              AdminInstallOutcome(AdminInstallOutcome::Success{}));
-    EXPECT_EQ(test::readFile(state.path() / "installed"), path);
-    EXPECT_FALSE(fs::exists(touched));
-    EXPECT_EQ(adminInstallScript("/tmp/p.pkg", "Say \"yes\" \\o/"),
-              "do shell script \"/usr/sbin/installer -pkg \\\"/tmp/p.pkg\\\" -target /\" with administrator "
-              "privileges with prompt \"Say \\\"yes\\\" \\\\o/\"");
+    std::jthread stopper([&] {
+        if (test::eventually([&] { return fs::exists(state.path() / "installed-bytes"); }))
+            handle.cancel();
+    });
+    EXPECT_EQ(runInstallerAsAdmin(*bin.runner(), path, digest, "p", handle),
+              AdminInstallOutcome(AdminInstallOutcome::Canceled{}));
+    EXPECT_TRUE(rootFolders().empty());
+
+    // Each argument is quoted once for the root shell, then the whole command for AppleScript.
+    const std::string script = adminInstallScript("/tmp/p'.pkg", "ab", "Say \"yes\" \\o/");
+    EXPECT_TRUE(script.starts_with("do shell script \"/bin/sh -c '")) << script;
+    EXPECT_TRUE(
+        script.ends_with("' sh '/tmp/p'\\\\''.pkg' 'ab'\" with administrator privileges with prompt "
+                         "\"Say \\\"yes\\\" \\\\o/\""))
+        << script;
 }
 
 TEST_F(BrewRunnerTest, AStopEndsEveryStageAtOnceAndCleansUp) {

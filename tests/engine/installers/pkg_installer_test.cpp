@@ -89,6 +89,10 @@ TEST_F(PKGInstallerTest, EndsWithOneOutcomeAndNeverLeavesThePackage) {
         {"dialog dismissed", sha256Hex(kPackage), "echo 'execution error: User canceled. (-128)' >&2\nexit 1",
          installed(Event::Canceled{})},
         {"silent failure", sha256Hex(kPackage), "exit 1", installed(Event::Error{"osascript exited 1"})},
+        {"swapped before root's copy", sha256Hex(kPackage),
+         "echo \"0:42: execution error: copy-checksum-mismatch " + other + " (1)\" >&2\nexit 1",
+         installed(Event::Error{"Checksum mismatch (expected " + sha256Hex(kPackage) + ", got " + other +
+                                ") (pkg: " + package().string() + ")"})},
         {"checksum differs", other, "exit 0",
          Events{Event::Fetching{}, Event::Downloading{25, 25}, Event::Verifying{},
                 Event::Error{"Checksum mismatch (expected " + other + ", got " + sha256Hex(kPackage) +
