@@ -17,6 +17,7 @@ namespace quill {
 namespace {
 
 constexpr std::size_t kVersionExcerptLimit = 200;
+constexpr std::string_view kEncodedSlash = "%2F";
 
 /// The login name of the current user, from the password database, else $USER.
 std::string loginName() {
@@ -38,6 +39,15 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
            std::equal(prefix.begin(), prefix.end(), text.begin(),
                       [](char a, char b) { return toAsciiUpper(a) == toAsciiUpper(b); });
+}
+
+/// `text` with every `from` replaced by `to`.
+std::string replacingAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string result;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(from, start)) != std::string_view::npos; start = at + from.size())
+        result.append(text.substr(start, at - start)).append(to);
+    return result.append(text.substr(start));
 }
 
 }  // namespace
@@ -68,8 +78,9 @@ std::string maskHomeFolder(std::string_view path) {
 
 std::string maskHomeFolder(std::string_view text, std::string_view loginName, std::string_view homePath) {
     struct Target {
-        std::string folder;  // the home folder as written in text
-        std::string masked;  // what stands in its place
+        std::string folder;    // the home folder as written in text
+        std::string masked;    // what stands in its place
+        bool encoded = false;  // "/" written "%2F" (a URL's query), kept as the text writes it
     };
     std::vector<Target> targets;
     if (!loginName.empty())
@@ -80,6 +91,10 @@ std::string maskHomeFolder(std::string_view text, std::string_view loginName, st
         (targets.empty() || targets.front().folder != homePath)) {
         const auto parent = homePath.substr(0, homePath.rfind('/'));
         targets.push_back({std::string(homePath), std::string(parent) + "/~"});
+    }
+    for (std::size_t plain = targets.size(), t = 0; t < plain; ++t) {
+        targets.push_back({replacingAll(targets[t].folder, "/", kEncodedSlash),
+                           replacingAll(targets[t].masked, "/", kEncodedSlash), true});
     }
 
     std::string masked;
@@ -97,7 +112,10 @@ std::string maskHomeFolder(std::string_view text, std::string_view loginName, st
                 ++next;
             if (next < text.size() && continuesName(text[next]))
                 continue;
-            masked += target.masked;
+            // The text's own spelling of the encoded "/" ("%2F" or "%2f") stays.
+            masked += target.encoded
+                          ? replacingAll(target.masked, kEncodedSlash, text.substr(i, kEncodedSlash.size()))
+                          : target.masked;
             i = end;
             replaced = true;
             break;

@@ -307,14 +307,23 @@ TEST(TelemetryEvents, MasksTheHomeFolderWhereverItStandsAsAWholeFolder) {
 
     // Any letter case (a volume may ignore it), and a name ended by anything a login name cannot hold.
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/users/DEV/Library", "/Users/~/Library"}, {"/USERS/Dev", "/Users/~"},
-        {"/Users/devé/x", "/Users/~é/x"},           {"at /Users/dev\xC2\xA0now", "at /Users/~\xC2\xA0now"},
-        {"/Users/dev\xFF", "/Users/~\xFF"},         {"/Users/dev.é", "/Users/~.é"},
-        {"/Users/Dev_2/x", "/Users/Dev_2/x"},       {"/Users/deV-x", "/Users/deV-x"},
+        {"/users/DEV/Library", "/Users/~/Library"},
+        {"/USERS/Dev", "/Users/~"},
+        {"/Users/devé/x", "/Users/~é/x"},
+        {"at /Users/dev\xC2\xA0now", "at /Users/~\xC2\xA0now"},
+        {"/Users/dev\xFF", "/Users/~\xFF"},
+        {"/Users/dev.é", "/Users/~.é"},
+        {"/Users/Dev_2/x", "/Users/Dev_2/x"},
+        {"/Users/deV-x", "/Users/deV-x"},
+        // Percent-encoded, as in a URL's query: masked in the text's own spelling.
+        {"%2FUsers%2Fdev%2Fx", "%2FUsers%2F~%2Fx"},
+        {"?p=%2fusers%2fDEV", "?p=%2fUsers%2f~"},
+        {"%2FUsers%2Fdevx", "%2FUsers%2Fdevx"},
     };
     for (const auto& [text, masked] : cases)
         EXPECT_EQ(mask(text), masked) << text;
     EXPECT_EQ(mask("/HOME/Dev/x", "/home/dev"), "/home/~/x");
+    EXPECT_EQ(mask("%2Fhome%2Fdev%2F.cache", "/home/dev"), "%2Fhome%2F~%2F.cache");
 
     // The running user's own home folder, whatever the platform calls it.
     const auto home = homeDirectoryPath().string();
