@@ -27,6 +27,15 @@ TEST(InstallOutputFilterTest, HidesTheNextStepsBlockLogLinesAndExplainsTheOldVer
     longBlock.insert(longBlock.end(), thirtyIndented.begin(), thirtyIndented.end());
     longBlock.emplace_back("    31st indented line");
     longBlock.emplace_back("    32nd indented line");
+    // Two blocks of 20 instructions in one run, each ended by its documentation link: the count starts anew.
+    Lines twoBlocks;
+    for (int block = 0; block < 2; ++block) {
+        twoBlocks.emplace_back("==> Next steps:");
+        for (int i = 0; i < 20; ++i)
+            twoBlocks.push_back("    instruction " + std::to_string(block) + "." + std::to_string(i));
+        twoBlocks.emplace_back("  https://docs.brew.sh");
+    }
+    twoBlocks.emplace_back("after both");
 
     struct Case {
         const char* name;
@@ -45,6 +54,7 @@ TEST(InstallOutputFilterTest, HidesTheNextStepsBlockLogLinesAndExplainsTheOldVer
         {"the 31st line of a block is shown and ends it",
          longBlock,
          {"    31st indented line", "    32nd indented line"}},
+        {"a second block is hidden as the first", twoBlocks, {"after both"}},
         {"unified-log lines need at least three fraction digits",
          {"2024-05-01 10:11:12.123456 installer[123:4567] Package Authoring",
           "2024-05-01 10:11:12.12 installer[123:4567] kept: two fraction digits",
