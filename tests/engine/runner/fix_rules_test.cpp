@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
+#include "engine/core/shell_quote.h"
 #include "engine/core/text.h"
 #include "engine/installers/mcp_config_writer.h"
 #include "engine/runner/fixes.h"
@@ -92,20 +94,44 @@ TEST(FixRules, AnMCPKeyIsEncodedTheSameInEveryLocale) {
 
     struct RestoredLocale {
         std::string before = std::setlocale(LC_ALL, nullptr);
-        ~RestoredLocale() { std::setlocale(LC_ALL, before.c_str()); }
-    } restored;
-    std::vector<std::string> locales = {"C", ""};
-    for (const char* latin1 :
-         {"en_US.ISO-8859-1", "de_DE.ISO-8859-1", "fr_FR.ISO-8859-1", "en_US.ISO8859-1"}) {
-        if (std::setlocale(LC_ALL, latin1) != nullptr) {
-            locales.emplace_back(latin1);
-            break;
+        const char* path = std::getenv("LOCPATH");
+        std::optional<std::string> locpath = path ? std::optional<std::string>(path) : std::nullopt;
+        /// Where setlocale looks: `folder`, or as before.
+        void searchIn(const std::optional<std::string>& folder) const {
+            if (const auto& chosen = folder ? folder : locpath)
+                ::setenv("LOCPATH", chosen->c_str(), 1);
+            else
+                ::unsetenv("LOCPATH");
         }
-    }
-    if (locales.size() == 2)
-        std::cout << "No Latin-1 locale is installed: checked under C and the environment's locale only\n";
+        ~RestoredLocale() {
+            searchIn(std::nullopt);
+            std::setlocale(LC_ALL, before.c_str());
+        }
+    } restored;
+    // An installed Latin-1 locale, else one made here from the system's locale sources.
+    const test::TemporaryDirectory made;
+    const auto latin1 = [&]() -> std::optional<std::string> {
+        const std::vector<const char*> names = {"en_US.ISO-8859-1", "en_US.ISO8859-1", "de_DE.ISO-8859-1"};
+        for (const char* name : names) {
+            if (std::setlocale(LC_ALL, name) != nullptr)
+                return name;
+        }
+        const auto folder = made.path() / names.front();
+        (void)std::system(
+            ("localedef -i en_US -f ISO-8859-1 " + shellSingleQuoted(folder.string()) + " >/dev/null 2>&1")
+                .c_str());
+        restored.searchIn(made.path().string());
+        if (std::setlocale(LC_ALL, names.front()) != nullptr)
+            return names.front();
+        return std::nullopt;
+    }();
+    const bool latin1Made = std::getenv("LOCPATH") && std::getenv("LOCPATH") == made.path().string();
+    ASSERT_TRUE(latin1) << "no Latin-1 locale is installed and none could be made with localedef";
+    const std::vector<std::string> locales = {"C", "", *latin1};
     for (std::size_t index = 0; index < locales.size(); ++index) {
         SCOPED_TRACE("locale \"" + locales[index] + "\"");
+        restored.searchIn(latin1Made && locales[index] == *latin1 ? std::optional(made.path().string())
+                                                                  : std::nullopt);
         ASSERT_NE(std::setlocale(LC_ALL, locales[index].c_str()), nullptr);
         for (int byte = 0; byte < 256; ++byte) {
             const std::string encoded = percentEncodedQueryValue(std::string(1, static_cast<char>(byte)));
