@@ -39,10 +39,10 @@ foreach(number "1&2" "1.2.3.4" "2.")
     "QUILL_BUILD_NUMBER must be one to three non-negative integers separated by dots, like 42 or 1\\.2\\.3, not \"${number}\""
     "-DQUILL_BUILD_NUMBER=${number}")
 endforeach()
-check_configure(escaped as-is code 0 "Product:" "-DQUILL_BUILD_NUMBER=10.2.03" "-DCMAKE_OSX_DEPLOYMENT_TARGET=11 <&>")
+check_configure(escaped as-is code 0 "Product:" "-DQUILL_BUILD_NUMBER=10.2.03" "-DQUILL_APP_EXECUTABLE=quill <&> start")
 file(READ "${WORK_DIR}/escaped/Info.plist" plist)
 foreach(expected "<key>CFBundleVersion</key>\n\t<string>10.2.03</string>"
-                 "<key>LSMinimumSystemVersion</key>\n\t<string>11 &lt;&amp;&gt;</string>")
+                 "<key>CFBundleExecutable</key>\n\t<string>quill &lt;&amp;&gt; start</string>")
   string(FIND "${plist}" "${expected}" found)
   if(found EQUAL -1)
     message(SEND_ERROR "escaped: the Info.plist lacks \"${expected}\":\n${plist}")
