@@ -469,7 +469,46 @@ TEST_F(SetupWorkflowViewTest, GitFormWithoutHomebrewOffersOnlyWhatCanRun) {
         ASSERT_NE(signIn, nullptr);
         EXPECT_EQ(signIn->isChecked(), ghPresent);
         EXPECT_EQ(signIn->isEnabled(), ghPresent);
+        // What Install would run, whatever the boxes show.
+        const auto& chosen = view->model().selections().gitFixes;
+        EXPECT_FALSE(chosen.contains(SetupRemediation::installGh().id()));
+        EXPECT_EQ(chosen.contains(SetupRemediation::githubAuth().id()), ghPresent);
         saveGrab(view, QStringLiteral("section-git-no-homebrew-gh-%1").arg(ghPresent));
+    }
+}
+
+// The identity is saved only with both a name and an e-mail address.
+TEST_F(SetupWorkflowViewTest, GitIdentityNeedsBothFields) {
+    const auto configureLabel = QString::fromStdString(SetupRemediation::configureGit("", "").displayLabel());
+    struct Case {
+        const char* name;
+        const char* email;
+        bool configures;
+    };
+    const std::vector<Case> cases = {
+        {"Ada", "", false},
+        {"", "ada@example.com", false},
+        {" ", "\t", false},
+        {"Ada", "ada@example.com", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " / " + c.email);
+        probes->bundle.ghPresent = true;
+        auto* view = openScreen();
+        go(view, Step::stage("git"));
+        auto fields = view->findChildren<QLineEdit*>();
+        ASSERT_EQ(fields.size(), 2);
+        QTest::keyClicks(fields[0], QString::fromUtf8(c.name));
+        QTest::keyClicks(fields[1], QString::fromUtf8(c.email));
+        auto* configure = qobject_cast<QCheckBox*>(byText(view, configureLabel));
+        ASSERT_NE(configure, nullptr);
+        EXPECT_EQ(configure->isEnabled(), c.configures);
+        qobject_cast<QPushButton*>(byText(view, QStringLiteral("Install selected")))->click();
+        ASSERT_TRUE(view->model().pendingInstall());
+        const auto run = ids(view->model().pendingInstall()->remediations);
+        EXPECT_EQ(std::ranges::count(run, SetupRemediation::configureGit("", "").id()), c.configures ? 1 : 0);
+        view->sheet()->reject();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !view->model().pendingInstall(); }, 5000));
     }
 }
 
