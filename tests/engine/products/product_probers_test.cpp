@@ -3,6 +3,7 @@
 #include "engine/products/brew/brew_prober.h"
 #include "engine/products/claude/claude_probes.h"
 #include "engine/products/claude/claude_setup_prober.h"
+#include "engine/products/workspace_checks.h"
 #include "engine/services/live_process_runner.h"
 #include "tests/engine/installers/installer_test_kit.h"
 #include "tests/engine/products/mac_scene.h"
@@ -127,6 +128,37 @@ TEST(ClaudeProbesTest, EmptyVersionOutputIsAbsentButKeepsItsExitCode) {
     EXPECT_EQ(bundle.versionOutput, std::nullopt);
     EXPECT_EQ(bundle.versionExitCode, 0);
     EXPECT_FALSE(bundle.ghPresent);
+}
+
+// Each workspace fact comes from its own answer: the CLI found is not the CLI signed in, and a lookup that
+// fails is no tool, whatever it printed.
+TEST(WorkspaceChecksTest, EachFactComesFromItsOwnAnswer) {
+    struct Case {
+        const char* name;
+        int lookupExit;
+        const char* lookupOutput;
+        int statusExit;
+        bool present;
+        bool signedIn;
+    };
+    const std::vector<Case> cases = {
+        {"present, not signed in", 0, "/usr/local/bin/gh\n", 1, true, false},
+        {"signed in, not found", 1, "", 0, false, true},
+        {"a failing lookup that prints a path", 1, "/usr/local/bin/gh\n", 1, false, false},
+        {"both", 0, "/usr/local/bin/gh\n", 0, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MacScene mac;
+        mac.answer("command -v gh", c.lookupExit, c.lookupOutput);
+        mac.answer("gh auth status", c.statusExit);
+        SetupProbeBundle bundle;
+        probeWorkspace(mac.shell(), mac.fs, bundle);
+        EXPECT_EQ(bundle.ghPresent, c.present);
+        EXPECT_EQ(bundle.ghAuthed, c.signedIn);
+        mac.answer("command -v codex", c.lookupExit, c.lookupOutput);
+        EXPECT_EQ(toolPresent(mac.shell(), mac.fs, kCodexTool), c.present);
+    }
 }
 
 // Every login shell of both probers is bounded, and a shell that runs out of time reads as nothing found.
