@@ -490,7 +490,7 @@ class OutcomePage : public ScaffoldPage {
                 m_appButtons.push_back(open);
                 names.push_back(app.appName);
             }
-            askDisk(std::move(names));
+            askDisk(names);
         }
     }
 
@@ -504,7 +504,7 @@ class OutcomePage : public ScaffoldPage {
 
     /// Looks for the example projects and the applications `names` on a worker; a later answer replaces
     /// an earlier one only for the list it was asked for.
-    void askDisk(std::vector<std::string> names) {
+    void askDisk(const std::vector<std::string>& names) {
         m_view.tasks().start(
             [fs = m_view.screenContext().services.fs, names](std::stop_token) {
                 return findOutcomeFiles(*fs, names);
@@ -521,6 +521,7 @@ class OutcomePage : public ScaffoldPage {
 
     [[nodiscard]] std::vector<std::string> appNames() const {
         std::vector<std::string> names;
+        names.reserve(m_appList.size());
         for (const auto& app : m_appList)
             names.push_back(app.appName);
         return names;
