@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <condition_variable>
 #include <functional>
 #include <iterator>
@@ -34,6 +35,16 @@ class StreamState {
             m_buffer.push_back(std::move(value));
         }
         m_ready.notify_one();
+    }
+
+    void yieldWithin(T value, std::size_t limit, const std::stop_token& stop) {
+        std::unique_lock lock(m_mutex);
+        if (m_ended)
+            return;
+        m_buffer.push_back(std::move(value));
+        m_ready.notify_one();
+        if (m_buffer.size() > limit)
+            m_bufferTaken.wait(lock, stop, [this] { return m_buffer.empty() || m_ended; });
     }
 
     void yieldAll(std::vector<T>&& values) {
@@ -206,6 +217,13 @@ class StreamSink {
     void yield(T value) const {
         if (m_owner)
             m_owner->state->yield(std::move(value));
+    }
+    /// Yields `value`; then, when more than `limit` values wait for the consumer, blocks until it has taken
+    /// them, the stream has ended or `stop` is requested. For a producer that relays a source it can pause, so
+    /// that a slow consumer holds the source back instead of letting the buffer grow.
+    void yieldWithin(T value, std::size_t limit, const std::stop_token& stop) const {
+        if (m_owner)
+            m_owner->state->yieldWithin(std::move(value), limit, stop);
     }
     /// Yields every value in order, as many `yield` calls would, under one lock.
     void yieldAll(std::vector<T> values) const {

@@ -16,7 +16,6 @@ namespace quill {
 
 namespace {
 
-using OutputEvent = InstallerEvent::Output;
 using CompletedEvent = InstallerEvent::Completed;
 using CanceledEvent = InstallerEvent::Canceled;
 using Policy = BrewRunner::CaskRecoveryPolicy;
@@ -80,8 +79,8 @@ InstallerEvent recoverCask(const BrewRunner& runner, const std::string& cask, co
     };
     auto canceled = [&] { return holder.isCanceled() || stop.stop_requested(); };
     auto announce = [&](std::string message) {
-        sink.yield(OutputEvent{""});
-        sink.yield(OutputEvent{std::move(message)});
+        sink.yield(ownLine(""));
+        sink.yield(ownLine(std::move(message)));
     };
 
     Attempt attempt = runBrew("install", false);
@@ -165,7 +164,7 @@ Stream<InstallerEvent> BrewRunner::installCask(const std::string& cask, const st
         [runner = *this, cask, prompt, policy, holder](const StreamSink<Event>& sink, std::stop_token stop) {
             auto prepared = runner.executor.prepareEnvironment(prompt);
             if (!prepared) {
-                sink.yield(OutputEvent{"Failed to set up privileged executor: " + prepared.error().message});
+                sink.yield(ownLine("Failed to set up privileged executor: " + prepared.error().message));
                 sink.yield(CompletedEvent{-1});
                 return;
             }
@@ -208,7 +207,7 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
         if (!asset)
             return fail(asset.error());
         checksum = asset->checksum;
-        sink.yield(OutputEvent{"GET " + asset->downloadURL});
+        sink.yield(ownLine("GET " + asset->downloadURL));
         auto downloaded = http->download(asset->downloadURL, stop);
         if (!downloaded)
             return fail(downloaded.error());
@@ -237,8 +236,8 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
             discard();
             return fail(moved.error());
         }
-        sink.yield(OutputEvent{"Saved to " + destination.string()});
-        sink.yield(OutputEvent{"Verifying download checksum…"});
+        sink.yield(ownLine("Saved to " + destination.string()));
+        sink.yield(ownLine("Verifying download checksum…"));
         auto digest = sha256OfFile(destination, stop);
         if (!digest)
             return fail(digest.error());
@@ -247,7 +246,7 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
         return destination;
     };
 
-    sink.yield(OutputEvent{fallback.lookupMessage ? fallback.lookupMessage(version, architecture) : ""});
+    sink.yield(ownLine(fallback.lookupMessage ? fallback.lookupMessage(version, architecture) : ""));
     auto package = fetchAndVerify();
     if (stop.stop_requested())
         return CanceledEvent{};
@@ -257,28 +256,28 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
         if (transport && error.code == static_cast<int>(HTTPErrorCode::cancelled))
             return CanceledEvent{};
         if (transport && error.code == static_cast<int>(HTTPErrorCode::timedOut)) {
-            sink.yield(OutputEvent{fallback.timeoutMessage});
+            sink.yield(ownLine(fallback.timeoutMessage));
             return CompletedEvent{1};
         }
-        sink.yield(OutputEvent{"Fallback failed: " + error.message});
+        sink.yield(ownLine("Fallback failed: " + error.message));
         return CompletedEvent{1};
     }
 
-    sink.yield(OutputEvent{"Running /usr/sbin/installer (macOS will ask for your password)…"});
+    sink.yield(ownLine("Running /usr/sbin/installer (macOS will ask for your password)…"));
     const auto outcome = runInstallerAsAdmin(*process, package->string(), checksum, prompt, handle);
     return std::visit(
         [&sink, &mismatch](const auto& result) -> InstallerEvent {
             using Case = std::decay_t<decltype(result)>;
             if constexpr (std::is_same_v<Case, AdminInstallOutcome::Success>) {
-                sink.yield(OutputEvent{"Installer completed."});
+                sink.yield(ownLine("Installer completed."));
                 return CompletedEvent{0};
             } else if constexpr (std::is_same_v<Case, AdminInstallOutcome::Canceled>) {
                 return CanceledEvent{};
             } else if constexpr (std::is_same_v<Case, AdminInstallOutcome::ChecksumMismatch>) {
-                sink.yield(OutputEvent{"Fallback failed: " + mismatch(result.actual).message});
+                sink.yield(ownLine("Fallback failed: " + mismatch(result.actual).message));
                 return CompletedEvent{1};
             } else {
-                sink.yield(OutputEvent{"Installer failed: " + result.message});
+                sink.yield(ownLine("Installer failed: " + result.message));
                 return CompletedEvent{1};
             }
         },

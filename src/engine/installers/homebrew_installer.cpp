@@ -25,7 +25,6 @@ constexpr std::array<std::string_view, 6> kPasswordRefusals = {
 constexpr std::string_view kBrewNotFound = "Note: brew not found in expected locations after install; skipping ~/.zprofile shellenv append.";
 // clang-format on
 
-using OutputEvent = InstallerEvent::Output;
 using CompletedEvent = InstallerEvent::Completed;
 using CanceledEvent = InstallerEvent::Canceled;
 
@@ -34,25 +33,25 @@ void addShellEnvironment(const std::shared_ptr<const FileSystemOperating>& fs,
                          const StreamSink<InstallerEvent>& sink) {
     const std::string brew = homebrewExecutable(*fs, HomebrewToolCheck::exists).value_or("");
     if (brew.empty()) {
-        sink.yield(OutputEvent{std::string(kBrewNotFound)});
+        sink.yield(ownLine(std::string(kBrewNotFound)));
         return;
     }
     const FileAppendWriter writer{fs->homeDirectory() / ".zprofile", fs};
     auto appended = writer.append("eval \"$(" + brew + " shellenv)\"", "Homebrew shellenv", "brew shellenv",
                                   FileAppendWriter::NeedleScope::activeLines);
     if (!appended) {
-        sink.yield(OutputEvent{"Couldn't append brew shellenv to ~/.zprofile: " + appended.error().message});
+        sink.yield(ownLine("Couldn't append brew shellenv to ~/.zprofile: " + appended.error().message));
         return;
     }
     if (appended->preview.alreadySet) {
-        sink.yield(OutputEvent{"brew shellenv already active in ~/.zprofile — skipping."});
+        sink.yield(ownLine("brew shellenv already active in ~/.zprofile — skipping."));
         return;
     }
     sink.yield(
-        OutputEvent{"Appending brew shellenv to ~/.zprofile (so brew is fully integrated in new shells)."});
-    sink.yield(OutputEvent{appended->backupWritten
-                               ? "Appended. Backup at " + appended->preview.backupPath.string() + "."
-                               : std::string("Appended.")});
+        ownLine("Appending brew shellenv to ~/.zprofile (so brew is fully integrated in new shells)."));
+    sink.yield(ownLine(appended->backupWritten
+                           ? "Appended. Backup at " + appended->preview.backupPath.string() + "."
+                           : std::string("Appended.")));
 }
 
 }  // namespace
@@ -67,7 +66,7 @@ Stream<InstallerEvent> HomebrewInstaller::install() const {
         [installer = *this, holder](const StreamSink<Event>& sink, std::stop_token stop) {
             auto prepared = installer.executor.prepareEnvironment("Enter Mac password to install Homebrew.");
             if (!prepared) {
-                sink.yield(OutputEvent{"Failed to set up privileged executor: " + prepared.error().message});
+                sink.yield(ownLine("Failed to set up privileged executor: " + prepared.error().message));
                 sink.yield(CompletedEvent{-1});
                 return;
             }

@@ -38,7 +38,7 @@ InstallerChildOutcome relayInstallerChild(const ProcessRunning& process, const s
                                        sink.yield(InstallerEvent::Output{std::move(line)});
                                    });
     if (end.startFailure) {
-        sink.yield(InstallerEvent::Output{"Failed to start " + std::string(what) + ": " + *end.startFailure});
+        sink.yield(ownLine("Failed to start " + std::string(what) + ": " + *end.startFailure));
         outcome.failedToStart = true;
     }
     outcome.exitCode = end.exitCode.value_or(-1);

@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "engine/core/output_kind.h"
 #include "engine/core/stream.h"
 #include "engine/runner/setup_remediation_runner.h"
 #include "engine/services/app_services.h"
@@ -22,6 +23,7 @@ struct FixSequenceEvent {
     /// A line for the log: a fix's output, or the sequence's own line for a fix it skips.
     struct Output {
         std::string text;
+        OutputKind kind = OutputKind::tool;
     };
     struct OpenBrowser {
         SetupRemediationRunner::Event::OpenBrowser request;

@@ -52,7 +52,7 @@ std::optional<int> forwardInstaller(Stream<InstallerEvent> installer, const Even
     // Read to the end, even after `Canceled`: an installer removes its askpass folder before it ends.
     while (auto event = installer.next(stop)) {
         if (auto* output = std::get_if<InstallerEvent::Output>(&event->value))
-            say(sink, std::move(output->text));
+            relayLine(sink, std::move(output->text), stop, output->kind);
         else if (auto* completed = std::get_if<InstallerEvent::Completed>(&event->value))
             status = completed->exitCode;
         else
@@ -75,16 +75,16 @@ int SetupRemediationRunner::loginShellStep(const std::string& commandLine, const
                                            const std::function<std::string(std::string)>& shown) const {
     if (stop.stop_requested())
         return -1;
-    const auto yieldLine = [&](std::string text) {
+    const auto yieldLine = [&](std::string text, OutputKind kind = OutputKind::tool) {
         if (shown)
             text = shown(std::move(text));
-        sink.yield(Event::Output{std::move(text)});
+        fixes::relayLine(sink, std::move(text), stop, kind);
     };
     auto handle = std::make_shared<LiveProcessCancellation>();
     const ChildEnd end =
         readChild(streamInLoginShell(*process, commandLine, handle), *handle, stop, yieldLine);
     if (end.startFailure)
-        yieldLine("Failed to start: " + *end.startFailure);
+        yieldLine("Failed to start: " + *end.startFailure, OutputKind::own);
     return stop.stop_requested() ? -1 : end.exitCode.value_or(-1);
 }
 
@@ -92,7 +92,7 @@ std::optional<int> SetupRemediationRunner::installFormula(const std::string& for
                                                           const StreamSink<Event>& sink,
                                                           std::stop_token stop) const {
     if (!brewPath) {
-        sink.yield(Event::Output{std::string(fixes::kHomebrewMissing)});
+        fixes::say(sink, std::string(fixes::kHomebrewMissing));
         return -1;
     }
     if (stop.stop_requested())

@@ -8,6 +8,7 @@
 #include <string>
 #include <variant>
 
+#include "engine/core/output_kind.h"
 #include "engine/core/stream.h"
 #include "engine/core/tagged_union.h"
 #include "engine/installers/brew_runner.h"
@@ -27,6 +28,7 @@ struct SetupRemediationRunner {
         /// One line for the progress log: a child's line unchanged, or the runner's own text.
         struct Output {
             std::string text;
+            OutputKind kind = OutputKind::tool;
             bool operator==(const Output&) const = default;
         };
         /// The fix is over: 0 success, -1 no result, 1 the fix judged its work failed, else the child's own

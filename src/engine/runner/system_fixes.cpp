@@ -65,7 +65,7 @@ void installCommandLineTools(const Runner& runner, CancellableProcess& holder, c
     const ChildEnd end =
         readChild(runner.process->stream("/usr/bin/sudo", {"-A", "/bin/bash", "-c", commandLineToolsScript()},
                                          processEnvironment(prepared->variables), handle),
-                  *handle, stop, [&sink](std::string line) { say(sink, std::move(line)); });
+                  *handle, stop, [&](std::string line) { relayLine(sink, std::move(line), stop); });
     if (end.startFailure) {
         say(sink, "Couldn't start the install: " + *end.startFailure);
         complete(sink, -1);

@@ -242,7 +242,7 @@ void githubAuth(const Runner& runner, const EventSink& sink, const std::stop_tok
     const ChildEnd end = readChild(
         streamInLoginShell(*runner.process, login, handle), *handle, stop,
         [&](const std::string& line) {
-            say(sink, line);
+            relayLine(sink, line, stop);
             if (!code)
                 code = deviceCodeIn(line);
             if (!opened) {

@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "engine/core/output_kind.h"
 #include "engine/core/stream.h"
 #include "engine/core/tagged_union.h"
 #include "engine/services/process_running.h"
@@ -30,6 +31,7 @@ struct StreamEventCases {
     /// separating line).
     struct Output {
         std::string text;
+        OutputKind kind = OutputKind::tool;
         bool operator==(const Output&) const = default;
     };
     /// The run is over: 0 success, -1 nothing could be started, else the child's own status.

@@ -1,62 +1,177 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QFontMetricsF>
 #include <QListView>
-#include <QStringList>
+#include <QString>
+#include <QStringView>
+#include <array>
+#include <deque>
 
 namespace quill::ui {
 
 class Clipboard;
-class WidestLineDelegate;
 
-/// The install log as a list: one row per line of the run, the row being the line's index in the run's
-/// lines. It reads those lines where the run keeps them, so the log is stored once. Rows appear only
-/// through `showNewLines()`, one insert for all the lines that arrived since the last call.
+/// The last lines of a run, within a bound on their number and on their text: once either is passed, the
+/// earliest lines go. Counts the lines it let go.
+class KeptLines {
+  public:
+    static constexpr qsizetype kMaximumLines = 100'000;
+    static constexpr qsizetype kMaximumBytes = qsizetype{32} * 1024 * 1024;
+
+    explicit KeptLines(qsizetype maximumLines = kMaximumLines, qsizetype maximumBytes = kMaximumBytes);
+
+    /// Adds `line` at the end and lets the earliest lines go while a bound is passed; the last line stays.
+    void append(QString line);
+
+    /// The lines kept, oldest first.
+    [[nodiscard]] qsizetype size() const { return static_cast<qsizetype>(m_lines.size()); }
+    [[nodiscard]] const QString& at(qsizetype index) const { return m_lines[static_cast<std::size_t>(index)]; }
+    /// How many lines went, all before the first kept one.
+    [[nodiscard]] qsizetype dropped() const { return m_dropped; }
+    /// How many lines were ever added: the index after the last one, counting the dropped ones.
+    [[nodiscard]] qsizetype end() const { return m_dropped + size(); }
+
+  private:
+    std::deque<QString> m_lines;
+    qsizetype m_dropped = 0;
+    qsizetype m_bytes = 0;
+    qsizetype m_maximumLines;
+    qsizetype m_maximumBytes;
+};
+
+/// The sentence of the log's first row once earlier lines are no longer kept.
+QString droppedLinesText(qsizetype count);
+
+/// The install log as a list: one row per kept line, read where the run keeps them so that the log is
+/// stored once, and, once lines have gone, a first row that says how many. The rows follow the lines only
+/// through `sync()`.
 class InstallLogModel : public QAbstractListModel {
     Q_OBJECT
 
   public:
-    /// `lines` must outlive the model; lines are only ever added at its end.
-    explicit InstallLogModel(const QStringList& lines, QObject* parent = nullptr);
+    /// `lines` must outlive the model.
+    explicit InstallLogModel(const KeptLines& lines, QObject* parent = nullptr);
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
     [[nodiscard]] Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    /// Adds the rows of the lines that arrived since the last call.
-    void showNewLines();
-    [[nodiscard]] const QStringList& lines() const { return m_lines; }
+    /// What `sync()` changed: rows gone above the first line still shown (negative when the count row
+    /// came), and the lines added at the end, by their index in the run.
+    struct Change {
+        int shiftedUp = 0;
+        qsizetype firstAdded = 0;
+        qsizetype endAdded = 0;
+    };
+    /// Removes the rows of the lines that went and adds those that came since the last call.
+    Change sync();
+    [[nodiscard]] const KeptLines& lines() const { return m_lines; }
+    /// The text of `row`, as shown.
+    [[nodiscard]] QString text(int row) const;
+    /// The row of the line at `index` in the run.
+    [[nodiscard]] int rowOfLine(qsizetype index) const;
 
   private:
-    const QStringList& m_lines;
-    int m_shown = 0;
+    const KeptLines& m_lines;
+    bool m_countRow = false;
+    qsizetype m_first = 0;  // the run's index of the first line shown
+    qsizetype m_end = 0;    // the run's index after the last line shown
+};
+
+/// Widths of log lines in one font, at a cost bounded per line: printable ASCII is added up from the
+/// advances of its 95 characters, read once per font, so that it is never shaped whatever the font says of
+/// its pitch; other text is shaped, at most `kShapedPrefix` characters of it.
+class LineWidths {
+  public:
+    static constexpr qsizetype kShapedPrefix = 512;
+
+    explicit LineWidths(const QFont& font);
+
+    /// Whether every printable ASCII character advances the same.
+    [[nodiscard]] bool equalAdvances() const { return m_equal; }
+    /// The width of `line`, or, when it cannot be wider than `atMost`, a number no larger than `atMost`.
+    [[nodiscard]] qreal width(QStringView line, qreal atMost = 0);
+    /// Shaping calls so far.
+    [[nodiscard]] qint64 shapingCalls() const { return m_shapingCalls; }
+
+    /// The part of `line` that covers the pixels [`from`, `from` + `span`) of it.
+    struct Slice {
+        qsizetype start = 0;
+        qsizetype length = 0;
+        qreal x = 0;  // where the slice starts in the line
+    };
+    [[nodiscard]] Slice visible(QStringView line, qreal from, qreal span) const;
+
+  private:
+    /// The width of `line` when it is printable ASCII.
+    [[nodiscard]] std::optional<qreal> asciiWidth(QStringView line) const;
+
+    QFontMetricsF m_metrics;
+    std::array<qreal, 95> m_advance{};
+    bool m_equal = true;
+    qreal m_narrowest = 1;
+    qreal m_widest = 1;  // no character of a line is assumed wider
+    qint64 m_shapingCalls = 0;
 };
 
 /// The list that shows an install log: one line per row in the log's font, neither wrapped nor elided, as
 /// wide as the widest line so far (a long line is reached by scrolling sideways). Rows are selectable, and
-/// Copy puts the selected lines on the clipboard, one per line. Resized while at its end, it stays there.
+/// Copy puts the selected rows on the clipboard as shown, one per line. At its end it stays there as lines
+/// come and go; scrolled up, the rows in view stay in view while they are kept.
+///
+/// Every row has the same height, so the list lays rows out by arithmetic: adding rows costs the rows added
+/// and painting the rows in view (and of a long row only the part in view), however many rows there are.
+/// It is a list view for the sake of accessibility, with its own layout in place of the list view's.
 class InstallLogView : public QListView {
     Q_OBJECT
 
   public:
-    InstallLogView(const QStringList& lines, Clipboard& clipboard, QWidget* parent = nullptr);
+    InstallLogView(const KeptLines& lines, Clipboard& clipboard, QWidget* parent = nullptr);
 
-    /// Shows the lines that arrived since the last call and scrolls to the last.
+    /// Shows the lines that arrived and lets go of those dropped since the last call.
     void showNewLines();
-    /// Puts the selected lines on the clipboard, in the log's order, joined by newlines.
+    /// Puts the selected rows on the clipboard, in the log's order, joined by newlines.
     void copySelection();
+    [[nodiscard]] bool isAtEnd() const;
+    /// Text shaping calls so far, for tests of what the log costs.
+    [[nodiscard]] qint64 shapingCalls() const { return m_widths.shapingCalls(); }
+
+    [[nodiscard]] QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    [[nodiscard]] QModelIndex indexAt(const QPoint& point) const override;
+    void doItemsLayout() override;
 
   protected:
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+    void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    [[nodiscard]] int horizontalOffset() const override;
+    [[nodiscard]] int verticalOffset() const override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
+    [[nodiscard]] QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+    void updateGeometries() override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+    [[nodiscard]] QSize viewportSizeHint() const override;
 
   private:
-    void measure(qsizetype from);
+    void measure(qsizetype from, qsizetype end);
+    [[nodiscard]] int rowHeight() const { return m_rowHeight; }
+    [[nodiscard]] int rowAt(int y) const;
+    [[nodiscard]] int contentWidth() const;
 
     InstallLogModel* m_model;
-    WidestLineDelegate* m_delegate;
     Clipboard& m_clipboard;
-    int m_widest = 0;              // the width of the widest line measured so far, in pixels
-    qsizetype m_longestPlain = 0;  // the length of the longest plain ASCII line measured so far
+    LineWidths m_widths;
+    int m_rowHeight = 1;
+    int m_ascent = 0;
+    qreal m_widest = 0;  // the width of the widest line shown so far, in pixels
 };
 
 }  // namespace quill::ui

@@ -10,6 +10,7 @@
 #include "engine/telemetry/event_privacy.h"
 #include "engine/telemetry/telemetry_events.h"
 #include "ui/common/clipboard.h"
+#include "ui/common/labels.h"
 #include "ui/common/url_opener.h"
 
 namespace quill::ui {
@@ -71,12 +72,15 @@ void InstallRun::start() {
                     runFix = m_runFix](std::stop_token stop, const StreamPump<RunEvent>::Deliver& deliver) {
         // Every line of the log passes one filter, whose state runs across the fixes: the runner's events
         // stay raw, and what is stored is what the sheet shows.
+        // A line of the filter's own (its note on what it hid) counts as the app's.
         InstallOutputFilter::Streaming filter;
         std::vector<std::string> shown;
-        const auto show = [&](const std::string& line) {
+        const auto show = [&](const std::string& line, OutputKind kind) {
             filter.feed(line, shown);
-            for (auto& text : shown)
-                deliver(RunEvent{RunEvent::Line{QString::fromStdString(text)}});
+            for (auto& text : shown) {
+                const bool own = kind == OutputKind::own || text != line;
+                deliver(RunEvent{RunEvent::Line{QString::fromStdString(text), own}});
+            }
             shown.clear();
         };
         // The sequence runs on a task of its own, which may outlast this one for a moment: it owns copies.
@@ -87,9 +91,9 @@ void InstallRun::start() {
         using E = FixSequenceEvent;
         while (auto event = events.next(stop)) {
             std::visit(Overloaded{
-                           [&](const E::Output& output) { show(output.text); },
+                           [&](const E::Output& output) { show(output.text, output.kind); },
                            [&](E::OpenBrowser& browser) {
-                               show(browserLine(browser.request));
+                               show(browserLine(browser.request), OutputKind::own);
                                deliver(RunEvent{RunEvent::BrowserOpened{
                                    std::make_unique<Event::OpenBrowser>(std::move(browser.request))}});
                            },
@@ -101,7 +105,12 @@ void InstallRun::start() {
     };
     m_pump = std::make_unique<StreamPump<RunEvent>>(
         std::move(produce), [this](std::vector<RunEvent> batch) { apply(std::move(batch)); },
-        std::function<void()>{}, kEventsPerHandOver);
+        std::function<void()>{}, kEventsPerHandOver,
+        [](const RunEvent& event) {
+            const auto* line = std::get_if<RunEvent::Line>(&event.value);
+            return line ? static_cast<std::size_t>(line->text.size()) * sizeof(QChar) : std::size_t{0};
+        },
+        kBytesPerHandOver);
 }
 
 void InstallRun::cancel() {
@@ -125,14 +134,24 @@ void InstallRun::apply(std::vector<RunEvent> batch) {
     // Lines are stored as they come and announced together, before whatever follows them in the batch.
     const QPointer<InstallRun> alive(this);
     qsizetype unannounced = 0;
+    bool ownLine = false;
+    const auto announce = [&] {
+        if (std::exchange(ownLine, false))
+            emit ownLineChanged(m_latestOwnLine);
+        if (unannounced > 0 && !alive.isNull())
+            emit linesAppended(std::exchange(unannounced, 0));
+    };
     for (auto& event : batch) {
         if (auto* line = std::get_if<RunEvent::Line>(&event.value)) {
-            m_lines.push_back(std::move(line->text));
+            if (line->own && !line->text.trimmed().isEmpty()) {
+                m_latestOwnLine = line->text;
+                ownLine = true;
+            }
+            m_lines.append(line->own ? withoutBackticks(line->text) : std::move(line->text));
             ++unannounced;
             continue;
         }
-        if (unannounced > 0)
-            emit linesAppended(std::exchange(unannounced, 0));
+        announce();
         // Whoever hears of the run may end it, and with it this batch.
         if (alive.isNull())
             return;
@@ -140,8 +159,7 @@ void InstallRun::apply(std::vector<RunEvent> batch) {
         if (alive.isNull())
             return;
     }
-    if (unannounced > 0)
-        emit linesAppended(unannounced);
+    announce();
 }
 
 void InstallRun::apply(const RunEvent& event) {

@@ -16,6 +16,7 @@
 #include "engine/runner/setup_remediation_runner.h"
 #include "engine/setup/setup_remediation.h"
 #include "ui/common/stream_pump.h"
+#include "ui/setupflow/install_log.h"
 
 namespace quill::ui {
 
@@ -38,8 +39,9 @@ class InstallRun : public QObject {
     using RunFix = std::function<Stream<SetupRemediationRunner::Event>(const SetupRemediation& fix,
                                                                        const std::string& prompt)>;
 
-    /// The most events the run hands to the GUI thread in one batch.
+    /// The most events the run hands to the GUI thread in one batch, and about the most text.
     static constexpr std::size_t kEventsPerHandOver = 4096;
+    static constexpr std::size_t kBytesPerHandOver = std::size_t{1} << 20;
 
     /// The seam over a real runner.
     static RunFix runnerSeam(SetupRemediationRunner runner);
@@ -57,8 +59,12 @@ class InstallRun : public QObject {
     /// failure otherwise. Nothing while the run still goes on, or once the install has ended.
     void continueAfterEnd();
 
-    /// The log as the sheet shows it: every fix's output and the run's own lines, through the output filter.
-    [[nodiscard]] const QStringList& lines() const { return m_lines; }
+    /// The log as the sheet shows it: the last lines of the fixes' output and the run's own lines, through
+    /// the output filter, the own lines without the backticks of their code spans.
+    [[nodiscard]] const KeptLines& lines() const { return m_lines; }
+    /// The latest of the run's own lines that has text, as written (code spans in backticks); empty before
+    /// the first.
+    [[nodiscard]] const QString& latestOwnLine() const { return m_latestOwnLine; }
     /// Set when the run has ended on its own: the run's first non-zero exit code, 0 when nothing failed.
     [[nodiscard]] std::optional<int> exitCode() const { return m_exitCode; }
     [[nodiscard]] bool canceled() const { return m_canceled; }
@@ -66,8 +72,11 @@ class InstallRun : public QObject {
     [[nodiscard]] bool isRunning() const { return !m_exitCode && !m_canceled; }
 
   signals:
-    /// `count` lines were added at the end of `lines()`; sent once per batch that carried lines.
+    /// `count` lines were added at the end of `lines()`, and earlier ones may have gone; sent once per
+    /// batch that carried lines.
     void linesAppended(qsizetype count);
+    /// `latestOwnLine()` changed; sent once per batch that carried own lines.
+    void ownLineChanged(const QString& line);
     /// The run stopped going on: it ended, or a fix reported cancellation.
     void runEnded();
     void finished(quill::ui::InstallRun::Outcome outcome);
@@ -81,6 +90,7 @@ class InstallRun : public QObject {
         /// A line for the log, already through the output filter and made a QString off the GUI thread.
         struct Line {
             QString text;
+            bool own = false;
         };
         /// The sign-in asks for a browser; its line has already been sent. Held apart, so that the events
         /// the log is made of stay small.
@@ -102,7 +112,8 @@ class InstallRun : public QObject {
     UrlOpener& m_urls;
     Clipboard& m_clipboard;
 
-    QStringList m_lines;
+    KeptLines m_lines;
+    QString m_latestOwnLine;
     std::optional<int> m_exitCode;
     bool m_canceled = false;
     bool m_ended = false;
