@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <condition_variable>
@@ -55,6 +56,14 @@ struct ScriptedRunner {
         return ids;
     }
 };
+
+/// The lines a run keeps, in order.
+QStringList texts(const KeptLines& lines) {
+    QStringList all;
+    for (qsizetype index = 0; index < lines.size(); ++index)
+        all.push_back(lines.at(index));
+    return all;
+}
 
 class InstallRunTest : public UiTest {
   protected:
@@ -150,8 +159,8 @@ TEST_F(InstallRunTest, RunsFixesInOrderAndEndsAsTheirExitCodesSay) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !run.isRunning(); }, 5000));
         EXPECT_EQ(run.exitCode(), row.exitCode);
         if (!row.lastLine.empty()) {
-            ASSERT_FALSE(run.lines().isEmpty());
-            EXPECT_EQ(run.lines().back().toStdString(), row.lastLine);
+            ASSERT_GT(run.lines().size(), 0);
+            EXPECT_EQ(run.lines().at(run.lines().size() - 1).toStdString(), row.lastLine);
         }
         EXPECT_EQ(runner.askedIDs(), row.asked);
         EXPECT_EQ(summary(capture, row.fixes), row.events);
@@ -181,7 +190,7 @@ TEST_F(InstallRunTest, SignInCopiesTheCodeAndOpensOnlySecurePages) {
         "Opened your browser — follow the GitHub sign-in there.",
         "Opened your browser — follow the GitHub sign-in there.",
     };
-    EXPECT_EQ(run.lines(), expected);
+    EXPECT_EQ(texts(run.lines()), expected);
     EXPECT_EQ(clipboard->copied, std::vector<QString>{"AB12-CD34"});
     EXPECT_EQ(urls->opened, std::vector<QUrl>{QUrl("https://github.com/login/device")});
 }
@@ -254,8 +263,8 @@ TEST_F(InstallRunTest, TheSheetShowsHomebrewsTranscriptsFilteredAndOtherOutputAs
         QStringList stored;
         for (const auto& line : expected)
             stored.push_back(QString::fromStdString(line));
-        EXPECT_EQ(sheet.run().lines(), stored) << "the run keeps what the sheet shows";
-        EXPECT_FALSE(sheet.run().lines().join('\n').contains(QStringLiteral("brew shellenv")));
+        EXPECT_EQ(texts(sheet.run().lines()), stored) << "the run keeps what the sheet shows";
+        EXPECT_FALSE(texts(sheet.run().lines()).join('\n').contains(QStringLiteral("brew shellenv")));
         sheet.resize(720, 720);
         saveGrab(&sheet, QStringLiteral("sheet-") + QString::fromLatin1(file).section('.', 0, 0));
     }
@@ -276,6 +285,36 @@ TEST_F(InstallRunTest, TheSheetShowsEveryLineOfSeveralHandOversInOrder) {
     ASSERT_EQ(log->rowCount(), static_cast<int>(count)) << "the end comes with every line before it";
     for (int row = 0; row < log->rowCount(); ++row)
         ASSERT_EQ(log->index(row, 0).data().toString(), QStringLiteral("line %1").arg(row));
+}
+
+TEST_F(InstallRunTest, TheAppsOwnLineIsReadWholeAboveTheLogAndItsRowHasNoBackticks) {
+    const std::string own =
+        "Added `~/.local/bin` to your PATH in ~/.zprofile — open a new terminal window to use it, or run "
+        "`source ~/.zprofile` in the ones already open.";
+    const QString ownAsRead = QString::fromStdString(own).remove('`');
+    ScriptedRunner runner;
+    runner.scripts[Fix::installUv().id()] = {
+        Event::Output{own, OutputKind::own},
+        Event::Output{"run `uv --version` to check", OutputKind::tool},
+        Event::Output{"", OutputKind::own},
+        Event::Completed{0},
+    };
+    SetupActionProgressView sheet(context, "Install uv", {Fix::installUv()}, runner.seam(), true,
+                                  [](Outcome) {});
+    EXPECT_TRUE(visibleWithId(&sheet, QStringLiteral("setup-action-own-line")).isEmpty()) << "none yet";
+    showWindow(&sheet);
+    const auto* log = sheet.log()->model();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.run().isRunning() && log->rowCount() == 3; }, 5000));
+
+    EXPECT_EQ(log->index(0, 0).data().toString(), ownAsRead);
+    EXPECT_EQ(log->index(1, 0).data().toString(), QStringLiteral("run `uv --version` to check"))
+        << "a tool's line is shown as it came";
+    auto* header = visibleById<QLabel>(&sheet, QStringLiteral("setup-action-own-line"));
+    ASSERT_NE(header, nullptr);
+    EXPECT_TRUE(header->wordWrap());
+    EXPECT_TRUE(shownLabelTexts(&sheet).contains(ownAsRead)) << "a blank line of our own leaves it there";
+    sheet.resize(560, 420);
+    saveGrab(&sheet, QStringLiteral("sheet-own-line"));
 }
 
 /// The real runner over stand-in tools, whose uv installer starts a grandchild and waits for it.

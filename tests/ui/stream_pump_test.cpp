@@ -5,7 +5,10 @@
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -79,6 +82,43 @@ TEST(StreamPumpTest, DestroyedMidStreamStopsTheProducerAndHandsNothingOverLater)
     EXPECT_EQ(received, atDestruction);
     EXPECT_FALSE(ended);
     EXPECT_EQ(terminations->load(), 1);
+}
+
+TEST(StreamPumpTest, AProducerWaitsWhileTheGuiIsHeldUntilAStopOrTheEndOfThePump) {
+    constexpr std::size_t kBatch = 10;
+    constexpr auto kMostWaiting = static_cast<int>((StreamPump<int>::kWaitingBatches + 1) * kBatch + 1);
+    for (const bool byDestruction : {false, true}) {
+        SCOPED_TRACE(byDestruction ? "the pump destroyed" : "the task stopped");
+        auto produced = std::make_shared<std::atomic<int>>(0);
+        auto returned = std::make_shared<std::atomic<bool>>(false);
+        auto pump = std::make_unique<StreamPump<int>>(
+            [produced, returned](const std::stop_token& stop, const StreamPump<int>::Deliver& deliver) {
+                while (!stop.stop_requested()) {
+                    deliver(0);
+                    ++*produced;
+                }
+                *returned = true;
+            },
+            [](const std::vector<int>&) {}, std::function<void()>{}, kBatch);
+        // The GUI thread is held here: no batch is taken, and the producer stops at the bound.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const int held = produced->load();
+        EXPECT_LE(held, kMostWaiting);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(produced->load(), held) << "still producing while the GUI is held";
+        EXPECT_FALSE(returned->load());
+
+        const auto start = std::chrono::steady_clock::now();
+        if (byDestruction)
+            pump.reset();
+        else
+            EXPECT_TRUE(TaskTracker::stopAll(std::chrono::seconds(2)));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+        const auto released = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!returned->load() && std::chrono::steady_clock::now() < released)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_TRUE(returned->load()) << "the producer is still blocked";
+    }
 }
 
 }  // namespace

@@ -214,11 +214,9 @@ InstallLogView::InstallLogView(const KeptLines& lines, Clipboard& clipboard, QWi
       m_model(new InstallLogModel(lines, this)),
       m_clipboard(clipboard),
       m_widths(logFont()) {
-    setFont(logFont());
-    const QFontMetrics metrics(font());
-    m_rowHeight = metrics.height() + 2 * kRowPadding;
-    m_ascent = metrics.ascent() + kRowPadding;
     setModel(m_model);
+    setFont(logFont());
+    applyFont();
     setUniformItemSizes(true);
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
@@ -238,6 +236,24 @@ InstallLogView::InstallLogView(const KeptLines& lines, Clipboard& clipboard, QWi
             [this, copy] { copy->setEnabled(selectionModel()->hasSelection()); });
     addAction(copy);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void InstallLogView::changeEvent(QEvent* event) {
+    QListView::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        applyFont();
+}
+
+void InstallLogView::applyFont() {
+    const QFontMetrics metrics(font());
+    m_rowHeight = metrics.height() + 2 * kRowPadding;
+    m_ascent = metrics.ascent() + kRowPadding;
+    m_widths = LineWidths(font());
+    m_widest = 0;
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        m_widest = std::max(m_widest, m_widths.width(m_model->text(row), m_widest));
+    updateGeometries();
+    viewport()->update();
 }
 
 bool InstallLogView::isAtEnd() const {

@@ -159,8 +159,11 @@ class InstallLogView : public QListView {
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     [[nodiscard]] QSize viewportSizeHint() const override;
+    void changeEvent(QEvent* event) override;
 
   private:
+    /// Takes the metrics of the view's font and measures the rows shown again.
+    void applyFont();
     void measure(qsizetype from, qsizetype end);
     [[nodiscard]] int rowHeight() const { return m_rowHeight; }
     [[nodiscard]] int rowAt(int y) const;

@@ -41,6 +41,7 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
     setWindowTitle(QString::fromStdString(title));
 
     auto* column = new QVBoxLayout(this);
+    m_column = column;
     column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     column->setSpacing(kSpacing);
 
@@ -48,6 +49,7 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
     heading->setObjectName(QStringLiteral("setup-action-title"));
     Style::setFont(heading, TextRole::headline);
     column->addWidget(heading);
+    showOwnLine({});
 
     m_log = new InstallLogView(m_run->lines(), context.clipboard, this);
     m_log->setObjectName(QStringLiteral("setup-action-log"));
@@ -86,6 +88,7 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
     connect(m_cancel, &QPushButton::clicked, m_run, &InstallRun::cancel);
     connect(m_continue, &QPushButton::clicked, m_run, &InstallRun::continueAfterEnd);
     connect(m_run, &InstallRun::linesAppended, this, &SetupActionProgressView::queueLines);
+    connect(m_run, &InstallRun::ownLineChanged, this, &SetupActionProgressView::showOwnLine);
     connect(m_run, &InstallRun::runEnded, this, [this] {
         // The end of the run is shown at once, with the lines before it: nobody waits a frame for it.
         showLines();
@@ -135,6 +138,23 @@ void SetupActionProgressView::queueLines() {
 void SetupActionProgressView::showLines() {
     m_showQueued = false;
     m_log->showNewLines();
+}
+
+void SetupActionProgressView::showOwnLine(const QString& line) {
+    // The log keeps every row to one line; the app's latest sentence is read here whole, wrapped, with its
+    // code spans in fixed pitch.
+    auto* label = codeSpanLabel(line, this);
+    label->setObjectName(QStringLiteral("setup-action-own-line"));
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setVisible(!line.isEmpty());
+    if (m_ownLine) {
+        delete m_column->replaceWidget(m_ownLine, label);
+        delete m_ownLine;
+    } else {
+        m_column->addWidget(label);
+    }
+    m_ownLine = label;
 }
 
 void SetupActionProgressView::refreshRow() {

@@ -11,14 +11,15 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QVBoxLayout;
 
 namespace quill::ui {
 
 struct ScreenContext;
 class InstallLogView;
 
-/// The sheet an install runs in: its title, the log of every fix's output and, while the run goes, a busy
-/// row with "Cancel"; once it has ended, "Continue". The run starts when the sheet is first shown. Every way
+/// The sheet an install runs in: its title, the latest of the run's own sentences whole, the log of the
+/// fixes' output and, while the run goes, a busy row with "Cancel"; once it has ended, "Continue". The run starts when the sheet is first shown. Every way
 /// out (the buttons, Escape and the close box while the run goes) reaches `onFinish` exactly once; once the
 /// run has ended only "Continue" leaves. The sheet never closes itself: its owner closes it from `onFinish`.
 /// Destroying it stops the run and calls nothing. GUI thread only.
@@ -36,6 +37,8 @@ class SetupActionProgressView : public QDialog {
 
     [[nodiscard]] const InstallRun& run() const { return *m_run; }
     [[nodiscard]] InstallLogView* log() const { return m_log; }
+    /// The latest of the run's own lines, above the log; hidden until there is one.
+    [[nodiscard]] QLabel* ownLine() const { return m_ownLine; }
 
     /// Escape and the close box: "Cancel" while the run goes, nothing once it has ended.
     void reject() override;
@@ -49,9 +52,12 @@ class SetupActionProgressView : public QDialog {
     void queueLines();
     void showLines();
     void refreshRow();
+    void showOwnLine(const QString& line);
 
     InstallRun* m_run;
     std::function<void(Outcome)> m_onFinish;
+    QVBoxLayout* m_column;
+    QLabel* m_ownLine = nullptr;
     InstallLogView* m_log;
     QWidget* m_runningRow;
     QPushButton* m_cancel;
