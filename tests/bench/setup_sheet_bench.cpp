@@ -68,14 +68,15 @@ std::string fakeLine(long line) {
 /// A fix whose output is `lines` lines, produced on a task of its own as a process would, and held back as
 /// a process is when its reader falls behind.
 quill::Stream<Event> fakeInstall(long lines) {
-    return quill::streamFromTask<Event>([lines](const quill::StreamSink<Event>& sink, const std::stop_token& stop) {
-        for (long line = 1; line <= lines && !stop.stop_requested(); ++line) {
-            sink.yield(Event::Output{fakeLine(line)});
-            if (line % 4096 == 0)
-                sink.waitUntilTaken(stop);
-        }
-        sink.yield(Event::Completed{0});
-    });
+    return quill::streamFromTask<Event>(
+        [lines](const quill::StreamSink<Event>& sink, const std::stop_token& stop) {
+            for (long line = 1; line <= lines && !stop.stop_requested(); ++line) {
+                sink.yield(Event::Output{fakeLine(line)});
+                if (line % 4096 == 0)
+                    sink.waitUntilTaken(stop);
+            }
+            sink.yield(Event::Completed{0});
+        });
 }
 
 double residentMegabytes() {
@@ -130,11 +131,15 @@ class TimedApplication : public QApplication {
     bool notify(QObject* receiver, QEvent* event) override {
         const bool outermost = m_depth == 0 && measuring;
         const bool paint = event->type() == QEvent::Paint;
+        const int type = event->type();
         const auto start = Clock::now();
         const bool handled = dispatch(receiver, event);
         if (outermost) {
             const double took = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-            longestDispatch = std::max(longestDispatch, took);
+            if (took > longestDispatch) {
+                longestDispatch = took;
+                longestWhat = std::to_string(type) + " to " + receiver->metaObject()->className();
+            }
         }
         // Widgets are painted inside the dispatch of their window's update request.
         if (paint && measuring && afterPaint)
@@ -144,6 +149,7 @@ class TimedApplication : public QApplication {
 
     bool measuring = false;
     double longestDispatch = 0;
+    std::string longestWhat;  // the event type and receiver of the longest dispatch
     std::function<void(QObject*)> afterPaint;
 
   private:
@@ -186,7 +192,8 @@ int main(int argc, char** argv) {
             cancelAfter = std::atof(argv[index + 1]);
     }
     if ((lines <= 0) == tool.empty()) {
-        std::fprintf(stderr, "usage: %s --lines <n> | --tool <command> [--cancel-after <s>] [--font <family>]\n",
+        std::fprintf(stderr,
+                     "usage: %s --lines <n> | --tool <command> [--cancel-after <s>] [--font <family>]\n",
                      argv[0]);
         return 2;
     }
@@ -297,11 +304,14 @@ int main(int argc, char** argv) {
     const QFontInfo font(log->font());
     std::printf("font:                       %s (fixedPitch %s)\n", font.family().toStdString().c_str(),
                 font.fixedPitch() ? "true" : "false");
-    std::printf("longest GUI dispatch:       %.1f ms (target < 50 ms)\n", app.longestDispatch);
+    std::printf("longest GUI dispatch:       %.1f ms (target < 50 ms; event %s)\n", app.longestDispatch,
+                app.longestWhat.c_str());
     std::printf("longest GUI timer gap:      %lld ms\n", static_cast<long long>(longestGap));
     std::printf("resident memory, idle:      %.1f MB\n", residentIdle);
-    std::printf("resident memory, end:       %.1f MB (+%.1f MB)\n", residentAtEnd, residentAtEnd - residentIdle);
-    std::printf("resident memory, peak:      %.1f MB (+%.1f MB)\n", residentPeak, residentPeak - residentIdle);
+    std::printf("resident memory, end:       %.1f MB (+%.1f MB)\n", residentAtEnd,
+                residentAtEnd - residentIdle);
+    std::printf("resident memory, peak:      %.1f MB (+%.1f MB)\n", residentPeak,
+                residentPeak - residentIdle);
     if (stoppedForMemory)
         std::printf("stopped:                    memory passed %.0f MB after %.1f s\n", kStopAtMegabytes,
                     static_cast<double>(clock.elapsed()) / 1000);
@@ -312,7 +322,8 @@ int main(int argc, char** argv) {
         const double floor = std::min(before, after);
         std::printf("lines:                      %ld\n", lines);
         std::printf("last line painted, sheet:   %.1f ms\n", sheetMilliseconds);
-        std::printf("engine floor, before/after: %.1f / %.1f ms (median of %d each)\n", before, after, kFloorRuns);
+        std::printf("engine floor, before/after: %.1f / %.1f ms (median of %d each)\n", before, after,
+                    kFloorRuns);
         std::printf("sheet / lower floor:        %.2f (target < 2)\n", sheetMilliseconds / floor);
     } else {
         const std::string toolEnd = readFile(scratch + ".end");

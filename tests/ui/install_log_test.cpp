@@ -48,7 +48,8 @@ TEST_F(InstallLogTest, EveryLineIsShownWholeWithTheLastInViewAfterEachBatch) {
         ASSERT_EQ(log.model()->rowCount(), lines.size());
         EXPECT_TRUE(lastInView(log)) << "after " << lines.size() << " lines";
         for (int row = 0; row < lines.size(); ++row)
-            EXPECT_GE(log.visualRect(log.model()->index(row, 0)).width(), metrics.horizontalAdvance(lines.at(row)))
+            EXPECT_GE(log.visualRect(log.model()->index(row, 0)).width(),
+                      metrics.horizontalAdvance(lines.at(row)))
                 << "row " << row << " is cut off";
     }
     // A log at its end stays there when the sheet around it shrinks.
@@ -166,7 +167,8 @@ TEST_F(InstallLogTest, ABoundedLogSaysWhatItDroppedAndKeepsTheReadersRowsInView)
 
 TEST_F(InstallLogTest, AsciiLinesAreNotShapedInAMonospacedFontThatQtDoesNotCallFixedPitch) {
     const QFont noto(QStringLiteral("Noto Sans Mono"));
-    ASSERT_EQ(QFontInfo(noto).family(), QStringLiteral("Noto Sans Mono")) << "scripts/install-deps installs it";
+    ASSERT_EQ(QFontInfo(noto).family(), QStringLiteral("Noto Sans Mono"))
+        << "scripts/install-deps installs it";
     // The case this guards: fontconfig does not flag this font as fixed pitch, though its ASCII advances are
     // all equal. Should Qt start to flag it, this test no longer tests anything.
     ASSERT_FALSE(QFontInfo(noto).fixedPitch());

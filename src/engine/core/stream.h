@@ -1,8 +1,8 @@
 #pragma once
 
 #include <atomic>
-#include <cstddef>
 #include <condition_variable>
+#include <cstddef>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -219,8 +219,8 @@ class StreamSink {
             m_owner->state->yield(std::move(value));
     }
     /// Yields `value`; then, when more than `limit` values wait for the consumer, blocks until it has taken
-    /// them, the stream has ended or `stop` is requested. For a producer that relays a source it can pause, so
-    /// that a slow consumer holds the source back instead of letting the buffer grow.
+    /// them, the stream has ended or `stop` is requested. For a producer that relays a source it can pause,
+    /// so that a slow consumer holds the source back instead of letting the buffer grow.
     void yieldWithin(T value, std::size_t limit, const std::stop_token& stop) const {
         if (m_owner)
             m_owner->state->yieldWithin(std::move(value), limit, stop);

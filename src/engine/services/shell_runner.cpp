@@ -19,7 +19,8 @@ Stream<StreamEvent> ShellRunner::stream(const std::string& executable,
                 sink.yield(StreamEvent::Output{std::move(line)});
             });
             if (end.startFailure)
-                sink.yield(StreamEvent::Output{"Failed to start " + executable + ": " + *end.startFailure, OutputKind::own});
+                sink.yield(StreamEvent::Output{"Failed to start " + executable + ": " + *end.startFailure,
+                                               OutputKind::own});
             sink.yield(StreamEvent::Completed{end.exitCode.value_or(-1)});
         },
         [handle] { handle->cancel(); });

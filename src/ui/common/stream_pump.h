@@ -19,14 +19,14 @@
 namespace quill::ui {
 
 /// Reads events on a task of its own and hands them to the GUI thread in order, in batches of at most
-/// `maxBatch` events (and, with a `weigh`, at most about `maxBatchWeight` of their weight): one queued call per
-/// batch, at most one queued at a time, so a fast source costs the GUI thread one call per turn of the event
-/// loop rather than one per event. While more than `kWaitingBatches` batches wait for the GUI thread, the
-/// source's `deliver` blocks, so a source faster than the GUI is held back rather than filling memory; the
-/// task's stop or the pump's destruction releases it at once. `onEnd` runs on the GUI thread after the last
-/// batch once the source has ended on its own. Destroying the pump stops the task, which cancels the stream
-/// being read, and never waits for it; nothing is handed over afterwards. Create and destroy it on the GUI
-/// thread.
+/// `maxBatch` events (and, with a `weigh`, at most about `maxBatchWeight` of their weight): one queued call
+/// per batch, at most one queued at a time, so a fast source costs the GUI thread one call per turn of the
+/// event loop rather than one per event. While more than `kWaitingBatches` batches wait for the GUI thread,
+/// the source's `deliver` blocks, so a source faster than the GUI is held back rather than filling memory;
+/// the task's stop or the pump's destruction releases it at once. `onEnd` runs on the GUI thread after the
+/// last batch once the source has ended on its own. Destroying the pump stops the task, which cancels the
+/// stream being read, and never waits for it; nothing is handed over afterwards. Create and destroy it on the
+/// GUI thread.
 template <class T>
 class StreamPump {
   public:
@@ -47,8 +47,8 @@ class StreamPump {
     StreamPump(Produce produce, OnBatch onBatch, std::function<void()> onEnd = {},
                std::size_t maxBatch = kDefaultBatch, Weigh weigh = {}, std::size_t maxBatchWeight = 0)
         : m_anchor(std::make_unique<QObject>()),
-          m_shared(std::make_shared<Shared>(std::move(onBatch), std::move(onEnd), maxBatch == 0 ? 1 : maxBatch,
-                                            std::move(weigh), maxBatchWeight)) {
+          m_shared(std::make_shared<Shared>(std::move(onBatch), std::move(onEnd),
+                                            maxBatch == 0 ? 1 : maxBatch, std::move(weigh), maxBatchWeight)) {
         QPointer<QObject> guard(m_anchor.get());
         m_task = spawnTask([shared = m_shared, guard, produce = std::move(produce)](std::stop_token stop) {
             const Deliver deliver = [&shared, &guard, &stop](T value) {

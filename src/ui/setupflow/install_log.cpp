@@ -4,8 +4,8 @@
 #include <QAction>
 #include <QFontDatabase>
 #include <QItemSelectionModel>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
@@ -195,7 +195,8 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal from, qreal span) 
     } else {
         // Equal advances place every character exactly; other text by its average width.
         const qreal average = ascii ? m_advance[0] : std::max<qreal>(m_narrowest, 0.5);
-        slice.start = std::clamp<qsizetype>(static_cast<qsizetype>(std::floor(from / average)) - 2, 0, length);
+        slice.start =
+            std::clamp<qsizetype>(static_cast<qsizetype>(std::floor(from / average)) - 2, 0, length);
         slice.x = static_cast<qreal>(slice.start) * average;
     }
     if (slice.start > 0 && slice.start < length && line[slice.start].isLowSurrogate())
@@ -295,8 +296,8 @@ void InstallLogView::updateGeometries() {
     auto* vertical = verticalScrollBar();
     vertical->setSingleStep(rowHeight());
     vertical->setPageStep(view.height());
-    vertical->setRange(0, static_cast<int>(std::clamp<qint64>(height - view.height(), 0,
-                                                               std::numeric_limits<int>::max())));
+    vertical->setRange(
+        0, static_cast<int>(std::clamp<qint64>(height - view.height(), 0, std::numeric_limits<int>::max())));
     auto* horizontal = horizontalScrollBar();
     horizontal->setSingleStep(rowHeight());
     horizontal->setPageStep(view.width());
@@ -437,8 +438,9 @@ void InstallLogView::setSelection(const QRect& rect, QItemSelectionModel::Select
         top = rows.top() + verticalOffset() < 0 ? 0 : last;
     if (bottom < 0)
         bottom = last;
-    selectionModel()->select(QItemSelection(m_model->index(std::min(top, bottom)), m_model->index(std::max(top, bottom))),
-                             command);
+    selectionModel()->select(
+        QItemSelection(m_model->index(std::min(top, bottom)), m_model->index(std::max(top, bottom))),
+        command);
 }
 
 QRegion InstallLogView::visualRegionForSelection(const QItemSelection& selection) const {
@@ -481,14 +483,15 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
         const QRect rect = visualRect(index);
         const bool selected = selection->isSelected(index);
         if (selected)
-            painter.fillRect(QRect(0, rect.top(), viewport()->width(), rect.height()),
-                             colors.brush(hasFocus() ? QPalette::Active : QPalette::Inactive, QPalette::Highlight));
+            painter.fillRect(
+                QRect(0, rect.top(), viewport()->width(), rect.height()),
+                colors.brush(hasFocus() ? QPalette::Active : QPalette::Inactive, QPalette::Highlight));
         painter.setPen(colors.color(selected ? QPalette::HighlightedText : QPalette::Text));
         const QString text = m_model->text(row);
         const auto slice = m_widths.visible(text, std::max<qreal>(0, from - kTextMargin), span);
-        painter.drawText(QPointF(kTextMargin - from + slice.x, rect.top() + m_ascent),
-                         slice.start == 0 && slice.length == text.size() ? text
-                                                                          : text.mid(slice.start, slice.length));
+        painter.drawText(
+            QPointF(kTextMargin - from + slice.x, rect.top() + m_ascent),
+            slice.start == 0 && slice.length == text.size() ? text : text.mid(slice.start, slice.length));
     }
     if (currentIndex().isValid() && hasFocus()) {
         QStyleOptionFocusRect focus;

@@ -26,7 +26,9 @@ class KeptLines {
 
     /// The lines kept, oldest first.
     [[nodiscard]] qsizetype size() const { return static_cast<qsizetype>(m_lines.size()); }
-    [[nodiscard]] const QString& at(qsizetype index) const { return m_lines[static_cast<std::size_t>(index)]; }
+    [[nodiscard]] const QString& at(qsizetype index) const {
+        return m_lines[static_cast<std::size_t>(index)];
+    }
     /// How many lines went, all before the first kept one.
     [[nodiscard]] qsizetype dropped() const { return m_dropped; }
     /// How many lines were ever added: the index after the last one, counting the dropped ones.

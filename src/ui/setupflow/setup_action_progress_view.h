@@ -19,10 +19,11 @@ struct ScreenContext;
 class InstallLogView;
 
 /// The sheet an install runs in: its title, the latest of the run's own sentences whole, the log of the
-/// fixes' output and, while the run goes, a busy row with "Cancel"; once it has ended, "Continue". The run starts when the sheet is first shown. Every way
-/// out (the buttons, Escape and the close box while the run goes) reaches `onFinish` exactly once; once the
-/// run has ended only "Continue" leaves. The sheet never closes itself: its owner closes it from `onFinish`.
-/// Destroying it stops the run and calls nothing. GUI thread only.
+/// fixes' output and, while the run goes, a busy row with "Cancel"; once it has ended, "Continue". The run
+/// starts when the sheet is first shown. Every way out (the buttons, Escape and the close box while the run
+/// goes) reaches `onFinish` exactly once; once the run has ended only "Continue" leaves. The sheet never
+/// closes itself: its owner closes it from `onFinish`. Destroying it stops the run and calls nothing. GUI
+/// thread only.
 class SetupActionProgressView : public QDialog {
     Q_OBJECT
 

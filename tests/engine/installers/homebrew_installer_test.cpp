@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 using test::canceled;
 using test::completed;
 using test::out;
+using test::own;
 
 constexpr const char* kShellenv = "eval \"$(/opt/homebrew/bin/brew shellenv)\"";
 
@@ -85,7 +86,7 @@ TEST_F(HomebrewInstallerTest, ASuccessfulInstallAddsTheShellEnvironmentOnce) {
     };
 
     EXPECT_EQ(install(script),
-              expect({out("Note: brew not found in expected locations after install; skipping "
+              expect({own("Note: brew not found in expected locations after install; skipping "
                           "~/.zprofile shellenv append."),
                       completed(0)}));
 
@@ -93,14 +94,14 @@ TEST_F(HomebrewInstallerTest, ASuccessfulInstallAddsTheShellEnvironmentOnce) {
     home.write(".zprofile", std::string("# ") + kShellenv + "\n");
     EXPECT_EQ(
         install(script),
-        expect({out("Appending brew shellenv to ~/.zprofile (so brew is fully integrated in new shells)."),
-                out("Appended. Backup at " + (home / ".zprofile.bak").string() + "."), completed(0)}));
+        expect({own("Appending brew shellenv to ~/.zprofile (so brew is fully integrated in new shells)."),
+                own("Appended. Backup at " + (home / ".zprofile.bak").string() + "."), completed(0)}));
     EXPECT_EQ(test::readFile(home / ".zprofile"),
               std::string("# ") + kShellenv + "\n\n# Quillstart — Homebrew shellenv\n" + kShellenv + "\n");
 
     fs::remove(home / ".zprofile.bak");
     EXPECT_EQ(install(script),
-              expect({out("brew shellenv already active in ~/.zprofile — skipping."), completed(0)}));
+              expect({own("brew shellenv already active in ~/.zprofile — skipping."), completed(0)}));
     EXPECT_FALSE(fs::exists(home / ".zprofile.bak"));
 
     // A file the user set aside is not replaced by a copy of nothing, nor named.
@@ -118,7 +119,7 @@ TEST_F(HomebrewInstallerTest, ASuccessfulInstallAddsTheShellEnvironmentOnce) {
         return operation == "write" && path == backup;
     });
     EXPECT_EQ(events,
-              expect({out("Couldn't append brew shellenv to ~/.zprofile: Couldn't write backup file: " +
+              expect({own("Couldn't append brew shellenv to ~/.zprofile: Couldn't write backup file: " +
                           test::FaultyFileSystem::injectedError(backup).message),
                       completed(0)}));
     EXPECT_EQ(test::readFile(home / ".zprofile"), "export A=1\n");

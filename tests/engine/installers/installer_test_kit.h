@@ -34,6 +34,10 @@ namespace test {
 inline InstallerEvent out(std::string text) {
     return InstallerEvent::Output{std::move(text)};
 }
+/// One of the installer's own lines.
+inline InstallerEvent own(std::string text) {
+    return ownLine(std::move(text));
+}
 inline InstallerEvent completed(int code) {
     return InstallerEvent::Completed{code};
 }

@@ -29,7 +29,8 @@ TEST(ShellRunnerTest, AChildThatCannotStartGivesOneLineAndMinusOne) {
     auto events = liveShell().stream("/nonexistent/quill-tool", {"--version"});
     EXPECT_EQ(drain(events),
               (std::vector<StreamEvent>{
-                  StreamEvent::Output{"Failed to start /nonexistent/quill-tool: No such file or directory"},
+                  StreamEvent::Output{"Failed to start /nonexistent/quill-tool: No such file or directory",
+                                      OutputKind::own},
                   StreamEvent::Completed{-1}}));
 }
 
