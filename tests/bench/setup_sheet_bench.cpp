@@ -132,13 +132,15 @@ class TimedApplication : public QApplication {
         const bool outermost = m_depth == 0 && measuring;
         const bool paint = event->type() == QEvent::Paint;
         const int type = event->type();
+        // The receiver may be gone after the dispatch (a single-shot timer's).
+        const char* className = outermost ? receiver->metaObject()->className() : "";
         const auto start = Clock::now();
         const bool handled = dispatch(receiver, event);
         if (outermost) {
             const double took = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             if (took > longestDispatch) {
                 longestDispatch = took;
-                longestWhat = std::to_string(type) + " to " + receiver->metaObject()->className();
+                longestWhat = std::to_string(type) + " to " + className;
             }
         }
         // Widgets are painted inside the dispatch of their window's update request.
