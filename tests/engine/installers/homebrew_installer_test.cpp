@@ -109,8 +109,8 @@ TEST_F(HomebrewInstallerTest, ASuccessfulInstallAddsTheShellEnvironmentOnce) {
     home.write(".zprofile.bak", "export MINE=1\n");
     EXPECT_EQ(
         install(script),
-        expect({out("Appending brew shellenv to ~/.zprofile (so brew is fully integrated in new shells)."),
-                out("Appended."), completed(0)}));
+        expect({own("Appending brew shellenv to ~/.zprofile (so brew is fully integrated in new shells)."),
+                own("Appended."), completed(0)}));
     EXPECT_EQ(test::readFile(home / ".zprofile.bak"), "export MINE=1\n");
 
     home.write(".zprofile", "export A=1\n");

@@ -41,6 +41,10 @@ using RunnerEvents = std::vector<RunnerEvent>;
 inline RunnerEvent line(std::string text) {
     return RunnerEvent::Output{std::move(text)};
 }
+/// One of the runner's own lines.
+inline RunnerEvent said(std::string text) {
+    return RunnerEvent::Output{std::move(text), OutputKind::own};
+}
 inline RunnerEvent done(int code) {
     return RunnerEvent::Completed{code};
 }

@@ -26,6 +26,7 @@ using test::linesOf;
 using test::RunnerEvent;
 using test::RunnerEvents;
 using test::RunnerScene;
+using test::said;
 using test::stopped;
 
 const AgentSkill kBundledSkill{"avoid-ai-writing", "Avoid AI writing", "writing",
@@ -190,7 +191,7 @@ TEST(SetupRemediationRunner, GuardedFixesWithoutHomebrewSayOneLineAndStartNothin
         SCOPED_TRACE(fix.id());
         RunnerScene scene;
         EXPECT_EQ(scene.run(fix, false),
-                  (RunnerEvents{line("Homebrew isn't available yet — install Homebrew first."), done(-1)}));
+                  (RunnerEvents{said("Homebrew isn't available yet — install Homebrew first."), done(-1)}));
         EXPECT_TRUE(scene.starts().empty());
         EXPECT_TRUE(scene.homeSnapshot().empty()) << "the shell files are left alone";
     }
@@ -218,7 +219,7 @@ TEST(SetupRemediationRunner, ClaudeCodeAutoUpdateIsWrittenOnceAndOnlyAfterASucce
     EXPECT_EQ(scene.run(R::installClaudeCLI()).back(), done(0));
     const auto again = scene.run(R::installClaudeCLI());
     EXPECT_EQ(again,
-              (RunnerEvents{line("Claude Code auto-update is already enabled in ~/.zprofile."), done(0)}));
+              (RunnerEvents{said("Claude Code auto-update is already enabled in ~/.zprofile."), done(0)}));
 }
 
 TEST(SetupRemediationRunner, SynchronousFixesHaveBufferedEveryEventWhenRunReturns) {
@@ -238,7 +239,7 @@ TEST(SetupRemediationRunner, SynchronousFixesHaveBufferedEveryEventWhenRunReturn
     // The same folder again is found by its escaped form and written once.
     EXPECT_EQ(scene.run(R::repairPath("/opt/a \"b\" $c `d`\\e")),
               (RunnerEvents{
-                  line("`/opt/a \"b\" $c `d`\\e` is already on your PATH in ~/.zprofile — nothing to do."),
+                  said("`/opt/a \"b\" $c `d`\\e` is already on your PATH in ~/.zprofile — nothing to do."),
                   done(0)}));
 }
 
