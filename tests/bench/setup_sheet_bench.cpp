@@ -118,6 +118,7 @@ double median(std::vector<double> values) {
 
 std::vector<double> engineFloor(long lines) {
     std::vector<double> times;
+    times.reserve(kFloorRuns);
     for (int run = 0; run < kFloorRuns; ++run)
         times.push_back(engineMilliseconds(lines));
     return times;

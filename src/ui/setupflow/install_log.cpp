@@ -286,8 +286,8 @@ void InstallLogView::measure(qsizetype from, qsizetype end) {
 }
 
 int InstallLogView::contentWidth() const {
-    return static_cast<int>(std::min<qreal>(std::ceil(m_widest), std::numeric_limits<int>::max() / 2)) +
-           2 * kTextMargin;
+    constexpr qreal kWidest = static_cast<qreal>(std::numeric_limits<int>::max()) / 2;
+    return static_cast<int>(std::min(std::ceil(m_widest), kWidest)) + 2 * kTextMargin;
 }
 
 void InstallLogView::updateGeometries() {
@@ -302,39 +302,41 @@ void InstallLogView::updateGeometries() {
     horizontal->setSingleStep(rowHeight());
     horizontal->setPageStep(view.width());
     horizontal->setRange(0, std::max(0, contentWidth() - view.width()));
-    QAbstractItemView::updateGeometries();
+    QAbstractItemView::updateGeometries();  // NOLINT(bugprone-parent-virtual-call)
 }
 
+// The list view's own layout and geometry would place every row, at a cost that grows with the rows: these
+// go past it to the item view's, and the rows are placed by arithmetic instead.
 void InstallLogView::doItemsLayout() {
-    QAbstractItemView::doItemsLayout();
+    QAbstractItemView::doItemsLayout();  // NOLINT(bugprone-parent-virtual-call)
 }
 
 void InstallLogView::rowsInserted(const QModelIndex& parent, int start, int end) {
-    QAbstractItemView::rowsInserted(parent, start, end);
+    QAbstractItemView::rowsInserted(parent, start, end);  // NOLINT(bugprone-parent-virtual-call)
 }
 
 void InstallLogView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) {
-    QAbstractItemView::rowsAboutToBeRemoved(parent, start, end);
+    QAbstractItemView::rowsAboutToBeRemoved(parent, start, end);  // NOLINT(bugprone-parent-virtual-call)
 }
 
 void InstallLogView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                                  const QList<int>& roles) {
-    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);  // NOLINT(bugprone-parent-virtual-call)
 }
 
 void InstallLogView::scrollContentsBy(int dx, int dy) {
-    QAbstractItemView::scrollContentsBy(dx, dy);
+    QAbstractItemView::scrollContentsBy(dx, dy);  // NOLINT(bugprone-parent-virtual-call)
 }
 
 void InstallLogView::resizeEvent(QResizeEvent* event) {
     const bool atEnd = isAtEnd();
-    QAbstractItemView::resizeEvent(event);
+    QAbstractItemView::resizeEvent(event);  // NOLINT(bugprone-parent-virtual-call)
     if (atEnd)
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 QSize InstallLogView::viewportSizeHint() const {
-    return QAbstractItemView::viewportSizeHint();
+    return QAbstractItemView::viewportSizeHint();  // NOLINT(bugprone-parent-virtual-call)
 }
 
 int InstallLogView::horizontalOffset() const {
@@ -455,7 +457,7 @@ QRegion InstallLogView::visualRegionForSelection(const QItemSelection& selection
 }
 
 void InstallLogView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    QAbstractItemView::currentChanged(current, previous);
+    QAbstractItemView::currentChanged(current, previous);  // NOLINT(bugprone-parent-virtual-call)
     if (QAccessible::isActive() && current.isValid() && hasFocus()) {
         QAccessibleEvent event(this, QAccessible::Focus);
         event.setChild(current.row());
@@ -464,7 +466,7 @@ void InstallLogView::currentChanged(const QModelIndex& current, const QModelInde
 }
 
 void InstallLogView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
-    QAbstractItemView::selectionChanged(selected, deselected);
+    QAbstractItemView::selectionChanged(selected, deselected);  // NOLINT(bugprone-parent-virtual-call)
 }
 
 void InstallLogView::paintEvent(QPaintEvent* event) {
