@@ -1,10 +1,12 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -19,6 +21,7 @@
 #include "tests/ui/ui_test_support.h"
 #include "ui/app/application.h"
 #include "ui/app/welcome_view.h"
+#include "ui/common/choice_row.h"
 #include "ui/common/labels.h"
 #include "ui/common/screen_scaffold.h"
 #include "ui/common/settings.h"
@@ -67,17 +70,24 @@ class FormPage : public ScreenPage {
         auto* layout = new QVBoxLayout(this);
         line = new QLineEdit(this);
         editor = new QTextEdit(this);
+        check = new QCheckBox(QStringLiteral("Check"), this);
+        choice = new ChoiceRow(QStringLiteral("Choice"), this);
         button = new QPushButton(QStringLiteral("Go"), this);
         connect(button, &QPushButton::clicked, this, [this] { ++clicks; });
         layout->addWidget(line);
         layout->addWidget(editor);
+        layout->addWidget(check);
+        layout->addWidget(choice);
         layout->addWidget(button);
     }
-    [[nodiscard]] QAbstractButton* defaultButton() const override { return button; }
+    [[nodiscard]] QAbstractButton* defaultButton() const override { return hasDefault ? button : nullptr; }
 
     QLineEdit* line;
     QTextEdit* editor;
+    QCheckBox* check;
+    ChoiceRow* choice;
     QPushButton* button;
+    bool hasDefault = true;
     int clicks = 0;
 };
 
@@ -107,6 +117,23 @@ TEST_F(FoundationTest, ReturnClicksTheFrontPagesDefaultButtonWhenNoWidgetTakesIt
     page->button->hide();
     QTest::keyClick(page->line, Qt::Key_Return);
     EXPECT_EQ(page->clicks, 2) << "never when disabled or hidden";
+
+    // Without a default button, Return presses the focused button unless it is checkable: a check box or a
+    // choice keeps Space.
+    page->button->show();
+    page->hasDefault = false;
+    QWindow* shown = window->windowHandle();
+    for (QAbstractButton* checkable : std::initializer_list<QAbstractButton*>{page->check, page->choice}) {
+        QSignalSpy clicked(checkable, &QAbstractButton::clicked);
+        checkable->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(shown, Qt::Key_Return);
+        EXPECT_EQ(clicked.size(), 0) << checkable->text().toStdString();
+        QTest::keyClick(shown, Qt::Key_Space);
+        EXPECT_EQ(clicked.size(), 1) << checkable->text().toStdString();
+    }
+    page->button->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(shown, Qt::Key_Return);
+    EXPECT_EQ(page->clicks, 3);
 }
 
 TEST_F(FoundationTest, VisibleByIdWantsExactlyOneVisibleMatch) {

@@ -37,7 +37,9 @@
 #include "tests/support/temporary_home.h"
 #include "tests/ui/forking_install.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/app/application.h"
 #include "ui/app/main_window.h"
+#include "ui/app/quill_root_view.h"
 #include "ui/common/nps_feedback_card.h"
 #include "ui/common/screen_scaffold.h"
 #include "ui/common/settings.h"
@@ -155,8 +157,7 @@ class SetupWorkflowViewTest : public UiTest {
         machine.homebrewPrefix = "/opt/homebrew/bin/brew";
     }
 
-    /// The screen, shown, its model at the diagnosis summary.
-    SetupWorkflowView* openScreen() {
+    SetupFlowModel::Seams seams() {
         SetupFlowModel::Seams seams;
         seams.profiler = [this](const AppServices&, std::stop_token) { return machine; };
         seams.strategies = [provider = provider, verifier = verifier,
@@ -167,10 +168,35 @@ class SetupWorkflowViewTest : public UiTest {
             strategies.verifier = verifier;
             return strategies;
         };
-        auto* view = new SetupWorkflowView(context, std::move(seams));
+        return seams;
+    }
+
+    /// The screen, shown, its model at the diagnosis summary.
+    SetupWorkflowView* openScreen() {
+        auto* view = new SetupWorkflowView(context, seams());
         screen.reset(view);
         showWindow(view);
         view->appeared();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return view->model().step() == Step::diagnosisSummary(); }, 5000));
+        return view;
+    }
+
+    /// The screen as the app shows it, pushed in the main window (whose Return and Quit keys act on it), its
+    /// model at the diagnosis summary.
+    SetupWorkflowView* openInWindow() {
+        context.services.store->setBool(productKey(".consented"), true);
+        RootViewOptions options;
+        options.services = context.services;
+        options.profile = machine;
+        options.urls = urls;
+        options.clipboard = clipboard;
+        options.destinations.setupWorkflow = [this](ScreenContext& c) -> ScreenPage* {
+            return new SetupWorkflowView(c, seams());
+        };
+        mainWindow = openMainWindow(std::move(options));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(mainWindow.get()));
+        qobject_cast<QuillRootView*>(mainWindow->centralWidget())->navigation().push(Screen::setupWorkflow());
+        auto* view = mainWindow->findChild<SetupWorkflowView*>();
         EXPECT_TRUE(QTest::qWaitFor([&] { return view->model().step() == Step::diagnosisSummary(); }, 5000));
         return view;
     }
@@ -196,6 +222,7 @@ class SetupWorkflowViewTest : public UiTest {
     std::shared_ptr<FixedProbes> probes = std::make_shared<FixedProbes>();
     SystemProfile machine;
     std::unique_ptr<SetupWorkflowView> screen;
+    std::unique_ptr<MainWindow> mainWindow;
 };
 
 TEST_F(SetupWorkflowViewTest, EachStepShowsItsTextsTitleAndControls) {
@@ -720,42 +747,72 @@ TEST_F(SetupWorkflowViewTest, TheLogHoldsEveryLineOfALongInstallWithTheLastInVie
     EXPECT_EQ(outcomes, std::vector<Outcome>{Outcome::success});
 }
 
-TEST_F(SetupWorkflowViewTest, APageOrSheetJustShownTakesNoPressUntilTheDoubleClickIntervalHasPassed) {
+TEST_F(SetupWorkflowViewTest,
+       APageOrSheetJustShownTakesNoPressAndNoFocusUntilTheDoubleClickIntervalHasPassed) {
     ScopedDoubleClickInterval interval(400);
-    auto* view = openScreen();
+    auto* view = openInWindow();
+    QWindow* window = view->window()->windowHandle();
     const auto settle = [&](QWidget* root) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !pressesHeld(root); }, 5000));
     };
-    go(view, Step::readinessWarning(
-                 {SetupFlowModel::ReadinessWarning::Network{{NetworkVerdict::slow, 1.04, 2000, 3, 3}}}));
-    settle(view);
+    const Step readiness = Step::readinessWarning(
+        {SetupFlowModel::ReadinessWarning::Network{{NetworkVerdict::slow, 1.04, 2000, 3, 3}}});
+    const auto installButton = [&] {
+        QPushButton* install = nullptr;
+        for (auto* button : view->findChildren<QPushButton*>())
+            if (button->isVisible() && shownText(button) == QStringLiteral("Install Homebrew (recommended)"))
+                install = button;
+        return install;
+    };
+
+    // "Continue now" focused by Tab: a double Return moves on once and presses nothing on the stage that
+    // arrives, whose page, not its first control, has the focus.
+    go(view, readiness);
+    QTest::keyClick(window,
+                    Qt::Key_Return);  // a page without a default button has nothing focused on arrival
+    ASSERT_TRUE(view->model().step() == readiness);
     auto* proceed = visibleById<QPushButton>(view, QStringLiteral("readiness-continue"));
     ASSERT_NE(proceed, nullptr);
     EXPECT_EQ(shownText(proceed), QStringLiteral("Continue now"));
+    for (int tab = 0; tab < 10 && QApplication::focusWidget() != proceed; ++tab)
+        QTest::keyClick(window, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), proceed);
+    QTest::keyClick(window, Qt::Key_Return);
+    ASSERT_TRUE(view->model().step() == Step::stage("homebrew"));
+    awaitStageSection(view, Step::stage("homebrew"));
+    ASSERT_NE(installButton(), nullptr);
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_FALSE(view->model().pendingInstall());
+    EXPECT_TRUE(urls->opened.empty());
+
+    // A double click on "Continue now": the second click lands on the new stage's install button under the
+    // pointer, which takes neither the press nor the focus, so Return then presses nothing.
+    go(view, readiness);
+    settle(view);
+    proceed = visibleById<QPushButton>(view, QStringLiteral("readiness-continue"));
     clickThroughWindow(proceed);
     ASSERT_TRUE(view->model().step() == Step::stage("homebrew"));
-    // The new stage's install button sits where the pointer is for the second click.
-    QPushButton* install = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            for (auto* button : view->findChildren<QPushButton*>())
-                if (button->isVisible() &&
-                    shownText(button) == QStringLiteral("Install Homebrew (recommended)"))
-                    install = button;
-            return install != nullptr;
-        },
-        5000));
+    awaitStageSection(view, Step::stage("homebrew"));
+    QPushButton* install = installButton();
+    ASSERT_NE(install, nullptr);
     EXPECT_TRUE(pressesHeld(view));
     doubleClickThroughWindow(install);
+    EXPECT_FALSE(install->hasFocus());
+    QTest::keyClick(window, Qt::Key_Return);
     EXPECT_FALSE(view->model().pendingInstall());
-    EXPECT_EQ(telemetry.events("network_warning_action").size(), 1U);
+    EXPECT_EQ(telemetry.events("network_warning_action").size(), 2U);
 
-    // Once the interval has passed, one click acts; the sheet it opens holds the rest of a double click.
+    // Once the interval has passed, one click acts; the sheet it opens holds the rest of a double click, and
+    // a double Space as it opens reaches no button of it.
     settle(view);
     clickThroughWindow(install);
     ASSERT_NE(view->sheet(), nullptr);
     QPointer<SetupActionProgressView> sheet = view->sheet();
     ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->isVisible(); }, 5000));
+    QTest::keyClick(sheet->windowHandle(), Qt::Key_Space);
+    QTest::keyClick(sheet->windowHandle(), Qt::Key_Space);
+    ASSERT_TRUE(sheet);
+    EXPECT_FALSE(sheet->run().canceled());
     auto* cancel = visibleById<QPushButton>(sheet, QStringLiteral("setup-action-cancel"));
     ASSERT_NE(cancel, nullptr);
     doubleClickThroughWindow(cancel);
@@ -783,7 +840,7 @@ TEST_F(SetupWorkflowViewTest, APageOrSheetJustShownTakesNoPressUntilTheDoubleCli
     auto* keepGoing = visibleById<QPushButton>(view, QStringLiteral("keep-going"));
     ASSERT_NE(keepGoing, nullptr);
     keepGoing->setFocus();
-    QTest::keyClick(keepGoing, Qt::Key_Space);
+    QTest::keyClick(window, Qt::Key_Space);
     EXPECT_FALSE(view->model().step() == Step::keepGoingGate());
 }
 
@@ -866,13 +923,16 @@ TEST_F(SetupWorkflowSheetTest, TheScreenDestroyedMidInstallStopsItsProcessesQuie
 
 TEST_F(SetupWorkflowSheetTest, ClosingTheWindowOrQuittingEndsTheSheetAndLeavesNoProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    enum class Leave { close, quit, quitKey };
     struct Case {
         const char* name;
         bool finished;
-        bool quit;
+        Leave leave;
     };
-    for (const auto& c : {Case{"close, running", false, false}, Case{"close, finished", true, false},
-                          Case{"quit, running", false, true}, Case{"quit, finished", true, true}}) {
+    for (const auto& c :
+         {Case{"close, running", false, Leave::close}, Case{"close, finished", true, Leave::close},
+          Case{"quit, running", false, Leave::quit}, Case{"quit, finished", true, Leave::quit},
+          Case{"quit key, running", false, Leave::quitKey}}) {
         SCOPED_TRACE(c.name);
         // The death-test process names the file after its parent, this test.
         const auto pidFile = [](pid_t test) {
@@ -897,7 +957,13 @@ TEST_F(SetupWorkflowSheetTest, ClosingTheWindowOrQuittingEndsTheSheetAndLeavesNo
                 }
                 // As the window system delivers them: a close event to the window, or the system's Quit.
                 const auto start = std::chrono::steady_clock::now();
-                if (c.quit) {
+                if (c.leave == Leave::quitKey) {
+                    // Ctrl+Q, where the platform binds no other Quit key.
+                    const auto bound = QKeySequence::keyBindings(QKeySequence::Quit);
+                    QTest::keySequence(
+                        view->sheet()->windowHandle(),
+                        bound.isEmpty() ? QKeySequence(Qt::ControlModifier | Qt::Key_Q) : bound.front());
+                } else if (c.leave == Leave::quit) {
                     QEvent quit(QEvent::Quit);
                     QCoreApplication::sendEvent(qApp, &quit);
                 } else {
@@ -934,6 +1000,9 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabS
     ScopedProductConfig scoped(product);
     provider->fixes["warp"].push_back(SetupRemediation::repairHomebrewPath());  // a caption with code spans
     verifier->hold(true);                                                       // the verifying page stays
+    for (int more = 0; more < 24; ++more)  // a stage taller than the window
+        provider->fixes["project"].push_back(
+            SetupRemediation::repairPath("/opt/tool_" + std::to_string(more)));
     auto* view = openScreen();
     std::vector<std::pair<std::string, Step>> pages = {
         {"loading", Step::loading()},
@@ -948,6 +1017,7 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabS
         {"feedback", Step::nps()}};
     for (const auto& [id, placement, classification] : provider->stages)
         pages.emplace_back("stage-" + id, Step::stage(id));
+    int overflowing = 0;
     for (const QSize size : {view->minimumSize(), QSize(1280, 900)}) {
         view->window()->resize(size);
         for (const auto& [name, step] : pages) {
@@ -956,19 +1026,52 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabS
             EXPECT_EQ(misfits(view), std::vector<std::string>());
             EXPECT_FALSE(shownLabelTexts(view).join(QString()).contains(QLatin1Char('`')));
             saveGrab(view, QString::fromStdString("fit-" + name + "-" + std::to_string(size.width())));
-            // Tab round the page: every stop shows its ring.
-            std::set<QWidget*> reached;
-            for (int tab = 0; size == view->minimumSize() && tab < 40; ++tab) {
-                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : view,
-                                Qt::Key_Tab);
+            if (size != view->minimumSize())
+                continue;
+            // On arrival the default button has the focus, or the page itself, which shows no ring.
+            QAbstractButton* byDefault = view->defaultButton();
+            QWidget* arrived = QApplication::focusWidget();
+            ASSERT_NE(arrived, nullptr);
+            EXPECT_TRUE(arrived == byDefault || (arrived->focusPolicy() & Qt::TabFocus) == 0)
+                << arrived->metaObject()->className();
+            // Page Down and Home scroll a page taller than its window.
+            QWindow* window = view->windowHandle();
+            for (auto* area : view->findChildren<QScrollArea*>()) {
+                auto* bar = area->verticalScrollBar();
+                if (!area->isVisible() || bar->maximum() == 0)
+                    continue;
+                ++overflowing;
+                QTest::keyClick(window, Qt::Key_PageDown);
+                EXPECT_GT(bar->value(), 0);
+                QTest::keyClick(window, Qt::Key_Home);
+                EXPECT_EQ(bar->value(), 0);
+                break;
+            }
+            // Tab round the page: every stop shows its ring, the first is the page's first control and the
+            // article link the last.
+            std::vector<QWidget*> order;
+            for (int tab = 0; tab < 40; ++tab) {
+                QTest::keyClick(window, Qt::Key_Tab);
                 QWidget* now = QApplication::focusWidget();
-                if (now == nullptr || !reached.insert(now).second)
+                if (now == nullptr || (now->focusPolicy() & Qt::TabFocus) == 0 ||
+                    std::ranges::count(order, now))
                     break;
+                order.push_back(now);
                 EXPECT_TRUE(drawsFocusRing(now))
                     << now->metaObject()->className() << " " << now->objectName().toStdString();
             }
+            auto* link = byText(view, QStringLiteral("Read the article on Fernwick"));
+            if (order.empty() || link == nullptr || byDefault != nullptr)
+                continue;
+            EXPECT_EQ(order.back(), link)
+                << order.back()->metaObject()->className() << " " << order.back()->objectName().toStdString()
+                << " of " << order.size();
+            const auto top = [&](QWidget* w) { return w->mapTo(view, QPoint()).y(); };
+            for (QWidget* w : order)
+                EXPECT_LE(top(order.front()), w == link ? top(order.front()) : top(w));
         }
     }
+    EXPECT_GT(overflowing, 0) << "no page was taller than its window";
     ScopedProductConfig agent(products::claude());  // the agent product's own blocked page
     provider->stages = {{"ai-claude", DomainPlacement::primary, Class::blocked}};
     view = openScreen();

@@ -13,6 +13,18 @@
 
 namespace quill::ui {
 
+namespace {
+
+[[maybe_unused]] bool isQuitKey(const QKeyEvent& key) {
+    if (key.matches(QKeySequence::Quit))
+        return true;
+    // Where the platform binds no Quit key (the offscreen one, and Windows' scheme) Ctrl+Q still quits.
+    return QKeySequence::keyBindings(QKeySequence::Quit).isEmpty() &&
+           key.keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_Q);
+}
+
+}  // namespace
+
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Quillstart"));
     setObjectName(QStringLiteral("main-window"));
@@ -35,7 +47,22 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // Quitting closes the modal sheet first, and a sheet over a finished install would refuse that.
     if (watched == qApp && event->type() == QEvent::Quit)
         leaveSheets();
+#ifndef Q_OS_MACOS  // the application menu gives the Mac its Quit key
+    // Seen here, ahead of every window, so that a window-modal sheet does not hold it back.
+    if (event->type() == QEvent::KeyPress && isQuitKey(*static_cast<QKeyEvent*>(event)) &&
+        !watched->isWindowType() && isOwnWindow(watched)) {
+        QEvent quit(QEvent::Quit);
+        QCoreApplication::sendEvent(qApp, &quit);
+        return true;
+    }
+#endif
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool MainWindow::isOwnWindow(const QObject* object) const {
+    while (object != nullptr && object != this)
+        object = object->parent();
+    return object == this;
 }
 
 void MainWindow::leaveSheets() {

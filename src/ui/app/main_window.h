@@ -22,13 +22,16 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    /// Watches the application for a quit request (the system's Quit), which must not be held up by a sheet.
+    /// Watches the application for a quit request (the system's Quit, and elsewhere the Quit key), which must
+    /// not be held up by a sheet.
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
     /// Ends every install sheet as leaving the app does, so that nothing window-modal refuses the close.
     void leaveSheets();
+    /// Whether `object` is this window or lies in it, its sheets included.
+    bool isOwnWindow(const QObject* object) const;
 
     QPointer<QuillRootView> m_root;
 };

@@ -59,6 +59,7 @@ void NavigationHost::announceFront() {
         return;
     m_appeared = front;
     front->appeared();
+    focusOnArrival(front, front->defaultButton());
 }
 
 void NavigationHost::showEvent(QShowEvent* event) {

@@ -58,8 +58,21 @@ bool PressGuard::eventFilter(QObject* watched, QEvent* event) {
         lapse();
         return false;
     }
+    if (watched->isWindowType()) {
+        // The window sees the press first; the application gives the focus before any widget's filter runs.
+        m_focusBefore = QApplication::focusWidget();
+        return false;
+    }
     auto* target = qobject_cast<QWidget*>(watched);
-    return target != nullptr && (target == m_widget || m_widget->isAncestorOf(target));
+    if (target == nullptr || (target != m_widget && !m_widget->isAncestorOf(target)))
+        return false;
+    if (QWidget* now = QApplication::focusWidget(); now != m_focusBefore) {
+        if (m_focusBefore)
+            m_focusBefore->setFocus(Qt::OtherFocusReason);
+        else if (now != nullptr)
+            now->clearFocus();
+    }
+    return true;
 }
 
 }  // namespace quill::ui

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 class QWidget;
@@ -10,7 +11,8 @@ namespace quill::ui {
 
 /// One press, one action: a widget just shown ignores mouse presses and double-clicks on itself and its
 /// children until the platform's double-click interval has passed, so the second click of a double-click
-/// does not land on whatever the new page shows under the pointer. Keyboard input is never held back.
+/// does not land on whatever the new page shows under the pointer, nor moves the keyboard focus to it.
+/// Keyboard input is never held back.
 /// It arms again each time the widget is shown by the program. GUI thread only.
 class PressGuard : public QObject {
     Q_OBJECT
@@ -33,6 +35,9 @@ class PressGuard : public QObject {
     void lapse();
 
     QWidget* m_widget;
+    /// The focus as a press reached the window, before the application moved it to the control under the
+    /// pointer.
+    QPointer<QWidget> m_focusBefore;
     QElapsedTimer m_shown;
     QTimer m_lapse;
     int m_interval = 0;

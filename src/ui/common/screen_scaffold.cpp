@@ -9,6 +9,7 @@
 #include "engine/setup/product_config.h"
 #include "ui/common/labels.h"
 #include "ui/common/screen_context.h"
+#include "ui/common/screen_page.h"
 #include "ui/common/url_opener.h"
 
 namespace quill::ui {
@@ -31,6 +32,7 @@ ScreenScaffold::ScreenScaffold(ScreenContext& context, QWidget* parent)
     m_articleLink = linkButton(QStringLiteral("Read the article on Fernwick"), this);
     Style::setFont(m_articleLink, TextRole::footnote);
     connect(m_articleLink, &QPushButton::clicked, this, &ScreenScaffold::openArticle);
+    makeLastTabStop(m_articleLink);
     m_layout->addWidget(m_articleLink);
 }
 

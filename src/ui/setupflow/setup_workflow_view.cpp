@@ -121,6 +121,10 @@ void SetupWorkflowView::stepChanged() {
     }
     m_page = makeStepPage(*this, step, this);
     m_layout->addWidget(m_page);
+    if (isVisible()) {
+        m_page->show();  // a layout shows what it is given only later
+        focusOnArrival(m_page, m_page->defaultButton());
+    }
 }
 
 void SetupWorkflowView::refreshPage() {
@@ -148,6 +152,8 @@ void SetupWorkflowView::pendingInstallChanged() {
         InstallRun::runnerSeam(makeRemediationRunner(context().services)), pending->continuesPastFailure,
         [this](InstallRun::Outcome outcome) { installFinished(outcome); }, this);
     m_sheet->open();
+    // Nothing in the sheet has the focus: a key pressed as it opens, Space among them, stops no run.
+    focusOnArrival(m_sheet, nullptr);
 }
 
 void SetupWorkflowView::installFinished(InstallRun::Outcome outcome) {
