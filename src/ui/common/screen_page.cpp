@@ -126,7 +126,8 @@ bool scrollForKey(QWidget* page, const QKeyEvent& event) {
     QScrollArea* area = nullptr;
     for (QWidget* w = QApplication::focusWidget(); w != nullptr && w != page && page->isAncestorOf(w);
          w = w->parentWidget()) {
-        if ((area = qobject_cast<QScrollArea*>(w)) != nullptr)
+        area = qobject_cast<QScrollArea*>(w);
+        if (area != nullptr)
             break;
     }
     if (area == nullptr) {
