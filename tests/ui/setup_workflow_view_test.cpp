@@ -25,6 +25,7 @@
 #include "engine/core/task.h"
 #include "engine/products/brew/brew_config.h"
 #include "engine/products/claude/claude_config.h"
+#include "engine/products/claude/claude_probes.h"
 #include "engine/products/cli/cli_config.h"
 #include "engine/products/code/code_config.h"
 #include "engine/services/live_file_system.h"
@@ -81,16 +82,22 @@ struct FixedVerifier final : SetupVerifier {
 struct FixedProvider final : SpineProvider {
     std::vector<std::tuple<std::string, DomainPlacement, Class>> stages;
     std::map<std::string, std::vector<SetupRemediation>> fixes;
+    std::map<std::string, SetupDiagnosis> diagnoses;  // in place of the stand-in texts
     std::optional<SetupWorkflow> workflow(const std::optional<std::string>&, const SystemProfile&,
                                           const SetupProbeBundle&,
                                           const SpineWorkflowSelection&) const override {
         SetupWorkflow workflow;
-        for (const auto& [id, placement, classification] : stages)
+        for (const auto& [id, placement, classification] : stages) {
+            const auto given = diagnoses.find(id);
             workflow.steps.push_back(
                 {std::make_shared<BasicSetupStage>(
-                     id, SetupDiagnosis{"Headline of " + id, "Detail of " + id, classification},
+                     id,
+                     given != diagnoses.end()
+                         ? given->second
+                         : SetupDiagnosis{"Headline of " + id, "Detail of " + id, classification},
                      std::vector<SetupAction>{}),
                  placement});
+        }
         return workflow;
     }
     std::vector<SetupRemediation> remediations(const std::string& domainID, const SystemProfile&,
@@ -310,6 +317,17 @@ void showStep(SetupWorkflowView* view, const Step& step) {
         5000));
     awaitStageSection(view, step);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
+/// Every text that `root`'s window shows with a backtick: labels as rendered, button texts, window titles.
+QStringList backticksShown(QWidget* root) {
+    QStringList shown = shownLabelTexts(root);
+    for (auto* button : root->findChildren<QAbstractButton*>())
+        if (button->isVisible())
+            shown.push_back(shownText(button));
+    shown.push_back(root->window()->windowTitle());
+    shown.removeIf([](const QString& text) { return !text.contains(QLatin1Char('`')); });
+    return shown;
 }
 
 /// What on `page` does not fit: a label whose text needs more room than it has, or a widget beyond the page
@@ -998,8 +1016,13 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabS
                                               std::string("Billed by the vendor."),
                                               ""};
     ScopedProductConfig scoped(product);
-    provider->fixes["warp"].push_back(SetupRemediation::repairHomebrewPath());  // a caption with code spans
-    verifier->hold(true);                                                       // the verifying page stays
+    // The real texts with code spans: the PATH repairs' captions and the agent's blocked finding.
+    provider->fixes["homebrew"].push_back(SetupRemediation::repairHomebrewPath());
+    provider->fixes["ai-claude"].push_back(SetupRemediation::repairPath("/Users/me/.local/bin"));
+    SetupProbeBundle twoInstalls;
+    twoInstalls.installedPrimaryToolLocations = {"/opt/homebrew/bin/claude", "/Users/me/.my_tools/claude"};
+    provider->diagnoses["editor"] = ClaudeProbes::claudeCLIFinding(twoInstalls);
+    verifier->hold(true);                  // the verifying page stays
     for (int more = 0; more < 24; ++more)  // a stage taller than the window
         provider->fixes["project"].push_back(
             SetupRemediation::repairPath("/opt/tool_" + std::to_string(more)));
@@ -1024,7 +1047,7 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabS
             SCOPED_TRACE(name + " at " + std::to_string(size.width()));
             showStep(view, step);
             EXPECT_EQ(misfits(view), std::vector<std::string>());
-            EXPECT_FALSE(shownLabelTexts(view).join(QString()).contains(QLatin1Char('`')));
+            EXPECT_EQ(backticksShown(view), QStringList());
             saveGrab(view, QString::fromStdString("fit-" + name + "-" + std::to_string(size.width())));
             if (size != view->minimumSize())
                 continue;
@@ -1072,6 +1095,16 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabS
         }
     }
     EXPECT_GT(overflowing, 0) << "no page was taller than its window";
+    // The PATH repair's sheet: its heading and title as people read them.
+    const auto repair = SetupRemediation::repairHomebrewPath();
+    view->installSelected("homebrew", Pending{repair.id(), repair.displayLabel(), {repair}, false});
+    ASSERT_NE(view->sheet(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->sheet()->isVisible(); }, 5000));
+    EXPECT_EQ(backticksShown(view->sheet()), QStringList());
+    EXPECT_EQ(view->sheet()->windowTitle(), QStringLiteral("Fix your PATH so brew is found"));
+    saveGrab(view->sheet(), QStringLiteral("sheet-path-repair"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->sheet()->run().isRunning(); }, 5000));
+    visibleById<QPushButton>(view->sheet(), QStringLiteral("setup-action-continue"))->click();
     ScopedProductConfig agent(products::claude());  // the agent product's own blocked page
     provider->stages = {{"ai-claude", DomainPlacement::primary, Class::blocked}};
     view = openScreen();

@@ -126,7 +126,7 @@ ScreenPage* QuillRootView::frontPage() const {
 QString QuillRootView::title() const {
     const ScreenPage* page = frontPage();
     if (page != nullptr && !page->windowTitle().isEmpty())
-        return page->windowTitle();
+        return withoutBackticks(page->windowTitle());
     return QString::fromStdString(ProductConfig::current()->displayName);
 }
 

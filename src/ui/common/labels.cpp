@@ -146,7 +146,7 @@ QString withoutBackticks(const QString& text) {
 }
 
 QString buttonText(const QString& text) {
-    QString shown = text;
+    QString shown = withoutBackticks(text);
     shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
     return shown;
 }

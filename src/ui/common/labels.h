@@ -26,7 +26,9 @@ QLabel* codeSpanLabel(const QString& text, QWidget* parent = nullptr);
 /// the backticks around its code spans dropped, every other character kept.
 QString withoutBackticks(const QString& text);
 
-/// `text` as a button, check box or tool-bar label shows it: every "&" doubled, so none becomes a mnemonic.
+/// `text` as a button, check box or tool-bar label shows it: without the backticks of its code spans, and
+/// every
+/// "&" doubled, so none becomes a mnemonic.
 QString buttonText(const QString& text);
 
 /// A link: flat, in the accent colour, with a pointing hand. Its click is the caller's to connect.

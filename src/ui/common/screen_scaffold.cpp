@@ -37,7 +37,7 @@ ScreenScaffold::ScreenScaffold(ScreenContext& context, QWidget* parent)
 }
 
 void ScreenScaffold::setTitle(const QString& title) {
-    m_title->setText(title);
+    m_title->setText(withoutBackticks(title));
 }
 
 void ScreenScaffold::setTitleFont(TextRole role) {

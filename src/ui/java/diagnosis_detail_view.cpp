@@ -55,8 +55,8 @@ DiagnosisDetailView::DiagnosisDetailView(ScreenContext& context, Diagnosis diagn
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(kSpacing);
-    // Reasons and paths may hold "_" or "*": the detail is never read as Markdown.
-    auto* detail = plainLabel(QString::fromStdString(shownDetail(m_diagnosis)), content);
+    // Reasons and paths may hold "_" or "*": the detail is never read as Markdown, but for its code spans.
+    auto* detail = codeSpanLabel(QString::fromStdString(shownDetail(m_diagnosis)), content);
     Style::setFont(detail, TextRole::body);
     column->addWidget(detail);
     if (needsFix(m_diagnosis)) {

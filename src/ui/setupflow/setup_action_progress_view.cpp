@@ -38,14 +38,14 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
     setWindowModality(Qt::WindowModal);
     PressGuard::install(this);
     setMinimumSize(kMinimumWidth, kMinimumHeight);
-    setWindowTitle(QString::fromStdString(title));
+    setWindowTitle(withoutBackticks(QString::fromStdString(title)));
 
     auto* column = new QVBoxLayout(this);
     m_column = column;
     column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     column->setSpacing(kSpacing);
 
-    auto* heading = plainLabel(QString::fromStdString(title), this);
+    auto* heading = plainLabel(withoutBackticks(QString::fromStdString(title)), this);
     heading->setObjectName(QStringLiteral("setup-action-title"));
     Style::setFont(heading, TextRole::headline);
     column->addWidget(heading);

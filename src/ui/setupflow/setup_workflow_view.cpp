@@ -7,6 +7,7 @@
 #include "engine/runner/fix_sequence.h"
 #include "engine/setup/readiness_screen_copy.h"
 #include "ui/common/app_navigation.h"
+#include "ui/common/labels.h"
 #include "ui/common/press_guard.h"
 #include "ui/setupflow/setup_action_progress_view.h"
 #include "ui/setupflow/step_pages.h"
@@ -109,7 +110,7 @@ void SetupWorkflowView::installSelected(const std::string& stageID, SetupFlowMod
 
 void SetupWorkflowView::stepChanged() {
     const auto& step = m_model->step();
-    setWindowTitle(QString::fromStdString(windowTitleFor(step)));
+    setWindowTitle(withoutBackticks(QString::fromStdString(windowTitleFor(step))));
     if (m_shownStep == step)
         return;
     m_shownStep = step;

@@ -38,7 +38,7 @@ QPushButton* largeButton(const std::string& text, ButtonStyle style, QWidget* pa
 }
 
 QLabel* secondaryLabel(const std::string& text, TextRole role, QWidget* parent) {
-    auto* label = plainLabel(QString::fromStdString(text), parent);
+    auto* label = codeSpanLabel(QString::fromStdString(text), parent);
     Style::setFont(label, role);
     Style::makeSecondary(label);
     return label;

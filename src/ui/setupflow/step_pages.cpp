@@ -307,7 +307,7 @@ class StagePage : public ScaffoldPage {
             case SetupDiagnosisClassification::ready:
                 break;
             case SetupDiagnosisClassification::blocked: {
-                auto* detail = plainLabel(QString::fromStdString(diagnosis.detail), m_body);
+                auto* detail = codeSpanLabel(QString::fromStdString(diagnosis.detail), m_body);
                 Style::setFont(detail, TextRole::callout);
                 Style::makeSecondary(detail);
                 m_bodyLayout->addWidget(detail);
@@ -328,7 +328,7 @@ class StagePage : public ScaffoldPage {
                                      m_body);
                 m_bodyLayout->addWidget(m_section);
                 if (copy && copy->footer) {
-                    auto* footer = plainLabel(QString::fromStdString(*copy->footer), m_body);
+                    auto* footer = codeSpanLabel(QString::fromStdString(*copy->footer), m_body);
                     Style::setFont(footer, TextRole::footnote);
                     Style::makeSecondary(footer);
                     m_bodyLayout->addWidget(footer);
@@ -465,7 +465,7 @@ class OutcomePage : public ScaffoldPage {
                 m_checklistLayout->addWidget(title);
                 for (const auto& item : section.items)
                     m_checklistLayout->addWidget(
-                        plainLabel(QString::fromStdString("✓ " + item), m_checklist));
+                        codeSpanLabel(QString::fromStdString("✓ " + item), m_checklist));
             }
         }
         m_checking->setVisible(model.outcomeAuditRunning());
