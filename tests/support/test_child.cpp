@@ -10,6 +10,7 @@
 //   obey-term          end on SIGTERM again (after ignore-term or count-term)
 //   record FILE        append this process's id to FILE, and from now on each grandchild's id as well
 //   grandchild MS      fork a child that keeps the output pipes open for MS milliseconds; print its pid
+//   closed-grandchild MS   the same, with the child's outputs closed (on /dev/null)
 //   env NAME           print the variable's value, or "<unset>"
 //   pid / pgid         print the process id / the process-group id
 //   lines N            write N lines of 32 bytes to standard output, in large writes
@@ -111,10 +112,15 @@ int main(int argc, char** argv) {
         } else if (command == "record") {
             recordFile = argument();
             record(::getpid());
-        } else if (command == "grandchild") {
+        } else if (command == "grandchild" || command == "closed-grandchild") {
             const long ms = std::stol(argument());
             const pid_t pid = ::fork();
             if (pid == 0) {
+                if (command == "closed-grandchild") {
+                    const int null = ::open("/dev/null", O_WRONLY);
+                    ::dup2(null, STDOUT_FILENO);
+                    ::dup2(null, STDERR_FILENO);
+                }
                 sleepMs(ms);
                 std::_Exit(0);
             }

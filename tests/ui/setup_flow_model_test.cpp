@@ -107,7 +107,7 @@ struct World {
 
 struct WorldProber final : SetupProber {
     std::shared_ptr<World> world;
-    SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&) const override {
+    SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&, std::stop_token) const override {
         auto lock = world->await();
         ++world->probes;
         return {};
@@ -138,7 +138,7 @@ struct WorldProvider final : SpineProvider {
 struct WorldVerifier final : SetupVerifier {
     std::shared_ptr<World> world;
     SetupVerificationResult verify(const std::optional<SystemProfile>&, const ShellRunner&,
-                                   const FileSystemOperating&) const override {
+                                   const FileSystemOperating&, std::stop_token) const override {
         auto lock = world->await();
         return world->verification;
     }

@@ -60,7 +60,9 @@ namespace fs = std::filesystem;
 /// Answers every probe with `bundle` (nothing found unless a test fills it).
 struct FixedProbes final : SetupProber {
     SetupProbeBundle bundle;
-    SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&) const override { return bundle; }
+    SetupProbeBundle probe(const ShellRunner&, const FileSystemOperating&, std::stop_token) const override {
+        return bundle;
+    }
 };
 
 /// Answers every verification with `result`, once the test lets it.
@@ -68,7 +70,7 @@ struct FixedVerifier final : SetupVerifier {
     SetupVerificationResult result;
     mutable std::atomic<bool> held = false;
     SetupVerificationResult verify(const std::optional<SystemProfile>&, const ShellRunner&,
-                                   const FileSystemOperating&) const override {
+                                   const FileSystemOperating&, std::stop_token) const override {
         held.wait(true);
         return result;
     }

@@ -17,7 +17,7 @@ std::optional<LoadedSetup> loadSetup(const ProductStrategies& strategies, const 
     auto profile = services.isFixtureMode ? std::move(knownProfile) : profiler(services, stop);
     if (!profile || stop.stop_requested())
         return std::nullopt;
-    auto probes = strategies.prober->probe(ShellRunner{services.processRunner}, *services.fs);
+    auto probes = strategies.prober->probe(ShellRunner{services.processRunner}, *services.fs, stop);
     auto workflow = strategies.spineProvider->workflow(std::nullopt, *profile, probes,
                                                        SpineWorkflowSelection::standard());
     if (!workflow) {

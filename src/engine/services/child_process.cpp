@@ -1,6 +1,7 @@
 #include "engine/services/child_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <stop_token>
 #include <system_error>
+#include <thread>
 
 #include "engine/core/task.h"
 #include "engine/services/child_process_platform.h"
@@ -24,6 +26,19 @@ namespace {
 /// ends.
 constexpr int kResetSignals[] = {SIGPIPE, SIGTERM, SIGINT,  SIGQUIT, SIGHUP,
                                  SIGCHLD, SIGALRM, SIGUSR1, SIGUSR2};
+
+/// How long to wait before asking again after a report that was no exit.
+constexpr std::chrono::milliseconds kReportRetry{10};
+
+/// Blocks until `exitDescriptor` is readable, without taking its event (the process runner polls it too);
+/// returns at once when there is none or it cannot be waited on.
+void awaitExitDescriptor(int exitDescriptor) {
+    if (exitDescriptor < 0)
+        return;
+    pollfd entry{exitDescriptor, POLLIN, 0};
+    while (::poll(&entry, 1, -1) < 0 && errno == EINTR) {
+    }
+}
 
 Error launchError(int code) {
     return Error{std::string(kProcessErrorDomain), code, systemErrorMessage(code)};
@@ -121,6 +136,18 @@ Result<Pipe> Pipe::open(bool nonBlocking) {
     pipe.read = FileDescriptor(fds[0]);
     pipe.write = FileDescriptor(fds[1]);
     return pipe;
+}
+
+std::optional<int> exitCodeFromReport(const siginfo_t& report) {
+    switch (report.si_code) {
+        case CLD_EXITED:
+        case CLD_KILLED:
+        case CLD_DUMPED:
+            // The exit status, or the number of the signal that ended it.
+            return report.si_status;
+        default:
+            return std::nullopt;
+    }
 }
 
 std::string systemErrorMessage(int code) {
@@ -224,6 +251,16 @@ void ChildProcess::terminate() {
     });
 }
 
+void ChildProcess::endTerminatedGroup() {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_terminating || m_reaping)
+            return;
+    }
+    if (hasExited())
+        killAndReap();
+}
+
 void ChildProcess::killAndReap() {
     {
         std::lock_guard lock(m_mutex);
@@ -244,7 +281,7 @@ bool ChildProcess::hasExited() const {
     siginfo_t info{};
     if (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
         return true;
-    return info.si_pid == m_pid;
+    return info.si_pid == m_pid && exitCodeFromReport(info).has_value();
 }
 
 int ChildProcess::awaitExit() {
@@ -253,16 +290,28 @@ int ChildProcess::awaitExit() {
         if (m_exitCode)
             return *m_exitCode;
     }
-    siginfo_t info{};
-    int result = 0;
-    do {
-        result = ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOWAIT);
-    } while (result != 0 && errno == EINTR);
+    // Some systems report a stopped child under WEXITED: only an exit ends the wait, and the exit descriptor
+    // is waited on first so that such a report never makes this spin.
+    std::optional<int> code;
+    for (;;) {
+        awaitExitDescriptor(m_exitDescriptor.get());
+        siginfo_t info{};
+        if (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOWAIT) != 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        code = exitCodeFromReport(info);
+        if (code)
+            break;
+        // No exit yet (with no descriptor to wait on, or a report the descriptor did not hold back).
+        std::this_thread::sleep_for(kReportRetry);
+    }
     std::lock_guard lock(m_mutex);
-    // Exited normally: the exit status; killed or dumped: the signal's number. When another thread has reaped
-    // it meanwhile, that thread recorded the code first; unknown otherwise: -1, "no status reported".
+    // When another thread has reaped it meanwhile, that thread recorded the code first; unknown otherwise:
+    // -1, "no status reported".
     if (!m_exitCode)
-        m_exitCode = result == 0 ? info.si_status : -1;
+        m_exitCode = code.value_or(-1);
     return *m_exitCode;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -62,6 +63,11 @@ class ChildProcess : public std::enable_shared_from_this<ChildProcess> {
     /// reaps the leader. Never blocks.
     void terminate();
 
+    /// Ends a terminated child's grace period early once its leader has exited: SIGKILLs the group (a
+    /// grandchild that ignored the terminate request) and reaps the leader. Nothing for a child that was not
+    /// terminated or whose leader still runs. Never blocks.
+    void endTerminatedGroup();
+
     /// A descriptor that becomes readable once the child has exited, or -1 where the platform offers none
     /// (then ask `hasExited`).
     [[nodiscard]] int exitDescriptor() const { return m_exitDescriptor.get(); }
@@ -97,6 +103,11 @@ class ChildProcess : public std::enable_shared_from_this<ChildProcess> {
     bool m_reaping = false;      ///< the leader is (about to be) reaped: no more signals
     mutable std::optional<int> m_exitCode;
 };
+
+/// What a `waitid` report says of a child: its exit status when it exited, the signal's number when a signal
+/// ended it (killed, or killed with a core dump); nothing for any other report (stopped, continued, trapped),
+/// which is no exit.
+[[nodiscard]] std::optional<int> exitCodeFromReport(const siginfo_t& report);
 
 /// The system's description of an `errno` value ("No such file or directory").
 std::string systemErrorMessage(int code);

@@ -25,6 +25,9 @@ ChildEnd readChild(Stream<ProcessStreamEvent> child, ProcessCancellation& handle
                    },
                    event->value);
     }
+    // The leader has ended; a grandchild that ignored the terminate request must not outlive the read.
+    if (onStop == ReadOnStop::readToEnd)
+        handle.endCanceledGroup();
     return end;
 }
 

@@ -13,9 +13,10 @@ namespace quill {
 /// What a child's reader does when its stop is requested.
 enum class ReadOnStop {
     /// Terminate the child (its whole process group) and go on reading until it has really ended. The
-    /// reader returns only after the child, so nothing the child does outlives what the caller does next
-    /// (removing an askpass folder, starting the next step). The process service bounds the wait: a child
-    /// that ignores the request is killed after the service's termination grace.
+    /// reader returns only after the child, and kills what is left of its group once the child has ended,
+    /// so nothing the child does outlives what the caller does next (removing an askpass folder, starting
+    /// the next step). The process service bounds the wait: a child that ignores the request is killed after
+    /// the service's termination grace.
     readToEnd,
     /// Return at once; the stream's end terminates the child and the process service kills it after the
     /// grace. Only for a child whose remaining output and status nobody uses and that holds nothing the

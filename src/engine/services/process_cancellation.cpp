@@ -9,6 +9,18 @@ void LiveProcessCancellation::cancel() {
         m_process->terminate();
 }
 
+void LiveProcessCancellation::endCanceledGroup() {
+    std::shared_ptr<ChildProcess> process;
+    {
+        std::lock_guard lock(m_lock);
+        if (!m_canceled)
+            return;
+        process = m_process;
+    }
+    if (process)
+        process->endTerminatedGroup();
+}
+
 void LiveProcessCancellation::attach(std::shared_ptr<ChildProcess> process) {
     std::lock_guard lock(m_lock);
     if (m_canceled && process)

@@ -16,6 +16,7 @@ class LiveProcessCancellation final : public ProcessCancellation {
     /// Marks the handle canceled and, if its child still runs, sends it the terminate request. Each call
     /// while the child runs sends the request again; once the child has exited nothing is sent.
     void cancel() override;
+    void endCanceledGroup() override;
 
     /// Takes control of a just-started child (replacing an earlier one); terminates it at once when the
     /// handle has already been canceled.

@@ -76,6 +76,9 @@ class ProcessCancellation {
   public:
     virtual ~ProcessCancellation() = default;
     virtual void cancel() = 0;
+    /// Once a canceled child's leader has ended, kills what is left of its process group at once instead of
+    /// after the termination grace. Nothing for a handle that was not canceled or a leader still running.
+    virtual void endCanceledGroup() {}
 };
 
 class LiveProcessCancellation;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stop_token>
 #include "engine/services/file_system_operating.h"
 #include "engine/services/shell_runner.h"
 #include "engine/setup/setup_probe_bundle.h"
@@ -12,8 +13,9 @@ class SetupProber {
   public:
     virtual ~SetupProber() = default;
 
-    [[nodiscard]] virtual SetupProbeBundle probe(const ShellRunner& shell,
-                                                 const FileSystemOperating& fs) const = 0;
+    /// Blocking; a stop ends the running checks, which then read as nothing found.
+    [[nodiscard]] virtual SetupProbeBundle probe(const ShellRunner& shell, const FileSystemOperating& fs,
+                                                 std::stop_token stop) const = 0;
 };
 
 }  // namespace quill

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 
 #include "engine/services/file_system_operating.h"
 #include "engine/services/shell_runner.h"
@@ -15,9 +16,11 @@ class SetupVerifier {
   public:
     virtual ~SetupVerifier() = default;
 
+    /// Blocking; a stop ends the running check, which then fails.
     [[nodiscard]] virtual SetupVerificationResult verify(const std::optional<SystemProfile>& profile,
                                                          const ShellRunner& shell,
-                                                         const FileSystemOperating& fs) const = 0;
+                                                         const FileSystemOperating& fs,
+                                                         std::stop_token stop) const = 0;
 };
 
 }  // namespace quill

@@ -543,8 +543,8 @@ void SetupFlowModel::verify() {
     if (!m_step.is<Step::Verifying>())
         return;
     m_tasks.start(
-        [services = services(), profile = m_profile, verifier = strategies().verifier](std::stop_token) {
-            return verifier->verify(profile, ShellRunner{services.processRunner}, *services.fs);
+        [services = services(), profile = m_profile, verifier = strategies().verifier](std::stop_token stop) {
+            return verifier->verify(profile, ShellRunner{services.processRunner}, *services.fs, stop);
         },
         [this, serial = m_stepSerial](const SetupVerificationResult& result) {
             if (serial != m_stepSerial)

@@ -31,7 +31,7 @@ TEST(BrewProberTest, FillsTheBundleFromBothShellsAndTheDisk) {
     mac.answer("brew --version", 0, "\n  Homebrew 4.3.1\nHomebrew/homebrew-core (git revision 1)\n\n");
     mac.answer("which -a brew", 0, "\n/opt/homebrew/bin/brew  \n\t/usr/local/bin/brew\r\n\n");
 
-    const auto bundle = BrewProber().probe(mac.shell(), mac.fs);
+    const auto bundle = BrewProber().probe(mac.shell(), mac.fs, {});
     EXPECT_EQ(bundle.installedPrimaryToolLocations,
               (std::vector<std::string>{"/opt/homebrew/bin/brew", "/usr/local/bin/brew"}));
     EXPECT_EQ(bundle.pathVisiblePrimaryTools,
@@ -47,7 +47,7 @@ TEST(BrewProberTest, AFailingWhichPrintsNothingUsable) {
     MacScene mac;
     mac.answer("brew --version", 1, "   \n");
     mac.answer("which -a brew", 1, "/opt/homebrew/bin/brew\n");
-    const auto bundle = BrewProber().probe(mac.shell(), mac.fs);
+    const auto bundle = BrewProber().probe(mac.shell(), mac.fs, {});
     EXPECT_TRUE(bundle.pathVisiblePrimaryTools.empty());
     EXPECT_EQ(bundle.versionOutput, std::nullopt);
     EXPECT_EQ(bundle.versionExitCode, 1);
@@ -71,7 +71,7 @@ TEST(ClaudeProbesTest, ChecksAnswerFromShellAndDisk) {
     mac.answer("git config", 0);
     mac.answer("gh auth status", 0);
 
-    const auto bundle = ClaudeSetupProber().probe(mac.shell(), mac.fs);
+    const auto bundle = ClaudeSetupProber().probe(mac.shell(), mac.fs, {});
     // The full newline set splits lines; duplicates stay for the conflict count to judge.
     EXPECT_EQ(
         bundle.pathVisiblePrimaryTools,
@@ -175,7 +175,7 @@ TEST(ProberTimeLimitTest, EveryLoginShellIsBoundedAndATimeOutReadsAsNothingFound
         MacScene bare;
         bare.folder("/Library/Developer/CommandLineTools");
         bare.everyShellTimesOut();
-        const auto bundle = prober->probe(bare.shell(), bare.fs);
+        const auto bundle = prober->probe(bare.shell(), bare.fs, {});
 
         const auto calls = bare.runner->calls();
         EXPECT_EQ(calls.size(), shells) << name;

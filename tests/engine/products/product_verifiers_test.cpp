@@ -51,7 +51,7 @@ TEST(CliVerifierTest, ToolsFirstThenGit) {
             mac.answer("xcode-select -p", row.xcodeSelect->first, row.xcodeSelect->second);
         if (row.git)
             mac.answer("git --version", row.git->first, row.git->second);
-        EXPECT_EQ(CliVerifier().verify(std::nullopt, mac.shell(), mac.fs), row.expected) << row.name;
+        EXPECT_EQ(CliVerifier().verify(std::nullopt, mac.shell(), mac.fs, {}), row.expected) << row.name;
         const auto scripts = mac.scripts();
         EXPECT_EQ(scripts.size(), row.gitRuns ? 2U : 1U) << row.name;
         EXPECT_EQ(scripts.front(), "xcode-select -p 2>&1") << row.name;
@@ -77,7 +77,7 @@ TEST(BrewVerifierTest, PassesOnAnyOutputAndNamesTheVersionWhenItCan) {
         MacScene mac;
         if (row.run)
             mac.answer("brew --version", row.run->first, row.run->second);
-        const auto result = BrewVerifier().verify(std::nullopt, mac.shell(), mac.fs);
+        const auto result = BrewVerifier().verify(std::nullopt, mac.shell(), mac.fs, {});
         EXPECT_EQ(result.passed, row.passed);
         EXPECT_EQ(result.engineOutcome, row.passed ? "likely_resolved" : "blocked");
         EXPECT_EQ(result.exitCode, row.run ? row.run->first : -1);
@@ -141,7 +141,7 @@ TEST(ClaudeVerifierTest, AsksForTheAppAndTheCliWithinTheLimit) {
     MacScene mac;
     mac.folder("/Users/tester/Applications/Claude.app");
     mac.everyShellTimesOut();
-    const auto result = ClaudeSetupVerifier().verify(std::nullopt, mac.shell(), mac.fs);
+    const auto result = ClaudeSetupVerifier().verify(std::nullopt, mac.shell(), mac.fs, {});
     EXPECT_EQ(result, ClaudeVerifier::result("", -1, true));
 }
 
@@ -158,7 +158,7 @@ TEST(VerifierTimeLimitTest, EveryLoginShellIsBoundedAndATimeOutIsBlocked) {
             else
                 mac.runner->whenRun(test::FakeProcessRunner::anyCallTo("/bin/zsh"),
                                     test::processResult(0, "/x\n1.0\n"));
-            const auto result = verifier->verify(std::nullopt, mac.shell(), mac.fs);
+            const auto result = verifier->verify(std::nullopt, mac.shell(), mac.fs, {});
             EXPECT_EQ(result.passed, !timesOut);
             if (timesOut) {
                 EXPECT_EQ(result.exitCode, -1);

@@ -80,7 +80,7 @@ std::string walk(const ProductConfig& config, Architecture architecture, Stage s
         const auto fixes = strategies.spineProvider->remediations(step.stage->domainID(), profile, probes);
         EXPECT_EQ(fixes.size(), step.stage->actions().size()) << step.stage->domainID();
     }
-    out << "verified=" << strategies.verifier->verify(profile, mac.shell(), mac.fs).passed;
+    out << "verified=" << strategies.verifier->verify(profile, mac.shell(), mac.fs, {}).passed;
     sawGit = false;
     for (const auto& script : mac.scripts())
         sawGit = sawGit || script.starts_with("git ");
@@ -137,7 +137,7 @@ TEST(VariantWalkthroughTest, CodeJudgesGitTheProjectAndTheAgentNoteOnASetUpMac) 
     mac.answer("git config --global", 0);
     mac.folder("/Users/tester/Documents/AI-Simple-Project");
     const auto strategies = products::productStrategies(products::code());
-    const auto probes = strategies.prober->probe(mac.shell(), mac.fs);
+    const auto probes = strategies.prober->probe(mac.shell(), mac.fs, {});
     const auto workflow =
         strategies.spineProvider->workflow(std::nullopt, profile, probes, SpineWorkflowSelection::standard());
     std::map<std::string, std::string> found;

@@ -1,11 +1,14 @@
 #include "engine/services/live_process_runner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <stop_token>
 #include <thread>
 
@@ -119,6 +122,44 @@ TEST(LiveProcessRunnerTest, ChildrenGetAnEmptyInputAGroupOfTheirOwnAndSignalNumb
     const auto killed = LiveProcessRunner(test::kShortWaits).run("/bin/sh", {"-c", "kill -TERM $$"});
     ASSERT_TRUE(killed.has_value());
     EXPECT_EQ(killed->exitCode, SIGTERM);
+}
+
+// Some systems report a stopped child to a wait for exits: only an exit, a kill or a core dump is an end.
+TEST(LiveProcessRunnerTest, OnlyAnExitOrAKillingSignalEndsAChild) {
+    struct Row {
+        const char* name;
+        int code;
+        int status;
+        std::optional<int> exitCode;
+    };
+    const Row rows[] = {
+        {"stopped", CLD_STOPPED, SIGSTOP, std::nullopt}, {"continued", CLD_CONTINUED, SIGCONT, std::nullopt},
+        {"trapped", CLD_TRAPPED, SIGTRAP, std::nullopt}, {"exited", CLD_EXITED, 3, 3},
+        {"killed", CLD_KILLED, SIGKILL, SIGKILL},        {"dumped", CLD_DUMPED, SIGSEGV, SIGSEGV},
+    };
+    for (const auto& row : rows) {
+        siginfo_t report{};
+        report.si_code = row.code;
+        report.si_status = row.status;
+        EXPECT_EQ(exitCodeFromReport(report), row.exitCode) << row.name;
+    }
+
+    // A real child that stops itself has not exited, and its wait ends with its own status once continued.
+    const FileDescriptor null(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    auto child =
+        ChildProcess::spawn("/bin/sh", {"-c", "kill -STOP $$; exit 4"}, std::nullopt, null.get(), null.get());
+    ASSERT_TRUE(child.has_value());
+    siginfo_t stopped{};
+    while (::waitid(P_PID, static_cast<id_t>((*child)->pid()), &stopped, WSTOPPED | WNOHANG | WNOWAIT) == 0 &&
+           stopped.si_pid == 0)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(stopped.si_code, CLD_STOPPED);
+    EXPECT_FALSE((*child)->hasExited());
+    std::jthread resume([pid = (*child)->pid()] {
+        std::this_thread::sleep_for(200ms);
+        ::kill(pid, SIGCONT);
+    });
+    EXPECT_EQ((*child)->wait(), 4);
 }
 
 TEST(LiveProcessRunnerTest, AGivenEnvironmentReplacesOursAMissingOneInheritsIt) {

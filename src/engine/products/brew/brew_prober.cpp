@@ -10,19 +10,20 @@
 
 namespace quill {
 
-SetupProbeBundle BrewProber::probe(const ShellRunner& shell, const FileSystemOperating& fs) const {
+SetupProbeBundle BrewProber::probe(const ShellRunner& shell, const FileSystemOperating& fs,
+                                   std::stop_token stop) const {
     Result<ProcessResult> version = fail(Error{});
     Result<ProcessResult> onPath = fail(Error{});
     SetupProbeBundle bundle;
-    runConcurrently([&] { version = runLoginShellCheck(shell, "brew --version 2>&1"); },
-                    [&] { onPath = runLoginShellCheck(shell, "/usr/bin/which -a brew"); },
+    runConcurrently([&] { version = runLoginShellCheck(shell, "brew --version 2>&1", stop); },
+                    [&] { onPath = runLoginShellCheck(shell, "/usr/bin/which -a brew", stop); },
                     [&] {
                         for (const auto path : {kAppleSiliconBrewPath, kIntelBrewPath}) {
                             if (fs.fileExists(std::string(path)))
                                 bundle.installedPrimaryToolLocations.emplace_back(path);
                         }
                     },
-                    [&] { probeWorkspace(shell, fs, bundle); });
+                    [&] { probeWorkspace(shell, fs, bundle, stop); });
 
     if (version) {
         if (auto output = trimWhitespaceAndNewlines(version->stdout_); !output.empty())

@@ -9,8 +9,8 @@ namespace quill {
 /// and agent-note facts. Blocking (up to five login shells at once); never fails. Stateless and thread-safe.
 class BrewProber final : public SetupProber {
   public:
-    [[nodiscard]] SetupProbeBundle probe(const ShellRunner& shell,
-                                         const FileSystemOperating& fs) const override;
+    [[nodiscard]] SetupProbeBundle probe(const ShellRunner& shell, const FileSystemOperating& fs,
+                                         std::stop_token stop) const override;
 };
 
 }  // namespace quill

@@ -28,11 +28,11 @@ std::optional<std::string> brewVersion(std::string_view output) {
 }
 
 SetupVerificationResult BrewVerifier::verify(const std::optional<SystemProfile>& /*profile*/,
-                                             const ShellRunner& shell,
-                                             const FileSystemOperating& /*fs*/) const {
+                                             const ShellRunner& shell, const FileSystemOperating& /*fs*/,
+                                             std::stop_token stop) const {
     SetupVerificationResult result;
     result.engineOutcome = "blocked";
-    const auto run = runLoginShellCheck(shell, "brew --version 2>&1");
+    const auto run = runLoginShellCheck(shell, "brew --version 2>&1", std::move(stop));
     if (!run) {
         result.exitCode = -1;
         return result;

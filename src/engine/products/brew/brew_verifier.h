@@ -13,8 +13,8 @@ namespace quill {
 class BrewVerifier final : public SetupVerifier {
   public:
     [[nodiscard]] SetupVerificationResult verify(const std::optional<SystemProfile>& profile,
-                                                 const ShellRunner& shell,
-                                                 const FileSystemOperating& fs) const override;
+                                                 const ShellRunner& shell, const FileSystemOperating& fs,
+                                                 std::stop_token stop) const override;
 };
 
 /// The version `brew --version` names: the second word when the first is exactly "Homebrew"; nothing

@@ -47,7 +47,7 @@ SetupProbeBundle ClaudeProbes::probe() const {
     SetupProbeBundle bundle;
     runConcurrently(
         [&] {
-            const auto run = runLoginShellCheck(shell, "/usr/bin/which -a claude");
+            const auto run = runLoginShellCheck(shell, "/usr/bin/which -a claude", stop);
             if (!run || run->exitCode != 0)
                 return;
             for (const auto& line : nonEmptyLines(run->stdout_)) {
@@ -56,7 +56,7 @@ SetupProbeBundle ClaudeProbes::probe() const {
             }
         },
         [&] {
-            const auto run = runLoginShellCheck(shell, "claude --version 2>&1");
+            const auto run = runLoginShellCheck(shell, "claude --version 2>&1", stop);
             if (!run) {
                 bundle.versionExitCode = -1;
                 return;
@@ -65,8 +65,8 @@ SetupProbeBundle ClaudeProbes::probe() const {
                 bundle.versionOutput = std::move(output);
             bundle.versionExitCode = run->exitCode;
         },
-        [&] { bundle.companionToolPresent = toolPresent(shell, fs, kCodexTool); },
-        [&] { probeWorkspace(shell, fs, bundle); },
+        [&] { bundle.companionToolPresent = toolPresent(shell, fs, kCodexTool, stop); },
+        [&] { probeWorkspace(shell, fs, bundle, stop); },
         [&] {
             bundle.installedPrimaryToolLocations = claudeBinaryCandidates();
             bundle.shellConfigured = ShellConfigurator::isConfigured(fs);

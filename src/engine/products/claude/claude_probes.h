@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ namespace quill {
 struct ClaudeProbes {
     ShellRunner shell;
     const FileSystemOperating& fs;
+    /// Ends the running checks, which then read as nothing found.
+    std::stop_token stop = {};
 
     /// Runs every check and packs the answers.
     [[nodiscard]] SetupProbeBundle probe() const;

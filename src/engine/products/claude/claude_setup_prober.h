@@ -8,8 +8,8 @@ namespace quill {
 /// Blocking; never fails. Stateless and thread-safe.
 class ClaudeSetupProber final : public SetupProber {
   public:
-    [[nodiscard]] SetupProbeBundle probe(const ShellRunner& shell,
-                                         const FileSystemOperating& fs) const override;
+    [[nodiscard]] SetupProbeBundle probe(const ShellRunner& shell, const FileSystemOperating& fs,
+                                         std::stop_token stop) const override;
 };
 
 }  // namespace quill

@@ -1,6 +1,7 @@
 #include "engine/products/claude/claude_verifier.h"
 
 #include <memory>
+#include <utility>
 
 #include "engine/core/text.h"
 #include "engine/core/unicode_text.h"
@@ -42,13 +43,13 @@ SetupVerificationResult ClaudeVerifier::result(const std::string& output, std::i
 }
 
 SetupVerificationResult ClaudeSetupVerifier::verify(const std::optional<SystemProfile>& /*profile*/,
-                                                    const ShellRunner& shell,
-                                                    const FileSystemOperating& fs) const {
+                                                    const ShellRunner& shell, const FileSystemOperating& fs,
+                                                    std::stop_token stop) const {
     // The profiler only reads through the service during this call, so it may borrow it without owning it.
     const SystemProfiler profiler{
         shell, std::shared_ptr<const FileSystemOperating>(std::shared_ptr<const FileSystemOperating>{}, &fs)};
     const bool desktopPresent = profiler.isAppInstalled("Claude.app");
-    const auto run = runLoginShellCheck(shell, "claude --version 2>&1");
+    const auto run = runLoginShellCheck(shell, "claude --version 2>&1", std::move(stop));
     if (!run)
         return ClaudeVerifier::result("", -1, desktopPresent);
     return ClaudeVerifier::result(run->stdout_, run->exitCode, desktopPresent);

@@ -27,8 +27,8 @@ struct ClaudeVerifier {
 class ClaudeSetupVerifier final : public SetupVerifier {
   public:
     [[nodiscard]] SetupVerificationResult verify(const std::optional<SystemProfile>& profile,
-                                                 const ShellRunner& shell,
-                                                 const FileSystemOperating& fs) const override;
+                                                 const ShellRunner& shell, const FileSystemOperating& fs,
+                                                 std::stop_token stop) const override;
 };
 
 }  // namespace quill

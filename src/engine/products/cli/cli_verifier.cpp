@@ -23,15 +23,15 @@ bool answered(const ProcessResult& run) {
 }  // namespace
 
 SetupVerificationResult CliVerifier::verify(const std::optional<SystemProfile>& /*profile*/,
-                                            const ShellRunner& shell,
-                                            const FileSystemOperating& /*fs*/) const {
-    const auto tools = runLoginShellCheck(shell, "xcode-select -p 2>&1");
+                                            const ShellRunner& shell, const FileSystemOperating& /*fs*/,
+                                            std::stop_token stop) const {
+    const auto tools = runLoginShellCheck(shell, "xcode-select -p 2>&1", stop);
     if (!tools)
         return blocked("", -1);
     if (!answered(*tools))
         return blocked(tools->stdout_, tools->exitCode);
 
-    const auto git = runLoginShellCheck(shell, "git --version 2>&1");
+    const auto git = runLoginShellCheck(shell, "git --version 2>&1", stop);
     if (!git)
         return blocked("", -1);
     if (!answered(*git))

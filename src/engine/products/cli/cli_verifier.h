@@ -10,8 +10,8 @@ namespace quill {
 class CliVerifier final : public SetupVerifier {
   public:
     [[nodiscard]] SetupVerificationResult verify(const std::optional<SystemProfile>& profile,
-                                                 const ShellRunner& shell,
-                                                 const FileSystemOperating& fs) const override;
+                                                 const ShellRunner& shell, const FileSystemOperating& fs,
+                                                 std::stop_token stop) const override;
 };
 
 }  // namespace quill
