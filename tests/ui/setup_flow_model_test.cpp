@@ -1,10 +1,16 @@
 #include "ui/setupflow/setup_flow_model.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -14,10 +20,16 @@
 #include <vector>
 
 #include "engine/core/overloaded.h"
+#include "engine/core/shell_quote.h"
+#include "engine/products/cli/cli_verifier.h"
 #include "engine/products/code/code_config.h"
+#include "engine/services/live_process_runner.h"
 #include "engine/setup/setup_stage.h"
+#include "engine/telemetry/shut_down.h"
 #include "tests/support/fake_process_runner.h"
+#include "tests/support/process_watch.h"
 #include "tests/support/scripted_file_system.h"
+#include "tests/support/temporary_home.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/common/settings.h"
 
@@ -175,7 +187,8 @@ class SetupFlowModelTest : public UiTest {
         machine.terminals.iterm = true;
     }
 
-    std::unique_ptr<Model> makeModel() {
+    /// The model, with the world's verifier unless `verifier` is given.
+    std::unique_ptr<Model> makeModel(std::shared_ptr<const SetupVerifier> verifier = nullptr) {
         Model::Seams seams;
         seams.profiler = [machine = machine](const AppServices&, std::stop_token) { return machine; };
         seams.freeSpace = [world = world](const std::filesystem::path&) {
@@ -187,14 +200,16 @@ class SetupFlowModelTest : public UiTest {
             ++world->measurements;
             return world->network;
         };
-        seams.strategies = [world = world](const ProductConfig&) {
+        seams.strategies = [world = world, verifier](const ProductConfig&) {
             auto prober = std::make_shared<WorldProber>();
             prober->world = world;
             auto provider = std::make_shared<WorldProvider>();
             provider->world = world;
-            auto verifier = std::make_shared<WorldVerifier>();
-            verifier->world = world;
-            return products::ProductStrategies{prober, provider, nullptr, verifier};
+            auto worldVerifier = std::make_shared<WorldVerifier>();
+            worldVerifier->world = world;
+            return products::ProductStrategies{
+                prober, provider, nullptr,
+                verifier ? verifier : std::shared_ptr<const SetupVerifier>(worldVerifier)};
         };
         return std::make_unique<Model>(ProductConfig::current(), context, std::move(seams));
     }
@@ -211,9 +226,9 @@ class SetupFlowModelTest : public UiTest {
     }
 
     /// A model at verification: every primary stage ready, no experience question due.
-    std::unique_ptr<Model> modelAtSummary() {
+    std::unique_ptr<Model> modelAtSummary(std::shared_ptr<const SetupVerifier> verifier = nullptr) {
         services.store->setString(productKey(".experience_bucket"), "learning");
-        auto model = makeModel();
+        auto model = makeModel(std::move(verifier));
         model->start();
         EXPECT_TRUE(reaches(*model, Step::diagnosisSummary()));
         return model;
@@ -225,6 +240,11 @@ class SetupFlowModelTest : public UiTest {
 };
 
 TEST_F(SetupFlowModelTest, WalksEveryStepAndReportsEachMilestone) {
+    // The verification's output names the home folder, which its event's excerpt masks.
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    world->verification.rawOutput =
+        "  git version 2.44 at /Users/" + std::string(user->pw_name) + "/bin/git \n";
     process->whenRun(FakeProcessRunner::scriptContaining("xcode-select -p"),
                      processResult(0, "/Library/CLT\n"));
     process->whenRun(FakeProcessRunner::scriptContaining("git --version"),
@@ -310,7 +330,7 @@ TEST_F(SetupFlowModelTest, WalksEveryStepAndReportsEachMilestone) {
         R"(disk_space_check {"available_gb":25,"headroom_gb":10,"verdict":"low","worst_case_gb":20})",
         R"(network_warning_action {"action":"continue","verdict":"slow"})",
         R"(disk_warning_action {"action":"continue","verdict":"low"})",
-        R"(verify_passed {"cli_version_excerpt":"git version 2.44","engine_outcome":"likely_resolved"})",
+        R"(verify_passed {"cli_version_excerpt":"git version 2.44 at /Users/~/bin/git","engine_outcome":"likely_resolved"})",
         R"(offer_shown {"eligibility_reason":"warp_not_installed","goal":null,"next_step":null,"offer_id":"warp","offer_surface":"post_homebrew"})",
         R"(offer_action {"action":"selected","next_step":null,"offer_id":"warp","offer_surface":"post_homebrew","result":null})",
         R"(outcome_reported {"engine_outcome":"likely_resolved","self_report":"resolved"})",
@@ -477,6 +497,46 @@ TEST_F(SetupFlowModelTest, AModelDestroyedDuringItsWorkRunsNoContinuation) {
         model.reset();
         ASSERT_TRUE(settle());
     }
+}
+
+void endedQuickly() {
+    std::_Exit(7);
+}
+
+// A quit during verification stops its login shell, even one held up by its start-up file, and the program
+// ends well within the shutdown's budget instead of at its end, by a quick exit.
+TEST_F(SetupFlowModelTest, AQuitDuringVerificationEndsItsLoginShellAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto started = [](pid_t test) {
+        return std::filesystem::temp_directory_path() / ("quill-verify-quit-" + std::to_string(test));
+    };
+    std::filesystem::remove(started(::getpid()));
+    EXPECT_EXIT(
+        {
+            std::at_quick_exit(endedQuickly);
+            const quill::test::TemporaryHome home;
+            const auto file = shellSingleQuoted(started(::getppid()).string());
+            home.write(".zprofile", "echo $$ >> " + file + "\nsleep 60 &\necho $! >> " + file + "\nwait\n");
+            context.services.processRunner = std::make_shared<LiveProcessRunner>();
+            auto model = modelAtSummary(std::make_shared<CliVerifier>());
+            model->goToStep(Step::verifying());
+            const auto shellsStarted = [&] {
+                std::ifstream in(started(::getppid()));
+                return std::count(std::istreambuf_iterator<char>(in), {}, '\n') >= 2;
+            };
+            if (!QTest::qWaitFor(shellsStarted, 20'000))
+                std::_Exit(2);
+            const auto start = std::chrono::steady_clock::now();
+            shutDown(start + kShutDownBudget);
+            std::_Exit(std::chrono::steady_clock::now() - start < kShutDownBudget / 2 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::ifstream in(started(::getpid()));
+    int count = 0;
+    for (pid_t pid = 0; in >> pid; ++count)
+        EXPECT_TRUE(quill::test::waitUntilEnded(pid, std::chrono::seconds(1))) << pid;
+    EXPECT_EQ(count, 2);
+    std::filesystem::remove(started(::getpid()));
 }
 
 }  // namespace

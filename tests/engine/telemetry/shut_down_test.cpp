@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "engine/core/task.h"
+#include "engine/services/child_reader.h"
 #include "engine/services/live_process_runner.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/temporary_directory.h"
@@ -20,7 +21,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 /// Starts a child that traps SIGTERM, with a grandchild, records both ids in `pidFile` and returns once they
-/// run; the stream is read to its end by a task of its own.
+/// run; a task of its own reads the stream to its end and terminates the child when stopped.
 std::shared_ptr<LiveProcessCancellation> startTrappingGroup(const std::filesystem::path& pidFile) {
     auto handle = std::make_shared<LiveProcessCancellation>();
     auto events = std::make_shared<Stream<ProcessStreamEvent>>(LiveProcessRunner().stream(
@@ -31,9 +32,8 @@ std::shared_ptr<LiveProcessCancellation> startTrappingGroup(const std::filesyste
         if (*event == ProcessStreamEvent(ProcessStreamEvent::Line{"ready"}))
             break;
     }
-    spawnTask([events](std::stop_token stop) {
-        while (events->next(stop)) {
-        }
+    spawnTask([events, handle](const std::stop_token& stop) {
+        (void)readChild(std::move(*events), *handle, stop, nullptr);
     });
     return handle;
 }
@@ -60,6 +60,10 @@ void startUnstoppableRun(const std::filesystem::path& pidFile) {
         std::this_thread::sleep_for(10ms);
 }
 
+void endedQuickly() {
+    std::_Exit(7);
+}
+
 TEST(ShutDownTest, LeavesNoChildProcessBehind) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const auto inGrace = pidFile(::getpid(), "in-grace");
@@ -67,15 +71,17 @@ TEST(ShutDownTest, LeavesNoChildProcessBehind) {
     const auto unstoppable = pidFile(::getpid(), "unstoppable");
     EXPECT_EXIT(
         {
-            // One group already in its grace period, one still running under a task that reads it, and one
-            // that nothing but the shutdown can end.
+            // One group already in its grace period, one still running under a task that reads it and
+            // terminates it only when the shutdown stops the task, and one that nothing but the shutdown can
+            // end. Each is killed at once, and the shutdown returns rather than ending the process early.
+            std::at_quick_exit(endedQuickly);
             startTrappingGroup(pidFile(::getppid(), "in-grace"))->cancel();
             startTrappingGroup(pidFile(::getppid(), "running"));
             startUnstoppableRun(pidFile(::getppid(), "unstoppable"));
             const auto start = Clock::now();
             shutDown(Clock::now() + kShutDownBudget);
             shutDown(Clock::now() + kShutDownBudget);  // a second call finds nothing left to do
-            std::_Exit(Clock::now() - start < ChildProcess::kTerminationGrace ? 0 : 1);
+            std::_Exit(Clock::now() - start < 1s ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
 
@@ -87,10 +93,6 @@ TEST(ShutDownTest, LeavesNoChildProcessBehind) {
         EXPECT_EQ(count, 2) << file;
         std::filesystem::remove(file);
     }
-}
-
-void endedQuickly() {
-    std::_Exit(7);
 }
 
 TEST(ShutDownTest, ATaskThatOutlivesTheDeadlineEndsTheProcessWithoutStaticDestructors) {

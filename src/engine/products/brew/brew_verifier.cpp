@@ -1,5 +1,7 @@
 #include "engine/products/brew/brew_verifier.h"
 
+#include <utility>
+
 #include "engine/core/text.h"
 #include "engine/core/unicode_text.h"
 #include "engine/products/login_shell_check.h"
