@@ -5,16 +5,17 @@
 
 #include <cerrno>
 #include <chrono>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <thread>
 #include <utility>
 
 #include "engine/core/file_descriptor.h"
 #include "engine/core/paths.h"
 #include "engine/core/system_log.h"
+#include "engine/core/task.h"
 #include "engine/services/live_file_system.h"
 
 namespace quill {
@@ -27,7 +28,15 @@ using nlohmann::json;
 struct Pending {
     json changes = json::object();
     bool failureLogged = false;  ///< a failure to save them has been logged
+    /// Another process held the file's lock at the last try: the background retry writes them.
+    bool waitingForLock = false;
+    /// Where the background retry writes them: the folder and the file system of the last change.
+    std::filesystem::path folder;
+    std::shared_ptr<const FileSystemOperating> fs;
 };
+
+/// How often changes kept back by another process's lock are tried again.
+constexpr std::chrono::milliseconds kLockRetryInterval{200};
 
 /// What every store in the process shares.
 struct SharedState {
@@ -38,6 +47,8 @@ struct SharedState {
     std::map<std::filesystem::path, Pending> pending;
     /// The files whose refusal has been logged, until they can be read again.
     std::set<std::filesystem::path> refusalsLogged;
+    /// A task retries the changes that wait for another process's lock.
+    bool retrying = false;
 };
 
 SharedState& shared() {
@@ -105,7 +116,8 @@ void applyChanges(json& object, const json& changes) {
 }
 
 /// An advisory lock on a file beside a settings file, held for one read-change-write, so that app processes
-/// running at once do not write over each other's changes. Released on destruction.
+/// running at once do not write over each other's changes. Taken only when free: a caller never waits for
+/// another process (a stopped one, or one on a stalled volume). Released on destruction.
 class SettingsFileLock {
   public:
     explicit SettingsFileLock(const std::filesystem::path& settingsFile) {
@@ -117,15 +129,11 @@ class SettingsFileLock {
             m_held = true;
             return;
         }
-        // Another process holds it for one short write at most; a bounded wait never hangs a caller.
-        constexpr auto kPatience = std::chrono::seconds(5);
-        const auto deadline = std::chrono::steady_clock::now() + kPatience;
-        while (::flock(m_file.get(), LOCK_EX | LOCK_NB) != 0) {
-            if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > deadline)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        m_held = true;
+        int taken = 0;
+        do {
+            taken = ::flock(m_file.get(), LOCK_EX | LOCK_NB);
+        } while (taken != 0 && errno == EINTR);
+        m_held = taken == 0;
     }
 
     /// Whether the changes may be written: the lock is held, or there is no lock file to take.
@@ -152,8 +160,9 @@ void settle(const FileSystemOperating& fs, const std::filesystem::path& folder,
     if (!written)
         return failed(written.error().message);
     const SettingsFileLock lock(file);
-    if (!lock.held())
-        return failed("another process holds the settings lock");
+    it->second.waitingForLock = !lock.held();
+    if (it->second.waitingForLock)
+        return;
     const Contents contents = readContents(fs, file);
     if (contents.refused)
         return;
@@ -177,11 +186,53 @@ void settle(const FileSystemOperating& fs, const std::filesystem::path& folder,
     pending.erase(it);
 }
 
+void retryLockedChanges(std::stop_token stop);
+
+/// With the shared mutex held: starts the retry task when changes wait for a lock and none runs.
+void retryIfWaitingForLock(const std::filesystem::path& file) {
+    auto& state = shared();
+    const auto it = state.pending.find(file);
+    if (it == state.pending.end() || !it->second.waitingForLock || state.retrying)
+        return;
+    state.retrying = true;
+    spawnTask(retryLockedChanges);
+}
+
+/// Tries the changes that wait for another process's lock until none does; a stop (the program's end)
+/// leaves them unwritten, as a quit leaves any change that has not reached its file.
+void retryLockedChanges(std::stop_token stop) {
+    auto& state = shared();
+    while (sleepFor(kLockRetryInterval, stop)) {
+        std::lock_guard lock(state.mutex);
+        bool waiting = false;
+        for (auto it = state.pending.begin(); it != state.pending.end();) {
+            const auto next = std::next(it);
+            if (it->second.waitingForLock && it->second.fs) {
+                // Settling may erase the entry: what it needs is copied first.
+                const auto file = it->first;
+                const auto folder = it->second.folder;
+                const auto fs = it->second.fs;
+                settle(*fs, folder, file);
+                const auto still = state.pending.find(file);
+                waiting = waiting || (still != state.pending.end() && still->second.waitingForLock);
+            }
+            it = next;
+        }
+        if (!waiting) {
+            state.retrying = false;
+            return;
+        }
+    }
+    std::lock_guard lock(state.mutex);
+    state.retrying = false;
+}
+
 std::optional<json> lookup(const FileSystemOperating& fs, const std::filesystem::path& folder,
                            const std::string& key) {
     const Location location = locate(folder, key);
     std::lock_guard lock(shared().mutex);
     settle(fs, folder, location.file);
+    retryIfWaitingForLock(location.file);
     json object = readContents(fs, location.file).object;
     if (const auto it = shared().pending.find(location.file); it != shared().pending.end())
         applyChanges(object, it->second.changes);
@@ -191,12 +242,16 @@ std::optional<json> lookup(const FileSystemOperating& fs, const std::filesystem:
     return *it;
 }
 
-void change(const FileSystemOperating& fs, const std::filesystem::path& folder, const std::string& key,
-            const std::optional<json>& value) {
+void change(const std::shared_ptr<const FileSystemOperating>& fs, const std::filesystem::path& folder,
+            const std::string& key, const std::optional<json>& value) {
     const Location location = locate(folder, key);
     std::lock_guard lock(shared().mutex);
-    shared().pending[location.file].changes[location.entry] = value ? *value : json(nullptr);
-    settle(fs, folder, location.file);
+    auto& pending = shared().pending[location.file];
+    pending.changes[location.entry] = value ? *value : json(nullptr);
+    pending.folder = folder;
+    pending.fs = fs;
+    settle(*fs, folder, location.file);
+    retryIfWaitingForLock(location.file);
 }
 
 }  // namespace
@@ -222,7 +277,7 @@ std::optional<std::string> LiveKeyValueStore::string(const std::string& key) con
 }
 
 void LiveKeyValueStore::setString(const std::string& key, const std::optional<std::string>& value) const {
-    change(*m_fs, folder(), key, value ? std::optional<json>(*value) : std::nullopt);
+    change(m_fs, folder(), key, value ? std::optional<json>(*value) : std::nullopt);
 }
 
 std::optional<bool> LiveKeyValueStore::boolean(const std::string& key) const {
@@ -233,7 +288,7 @@ std::optional<bool> LiveKeyValueStore::boolean(const std::string& key) const {
 }
 
 void LiveKeyValueStore::setBool(const std::string& key, bool value) const {
-    change(*m_fs, folder(), key, json(value));
+    change(m_fs, folder(), key, json(value));
 }
 
 }  // namespace quill

@@ -12,7 +12,10 @@ namespace quill {
 /// `KeyValueStoring` backed by JSON files: the key "<prefix>.<name>" lives as entry "<name>" of
 /// "<prefix>.json" (keys without a dot in "defaults.json") in the store's folder. Every change reads the file
 /// again and rewrites it atomically, under an advisory lock on "<file>.lock" beside it, so that no change is
-/// lost between threads, store instances or app processes. A missing file is empty; one that does not parse
+/// lost between threads, store instances or app processes. No call waits for that lock: while another
+/// process holds it, changes live in memory (lookups see them) and go into the file at the next change or
+/// lookup, or by a task that tries again while they wait; the program's end leaves them unwritten. A
+/// missing file is empty; one that does not parse
 /// counts as empty and is set aside as "<file>.corrupt" by the next change. A file that exists but cannot be
 /// read (no permission, an I/O error, not a regular file) is never written over: while it stays so (logged
 /// once), its changes live in memory, and the next change or lookup after it can be read again writes them

@@ -1,6 +1,8 @@
 #include "engine/services/live_key_value_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "engine/services/live_file_system.h"
 #include "tests/support/forwarding_file_system.h"
@@ -199,6 +202,18 @@ TEST(LiveKeyValueStoreTest, TwoProcessesChangingOneFileLoseNothing) {
         const LiveKeyValueStore store(dir.path());
         for (int key = 0; key < kKeys; ++key)
             store.setString("shared." + prefix + std::to_string(key), "v");
+        // A change made while the other process held the lock waits in memory: a lookup writes it.
+        const auto saved = [&] {
+            const auto object =
+                nlohmann::json::parse(test::readFile(dir.path() / "shared.json"), nullptr, false);
+            return object.is_object() && std::ranges::count_if(object.items(), [&](const auto& item) {
+                                             return item.key().starts_with(prefix);
+                                         }) == kKeys;
+        };
+        for (int tries = 0; tries < 2000 && !saved(); ++tries) {
+            (void)store.string("shared.any");
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     };
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
@@ -213,6 +228,57 @@ TEST(LiveKeyValueStoreTest, TwoProcessesChangingOneFileLoseNothing) {
 
     const auto saved = nlohmann::json::parse(test::readFile(dir.path() / "shared.json"));
     EXPECT_EQ(saved.size(), std::size_t{2} * kKeys);
+}
+
+// Another process holding the lock (a stopped second instance, a stalled volume) never holds up a caller.
+TEST(LiveKeyValueStoreTest, AHeldLockKeepsChangesInMemoryUntilItIsFree) {
+    using Clock = std::chrono::steady_clock;
+    test::TemporaryDirectory dir;
+    const LiveKeyValueStore store(dir.path());
+    store.setString("app.kept", "before");
+    const std::string lockFile = (dir.path() / "app.json.lock").string();
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        char byte = 0;
+        ::close(release[1]);
+        const int lock = ::open(lockFile.c_str(), O_RDWR | O_CREAT, 0600);
+        if (lock < 0 || ::flock(lock, LOCK_EX) != 0)
+            ::_exit(1);
+        (void)!::write(ready[1], "x", 1);
+        (void)!::read(release[0], &byte, 1);
+        ::_exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+
+    const auto start = Clock::now();
+    store.setString("app.session_id", "new");
+    store.setBool("app.flag", true);
+    EXPECT_EQ(store.string("app.session_id"), "new");
+    EXPECT_EQ(store.boolean("app.flag"), true);
+    EXPECT_EQ(store.string("app.kept"), "before");
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
+    const auto onDisk = [&] { return nlohmann::json::parse(test::readFile(dir.path() / "app.json")); };
+    EXPECT_EQ(onDisk(), nlohmann::json({{"kept", "before"}}));
+
+    // Once the lock is free the changes reach the file without another call.
+    ::close(release[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(holder, &status, 0), holder);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const nlohmann::json expected = {{"kept", "before"}, {"session_id", "new"}, {"flag", true}};
+    for (const auto until = Clock::now() + std::chrono::seconds(5);
+         onDisk() != expected && Clock::now() < until;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(onDisk(), expected);
 }
 
 TEST(LiveKeyValueStoreTest, ReplacesItsFileAtomically) {
