@@ -66,8 +66,8 @@ TEST(ProductChecksStop, AStopEndsEveryProbersAndVerifiersLoginShellsAtOnce) {
         fs::remove(started);
         std::stop_source stop;
         std::atomic<bool> done = false;
-        std::jthread checking([&, check = check] {
-            check(shell, files, stop.get_token());
+        std::jthread checking([&, run = check] {
+            run(shell, files, stop.get_token());
             done = true;
             done.notify_all();
         });
