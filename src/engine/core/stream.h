@@ -42,7 +42,9 @@ class StreamState {
         if (m_ended)
             return;
         m_buffer.push_back(std::move(value));
-        m_ready.notify_one();
+        // A consumer waits only on an empty buffer: a value added to others finds it awake already.
+        if (m_buffer.size() == 1)
+            m_ready.notify_one();
         if (m_buffer.size() > limit)
             m_bufferTaken.wait(lock, stop, [this] { return m_buffer.empty() || m_ended; });
     }

@@ -100,6 +100,7 @@ class StreamPump {
         void push(const QPointer<QObject>& guard, T value, const std::stop_token& stop) {
             const std::size_t weight = weigh ? weigh(value) : 0;
             bool post = false;
+            bool behind = false;
             {
                 std::unique_lock lock(mutex);
                 if (batches.empty() || batches.back().size() >= maxBatch ||
@@ -110,9 +111,12 @@ class StreamPump {
                 batches.back().push_back(std::move(value));
                 lastWeight += weight;
                 post = !std::exchange(drainQueued, true);
+                behind = batches.size() > kWaitingBatches;
             }
             if (post)
                 queueDrain(guard);
+            if (!behind)
+                return;
             std::unique_lock lock(mutex);
             taken.wait(lock, stop, [this] { return closed || batches.size() <= kWaitingBatches; });
         }
