@@ -26,7 +26,9 @@ inline void PrintTo(const ProcessResult& result, std::ostream* out) {
 inline void PrintTo(const StreamEvent& event, std::ostream* out) {
     std::visit(
         Overloaded{
-            [out](const StreamEvent::Output& output) { *out << "output \"" << output.text << '"'; },
+            [out](const StreamEvent::Output& output) {
+                *out << (output.kind == OutputKind::own ? "own \"" : "output \"") << output.text << '"';
+            },
             [out](const StreamEvent::Completed& completed) { *out << "completed " << completed.exitCode; },
             [out](const StreamEvent::Canceled&) { *out << "canceled"; },
         },

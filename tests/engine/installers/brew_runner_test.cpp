@@ -30,6 +30,7 @@ namespace fs = std::filesystem;
 using test::canceled;
 using test::completed;
 using test::out;
+using test::own;
 using Events = std::vector<InstallerEvent>;
 using Policy = BrewRunner::CaskRecoveryPolicy;
 
@@ -211,17 +212,17 @@ TEST_F(BrewRunnerTest, CaskRecoveryTakesTheRoadBrewsOutputCallsFor) {
     // clang-format off
     const std::vector<Case> cases = {
         {"success", Policy::none(), {"exit 0"}, {completed(0)}, {install}},
-        {"stale Caskroom", staleMissing, {already, "exit 0"}, {out(""), out(stale), completed(0)}, {install, "reinstall --cask foo"}},
+        {"stale Caskroom", staleMissing, {already, "exit 0"}, {own(""), own(stale), completed(0)}, {install, "reinstall --cask foo"}},
         {"artifact present", stalePresent, {already}, {completed(0)}, {install}},
         {"no stale recovery", Policy::none(), {already}, {completed(0)}, {install}},
-        {"leftover file", Policy::none(), {leftover, "exit 0"}, {out(""), out(force), completed(0)}, {install, forced}},
-        {"forced attempt fails otherwise", Policy::none(), {leftover, "echo 'brew> Error: disk full'\nexit 5"}, {out(""), out(force), completed(5)}, {install, forced}},
-        {"three runs at most", staleMissing, {already, leftover, "exit 4"}, {out(""), out(stale), out(""), out(force), completed(4)}, {install, "reinstall --cask foo", forced}},
-        {"terminal password, package road", packageRoad, {kTerminalPassword}, {out(""), out(kPackageRoad), out(lookupLine()), out("Fallback failed: No Temurin 21 package"), completed(1)}, {install}},
+        {"leftover file", Policy::none(), {leftover, "exit 0"}, {own(""), own(force), completed(0)}, {install, forced}},
+        {"forced attempt fails otherwise", Policy::none(), {leftover, "echo 'brew> Error: disk full'\nexit 5"}, {own(""), own(force), completed(5)}, {install, forced}},
+        {"three runs at most", staleMissing, {already, leftover, "exit 4"}, {own(""), own(stale), own(""), own(force), completed(4)}, {install, "reinstall --cask foo", forced}},
+        {"terminal password, package road", packageRoad, {kTerminalPassword}, {own(""), own(kPackageRoad), own(lookupLine()), own("Fallback failed: No Temurin 21 package"), completed(1)}, {install}},
         {"terminal password, no package road", Policy::none(), {kTerminalPassword}, {canceled()}, {install}},
         {"refused password", Policy::none(), {"echo 'brew> sudo: a password is required'\nexit 1"}, {canceled()}, {install}},
         {"dialog cancelled", Policy::none(), {"echo 'brew> Error: USER CANCELED'\nexit 1"}, {canceled()}, {install}},
-        {"pause and retry", Policy::none(), {"echo 'brew> Error: boom'\nexit 1", "exit 7"}, {out(""), out(kPause), completed(7)}, {install, install}},
+        {"pause and retry", Policy::none(), {"echo 'brew> Error: boom'\nexit 1", "exit 7"}, {own(""), own(kPause), completed(7)}, {install, install}},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -263,9 +264,9 @@ TEST_F(BrewRunnerTest, PackageRoadVerifiesThenInstallsAsAdministrator) {
             });
         return policy;
     };
-    const Events start{out(""), out(kPackageRoad), out(lookupLine()),
-                       out("GET " + server.url("/OpenJDK21.pkg"))};
-    const Events saved{out("Saved to " + cached.string()), out("Verifying download checksum…")};
+    const Events start{own(""), own(kPackageRoad), own(lookupLine()),
+                       own("GET " + server.url("/OpenJDK21.pkg"))};
+    const Events saved{own("Saved to " + cached.string()), own("Verifying download checksum…")};
     auto events = [](std::initializer_list<Events> parts) {
         Events all;
         for (const auto& part : parts)
@@ -281,8 +282,8 @@ TEST_F(BrewRunnerTest, PackageRoadVerifiesThenInstallsAsAdministrator) {
     EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))),
               events({start,
                       saved,
-                      {out("Running /usr/sbin/installer (macOS will ask for your password)…"),
-                       out("Installer completed."), completed(0)}}));
+                      {own("Running /usr/sbin/installer (macOS will ask for your password)…"),
+                       own("Installer completed."), completed(0)}}));
     EXPECT_EQ(test::readFile(cached), package);
     EXPECT_EQ(fs::path(test::readFile(state.path() / "installed")).parent_path().parent_path(), root());
     EXPECT_EQ(test::readFile(state.path() / "folder-mode"), "drwx------\n");
@@ -295,8 +296,8 @@ TEST_F(BrewRunnerTest, PackageRoadVerifiesThenInstallsAsAdministrator) {
     EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package))),
               events({start,
                       saved,
-                      {out("Running /usr/sbin/installer (macOS will ask for your password)…"),
-                       out("Fallback failed: Checksum mismatch (expected " + sha256Hex(package) + ", got " +
+                      {own("Running /usr/sbin/installer (macOS will ask for your password)…"),
+                       own("Fallback failed: Checksum mismatch (expected " + sha256Hex(package) + ", got " +
                            sha256Hex("xar!swapped") + ")"),
                        completed(1)}}));
     EXPECT_TRUE(fs::exists(state.path() / "osascript-ran"));
@@ -308,24 +309,24 @@ TEST_F(BrewRunnerTest, PackageRoadVerifiesThenInstallsAsAdministrator) {
     EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", upper)),
               events({start,
                       saved,
-                      {out("Fallback failed: Checksum mismatch (expected " + upper + ", got " +
+                      {own("Fallback failed: Checksum mismatch (expected " + upper + ", got " +
                            sha256Hex(package) + ")"),
                        completed(1)}}));
 
     EXPECT_EQ(
         cask(roadTo("/missing.pkg", sha256Hex(package))),
-        events({{out(""), out(kPackageRoad), out(lookupLine()), out("GET " + server.url("/missing.pkg")),
-                 out("Fallback failed: Install-asset download HTTP error"), completed(1)}}));
+        events({{own(""), own(kPackageRoad), own(lookupLine()), own("GET " + server.url("/missing.pkg")),
+                 own("Fallback failed: Install-asset download HTTP error"), completed(1)}}));
 
     const Events installing =
-        events({start, saved, {out("Running /usr/sbin/installer (macOS will ask for your password)…")}});
+        events({start, saved, {own("Running /usr/sbin/installer (macOS will ask for your password)…")}});
     // How the administrator's installer ends: dismissed, failing silently, failing with its own words.
     const std::vector<std::pair<std::string, Events>> endings = {
         {"echo '0:150: execution error: User canceled. (-128)' >&2\nexit 1\n", {canceled()}},
         {"echo '0:150: Ausführungsfehler: Vom Benutzer abgebrochen. (-128)' >&2\nexit 1\n", {canceled()}},
-        {"exit 1\n", {out("Installer failed: osascript exited 1"), completed(1)}},
+        {"exit 1\n", {own("Installer failed: osascript exited 1"), completed(1)}},
         {"echo 'installer: Error - the package is damaged'\nexit 1\n",
-         {out("Installer failed: installer: Error - the package is damaged"), completed(1)}},
+         {own("Installer failed: installer: Error - the package is damaged"), completed(1)}},
     };
     for (const auto& [osascript, ending] : endings) {
         SCOPED_TRACE(osascript);
@@ -337,7 +338,7 @@ TEST_F(BrewRunnerTest, PackageRoadVerifiesThenInstallsAsAdministrator) {
     auto timedOut = std::make_shared<test::StallingHTTP>(
         Error{kHTTPErrorDomain, static_cast<int>(HTTPErrorCode::timedOut), "timed out"});
     EXPECT_EQ(cask(roadTo("/OpenJDK21.pkg", sha256Hex(package)), timedOut),
-              events({start, {out("The download timed out."), completed(1)}}));
+              events({start, {own("The download timed out."), completed(1)}}));
 }
 
 TEST_F(BrewRunnerTest, AdministratorInstallChecksARootOnlyCopyAndLeavesNoFolder) {
