@@ -5,8 +5,10 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -25,6 +27,7 @@
 #include "ui/common/labels.h"
 #include "ui/common/screen_scaffold.h"
 #include "ui/common/settings.h"
+#include "ui/common/style.h"
 
 namespace quill::ui {
 namespace {
@@ -237,6 +240,39 @@ TEST_F(FoundationTest, CodeSpansShowWithoutTheirBackticksAndNothingElseOfMarkdow
             }
         }
         EXPECT_EQ(code, c.code);
+    }
+}
+
+TEST_F(FoundationTest, OurFocusRingIsDrawnOnlyWhereThePlatformsStyleDrawsNone) {
+    QWidget page;
+    auto* bordered = new QPushButton(QStringLiteral("Bordered"), &page);
+    Style::apply(bordered, ButtonStyle::bordered);
+    auto* prominent = new QPushButton(QStringLiteral("Prominent"), &page);
+    Style::apply(prominent, ButtonStyle::prominent);
+    auto* borderless = new QPushButton(QStringLiteral("Borderless"), &page);
+    Style::apply(borderless, ButtonStyle::borderless);
+    auto* reason = new QPlainTextEdit(&page);
+    reason->setStyleSheet(QStringLiteral("QPlainTextEdit { border: 1px solid red; }"));
+    const struct {
+        QWidget* control;
+        bool onMac;
+    } cases[] = {
+        {bordered, true},
+        {new QCheckBox(QStringLiteral("Check"), &page), true},
+        {new QLineEdit(&page), true},
+        {new QPlainTextEdit(&page), true},
+        {prominent, false},
+        {borderless, false},
+        {linkButton(QStringLiteral("Link"), &page), false},
+        {new ChoiceRow(QStringLiteral("Choice"), &page), false},
+        {reason, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.control->metaObject()->className());
+        EXPECT_EQ(Style::platformDrawsFocusRing(c.control, u"macos"), c.onMac);
+        EXPECT_FALSE(Style::platformDrawsFocusRing(c.control, u"Fusion"));
+        EXPECT_FALSE(
+            Style::platformDrawsFocusRing(c.control, c.control->style()->name()));  // this platform's
     }
 }
 

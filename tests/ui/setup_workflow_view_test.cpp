@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -330,6 +331,41 @@ QStringList backticksShown(QWidget* root) {
     shown.push_back(root->window()->windowTitle());
     shown.removeIf([](const QString& text) { return !text.contains(QLatin1Char('`')); });
     return shown;
+}
+
+/// The controls under `root` (root included) that still hold a colour of `from` that `to` does not have: in
+/// their style sheets or in palette roles set on them.
+QStringList staleColours(QWidget* root, const QPalette& from, const QPalette& to) {
+    const auto rgbs = [](const QPalette& palette) {
+        std::set<QRgb> all;
+        for (int role = 0; role < QPalette::NColorRoles; ++role)
+            all.insert(palette.color(QPalette::Active, QPalette::ColorRole(role)).rgb());
+        return all;
+    };
+    std::set<QRgb> stale = rgbs(from);
+    for (const QRgb rgb : rgbs(to))
+        stale.erase(rgb);
+    QStringList found;
+    auto widgets = root->findChildren<QWidget*>();
+    widgets.push_back(root);
+    static const QRegularExpression hex(QStringLiteral("#[0-9a-fA-F]{8}"));
+    for (QWidget* widget : widgets) {
+        QString what;
+        for (const auto& match : hex.globalMatch(widget->styleSheet())) {
+            if (stale.contains(QColor::fromString(match.captured()).rgb()))
+                what += QStringLiteral(" sheet ") + match.captured();
+        }
+        const QPalette& own = widget->palette();
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const QColor colour = own.color(QPalette::Active, QPalette::ColorRole(role));
+            if ((own.resolveMask() & (QPalette::ResolveMask(1) << role)) != 0 && stale.contains(colour.rgb()))
+                what += QStringLiteral(" role %1 ").arg(role) + colour.name();
+        }
+        if (!what.isEmpty())
+            found.push_back(QString::fromLatin1(widget->metaObject()->className()) + QLatin1Char(' ') +
+                            widget->objectName() + what);
+    }
+    return found;
 }
 
 /// What on `page` does not fit: a label whose text needs more room than it has, or a widget beyond the page
@@ -1105,6 +1141,31 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabS
     EXPECT_EQ(backticksShown(view->sheet()), QStringList());
     EXPECT_EQ(view->sheet()->windowTitle(), QStringLiteral("Fix your PATH so brew is found"));
     saveGrab(view->sheet(), QStringLiteral("sheet-path-repair"));
+    // Light to dark and back, with a stage page and the sheet up: no control keeps the colours it had.
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    for (const auto& [role, colour] : std::initializer_list<std::pair<QPalette::ColorRole, const char*>>{
+             {QPalette::Window, "#1e1e1e"},
+             {QPalette::WindowText, "#f2f2f2"},
+             {QPalette::Base, "#282828"},
+             {QPalette::Text, "#f2f2f2"},
+             {QPalette::Button, "#3a3a3a"},
+             {QPalette::ButtonText, "#f2f2f2"},
+             {QPalette::Highlight, "#0a84ff"},
+             {QPalette::HighlightedText, "#fefefe"},
+             {QPalette::PlaceholderText, "#98989d"}})
+        dark.setColor(role, QColor::fromString(QLatin1String(colour)));
+    for (const QPalette* to : std::initializer_list<const QPalette*>{&dark, &light}) {
+        const QPalette from = QApplication::palette();
+        QApplication::setPalette(*to);
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ((staleColours(view, from, *to) + staleColours(view->sheet(), from, *to))
+                      .join(u'\n')
+                      .toStdString(),
+                  "");
+        if (to == &dark)
+            saveGrab(view->sheet(), QStringLiteral("sheet-path-repair-dark"));
+    }
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view->sheet()->run().isRunning(); }, 5000));
     visibleById<QPushButton>(view->sheet(), QStringLiteral("setup-action-continue"))->click();
     ScopedProductConfig agent(products::claude());  // the agent product's own blocked page

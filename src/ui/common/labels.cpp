@@ -155,9 +155,13 @@ QPushButton* linkButton(const QString& text, QWidget* parent) {
     auto* button = new QPushButton(buttonText(text), parent);
     Style::apply(button, ButtonStyle::borderless);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(
-        QStringLiteral("QPushButton { color: %1; border: none; padding: 2px 4px; text-align: left; }")
-            .arg(Style::accent(button).name(QColor::HexArgb)));
+    Style::follow(button, [](QWidget* w) {
+        const QString sheet =
+            QStringLiteral("QPushButton { color: %1; border: none; padding: 2px 4px; text-align: left; }")
+                .arg(Style::basePalette(w).color(QPalette::Highlight).name(QColor::HexArgb));
+        if (w->styleSheet() != sheet)
+            w->setStyleSheet(sheet);
+    });
     button->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     return button;
 }

@@ -160,9 +160,14 @@ NPSFeedbackCard::NPSFeedbackCard(ScreenContext& context, std::function<void()> o
     m_reason->setFont(Style::font(TextRole::callout));
     m_reason->setMinimumHeight(kEditorMinHeight);
     m_reason->setMaximumHeight(kEditorMaxHeight);
-    m_reason->setStyleSheet(
-        QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 6px; padding: 4px; }")
-            .arg(Style::tinted(Style::secondary(this), 0.3).name(QColor::HexArgb)));
+    Style::follow(m_reason, [](QWidget* w) {
+        const QString sheet =
+            QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 6px; padding: 4px; }")
+                .arg(Style::tinted(Style::basePalette(w).color(QPalette::PlaceholderText), 0.3)
+                         .name(QColor::HexArgb));
+        if (w->styleSheet() != sheet)
+            w->setStyleSheet(sheet);
+    });
     reason->addWidget(m_reason);
     m_submit = new QPushButton(buttonText(QStringLiteral("Submit feedback")), m_reasonBlock);
     m_submit->setObjectName(QStringLiteral("nps-submit"));

@@ -1,14 +1,23 @@
 #include "ui/common/style.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTextEdit>
 #include <QWidget>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace quill::ui {
 
@@ -93,7 +102,8 @@ class FocusRingFollower final : public QObject {
     explicit FocusRingFollower(QApplication* app) : QObject(app) {
         connect(app, &QApplication::focusChanged, this, [this](QWidget* /*old*/, QWidget* now) {
             delete m_ring;
-            if (now != nullptr && (now->focusPolicy() & Qt::TabFocus) != 0)
+            if (now != nullptr && (now->focusPolicy() & Qt::TabFocus) != 0 &&
+                !Style::platformDrawsFocusRing(now, now->style()->name()))
                 m_ring = new FocusRing(now);
         });
     }
@@ -101,6 +111,60 @@ class FocusRingFollower final : public QObject {
   private:
     QPointer<FocusRing> m_ring;
 };
+
+/// Restyles its widget when the application's palette or theme changes. A widget with a style sheet of its
+/// own is not told of that (its palette is its sheet's), so the application is watched, once for all of them.
+class Restyler final : public QObject {
+  public:
+    explicit Restyler(QWidget* widget) : QObject(widget) { watchers().push_back(this); }
+    ~Restyler() override { std::erase(watchers(), this); }
+    Restyler(const Restyler&) = delete;
+    Restyler& operator=(const Restyler&) = delete;
+
+    void setRestyle(std::function<void(QWidget*)> restyle) {
+        m_restyle = std::move(restyle);
+        m_restyle(static_cast<QWidget*>(parent()));
+    }
+
+    static void restyleAll() {
+        for (Restyler* restyler : std::vector<Restyler*>(watchers()))
+            restyler->m_restyle(static_cast<QWidget*>(restyler->parent()));
+    }
+
+  private:
+    static std::vector<Restyler*>& watchers();
+
+    std::function<void(QWidget*)> m_restyle;
+};
+
+/// Hears the application's palette and theme changes (GUI thread only) and restyles every follower.
+class PaletteWatch final : public QObject {
+  public:
+    explicit PaletteWatch(QApplication* app) : QObject(app) { app->installEventFilter(this); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() &&
+            (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::ThemeChange))
+            Restyler::restyleAll();
+        return false;
+    }
+};
+
+std::vector<Restyler*>& Restyler::watchers() {
+    static std::vector<Restyler*> all;
+    // Owned by the application object, once.
+    static const QPointer<QObject> watch = new PaletteWatch(qApp);
+    Q_UNUSED(watch);
+    return all;
+}
+
+/// Sets `sheet` unless the widget has it already: setting a style sheet polishes the widget again, which
+/// changes its palette.
+void setStyleSheet(QWidget* widget, const QString& sheet) {
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
 
 }  // namespace
 
@@ -125,6 +189,38 @@ double Style::contrast(const QColor& one, const QColor& other) {
     const double b = luminance(other);
     constexpr double kFlare = 0.05;
     return (std::max(a, b) + kFlare) / (std::min(a, b) + kFlare);
+}
+
+bool Style::platformDrawsFocusRing(const QWidget* control, QStringView styleName) {
+    if (styleName.compare(QLatin1String("macos"), Qt::CaseInsensitive) != 0 ||
+        !control->styleSheet().isEmpty())
+        return false;
+    if (qobject_cast<const QLineEdit*>(control) != nullptr ||
+        qobject_cast<const QTextEdit*>(control) != nullptr ||
+        qobject_cast<const QPlainTextEdit*>(control) != nullptr ||
+        qobject_cast<const QAbstractSpinBox*>(control) != nullptr ||
+        qobject_cast<const QComboBox*>(control) != nullptr)
+        return true;
+    if (const auto* push = qobject_cast<const QPushButton*>(control))
+        return !push->isFlat();
+    return qobject_cast<const QCheckBox*>(control) != nullptr ||
+           qobject_cast<const QRadioButton*>(control) != nullptr;
+}
+
+void Style::follow(QWidget* widget, std::function<void(QWidget*)> restyle) {
+    Restyler* restyler = nullptr;
+    for (QObject* child : widget->children()) {
+        restyler = dynamic_cast<Restyler*>(child);
+        if (restyler != nullptr)
+            break;
+    }
+    if (restyler == nullptr)
+        restyler = new Restyler(widget);
+    restyler->setRestyle(std::move(restyle));
+}
+
+QPalette Style::basePalette(const QWidget* widget) {
+    return QApplication::palette(widget);
 }
 
 void Style::installFocusRing() {
@@ -163,11 +259,13 @@ QColor Style::tinted(QColor colour, double opacity) {
 }
 
 void Style::makeSecondary(QWidget* widget) {
-    QPalette palette = widget->palette();
-    const QColor colour = palette.color(QPalette::PlaceholderText);
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
-    widget->setPalette(palette);
+    follow(widget, [](QWidget* w) {
+        QPalette palette = w->palette();
+        const QColor colour = basePalette(w).color(QPalette::PlaceholderText);
+        palette.setColor(QPalette::WindowText, colour);
+        palette.setColor(QPalette::Text, colour);
+        w->setPalette(palette);
+    });
 }
 
 void Style::apply(QAbstractButton* button, ButtonStyle style, ControlSize size) {
@@ -176,20 +274,23 @@ void Style::apply(QAbstractButton* button, ButtonStyle style, ControlSize size) 
     auto* push = qobject_cast<QPushButton*>(button);
     switch (style) {
         case ButtonStyle::prominent: {
-            const QPalette palette = button->palette();
             button->setProperty("buttonStyle", QStringLiteral("prominent"));
-            button->setStyleSheet(
-                QStringLiteral("QPushButton[buttonStyle=\"prominent\"] { background-color: %1; color: %2; "
-                               "border: none; border-radius: %3px; padding: 4px 16px; }"
-                               "QPushButton[buttonStyle=\"prominent\"]:pressed { background-color: %4; }"
-                               "QPushButton[buttonStyle=\"prominent\"]:disabled { background-color: %5; "
-                               "color: %6; }")
-                    .arg(palette.color(QPalette::Highlight).name(QColor::HexArgb),
-                         palette.color(QPalette::HighlightedText).name(QColor::HexArgb))
-                    .arg(kProminentRadius)
-                    .arg(palette.color(QPalette::Highlight).darker(115).name(QColor::HexArgb),
-                         tinted(palette.color(QPalette::WindowText), 0.1).name(QColor::HexArgb),
-                         palette.color(QPalette::PlaceholderText).name(QColor::HexArgb)));
+            follow(button, [](QWidget* w) {
+                const QPalette palette = basePalette(w);
+                setStyleSheet(w,
+                              QStringLiteral(
+                                  "QPushButton[buttonStyle=\"prominent\"] { background-color: %1; color: %2; "
+                                  "border: none; border-radius: %3px; padding: 4px 16px; }"
+                                  "QPushButton[buttonStyle=\"prominent\"]:pressed { background-color: %4; }"
+                                  "QPushButton[buttonStyle=\"prominent\"]:disabled { background-color: %5; "
+                                  "color: %6; }")
+                                  .arg(palette.color(QPalette::Highlight).name(QColor::HexArgb),
+                                       palette.color(QPalette::HighlightedText).name(QColor::HexArgb))
+                                  .arg(kProminentRadius)
+                                  .arg(palette.color(QPalette::Highlight).darker(115).name(QColor::HexArgb),
+                                       tinted(palette.color(QPalette::WindowText), 0.1).name(QColor::HexArgb),
+                                       palette.color(QPalette::PlaceholderText).name(QColor::HexArgb)));
+            });
             break;
         }
         case ButtonStyle::bordered: {
@@ -205,9 +306,10 @@ void Style::apply(QAbstractButton* button, ButtonStyle style, ControlSize size) 
             // Flat, the label sits at the start of its row in the accent, so that it reads as something to
             // press.
             button->setSizePolicy(QSizePolicy::Maximum, button->sizePolicy().verticalPolicy());
-            button->setStyleSheet(
-                QStringLiteral("QPushButton { color: %1; border: none; padding: 4px 6px; }")
-                    .arg(button->palette().color(QPalette::Highlight).name(QColor::HexArgb)));
+            follow(button, [](QWidget* w) {
+                setStyleSheet(w, QStringLiteral("QPushButton { color: %1; border: none; padding: 4px 6px; }")
+                                     .arg(basePalette(w).color(QPalette::Highlight).name(QColor::HexArgb)));
+            });
             break;
     }
 }

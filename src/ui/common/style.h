@@ -2,6 +2,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QStringView>
+#include <functional>
 
 class QAbstractButton;
 class QWidget;
@@ -40,8 +42,21 @@ class Style {
     [[nodiscard]] static QColor focusRing(const QWidget* widget);
     /// The contrast ratio of two colours as the web's accessibility guidelines measure it, 1 to 21.
     [[nodiscard]] static double contrast(const QColor& one, const QColor& other);
-    /// Draws a ring around whichever control of the application has the keyboard focus, whatever its style.
+    /// Draws a ring around whichever control of the application has the keyboard focus, where the platform's
+    /// style draws none (`platformDrawsFocusRing`).
     static void installFocusRing();
+    /// Whether the style named `styleName` draws its own focus ring around `control`: Qt's macOS style does
+    /// for fields and for native buttons, check boxes and radio buttons; a control with a style sheet of its
+    /// own, a flat or a custom button, and every control under any other style get ours.
+    [[nodiscard]] static bool platformDrawsFocusRing(const QWidget* control, QStringView styleName);
+
+    /// Runs `restyle` on `widget` now and again whenever the application's palette or theme changes, so that
+    /// colours it bakes in (style sheets, explicit palette roles) follow a switch between light and dark. One
+    /// per widget: a later call replaces an earlier one.
+    static void follow(QWidget* widget, std::function<void(QWidget*)> restyle);
+    /// The palette `widget`'s own colours are taken from: the application's for its kind, current when a
+    /// change is heard, and untouched by what a style sheet or an explicit colour sets on the widget.
+    [[nodiscard]] static QPalette basePalette(const QWidget* widget);
 
     /// Prominent: an accent fill with highlighted text and rounded corners. Bordered: the native push button,
     /// at least as wide as its text with a margin each side. Borderless and plain: flat, without a frame, the
