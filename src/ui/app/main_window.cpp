@@ -8,6 +8,7 @@
 
 #include "engine/telemetry/shut_down.h"
 #include "ui/app/quill_root_view.h"
+#include "ui/common/screen_page.h"
 #include "ui/common/style.h"
 #include "ui/setupflow/setup_action_progress_view.h"
 
@@ -79,6 +80,10 @@ void MainWindow::setRootView(QuillRootView* root) {
     resize(root->sizeForContent(QuillRootView::kOpeningContentSize));
     connect(root, &QuillRootView::titleChanged, this, &QWidget::setWindowTitle);
     setWindowTitle(root->title());
+    // In its window now: the page it opens on takes the focus there (the navigation stack's pages do so as
+    // they appear).
+    if (ScreenPage* page = root->frontPage())
+        focusOnArrival(page, page->defaultButton());
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

@@ -70,7 +70,6 @@ QuillRootView::QuillRootView(RootViewOptions options, QWidget* parent)
         m_consent->setMinimumSize(kMinimumContentSize);
         m_layout->addWidget(m_consent, 1);
         followFront(m_consent);
-        focusOnArrival(m_consent, m_consent->defaultButton());
     }
 }
 
