@@ -137,14 +137,18 @@ TEST_F(RootViewTest, ClosingWhileTheProfileIsCollectedDropsIt) {
 TEST_F(RootViewTest, ReturnPressesTheDefaultButtonElseTheFocusedOne) {
     services.isFixtureMode = true;
     open();
-    // Consent's Continue is its default: it keeps Return while the privacy link has the focus.
+    // Consent's Continue is its default: it has the focus on arrival, and keeps Return while the privacy link
+    // has it.
+    EXPECT_EQ(QApplication::focusWidget(), visibleById(window.get(), QStringLiteral("consent-continue")));
     visibleById(window.get(), QStringLiteral("consent-privacy-link"))->setFocus(Qt::TabFocusReason);
     QTest::keyClick(window.get(), Qt::Key_Return);
     ASSERT_TRUE(root->hasConsented());
     EXPECT_EQ(events("consent_given").size(), 1u);
     EXPECT_TRUE(urls->opened.empty());
-    // The welcome screen has no default: Return does nothing until a button has the focus, then presses it.
-    QTest::keyClick(window.get(), Qt::Key_Return);
+    // The welcome screen has no default: the page itself has the focus, Return does nothing until a button has
+    // the focus, then presses it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == root->frontPage(); }, 5000));
+    QTest::keyClick(window->windowHandle(), Qt::Key_Return);
     QTest::keyClick(window.get(), Qt::Key_Enter);
     EXPECT_TRUE(root->navigation().path().empty());
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
