@@ -145,8 +145,8 @@ TEST_F(RootViewTest, ReturnPressesTheDefaultButtonElseTheFocusedOne) {
     ASSERT_TRUE(root->hasConsented());
     EXPECT_EQ(events("consent_given").size(), 1u);
     EXPECT_TRUE(urls->opened.empty());
-    // The welcome screen has no default: the page itself has the focus, Return does nothing until a button has
-    // the focus, then presses it.
+    // The welcome screen has no default: the page itself has the focus, Return does nothing until a button
+    // has the focus, then presses it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == root->frontPage(); }, 5000));
     QTest::keyClick(window->windowHandle(), Qt::Key_Return);
     QTest::keyClick(window.get(), Qt::Key_Enter);
