@@ -12,6 +12,7 @@
 #include "engine/services/live_process_runner.h"
 #include "tests/support/temporary_home.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/app/application.h"
 #include "ui/app/quill_root_view.h"
 #include "ui/common/labels.h"
 #include "ui/common/nps_feedback_card.h"
@@ -216,6 +217,35 @@ TEST_F(JavaScreensTest, EachDiagnosisShowsItsTextsAndContinuesOnItsRoad) {
             }
         }
     }
+}
+
+TEST_F(JavaScreensTest, ADoubleClickOnContinueToTheAuditLeavesItsFeedbackCardUnanswered) {
+    test::ScopedDoubleClickInterval interval(400);
+    configure(Diagnosis::D1_NoJDK{});
+    RootViewOptions options;
+    options.services = services;
+    options.services.isFixtureMode = true;
+    writeFlag(*services.store, productKey(".consented"), true);
+    options.profile = developerProfile(false);
+    options.urls = urls;
+    options.clipboard = clipboard;
+    const auto window = openMainWindow(std::move(options));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    auto* shown = qobject_cast<QuillRootView*>(window->centralWidget());
+    shown->navigation().push(Screen::diagnose());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !test::pressesHeld(window.get()); }, 5000));
+    auto* proceed = visibleById<QPushButton>(window.get(), QStringLiteral("continue-to-audit"));
+    ASSERT_NE(proceed, nullptr);
+    test::doubleClickThroughWindow(proceed);
+    auto* audit = qobject_cast<StagedAuditFlow*>(shown->frontPage());
+    ASSERT_NE(audit, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return audit->simplifiedView() != nullptr || audit->report() != nullptr; }, 5000));
+    QTest::keyClick(window->windowHandle(), Qt::Key_Return);
+    QTest::keyClick(window->windowHandle(), Qt::Key_Return);
+    for (auto* card : window->findChildren<NPSFeedbackCard*>())
+        EXPECT_EQ(card->phase(), NPSFeedbackCard::Phase::notYet());
+    EXPECT_EQ(shown->frontPage(), audit);
 }
 
 TEST_F(JavaScreensTest, DiagnosisCardIsAnnouncedOnceAndLeavingUnansweredIsReported) {
