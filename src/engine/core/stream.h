@@ -14,6 +14,11 @@
 
 namespace quill {
 
+/// The most lines of a child's output that wait for their reader, at each stage between the pipe and the
+/// screen, before the stage relaying them holds back (`StreamSink::yieldWithin`): a reader that falls behind
+/// holds the tool back on its full pipe instead of letting a buffer grow.
+inline constexpr std::size_t kPendingOutputLines = 4096;
+
 template <class T>
 class Stream;
 template <class T>

@@ -27,16 +27,16 @@ InstallerChildOutcome relayInstallerChild(const ProcessRunning& process, const s
     auto handle = std::make_shared<LiveProcessCancellation>();
     holder.register_(handle);
     InstallerChildOutcome outcome;
-    const ChildEnd end = readChild(process.stream(executable, arguments, environment, handle), *handle, stop,
-                                   [&](std::string line) {
-                                       outcome.transcript += toLower(line);
-                                       outcome.transcript += '\n';
-                                       // Trimmed in large steps, so that a flood of short lines does not
-                                       // move the whole text each time.
-                                       if (outcome.transcript.size() > 2 * kMaximumTranscriptSize)
-                                           keepLastLines(outcome.transcript, kMaximumTranscriptSize);
-                                       sink.yield(InstallerEvent::Output{std::move(line)});
-                                   });
+    const ChildEnd end = readChild(
+        process.stream(executable, arguments, environment, handle), *handle, stop, [&](std::string line) {
+            outcome.transcript += toLower(line);
+            outcome.transcript += '\n';
+            // Trimmed in large steps, so that a flood of short lines does not
+            // move the whole text each time.
+            if (outcome.transcript.size() > 2 * kMaximumTranscriptSize)
+                keepLastLines(outcome.transcript, kMaximumTranscriptSize);
+            sink.yieldWithin(InstallerEvent::Output{std::move(line)}, kPendingOutputLines, stop);
+        });
     if (end.startFailure) {
         sink.yield(ownLine("Failed to start " + std::string(what) + ": " + *end.startFailure));
         outcome.failedToStart = true;

@@ -10,10 +10,6 @@ namespace quill {
 
 namespace {
 
-/// The most lines that wait for the sequence's reader: a reader that falls behind holds the fix back, and
-/// through it the tool, on its full pipe.
-constexpr std::size_t kPendingLines = 4096;
-
 using Event = SetupRemediationRunner::Event;
 
 /// Language installs that need mise: when mise failed in this run they are skipped, not run.
@@ -48,7 +44,8 @@ void runSequence(const std::vector<SetupRemediation>& fixes, const RunFixAt& run
             else if (std::holds_alternative<Event::Canceled>(event->value))
                 canceled = true;
             else if (auto* output = std::get_if<Event::Output>(&event->value))
-                sink.yieldWithin(E{E::Output{std::move(output->text), output->kind}}, kPendingLines, stop);
+                sink.yieldWithin(E{E::Output{std::move(output->text), output->kind}}, kPendingOutputLines,
+                                 stop);
             else if (auto* browser = std::get_if<Event::OpenBrowser>(&event->value))
                 sink.yield(E{E::OpenBrowser{std::move(*browser)}});
         }

@@ -33,9 +33,6 @@ using Runner = SetupRemediationRunner;
 
 inline constexpr std::string_view kHomebrewMissing = "Homebrew isn't available yet — install Homebrew first.";
 
-/// The most lines of a fix that wait for its reader before a tool's reader holds back.
-inline constexpr std::size_t kPendingLines = 4096;
-
 /// Shows one of the app's own lines.
 inline void say(const EventSink& sink, std::string text) {
     sink.yield(Event::Output{std::move(text), OutputKind::own});
@@ -43,7 +40,7 @@ inline void say(const EventSink& sink, std::string text) {
 /// Passes on one line of a tool's output; waits while the fix's reader is far behind, or until `stop`.
 inline void relayLine(const EventSink& sink, std::string text, const std::stop_token& stop,
                       OutputKind kind = OutputKind::tool) {
-    sink.yieldWithin(Event::Output{std::move(text), kind}, kPendingLines, stop);
+    sink.yieldWithin(Event::Output{std::move(text), kind}, kPendingOutputLines, stop);
 }
 inline void complete(const EventSink& sink, int exitCode) {
     sink.yield(Event::Completed{exitCode});

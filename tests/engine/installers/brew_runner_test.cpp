@@ -505,6 +505,40 @@ TEST(InstallerChildTest, TheTranscriptKeepsTheLastWholeLinesUpToItsLimit) {
     EXPECT_TRUE(outcome.transcript.ends_with("\nerror: it seems there is already\n"));
 }
 
+TEST(InstallerChildTest, AReaderThatFallsBehindHoldsTheChildBackOnItsPipeAndLosesNothing) {
+    // Far more lines than may wait for the reader, then a mark that the child got to its end.
+    constexpr std::size_t kBytes = 2 * 1024 * 1024;
+    constexpr std::size_t kLine = 100;
+    static_assert(kBytes / kLine > 3 * kPendingOutputLines);
+    test::TemporaryDirectory folder;
+    const fs::path ended = folder.path() / "ended";
+    const std::string script = shellSingleQuoted(test::kTestChild) + " flood " + std::to_string(kBytes) +
+                               " " + std::to_string(kLine) + " && : > " + shellSingleQuoted(ended.string());
+    CancellableProcess holder;
+    auto [sink, events] = makeStream<InstallerEvent>();
+    std::jthread relay([&, sink = sink] {
+        relayInstallerChild(LiveProcessRunner(), "/bin/sh", {"-c", script}, {}, holder, sink,
+                            std::stop_token(), "test child");
+        sink.finish();
+    });
+
+    // Nobody reads yet: the child waits on its full pipe instead of its lines piling up in memory.
+    EXPECT_FALSE(test::eventually([&] { return fs::exists(ended); }, std::chrono::seconds(1)));
+
+    std::size_t lines = 0;
+    std::size_t bytes = 0;
+    while (auto event = events.next()) {
+        const auto& output = std::get<InstallerEvent::Output>(event->value);
+        EXPECT_EQ(output.text.find_first_not_of('f'), std::string::npos);
+        ++lines;
+        bytes += output.text.size();
+    }
+    relay.join();
+    EXPECT_TRUE(fs::exists(ended));
+    EXPECT_EQ(lines, (kBytes + kLine - 1) / kLine);
+    EXPECT_EQ(bytes, kBytes - kBytes / kLine);  // every byte but the line breaks
+}
+
 TEST_F(BrewRunnerTest, TemurinPresenceLooksAtTheNamedVersionOrAnyTemurin) {
     test::TemporaryDirectory root;
     auto mapped =
