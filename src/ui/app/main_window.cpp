@@ -16,7 +16,13 @@ namespace quill::ui {
 
 namespace {
 
-[[maybe_unused]] bool isQuitKey(const QKeyEvent& key) {
+/// Whether the platform gives the app a Quit key of its own: on a Mac the application menu's Quit, which
+/// a second shortcut would only shadow.
+bool platformHasQuitKey() {
+    return QGuiApplication::platformName() == QLatin1String("cocoa");
+}
+
+bool isQuitKey(const QKeyEvent& key) {
     if (key.matches(QKeySequence::Quit))
         return true;
     // Where the platform binds no Quit key (the offscreen one, and Windows' scheme) Ctrl+Q still quits.
@@ -48,15 +54,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // Quitting closes the modal sheet first, and a sheet over a finished install would refuse that.
     if (watched == qApp && event->type() == QEvent::Quit)
         leaveSheets();
-#ifndef Q_OS_MACOS  // the application menu gives the Mac its Quit key
     // Seen here, ahead of every window, so that a window-modal sheet does not hold it back.
-    if (event->type() == QEvent::KeyPress && isQuitKey(*static_cast<QKeyEvent*>(event)) &&
-        !watched->isWindowType() && isOwnWindow(watched)) {
+    if (event->type() == QEvent::KeyPress && !platformHasQuitKey() &&
+        isQuitKey(*static_cast<QKeyEvent*>(event)) && !watched->isWindowType() && isOwnWindow(watched)) {
         QEvent quit(QEvent::Quit);
         QCoreApplication::sendEvent(qApp, &quit);
         return true;
     }
-#endif
     return QMainWindow::eventFilter(watched, event);
 }
 
