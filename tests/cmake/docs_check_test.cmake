@@ -2,14 +2,7 @@
 # has, and over that tree with one bad line planted in its docs. Usage: cmake -DLINT=<scripts/lint>
 # -DSOURCE_DIR=<repository> -DWORK_DIR=<scratch folder> -P docs_check_test.cmake
 
-function(check_docs name tree expected_result expected_output)
-  execute_process(COMMAND "${LINT}" --docs "${tree}"
-    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  string(FIND "${output}" "${expected_output}" found)
-  if(NOT result EQUAL expected_result OR found EQUAL -1)
-    message(SEND_ERROR "${name}: exit ${result}, expected ${expected_result} and \"${expected_output}\":\n${output}")
-  endif()
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/lint_check.cmake")
 
 # Paths, plain, qualified and templated names, and spans that are prose: a command with its flag, a flag, a
 # name under std::, a literal in quotes, a fenced block. Ordinary uses of "part" and "issued" pass.
@@ -27,9 +20,9 @@ function(write_clean_tree tree)
        "```\n`MissingInsideAFence` `src/not/here.h`\n```\n")
 endfunction()
 
-check_docs(repository "${SOURCE_DIR}" 0 "docs: every path and name is in the code.")
+check_lint(--docs repository "${SOURCE_DIR}" 0 "docs: every path and name is in the code.")
 write_clean_tree("${WORK_DIR}/clean")
-check_docs(clean "${WORK_DIR}/clean" 0 "docs: every path and name is in the code.")
+check_lint(--docs clean "${WORK_DIR}/clean" 0 "docs: every path and name is in the code.")
 
 # Plants `line` as the document's third line; the check names the file, the line and the verdict.
 foreach(planted
@@ -47,5 +40,5 @@ foreach(planted
   list(GET planted 1 verdict)
   write_clean_tree("${WORK_DIR}/planted")
   file(WRITE "${WORK_DIR}/planted/docs/DESIGN.md" "# Design\n\n${line}\n")
-  check_docs("${line}" "${WORK_DIR}/planted" 1 "docs/DESIGN.md:3: ${verdict}")
+  check_lint(--docs "${line}" "${WORK_DIR}/planted" 1 "docs/DESIGN.md:3: ${verdict}")
 endforeach()

@@ -2,14 +2,7 @@
 # over that tree with one include planted that runs back. Usage: cmake -DLINT=<scripts/lint>
 # -DSOURCE_DIR=<repository> -DWORK_DIR=<scratch folder> -P include_check_test.cmake
 
-function(check_includes name tree expected_result expected_output)
-  execute_process(COMMAND "${LINT}" --includes "${tree}"
-    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  string(FIND "${output}" "${expected_output}" found)
-  if(NOT result EQUAL expected_result OR found EQUAL -1)
-    message(SEND_ERROR "${name}: exit ${result}, expected ${expected_result} and \"${expected_output}\":\n${output}")
-  endif()
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/lint_check.cmake")
 
 # Includes of the file's own folder by name and by relative path, of a sibling product, of lower floors and Qt.
 function(write_clean_tree tree)
@@ -23,9 +16,9 @@ function(write_clean_tree tree)
   file(WRITE "${tree}/src/app/main.cpp" "#include <QApplication>\n#include \"ui/app/main_window.h\"\n")
 endfunction()
 
-check_includes(repository "${SOURCE_DIR}" 0 "includes: every include runs down.")
+check_lint(--includes repository "${SOURCE_DIR}" 0 "includes: every include runs down.")
 write_clean_tree("${WORK_DIR}/clean")
-check_includes(clean "${WORK_DIR}/clean" 0 "includes: every include runs down.")
+check_lint(--includes clean "${WORK_DIR}/clean" 0 "includes: every include runs down.")
 
 # Plants `file` with `include` on its second line; the check names both, then the verdict.
 foreach(planted
@@ -39,9 +32,9 @@ foreach(planted
   list(GET planted 2 verdict)
   write_clean_tree("${WORK_DIR}/planted")
   file(WRITE "${WORK_DIR}/planted/src/${file}" "#pragma once\n#include ${include}\n")
-  check_includes(${file} "${WORK_DIR}/planted" 1 "src/${file}:2: #include ${include}${verdict}")
+  check_lint(--includes ${file} "${WORK_DIR}/planted" 1 "src/${file}:2: #include ${include}${verdict}")
 endforeach()
 
 write_clean_tree("${WORK_DIR}/unknown")
 file(WRITE "${WORK_DIR}/unknown/src/engine/extras/list.h" "#pragma once\n")
-check_includes(unknown "${WORK_DIR}/unknown" 1 "src/engine/extras/list.h: its folder is not among the floors")
+check_lint(--includes unknown "${WORK_DIR}/unknown" 1 "src/engine/extras/list.h: its folder is not among the floors")
