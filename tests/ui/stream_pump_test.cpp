@@ -86,7 +86,18 @@ TEST(StreamPumpTest, DestroyedMidStreamStopsTheProducerAndHandsNothingOverLater)
 
 TEST(StreamPumpTest, AProducerWaitsWhileTheGuiIsHeldUntilAStopOrTheEndOfThePump) {
     constexpr std::size_t kBatch = 10;
+    constexpr auto kFull = static_cast<int>(StreamPump<int>::kWaitingBatches * kBatch);
     constexpr auto kMostWaiting = static_cast<int>((StreamPump<int>::kWaitingBatches + 1) * kBatch + 1);
+    // Waits up to `limit` for `condition` on this thread without delivering its events; true when it held.
+    const auto whileHeld = [](const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::yield();
+        }
+        return true;
+    };
     for (const bool byDestruction : {false, true}) {
         SCOPED_TRACE(byDestruction ? "the pump destroyed" : "the task stopped");
         auto produced = std::make_shared<std::atomic<int>>(0);
@@ -100,12 +111,13 @@ TEST(StreamPumpTest, AProducerWaitsWhileTheGuiIsHeldUntilAStopOrTheEndOfThePump)
                 *returned = true;
             },
             [](const std::vector<int>&) {}, std::function<void()>{}, kBatch);
-        // The GUI thread is held here: no batch is taken, and the producer stops at the bound.
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // The GUI thread is held here, delivering no events: no batch is taken, so the producer fills the
+        // waiting batches and then stops at the bound.
+        ASSERT_TRUE(whileHeld([&] { return produced->load() >= kFull; }, std::chrono::seconds(5)));
         const int held = produced->load();
         EXPECT_LE(held, kMostWaiting);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        EXPECT_EQ(produced->load(), held) << "still producing while the GUI is held";
+        EXPECT_FALSE(whileHeld([&] { return produced->load() != held; }, std::chrono::milliseconds(100)))
+            << "still producing while the GUI is held";
         EXPECT_FALSE(returned->load());
 
         const auto start = std::chrono::steady_clock::now();
@@ -114,10 +126,8 @@ TEST(StreamPumpTest, AProducerWaitsWhileTheGuiIsHeldUntilAStopOrTheEndOfThePump)
         else
             EXPECT_TRUE(TaskTracker::stopAll(std::chrono::seconds(2)));
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-        const auto released = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (!returned->load() && std::chrono::steady_clock::now() < released)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        EXPECT_TRUE(returned->load()) << "the producer is still blocked";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return returned->load(); }, 2000))
+            << "the producer is still blocked";
     }
 }
 
