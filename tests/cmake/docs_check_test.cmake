@@ -30,10 +30,10 @@ foreach(planted
     "See `tests/ui/`.|`tests/ui/` is not a path in the repository"
     "`Stream` is fed by `StreamSink`.|`StreamSink` is found nowhere in src/ or tests/"
     "Call `Stream::cancel()`.|`cancel` is found nowhere in src/ or tests/"
-    "As the specification says.|names a specification or an issue"
-    "Mended in issue 12.|names a specification or an issue"
-    "Built for Part 2.040.|names a numbered Part or entry"
-    "See #12.|names a numbered Part or entry"
+    "As the specification says.|points to a document or tracker outside the code"
+    "Mended in issue 12.|points to a document or tracker outside the code"
+    "Built for Part 2.040.|points to a numbered section or entry outside the code"
+    "See #12.|points to a numbered section or entry outside the code"
     "A `Stream that never closes.|a code span runs past the end of its line")
   string(REPLACE "|" ";" planted "${planted}")
   list(GET planted 0 line)
