@@ -1,5 +1,6 @@
 #include "engine/installers/brew_runner.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 
@@ -305,8 +306,7 @@ constexpr std::string_view kRootInstallScript =
     "/usr/sbin/installer -pkg \"$d/package.pkg\" -target /\n";
 
 bool isHexDigest(std::string_view text) {
-    return text.size() == kSHA256Digits &&
-           text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+    return text.size() == kSHA256Digits && std::ranges::all_of(text, isAsciiHexDigit);
 }
 
 /// The digest the root script reported for its copy, when it reported one.
