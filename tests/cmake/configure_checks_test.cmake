@@ -1,8 +1,11 @@
 # Configures the scratch project with a compiler that has std::stop_token and std::jthread as is, only with
 # -fexperimental-library, only with -D_LIBCPP_ENABLE_EXPERIMENTAL (its experimental library missing), or not at
 # all; with a valid and an unknown QUILL_PRODUCT; with valid and invalid build numbers. Checks each outcome, and
-# that the Info.plist written holds each value XML-escaped.
-# Usage: cmake -DREAL_CXX=<compiler> -DWORK_DIR=<scratch build folder> -P configure_checks_test.cmake
+# that the Info.plist written holds each value XML-escaped. Then configures the whole project with cpp-httplib in
+# the shape Homebrew installs it.
+# Usage: cmake -DREAL_CXX=<compiler> -DSOURCE_DIR=<repository> -DWORK_DIR=<scratch build folder>
+#        [-DPREFIX_PATH=<the build's CMAKE_PREFIX_PATH>] [-DOPENSSL_ROOT=<the build's OPENSSL_ROOT_DIR>]
+#        -P configure_checks_test.cmake
 set(_here "${CMAKE_CURRENT_LIST_DIR}")
 set(_failures 0)
 
@@ -48,3 +51,54 @@ foreach(expected "<key>CFBundleVersion</key>\n\t<string>10.2.03</string>"
     message(SEND_ERROR "escaped: the Info.plist lacks \"${expected}\":\n${plist}")
   endif()
 endforeach()
+
+# Homebrew's cpp-httplib is a CMake package (httplib::httplib, header-only) without a cpp-httplib.pc. The whole
+# project configures with a pkg-config search path holding every .pc file this machine has but that one, and a
+# stand-in of the package first on CMAKE_PREFIX_PATH (after it, the build's own, which on a Mac is Homebrew's);
+# the loopback server must then compile with the stand-in's include folder.
+set(homebrew "${WORK_DIR}/homebrew-httplib")
+file(REMOVE_RECURSE "${homebrew}")
+file(MAKE_DIRECTORY "${homebrew}/prefix/include" "${homebrew}/pkgconfig")
+file(WRITE "${homebrew}/prefix/lib/cmake/httplib/httplibConfig.cmake"
+     "add_library(httplib::httplib INTERFACE IMPORTED)\n"
+     "set_target_properties(httplib::httplib PROPERTIES INTERFACE_INCLUDE_DIRECTORIES \"${homebrew}/prefix/include\")\n")
+find_program(pkg_config NAMES pkg-config pkgconf REQUIRED)
+execute_process(COMMAND "${pkg_config}" --variable pc_path pkg-config
+                OUTPUT_VARIABLE pc_path OUTPUT_STRIP_TRAILING_WHITESPACE)
+string(REPLACE ":" ";" pc_folders "$ENV{PKG_CONFIG_PATH}:${pc_path}")
+# The first folder that has a name wins, as in pkg-config's own search.
+foreach(folder IN LISTS pc_folders)
+  file(GLOB pc_files "${folder}/*.pc")
+  foreach(pc_file IN LISTS pc_files)
+    get_filename_component(pc_name "${pc_file}" NAME)
+    if(NOT pc_name STREQUAL "cpp-httplib.pc" AND NOT EXISTS "${homebrew}/pkgconfig/${pc_name}")
+      file(CREATE_LINK "${pc_file}" "${homebrew}/pkgconfig/${pc_name}" SYMBOLIC)
+    endif()
+  endforeach()
+endforeach()
+execute_process(
+  COMMAND "${CMAKE_COMMAND}" -E env --unset=CMAKE_CXX_COMPILER_LAUNCHER --unset=PKG_CONFIG_PATH
+          "PKG_CONFIG_LIBDIR=${homebrew}/pkgconfig"
+          "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${homebrew}/build" -G Ninja "-DCMAKE_CXX_COMPILER=${REAL_CXX}"
+          "-DCMAKE_PREFIX_PATH=${homebrew}/prefix;${PREFIX_PATH}" "-DOPENSSL_ROOT_DIR=${OPENSSL_ROOT}"
+          -DPKG_CONFIG_USE_CMAKE_PREFIX_PATH=OFF
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE output
+  ERROR_VARIABLE output)
+set(loopback_command "")
+if(result EQUAL 0)
+  file(READ "${homebrew}/build/compile_commands.json" commands)
+  string(JSON count LENGTH "${commands}")
+  math(EXPR last "${count} - 1")
+  foreach(index RANGE ${last})
+    string(JSON file GET "${commands}" ${index} file)
+    if(file MATCHES "/tests/support/loopback_server\\.cpp$")
+      string(JSON loopback_command GET "${commands}" ${index} command)
+    endif()
+  endforeach()
+endif()
+string(FIND "${loopback_command}" "${homebrew}/prefix/include" found)
+if(NOT result EQUAL 0 OR found EQUAL -1)
+  message(SEND_ERROR "homebrew-httplib: exit ${result}; the loopback server compiles with "
+                     "\"${loopback_command}\", expected the stand-in's include folder:\n${output}")
+endif()
