@@ -5,9 +5,11 @@
 #include <QAccessible>
 #include <QAction>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QScrollBar>
 #include <QTest>
 
+#include "tests/ui/test_fonts.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace quill::ui::test {
@@ -165,13 +167,17 @@ TEST_F(InstallLogTest, ABoundedLogSaysWhatItDroppedAndKeepsTheReadersRowsInView)
     EXPECT_EQ(rowText(view, view.model()->rowCount() - 1), QStringLiteral("line 548"));
 }
 
-TEST_F(InstallLogTest, AsciiLinesAreNotShapedInAMonospacedFontThatQtDoesNotCallFixedPitch) {
-    const QFont noto(QStringLiteral("Noto Sans Mono"));
-    ASSERT_EQ(QFontInfo(noto).family(), QStringLiteral("Noto Sans Mono"))
-        << "scripts/install-deps installs it";
-    // The case this guards: fontconfig does not flag this font as fixed pitch, though its ASCII advances are
-    // all equal. Should Qt start to flag it, this test no longer tests anything.
-    ASSERT_FALSE(QFontInfo(noto).fixedPitch());
+TEST_F(InstallLogTest, AsciiLinesAreNotShapedInAFontWhosePrintableAsciiAdvancesAreAllEqual) {
+    // fontconfig does not flag this font as fixed pitch, though its printable ASCII advances are all equal:
+    // the case this guards. Where a platform does flag it (Core Text may), this covers the fixed-pitch case.
+    const QString family = bundledFontFamily(QStringLiteral("NotoSansMono-Regular.ttf"));
+    ASSERT_FALSE(family.isEmpty());
+    const QFont noto(family);
+    ASSERT_EQ(QFontInfo(noto).family(), family);
+    const QFontMetricsF advances(noto);
+    for (char16_t c = u' '; c <= u'~'; ++c)
+        ASSERT_EQ(advances.horizontalAdvance(QChar(c)), advances.horizontalAdvance(QChar(u' ')))
+            << "'" << static_cast<char>(c) << "' advances otherwise";
     log.setFont(noto);
     showWindow(&log);
     const qint64 before = log.shapingCalls();
@@ -188,8 +194,10 @@ TEST_F(InstallLogTest, AsciiLinesAreNotShapedInAMonospacedFontThatQtDoesNotCallF
 }
 
 TEST_F(InstallLogTest, ANarrowLongLineDoesNotHideAWiderShortOneInAProportionalFont) {
-    const QFont sans(QStringLiteral("DejaVu Sans"));
-    ASSERT_EQ(QFontInfo(sans).family(), QStringLiteral("DejaVu Sans"));
+    const QString family = bundledFontFamily(QStringLiteral("DejaVuSans.ttf"));
+    ASSERT_FALSE(family.isEmpty());
+    const QFont sans(family);
+    ASSERT_EQ(QFontInfo(sans).family(), family);
     log.setFont(sans);
     showWindow(&log);
     log.resize(200, 200);
