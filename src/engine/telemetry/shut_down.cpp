@@ -37,8 +37,9 @@ void shutDown(std::chrono::steady_clock::time_point deadline) {
     }
     // Whatever still runs (a child of a task that did not stop, or of a thread that is no task) goes now.
     ChildProcess::killAllGroups();
+    // Ends the process without running exit handlers or static destructors, which a live task may still use.
     if (TaskTracker::runningCount() > 0)
-        std::quick_exit(EXIT_SUCCESS);
+        std::_Exit(EXIT_SUCCESS);
 }
 
 }  // namespace quill

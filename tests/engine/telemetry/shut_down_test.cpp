@@ -60,9 +60,10 @@ void startUnstoppableRun(const std::filesystem::path& pidFile) {
         std::this_thread::sleep_for(10ms);
 }
 
-void endedQuickly() {
-    std::_Exit(7);
-}
+/// How a death-test process ends once `shutDown` has returned: codes the forced exit, which gives 0, never
+/// gives.
+constexpr int kReturned = 10;
+constexpr int kReturnedLate = 11;
 
 TEST(ShutDownTest, LeavesNoChildProcessBehind) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -74,16 +75,15 @@ TEST(ShutDownTest, LeavesNoChildProcessBehind) {
             // One group already in its grace period, one still running under a task that reads it and
             // terminates it only when the shutdown stops the task, and one that nothing but the shutdown can
             // end. Each is killed at once, and the shutdown returns rather than ending the process early.
-            std::at_quick_exit(endedQuickly);
             startTrappingGroup(pidFile(::getppid(), "in-grace"))->cancel();
             startTrappingGroup(pidFile(::getppid(), "running"));
             startUnstoppableRun(pidFile(::getppid(), "unstoppable"));
             const auto start = Clock::now();
             shutDown(Clock::now() + kShutDownBudget);
             shutDown(Clock::now() + kShutDownBudget);  // a second call finds nothing left to do
-            std::_Exit(Clock::now() - start < 1s ? 0 : 1);
+            std::_Exit(Clock::now() - start < 1s ? kReturned : kReturnedLate);
         },
-        testing::ExitedWithCode(0), "");
+        testing::ExitedWithCode(kReturned), "");
 
     for (const auto& file : {inGrace, running, unstoppable}) {
         std::istringstream pids(test::readFile(file));
@@ -99,12 +99,11 @@ TEST(ShutDownTest, ATaskThatOutlivesTheDeadlineEndsTheProcessWithoutStaticDestru
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            std::at_quick_exit(endedQuickly);
             spawnTask([](std::stop_token) { std::this_thread::sleep_for(30s); });  // never looks at its token
             shutDown(Clock::now() + 200ms);
-            std::_Exit(3);
+            std::_Exit(kReturned);
         },
-        testing::ExitedWithCode(7), "");
+        testing::ExitedWithCode(EXIT_SUCCESS), "");
 }
 
 }  // namespace
