@@ -1,12 +1,14 @@
 #include "tests/support/loopback_server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
@@ -19,6 +21,18 @@ namespace quill::test {
 namespace {
 constexpr std::size_t kWorkers = 32;
 }  // namespace
+
+int closeOnExecSocket() {
+    // Darwin's socket() takes no SOCK_CLOEXEC: the flag is set on the socket once made.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd >= 0 && ::fcntl(fd, F_SETFD, FD_CLOEXEC) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
 
 std::string RecordedRequest::header(const std::string& name) const {
     const auto it = headers.find(toLower(name));
@@ -194,7 +208,7 @@ std::string LoopbackServer::refusingURL(const std::string& path) {
     // socket can take it, not even as the local end of an outgoing connection. Kept for the life of the
     // process.
     static const int port = [] {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int fd = closeOnExecSocket();
         if (fd < 0)
             throw std::runtime_error("socket failed");
         sockaddr_in address{};

@@ -43,6 +43,9 @@ struct LoopbackReply {
     static LoopbackReply redirect(std::string location, int status = 302);
 };
 
+/// A TCP socket for IPv4 that no child inherits (closed on exec), or -1 with errno set.
+[[nodiscard]] int closeOnExecSocket();
+
 /// An HTTP server on 127.0.0.1 and a free port, for tests. Answers each path as scripted (404 for paths
 /// without a script) and records every request. One request per connection; up to 32 at once. Stalled replies
 /// end early when the server is destroyed. Thread-safe.

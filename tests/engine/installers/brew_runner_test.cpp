@@ -516,10 +516,10 @@ TEST(InstallerChildTest, AReaderThatFallsBehindHoldsTheChildBackOnItsPipeAndLose
                                " " + std::to_string(kLine) + " && : > " + shellSingleQuoted(ended.string());
     CancellableProcess holder;
     auto [sink, events] = makeStream<InstallerEvent>();
-    std::jthread relay([&, sink = sink] {
-        relayInstallerChild(LiveProcessRunner(), "/bin/sh", {"-c", script}, {}, holder, sink,
+    std::jthread relay([&, relayed = sink] {
+        relayInstallerChild(LiveProcessRunner(), "/bin/sh", {"-c", script}, {}, holder, relayed,
                             std::stop_token(), "test child");
-        sink.finish();
+        relayed.finish();
     });
 
     // Nobody reads yet: the child waits on its full pipe instead of its lines piling up in memory.

@@ -29,7 +29,7 @@ using test::LoopbackServer;
 class RawReplyServer {
   public:
     explicit RawReplyServer(std::string reply) {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        m_listener = test::closeOnExecSocket();
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -225,7 +225,7 @@ TEST_F(LiveHTTPFetcherTest, ARequestThatGetsNoAnswerTimesOut) {
 
 /// A port on 127.0.0.1 that nothing listened on a moment ago.
 int freeLoopbackPort() {
-    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int probe = test::closeOnExecSocket();
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
