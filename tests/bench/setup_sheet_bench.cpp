@@ -2,32 +2,41 @@
 // shows the last line, the longest single dispatch of the GUI thread with the longest gap of a 5 ms timer
 // beside it, and the resident memory. One run a process, so that memory figures compare; run offscreen with
 // one malloc arena:
-//   MALLOC_ARENA_MAX=1 QT_QPA_PLATFORM=offscreen quill_setup_sheet_bench <what> [--font <family>]
+//   MALLOC_ARENA_MAX=1 QT_QPA_PLATFORM=offscreen quill_setup_sheet_bench <what> [<option>...]
 // where <what> is one of
 //   --lines <n>            a fake install of n short lines made in-process; the bare engine stream of the
 //                          same lines is timed 5 times before and 5 times after the sheet, and the sheet is
 //                          judged against the lower median (targets: 2x, and a dispatch under 50 ms)
 //   --tool <command>       a tool run by a login shell through the runner; reports when the tool ended and
 //                          when the run did
+// and the options are
 //   --cancel-after <s>     with --tool: presses Cancel after s seconds and reports how long the tool lived on
+//   --font <family|file>   the log's font family, or a font file to load and use; the log keeps its size
+//   --hold <s>             holds the GUI thread for s seconds once the first lines have reached the log, as a
+//                          window busy elsewhere would; the hold is left out of the dispatch and gap figures
+//   --time-limit <s>       fails the bench when it runs longer (default 300)
 // The sheet is stopped when its memory passes 3 GB.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <memory>
+#include <stop_token>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
-#if defined(__APPLE__)
-#include <mach/mach.h>
-#endif
 #include <signal.h>
 #include <unistd.h>
 
@@ -37,6 +46,7 @@
 #include "engine/runner/fix_sequence.h"
 #include "engine/services/app_services.h"
 #include "engine/setup/product_config.h"
+#include "tests/support/resident_memory.h"
 #include "ui/common/app_navigation.h"
 #include "ui/common/clipboard.h"
 #include "ui/common/profile_holder.h"
@@ -80,23 +90,56 @@ quill::Stream<Event> fakeInstall(long lines) {
 }
 
 double residentMegabytes() {
-#if defined(__APPLE__)
-    mach_task_basic_info info{};
-    mach_msg_type_number_t count = MACH_TASK_BASIC_INFO_COUNT;
-    if (task_info(mach_task_self(), MACH_TASK_BASIC_INFO, reinterpret_cast<task_info_t>(&info), &count) !=
-        KERN_SUCCESS)
-        return -1;
-    return static_cast<double>(info.resident_size) / (1024.0 * 1024.0);
-#elif defined(__linux__)
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = -1;
-    if (!(statm >> pages >> resident))
-        return -1;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-#else
-    return -1;
-#endif
+    return static_cast<double>(quill::test::residentBytes()) / (1024.0 * 1024.0);
+}
+
+/// Watches the run from a thread of its own, so that a held or stuck GUI thread is watched too: samples the
+/// resident memory every 10 ms for its peak, and ends the process with a failure once the time limit has
+/// passed.
+class Watch {
+  public:
+    explicit Watch(std::chrono::seconds limit)
+        : m_thread([this, limit](const std::stop_token& stop) { watch(stop, limit); }) {}
+
+    [[nodiscard]] double peak() const { return m_peak.load(); }
+    /// Whether the memory passed the stopping point; the GUI thread then ends the run.
+    [[nodiscard]] bool overMemory() const { return m_peak.load() > kStopAtMegabytes; }
+
+  private:
+    void watch(const std::stop_token& stop, std::chrono::seconds limit) {
+        const auto deadline = Clock::now() + limit;
+        while (!stop.stop_requested()) {
+            if (Clock::now() >= deadline) {
+                std::fprintf(stderr,
+                             "FAILED: the bench ran over its time limit of %lld s (peak memory %.1f MB)\n",
+                             static_cast<long long>(limit.count()), peak());
+                std::fflush(stderr);
+                std::_Exit(3);
+            }
+            m_peak.store(std::max(m_peak.load(), residentMegabytes()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    std::atomic<double> m_peak = 0;
+    std::jthread m_thread;  // last: it reads the members above
+};
+
+/// The font of the log under `--font`: a font file's first family when `what` names a file, else the family
+/// `what`, at the log's own size.
+QFont benchFont(QFont font, const std::string& what) {
+    QString family = QString::fromStdString(what);
+    if (QFileInfo(family).isFile()) {
+        const QStringList families =
+            QFontDatabase::applicationFontFamilies(QFontDatabase::addApplicationFont(family));
+        if (families.isEmpty()) {
+            std::fprintf(stderr, "cannot load the font file %s\n", what.c_str());
+            std::exit(2);
+        }
+        family = families.first();
+    }
+    font.setFamilies({family});
+    return font;
 }
 
 /// Milliseconds from the start of the bare engine stream to its last line.
@@ -131,6 +174,8 @@ class TimedApplication : public QApplication {
 
     bool notify(QObject* receiver, QEvent* event) override {
         const bool outermost = m_depth == 0 && measuring;
+        if (outermost)
+            heldInDispatch = 0;
         const bool paint = event->type() == QEvent::Paint;
         const int type = event->type();
         // The receiver may be gone after the dispatch (a single-shot timer's).
@@ -138,7 +183,8 @@ class TimedApplication : public QApplication {
         const auto start = Clock::now();
         const bool handled = dispatch(receiver, event);
         if (outermost) {
-            const double took = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            const double took =
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count() - heldInDispatch;
             if (took > longestDispatch) {
                 longestDispatch = took;
                 longestWhat = std::to_string(type) + " to " + className;
@@ -152,7 +198,8 @@ class TimedApplication : public QApplication {
 
     bool measuring = false;
     double longestDispatch = 0;
-    std::string longestWhat;  // the event type and receiver of the longest dispatch
+    double heldInDispatch = 0;  // milliseconds of `--hold` inside the current outermost dispatch
+    std::string longestWhat;    // the event type and receiver of the longest dispatch
     std::function<void(QObject*)> afterPaint;
 
   private:
@@ -183,6 +230,8 @@ int main(int argc, char** argv) {
     std::string tool;
     std::string family;
     double cancelAfter = -1;
+    double hold = 0;
+    long timeLimit = 300;
     for (int index = 1; index + 1 < argc; index += 2) {
         const std::string flag = argv[index];
         if (flag == "--lines")
@@ -193,13 +242,19 @@ int main(int argc, char** argv) {
             family = argv[index + 1];
         else if (flag == "--cancel-after")
             cancelAfter = std::atof(argv[index + 1]);
+        else if (flag == "--hold")
+            hold = std::atof(argv[index + 1]);
+        else if (flag == "--time-limit")
+            timeLimit = std::atol(argv[index + 1]);
     }
-    if ((lines <= 0) == tool.empty()) {
+    if ((lines <= 0) == tool.empty() || timeLimit <= 0) {
         std::fprintf(stderr,
-                     "usage: %s --lines <n> | --tool <command> [--cancel-after <s>] [--font <family>]\n",
+                     "usage: %s --lines <n> | --tool <command> [--cancel-after <s>] [--font <family|file>] "
+                     "[--hold <s>] [--time-limit <s>]\n",
                      argv[0]);
         return 2;
     }
+    const Watch watch{std::chrono::seconds(timeLimit)};
 
     TimedApplication app(argc, argv);
     const quill::ScopedProductConfig config(quill::products::code());
@@ -232,12 +287,11 @@ int main(int argc, char** argv) {
     quill::ui::SetupActionProgressView sheet(context, "Install uv", {quill::SetupRemediation::installUv()},
                                              runFix, true, nullptr);
     if (!family.empty())
-        sheet.log()->setFont(QFont(QString::fromStdString(family)));
+        sheet.log()->setFont(benchFont(sheet.log()->font(), family));
     sheet.resize(720, 720);
 
     const QString lastLine = QString::fromStdString(fakeLine(lines));
-    double residentIdle = residentMegabytes();
-    double residentPeak = residentIdle;
+    const double residentIdle = residentMegabytes();
     double residentAtEnd = -1;
     double sheetMilliseconds = -1;
     double runEndedAt = -1;  // wall clock seconds
@@ -252,21 +306,28 @@ int main(int argc, char** argv) {
         const auto now = clock.elapsed();
         longestGap = std::max(longestGap, now - lastTick);
         lastTick = now;
-        if (now % 100 < 5) {
-            residentPeak = std::max(residentPeak, residentMegabytes());
-            if (residentPeak > kStopAtMegabytes && !stoppedForMemory) {
-                stoppedForMemory = true;
-                QCoreApplication::exit(0);
-            }
+        if (watch.overMemory() && !stoppedForMemory) {
+            stoppedForMemory = true;
+            QCoreApplication::exit(0);
         }
     });
+    if (hold > 0) {
+        auto held = std::make_shared<bool>(false);
+        QObject::connect(&sheet.run(), &quill::ui::InstallRun::linesAppended, [&, held] {
+            if (std::exchange(*held, true))
+                return;
+            const auto start = Clock::now();
+            std::this_thread::sleep_for(std::chrono::duration<double>(hold));
+            app.heldInDispatch += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            lastTick = clock.elapsed();
+        });
+    }
 
     const auto finish = [&] {
         if (sheetMilliseconds >= 0)
             return;
         sheetMilliseconds = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         residentAtEnd = residentMegabytes();
-        residentPeak = std::max(residentPeak, residentAtEnd);
         // exit, not quit: quitting first closes the windows, and an ended sheet refuses its close box.
         QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
     };
@@ -303,13 +364,16 @@ int main(int argc, char** argv) {
     app.exec();
     app.measuring = false;
     ticker.stop();
+    const double residentPeak = std::max({watch.peak(), residentIdle, residentAtEnd});
 
     const QFontInfo font(log->font());
-    std::printf("font:                       %s (fixedPitch %s)\n", font.family().toStdString().c_str(),
-                font.fixedPitch() ? "true" : "false");
+    std::printf("font:                       %s, %.1f pt (fixedPitch %s)\n",
+                font.family().toStdString().c_str(), font.pointSizeF(), font.fixedPitch() ? "true" : "false");
     std::printf("longest GUI dispatch:       %.1f ms (target < 50 ms; event %s)\n", app.longestDispatch,
                 app.longestWhat.c_str());
     std::printf("longest GUI timer gap:      %lld ms\n", static_cast<long long>(longestGap));
+    if (hold > 0)
+        std::printf("GUI thread held:            %.1f s, once the first lines had come\n", hold);
     std::printf("resident memory, idle:      %.1f MB\n", residentIdle);
     std::printf("resident memory, end:       %.1f MB (+%.1f MB)\n", residentAtEnd,
                 residentAtEnd - residentIdle);
