@@ -977,6 +977,79 @@ TEST_F(SetupWorkflowSheetTest, TheScreenDestroyedMidInstallStopsItsProcessesQuie
     EXPECT_EQ(eventsSince(telemetry, mark), std::vector<std::string>{});
 }
 
+TEST_F(SetupWorkflowSheetTest, AfterItsSheetTheStageHasTheFocusSoReturnStartsNoSecondRun) {
+    enum class Open { tabAndReturn, click };
+    enum class End { continueAfterFailure, escapeWhileRunning };
+    struct Case {
+        const char* name;
+        Open open;
+        End end;
+    };
+    const std::vector<Case> cases = {
+        {"Tab and Return, then Continue after a failure", Open::tabAndReturn, End::continueAfterFailure},
+        {"a click, then Continue after a failure", Open::click, End::continueAfterFailure},
+        {"Tab and Return, then Escape", Open::tabAndReturn, End::escapeWhileRunning},
+        {"a click, then Escape", Open::click, End::escapeWhileRunning},
+    };
+    provider->fixes["warp"] = {SetupRemediation::installUv()};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ForkingInstall forking;
+        if (c.end == End::continueAfterFailure)
+            forking.scene.onPath("curl", "exit 1");
+        const auto runs = [&] {
+            return std::ranges::count_if(forking.scene.starts(),
+                                         [](const std::string& start) { return start.starts_with("curl "); });
+        };
+        context.services.processRunner = forking.scene.runner().process;
+        auto* view = openInWindow();
+        go(view, Step::stage("warp"));
+        QWindow* window = mainWindow->windowHandle();
+        auto* install = qobject_cast<QPushButton*>(byText(view, QStringLiteral("Install Python (uv)")));
+        ASSERT_NE(install, nullptr);
+        const auto tabToInstall = [&] {
+            for (int tab = 0; tab < 10 && QApplication::focusWidget() != install; ++tab)
+                QTest::keyClick(window, Qt::Key_Tab);
+            return QApplication::focusWidget() == install;
+        };
+        if (c.open == Open::tabAndReturn) {
+            ASSERT_TRUE(tabToInstall());
+            QTest::keyClick(window, Qt::Key_Return);
+        } else {
+            clickThroughWindow(install);
+        }
+        QPointer<SetupActionProgressView> sheet = view->sheet();
+        ASSERT_TRUE(sheet);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+        if (c.end == End::continueAfterFailure) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet->run().isRunning(); }, 20'000));
+            ASSERT_NE(sheet->run().exitCode().value_or(0), 0) << "the install failed";
+        } else {
+            ASSERT_EQ(forking.processes().size(), 2U);
+        }
+        // As the keyboard delivers them: each key to the window that has the focus by then, 80 ms apart. The
+        // first ends the sheet (Continue, its default, or Escape, its Cancel); the rest reach the stage.
+        QTest::keyClick(sheet->windowHandle(),
+                        c.end == End::continueAfterFailure ? Qt::Key_Return : Qt::Key_Escape);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet || !sheet->isVisible(); }, 5000));
+        // The window system gives the keyboard back to the window beneath (offscreen, the test does).
+        window->requestActivate();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_Return, {}, 80);
+        QTest::keyClick(window, Qt::Key_Return, {}, 80);
+        EXPECT_EQ(view->sheet(), nullptr) << "Return started the install again";
+        EXPECT_FALSE(view->model().pendingInstall());
+        EXPECT_TRUE(settle());
+        EXPECT_EQ(runs(), 1);
+        EXPECT_TRUE(view->model().step() == Step::stage("warp"));
+        // The page itself has the focus, without a ring, and Tab reaches the install again to retry.
+        EXPECT_EQ(QApplication::focusWidget(), view->page());
+        saveGrab(mainWindow.get(), QStringLiteral("stage-after-sheet"));
+        EXPECT_TRUE(tabToInstall());
+        mainWindow.reset();
+    }
+}
+
 TEST_F(SetupWorkflowSheetTest, ClosingTheWindowOrQuittingEndsTheSheetAndLeavesNoProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     enum class Leave { close, quit, quitKey };

@@ -142,6 +142,11 @@ void SetupWorkflowView::pendingInstallChanged() {
             m_sheet = nullptr;
             // The rest of a double click on the sheet's last button would land on the page beneath it.
             PressGuard::rearm(this);
+            // So would a second Return: the window hands its focus back to the button that opened the sheet,
+            // and Return presses the focused button. The page takes it as on arrival, however the sheet
+            // ended.
+            if (m_page != nullptr)
+                focusOnArrival(m_page, m_page->defaultButton());
         }
         return;
     }
