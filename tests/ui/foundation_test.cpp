@@ -25,6 +25,7 @@
 #include "ui/app/welcome_view.h"
 #include "ui/common/choice_row.h"
 #include "ui/common/labels.h"
+#include "ui/common/press_guard.h"
 #include "ui/common/screen_scaffold.h"
 #include "ui/common/settings.h"
 #include "ui/common/style.h"
@@ -139,6 +140,106 @@ TEST_F(FoundationTest, ReturnClicksTheFrontPagesDefaultButtonWhenNoWidgetTakesIt
     EXPECT_EQ(page->clicks, 3);
 }
 
+TEST_F(FoundationTest, OnArrivalTheDefaultButtonHasTheFocusOnlyWhenItCanBePressed) {
+    writeFlag(*services.store, productKey(".consented"), true);
+    services.isFixtureMode = true;
+    struct Case {
+        const char* name;
+        bool hasDefault;
+        bool enabled;
+        bool shown;
+    };
+    const std::vector<Case> cases = {
+        {"enabled default", true, true, true},
+        {"disabled default", true, false, true},
+        {"hidden default", true, true, false},
+        {"no default", false, true, true},
+    };
+    const Case* building = nullptr;
+    FormPage* page = nullptr;
+    RootViewOptions options;
+    options.services = services;
+    options.urls = urls;
+    options.destinations.diagnose = [&](ScreenContext& c) {
+        page = new FormPage(c);
+        page->hasDefault = building->hasDefault;
+        page->button->setEnabled(building->enabled);
+        page->button->setVisible(building->shown);
+        return page;
+    };
+    const auto window = openMainWindow(std::move(options));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    auto& host = qobject_cast<QuillRootView*>(window->centralWidget())->navigation();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        building = &c;
+        host.push(Screen::diagnose());
+        ASSERT_NE(page, nullptr);
+        QWidget* expected = c.hasDefault && c.enabled && c.shown ? static_cast<QWidget*>(page->button) : page;
+        EXPECT_EQ(QApplication::focusWidget(), expected)
+            << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className()
+                                            : "none");
+        // The focus left on this page's line edit does not stay for the next one.
+        page->line->setFocus(Qt::TabFocusReason);
+        host.goHome();
+        page = nullptr;
+    }
+}
+
+/// A window holding a guarded page with a line edit and a button, and a line edit outside the page.
+struct GuardedWindow {
+    GuardedWindow() {
+        auto* layout = new QVBoxLayout(&window);
+        outside = new QLineEdit(&window);
+        layout->addWidget(outside);
+        page = new QWidget(&window);
+        auto* column = new QVBoxLayout(page);
+        inside = new QLineEdit(page);
+        button = new QPushButton(QStringLiteral("Go"), page);
+        column->addWidget(inside);
+        column->addWidget(button);
+        layout->addWidget(page);
+        PressGuard::install(page);
+    }
+    QWidget window;
+    QLineEdit* outside;
+    QWidget* page;
+    QLineEdit* inside;
+    QPushButton* button;
+};
+
+TEST_F(FoundationTest, APressTheGuardDropsNeitherActsNorMovesTheFocus) {
+    test::ScopedDoubleClickInterval interval(60'000);  // the guard holds for the whole test
+    for (const bool doubleClick : {false, true}) {
+        for (const bool focusedBefore : {true, false}) {
+            SCOPED_TRACE(std::string(doubleClick ? "double click" : "click") +
+                         (focusedBefore ? ", the line edit focused" : ", nothing focused"));
+            GuardedWindow guarded;
+            showWindow(&guarded.window);
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&guarded.window));
+            ASSERT_TRUE(PressGuard::isGuarding(guarded.page));
+            if (focusedBefore)
+                guarded.outside->setFocus(Qt::OtherFocusReason);
+            else if (QWidget* focused = QApplication::focusWidget())
+                focused->clearFocus();
+            ASSERT_EQ(QApplication::focusWidget(), focusedBefore ? guarded.outside : nullptr);
+            QSignalSpy clicked(guarded.button, &QPushButton::clicked);
+            for (QWidget* target : std::initializer_list<QWidget*>{guarded.button, guarded.inside}) {
+                if (doubleClick)
+                    test::doubleClickThroughWindow(target);
+                else
+                    test::clickThroughWindow(target);
+                EXPECT_EQ(QApplication::focusWidget(), focusedBefore ? guarded.outside : nullptr)
+                    << target->metaObject()->className();
+            }
+            EXPECT_EQ(clicked.size(), 0);
+            // Outside the guarded page a press acts as ever.
+            test::clickThroughWindow(guarded.outside);
+            EXPECT_EQ(QApplication::focusWidget(), guarded.outside);
+        }
+    }
+}
+
 TEST_F(FoundationTest, VisibleByIdWantsExactlyOneVisibleMatch) {
     QWidget root;
     auto* layout = new QVBoxLayout(&root);
@@ -215,6 +316,10 @@ TEST_F(FoundationTest, CodeSpansShowWithoutTheirBackticksAndNothingElseOfMarkdow
          QStringLiteral("two ` in and ` but ` stays"),
          {QStringLiteral("two ` in"), QStringLiteral("`")}},
         {QStringLiteral("``unclosed` and"), QStringLiteral("``unclosed` and"), {}},
+        // One space is taken off each end only where both ends have one.
+        {QStringLiteral("type `cd ` then ` ls` or ` pwd `"),
+         QStringLiteral("type cd  then  ls or pwd"),
+         {QStringLiteral("cd "), QStringLiteral(" ls"), QStringLiteral("pwd")}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.toStdString());

@@ -11,12 +11,14 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -741,6 +743,80 @@ TEST_F(SetupWorkflowViewTest, OutcomeOpensInstalledAppsInThePolicysOrderAndTheEx
               std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString((home / "Documents").string()))});
 }
 
+/// Holds back the first look at a path that holds `marker` until the test releases it; every other call
+/// passes at once.
+class HoldingFileSystem final : public quill::test::ForwardingFileSystem {
+  public:
+    HoldingFileSystem(std::shared_ptr<const FileSystemOperating> inner, std::string marker)
+        : ForwardingFileSystem(std::move(inner)), m_marker(std::move(marker)) {}
+    void release() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_released = true;
+        }
+        m_changed.notify_all();
+    }
+    [[nodiscard]] bool holding() const {
+        std::lock_guard lock(m_mutex);
+        return m_holding;
+    }
+
+  private:
+    [[nodiscard]] fs::path route(const fs::path& path) const override {
+        if (path.string().find(m_marker) == std::string::npos)
+            return path;
+        std::unique_lock lock(m_mutex);
+        if (!std::exchange(m_first, false))
+            return path;
+        m_holding = true;
+        m_changed.wait(lock, [&] { return m_released; });
+        m_holding = false;
+        return path;
+    }
+    std::string m_marker;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    mutable bool m_first = true;
+    mutable bool m_holding = false;
+    bool m_released = false;
+};
+
+TEST_F(SetupWorkflowViewTest, TheOutcomesAppButtonsFollowOnlyTheDisksAnswerForTheAppsShown) {
+    const quill::test::TemporaryHome home;
+    home.write("Applications/Zed.app/Contents/MacOS/Zed", "");
+    auto apps = std::make_shared<std::vector<SpineRenderPolicy::OpenableApp>>(
+        std::vector<SpineRenderPolicy::OpenableApp>{{"Open Zed", "Zed.app"}});
+    auto product = products::code();
+    product.spinePolicy.outcomeOpenableApps = [apps](const auto&, const auto&) { return *apps; };
+    ScopedProductConfig scoped(product);
+    auto holding = std::make_shared<HoldingFileSystem>(context.services.fs, "Zed.app");
+    context.services.fs = holding;
+    const auto releaseAtTheEnd = qScopeGuard([&] { holding->release(); });
+    auto* view = openScreen();
+    go(view, Step::outcome());
+    // The answer for Zed alone, which found it, is held back while a missing app comes in ahead of it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return holding->holding(); }, 5000));
+    *apps = {{"Open Missing", "Missing.app"}, {"Open Zed", "Zed.app"}};
+    view->page()->refresh();
+    QCoreApplication::sendPostedEvents();  // widgets added to a shown page show on a queued call
+    const auto button = [&](const char* label) {
+        return qobject_cast<QPushButton*>(byText(view, QString::fromLatin1(label)));
+    };
+    auto* zed = button("Open Zed");
+    ASSERT_NE(zed, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return zed->isEnabled(); }, 5000));
+    holding->release();
+    ASSERT_TRUE(settle());
+    auto* missing = button("Open Missing");
+    ASSERT_NE(missing, nullptr);
+    EXPECT_FALSE(missing->isEnabled()) << "the answer for the old list was applied";
+    EXPECT_TRUE(zed->isEnabled());
+    missing->click();
+    zed->click();
+    EXPECT_EQ(urls->opened, std::vector<QUrl>{QUrl::fromLocalFile(
+                                QString::fromStdString((home / "Applications/Zed.app").string()))});
+}
+
 TEST_F(SetupWorkflowViewTest, FeedbackStepSendsDismissedOnlyWhenUnanswered) {
     for (const bool answer : {true, false}) {
         SCOPED_TRACE(answer);
@@ -1193,6 +1269,16 @@ TEST_F(SetupWorkflowViewTest, EveryPageFitsSmallAndLargeWindowsAndRingsEveryTabS
                 order.push_back(now);
                 EXPECT_TRUE(drawsFocusRing(now))
                     << now->metaObject()->className() << " " << now->objectName().toStdString();
+            }
+            // Shift+Tab walks the same stops backwards, from the first control round to the last stop.
+            if (!order.empty()) {
+                order.front()->setFocus(Qt::TabFocusReason);
+                std::vector<QWidget*> back;
+                for (std::size_t press = 0; press < order.size(); ++press) {
+                    QTest::keyClick(window, Qt::Key_Tab, Qt::ShiftModifier);
+                    back.push_back(QApplication::focusWidget());
+                }
+                EXPECT_EQ(back, std::vector<QWidget*>(order.rbegin(), order.rend()));
             }
             auto* link = byText(view, QStringLiteral("Read the article on Fernwick"));
             if (order.empty() || link == nullptr || byDefault != nullptr)
