@@ -46,7 +46,13 @@ elseif(QUILL_STOP_TOKEN_WITH_EXPERIMENTAL_DEFINE)
   message(STATUS "std::stop_token and std::jthread: available with -D_LIBCPP_ENABLE_EXPERIMENTAL")
   add_compile_options(-D_LIBCPP_ENABLE_EXPERIMENTAL)
 else()
-  message(FATAL_ERROR "Quillstart needs <stop_token> and std::jthread: use GCC 12 or later with libstdc++, or "
-                      "libc++ 18 or later (tried as is, with -fexperimental-library and with "
-                      "-D_LIBCPP_ENABLE_EXPERIMENTAL).")
+  # Failed checks are not kept, so that the next configure after a toolchain update checks again.
+  unset(QUILL_STOP_TOKEN_AS_IS CACHE)
+  unset(QUILL_STOP_TOKEN_WITH_EXPERIMENTAL_LIBRARY CACHE)
+  unset(QUILL_STOP_TOKEN_WITH_EXPERIMENTAL_DEFINE CACHE)
+  # Apple's toolchain brings a libc++ with std::jthread from Xcode 16.3 on, and that Xcode needs macOS 15.2.
+  message(FATAL_ERROR "Quillstart needs <stop_token> and std::jthread. On a Mac, install Xcode 16.3 or later or "
+                      "its Command Line Tools (they need macOS 15.2 or later) and choose it with xcode-select "
+                      "--switch; elsewhere, use GCC 12 or later with libstdc++, or libc++ 18 or later (tried as "
+                      "is, with -fexperimental-library and with -D_LIBCPP_ENABLE_EXPERIMENTAL).")
 endif()

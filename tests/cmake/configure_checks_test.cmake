@@ -1,22 +1,28 @@
 # Configures the scratch project with a compiler that has std::stop_token and std::jthread as is, only with
 # -fexperimental-library, only with -D_LIBCPP_ENABLE_EXPERIMENTAL (its experimental library missing), or not at
-# all; with a valid and an unknown QUILL_PRODUCT; with valid and invalid build numbers. Checks each outcome, and
-# that the Info.plist written holds each value XML-escaped. Then configures the whole project with cpp-httplib in
-# the shape Homebrew installs it.
+# all, and after that refusal once more with one that has them; with a valid and an unknown QUILL_PRODUCT; with
+# valid and invalid build numbers. Checks each outcome, and that the Info.plist written holds each value
+# XML-escaped. Then configures the whole project with cpp-httplib in the shape Homebrew installs it.
 # Usage: cmake -DREAL_CXX=<compiler> -DSOURCE_DIR=<repository> -DWORK_DIR=<scratch build folder>
 #        [-DPREFIX_PATH=<the build's CMAKE_PREFIX_PATH>] [-DOPENSSL_ROOT=<the build's OPENSSL_ROOT_DIR>]
 #        -P configure_checks_test.cmake
 set(_here "${CMAKE_CURRENT_LIST_DIR}")
 set(_failures 0)
 
-# check_configure(<name> <stop token> <product> <exit code> <output pattern> [<more -D arguments>...])
+# check_configure(<name> <stop token> <product> <exit code> <output pattern> [<more -D arguments>...]): configures
+# a fresh folder, or for a name "<earlier case>-again" that case's folder once more.
 function(check_configure name stop_token product expected_result expected_output)
-  file(REMOVE_RECURSE "${WORK_DIR}/${name}")
+  set(folder "${name}")
+  if(name MATCHES "^(.+)-again$")
+    set(folder "${CMAKE_MATCH_1}")
+  else()
+    file(REMOVE_RECURSE "${WORK_DIR}/${name}")
+  endif()
   execute_process(
     # No compiler cache: it would hand one case's results to the next, as the stand-in looks the same to it.
     COMMAND "${CMAKE_COMMAND}" -E env --unset=CMAKE_CXX_COMPILER_LAUNCHER CCACHE_DISABLE=1
             "QUILL_REAL_CXX=${REAL_CXX}" "QUILL_STOP_TOKEN=${stop_token}"
-            "${CMAKE_COMMAND}" -S "${_here}/scratch" -B "${WORK_DIR}/${name}" -G Ninja
+            "${CMAKE_COMMAND}" -S "${_here}/scratch" -B "${WORK_DIR}/${folder}" -G Ninja
             "-DCMAKE_CXX_COMPILER=${_here}/compiler_without_stop_token" "-DQUILL_PRODUCT=${product}" ${ARGN}
     RESULT_VARIABLE result
     OUTPUT_VARIABLE output
@@ -34,7 +40,9 @@ check_configure(with-flag with-flag java 0
 check_configure(with-define with-define code 0
   "available with -D_LIBCPP_ENABLE_EXPERIMENTAL -- Product: com\\.fernwick\\.quill\\.code; options: -D_LIBCPP_ENABLE_EXPERIMENTAL --")
 check_configure(refused never code 1
-  "Quillstart needs <stop_token> and std::jthread: use GCC 12 or later with libstdc\\+\\+, or libc\\+\\+ 18 or later \\(tried as is, with -fexperimental-library and with -D_LIBCPP_ENABLE_EXPERIMENTAL\\)\\.")
+  "Quillstart needs <stop_token> and std::jthread\\. On a Mac, install Xcode 16\\.3 or later or its Command Line Tools \\(they need macOS 15\\.2 or later\\) and choose it with xcode-select --switch; elsewhere, use GCC 12 or later with libstdc\\+\\+, or libc\\+\\+ 18 or later \\(tried as is, with -fexperimental-library and with -D_LIBCPP_ENABLE_EXPERIMENTAL\\)\\.")
+# The same folder after the toolchain was brought up to date: checked again, not refused from the cache.
+check_configure(refused-again with-flag code 0 "available with -fexperimental-library -- Product:")
 check_configure(unknown-product as-is cobol 1
   "QUILL_PRODUCT must be one of code, cli, brew, claude, java, not \"cobol\"")
 foreach(number "1&2" "1.2.3.4" "2.")
@@ -61,7 +69,8 @@ file(REMOVE_RECURSE "${homebrew}")
 file(MAKE_DIRECTORY "${homebrew}/prefix/include" "${homebrew}/pkgconfig")
 file(WRITE "${homebrew}/prefix/lib/cmake/httplib/httplibConfig.cmake"
      "add_library(httplib::httplib INTERFACE IMPORTED)\n"
-     "set_target_properties(httplib::httplib PROPERTIES INTERFACE_INCLUDE_DIRECTORIES \"${homebrew}/prefix/include\")\n")
+     "set_target_properties(httplib::httplib PROPERTIES\n"
+     "  INTERFACE_INCLUDE_DIRECTORIES \"${homebrew}/prefix/include\")\n")
 find_program(pkg_config NAMES pkg-config pkgconf REQUIRED)
 execute_process(COMMAND "${pkg_config}" --variable pc_path pkg-config
                 OUTPUT_VARIABLE pc_path OUTPUT_STRIP_TRAILING_WHITESPACE)
