@@ -6,8 +6,10 @@
 #include <QAction>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 
 #include "tests/ui/test_fonts.h"
 #include "tests/ui/ui_test_support.h"
@@ -210,6 +212,159 @@ TEST_F(InstallLogTest, ANarrowLongLineDoesNotHideAWiderShortOneInAProportionalFo
     const QRect row = log.visualRect(log.model()->index(1, 0));
     EXPECT_GE(row.width(), wide);
     EXPECT_LE(row.left() + wide, log.viewport()->width()) << "its end is reached by scrolling";
+}
+
+/// Shows `view` in `family`, at the log's own size.
+void useFamily(InstallLogView& view, const QString& family) {
+    QFont font = view.font();
+    font.setFamilies({family});
+    view.setFont(font);
+    EXPECT_EQ(QFontInfo(view.font()).family(), family);
+}
+
+/// The log in each bundled font: one whose printable ASCII advances are all equal, one whose are not.
+QStringList bundledLogFamilies() {
+    QStringList families;
+    for (const auto* file : {"NotoSansMono-Regular.ttf", "DejaVuSans.ttf"}) {
+        const QString family = bundledFontFamily(QString::fromLatin1(file));
+        EXPECT_FALSE(family.isEmpty()) << file;
+        families.push_back(family);
+    }
+    return families;
+}
+
+TEST_F(InstallLogTest, TheEndOfALongLineIsReachedWhenItsTailIsWiderThanItsHeadOrHoldsTabs) {
+    const QStringList families = bundledLogFamilies();
+    ASSERT_FALSE(families.contains(QString()));
+    const QString& mono = families[0];
+    const QString& sans = families[1];
+    struct Case {
+        const char* name;
+        QString family;
+        QStringList lines;  // the last is the one whose end must be reached
+    };
+    // More than the characters shaped of a line: what follows them is not shaped.
+    const qsizetype past = LineWidths::kShapedPrefix + 88;
+    const auto run = [](const char16_t* text, qsizetype count) {
+        return QString::fromUtf16(text).repeated(count);
+    };
+    const std::vector<Case> cases = {
+        {"narrow letters, then wide ones", sans, {run(u"\u0456", past) + run(u"\u0416", 800)}},
+        {"letters with their accents as marks, then bare ones",
+         mono,
+         {run(u"e\u0301", past / 2) + run(u"\u0416", 800)}},
+        {"one-cell letters, then three-cell dashes",
+         mono,
+         {run(u"\u0416", LineWidths::kShapedPrefix) + run(u"\u2E3B", 1000)}},
+        {"narrow letters, then tabs", sans, {run(u"\u0456", past) + run(u"\t", 40) + QStringLiteral("end")}},
+        {"a short line of tabs after a wide line",
+         mono,
+         {QString(300, u'x'), run(u"\t", 30) + run(u"\u0416", 2)}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        KeptLines kept;
+        InstallLogView view(kept, *clipboard);
+        useFamily(view, row.family);
+        showWindow(&view);
+        view.resize(400, 200);
+        for (const auto& line : row.lines)
+            kept.append(line);
+        view.showNewLines();
+        const qreal shaped = QFontMetricsF(view.font()).horizontalAdvance(row.lines.back());
+        auto* bar = view.horizontalScrollBar();
+        bar->setValue(bar->maximum());
+        const QRect rect = view.visualRect(view.model()->index(view.model()->rowCount() - 1, 0));
+        EXPECT_LE(rect.left() + shaped, view.viewport()->width())
+            << "shaped " << shaped << " px, scrolls to " << bar->maximum() + view.viewport()->width();
+    }
+}
+
+/// The rightmost column of `image` in the rows [top, bottom] that differs from the background, or -1.
+int rightmostInk(const QImage& image, int top, int bottom, QRgb background) {
+    for (int x = image.width() - 1; x >= 0; --x) {
+        for (int y = std::max(top, 0); y <= std::min(bottom, image.height() - 1); ++y) {
+            if (image.pixel(x, y) != background)
+                return x;
+        }
+    }
+    return -1;
+}
+
+TEST_F(InstallLogTest, TheWidestLineEndsInsideTheViewWhenScrolledSidewaysInEitherFont) {
+    struct Widest {
+        const char* name;
+        QString line;
+        bool measured;  // its end is at the end of the scroll range; else only inside it
+    };
+    const std::vector<Widest> widestLines = {
+        {"measured", QStringLiteral("==> ") + QString(160, u'W'), true},
+        {"its tail bounded", QString(LineWidths::kShapedPrefix, u'\u0456') + QString(300, u'\u0416'), false},
+    };
+    for (const auto& family : bundledLogFamilies()) {
+        for (const auto& widest : widestLines) {
+            SCOPED_TRACE(family.toStdString() + ", " + widest.name);
+            ASSERT_FALSE(family.isEmpty());
+            KeptLines kept;
+            InstallLogView view(kept, *clipboard);
+            useFamily(view, family);
+            showWindow(&view);
+            view.resize(300, 160);
+            for (const auto& line : {QStringLiteral("==> Pouring"), widest.line, QStringLiteral("done")})
+                kept.append(line);
+            view.showNewLines();
+            view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum());
+            const QImage image = view.viewport()->grab().toImage();
+            const QRect row = view.visualRect(view.model()->index(1, 0));
+            const QRgb background = image.pixel(image.width() - 1, row.bottom() + 2 * row.height());
+            const int ink = rightmostInk(image, row.top(), row.bottom(), background);
+            // Its last glyph is drawn, whole, with blank room after it.
+            EXPECT_GT(ink, widest.measured ? image.width() / 2 : 0);
+            EXPECT_LT(ink, image.width() - 2) << "its last pixels are cut at the view's edge";
+        }
+    }
+}
+
+TEST_F(InstallLogTest, TheRowTheArrowKeysReachIsShownWholeInEitherFont) {
+    for (const auto& family : bundledLogFamilies()) {
+        SCOPED_TRACE(family.toStdString());
+        ASSERT_FALSE(family.isEmpty());
+        KeptLines kept;
+        InstallLogView view(kept, *clipboard);
+        useFamily(view, family);
+        showWindow(&view);
+        for (int line = 0; line < 200; ++line)
+            kept.append(QStringLiteral("line %1").arg(line));
+        view.showNewLines();
+        // A height that holds no whole number of rows: a row at either edge is easily half out.
+        const int rowHeight = view.visualRect(view.model()->index(0, 0)).height();
+        view.resize(300, view.height() - view.viewport()->height() + 7 * rowHeight + rowHeight / 2);
+        ASSERT_NE(view.viewport()->height() % rowHeight, 0);
+        view.setFocus();
+        view.setCurrentIndex(view.model()->index(0, 0));
+        struct Step {
+            const char* keys;
+            Qt::Key key;
+            int times;
+        };
+        const std::vector<Step> steps = {{"Down", Qt::Key_Down, 12},
+                                         {"Page Down", Qt::Key_PageDown, 3},
+                                         {"End", Qt::Key_End, 1},
+                                         {"Up", Qt::Key_Up, 12},
+                                         {"Page Up", Qt::Key_PageUp, 3},
+                                         {"Home", Qt::Key_Home, 1},
+                                         {"Page Down", Qt::Key_PageDown, 2},
+                                         {"Down", Qt::Key_Down, 3}};
+        for (const auto& step : steps) {
+            for (int press = 0; press < step.times; ++press) {
+                const int before = view.currentIndex().row();
+                QTest::keyClick(&view, step.key);
+                EXPECT_NE(view.currentIndex().row(), before) << step.keys;
+                EXPECT_TRUE(inView(view, view.currentIndex().row()))
+                    << step.keys << ": row " << view.currentIndex().row() << " after row " << before;
+            }
+        }
+    }
 }
 
 }  // namespace

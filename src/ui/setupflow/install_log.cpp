@@ -141,8 +141,14 @@ LineWidths::LineWidths(const QFont& font) : m_metrics(font) {
     }
     m_equal = widest - narrowest < 1e-3;
     m_narrowest = std::max<qreal>(narrowest, 1);
-    // Other text may fall back on wider fonts: ideographs take two cells, a tab up to eight.
-    m_widest = std::max({m_metrics.maxWidth(), 2 * widest, 8 * m_advance[0]});
+    // Other text may fall back on other fonts: an ideograph or an emoji takes about two cells, a dash of
+    // three ems three. None is taken to be wider than the widest of these as this font and its fallbacks draw
+    // them, or than the font's own widest glyph, which comes in whole pixels (hence the pixel more).
+    m_widest = std::max(m_metrics.maxWidth() + 1, 2 * widest);
+    for (const char16_t* wide : {u"\u4E00", u"\uFF37", u"\u2E3B", u"\U0001F600"})
+        m_widest = std::max(m_widest, m_metrics.horizontalAdvance(QString::fromUtf16(wide)));
+    // A tab from the line's start reaches the first tab stop: the distance between stops.
+    m_tabStop = std::max<qreal>(m_metrics.horizontalAdvance(QStringLiteral("\t")), 1);
 }
 
 std::optional<qreal> LineWidths::asciiWidth(QStringView line) const {
@@ -161,21 +167,37 @@ std::optional<qreal> LineWidths::asciiWidth(QStringView line) const {
     return sum;
 }
 
+qreal LineWidths::stepAfter(QChar c, qreal x) const {
+    return c == QLatin1Char('\t') ? (std::floor(x / m_tabStop) + 1) * m_tabStop : x + m_widest;
+}
+
+qreal LineWidths::reach(QStringView text, qreal x) const {
+    for (const QChar c : text) {
+        if (!c.isLowSurrogate())  // a pair is one character
+            x = stepAfter(c, x);
+    }
+    return x;
+}
+
+QStringView LineWidths::shapedPart(QStringView line) {
+    QStringView head = line.first(std::min(line.size(), kShapedPrefix));
+    if (head.size() < line.size() && head.back().isHighSurrogate())
+        head.chop(1);
+    return head;
+}
+
 qreal LineWidths::width(QStringView line, qreal atMost) {
     if (const auto ascii = asciiWidth(line))
         return *ascii;
-    const auto length = static_cast<qreal>(line.size());
-    if (length * m_widest <= atMost)
+    if (reach(line, 0) <= atMost)
         return atMost;
     ++m_shapingCalls;
     if (line.size() <= kShapedPrefix)
         return m_metrics.horizontalAdvance(line.toString());
-    // A longer line is taken to go on as its beginning does.
-    QStringView prefix = line.first(kShapedPrefix);
-    if (prefix.back().isHighSurrogate())
-        prefix.chop(1);
-    const qreal measured = m_metrics.horizontalAdvance(prefix.toString());
-    return measured * length / static_cast<qreal>(prefix.size());
+    // The rest is bounded from a character past the shaped part's end, which may join or kern with what
+    // follows it.
+    const QStringView head = shapedPart(line);
+    return reach(line.sliced(head.size()), m_metrics.horizontalAdvance(head.toString()) + m_widest);
 }
 
 LineWidths::Slice LineWidths::visible(QStringView line, qreal from, qreal span) const {
@@ -192,12 +214,34 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal from, qreal span) 
             x += m_advance[line[start++].unicode() - kFirstPrintable];
         slice.start = start;
         slice.x = x;
-    } else {
-        // Equal advances place every character exactly; other text by its average width.
-        const qreal average = ascii ? m_advance[0] : std::max<qreal>(m_narrowest, 0.5);
+    } else if (ascii) {
+        // Equal advances place every character exactly.
         slice.start =
-            std::clamp<qsizetype>(static_cast<qsizetype>(std::floor(from / average)) - 2, 0, length);
-        slice.x = static_cast<qreal>(slice.start) * average;
+            std::clamp<qsizetype>(static_cast<qsizetype>(std::floor(from / m_advance[0])) - 2, 0, length);
+        slice.x = static_cast<qreal>(slice.start) * m_advance[0];
+    } else {
+        // The shaped part by its average width; the rest where its bound puts it, as `width` adds it up, so
+        // that no character is drawn past the width the line was given.
+        const QStringView head = shapedPart(line);
+        const qreal headWidth = m_metrics.horizontalAdvance(head.toString());
+        qreal x = headWidth + m_widest;
+        if (from < x) {
+            const qreal average = std::max<qreal>(headWidth / static_cast<qreal>(head.size()), 0.5);
+            slice.start =
+                std::clamp<qsizetype>(static_cast<qsizetype>(std::floor(from / average)) - 2, 0, head.size());
+            slice.x = static_cast<qreal>(slice.start) * average;
+        } else {
+            qsizetype start = head.size();
+            while (start < length) {
+                const qreal next = stepAfter(line[start], x);
+                if (next > from)
+                    break;
+                x = next;
+                start += start + 1 < length && line[start].isHighSurrogate() ? 2 : 1;
+            }
+            slice.start = std::min(start, length);
+            slice.x = x;
+        }
     }
     if (slice.start > 0 && slice.start < length && line[slice.start].isLowSurrogate())
         --slice.start;

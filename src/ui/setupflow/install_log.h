@@ -83,7 +83,9 @@ class InstallLogModel : public QAbstractListModel {
 
 /// Widths of log lines in one font, at a cost bounded per line: printable ASCII is added up from the
 /// advances of its 95 characters, read once per font, so that it is never shaped whatever the font says of
-/// its pitch; other text is shaped, at most `kShapedPrefix` characters of it.
+/// its pitch; other text is shaped, at most `kShapedPrefix` characters of it, and the rest of a longer line
+/// is given an upper bound: no character advances more than the widest one the font or its fallbacks were
+/// seen to draw, and a tab no further than the next tab stop.
 class LineWidths {
   public:
     static constexpr qsizetype kShapedPrefix = 512;
@@ -92,12 +94,15 @@ class LineWidths {
 
     /// Whether every printable ASCII character advances the same.
     [[nodiscard]] bool equalAdvances() const { return m_equal; }
-    /// The width of `line`, or, when it cannot be wider than `atMost`, a number no larger than `atMost`.
+    /// The width of `line`, never less than it shows (exact where it is added up or shaped whole); or, when
+    /// it cannot be wider than `atMost`, a number no larger than `atMost`.
     [[nodiscard]] qreal width(QStringView line, qreal atMost = 0);
     /// Shaping calls so far.
     [[nodiscard]] qint64 shapingCalls() const { return m_shapingCalls; }
 
-    /// The part of `line` that covers the pixels [`from`, `from` + `span`) of it.
+    /// The part of `line` that covers the pixels [`from`, `from` + `span`) of it. A long line whose tail
+    /// is bounded rather than shaped has that tail placed by the bound, so that its end is painted inside
+    /// the width `width` gives it.
     struct Slice {
         qsizetype start = 0;
         qsizetype length = 0;
@@ -108,12 +113,20 @@ class LineWidths {
   private:
     /// The width of `line` when it is printable ASCII.
     [[nodiscard]] std::optional<qreal> asciiWidth(QStringView line) const;
+    /// How far `text` can reach at most when it starts at `x`.
+    [[nodiscard]] qreal reach(QStringView text, qreal x) const;
+    /// Where the character after `x` can end at most: a tab at the next tab stop, any other one a character
+    /// as wide as any seen.
+    [[nodiscard]] qreal stepAfter(QChar c, qreal x) const;
+    /// The first `kShapedPrefix` characters of `line`, a surrogate pair kept whole.
+    [[nodiscard]] static QStringView shapedPart(QStringView line);
 
     QFontMetricsF m_metrics;
     std::array<qreal, 95> m_advance{};
     bool m_equal = true;
     qreal m_narrowest = 1;
-    qreal m_widest = 1;  // no character of a line is assumed wider
+    qreal m_widest = 1;  // no character but a tab is taken to advance more
+    qreal m_tabStop = 1;
     qint64 m_shapingCalls = 0;
 };
 
