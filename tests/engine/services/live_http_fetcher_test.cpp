@@ -245,10 +245,10 @@ TEST(LiveHTTPFetcherTLSTest, AServerWhoseCertificateIsNotTrustedIsRefused) {
     const auto certificate = (folder.path() / "certificate.pem").string();
     const auto made = LiveProcessRunner().run(
         "/bin/sh", {"-c",
-                    "exec openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+                    "exec \"$2\" req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
                     "-days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout \"$0\" "
                     "-out \"$1\"",
-                    key, certificate});
+                    key, certificate, QUILL_OPENSSL_COMMAND});
     ASSERT_TRUE(made && made->exitCode == 0) << (made ? made->stderr_ : made.error().message);
 
     const int port = freeLoopbackPort();
@@ -256,8 +256,8 @@ TEST(LiveHTTPFetcherTLSTest, AServerWhoseCertificateIsNotTrustedIsRefused) {
     auto server = std::make_shared<LiveProcessCancellation>();
     auto events = LiveProcessRunner().stream(
         "/bin/sh",
-        {"-c", "exec openssl s_server -www -accept \"127.0.0.1:$0\" -cert \"$1\" -key \"$2\"",
-         std::to_string(port), certificate, key},
+        {"-c", "exec \"$3\" s_server -www -accept \"127.0.0.1:$0\" -cert \"$1\" -key \"$2\"",
+         std::to_string(port), certificate, key, QUILL_OPENSSL_COMMAND},
         std::nullopt, server);
     bool listening = false;
     while (!listening) {
