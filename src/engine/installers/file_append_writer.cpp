@@ -159,8 +159,11 @@ Result<bool> FileAppendWriter::apply(const DiffPreview& preview, bool seededHere
             return fail(WriteError::writeFailed(changedSincePreview(preview.path)));
     }
 
-    // A ".bak" beside a file that was not there is the user's own (a file set aside by hand), not ours.
-    const bool backUp = !(preview.wasCreated || seededHere) || !itemExists(*fs, preview.backupPath);
+    // A file that was not there, or held nothing but white space, has no text of the user's to keep: a ".bak"
+    // beside it is the user's own (a file set aside by hand, perhaps replaced by an empty one), not ours.
+    const bool nothingToKeep =
+        preview.wasCreated || seededHere || trimWhitespaceAndNewlines(preview.originalContents).empty();
+    const bool backUp = !nothingToKeep || !itemExists(*fs, preview.backupPath);
     if (backUp) {
         if (auto written = writeBackup(*fs, preview.path, preview.backupPath, preview.originalContents);
             !written)

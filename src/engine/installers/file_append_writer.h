@@ -67,10 +67,10 @@ struct FileAppendWriter {
 
     /// Writes `preview`: nothing when `alreadySet`; otherwise refuses a file that changed since the preview
     /// (or cannot be read), then replaces the ".bak" with the old text (the file's mode kept) and the file
-    /// with the new text, both atomically. A file that is new to this operation (`wasCreated`, or
-    /// `seededHere`: the caller created it just before the preview) has no text of the user's to keep, so an
-    /// existing ".bak" then stays as it is and none is written. True when it wrote the ".bak". Fails with a
-    /// `WriteError`.
+    /// with the new text, both atomically. A file with no text of the user's to keep (`wasCreated`; empty or
+    /// white space only; or `seededHere`: the caller wrote it just before the preview) leaves an existing
+    /// ".bak" as it is and writes none; with no ".bak" there, one is written all the same. True when it wrote
+    /// the ".bak". Fails with a `WriteError`.
     [[nodiscard]] Result<bool> apply(const DiffPreview& preview, bool seededHere = false) const;
 
     /// "# " + the date ("yyyy-MM-dd ", only when the product dates its blocks) + the marker + " — " +

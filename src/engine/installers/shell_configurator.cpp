@@ -92,7 +92,7 @@ bool ShellConfigurator::seedHeaderComment(const std::filesystem::path& file,
             return false;
     }
     // A failed seed leaves the file as it was; the block proposal then sees it unchanged.
-    return m_fs->write(comment + "\n", file, WriteMode::atomically).has_value() && missing;
+    return m_fs->write(comment + "\n", file, WriteMode::atomically).has_value();
 }
 
 void ShellConfigurator::createEnvFile(std::vector<std::string>& lines, bool& success) const {

@@ -50,7 +50,7 @@ class ShellConfigurator {
 
   private:
     /// Writes `comment` as the only line of `file` when it is missing or holds only white space. True when it
-    /// created the file.
+    /// wrote the file: what it replaced held no text of the user's.
     bool seedHeaderComment(const std::filesystem::path& file, const std::string& comment) const;
     /// Creates ~/.env from the placeholder template with mode 600, unless it exists.
     void createEnvFile(std::vector<std::string>& lines, bool& success) const;

@@ -40,6 +40,7 @@ TEST_F(FileAppendWriterTest, PutsOneBlankLineBeforeTheBlockAndBacksUpOnlyTheUser
         std::optional<std::string> original;  // nothing: no file
         std::string separator;
         std::optional<std::string> backup = std::nullopt;  // a ".bak" there before
+        bool keepsBackup = false;                          // that ".bak" stays as it was
     };
     const std::vector<Case> cases = {
         {"missing file", std::nullopt, ""},
@@ -50,10 +51,11 @@ TEST_F(FileAppendWriterTest, PutsOneBlankLineBeforeTheBlockAndBacksUpOnlyTheUser
         {"whitespace only", "  \t\n", "\n"},
         {"CR LF ending", "export A=1\r\n", "\n\n"},
         {"CR LF then LF", "export A=1\r\n\n", "\n"},
-        // A file set aside by hand is the user's, and nothing of a missing file is worth a copy.
-        {"missing file beside the user's .bak", std::nullopt, "", "export MINE=1\n"},
-        {"missing file beside an empty .bak", std::nullopt, "", ""},
-        {"empty file beside a .bak", "", "", "export MINE=1\n"},
+        // A file set aside by hand is the user's, and nothing of a missing or blank file is worth a copy.
+        {"missing file beside the user's .bak", std::nullopt, "", "export MINE=1\n", true},
+        {"missing file beside an empty .bak", std::nullopt, "", "", true},
+        {"empty file beside the user's .bak", "", "", "export MINE=1\n", true},
+        {"whitespace only beside the user's .bak", " \n\t\n", "\n", "export MINE=1\n", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -69,10 +71,9 @@ TEST_F(FileAppendWriterTest, PutsOneBlankLineBeforeTheBlockAndBacksUpOnlyTheUser
         const std::string original = c.original.value_or("");
         EXPECT_EQ(preview.proposedContents, original + c.separator + kUvBlock);
         EXPECT_EQ(readFile(home / ".zprofile"), preview.proposedContents);
-        const bool keepsBackup = !c.original && c.backup;
-        EXPECT_EQ(appended->backupWritten, !keepsBackup);
+        EXPECT_EQ(appended->backupWritten, !c.keepsBackup);
         EXPECT_TRUE(fs::is_regular_file(home / ".zprofile.bak"));
-        EXPECT_EQ(readFile(home / ".zprofile.bak"), keepsBackup ? *c.backup : original);
+        EXPECT_EQ(readFile(home / ".zprofile.bak"), c.keepsBackup ? *c.backup : original);
         EXPECT_EQ(preview.wasCreated, !c.original.has_value());
         EXPECT_EQ(preview.linesAdded, (std::vector<std::string>{"# Quillstart — uv PATH", kUvLine}));
         EXPECT_EQ(preview.backupPath, home / ".zprofile.bak");

@@ -136,6 +136,18 @@ TEST_F(ShellConfiguratorTest, EachFileIsHandledOnItsOwnAndAnUnreadableOneIsLeftA
          true,
          true,
          {{".zprofile.bak", "export MINE=1\n"}, {".zshrc.bak", ""}}},
+        {"the user's own copies beside blank files stay as they are",
+         {{".zprofile", ""},
+          {".zprofile.bak", "export MINE=1\n"},
+          {".zshrc", " \n\t\n"},
+          {".zshrc.bak", "alias mine=1\n"}},
+         nullptr,
+         [&] {
+             return Lines{"Configured ~/.zprofile.", "Configured ~/.zshrc.", kEnvCreated, kComplete};
+         },
+         true,
+         true,
+         {{".zprofile.bak", "export MINE=1\n"}, {".zshrc.bak", "alias mine=1\n"}}},
         {"an existing file's copy replaces an older one",
          {{".zprofile", "export A=1\n"}, {".zprofile.bak", "export MINE=1\n"}, {".env", ""}},
          nullptr,
