@@ -3,10 +3,10 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "engine/core/paths.h"
@@ -17,7 +17,6 @@ namespace quill {
 namespace {
 
 constexpr std::size_t kVersionExcerptLimit = 200;
-constexpr std::string_view kEncodedSlash = "%2F";
 
 /// The login name of the current user, from the password database, else $USER.
 std::string loginName() {
@@ -33,21 +32,58 @@ bool continuesName(char c) {
     return isAsciiAlphanumeric(c) || c == '.' || c == '_' || c == '-';
 }
 
-/// Whether `text` starts with `prefix`, ASCII letters in any case: a volume that ignores case takes
-/// "/users/Dev" for "/Users/dev".
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(),
-                      [](char a, char b) { return toAsciiUpper(a) == toAsciiUpper(b); });
+/// Whether URL encoding leaves `c` as it is (letters, digits, "-", ".", "_", "~"): no encoder writes such a
+/// byte as "%XX", so it stands only for itself.
+bool keptByUrlEncoding(char c) {
+    return isAsciiAlphanumeric(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
-/// `text` with every `from` replaced by `to`.
-std::string replacingAll(std::string_view text, std::string_view from, std::string_view to) {
-    std::string result;
-    std::size_t start = 0;
-    for (std::size_t at; (at = text.find(from, start)) != std::string_view::npos; start = at + from.size())
-        result.append(text.substr(start, at - start)).append(to);
-    return result.append(text.substr(start));
+unsigned hexValue(char c) {
+    return isAsciiDigit(c) ? static_cast<unsigned>(c - '0')
+                           : static_cast<unsigned>(toAsciiUpper(c) - 'A' + 10);
+}
+
+/// How many bytes at the start of `text` spell the byte `c`: `c` itself (an ASCII letter in any case, as a
+/// volume that ignores case takes "/users/Dev" for "/Users/dev"), or, for a byte that URL encoding changes,
+/// its percent-encoding, encoded again any number of times ("%2F", "%2f", "%252F", "%25252F", …). 0 when
+/// `text` does not start with it.
+std::size_t spelling(std::string_view text, char c) {
+    if (!keptByUrlEncoding(c) && text.starts_with('%')) {
+        std::size_t at = 1;
+        while (text.substr(at, 2) == "25")
+            at += 2;
+        if (at + 2 <= text.size() && isAsciiHexDigit(text[at]) && isAsciiHexDigit(text[at + 1]) &&
+            hexValue(text[at]) * 16 + hexValue(text[at + 1]) == static_cast<unsigned char>(c))
+            return at + 2;
+        if (c == '%' && at > 1)  // the last "25" was the encoded "%" itself
+            return at;
+    }
+    return !text.empty() && toAsciiUpper(text.front()) == toAsciiUpper(c) ? 1 : 0;
+}
+
+/// A home folder found at the start of a text: how many bytes it takes, and what stands in its place.
+struct FolderMatch {
+    std::size_t length = 0;
+    std::string masked;
+};
+
+/// `folder` ("/Users/dev") at the start of `text`, each byte spelt as `spelling` allows, so that plain,
+/// encoded, twice-encoded and half-encoded forms all match. Its place takes the folder's parent and "/~",
+/// with the folder's own letter case and the text's own spelling of every encoded byte: "%2fusers%2FDEV"
+/// becomes "%2fUsers%2F~", so a masked query still reads as one.
+std::optional<FolderMatch> folderAt(std::string_view text, std::string_view folder) {
+    const std::size_t nameStart = folder.rfind('/') + 1;
+    FolderMatch match;
+    for (std::size_t k = 0; k < folder.size(); ++k) {
+        const std::size_t length = spelling(text.substr(match.length), folder[k]);
+        if (length == 0)
+            return std::nullopt;
+        if (k < nameStart)
+            match.masked += length == 1 ? std::string_view(&folder[k], 1) : text.substr(match.length, length);
+        match.length += length;
+    }
+    match.masked += '~';
+    return match;
 }
 
 }  // namespace
@@ -77,51 +113,39 @@ std::string maskHomeFolder(std::string_view path) {
 }
 
 std::string maskHomeFolder(std::string_view text, std::string_view loginName, std::string_view homePath) {
-    struct Target {
-        std::string folder;    // the home folder as written in text
-        std::string masked;    // what stands in its place
-        bool encoded = false;  // "/" written "%2F" (a URL's query), kept as the text writes it
-    };
-    std::vector<Target> targets;
+    std::vector<std::string> folders;
     if (!loginName.empty())
-        targets.push_back({"/Users/" + std::string(loginName), "/Users/~"});
+        folders.push_back("/Users/" + std::string(loginName));
     while (homePath.size() > 1 && homePath.back() == '/')
         homePath.remove_suffix(1);
-    if (homePath.size() > 1 && homePath.front() == '/' &&
-        (targets.empty() || targets.front().folder != homePath)) {
-        const auto parent = homePath.substr(0, homePath.rfind('/'));
-        targets.push_back({std::string(homePath), std::string(parent) + "/~"});
-    }
-    for (std::size_t plain = targets.size(), t = 0; t < plain; ++t) {
-        targets.push_back({replacingAll(targets[t].folder, "/", kEncodedSlash),
-                           replacingAll(targets[t].masked, "/", kEncodedSlash), true});
-    }
+    if (homePath.size() > 1 && homePath.front() == '/' && (folders.empty() || folders.front() != homePath))
+        folders.emplace_back(homePath);
 
     std::string masked;
     masked.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        bool replaced = false;
-        for (const auto& target : targets) {
-            if (!startsWithIgnoringCase(text.substr(i), target.folder))
+        std::optional<FolderMatch> found;
+        for (const auto& folder : folders) {
+            found = folderAt(text.substr(i), folder);
+            if (!found)
                 continue;
-            const auto end = i + target.folder.size();
             // "/Users/dev.old" is another folder, but "/Users/dev." ends a sentence about the home folder.
-            auto next = end;
+            auto next = i + found->length;
             while (next < text.size() && text[next] == '.')
                 ++next;
-            if (next < text.size() && continuesName(text[next]))
+            if (next < text.size() && continuesName(text[next])) {
+                found.reset();
                 continue;
-            // The text's own spelling of the encoded "/" ("%2F" or "%2f") stays.
-            masked += target.encoded
-                          ? replacingAll(target.masked, kEncodedSlash, text.substr(i, kEncodedSlash.size()))
-                          : target.masked;
-            i = end;
-            replaced = true;
+            }
             break;
         }
-        if (!replaced)
+        if (found) {
+            masked += found->masked;
+            i += found->length;
+        } else {
             masked += text[i++];
+        }
     }
     return masked;
 }

@@ -19,7 +19,9 @@ std::string maskHomeFolder(std::string_view path);
 /// `text` with "/Users/<loginName>" and `homePath` masked, in any letter case, wherever they stand as a
 /// whole path component: "/Users/dev/x" becomes "/Users/~/x", "/home/dev" becomes "/home/~", and
 /// "/USERS/Dev/x" "/Users/~/x"; "/Users/dev2" stays. The name ends at any character that cannot be in a
-/// login name: "/Users/devé" is the home folder followed by "é".
+/// login name: "/Users/devé" is the home folder followed by "é". A byte that URL encoding changes ("/", and
+/// any other than letters, digits and "-._~") also matches percent-encoded, once or again to any depth, each
+/// on its own ("%2FUsers%2Fdev", "%252FUsers%252Fdev", "/Users%2Fdev"), and keeps that spelling in the mask.
 std::string maskHomeFolder(std::string_view text, std::string_view loginName, std::string_view homePath);
 
 /// Byte counts as whole gigabytes (10^9), rounded half away from zero.

@@ -306,7 +306,12 @@ TEST(TelemetryEvents, MasksTheHomeFolderWhereverItStandsAsAWholeFolder) {
     EXPECT_EQ(maskHomeFolder("/Users/dev/x", "", ""), "/Users/dev/x");
 
     // Any letter case (a volume may ignore it), and a name ended by anything a login name cannot hold.
-    const std::vector<std::pair<std::string, std::string>> cases = {
+    struct Case {
+        std::string text;
+        std::string masked;
+        std::string home = "/Users/dev";
+    };
+    const std::vector<Case> cases = {
         {"/users/DEV/Library", "/Users/~/Library"},
         {"/USERS/Dev", "/Users/~"},
         {"/Users/devé/x", "/Users/~é/x"},
@@ -315,15 +320,28 @@ TEST(TelemetryEvents, MasksTheHomeFolderWhereverItStandsAsAWholeFolder) {
         {"/Users/dev.é", "/Users/~.é"},
         {"/Users/Dev_2/x", "/Users/Dev_2/x"},
         {"/Users/deV-x", "/Users/deV-x"},
-        // Percent-encoded, as in a URL's query: masked in the text's own spelling.
+        {"/HOME/Dev/x", "/home/~/x", "/home/dev"},
+        // Percent-encoded, as in a URL's query, once, again to any depth, or only in part: masked in the
+        // text's own spelling of each encoded byte, hex digits in either case.
         {"%2FUsers%2Fdev%2Fx", "%2FUsers%2F~%2Fx"},
         {"?p=%2fusers%2fDEV", "?p=%2fUsers%2f~"},
+        {"%252FUsers%252Fdev%252Fx", "%252FUsers%252F~%252Fx"},
+        {"u=%25252fUsers%25252Fdev&", "u=%25252fUsers%25252F~&"},
+        {"/Users%2Fdev%2Fx", "/Users%2F~%2Fx"},
+        {"%2FUsers/dev/x", "%2FUsers/~/x"},
+        {"/Users%252fdev/x", "/Users%252f~/x"},
+        {"%2Fhome%2Fdev%2F.cache", "%2Fhome%2F~%2F.cache", "/home/dev"},
+        {"/home/Jo%20Dev/x and %2Fhome%2FJo%2520Dev", "/home/~/x and %2Fhome%2F~", "/home/Jo Dev"},
+        // Nothing else: another name, a "%" that encodes no "/", a letter no encoder writes as "%XX".
         {"%2FUsers%2Fdevx", "%2FUsers%2Fdevx"},
+        {"%252FUsers%252Fdev2", "%252FUsers%252Fdev2"},
+        {"%2GUsers%2Fdev", "%2GUsers%2Fdev"},
+        {"%25Users%25dev", "%25Users%25dev"},
+        {"%2F%55sers%2Fdev", "%2F%55sers%2Fdev"},
+        {"50%25 off /Users/dev", "50%25 off /Users/~"},
     };
-    for (const auto& [text, masked] : cases)
-        EXPECT_EQ(mask(text), masked) << text;
-    EXPECT_EQ(mask("/HOME/Dev/x", "/home/dev"), "/home/~/x");
-    EXPECT_EQ(mask("%2Fhome%2Fdev%2F.cache", "/home/dev"), "%2Fhome%2F~%2F.cache");
+    for (const auto& c : cases)
+        EXPECT_EQ(maskHomeFolder(c.text, "dev", c.home), c.masked) << c.text;
 
     // The running user's own home folder, whatever the platform calls it.
     const auto home = homeDirectoryPath().string();
