@@ -5,7 +5,7 @@
 include("${CMAKE_CURRENT_LIST_DIR}/lint_check.cmake")
 
 # Paths, plain, qualified and templated names, and spans that are prose: a command with its flag, a flag, a
-# name under std::, a literal in quotes, a fenced block. Ordinary uses of "part" and "issued" pass.
+# name under std::, a literal in quotes, a fenced block. An ordinary use of "issued" passes.
 function(write_clean_tree tree)
   file(REMOVE_RECURSE "${tree}")
   file(WRITE "${tree}/src/engine/core/stream.h" "template <class T> class Stream { T next(); };\n")
@@ -16,7 +16,7 @@ function(write_clean_tree tree)
        "`Stream<T>` in `src/engine/core/stream.h` hands out values with `Stream::next()`; "
        "`NextEnds` in `tests/engine/` shows it.\n"
        "Run `scripts/lint --docs` or `scripts/lint`, pass `-L ui`, use `std::jthread`, keep \".bak\" in quotes.\n"
-       "Each part of the code issued here is checked.\n\n"
+       "Each name issued here is checked.\n\n"
        "```\n`MissingInsideAFence` `src/not/here.h`\n```\n")
 endfunction()
 
@@ -30,10 +30,8 @@ foreach(planted
     "See `tests/ui/`.|`tests/ui/` is not a path in the repository"
     "`Stream` is fed by `StreamSink`.|`StreamSink` is found nowhere in src/ or tests/"
     "Call `Stream::cancel()`.|`cancel` is found nowhere in src/ or tests/"
-    "As the specification says.|points to a document or tracker outside the code"
-    "Mended in issue 12.|points to a document or tracker outside the code"
-    "Built for Part 2.040.|points to a numbered section or entry outside the code"
-    "See #12.|points to a numbered section or entry outside the code"
+    "Mended in issue 12.|points to a tracker outside the code"
+    "See #12.|points to a numbered entry outside the code"
     "A `Stream that never closes.|a code span runs past the end of its line")
   string(REPLACE "|" ";" planted "${planted}")
   list(GET planted 0 line)

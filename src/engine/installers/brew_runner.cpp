@@ -278,6 +278,7 @@ InstallerEvent BrewRunner::pkgFallback(const CaskRecoveryPolicy::PKGFallback& fa
                 sink.yield(ownLine("Fallback failed: " + mismatch(result.actual).message));
                 return CompletedEvent{1};
             } else {
+                static_assert(std::is_same_v<Case, AdminInstallOutcome::Failed>);
                 sink.yield(ownLine("Installer failed: " + result.message));
                 return CompletedEvent{1};
             }

@@ -50,8 +50,10 @@ Event outcomeEvent(const AdminInstallOutcome& outcome, const std::string& expect
                 return Event::Canceled{};
             else if constexpr (std::is_same_v<Case, AdminInstallOutcome::ChecksumMismatch>)
                 return failureEvent(checksumMismatch(expected, result.actual), package, stop);
-            else
+            else {
+                static_assert(std::is_same_v<Case, AdminInstallOutcome::Failed>);
                 return Event::Error{result.message};
+            }
         },
         outcome.value);
 }

@@ -66,7 +66,12 @@ std::string Diagnosis::detail() const {
 // clang-format on
 
 CompletionSurface Diagnosis::resultCategory() const {
+    // The three diagnoses that offer a fix end, once it has run, on the completion after a fix.
+    const auto afterFix = [] { return CompletionSurface::Prompt{BuildIntentSurface::postFix}; };
     return std::visit(Overloaded{
+                          [&](const D1_NoJDK&) -> CompletionSurface { return afterFix(); },
+                          [&](const D2_HomeUnset&) -> CompletionSurface { return afterFix(); },
+                          [&](const D3_LegacyOnly&) -> CompletionSurface { return afterFix(); },
                           [](const D4_ModernHomeSet&) -> CompletionSurface {
                               return CompletionSurface::Prompt{BuildIntentSurface::modernHomeSet};
                           },
@@ -74,9 +79,6 @@ CompletionSurface Diagnosis::resultCategory() const {
                               return CompletionSurface::Prompt{BuildIntentSurface::noErrorsFound};
                           },
                           [](const Unknown&) -> CompletionSurface { return CompletionSurface::Excluded{}; },
-                          [](const auto&) -> CompletionSurface {
-                              return CompletionSurface::Prompt{BuildIntentSurface::postFix};
-                          },
                       },
                       value);
 }

@@ -412,7 +412,9 @@ std::optional<SetupFlowModel::PendingInstall> SetupFlowModel::pendingInstallFor(
                 }
                 return pending(std::move(fixes), false);
             },
-            [](const auto&) -> std::optional<PendingInstall> { return std::nullopt; },
+            // Stages without choices: their own buttons install, not "Install selected".
+            [](const Policy::GroupedInstall&) -> std::optional<PendingInstall> { return std::nullopt; },
+            [](const Policy::ProjectActions&) -> std::optional<PendingInstall> { return std::nullopt; },
         },
         kind->second);
 }
