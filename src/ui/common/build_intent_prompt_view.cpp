@@ -14,7 +14,6 @@ namespace {
 constexpr int kPadding = 16;
 constexpr int kSpacing = 8;
 constexpr double kRadius = 8;
-constexpr double kQuaternaryOpacity = 0.1;
 // clang-format off
 constexpr const char* kBody = "Whether starting out or setting up a new Mac, we'll check if you have everything you need.";
 // clang-format on
@@ -23,6 +22,7 @@ constexpr const char* kBody = "Whether starting out or setting up a new Mac, we'
 BuildIntentPromptView::BuildIntentPromptView(std::function<void()> onSeeRecommendations, QWidget* parent)
     : QWidget(parent), m_onSeeRecommendations(std::move(onSeeRecommendations)) {
     setObjectName(QStringLiteral("completion-build-intent-prompt"));
+    Style::setCardFill(this, CardFill::quaternary);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     layout->setSpacing(kSpacing);
@@ -47,7 +47,7 @@ void BuildIntentPromptView::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(Style::tinted(palette().color(QPalette::WindowText), kQuaternaryOpacity));
+    painter.setBrush(Style::cardFill(this));
     painter.drawRoundedRect(QRectF(rect()), kRadius, kRadius);
 }
 

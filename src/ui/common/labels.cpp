@@ -158,7 +158,7 @@ QPushButton* linkButton(const QString& text, QWidget* parent) {
     Style::follow(button, [](QWidget* w) {
         const QString sheet =
             QStringLiteral("QPushButton { color: %1; border: none; padding: 2px 4px; text-align: left; }")
-                .arg(Style::basePalette(w).color(QPalette::Highlight).name(QColor::HexArgb));
+                .arg(Style::link(w).name(QColor::HexArgb));
         if (w->styleSheet() != sheet)
             w->setStyleSheet(sheet);
     });

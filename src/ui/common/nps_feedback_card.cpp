@@ -107,6 +107,7 @@ NPSFeedbackCard::NPSFeedbackCard(ScreenContext& context, std::function<void()> o
       m_onSubmitted(std::move(onSubmitted)),
       m_onDismissed(std::move(onDismissed)) {
     setObjectName(QStringLiteral("nps-card"));
+    Style::setCardFill(this, CardFill::secondary);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     layout->setSpacing(kItemSpacing);
@@ -255,9 +256,8 @@ void NPSFeedbackCard::refresh() {
 void NPSFeedbackCard::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor secondary = Style::secondary(this);
-    painter.setPen(QPen(Style::tinted(secondary, 0.25), 1));
-    painter.setBrush(Style::tinted(secondary, 0.08));
+    painter.setPen(QPen(Style::tinted(Style::secondary(this), 0.25), 1));
+    painter.setBrush(Style::cardFill(this));
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kCardRadius, kCardRadius);
 }
 

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextEdit>
+#include <QVariant>
 #include <QWidget>
 #include <cmath>
 #include <utility>
@@ -30,6 +31,9 @@ constexpr int kBorderedMargin = 16;
 constexpr int kRingWidth = 2;
 constexpr int kRingRadius = 5;
 constexpr double kRingContrast = 3.0;
+constexpr double kQuaternaryOpacity = 0.1;
+constexpr double kSecondaryCardOpacity = 0.08;
+constexpr const char* kCardFillProperty = "quillCardFill";
 
 double points(TextRole role) {
     switch (role) {
@@ -116,7 +120,10 @@ class FocusRingFollower final : public QObject {
 /// own is not told of that (its palette is its sheet's), so the application is watched, once for all of them.
 class Restyler final : public QObject {
   public:
-    explicit Restyler(QWidget* widget) : QObject(widget) { watchers().push_back(this); }
+    explicit Restyler(QWidget* widget) : QObject(widget) {
+        watchers().push_back(this);
+        widget->installEventFilter(this);  // colours measured against a background follow it to a new parent
+    }
     ~Restyler() override { std::erase(watchers(), this); }
     Restyler(const Restyler&) = delete;
     Restyler& operator=(const Restyler&) = delete;
@@ -129,6 +136,13 @@ class Restyler final : public QObject {
     static void restyleAll() {
         for (Restyler* restyler : std::vector<Restyler*>(watchers()))
             restyler->m_restyle(static_cast<QWidget*>(restyler->parent()));
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && event->type() == QEvent::ParentChange && m_restyle)
+            m_restyle(static_cast<QWidget*>(watched));
+        return false;
     }
 
   private:
@@ -249,6 +263,76 @@ QColor Style::secondary(const QWidget* widget) {
     return widget->palette().color(QPalette::PlaceholderText);
 }
 
+QColor Style::over(const QColor& colour, const QColor& background) {
+    const QColor top = colour.toRgb();
+    const QColor under = background.toRgb();
+    const double alpha = top.alphaF();
+    auto mix = [alpha](double a, double b) { return a * alpha + b * (1 - alpha); };
+    return QColor::fromRgbF(static_cast<float>(mix(top.redF(), under.redF())),
+                            static_cast<float>(mix(top.greenF(), under.greenF())),
+                            static_cast<float>(mix(top.blueF(), under.blueF())));
+}
+
+QColor Style::readable(const QColor& colour, const QColor& text, const QColor& background, double ratio) {
+    const QColor from = over(colour, background);
+    const QColor to = over(text, background);
+    // The first step that reads, in whole channel values: the colour moves no further than it must. The path
+    // may cross the background's lightness (a dark accent on a dark window, light text), so it is walked,
+    // not bisected.
+    constexpr int kSteps = 64;
+    for (int step = 0; step < kSteps; ++step) {
+        const double t = static_cast<double>(step) / kSteps;
+        auto channel = [t](int a, int b) { return static_cast<int>(std::lround(a + (b - a) * t)); };
+        const QColor mixed(channel(from.red(), to.red()), channel(from.green(), to.green()),
+                           channel(from.blue(), to.blue()));
+        if (contrast(mixed, background) >= ratio)
+            return mixed;
+    }
+    return to;
+}
+
+void Style::setCardFill(QWidget* card, CardFill fill) {
+    card->setProperty(kCardFillProperty, static_cast<int>(fill));
+}
+
+QColor Style::cardFill(const QWidget* card) {
+    const QVariant fill = card->property(kCardFillProperty);
+    if (!fill.isValid())
+        return Qt::transparent;
+    const QPalette palette = basePalette(card);
+    switch (static_cast<CardFill>(fill.toInt())) {
+        case CardFill::quaternary:
+            return tinted(palette.color(QPalette::WindowText), kQuaternaryOpacity);
+        case CardFill::secondary:
+            return tinted(palette.color(QPalette::PlaceholderText), kSecondaryCardOpacity);
+    }
+    return Qt::transparent;
+}
+
+QColor Style::background(const QWidget* widget) {
+    // Cards lie over the window, inner over outer.
+    std::vector<QColor> fills;
+    for (const QWidget* w = widget; w != nullptr; w = w->isWindow() ? nullptr : w->parentWidget())
+        fills.push_back(cardFill(w));
+    QColor shown = basePalette(widget).color(QPalette::Window);
+    shown.setAlpha(255);
+    for (auto fill = fills.rbegin(); fill != fills.rend(); ++fill)
+        shown = over(*fill, shown);
+    return shown;
+}
+
+QColor Style::secondaryText(const QWidget* widget) {
+    const QPalette palette = basePalette(widget);
+    return readable(palette.color(QPalette::PlaceholderText), palette.color(QPalette::WindowText),
+                    background(widget), kTextContrast);
+}
+
+QColor Style::link(const QWidget* widget) {
+    const QPalette palette = basePalette(widget);
+    return readable(palette.color(QPalette::Highlight), palette.color(QPalette::WindowText),
+                    background(widget), kTextContrast);
+}
+
 QColor Style::accent(const QWidget* widget) {
     return widget->palette().color(QPalette::Highlight);
 }
@@ -261,7 +345,7 @@ QColor Style::tinted(QColor colour, double opacity) {
 void Style::makeSecondary(QWidget* widget) {
     follow(widget, [](QWidget* w) {
         QPalette palette = w->palette();
-        const QColor colour = basePalette(w).color(QPalette::PlaceholderText);
+        const QColor colour = secondaryText(w);
         palette.setColor(QPalette::WindowText, colour);
         palette.setColor(QPalette::Text, colour);
         w->setPalette(palette);
@@ -277,19 +361,23 @@ void Style::apply(QAbstractButton* button, ButtonStyle style, ControlSize size) 
             button->setProperty("buttonStyle", QStringLiteral("prominent"));
             follow(button, [](QWidget* w) {
                 const QPalette palette = basePalette(w);
-                setStyleSheet(w,
-                              QStringLiteral(
-                                  "QPushButton[buttonStyle=\"prominent\"] { background-color: %1; color: %2; "
-                                  "border: none; border-radius: %3px; padding: 4px 16px; }"
-                                  "QPushButton[buttonStyle=\"prominent\"]:pressed { background-color: %4; }"
-                                  "QPushButton[buttonStyle=\"prominent\"]:disabled { background-color: %5; "
-                                  "color: %6; }")
-                                  .arg(palette.color(QPalette::Highlight).name(QColor::HexArgb),
-                                       palette.color(QPalette::HighlightedText).name(QColor::HexArgb))
-                                  .arg(kProminentRadius)
-                                  .arg(palette.color(QPalette::Highlight).darker(115).name(QColor::HexArgb),
-                                       tinted(palette.color(QPalette::WindowText), 0.1).name(QColor::HexArgb),
-                                       palette.color(QPalette::PlaceholderText).name(QColor::HexArgb)));
+                // Disabled, the label keeps to the placeholder colour as far as it reads on the fill.
+                const QColor disabledFill = tinted(palette.color(QPalette::WindowText), kQuaternaryOpacity);
+                const QColor disabledLabel =
+                    readable(palette.color(QPalette::PlaceholderText), palette.color(QPalette::WindowText),
+                             over(disabledFill, background(w)), kDisabledContrast);
+                setStyleSheet(
+                    w, QStringLiteral(
+                           "QPushButton[buttonStyle=\"prominent\"] { background-color: %1; color: %2; "
+                           "border: none; border-radius: %3px; padding: 4px 16px; }"
+                           "QPushButton[buttonStyle=\"prominent\"]:pressed { background-color: %4; }"
+                           "QPushButton[buttonStyle=\"prominent\"]:disabled { background-color: %5; "
+                           "color: %6; }")
+                           .arg(palette.color(QPalette::Highlight).name(QColor::HexArgb),
+                                palette.color(QPalette::HighlightedText).name(QColor::HexArgb))
+                           .arg(kProminentRadius)
+                           .arg(palette.color(QPalette::Highlight).darker(115).name(QColor::HexArgb),
+                                disabledFill.name(QColor::HexArgb), disabledLabel.name(QColor::HexArgb)));
             });
             break;
         }
@@ -308,7 +396,7 @@ void Style::apply(QAbstractButton* button, ButtonStyle style, ControlSize size) 
             button->setSizePolicy(QSizePolicy::Maximum, button->sizePolicy().verticalPolicy());
             follow(button, [](QWidget* w) {
                 setStyleSheet(w, QStringLiteral("QPushButton { color: %1; border: none; padding: 4px 6px; }")
-                                     .arg(basePalette(w).color(QPalette::Highlight).name(QColor::HexArgb)));
+                                     .arg(link(w).name(QColor::HexArgb)));
             });
             break;
     }
