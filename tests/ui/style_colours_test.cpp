@@ -13,6 +13,7 @@
 
 #include "tests/ui/ui_test_support.h"
 #include "ui/common/build_intent_prompt_view.h"
+#include "ui/common/labels.h"
 #include "ui/common/nps_feedback_card.h"
 #include "ui/common/screen_scaffold.h"
 #include "ui/common/style.h"
@@ -102,6 +103,10 @@ TEST_F(StyleColoursTest, SmallTextReadsOnWhatItIsDrawnOnInEveryPaletteAndFollows
     layout->addWidget(card);
     auto* intent = new BuildIntentPromptView({}, &page);
     layout->addWidget(intent);
+    // Made secondary before it has a parent, then put on a card: measured against the card.
+    auto* late = plainLabel(QStringLiteral("Placed on the card later"));
+    Style::makeSecondary(late);
+    intent->layout()->addWidget(late);
     auto* install = new QPushButton(QStringLiteral("Install selected"), &page);
     Style::apply(install, ButtonStyle::prominent, ControlSize::large);
     install->setEnabled(false);
@@ -126,6 +131,8 @@ TEST_F(StyleColoursTest, SmallTextReadsOnWhatItIsDrawnOnInEveryPaletteAndFollows
          QStringLiteral(
              "Whether starting out or setting up a new Mac, we'll check if you have everything you "
              "need."),
+         QPalette::PlaceholderText},
+        {"a secondary text placed on a card after it was made", QStringLiteral("Placed on the card later"),
          QPalette::PlaceholderText},
     };
     for (const auto& row : palettes) {
