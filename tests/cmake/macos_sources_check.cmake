@@ -4,6 +4,7 @@
 # -DBUILD_DIR=<build folder> -P macos_sources_check.cmake
 cmake_minimum_required(VERSION 3.25)
 include("${SOURCE_DIR}/cmake/QuillWarnings.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/darwin_options.cmake")
 file(GLOB_RECURSE sources "${SOURCE_DIR}/src/*_macos.cpp" "${SOURCE_DIR}/tests/support/*_macos.cpp")
 list(LENGTH sources count)
 if(count EQUAL 0)
@@ -11,10 +12,7 @@ if(count EQUAL 0)
 endif()
 foreach(source IN LISTS sources)
   execute_process(
-    COMMAND "${COMPILER}" -std=c++20 -stdlib=libc++ -fexperimental-library -fsyntax-only
-            ${QUILL_WARNING_OPTIONS} -Werror
-            -isystem "${SOURCE_DIR}/tests/support/standins/darwin"
-            -I "${SOURCE_DIR}/src" -I "${SOURCE_DIR}" -I "${BUILD_DIR}/generated"
+    COMMAND "${COMPILER}" ${QUILL_DARWIN_CHECK_OPTIONS} -I "${SOURCE_DIR}/src" -I "${SOURCE_DIR}" -I "${BUILD_DIR}/generated"
             "${source}"
     RESULT_VARIABLE result
     OUTPUT_VARIABLE output

@@ -1,0 +1,3 @@
+#pragma once
+
+#error "<sys/epoll.h> is Linux-only; Darwin waits on descriptors with kqueue (<sys/event.h>)"

@@ -1,0 +1,3 @@
+#pragma once
+
+#error "<sys/eventfd.h> is Linux-only; on Darwin use a pipe"

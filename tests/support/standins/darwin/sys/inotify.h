@@ -1,0 +1,3 @@
+#pragma once
+
+#error "<sys/inotify.h> is Linux-only; Darwin watches files with kqueue (<sys/event.h>)"

@@ -1,0 +1,3 @@
+#pragma once
+
+#error "<sys/prctl.h> is Linux-only; Darwin has no counterpart"
