@@ -14,10 +14,21 @@
 
 namespace quill {
 
-/// The most lines of a child's output that wait for their reader, at each stage between the pipe and the
-/// screen, before the stage relaying them holds back (`StreamSink::yieldWithin`): a reader that falls behind
-/// holds the tool back on its full pipe instead of letting a buffer grow.
+/// How much of a child's output may wait for its reader, at each stage between the pipe and the screen,
+/// before the stage relaying it holds back (`StreamSink::yieldWithin`): a reader that falls behind holds the
+/// tool back on its full pipe instead of letting a buffer grow. Lines are weighed by their bytes as well as
+/// counted, since one line may be long.
 inline constexpr std::size_t kPendingOutputLines = 4096;
+inline constexpr std::size_t kPendingOutputBytes = std::size_t{4} << 20;
+
+/// The most values, and the most of their weight, that may wait for a stream's consumer before a producer
+/// using `StreamSink::yieldWithin` holds back.
+struct PendingLimit {
+    std::size_t values = 0;
+    std::size_t weight = 0;
+};
+/// The limit of every stage that relays a child's output lines, each weighed by its bytes.
+inline constexpr PendingLimit kPendingOutput{kPendingOutputLines, kPendingOutputBytes};
 
 template <class T>
 class Stream;
@@ -42,15 +53,16 @@ class StreamState {
         m_ready.notify_one();
     }
 
-    void yieldWithin(T value, std::size_t limit, const std::stop_token& stop) {
+    void yieldWithin(T value, std::size_t weight, PendingLimit limit, const std::stop_token& stop) {
         std::unique_lock lock(m_mutex);
         if (m_ended)
             return;
         m_buffer.push_back(std::move(value));
+        m_bufferWeight += weight;
         // A consumer waits only on an empty buffer: a value added to others finds it awake already.
         if (m_buffer.size() == 1)
             m_ready.notify_one();
-        if (m_buffer.size() > limit)
+        if (m_buffer.size() > limit.values || m_bufferWeight > limit.weight)
             m_bufferTaken.wait(lock, stop, [this] { return m_buffer.empty() || m_ended; });
     }
 
@@ -91,6 +103,7 @@ class StreamState {
         end();
         std::lock_guard lock(m_mutex);
         m_buffer.clear();
+        m_bufferWeight = 0;
     }
 
     void setOnTermination(std::function<void()> callback) {
@@ -185,6 +198,7 @@ class StreamState {
     void takeBuffer() {
         dropTaken();
         m_taken.swap(m_buffer);
+        m_bufferWeight = 0;
     }
 
     std::optional<T> popTaken() {
@@ -197,8 +211,9 @@ class StreamState {
     std::condition_variable_any m_ready;
     std::condition_variable_any m_bufferTaken;  // the consumer took the buffer, or the stream ended
     std::vector<T> m_buffer;
-    std::vector<T> m_taken;  // values already taken out of m_buffer; touched by the one consumer only
-    std::size_t m_next = 0;  // the next value of m_taken to hand out
+    std::size_t m_bufferWeight = 0;  // what the values in m_buffer weigh, as `yieldWithin` was told
+    std::vector<T> m_taken;          // values already taken out of m_buffer; touched by the one consumer only
+    std::size_t m_next = 0;          // the next value of m_taken to hand out
     std::function<void()> m_onTermination;
     bool m_ended = false;
     std::atomic<bool> m_canceled = false;  // set by `cancel`, from any thread
@@ -225,12 +240,13 @@ class StreamSink {
         if (m_owner)
             m_owner->state->yield(std::move(value));
     }
-    /// Yields `value`; then, when more than `limit` values wait for the consumer, blocks until it has taken
-    /// them, the stream has ended or `stop` is requested. For a producer that relays a source it can pause,
-    /// so that a slow consumer holds the source back instead of letting the buffer grow.
-    void yieldWithin(T value, std::size_t limit, const std::stop_token& stop) const {
+    /// Yields `value`, which weighs `weight`; then, when more than `limit.values` values, or more than
+    /// `limit.weight` of weight, wait for the consumer, blocks until it has taken them, the stream has ended
+    /// or `stop` is requested. Values yielded otherwise weigh nothing. For a producer that relays a source it
+    /// can pause, so that a slow consumer holds the source back instead of letting the buffer grow.
+    void yieldWithin(T value, std::size_t weight, PendingLimit limit, const std::stop_token& stop) const {
         if (m_owner)
-            m_owner->state->yieldWithin(std::move(value), limit, stop);
+            m_owner->state->yieldWithin(std::move(value), weight, limit, stop);
     }
     /// Yields every value in order, as many `yield` calls would, under one lock.
     void yieldAll(std::vector<T> values) const {

@@ -35,7 +35,8 @@ InstallerChildOutcome relayInstallerChild(const ProcessRunning& process, const s
             // move the whole text each time.
             if (outcome.transcript.size() > 2 * kMaximumTranscriptSize)
                 keepLastLines(outcome.transcript, kMaximumTranscriptSize);
-            sink.yieldWithin(InstallerEvent::Output{std::move(line)}, kPendingOutputLines, stop);
+            const std::size_t bytes = line.size();
+            sink.yieldWithin(InstallerEvent::Output{std::move(line)}, bytes, kPendingOutput, stop);
         });
     if (end.startFailure) {
         sink.yield(ownLine("Failed to start " + std::string(what) + ": " + *end.startFailure));

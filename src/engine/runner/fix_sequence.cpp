@@ -43,10 +43,11 @@ void runSequence(const std::vector<SetupRemediation>& fixes, const RunFixAt& run
                 exitCode = completed->exitCode;
             else if (std::holds_alternative<Event::Canceled>(event->value))
                 canceled = true;
-            else if (auto* output = std::get_if<Event::Output>(&event->value))
-                sink.yieldWithin(E{E::Output{std::move(output->text), output->kind}}, kPendingOutputLines,
+            else if (auto* output = std::get_if<Event::Output>(&event->value)) {
+                const std::size_t bytes = output->text.size();
+                sink.yieldWithin(E{E::Output{std::move(output->text), output->kind}}, bytes, kPendingOutput,
                                  stop);
-            else if (auto* browser = std::get_if<Event::OpenBrowser>(&event->value))
+            } else if (auto* browser = std::get_if<Event::OpenBrowser>(&event->value))
                 sink.yield(E{E::OpenBrowser{std::move(*browser)}});
         }
         if (stop.stop_requested())

@@ -40,7 +40,8 @@ inline void say(const EventSink& sink, std::string text) {
 /// Passes on one line of a tool's output; waits while the fix's reader is far behind, or until `stop`.
 inline void relayLine(const EventSink& sink, std::string text, const std::stop_token& stop,
                       OutputKind kind = OutputKind::tool) {
-    sink.yieldWithin(Event::Output{std::move(text), kind}, kPendingOutputLines, stop);
+    const std::size_t bytes = text.size();
+    sink.yieldWithin(Event::Output{std::move(text), kind}, bytes, kPendingOutput, stop);
 }
 inline void complete(const EventSink& sink, int exitCode) {
     sink.yield(Event::Completed{exitCode});

@@ -15,8 +15,9 @@ Stream<StreamEvent> ShellRunner::stream(const std::string& executable,
         process->stream(executable, arguments, std::nullopt, handle));
     return streamFromTask<StreamEvent>(
         [child, handle, executable](const StreamSink<StreamEvent>& sink, const std::stop_token& stop) {
-            const ChildEnd end = readChild(std::move(*child), *handle, stop, [&sink](std::string line) {
-                sink.yield(StreamEvent::Output{std::move(line)});
+            const ChildEnd end = readChild(std::move(*child), *handle, stop, [&](std::string line) {
+                const std::size_t bytes = line.size();
+                sink.yieldWithin(StreamEvent::Output{std::move(line)}, bytes, kPendingOutput, stop);
             });
             if (end.startFailure)
                 sink.yield(StreamEvent::Output{"Failed to start " + executable + ": " + *end.startFailure,
