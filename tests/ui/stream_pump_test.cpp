@@ -18,44 +18,63 @@
 namespace quill::ui::test {
 namespace {
 
-TEST(StreamPumpTest, HandsEveryEventOverInOrderInBoundedBatches) {
-    constexpr int kCount = 100'000;
+TEST(StreamPumpTest, HandsEveryEventOverInOrderInBatchesBoundedByCountAndWeight) {
     constexpr std::size_t kBatch = 1000;
-    auto stream = streamFromTask<int>([](const StreamSink<int>& sink, std::stop_token) {
-        for (int value = 0; value < kCount; ++value)
-            sink.yield(value);
-    });
+    struct Bound {
+        const char* name;
+        int count;
+        StreamPump<int>::Weigh weigh;
+        std::size_t maxWeight;
+        std::size_t mostPerTurn;  // the most events one turn of the event loop may take
+    };
+    const std::vector<Bound> bounds = {
+        {"by count", 100'000, {}, 0, kBatch},
+        // Each batch closes once its weight reaches the bound: 3 events of 10 for a bound of 30.
+        {"by weight", 3000, [](const int&) { return std::size_t{10}; }, 30, 3},
+    };
+    for (const auto& bound : bounds) {
+        SCOPED_TRACE(bound.name);
+        auto stream = std::make_shared<Stream<int>>(
+            streamFromTask<int>([count = bound.count](const StreamSink<int>& sink, std::stop_token) {
+                for (int value = 0; value < count; ++value)
+                    sink.yield(value);
+            }));
 
-    // A timer that ticks between hand-overs shows where one batch ends and the next begins.
-    int tick = 0;
-    QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&tick] { ++tick; });
-    ticker.start(0);
+        // A timer that ticks between hand-overs shows where one batch ends and the next begins.
+        int tick = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&tick] { ++tick; });
+        ticker.start(0);
 
-    std::vector<int> received;
-    std::vector<std::pair<int, std::size_t>> batches;  // the tick each batch came at, and its size
-    bool ended = false;
-    StreamPump<int> pump(
-        std::move(stream),
-        [&](const std::vector<int>& batch) {
-            EXPECT_FALSE(ended);
-            received.insert(received.end(), batch.begin(), batch.end());
-            batches.emplace_back(tick, batch.size());
-        },
-        [&] { ended = true; }, kBatch);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ended; }, 20'000));
+        std::vector<int> received;
+        std::vector<std::pair<int, std::size_t>> batches;  // the tick each batch came at, and its size
+        bool ended = false;
+        StreamPump<int> pump(
+            [stream](const std::stop_token& stop, const StreamPump<int>::Deliver& deliver) {
+                while (auto value = stream->next(stop))
+                    deliver(*value);
+            },
+            [&](const std::vector<int>& batch) {
+                EXPECT_FALSE(ended);
+                received.insert(received.end(), batch.begin(), batch.end());
+                batches.emplace_back(tick, batch.size());
+            },
+            [&] { ended = true; }, kBatch, bound.weigh, bound.maxWeight);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return ended; }, 20'000));
 
-    ASSERT_EQ(received.size(), static_cast<std::size_t>(kCount));
-    for (int index = 0; index < kCount; ++index)
-        ASSERT_EQ(received[static_cast<std::size_t>(index)], index);
-    // No turn of the event loop handed over more than one batch's worth, and the loop ran between batches.
-    std::size_t inTick = 0;
-    for (std::size_t index = 0; index < batches.size(); ++index) {
-        const bool sameTick = index > 0 && batches[index].first == batches[index - 1].first;
-        inTick = (sameTick ? inTick : 0) + batches[index].second;
-        ASSERT_LE(inTick, kBatch);
+        ASSERT_EQ(received.size(), static_cast<std::size_t>(bound.count));
+        for (int index = 0; index < bound.count; ++index)
+            ASSERT_EQ(received[static_cast<std::size_t>(index)], index);
+        // No turn of the event loop handed over more than one batch's worth, and the loop ran between
+        // batches.
+        std::size_t inTick = 0;
+        for (std::size_t index = 0; index < batches.size(); ++index) {
+            const bool sameTick = index > 0 && batches[index].first == batches[index - 1].first;
+            inTick = (sameTick ? inTick : 0) + batches[index].second;
+            ASSERT_LE(inTick, bound.mostPerTurn);
+        }
+        EXPECT_GE(batches.size(), static_cast<std::size_t>(bound.count) / bound.mostPerTurn);
     }
-    EXPECT_GE(batches.size(), static_cast<std::size_t>(kCount) / kBatch);
 }
 
 TEST(StreamPumpTest, DestroyedMidStreamStopsTheProducerAndHandsNothingOverLater) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -24,7 +25,7 @@ namespace quill {
 inline void PrintTo(const SetupRemediationRunner::Event& event, std::ostream* out) {
     using E = SetupRemediationRunner::Event;
     if (const auto* output = std::get_if<E::Output>(&event.value))
-        *out << "output(\"" << output->text << "\")";
+        *out << (output->kind == OutputKind::own ? "said(\"" : "output(\"") << output->text << "\")";
     else if (const auto* completed = std::get_if<E::Completed>(&event.value))
         *out << "completed(" << completed->exitCode << ")";
     else if (const auto* browser = std::get_if<E::OpenBrowser>(&event.value))
@@ -52,11 +53,12 @@ inline RunnerEvent stopped() {
     return RunnerEvent::Canceled{};
 }
 
-/// The output lines of `events`, in order.
-inline std::vector<std::string> linesOf(const RunnerEvents& events) {
+/// The output lines of `events`, in order; only those of `kind` when one is given.
+inline std::vector<std::string> linesOf(const RunnerEvents& events, std::optional<OutputKind> kind = {}) {
     std::vector<std::string> lines;
     for (const auto& event : events) {
-        if (const auto* output = std::get_if<RunnerEvent::Output>(&event.value))
+        const auto* output = std::get_if<RunnerEvent::Output>(&event.value);
+        if (output && (!kind || output->kind == *kind))
             lines.push_back(output->text);
     }
     return lines;

@@ -55,6 +55,8 @@ struct FixRow {
     /// Copies the user set aside by hand, beside missing shell files: each must stay, and no line may name a
     /// backup.
     bool besideUserCopies = false;
+    /// Lines that must appear, in this order, among the lines the app says itself.
+    std::vector<std::string> said = {};
 };
 
 constexpr const char* kUserCopy = "# set aside by hand\n";
@@ -100,8 +102,8 @@ TEST(SetupRemediationRunner, RunsEveryFixOfTheCatalogueAgainstStandInTools) {
     const std::vector<FixRow> rows = {
         {"clt", R::installCommandLineTools(), {"Installing Apple's Command Line Tools… macOS will ask for your password once. The download can take several minutes — please keep this window open.", "Downloading Command Line Tools", "Command Line Tools installed."}, done(0), "sudo -A /bin/bash -c /usr/bin/touch", {}},
         {"clt present", R::installCommandLineTools(), {}, done(0), "", [](RunnerScene& scene) { scene.onMachine("/Library/Developer/CommandLineTools/.keep"); }},
-        {"homebrew", R::installHomebrew(), {"installer ran"}, done(0), "curl -fsSL https://", {}},
-        {"homebrew beside an Intel one", R::installHomebrew(), {"installer ran"}, done(0), "curl -fsSL https://", inBothPrefixes, {{".zprofile", "eval \"$(/opt/homebrew/bin/brew shellenv)\""}}},
+        {"homebrew", R::installHomebrew(), {"installer ran"}, done(0), "curl -fsSL https://", {}, {}, false, {"Note: brew not found in expected locations after install"}},
+        {"homebrew beside an Intel one", R::installHomebrew(), {"installer ran"}, done(0), "curl -fsSL https://", inBothPrefixes, {{".zprofile", "eval \"$(/opt/homebrew/bin/brew shellenv)\""}}, false, {"Appending brew shellenv to ~/.zprofile (so brew is fully integrated in new shells)."}},
         {"claude cli", R::installClaudeCLI(), {"==> Installing install --cask claude-code@latest", "Enabled Claude Code auto-update in ~/.zprofile (backup at "}, done(0), "brew install --cask claude-code@latest", {}, {{".zprofile", "export CLAUDE_CODE_PACKAGE_MANAGER_AUTO_UPDATE=1"}}},
         {"warp", R::installWarp(), {}, done(0), "brew install --cask warp", {}},
         {"claude desktop", R::installClaudeDesktop(), {}, done(0), "brew install --cask claude", {}},
@@ -167,6 +169,7 @@ TEST(SetupRemediationRunner, RunsEveryFixOfTheCatalogueAgainstStandInTools) {
         }
         EXPECT_EQ(events.back(), row.last);
         EXPECT_TRUE(inOrder(row.lines, linesOf(events))) << ::testing::PrintToString(events);
+        EXPECT_TRUE(inOrder(row.said, linesOf(events, OutputKind::own))) << ::testing::PrintToString(events);
         if (!row.start.empty()) {
             EXPECT_TRUE(scene.started(row.start)) << ::testing::PrintToString(scene.starts());
         } else {
