@@ -3,7 +3,8 @@
 #include <signal.h>
 
 #include <fstream>
-#include <thread>
+
+#include "tests/support/eventually.h"
 
 namespace quill::test {
 
@@ -20,13 +21,7 @@ bool processIsRunning(pid_t pid) {
 }
 
 bool waitUntilEnded(pid_t pid, std::chrono::milliseconds timeout) {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (processIsRunning(pid)) {
-        if (std::chrono::steady_clock::now() >= until)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return eventually([pid] { return !processIsRunning(pid); }, timeout);
 }
 
 }  // namespace quill::test

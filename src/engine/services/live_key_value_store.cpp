@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <iterator>
@@ -10,6 +12,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <thread>
 #include <utility>
 
 #include "engine/core/file_descriptor.h"
@@ -27,6 +30,8 @@ using nlohmann::json;
 /// Changes that have not reached their file yet: entry → value, null for an entry removed.
 struct Pending {
     json changes = json::object();
+    /// The keys of the changes, as callers named them.
+    std::set<std::string> keys;
     bool failureLogged = false;  ///< a failure to save them has been logged
     /// Another process held the file's lock at the last try: the background retry writes them.
     bool waitingForLock = false;
@@ -37,11 +42,14 @@ struct Pending {
 
 /// How often changes kept back by another process's lock are tried again.
 constexpr std::chrono::milliseconds kLockRetryInterval{200};
+/// How often the last attempt before the program ends tries that lock again.
+constexpr std::chrono::milliseconds kExitRetryInterval{5};
 
 /// What every store in the process shares.
 struct SharedState {
-    /// Two instances over the same folder must not interleave their read-change-write of a file.
-    std::mutex mutex;
+    /// Two instances over the same folder must not interleave their read-change-write of a file. Timed, so
+    /// that the program's end never waits on a call stalled on its volume beyond its deadline.
+    std::timed_mutex mutex;
     /// By file, the changes kept while it exists but cannot be read (or written). They stand in over what
     /// the file says and go into it, merged, as soon as it can be read again.
     std::map<std::filesystem::path, Pending> pending;
@@ -49,6 +57,8 @@ struct SharedState {
     std::set<std::filesystem::path> refusalsLogged;
     /// A task retries the changes that wait for another process's lock.
     bool retrying = false;
+    /// How many files' changes wait for another process's lock; read without the mutex.
+    std::atomic<int> filesWaitingForLock = 0;
 };
 
 SharedState& shared() {
@@ -160,7 +170,8 @@ void settle(const FileSystemOperating& fs, const std::filesystem::path& folder,
     if (!written)
         return failed(written.error().message);
     const SettingsFileLock lock(file);
-    it->second.waitingForLock = !lock.held();
+    if (const bool waiting = !lock.held(); waiting != std::exchange(it->second.waitingForLock, waiting))
+        shared().filesWaitingForLock += waiting ? 1 : -1;
     if (it->second.waitingForLock)
         return;
     const Contents contents = readContents(fs, file);
@@ -198,27 +209,31 @@ void retryIfWaitingForLock(const std::filesystem::path& file) {
     spawnTask(retryLockedChanges);
 }
 
-/// Tries the changes that wait for another process's lock until none does; a stop (the program's end)
-/// leaves them unwritten, as a quit leaves any change that has not reached its file.
+/// With the shared mutex held: tries to write the pending changes of every file, or only of those that wait
+/// for another process's lock.
+void settleEveryFile(bool onlyWaitingForLock) {
+    auto& pending = shared().pending;
+    for (auto it = pending.begin(); it != pending.end();) {
+        const auto next = std::next(it);
+        if ((it->second.waitingForLock || !onlyWaitingForLock) && it->second.fs) {
+            // Settling may erase the entry: what it needs is copied first.
+            const auto file = it->first;
+            const auto folder = it->second.folder;
+            const auto fs = it->second.fs;
+            settle(*fs, folder, file);
+        }
+        it = next;
+    }
+}
+
+/// Tries the changes that wait for another process's lock until none does. A stop (the program's end)
+/// leaves them to `LiveKeyValueStore::saveBeforeExit`.
 void retryLockedChanges(std::stop_token stop) {
     auto& state = shared();
     while (sleepFor(kLockRetryInterval, stop)) {
         std::lock_guard lock(state.mutex);
-        bool waiting = false;
-        for (auto it = state.pending.begin(); it != state.pending.end();) {
-            const auto next = std::next(it);
-            if (it->second.waitingForLock && it->second.fs) {
-                // Settling may erase the entry: what it needs is copied first.
-                const auto file = it->first;
-                const auto folder = it->second.folder;
-                const auto fs = it->second.fs;
-                settle(*fs, folder, file);
-                const auto still = state.pending.find(file);
-                waiting = waiting || (still != state.pending.end() && still->second.waitingForLock);
-            }
-            it = next;
-        }
-        if (!waiting) {
+        settleEveryFile(true);
+        if (state.filesWaitingForLock == 0) {
             state.retrying = false;
             return;
         }
@@ -248,6 +263,7 @@ void change(const std::shared_ptr<const FileSystemOperating>& fs, const std::fil
     std::lock_guard lock(shared().mutex);
     auto& pending = shared().pending[location.file];
     pending.changes[location.entry] = value ? *value : json(nullptr);
+    pending.keys.insert(key);
     pending.folder = folder;
     pending.fs = fs;
     settle(*fs, folder, location.file);
@@ -264,6 +280,35 @@ LiveKeyValueStore::LiveKeyValueStore(std::filesystem::path folder)
 LiveKeyValueStore::LiveKeyValueStore(std::filesystem::path folder,
                                      std::shared_ptr<const FileSystemOperating> fs)
     : m_folder(std::move(folder)), m_fs(std::move(fs)) {}
+
+bool LiveKeyValueStore::changesWaitForLock() {
+    return shared().filesWaitingForLock > 0;
+}
+
+void LiveKeyValueStore::saveBeforeExit(std::chrono::steady_clock::time_point deadline) {
+    using Clock = std::chrono::steady_clock;
+    auto& state = shared();
+    const auto busy = [] {
+        systemLog("Couldn't save the settings before quitting: a change of them did not finish in time");
+    };
+    std::unique_lock lock(state.mutex, deadline);
+    if (!lock)
+        return busy();
+    settleEveryFile(false);
+    for (auto now = Clock::now(); state.filesWaitingForLock > 0 && now < deadline; now = Clock::now()) {
+        lock.unlock();
+        std::this_thread::sleep_for(std::min<Clock::duration>(kExitRetryInterval, deadline - now));
+        if (!lock.try_lock_until(deadline))
+            return busy();
+        settleEveryFile(true);
+    }
+    for (const auto& [file, pending] : state.pending) {
+        std::string keys;
+        for (const auto& key : pending.keys)
+            keys += (keys.empty() ? "" : ", ") + key;
+        systemLog("Couldn't save the settings in " + file.string() + " before quitting: " + keys);
+    }
+}
 
 std::filesystem::path LiveKeyValueStore::folder() const {
     return m_folder ? *m_folder : userDirectoryPath(UserDirectory::configuration) / "quillstart";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -14,8 +15,8 @@ namespace quill {
 /// again and rewrites it atomically, under an advisory lock on "<file>.lock" beside it, so that no change is
 /// lost between threads, store instances or app processes. No call waits for that lock: while another
 /// process holds it, changes live in memory (lookups see them) and go into the file at the next change or
-/// lookup, or by a task that tries again while they wait; the program's end leaves them unwritten. A
-/// missing file is empty; one that does not parse
+/// lookup, or by a task that tries again while they wait, and the program's end tries them a last time
+/// (`saveBeforeExit`). A missing file is empty; one that does not parse
 /// counts as empty and is set aside as "<file>.corrupt" by the next change. A file that exists but cannot be
 /// read (no permission, an I/O error, not a regular file) is never written over: while it stays so (logged
 /// once), its changes live in memory, and the next change or lookup after it can be read again writes them
@@ -36,6 +37,14 @@ class LiveKeyValueStore final : public KeyValueStoring {
 
     /// The folder the store's files are in.
     [[nodiscard]] std::filesystem::path folder() const;
+
+    /// Whether changes of any store in the process wait for another process's lock on their file.
+    [[nodiscard]] static bool changesWaitForLock();
+    /// For the program's end, once nothing else changes settings: writes the changes that have not reached
+    /// their files, trying a lock that another process holds every few milliseconds until `deadline`, and
+    /// logs the keys (never the values) of those it could not write. Returns by `deadline`, unless a write
+    /// itself stalls.
+    static void saveBeforeExit(std::chrono::steady_clock::time_point deadline);
 
   private:
     std::optional<std::filesystem::path> m_folder;

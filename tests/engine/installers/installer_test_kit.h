@@ -23,6 +23,7 @@
 #include "engine/services/http_fetching.h"
 #include "engine/services/live_file_system.h"
 #include "engine/setup/product_config.h"
+#include "tests/support/eventually.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/process_printers.h"
 #include "tests/support/temporary_directory.h"
@@ -121,18 +122,6 @@ class StandInPath {
     ScopedVariable m_path;
     ScopedVariable m_tmp;
 };
-
-/// Polls `condition` every 20 ms for up to `limit`.
-inline bool eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 /// The live file system with failures injected: an operation fails when `failing` returns true for its name
 /// ("write", "remove", "read") and path.

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "engine/core/text.h"
+#include "tests/support/eventually.h"
 #include "tests/support/fake_bin.h"
 #include "tests/support/fake_process_runner.h"
 #include "tests/support/process_printers.h"
@@ -150,9 +151,11 @@ TEST(LiveProcessRunnerTest, OnlyAnExitOrAKillingSignalEndsAChild) {
         ChildProcess::spawn("/bin/sh", {"-c", "kill -STOP $$; exit 4"}, std::nullopt, null.get(), null.get());
     ASSERT_TRUE(child.has_value());
     siginfo_t stopped{};
-    while (::waitid(P_PID, static_cast<id_t>((*child)->pid()), &stopped, WSTOPPED | WNOHANG | WNOWAIT) == 0 &&
-           stopped.si_pid == 0)
-        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(test::eventually([&] {
+        return ::waitid(P_PID, static_cast<id_t>((*child)->pid()), &stopped, WSTOPPED | WNOHANG | WNOWAIT) !=
+                   0 ||
+               stopped.si_pid != 0;
+    }));
     EXPECT_EQ(stopped.si_code, CLD_STOPPED);
     EXPECT_FALSE((*child)->hasExited());
     std::jthread resume([pid = (*child)->pid()] {
@@ -234,8 +237,8 @@ TEST(LiveProcessRunnerTest, AStopEndsTheRunAndItsChild) {
         std::filesystem::remove(pidFile);
         std::stop_source stop;
         std::jthread stopper([&stop, &pidFile] {
-            while (test::readFile(pidFile).empty())
-                std::this_thread::sleep_for(10ms);
+            EXPECT_TRUE(test::eventually([&pidFile] { return !test::readFile(pidFile).empty(); }))
+                << "the child started";
             stop.request_stop();
         });
         const auto start = Clock::now();

@@ -1,17 +1,28 @@
 #include "engine/telemetry/shut_down.h"
 
+#include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <thread>
 
+#include "engine/core/file_descriptor.h"
 #include "engine/core/task.h"
 #include "engine/services/child_reader.h"
+#include "engine/services/live_key_value_store.h"
 #include "engine/services/live_process_runner.h"
+#include "tests/support/eventually.h"
 #include "tests/support/process_watch.h"
+#include "tests/support/system_log_echo.h"
 #include "tests/support/temporary_directory.h"
 
 namespace quill {
@@ -38,46 +49,47 @@ std::shared_ptr<LiveProcessCancellation> startTrappingGroup(const std::filesyste
     return handle;
 }
 
-/// A file both the test and its death-test process (a fresh run of this program, started by the test) name
+/// A path both the test and its death-test process (a fresh run of this program, started by the test) name
 /// alike: the death-test process knows the test by its parent's id.
-std::filesystem::path pidFile(pid_t testProcess, const char* name) {
+std::filesystem::path sharedPath(pid_t testProcess, const std::string& name) {
     return std::filesystem::temp_directory_path() /
            ("quill-shut-down-" + std::to_string(testProcess) + "-" + name);
 }
 
 /// Runs a child that traps SIGTERM, with a grandchild, on a thread that is no task (as a probe of the
-/// profiler's is) and with no way to stop it; returns once both run.
-void startUnstoppableRun(const std::filesystem::path& pidFile) {
+/// profiler's is) and with no way to stop it; true once both run, false when they did not within 10 s.
+bool startUnstoppableRun(const std::filesystem::path& pidFile) {
     std::thread([pidFile] {
         (void)LiveProcessRunner().run(test::kTestChild, {"record", pidFile.string(), "count-term",
                                                          "grandchild", "60000", "sleep", "60000"});
     }).detach();
-    const auto recorded = [&pidFile] {
+    return test::eventually([&pidFile] {
         const auto pids = test::readFile(pidFile);
-        return std::count(pids.begin(), pids.end(), '\n');
-    };
-    while (recorded() < 2)
-        std::this_thread::sleep_for(10ms);
+        return std::count(pids.begin(), pids.end(), '\n') >= 2;
+    });
 }
 
 /// How a death-test process ends once `shutDown` has returned: codes the forced exit, which gives 0, never
 /// gives.
 constexpr int kReturned = 10;
 constexpr int kReturnedLate = 11;
+/// A death-test process could not set up what its test needs.
+constexpr int kNotSetUp = 12;
 
 TEST(ShutDownTest, LeavesNoChildProcessBehind) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const auto inGrace = pidFile(::getpid(), "in-grace");
-    const auto running = pidFile(::getpid(), "running");
-    const auto unstoppable = pidFile(::getpid(), "unstoppable");
+    const auto inGrace = sharedPath(::getpid(), "in-grace");
+    const auto running = sharedPath(::getpid(), "running");
+    const auto unstoppable = sharedPath(::getpid(), "unstoppable");
     EXPECT_EXIT(
         {
             // One group already in its grace period, one still running under a task that reads it and
             // terminates it only when the shutdown stops the task, and one that nothing but the shutdown can
             // end. Each is killed at once, and the shutdown returns rather than ending the process early.
-            startTrappingGroup(pidFile(::getppid(), "in-grace"))->cancel();
-            startTrappingGroup(pidFile(::getppid(), "running"));
-            startUnstoppableRun(pidFile(::getppid(), "unstoppable"));
+            startTrappingGroup(sharedPath(::getppid(), "in-grace"))->cancel();
+            startTrappingGroup(sharedPath(::getppid(), "running"));
+            if (!startUnstoppableRun(sharedPath(::getppid(), "unstoppable")))
+                std::_Exit(kNotSetUp);
             const auto start = Clock::now();
             shutDown(Clock::now() + kShutDownBudget);
             shutDown(Clock::now() + kShutDownBudget);  // a second call finds nothing left to do
@@ -104,6 +116,133 @@ TEST(ShutDownTest, ATaskThatOutlivesTheDeadlineEndsTheProcessWithoutStaticDestru
             std::_Exit(kReturned);
         },
         testing::ExitedWithCode(EXIT_SUCCESS), "");
+}
+
+/// The settings file a settings test writes in its folder.
+std::filesystem::path settingsFile(const std::filesystem::path& folder) {
+    return folder / "app.json";
+}
+
+// Settings that another app process's lock keeps back are written at the end of the shutdown, as soon as
+// the lock is free and within the budget, even when a task takes the time it is given; those that never
+// can be are named in the system log, without their values.
+TEST(ShutDownTest, WritesTheSettingsAnotherProcessHeldBackOnceItsLockIsFree) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test::echoSystemLogToStandardError();
+    using testing::HasSubstr;
+    using testing::Not;
+    const std::string value = "the value itself";
+    const nlohmann::json changes = {{"session_id", value}, {"consented", true}};
+    const struct {
+        const char* name;
+        std::optional<std::chrono::milliseconds> freedAfter;  ///< when the other process lets go of the lock
+        bool taskIgnoresStop;
+        int exitCode;
+        bool saved;
+    } rows[] = {
+        {"freed 300 ms into the shutdown", 300ms, false, kReturned, true},
+        {"freed 1.3 s in, while a task outlives the budget", 1300ms, true, EXIT_SUCCESS, true},
+        {"held past the budget", std::nullopt, false, kReturned, false},
+    };
+    for (std::size_t row = 0; row < std::size(rows); ++row) {
+        const auto& [name, freedAfter, taskIgnoresStop, exitCode, saved] = rows[row];
+        SCOPED_TRACE(name);
+        const auto folder = sharedPath(::getpid(), "settings-" + std::to_string(row));
+        const auto file = settingsFile(folder);
+        const testing::Matcher<const std::string&> logged =
+            saved ? Not(HasSubstr("before quitting"))
+                  : testing::Matcher<const std::string&>(
+                        testing::AllOf(HasSubstr("Couldn't save the settings in " + file.string() +
+                                                 " before quitting: app.consented, app.session_id\n"),
+                                       Not(HasSubstr(value))));
+        std::filesystem::remove_all(folder);
+        EXPECT_EXIT(
+            {
+                // The other process: a lock of its own on the file's lock file, which flock sets against
+                // the store's.
+                const auto shared = sharedPath(::getppid(), "settings-" + std::to_string(row));
+                std::filesystem::create_directories(shared);
+                FileDescriptor lock(
+                    ::open((shared / "app.json.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+                if (::flock(lock.get(), LOCK_EX) != 0)
+                    std::_Exit(kNotSetUp);
+                const LiveKeyValueStore store(shared);
+                store.setString("app.session_id", value);
+                store.setBool("app.consented", true);
+                if (taskIgnoresStop)
+                    spawnTask([](std::stop_token) { std::this_thread::sleep_for(30s); });
+                std::ofstream(shared / "started") << "now\n";
+                const auto start = Clock::now();
+                if (freedAfter) {
+                    std::thread([lock = std::move(lock), until = start + *freedAfter]() mutable {
+                        std::this_thread::sleep_until(until);
+                        lock = FileDescriptor();
+                    }).detach();
+                }
+                shutDown(start + kShutDownBudget);
+                std::_Exit(Clock::now() - start < kShutDownBudget + 1s ? kReturned : kReturnedLate);
+            },
+            testing::ExitedWithCode(exitCode), logged);
+
+        const auto onDisk = nlohmann::json::parse(test::readFile(file), nullptr, false);
+        if (saved) {
+            EXPECT_EQ(onDisk, changes);
+            // Not throwing: a death-test process runs this for the rows before its own, on files it never
+            // made.
+            std::error_code ignored;
+            const auto written = std::filesystem::last_write_time(file, ignored) -
+                                 std::filesystem::last_write_time(folder / "started", ignored);
+            EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(written), kShutDownBudget - 100ms)
+                << "written within the budget";
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(file));
+        }
+        std::filesystem::remove_all(folder);
+    }
+}
+
+// App processes that change settings and quit at the same moment lose none of their changes to each other.
+TEST(ShutDownTest, ProcessesQuittingTogetherKeepEveryChange) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    constexpr int kRounds = 3;
+    constexpr int kKeys = 150;
+    const auto folder = sharedPath(::getpid(), "together");
+    std::filesystem::remove_all(folder);
+    EXPECT_EXIT(
+        {
+            // Each round, two fresh processes (this one has started no task to copy into them) change
+            // their own keys in one file and quit.
+            const auto shared = sharedPath(::getppid(), "together");
+            const auto changeAndQuit = [&shared](const std::string& prefix) {
+                const LiveKeyValueStore store(shared);
+                for (int key = 0; key < kKeys; ++key)
+                    store.setString("app." + prefix + std::to_string(key), "v");
+                shutDown(Clock::now() + kShutDownBudget);
+                std::_Exit(kReturned);
+            };
+            for (int round = 0; round < kRounds; ++round) {
+                pid_t quitting[2] = {};
+                for (int process = 0; process < 2; ++process) {
+                    quitting[process] = ::fork();
+                    if (quitting[process] < 0)
+                        std::_Exit(kNotSetUp);
+                    if (quitting[process] == 0)
+                        changeAndQuit(std::to_string(round) + "-" + std::to_string(process) + "-");
+                }
+                for (const pid_t pid : quitting) {
+                    int status = 0;
+                    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+                        WEXITSTATUS(status) != kReturned)
+                        std::_Exit(kNotSetUp);
+                }
+            }
+            std::_Exit(kReturned);
+        },
+        testing::ExitedWithCode(kReturned), "");
+
+    const auto onDisk = nlohmann::json::parse(test::readFile(settingsFile(folder)), nullptr, false);
+    EXPECT_EQ(onDisk.size(), std::size_t{kRounds} * 2 * kKeys);
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
