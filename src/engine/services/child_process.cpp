@@ -30,6 +30,13 @@ constexpr int kResetSignals[] = {SIGPIPE, SIGTERM, SIGINT,  SIGQUIT, SIGHUP,
 /// How long to wait before asking again after a report that was no exit.
 constexpr std::chrono::milliseconds kReportRetry{10};
 
+/// How long a killed group may take to end before its reader goes on regardless. SIGKILL cannot be caught,
+/// so only the kernel's own work decides; the limit covers a member stuck in an uninterruptible wait (a
+/// stalled network volume), which ends only when that wait does.
+constexpr std::chrono::milliseconds kKilledGroupEndLimit{1000};
+/// How often a killed group is looked at until it has ended.
+constexpr std::chrono::milliseconds kKilledGroupPoll{5};
+
 /// Blocks until `exitDescriptor` is readable, without taking its event (the process runner polls it too);
 /// returns at once when there is none or it cannot be waited on.
 void awaitExitDescriptor(int exitDescriptor) {
@@ -254,11 +261,17 @@ void ChildProcess::terminate() {
 void ChildProcess::endTerminatedGroup() {
     {
         std::lock_guard lock(m_mutex);
-        if (!m_terminating || m_reaping)
+        if (!m_terminating)
             return;
     }
-    if (hasExited())
-        killAndReap();
+    if (!hasExited())
+        return;
+    killAndReap();  // nothing when the grace period's end is already killing it
+    // A member gets SIGKILL but takes a moment to end; the caller goes on only once none runs. The group id
+    // stays the group's while it has members, so no other process is looked at.
+    const auto until = std::chrono::steady_clock::now() + kKilledGroupEndLimit;
+    while (detail::groupHasRunningMembers(m_pid) && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(kKilledGroupPoll);
 }
 
 void ChildProcess::killAndReap() {

@@ -64,8 +64,9 @@ class ChildProcess : public std::enable_shared_from_this<ChildProcess> {
     void terminate();
 
     /// Ends a terminated child's grace period early once its leader has exited: SIGKILLs the group (a
-    /// grandchild that ignored the terminate request) and reaps the leader. Nothing for a child that was not
-    /// terminated or whose leader still runs. Never blocks.
+    /// grandchild that ignored the terminate request), reaps the leader and returns once no member of the
+    /// group runs, or after a second at most. Nothing for a child that was not terminated or whose leader
+    /// still runs.
     void endTerminatedGroup();
 
     /// A descriptor that becomes readable once the child has exited, or -1 where the platform offers none

@@ -1,8 +1,14 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
 
 #include "engine/services/child_process_platform.h"
 
@@ -18,6 +24,36 @@ FileDescriptor openExitDescriptor(pid_t pid) {
     (void)pid;
 #endif
     return FileDescriptor();
+}
+
+bool groupHasRunningMembers(pid_t group) {
+    if (::kill(-group, 0) != 0 && errno == ESRCH)
+        return false;
+    // The group has members, which may all be zombies: look at each process's state and group in
+    // /proc/<pid>/stat ("<pid> (<name>) <state> <parent> <group> …").
+    const std::unique_ptr<DIR, int (*)(DIR*)> processes(::opendir("/proc"), ::closedir);
+    if (!processes)
+        return false;
+    while (const dirent* entry = ::readdir(processes.get())) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+            continue;
+        const FileDescriptor stat(
+            ::open(("/proc/" + std::string(entry->d_name) + "/stat").c_str(), O_RDONLY | O_CLOEXEC));
+        char text[512];
+        const ssize_t size = stat.valid() ? ::read(stat.get(), text, sizeof text - 1) : -1;
+        if (size <= 0)
+            continue;
+        text[size] = '\0';
+        // The name may hold anything, parentheses included: the fields start after the last ')'.
+        const char* fields = std::strrchr(text, ')');
+        char state = 0;
+        int parent = 0;
+        int processGroup = 0;
+        if (fields && std::sscanf(fields + 1, " %c %d %d", &state, &parent, &processGroup) == 3 &&
+            processGroup == group && state != 'Z' && state != 'X')
+            return true;
+    }
+    return false;
 }
 
 int openPipe(int fds[2], bool nonBlocking) {

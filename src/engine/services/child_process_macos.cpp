@@ -1,8 +1,13 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/event.h>
+#include <sys/proc.h>
+#include <sys/sysctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "engine/services/child_process_platform.h"
 
@@ -19,6 +24,24 @@ FileDescriptor openExitDescriptor(pid_t pid) {
     if (::kevent(queue.get(), &change, 1, nullptr, 0, nullptr) != 0)
         return FileDescriptor();
     return queue;
+}
+
+bool groupHasRunningMembers(pid_t group) {
+    if (::kill(-group, 0) != 0 && errno == ESRCH)
+        return false;
+    // The group has members, which may all be zombies: ask the kernel for each one's state.
+    int query[] = {CTL_KERN, KERN_PROC, KERN_PROC_PGRP, group};
+    std::size_t size = 0;
+    if (::sysctl(query, 4, nullptr, &size, nullptr, 0) != 0)
+        return false;
+    // Room for a few more, should the group grow between the two calls.
+    std::vector<kinfo_proc> members(size / sizeof(kinfo_proc) + 4);
+    size = members.size() * sizeof(kinfo_proc);
+    if (::sysctl(query, 4, members.data(), &size, nullptr, 0) != 0)
+        return errno == ENOMEM;
+    members.resize(size / sizeof(kinfo_proc));
+    return std::any_of(members.begin(), members.end(),
+                       [](const kinfo_proc& member) { return member.kp_proc.p_stat != SZOMB; });
 }
 
 int openPipe(int fds[2], bool nonBlocking) {

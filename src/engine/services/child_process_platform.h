@@ -15,5 +15,8 @@ int openPipe(int fds[2], bool nonBlocking);
 int closeOtherDescriptors(posix_spawnattr_t& attributes, posix_spawn_file_actions_t& actions, short& flags);
 /// A descriptor that becomes readable once `pid` has exited, or an invalid one.
 FileDescriptor openExitDescriptor(pid_t pid);
+/// Whether a member of process group `group` still runs. A zombie has ended: only its parent's wait is
+/// missing, and an orphan's reaper may take its time. False when the platform cannot tell.
+bool groupHasRunningMembers(pid_t group);
 
 }  // namespace quill::detail
