@@ -6,8 +6,8 @@
 
 namespace quill::test {
 
-/// Polls `condition` every 20 ms for up to `limit`; true as soon as it holds, false when the limit passed
-/// first. The one way tests wait for a condition they cannot be told of.
+/// Polls `condition` every 20 ms for up to `limit`; true as soon as it holds, false once the limit has
+/// passed, so that a fault fails the test instead of hanging it.
 inline bool eventually(const std::function<bool()>& condition,
                        std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
