@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -208,37 +209,59 @@ TEST(ShutDownTest, ProcessesQuittingTogetherKeepEveryChange) {
     constexpr int kKeys = 150;
     const auto folder = sharedPath(::getpid(), "together");
     std::filesystem::remove_all(folder);
-    EXPECT_EXIT(
-        {
-            // Each round, two fresh processes (this one has started no task to copy into them) change
-            // their own keys in one file and quit.
-            const auto shared = sharedPath(::getppid(), "together");
-            const auto changeAndQuit = [&shared](const std::string& prefix) {
+    const auto rounds = [] {
+        // Each round, two fresh processes (this one has started no task to copy into them) change
+        // their own keys in one file, wait until both have, and quit together: a quit races the other's
+        // quit, not its changes.
+        const auto shared = sharedPath(::getppid(), "together");
+        for (int round = 0; round < kRounds; ++round) {
+            int changed[2] = {-1, -1};
+            int quit[2] = {-1, -1};
+            if (::pipe(changed) != 0 || ::pipe(quit) != 0)
+                std::_Exit(kNotSetUp);
+            pid_t quitting[2] = {};
+            for (int process = 0; process < 2; ++process) {
+                quitting[process] = ::fork();
+                if (quitting[process] < 0)
+                    std::_Exit(kNotSetUp);
+                if (quitting[process] != 0)
+                    continue;
+                ::close(quit[1]);
                 const LiveKeyValueStore store(shared);
+                const auto prefix = std::to_string(round) + "-" + std::to_string(process) + "-";
                 for (int key = 0; key < kKeys; ++key)
                     store.setString("app." + prefix + std::to_string(key), "v");
+                char signal = 0;
+                if (::write(changed[1], "+", 1) != 1 || ::read(quit[0], &signal, 1) != 1)
+                    std::_Exit(kNotSetUp);
                 shutDown(Clock::now() + kShutDownBudget);
                 std::_Exit(kReturned);
-            };
-            for (int round = 0; round < kRounds; ++round) {
-                pid_t quitting[2] = {};
-                for (int process = 0; process < 2; ++process) {
-                    quitting[process] = ::fork();
-                    if (quitting[process] < 0)
-                        std::_Exit(kNotSetUp);
-                    if (quitting[process] == 0)
-                        changeAndQuit(std::to_string(round) + "-" + std::to_string(process) + "-");
-                }
-                for (const pid_t pid : quitting) {
-                    int status = 0;
-                    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-                        WEXITSTATUS(status) != kReturned)
-                        std::_Exit(kNotSetUp);
-                }
             }
-            std::_Exit(kReturned);
-        },
-        testing::ExitedWithCode(kReturned), "");
+            ::close(changed[1]);
+            int changedCount = 0;
+            const bool bothChanged = test::eventually(
+                [&] {
+                    char signal = 0;
+                    pollfd readable{changed[0], POLLIN, 0};
+                    if (::poll(&readable, 1, 0) == 1 && ::read(changed[0], &signal, 1) == 1)
+                        ++changedCount;
+                    return changedCount == 2;
+                },
+                60s);
+            if (!bothChanged || ::write(quit[1], "++", 2) != 2)
+                std::_Exit(kNotSetUp);
+            for (const int end : {changed[0], quit[0], quit[1]})
+                ::close(end);
+            for (const pid_t pid : quitting) {
+                int status = 0;
+                if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+                    WEXITSTATUS(status) != kReturned)
+                    std::_Exit(kNotSetUp);
+            }
+        }
+        std::_Exit(kReturned);
+    };
+    EXPECT_EXIT(rounds(), testing::ExitedWithCode(kReturned), "");
 
     const auto onDisk = nlohmann::json::parse(test::readFile(settingsFile(folder)), nullptr, false);
     EXPECT_EQ(onDisk.size(), std::size_t{kRounds} * 2 * kKeys);
