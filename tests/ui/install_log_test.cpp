@@ -300,6 +300,10 @@ TEST_F(InstallLogTest, TheWidestLineEndsInsideTheViewWhenScrolledSidewaysInEithe
     const std::vector<Widest> widestLines = {
         {"measured", QStringLiteral("==> ") + QString(160, u'W'), true},
         {"its tail bounded", QString(LineWidths::kShapedPrefix, u'\u0456') + QString(300, u'\u0416'), false},
+        // Where no font draws this vowel sign (none of the test machine's does), it comes out as three boxes,
+        // wider than any character the bound allows for: only drawing it measures it.
+        {"its tail drawn wider than bounded",
+         QString(LineWidths::kShapedPrefix, u'x') + QString(300, u'\u0DDC'), false},
     };
     for (const auto& family : bundledLogFamilies()) {
         for (const auto& widest : widestLines) {
@@ -313,8 +317,14 @@ TEST_F(InstallLogTest, TheWidestLineEndsInsideTheViewWhenScrolledSidewaysInEithe
             for (const auto& line : {QStringLiteral("==> Pouring"), widest.line, QStringLiteral("done")})
                 kept.append(line);
             view.showNewLines();
-            view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum());
-            const QImage image = view.viewport()->grab().toImage();
+            // Scrolled to the end, as a person would, until the end stays put.
+            auto* bar = view.horizontalScrollBar();
+            QImage image;
+            for (int tries = 0; tries < 100 && (image.isNull() || bar->value() < bar->maximum()); ++tries) {
+                bar->setValue(bar->maximum());
+                image = view.viewport()->grab().toImage();
+                QCoreApplication::processEvents();
+            }
             const QRect row = view.visualRect(view.model()->index(1, 0));
             const QRgb background = image.pixel(image.width() - 1, row.bottom() + 2 * row.height());
             const int ink = rightmostInk(image, row.top(), row.bottom(), background);

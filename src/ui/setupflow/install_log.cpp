@@ -252,6 +252,16 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal from, qreal span) 
     return slice;
 }
 
+qreal LineWidths::reachAfterDrawing(QStringView line, const Slice& slice, qreal drawnEnd) const {
+    if (asciiWidth(line))
+        return 0;  // added up exactly
+    const qsizetype end = slice.start + slice.length;
+    // What is left of the shaped part is placed by its shaped width, which `width` took.
+    if (end < shapedPart(line).size())
+        return drawnEnd;
+    return reach(line.sliced(end), drawnEnd);
+}
+
 // MARK: - View
 
 InstallLogView::InstallLogView(const KeptLines& lines, Clipboard& clipboard, QWidget* parent)
@@ -524,6 +534,8 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
     const QPalette& colors = palette();
     const qreal from = horizontalOffset();
     const qreal span = viewport()->width();
+    const QFontMetricsF metrics(font());
+    qreal reached = 0;
     for (int row = first; row < end; ++row) {
         const QModelIndex index = m_model->index(row);
         const QRect rect = visualRect(index);
@@ -535,9 +547,17 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
         painter.setPen(colors.color(selected ? QPalette::HighlightedText : QPalette::Text));
         const QString text = m_model->text(row);
         const auto slice = m_widths.visible(text, std::max<qreal>(0, from - kTextMargin), span);
-        painter.drawText(
-            QPointF(kTextMargin - from + slice.x, rect.top() + m_ascent),
-            slice.start == 0 && slice.length == text.size() ? text : text.mid(slice.start, slice.length));
+        const QString shown =
+            slice.start == 0 && slice.length == text.size() ? text : text.mid(slice.start, slice.length);
+        const QPointF origin(kTextMargin - from + slice.x, rect.top() + m_ascent);
+        painter.drawText(origin, shown);
+        reached = std::max(
+            reached, m_widths.reachAfterDrawing(text, slice, slice.x + metrics.horizontalAdvance(shown)));
+    }
+    if (reached > m_widest) {
+        // Drawn wider than it was measured: the range grows, once this paint is over, to what was drawn.
+        m_widest = reached;
+        QMetaObject::invokeMethod(this, &InstallLogView::updateGeometries, Qt::QueuedConnection);
     }
     if (currentIndex().isValid() && hasFocus()) {
         QStyleOptionFocusRect focus;

@@ -109,6 +109,10 @@ class LineWidths {
         qreal x = 0;  // where the slice starts in the line
     };
     [[nodiscard]] Slice visible(QStringView line, qreal from, qreal span) const;
+    /// How far `line` can reach at most, now that `slice` of it was drawn and ended at `drawnEnd`: the drawn
+    /// part as it came out, the rest by the bound. A character wider than any the bound allows for (one that
+    /// no installed font draws, say) is measured this way as it comes into view.
+    [[nodiscard]] qreal reachAfterDrawing(QStringView line, const Slice& slice, qreal drawnEnd) const;
 
   private:
     /// The width of `line` when it is printable ASCII.
