@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the real scripts/run and scripts/test with stand-ins on PATH for uname, brew, cmake, ctest, open,
-# clang-format and Debian's package tools, and nothing else of this machine's but bash, dirname, env, git, grep
-# and xargs (so no package manager). As on a Mac with Homebrew (its prefix a fresh temporary folder, so that no
+# Runs the real scripts/run, scripts/test and scripts/lint with stand-ins on PATH for uname, brew, cmake,
+# ctest, open, clang-format, clang-tidy and Debian's package tools, and nothing else of this machine's but a
+# shell's common tools (so no package manager). As on a Mac with Homebrew (its prefix a fresh temporary folder, so that no
 # fixed path can pass): each configure call gets exactly the prefixes brew printed, the format check says it
 # skipped, the app bundle is opened. As on Debian: no Homebrew options, the format check runs with clang-format
 # 14, the app's executable is started. On both, with nothing installed: scripts/run installs and configures the
@@ -20,7 +20,7 @@ calls="$work/calls"
 # presets, where that executable is a stand-in.
 tree="$work/checkout"
 mkdir -p "$bin" "$prefix" "$tree/build/app/bin"
-for tool in bash dirname env git grep xargs; do
+for tool in awk bash dirname env find getconf git grep head mktemp rm sed sort xargs; do
   ln -s "$(command -v "$tool")" "$bin/$tool"
 done
 ln -s "$repository/scripts" "$repository/CMakePresets.json" "$tree/"
@@ -122,6 +122,12 @@ $pkg_config
 ctest --preset tsan" "Format check skipped: it needs clang-format 14, which this Mac does not have." \
   "$repository/scripts/test"
 expect_split mac googletest google-benchmark cpp-httplib llvm
+# scripts/lint configures a build to read when it has none, with the same prefixes.
+stand_in clang-tidy '[ "$1" = --version ] && echo "Homebrew LLVM version 21.1.5"; exit 0' '$1'
+expect mac-lint "clang-tidy --version
+cmake --preset dev $homebrew
+$pkg_config
+clang-tidy -p" "clang-tidy: no findings." "$repository/scripts/lint" "$work/unconfigured"
 
 stand_in uname 'echo Linux'
 stand_in clang-format-14 '[ "$1" = --version ] && echo "Debian clang-format version 14.0.6"; exit 0' '$1${2:+ $2}'
