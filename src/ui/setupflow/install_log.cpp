@@ -202,10 +202,10 @@ qreal LineWidths::width(QStringView line, qreal atMost) {
 
 LineWidths::Slice LineWidths::visible(QStringView line, qreal from, qreal span) const {
     const qsizetype length = line.size();
-    Slice slice{0, length, 0};
+    const auto ascii = asciiWidth(line);
+    Slice slice{0, length, 0, !ascii};
     if (length <= kShapedPrefix)
         return slice;
-    const auto ascii = asciiWidth(line);
     if (ascii && !m_equal) {
         // Added up to where the view begins.
         qreal x = 0;
@@ -252,9 +252,10 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal from, qreal span) 
     return slice;
 }
 
-qreal LineWidths::reachAfterDrawing(QStringView line, const Slice& slice, qreal drawnEnd) const {
-    if (asciiWidth(line))
-        return 0;  // added up exactly
+qreal LineWidths::reachAfterDrawing(QStringView line, const Slice& slice, const QString& shown) const {
+    if (!slice.bounded)
+        return 0;
+    const qreal drawnEnd = slice.x + m_metrics.horizontalAdvance(shown);
     const qsizetype end = slice.start + slice.length;
     // What is left of the shaped part is placed by its shaped width, which `width` took.
     if (end < shapedPart(line).size())
@@ -534,7 +535,6 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
     const QPalette& colors = palette();
     const qreal from = horizontalOffset();
     const qreal span = viewport()->width();
-    const QFontMetricsF metrics(font());
     qreal reached = 0;
     for (int row = first; row < end; ++row) {
         const QModelIndex index = m_model->index(row);
@@ -549,10 +549,8 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
         const auto slice = m_widths.visible(text, std::max<qreal>(0, from - kTextMargin), span);
         const QString shown =
             slice.start == 0 && slice.length == text.size() ? text : text.mid(slice.start, slice.length);
-        const QPointF origin(kTextMargin - from + slice.x, rect.top() + m_ascent);
-        painter.drawText(origin, shown);
-        reached = std::max(
-            reached, m_widths.reachAfterDrawing(text, slice, slice.x + metrics.horizontalAdvance(shown)));
+        painter.drawText(QPointF(kTextMargin - from + slice.x, rect.top() + m_ascent), shown);
+        reached = std::max(reached, m_widths.reachAfterDrawing(text, slice, shown));
     }
     if (reached > m_widest) {
         // Drawn wider than it was measured: the range grows, once this paint is over, to what was drawn.

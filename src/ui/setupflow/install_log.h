@@ -106,13 +106,15 @@ class LineWidths {
     struct Slice {
         qsizetype start = 0;
         qsizetype length = 0;
-        qreal x = 0;  // where the slice starts in the line
+        qreal x = 0;           // where the slice starts in the line
+        bool bounded = false;  // the line's width was not added up exactly
     };
     [[nodiscard]] Slice visible(QStringView line, qreal from, qreal span) const;
-    /// How far `line` can reach at most, now that `slice` of it was drawn and ended at `drawnEnd`: the drawn
-    /// part as it came out, the rest by the bound. A character wider than any the bound allows for (one that
-    /// no installed font draws, say) is measured this way as it comes into view.
-    [[nodiscard]] qreal reachAfterDrawing(QStringView line, const Slice& slice, qreal drawnEnd) const;
+    /// How far `line` can reach at most, now that `slice` of it was drawn as `shown`: the drawn part as it
+    /// came out, the rest by the bound; 0 for a line added up exactly, which is never shaped here. A
+    /// character wider than any the bound allows for (one that no installed font draws, say) is measured this
+    /// way as it comes into view.
+    [[nodiscard]] qreal reachAfterDrawing(QStringView line, const Slice& slice, const QString& shown) const;
 
   private:
     /// The width of `line` when it is printable ASCII.
