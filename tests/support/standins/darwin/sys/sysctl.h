@@ -9,9 +9,10 @@
 extern "C" {
 #endif
 
-// The names of the process table query by process group.
+// The names of the process table queries by process id and by process group.
 #define CTL_KERN 1
 #define KERN_PROC 14
+#define KERN_PROC_PID 1
 #define KERN_PROC_PGRP 2
 
 // One process of the process table, as KERN_PROC answers it.
