@@ -1,5 +1,6 @@
-# Runs scripts/lint's include check over the repository, over a scratch tree whose includes all run down, and
-# over that tree with one include planted that runs back. Usage: cmake -DLINT=<scripts/lint>
+# Runs scripts/lint's include and /proc checks over the repository, over a scratch tree whose includes all run
+# down and whose portable sources name no /proc, and over that tree with one include or string planted that
+# breaks the rule. Usage: cmake -DLINT=<scripts/lint>
 # -DSOURCE_DIR=<repository> -DWORK_DIR=<scratch folder> -P include_check_test.cmake
 
 include("${CMAKE_CURRENT_LIST_DIR}/lint_check.cmake")
@@ -14,11 +15,19 @@ function(write_clean_tree tree)
   file(WRITE "${tree}/src/ui/java/diagnose_view.h" "#include \"ui/common/screen.h\"\n")
   file(WRITE "${tree}/src/ui/app/main_window.cpp" "#include \"ui/java/diagnose_view.h\"\n")
   file(WRITE "${tree}/src/app/main.cpp" "#include <QApplication>\n#include \"ui/app/main_window.h\"\n")
+  # /proc named where it may be: in an include's letters, in comments, in a Linux source and in a stand-in.
+  file(WRITE "${tree}/src/engine/services/child_reader.cpp"
+       "#include \"engine/services/process_running.h\"\n// Linux reads /proc/<pid>/stat, \"/proc/1\".\n"
+       "/* Darwin has no\n \"/proc\" */\n")
+  file(WRITE "${tree}/src/engine/services/process_running_linux.cpp" "auto stat = \"/proc/self/stat\";\n")
+  file(WRITE "${tree}/tests/support/standins/darwin/sys/sysctl.h" "#define PROC_FOLDER \"/proc\"\n")
 endfunction()
 
 check_lint(--includes repository "${SOURCE_DIR}" 0 "includes: every include runs down.")
+check_lint(--proc repository "${SOURCE_DIR}" 0 "proc: only the Linux sources name /proc.")
 write_clean_tree("${WORK_DIR}/clean")
 check_lint(--includes clean "${WORK_DIR}/clean" 0 "includes: every include runs down.")
+check_lint(--proc clean "${WORK_DIR}/clean" 0 "proc: only the Linux sources name /proc.")
 
 # Plants `file` with `include` on its second line; the check names both, then the verdict.
 foreach(planted
@@ -38,3 +47,16 @@ endforeach()
 write_clean_tree("${WORK_DIR}/unknown")
 file(WRITE "${WORK_DIR}/unknown/src/engine/extras/list.h" "#pragma once\n")
 check_lint(--includes unknown "${WORK_DIR}/unknown" 1 "src/engine/extras/list.h: its folder is not among the floors")
+
+# Plants `file` with `line` as its third line; the check names both and the string.
+foreach(planted
+    "tests/support/process_watch.cpp|std::ifstream stat(\"/proc/\" + std::to_string(pid))|\"/proc/\""
+    "src/engine/core/paths.cpp|auto folder = \"/proc\" // \"/proc/1\"|\"/proc\"")
+  string(REPLACE "|" ";" planted "${planted}")
+  list(GET planted 0 file)
+  list(GET planted 1 line)
+  list(GET planted 2 string)
+  write_clean_tree("${WORK_DIR}/planted")
+  file(WRITE "${WORK_DIR}/planted/${file}" "#include <string>\n\n${line}\n")
+  check_lint(--proc ${file} "${WORK_DIR}/planted" 1 "${file}:3: ${string} names /proc, which Darwin lacks")
+endforeach()
