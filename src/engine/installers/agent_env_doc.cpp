@@ -106,9 +106,12 @@ void AgentEnvDoc::write(const std::filesystem::path& file, std::string_view bloc
         return failed(created.error());
     std::string separator;
     if (!old.empty()) {
+        // A blank file has nothing of the user's to keep: a ".bak" beside it is the user's own.
         const auto backup = file.parent_path() / (file.filename().string() + ".bak");
-        if (auto written = writeBackup(m_fs, file, backup, old); !written)
-            return failed(written.error());
+        if (!holdsNothingToKeep(old) || !itemExists(m_fs, backup)) {
+            if (auto written = writeBackup(m_fs, file, backup, old); !written)
+                return failed(written.error());
+        }
         separator = endsWithLineFeed(old) ? "\n" : "\n\n";
     }
     if (auto written = m_fs.write(old + separator + std::string(block) + "\n", file, WriteMode::atomically);

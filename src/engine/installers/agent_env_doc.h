@@ -53,7 +53,8 @@ class AgentEnvDoc {
     [[nodiscard]] static std::string renderBlock(const Tools& tools);
 
     /// Adds `block` to `file` unless the file already holds the note: after the old text and a blank line,
-    /// with a ".bak" copy of a non-empty old text beside it (in the file's mode). Appends what happened to
+    /// with a ".bak" copy of a non-empty old text beside it (in the file's mode; a blank one leaves a ".bak"
+    /// already there as it is). Appends what happened to
     /// `messages`; clears `succeeded` when the file could not be written. A file that cannot be read as
     /// UTF-8 is reported and left as it is.
     void write(const std::filesystem::path& file, std::string_view block, std::string_view label,

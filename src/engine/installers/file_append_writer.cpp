@@ -162,7 +162,7 @@ Result<bool> FileAppendWriter::apply(const DiffPreview& preview, bool seededHere
     // A file that was not there, or held nothing but white space, has no text of the user's to keep: a ".bak"
     // beside it is the user's own (a file set aside by hand, perhaps replaced by an empty one), not ours.
     const bool nothingToKeep =
-        preview.wasCreated || seededHere || trimWhitespaceAndNewlines(preview.originalContents).empty();
+        preview.wasCreated || seededHere || holdsNothingToKeep(preview.originalContents);
     const bool backUp = !nothingToKeep || !itemExists(*fs, preview.backupPath);
     if (backUp) {
         if (auto written = writeBackup(*fs, preview.path, preview.backupPath, preview.originalContents);

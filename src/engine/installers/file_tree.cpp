@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
+#include <string_view>
 #include <system_error>
 
+#include "engine/core/text.h"
 #include "engine/core/uuid.h"
 
 namespace quill {
@@ -12,6 +15,7 @@ namespace {
 
 constexpr std::size_t kUUIDLength = 36;
 constexpr auto kStagingAge = std::chrono::minutes(1);
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace
 
@@ -27,6 +31,14 @@ std::optional<unsigned> filePermissions(const FileSystemOperating& fs, const std
         attributes = fs.attributesOfItem(error ? path : resolved);
     }
     return attributes ? attributes->posixPermissions : std::nullopt;
+}
+
+bool holdsNothingToKeep(std::string_view text) {
+    if (text.starts_with(kByteOrderMark))
+        text.remove_prefix(kByteOrderMark.size());
+    std::string rest(text);
+    std::erase(rest, '\0');
+    return trimWhitespaceAndNewlines(rest).empty();
 }
 
 Result<void> writeBackup(const FileSystemOperating& fs, const std::filesystem::path& file,

@@ -6,6 +6,7 @@
 
 #include "engine/core/shell_quote.h"
 #include "engine/core/text.h"
+#include "engine/installers/file_tree.h"
 #include "engine/services/homebrew_paths.h"
 
 namespace quill {
@@ -145,8 +146,9 @@ MCPConfigWriter::CodexOutcome MCPConfigWriter::addToCodexConfig(const std::strin
         return failed(created.error());
     // The configuration may hold other servers' keys: the copy and the file are private from their first
     // byte. The copy is best effort: the edit keeps every old byte of the file.
-    if (!current.empty()) {
-        const auto backup = folder / (std::string(kCodexConfig) + ".bak");
+    // A blank file has nothing of the user's to keep: a ".bak" beside it is the user's own.
+    if (const auto backup = folder / (std::string(kCodexConfig) + ".bak");
+        !current.empty() && (!holdsNothingToKeep(current) || !itemExists(*fs, backup))) {
         (void)fs->write(current, backup, WriteMode::replacingItem, kPrivateMode);
     }
     if (auto written = fs->write(updated, config, WriteMode::atomicallyWithPermissions, kPrivateMode);

@@ -32,8 +32,8 @@ struct MCPConfigWriter {
     [[nodiscard]] bool isConfigured(const std::string& name) const;
 
     /// Appends the server's table to ~/.codex/config.toml (mode 600, after a ".bak" copy of a non-empty old
-    /// text) unless Codex is missing or the server is there already. A file that cannot be read as UTF-8 is
-    /// reported as a failure and left as it is.
+    /// text; a blank one leaves a ".bak" already there as it is) unless Codex is missing or the server is
+    /// there already. A file that cannot be read as UTF-8 is reported as a failure and left as it is.
     [[nodiscard]] CodexOutcome addToCodexConfig(const std::string& name, const std::string& url) const;
 
     /// The shell command that registers the server for the user in Claude Code.

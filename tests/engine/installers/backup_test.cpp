@@ -150,5 +150,23 @@ TEST_F(BackupTest, TheCopyTakesTheFilesModeReplacesALinkAndNeverReplacesAFolder)
     }
 }
 
+TEST_F(BackupTest, ABlankFileLeavesTheUsersOwnCopyAsItIs) {
+    const std::pair<const char*, std::string> blanks[] = {
+        {"white space", " \n\t\n"},
+        {"NULs", std::string(3, '\0')},
+        {"a byte-order mark", "\xEF\xBB\xBF"},
+        {"a byte-order mark and a newline", "\xEF\xBB\xBF\n"}};
+    for (const auto& writer : writers(home.path())) {
+        for (const auto& [name, blank] : blanks) {
+            SCOPED_TRACE(writer.file + ": " + name);
+            prepare(writer, blank);
+            const auto [succeeded, lines] = writer.edit(live);
+            EXPECT_TRUE(succeeded) << lines;
+            EXPECT_EQ(readFile(home / (writer.file + ".bak")), kOlder);
+            EXPECT_TRUE(readFile(home / writer.file).starts_with(blank));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quill

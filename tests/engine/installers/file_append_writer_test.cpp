@@ -56,6 +56,10 @@ TEST_F(FileAppendWriterTest, PutsOneBlankLineBeforeTheBlockAndBacksUpOnlyTheUser
         {"missing file beside an empty .bak", std::nullopt, "", "", true},
         {"empty file beside the user's .bak", "", "", "export MINE=1\n", true},
         {"whitespace only beside the user's .bak", " \n\t\n", "\n", "export MINE=1\n", true},
+        {"NULs only beside the user's .bak", std::string(3, '\0'), "\n\n", "export MINE=1\n", true},
+        {"a byte-order mark only beside the user's .bak", "\xEF\xBB\xBF", "\n\n", "export MINE=1\n", true},
+        {"a byte-order mark and a newline beside the user's .bak", "\xEF\xBB\xBF\n", "\n", "export MINE=1\n",
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -148,6 +148,21 @@ TEST_F(ShellConfiguratorTest, EachFileIsHandledOnItsOwnAndAnUnreadableOneIsLeftA
          true,
          true,
          {{".zprofile.bak", "export MINE=1\n"}, {".zshrc.bak", "alias mine=1\n"}}},
+        // Not white space: the block follows them, with no header seeded in their place.
+        {"the user's own copies beside a byte-order mark or NUL bytes stay as they are",
+         {{".zprofile", "\xEF\xBB\xBF\n"},
+          {".zprofile.bak", "export MINE=1\n"},
+          {".zshrc", std::string(2, '\0')},
+          {".zshrc.bak", "alias mine=1\n"}},
+         nullptr,
+         [&] {
+             return Lines{"Configured ~/.zprofile.", "Configured ~/.zshrc.", kEnvCreated, kComplete};
+         },
+         true,
+         true,
+         {{".zprofile", "\xEF\xBB\xBF\n\n# Quillstart — shell environment\ntypeset -U path PATH\n"},
+          {".zprofile.bak", "export MINE=1\n"},
+          {".zshrc.bak", "alias mine=1\n"}}},
         {"an existing file's copy replaces an older one",
          {{".zprofile", "export A=1\n"}, {".zprofile.bak", "export MINE=1\n"}, {".env", ""}},
          nullptr,
