@@ -155,7 +155,7 @@ $debian
 cmake --build --preset libcxx
 $debian
 ctest --preset libcxx" "" "$repository/scripts/test"
-expect_split debian libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev openssl perl locales \
+expect_split debian libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev zlib1g-dev openssl perl locales \
   clang-format-14 clang-tidy-16 clang-19 libc++-19-dev libc++abi-19-dev googletest
 
 [ "$failures" -eq 0 ] &&
