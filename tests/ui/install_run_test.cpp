@@ -303,8 +303,8 @@ TEST_F(InstallRunTest, TheAppsOwnLineIsReadWholeAboveTheLogAndItsRowHasNoBacktic
     const QString ownAsRead = QString::fromStdString(own).remove('`');
     ScriptedRunner runner;
     runner.scripts[Fix::installUv().id()] = {
-        Event::Output{own, OutputKind::own},
         Event::Output{"run `uv --version` to check", OutputKind::tool},
+        Event::Output{own, OutputKind::own},
         Event::Output{"", OutputKind::own},
         Event::Completed{0},
     };
@@ -315,8 +315,8 @@ TEST_F(InstallRunTest, TheAppsOwnLineIsReadWholeAboveTheLogAndItsRowHasNoBacktic
     const auto* log = sheet.log()->model();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.run().isRunning() && log->rowCount() == 3; }, 5000));
 
-    EXPECT_EQ(log->index(0, 0).data().toString(), ownAsRead);
-    EXPECT_EQ(log->index(1, 0).data().toString(), QStringLiteral("run `uv --version` to check"))
+    EXPECT_EQ(log->index(1, 0).data().toString(), ownAsRead);
+    EXPECT_EQ(log->index(0, 0).data().toString(), QStringLiteral("run `uv --version` to check"))
         << "a tool's line is shown as it came";
     auto* header = visibleById<QLabel>(&sheet, QStringLiteral("setup-action-own-line"));
     ASSERT_NE(header, nullptr);
@@ -324,6 +324,93 @@ TEST_F(InstallRunTest, TheAppsOwnLineIsReadWholeAboveTheLogAndItsRowHasNoBacktic
     EXPECT_TRUE(shownLabelTexts(&sheet).contains(ownAsRead)) << "a blank line of our own leaves it there";
     sheet.resize(560, 420);
     saveGrab(&sheet, QStringLiteral("sheet-own-line"));
+}
+
+TEST_F(InstallRunTest, OnceTheRunHasEndedTheLineAboveTheLogSaysWhatHappened) {
+    using quill::test::done;
+    using quill::test::line;
+    using quill::test::said;
+    const std::string notCompleted = "The install did not complete.";
+    const auto cask = Fix::installClaudeDesktop();
+    const auto tools = Fix::installCommandLineTools();
+    const auto uv = Fix::installUv();
+    const auto downloadFailed = line("Error: Download failed on Cask 'claude' with message: timed out");
+    const auto retrying = said("That didn’t work — retrying once in a moment…");
+    const auto toolsStarting =
+        said("Installing Apple's Command Line Tools… macOS will ask for your password once.");
+    const auto toolsInstalled = said("Command Line Tools installed.");
+    const auto uvStarting = said("Installing uv (Astral's installer)…");
+    struct Case {
+        const char* name;
+        std::vector<Fix> fixes;
+        quill::test::FixScripts scripts;
+        std::string headline;  // empty: hidden
+    };
+    const std::vector<Case> cases = {
+        {"a cask failing twice",
+         {cask},
+         {{cask.id(), {downloadFailed, said(""), retrying, downloadFailed, done(1)}}},
+         notCompleted},
+        {"a cask whose retry succeeds",
+         {cask},
+         {{cask.id(), {downloadFailed, said(""), retrying, line("==> Installing Cask claude"), done(0)}}},
+         ""},
+        {"the Command Line Tools failure",
+         {tools},
+         {{tools.id(),
+           {toolsStarting, line("Downloading Command Line Tools"),
+            said("The Command Line Tools install did not complete. You can retry."), done(1)}}},
+         "The Command Line Tools install did not complete. You can retry."},
+        {"the Command Line Tools installed",
+         {tools},
+         {{tools.id(), {toolsStarting, line("Downloading Command Line Tools"), toolsInstalled, done(0)}}},
+         "Command Line Tools installed."},
+        {"uv failing silently after its announcement",
+         {uv},
+         {{uv.id(), {uvStarting, said("Installing the latest Python with uv…"), done(1)}}},
+         notCompleted},
+        {"a later fix's success does not speak for the run",
+         {uv, tools},
+         {{uv.id(), {uvStarting, done(1)}}, {tools.id(), {toolsInstalled, done(0)}}},
+         notCompleted},
+        {"the package road refused at the password",
+         {Fix::installTemurin()},
+         {{Fix::installTemurin().id(),
+           {said("Homebrew bypassed our sudo wrapper. Falling back to direct .pkg install…"),
+            said("Verifying download checksum…"),
+            said("Running /usr/sbin/installer (macOS will ask for your password)…"),
+            quill::test::stopped()}}},
+         ""},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        ScriptedRunner runner;
+        runner.scripts = row.scripts;
+        QStringList written;
+        std::string latestSaid;
+        for (const auto& fix : row.fixes) {
+            for (const auto& text : quill::test::linesOf(row.scripts.at(fix.id())))
+                written.push_back(QString::fromStdString(text));
+            for (const auto& text : quill::test::linesOf(row.scripts.at(fix.id()), OutputKind::own))
+                latestSaid = text.empty() ? latestSaid : text;
+        }
+        SetupActionProgressView sheet(context, "Install", row.fixes, runner.seam(), true, [](Outcome) {});
+        showWindow(&sheet);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.run().isRunning(); }, 5000));
+
+        EXPECT_EQ(texts(sheet.run().lines()), written) << "the log holds the run's lines alone";
+        EXPECT_EQ(sheet.run().latestOwnLine().toStdString(), latestSaid);
+        EXPECT_EQ(sheet.run().headline().toStdString(), row.headline);
+        const auto shown = visibleWithId(&sheet, QStringLiteral("setup-action-own-line"));
+        if (row.headline.empty()) {
+            EXPECT_TRUE(shown.isEmpty());
+        } else {
+            EXPECT_EQ(shown.size(), 1);
+            EXPECT_TRUE(shownLabelTexts(&sheet).contains(QString::fromStdString(row.headline)));
+        }
+        sheet.resize(720, 720);
+        saveGrab(&sheet, QStringLiteral("sheet-ended-") + QString::fromLatin1(row.name).replace(' ', '-'));
+    }
 }
 
 /// The real runner over stand-in tools, whose uv installer starts a grandchild and waits for it.

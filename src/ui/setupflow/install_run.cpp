@@ -75,11 +75,12 @@ void InstallRun::start() {
         // A line of the filter's own (its note on what it hid) counts as the app's.
         InstallOutputFilter::Streaming filter;
         std::vector<std::string> shown;
-        const auto show = [&](const std::string& line, OutputKind kind) {
+        const auto show = [&](const std::string& line, OutputKind kind, bool sentence) {
             filter.feed(line, shown);
             for (auto& text : shown) {
-                const bool own = kind == OutputKind::own || text != line;
-                deliver(RunEvent{RunEvent::Line{QString::fromStdString(text), own}});
+                const bool note = text != line;
+                const bool own = kind == OutputKind::own || note;
+                deliver(RunEvent{RunEvent::Line{QString::fromStdString(text), own, sentence && !note}});
             }
             shown.clear();
         };
@@ -91,14 +92,18 @@ void InstallRun::start() {
         using E = FixSequenceEvent;
         while (auto event = events.next(stop)) {
             std::visit(Overloaded{
-                           [&](const E::Output& output) { show(output.text, output.kind); },
+                           [&](const E::Output& output) {
+                               show(output.text, output.kind, output.kind == OutputKind::own);
+                           },
                            [&](E::OpenBrowser& browser) {
-                               show(browserLine(browser.request), OutputKind::own);
+                               show(browserLine(browser.request), OutputKind::own, false);
                                deliver(RunEvent{RunEvent::BrowserOpened{
                                    std::make_unique<Event::OpenBrowser>(std::move(browser.request))}});
                            },
                            // A fix's start and end and the run's end pass through as they are.
-                           [&](const auto& mark) { deliver(RunEvent{mark}); },
+                           [&](const E::FixStarted& mark) { deliver(RunEvent{mark}); },
+                           [&](const E::FixEnded& mark) { deliver(RunEvent{mark}); },
+                           [&](const E::Finished& mark) { deliver(RunEvent{mark}); },
                        },
                        event->value);
         }
@@ -143,10 +148,16 @@ void InstallRun::apply(std::vector<RunEvent> batch) {
     };
     for (auto& event : batch) {
         if (auto* line = std::get_if<RunEvent::Line>(&event.value)) {
-            if (line->own && !line->text.trimmed().isEmpty()) {
+            const QString trimmed = line->text.trimmed();
+            if (line->own && !trimmed.isEmpty()) {
                 m_latestOwnLine = line->text;
                 ownLine = true;
             }
+            // A blank line says nothing, so a sentence before it still came last.
+            if (m_inFix && line->fixSentence && !trimmed.isEmpty() && !trimmed.endsWith(QChar(u'…')))
+                m_closingSentence = line->text;
+            else if (!trimmed.isEmpty())
+                m_closingSentence.reset();
             m_lines.append(line->own ? withoutBackticks(line->text) : std::move(line->text));
             ++unannounced;
             continue;
@@ -165,6 +176,8 @@ void InstallRun::apply(std::vector<RunEvent> batch) {
 void InstallRun::apply(const RunEvent& event) {
     std::visit(Overloaded{
                    [this](const RunEvent::FixStarted& started) {
+                       m_inFix = true;
+                       m_closingSentence.reset();
                        TelemetryEvents::remediationApplied(m_remediations[started.index]);
                    },
                    [](const RunEvent::Line&) {},
@@ -187,8 +200,22 @@ void InstallRun::openBrowser(const Event::OpenBrowser& request) {
         m_urls.open(url);
 }
 
+QString InstallRun::headline() const {
+    if (isRunning())
+        return m_latestOwnLine;
+    if (m_canceled)
+        return {};
+    // The sentence speaks for the run only when it is the last fix's and that fix ended as the run did.
+    const bool failed = *m_exitCode != 0;
+    if (m_closingSentence && m_lastFixFailed == failed)
+        return *m_closingSentence;
+    return failed ? QStringLiteral("The install did not complete.") : QString();
+}
+
 void InstallRun::fixEnded(const RunEvent::FixEnded& ended) {
     const auto& fix = m_remediations[ended.index];
+    m_inFix = false;
+    m_lastFixFailed = ended.exitCode != 0;
     if (ended.canceled) {
         m_canceled = true;
         emit runEnded();

@@ -65,6 +65,11 @@ class InstallRun : public QObject {
     /// The latest of the run's own lines that has text, as written (code spans in backticks); empty before
     /// the first.
     [[nodiscard]] const QString& latestOwnLine() const { return m_latestOwnLine; }
+    /// The line above the log. While the run goes, `latestOwnLine()`. Once it has ended: after a failure, the
+    /// failed fix's own sentence when that came last and announces nothing to come (an announcement ends in
+    /// "…"), else "The install did not complete."; after a success, such a sentence of the last fix, else
+    /// nothing; after a cancel, nothing. Never part of `lines()`.
+    [[nodiscard]] QString headline() const;
     /// Set when the run has ended on its own: the run's first non-zero exit code, 0 when nothing failed.
     [[nodiscard]] std::optional<int> exitCode() const { return m_exitCode; }
     [[nodiscard]] bool canceled() const { return m_canceled; }
@@ -91,6 +96,9 @@ class InstallRun : public QObject {
         struct Line {
             QString text;
             bool own = false;
+            /// A fix's own sentence as the fix wrote it: not the filter's note, the browser line or the
+            /// sequence's line for a skipped fix.
+            bool fixSentence = false;
         };
         /// The sign-in asks for a browser; its line has already been sent. Held apart, so that the events
         /// the log is made of stay small.
@@ -114,6 +122,11 @@ class InstallRun : public QObject {
 
     KeptLines m_lines;
     QString m_latestOwnLine;
+    /// While a fix runs or once it has ended, its own sentence when nothing with text followed it and it
+    /// announces nothing to come.
+    std::optional<QString> m_closingSentence;
+    bool m_inFix = false;
+    bool m_lastFixFailed = false;
     std::optional<int> m_exitCode;
     bool m_canceled = false;
     bool m_ended = false;

@@ -49,7 +49,7 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
     heading->setObjectName(QStringLiteral("setup-action-title"));
     Style::setFont(heading, TextRole::headline);
     column->addWidget(heading);
-    showOwnLine({});
+    showHeadline();
 
     m_log = new InstallLogView(m_run->lines(), context.clipboard, this);
     m_log->setObjectName(QStringLiteral("setup-action-log"));
@@ -88,10 +88,11 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
     connect(m_cancel, &QPushButton::clicked, m_run, &InstallRun::cancel);
     connect(m_continue, &QPushButton::clicked, m_run, &InstallRun::continueAfterEnd);
     connect(m_run, &InstallRun::linesAppended, this, &SetupActionProgressView::queueLines);
-    connect(m_run, &InstallRun::ownLineChanged, this, &SetupActionProgressView::showOwnLine);
+    connect(m_run, &InstallRun::ownLineChanged, this, &SetupActionProgressView::showHeadline);
     connect(m_run, &InstallRun::runEnded, this, [this] {
         // The end of the run is shown at once, with the lines before it: nobody waits a frame for it.
         showLines();
+        showHeadline();
         refreshRow();
     });
     connect(m_run, &InstallRun::finished, this, [this](Outcome outcome) {
@@ -140,9 +141,10 @@ void SetupActionProgressView::showLines() {
     m_log->showNewLines();
 }
 
-void SetupActionProgressView::showOwnLine(const QString& line) {
+void SetupActionProgressView::showHeadline() {
     // The log keeps every row to one line; the app's latest sentence is read here whole, wrapped, with its
     // code spans in fixed pitch.
+    const QString line = m_run->headline();
     auto* label = codeSpanLabel(line, this);
     label->setObjectName(QStringLiteral("setup-action-own-line"));
     label->setWordWrap(true);

@@ -18,12 +18,12 @@ namespace quill::ui {
 struct ScreenContext;
 class InstallLogView;
 
-/// The sheet an install runs in: its title, the latest of the run's own sentences whole, the log of the
-/// fixes' output and, while the run goes, a busy row with "Cancel"; once it has ended, "Continue". The run
-/// starts when the sheet is first shown. Every way out (the buttons, Escape and the close box while the run
-/// goes) reaches `onFinish` exactly once; once the run has ended only "Continue" leaves. The sheet never
-/// closes itself: its owner closes it from `onFinish`. Destroying it stops the run and calls nothing. GUI
-/// thread only.
+/// The sheet an install runs in: its title, the run's headline whole (its latest own sentence, and once it
+/// has ended what happened), the log of the fixes' output and, while the run goes, a busy row with "Cancel";
+/// once it has ended, "Continue". The run starts when the sheet is first shown. Every way out (the buttons,
+/// Escape and the close box while the run goes) reaches `onFinish` exactly once; once the run has ended only
+/// "Continue" leaves. The sheet never closes itself: its owner closes it from `onFinish`. Destroying it stops
+/// the run and calls nothing. GUI thread only.
 class SetupActionProgressView : public QDialog {
     Q_OBJECT
 
@@ -38,7 +38,7 @@ class SetupActionProgressView : public QDialog {
 
     [[nodiscard]] const InstallRun& run() const { return *m_run; }
     [[nodiscard]] InstallLogView* log() const { return m_log; }
-    /// The latest of the run's own lines, above the log; hidden until there is one.
+    /// The run's headline (`InstallRun::headline`), above the log; hidden while it is empty.
     [[nodiscard]] QLabel* ownLine() const { return m_ownLine; }
 
     /// Escape and the close box: "Cancel" while the run goes, nothing once it has ended.
@@ -53,7 +53,7 @@ class SetupActionProgressView : public QDialog {
     void queueLines();
     void showLines();
     void refreshRow();
-    void showOwnLine(const QString& line);
+    void showHeadline();
 
     InstallRun* m_run;
     std::function<void(Outcome)> m_onFinish;
