@@ -119,6 +119,11 @@ TEST(ProductChecksStop, AStopEndsAGitCheckThatHangs) {
          }},
         {"Git identity check",
          [](const auto& runner, const auto& disk, auto stop) { (void)gitIdentitySet(runner, disk, stop); }},
+        {"workspace probe",
+         [](const auto& runner, const auto& disk, auto stop) {
+             SetupProbeBundle bundle;
+             probeWorkspace(runner, disk, bundle, stop);
+         }},
     };
     for (const auto& [name, check] : rows) {
         SCOPED_TRACE(name);
