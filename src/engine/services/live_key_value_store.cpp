@@ -62,8 +62,9 @@ struct SharedState {
 };
 
 SharedState& shared() {
-    static SharedState state;
-    return state;
+    // Never destroyed: the retry task may still be reading it while static destructors run at exit.
+    static auto* state = new SharedState;
+    return *state;
 }
 
 struct Location {

@@ -16,6 +16,7 @@
 
 #include "engine/core/file_descriptor.h"
 #include "engine/services/live_file_system.h"
+#include "engine/telemetry/shut_down.h"
 #include "tests/support/eventually.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temporary_directory.h"
@@ -253,9 +254,11 @@ class OtherProcessLock {
 };
 
 // Another process holding the lock (a stopped second instance, a stalled volume) never holds up a caller,
-// and each time it lets go, the changes it kept back reach the file without a further call.
+// and each time it lets go, the changes it kept back reach the file without a further call; then nothing
+// waits, and a quit takes none of the time it keeps for changes held back.
 TEST(LiveKeyValueStoreTest, AHeldLockKeepsChangesInMemoryUntilItIsFree) {
     using Clock = std::chrono::steady_clock;
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // the quit's process runs the episodes afresh
     test::TemporaryDirectory dir;
     const LiveKeyValueStore store(dir.path());
     store.setString("app.kept", "before");
@@ -277,13 +280,22 @@ TEST(LiveKeyValueStoreTest, AHeldLockKeepsChangesInMemoryUntilItIsFree) {
         }
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
         EXPECT_EQ(onDisk(), expected);
+        EXPECT_TRUE(LiveKeyValueStore::changesWaitForLock());
 
         other.release();
         expected[key] = "new";
         expected["flag" + std::to_string(episode)] = true;
         EXPECT_TRUE(test::eventually([&] { return onDisk() == expected; }, std::chrono::seconds(5)))
             << onDisk();
+        EXPECT_FALSE(LiveKeyValueStore::changesWaitForLock());
     }
+    EXPECT_EXIT(
+        {
+            const auto quit = Clock::now();
+            shutDown(quit + kShutDownBudget);
+            std::_Exit(Clock::now() - quit < kShutDownBudget / 4 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST(LiveKeyValueStoreTest, ReplacesItsFileAtomically) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -19,9 +20,11 @@
 #include "engine/core/file_descriptor.h"
 #include "engine/core/task.h"
 #include "engine/services/child_reader.h"
+#include "engine/services/live_file_system.h"
 #include "engine/services/live_key_value_store.h"
 #include "engine/services/live_process_runner.h"
 #include "tests/support/eventually.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/process_watch.h"
 #include "tests/support/system_log_echo.h"
 #include "tests/support/temporary_directory.h"
@@ -113,6 +116,7 @@ TEST(ShutDownTest, ATaskThatOutlivesTheDeadlineEndsTheProcessWithoutStaticDestru
     EXPECT_EXIT(
         {
             spawnTask([](std::stop_token) { std::this_thread::sleep_for(30s); });  // never looks at its token
+            std::atexit([] { std::_Exit(kReturnedLate); });
             shutDown(Clock::now() + 200ms);
             std::_Exit(kReturned);
         },
@@ -122,6 +126,100 @@ TEST(ShutDownTest, ATaskThatOutlivesTheDeadlineEndsTheProcessWithoutStaticDestru
 /// The settings file a settings test writes in its folder.
 std::filesystem::path settingsFile(const std::filesystem::path& folder) {
     return folder / "app.json";
+}
+
+/// Set by a stalled call of `StallingFileSystem` once it waits; lets it go on when set by the test.
+std::atomic<bool> stalled = false;
+std::atomic<bool> released = false;
+
+/// The live file system, except that reading (or writing) one file waits until `released` is set: at most 5
+/// s, so that a fault fails its test rather than hanging it.
+class StallingFileSystem final : public test::ForwardingFileSystem {
+  public:
+    StallingFileSystem(std::filesystem::path file, bool stallsWrites)
+        : ForwardingFileSystem(std::make_shared<LiveFileSystem>()),
+          m_file(std::move(file)),
+          m_stallsWrites(stallsWrites) {}
+
+    [[nodiscard]] Result<std::string> readData(const std::filesystem::path& path) const override {
+        if (!m_stallsWrites)
+            stallAt(path);
+        return ForwardingFileSystem::readData(path);
+    }
+    Result<void> write(std::string_view text, const std::filesystem::path& path, WriteMode mode,
+                       std::optional<unsigned> newFilePermissions) const override {
+        if (m_stallsWrites)
+            stallAt(path);
+        return ForwardingFileSystem::write(text, path, mode, newFilePermissions);
+    }
+
+  private:
+    void stallAt(const std::filesystem::path& path) const {
+        if (path != m_file)
+            return;
+        stalled = true;
+        (void)test::eventually([] { return released.load(); }, 5s);
+    }
+
+    std::filesystem::path m_file;
+    bool m_stallsWrites;
+};
+
+// A settings call stalled on its volume holds the quit no longer than its deadline, and the log says so.
+TEST(ShutDownTest, ASettingsCallStalledInItsFileSystemDoesNotHoldTheQuit) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test::echoSystemLogToStandardError();
+    EXPECT_EXIT(
+        {
+            const auto folder = sharedPath(::getppid(), "stalled");
+            const LiveKeyValueStore store(folder,
+                                          std::make_shared<StallingFileSystem>(settingsFile(folder), true));
+            std::thread([store] { store.setString("app.session_id", "id"); }).detach();
+            if (!test::eventually([] { return stalled.load(); }))
+                std::_Exit(kNotSetUp);
+            const auto start = Clock::now();
+            shutDown(start + 300ms);
+            std::_Exit(Clock::now() - start < 500ms ? kReturned : kReturnedLate);
+        },
+        testing::ExitedWithCode(kReturned), "a change of them did not finish in time");
+    std::filesystem::remove_all(sharedPath(::getpid(), "stalled"));
+}
+
+// A program that returns from main without shutting down, while its settings task is reading a file, exits
+// cleanly: nothing the task reads is destroyed under it.
+TEST(ShutDownTest, ASettingsTaskOutlivesAProgramThatEndsWithoutShuttingDown) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            // Registered before the store's first call, so run after the static destructors made since: the
+            // task's read goes on only then, and the program ends once the change is in the file.
+            std::atexit([] {
+                released = true;
+                (void)test::eventually([] {
+                    return test::readFile(settingsFile(sharedPath(::getppid(), "outlives"))).find("id") !=
+                           std::string::npos;
+                });
+            });
+            const auto folder = sharedPath(::getppid(), "outlives");
+            std::filesystem::create_directories(folder);
+            // Another process holds the lock: the change waits for the store's task.
+            FileDescriptor lock(::open((settingsFile(folder).string() + ".lock").c_str(),
+                                       O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+            if (::flock(lock.get(), LOCK_EX) != 0)
+                std::_Exit(kNotSetUp);
+            const LiveKeyValueStore store(folder,
+                                          std::make_shared<StallingFileSystem>(settingsFile(folder), false));
+            store.setString("app.session_id", "id");
+            lock = FileDescriptor();
+            if (!test::eventually([] { return stalled.load(); }))
+                std::_Exit(kNotSetUp);
+            std::exit(EXIT_SUCCESS);
+        },
+        testing::ExitedWithCode(EXIT_SUCCESS), testing::Not(testing::HasSubstr("Sanitizer")));
+    const auto folder = sharedPath(::getpid(), "outlives");
+    EXPECT_EQ(nlohmann::json::parse(test::readFile(settingsFile(folder)), nullptr, false),
+              (nlohmann::json{{"session_id", "id"}}));
+    std::filesystem::remove_all(folder);
 }
 
 // Settings that another app process's lock keeps back are written at the end of the shutdown, as soon as
@@ -140,13 +238,16 @@ TEST(ShutDownTest, WritesTheSettingsAnotherProcessHeldBackOnceItsLockIsFree) {
         bool taskIgnoresStop;
         int exitCode;
         bool saved;
+        bool folderInItsPlace =
+            false;  ///< no lock: a folder stands where the file goes, gone before the quit
     } rows[] = {
         {"freed 300 ms into the shutdown", 300ms, false, kReturned, true},
         {"freed 1.3 s in, while a task outlives the budget", 1300ms, true, EXIT_SUCCESS, true},
         {"held past the budget", std::nullopt, false, kReturned, false},
+        {"kept for a folder in the file's place", std::nullopt, false, kReturned, true, true},
     };
     for (std::size_t row = 0; row < std::size(rows); ++row) {
-        const auto& [name, freedAfter, taskIgnoresStop, exitCode, saved] = rows[row];
+        const auto& [name, freedAfter, taskIgnoresStop, exitCode, saved, folderInItsPlace] = rows[row];
         SCOPED_TRACE(name);
         const auto folder = sharedPath(::getpid(), "settings-" + std::to_string(row));
         const auto file = settingsFile(folder);
@@ -162,16 +263,28 @@ TEST(ShutDownTest, WritesTheSettingsAnotherProcessHeldBackOnceItsLockIsFree) {
                 // The other process: a lock of its own on the file's lock file, which flock sets against
                 // the store's.
                 const auto shared = sharedPath(::getppid(), "settings-" + std::to_string(row));
-                std::filesystem::create_directories(shared);
-                FileDescriptor lock(
-                    ::open((shared / "app.json.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-                if (::flock(lock.get(), LOCK_EX) != 0)
-                    std::_Exit(kNotSetUp);
+                std::filesystem::create_directories(folderInItsPlace ? settingsFile(shared) : shared);
+                FileDescriptor lock;
+                if (!folderInItsPlace) {
+                    lock = FileDescriptor(
+                        ::open((shared / "app.json.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+                    if (::flock(lock.get(), LOCK_EX) != 0)
+                        std::_Exit(kNotSetUp);
+                }
                 const LiveKeyValueStore store(shared);
                 store.setString("app.session_id", value);
                 store.setBool("app.consented", true);
+                // Nothing of the store is called once the folder has gone.
+                if (folderInItsPlace && !std::filesystem::remove(settingsFile(shared)))
+                    std::_Exit(kNotSetUp);
                 if (taskIgnoresStop)
                     spawnTask([](std::stop_token) { std::this_thread::sleep_for(30s); });
+                // A task that takes a moment to finish once stopped finishes before the process ends.
+                spawnTask([finished = shared / "finished"](const std::stop_token& stop) {
+                    (void)sleepFor(1h, stop);
+                    std::this_thread::sleep_for(100ms);
+                    std::ofstream(finished) << "done\n";
+                });
                 std::ofstream(shared / "started") << "now\n";
                 const auto start = Clock::now();
                 if (freedAfter) {
@@ -185,6 +298,7 @@ TEST(ShutDownTest, WritesTheSettingsAnotherProcessHeldBackOnceItsLockIsFree) {
             },
             testing::ExitedWithCode(exitCode), logged);
 
+        EXPECT_TRUE(std::filesystem::exists(folder / "finished"));
         const auto onDisk = nlohmann::json::parse(test::readFile(file), nullptr, false);
         if (saved) {
             EXPECT_EQ(onDisk, changes);
