@@ -233,13 +233,13 @@ TEST(ShutDownTest, WritesTheSettingsAnotherProcessHeldBackOnceItsLockIsFree) {
     const std::string value = "the value itself";
     const nlohmann::json changes = {{"session_id", value}, {"consented", true}};
     const struct {
-        const char* name;
+        const char* name = nullptr;
         std::optional<std::chrono::milliseconds> freedAfter;  ///< when the other process lets go of the lock
-        bool taskIgnoresStop;
-        int exitCode;
-        bool saved;
-        bool folderInItsPlace =
-            false;  ///< no lock: a folder stands where the file goes, gone before the quit
+        bool taskIgnoresStop = false;
+        int exitCode = kReturned;
+        bool saved = false;
+        /// No lock: a folder stands where the file goes, and goes before the quit.
+        bool folderInItsPlace = false;
     } rows[] = {
         {"freed 300 ms into the shutdown", 300ms, false, kReturned, true},
         {"freed 1.3 s in, while a task outlives the budget", 1300ms, true, EXIT_SUCCESS, true},
