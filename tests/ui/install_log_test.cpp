@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
 #include <algorithm>
 
 #include "tests/ui/test_fonts.h"
@@ -169,9 +171,10 @@ TEST_F(InstallLogTest, ABoundedLogSaysWhatItDroppedAndKeepsTheReadersRowsInView)
     EXPECT_EQ(rowText(view, view.model()->rowCount() - 1), QStringLiteral("line 548"));
 }
 
-TEST_F(InstallLogTest, AsciiLinesAreNotShapedInAFontWhosePrintableAsciiAdvancesAreAllEqual) {
+TEST_F(InstallLogTest, ABatchShapesNothingAndAPaintShapesEachRowInViewOnce) {
     // fontconfig does not flag this font as fixed pitch, though its printable ASCII advances are all equal:
-    // the case this guards. Where a platform does flag it (Core Text may), this covers the fixed-pitch case.
+    // the case the ASCII row guards. Where a platform does flag it (Core Text may), this covers the
+    // fixed-pitch case.
     const QString family = bundledFontFamily(QStringLiteral("NotoSansMono-Regular.ttf"));
     ASSERT_FALSE(family.isEmpty());
     const QFont noto(family);
@@ -180,19 +183,54 @@ TEST_F(InstallLogTest, AsciiLinesAreNotShapedInAFontWhosePrintableAsciiAdvancesA
     for (char16_t c = u' '; c <= u'~'; ++c)
         ASSERT_EQ(advances.horizontalAdvance(QChar(c)), advances.horizontalAdvance(QChar(u' ')))
             << "'" << static_cast<char>(c) << "' advances otherwise";
-    log.setFont(noto);
-    showWindow(&log);
-    const qint64 before = log.shapingCalls();
-    for (int batch = 0; batch < 10; ++batch) {
-        for (int line = 0; line < 10'000; ++line)
-            lines.append(QStringLiteral("==> Pouring package %1 of the install").arg(batch * 10'000 + line));
-        log.showNewLines();
+    struct Case {
+        const char* name;
+        QString line;  // with %1 for the line's number
+        int batches;
+        int linesPerBatch;
+        bool drawnWider = false;  // than its bound allows for: drawing it widens the range
+    };
+    const std::vector<Case> cases = {
+        {"ASCII", QStringLiteral("==> Pouring package %1 of the install"), 10, 10'000},
+        {"short lines of mixed scripts", QStringLiteral("%1 Größe 名前 ✓ ⚠\u0301 🙂 Ж"), 1, 4'096},
+        {"long lines of mixed scripts",
+         QStringLiteral("%1 ") + QStringLiteral("Grüße, 世界 ✓ 🙂 ").repeated(40), 1, 40},
+        // Where no font draws this vowel sign (none of the test machine's does), it comes out as boxes.
+        {"long lines of a vowel sign no font draws", QStringLiteral("%1 ") + QString(600, u'\u0DDC'), 1, 40,
+         true},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        KeptLines kept;
+        InstallLogView view(kept, *clipboard);
+        view.setFont(noto);
+        showWindow(&view);
+        const qint64 before = view.shapingCalls();
+        for (int batch = 0; batch < row.batches; ++batch) {
+            for (int line = 0; line < row.linesPerBatch; ++line)
+                kept.append(row.line.arg(batch * row.linesPerBatch + line));
+            view.showNewLines();
+        }
+        EXPECT_EQ(view.shapingCalls(), before) << "a batch shapes nothing";
+        // Each row in view is laid out once to be drawn, and a paint again costs no more.
+        const int rows = view.viewport()->height() / view.visualRect(view.model()->index(0, 0)).height() + 2;
+        (void)view.viewport()->grab();
+        const qint64 first = view.shapingCalls() - before;
+        EXPECT_LE(first, rows);
+        (void)view.viewport()->grab();
+        EXPECT_LE(view.shapingCalls() - before - first, first);
+        const int last = view.model()->rowCount() - 1;
+        const qreal bound = LineWidths(view.font()).bound(rowText(view, last)).width;
+        EXPECT_EQ(view.widestLine() > bound, row.drawnWider);
+        ASSERT_EQ(last + 1, row.batches * row.linesPerBatch);
+        // Each row is as wide as the widest line once the idle work has measured the lines (but for those
+        // whose boxes pass their bound: they widen the range only where they are drawn).
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isMeasuring(); }));
+        if (!row.drawnWider) {
+            EXPECT_GE(view.visualRect(view.model()->index(last, 0)).width(),
+                      QFontMetricsF(view.font()).horizontalAdvance(rowText(view, last)));
+        }
     }
-    ASSERT_EQ(log.model()->rowCount(), 100'000);
-    EXPECT_LE(log.shapingCalls() - before, 10);
-    // Each row is as wide as the widest line, measured by counting.
-    EXPECT_GE(log.visualRect(log.model()->index(99'999, 0)).width(),
-              QFontMetrics(noto).horizontalAdvance(rowText(log, 99'999)));
 }
 
 TEST_F(InstallLogTest, ANarrowLongLineDoesNotHideAWiderShortOneInAProportionalFont) {
@@ -213,6 +251,9 @@ TEST_F(InstallLogTest, ANarrowLongLineDoesNotHideAWiderShortOneInAProportionalFo
     EXPECT_GE(row.width(), wide);
     EXPECT_LE(row.left() + wide, log.viewport()->width()) << "its end is reached by scrolling";
 }
+
+/// Far longer than the part of a line drawn in one view.
+constexpr qsizetype kLong = 512;
 
 /// Shows `view` in `family`, at the log's own size.
 void useFamily(InstallLogView& view, const QString& family) {
@@ -243,8 +284,7 @@ TEST_F(InstallLogTest, TheEndOfALongLineIsReachedWhenItsTailIsWiderThanItsHeadOr
         QString family;
         QStringList lines;  // the last is the one whose end must be reached
     };
-    // More than the characters shaped of a line: what follows them is not shaped.
-    const qsizetype past = LineWidths::kShapedPrefix + 88;
+    const qsizetype past = kLong + 88;
     const auto run = [](const char16_t* text, qsizetype count) {
         return QString::fromUtf16(text).repeated(count);
     };
@@ -253,9 +293,7 @@ TEST_F(InstallLogTest, TheEndOfALongLineIsReachedWhenItsTailIsWiderThanItsHeadOr
         {"letters with their accents as marks, then bare ones",
          mono,
          {run(u"e\u0301", past / 2) + run(u"\u0416", 800)}},
-        {"one-cell letters, then three-cell dashes",
-         mono,
-         {run(u"\u0416", LineWidths::kShapedPrefix) + run(u"\u2E3B", 1000)}},
+        {"one-cell letters, then three-cell dashes", mono, {run(u"\u0416", kLong) + run(u"\u2E3B", 1000)}},
         {"narrow letters, then tabs", sans, {run(u"\u0456", past) + run(u"\t", 40) + QStringLiteral("end")}},
         {"a short line of tabs after a wide line",
          mono,
@@ -291,32 +329,46 @@ int rightmostInk(const QImage& image, int top, int bottom, QRgb background) {
     return -1;
 }
 
-TEST_F(InstallLogTest, TheWidestLineEndsInsideTheViewWhenScrolledSidewaysInEitherFont) {
-    struct Widest {
+TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEitherFont) {
+    struct Case {
         const char* name;
-        QString line;
-        bool measured;  // its end is at the end of the scroll range; else only inside it
+        QString line;      // the second of three
+        qreal boundSlack;  // how far the range may pass the widest line before any is shaped; < 0: any
+        bool widest;       // it is the widest of the three, so that its end is the range's
     };
-    const std::vector<Widest> widestLines = {
-        {"measured", QStringLiteral("==> ") + QString(160, u'W'), true},
-        {"its tail bounded", QString(LineWidths::kShapedPrefix, u'\u0456') + QString(300, u'\u0416'), false},
-        // Where no font draws this vowel sign (none of the test machine's does), it comes out as three boxes,
-        // wider than any character the bound allows for: only drawing it measures it.
-        {"its tail drawn wider than bounded",
-         QString(LineWidths::kShapedPrefix, u'x') + QString(300, u'\u0DDC'), false},
+    const std::vector<Case> cases = {
+        {"ASCII", QStringLiteral("==> ") + QString(160, u'W'), 1, true},
+        {"Cyrillic", QString(kLong, u'\u0456') + QString(300, u'\u0416'), -1, true},
+        // Where no font draws this vowel sign (none of the test machine's does), it comes out as boxes, wider
+        // than any character the bound allows for.
+        {"a vowel sign drawn wider than bounded", QString(kLong, u'x') + QString(300, u'\u0DDC'), -1, true},
+        {"ideographs, longer than one piece of idle work",
+         QStringLiteral("\u4E2D\u6587\u5B57 ").repeated(3 * LineWidths::kPiece / 4), -1, true},
+        {"zero-width spaces and an x", QString(2000, u'\u200B') + QLatin1Char('x'), 10, false},
     };
     for (const auto& family : bundledLogFamilies()) {
-        for (const auto& widest : widestLines) {
-            SCOPED_TRACE(family.toStdString() + ", " + widest.name);
+        for (const auto& row : cases) {
+            SCOPED_TRACE(family.toStdString() + ", " + row.name);
             ASSERT_FALSE(family.isEmpty());
             KeptLines kept;
             InstallLogView view(kept, *clipboard);
             useFamily(view, family);
             showWindow(&view);
             view.resize(300, 160);
-            for (const auto& line : {QStringLiteral("==> Pouring"), widest.line, QStringLiteral("done")})
+            const QStringList three = {QStringLiteral("==> Pouring"), row.line, QStringLiteral("done")};
+            for (const auto& line : three)
                 kept.append(line);
             view.showNewLines();
+            const QFontMetricsF metrics(view.font());
+            qreal widest = 0;
+            for (const auto& line : three)
+                widest = std::max(widest, metrics.horizontalAdvance(line));
+            if (row.boundSlack >= 0) {
+                EXPECT_LE(view.widestLine(), widest + row.boundSlack) << "by the bound";
+            }
+            // The idle work shapes every line that may be the widest.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isMeasuring(); }));
+            EXPECT_NEAR(view.widestLine(), widest, 1);
             // Scrolled to the end, as a person would, until the end stays put.
             auto* bar = view.horizontalScrollBar();
             QImage image;
@@ -325,12 +377,59 @@ TEST_F(InstallLogTest, TheWidestLineEndsInsideTheViewWhenScrolledSidewaysInEithe
                 image = view.viewport()->grab().toImage();
                 QCoreApplication::processEvents();
             }
-            const QRect row = view.visualRect(view.model()->index(1, 0));
-            const QRgb background = image.pixel(image.width() - 1, row.bottom() + 2 * row.height());
-            const int ink = rightmostInk(image, row.top(), row.bottom(), background);
-            // Its last glyph is drawn, whole, with blank room after it.
-            EXPECT_GT(ink, widest.measured ? image.width() / 2 : 0);
+            const QRect rect = view.visualRect(view.model()->index(1, 0));
+            const QRgb background = image.pixel(image.width() - 1, rect.bottom() + 2 * rect.height());
+            const int ink = rightmostInk(image, rect.top(), rect.bottom(), background);
+            // Its last cluster is drawn, whole, where the range ends.
+            const qreal last = metrics.horizontalAdvance(row.line.right(1));
+            EXPECT_GT(ink, row.widest ? rect.left() + widest - last - 1 : 0);
             EXPECT_LT(ink, image.width() - 2) << "its last pixels are cut at the view's edge";
+        }
+    }
+}
+
+TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
+    struct Case {
+        const char* name;
+        QString cluster;  // repeated to make the line
+        bool shaped;      // the line holds its shaped width, not its bound
+    };
+    const std::vector<Case> cases = {
+        {"letters with their accents as marks", QStringLiteral("e\u0301"), false},
+        {"emoji joined by U+200D, with a variation selector",
+         QStringLiteral("\U0001F469\u200D\U0001F4BB\uFE0F"), false},
+        {"flags between letters", QStringLiteral("a\U0001F1EB\U0001F1F7"), false},
+        {"ideographs, shaped", QStringLiteral("\u4E2D"), true},
+    };
+    constexpr qreal kSpan = 300;
+    for (const auto& family : bundledLogFamilies()) {
+        for (const auto& row : cases) {
+            SCOPED_TRACE(family.toStdString() + ", " + row.name);
+            QFont font;
+            font.setFamilies({family});
+            LineWidths widths(font);
+            const QString line = row.cluster.repeated(700);
+            const qreal bound = widths.bound(line).width;
+            const QFontMetricsF metrics(font);
+            const qreal width = row.shaped ? metrics.horizontalAdvance(line) : bound;
+            const qreal cluster = metrics.horizontalAdvance(row.cluster);
+            QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, line);
+            QTextLayout layout(QString(), font);
+            for (qreal from = 0; from < width; from += kSpan) {
+                const auto laid = widths.layOutVisible(layout, line, width, bound, from, kSpan);
+                SCOPED_TRACE(from);
+                for (const qsizetype cut : {laid.slice.start, laid.slice.end}) {
+                    clusters.setPosition(cut);
+                    EXPECT_TRUE(clusters.isAtBoundary()) << "cut at " << cut;
+                }
+                if (from + kSpan >= width) {
+                    EXPECT_EQ(laid.slice.end, line.size()) << "the last page";
+                    EXPECT_NEAR(laid.x + laid.advance, width, 0.01);
+                    EXPECT_LE(laid.x, std::max<qreal>(from, 0) + 1) << "the view's left is blank";
+                } else if (laid.slice.end < line.size()) {
+                    EXPECT_GE(laid.x + laid.advance, from + kSpan - cluster) << "the view's right is blank";
+                }
+            }
         }
     }
 }

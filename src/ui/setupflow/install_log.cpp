@@ -2,15 +2,19 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QItemSelectionModel>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
+#include <utility>
 
 #include "ui/common/clipboard.h"
 #include "ui/common/style.h"
@@ -23,8 +27,8 @@ constexpr int kTextMargin = 4;  // left and right of every line
 constexpr int kRowPadding = 1;  // above and below every line
 constexpr char16_t kFirstPrintable = 0x20;
 constexpr char16_t kLastPrintable = 0x7e;
-/// The most characters painted of one row: more than any screen is wide.
-constexpr qsizetype kMostPainted = 4096;
+/// The most the idle work takes of one turn of the event loop.
+constexpr qint64 kIdleNanoseconds = 4'000'000;
 
 QFont logFont() {
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -84,6 +88,10 @@ int InstallLogModel::rowOfLine(qsizetype index) const {
     return clampToInt(index - m_first + (m_countRow ? 1 : 0));
 }
 
+qsizetype InstallLogModel::lineOfRow(int row) const {
+    return m_countRow && row == 0 ? -1 : m_first + row - (m_countRow ? 1 : 0);
+}
+
 Qt::ItemFlags InstallLogModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
@@ -128,6 +136,55 @@ InstallLogModel::Change InstallLogModel::sync() {
 
 // MARK: - Widths
 
+namespace {
+
+/// Code units looked at either side of a cut for a boundary between clusters.
+constexpr qsizetype kWindow = 32;
+/// Regional indicators counted back from a cut to pair them as a flag does.
+constexpr qsizetype kMostIndicators = 64;
+
+/// How a code point takes part in a line's width: it advances, or it advances nothing and joins the cluster
+/// before it (marks, joiners, variation selectors, tags), or it advances nothing on its own.
+enum class Kind { spacing, joining, alone };
+
+Kind kindOf(char32_t c) {
+    if (c < 0x300)
+        return c == 0xAD ? Kind::alone : Kind::spacing;  // the soft hyphen shows only where a line wraps
+    if (c == 0x200B || c == 0x2060 || c == 0xFEFF)
+        return Kind::alone;
+    if (c == 0x200C || c == 0x200D || (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xE0020 && c <= 0xE007F) ||
+        (c >= 0xE0100 && c <= 0xE01EF))
+        return Kind::joining;
+    const auto category = QChar::category(c);
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing ? Kind::joining
+                                                                                   : Kind::spacing;
+}
+
+/// The code point that starts at `at`, and its code units.
+std::pair<char32_t, qsizetype> codePointAt(QStringView text, qsizetype at) {
+    const QChar c = text[at];
+    if (c.isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate())
+        return {QChar::surrogateToUcs4(c, text[at + 1]), 2};
+    return {c.unicode(), 1};
+}
+
+/// The code point that ends at `at`, and its code units.
+std::pair<char32_t, qsizetype> codePointBefore(QStringView text, qsizetype at) {
+    const QChar c = text[at - 1];
+    if (c.isLowSurrogate() && at >= 2 && text[at - 2].isHighSurrogate())
+        return {QChar::surrogateToUcs4(text[at - 2], c), 2};
+    return {c.unicode(), 1};
+}
+
+bool isRegionalIndicatorBefore(QStringView text, qsizetype at) {
+    if (at < 2)
+        return false;
+    const auto [c, units] = codePointBefore(text, at);
+    return units == 2 && c >= 0x1F1E6 && c <= 0x1F1FF;
+}
+
+}  // namespace
+
 LineWidths::LineWidths(const QFont& font) : m_metrics(font) {
     // Read once per font: whether its pitch flag says so or not, a font whose printable ASCII characters
     // all advance the same is measured by counting them.
@@ -151,116 +208,224 @@ LineWidths::LineWidths(const QFont& font) : m_metrics(font) {
     m_tabStop = std::max<qreal>(m_metrics.horizontalAdvance(QStringLiteral("\t")), 1);
 }
 
-std::optional<qreal> LineWidths::asciiWidth(QStringView line) const {
-    if (m_equal) {
-        const bool plain = std::all_of(line.begin(), line.end(), [](QChar c) {
+qreal LineWidths::stepAfter(char32_t c, qreal x) const {
+    if (c >= kFirstPrintable && c <= kLastPrintable)
+        return x + m_advance[c - kFirstPrintable];
+    if (c == U'\t')
+        return (std::floor(x / m_tabStop) + 1) * m_tabStop;
+    return kindOf(c) == Kind::spacing ? x + m_widest : x;
+}
+
+LineWidths::Bound LineWidths::bound(QStringView line) const {
+    if (m_equal && std::all_of(line.begin(), line.end(), [](QChar c) {
             return c.unicode() >= kFirstPrintable && c.unicode() <= kLastPrintable;
-        });
-        return plain ? std::optional<qreal>(static_cast<qreal>(line.size()) * m_advance[0]) : std::nullopt;
+        }))
+        return {static_cast<qreal>(line.size()) * m_advance[0], true};
+    bool plain = true;
+    qreal x = 0;
+    for (qsizetype at = 0; at < line.size();) {
+        const auto [c, units] = codePointAt(line, at);
+        plain = plain && c >= kFirstPrintable && c <= kLastPrintable;
+        x = stepAfter(c, x);
+        at += units;
     }
-    qreal sum = 0;
-    for (const QChar c : line) {
-        if (c.unicode() < kFirstPrintable || c.unicode() > kLastPrintable)
-            return std::nullopt;
-        sum += m_advance[c.unicode() - kFirstPrintable];
-    }
-    return sum;
+    return {x, plain};
 }
 
-qreal LineWidths::stepAfter(QChar c, qreal x) const {
-    return c == QLatin1Char('\t') ? (std::floor(x / m_tabStop) + 1) * m_tabStop : x + m_widest;
-}
-
-qreal LineWidths::reach(QStringView text, qreal x) const {
-    for (const QChar c : text) {
-        if (!c.isLowSurrogate())  // a pair is one character
-            x = stepAfter(c, x);
+qreal LineWidths::boundEnd(QStringView text, qreal x) const {
+    for (qsizetype at = 0; at < text.size();) {
+        const auto [c, units] = codePointAt(text, at);
+        x = stepAfter(c, x);
+        at += units;
     }
     return x;
 }
 
-QStringView LineWidths::shapedPart(QStringView line) {
-    QStringView head = line.first(std::min(line.size(), kShapedPrefix));
-    if (head.size() < line.size() && head.back().isHighSurrogate())
-        head.chop(1);
-    return head;
-}
-
-qreal LineWidths::width(QStringView line, qreal atMost) {
-    if (const auto ascii = asciiWidth(line))
-        return *ascii;
-    if (reach(line, 0) <= atMost)
-        return atMost;
+qreal LineWidths::shapedWidth(QStringView text) {
     ++m_shapingCalls;
-    if (line.size() <= kShapedPrefix)
-        return m_metrics.horizontalAdvance(line.toString());
-    // The rest is bounded from a character past the shaped part's end, which may join or kern with what
-    // follows it.
-    const QStringView head = shapedPart(line);
-    return reach(line.sliced(head.size()), m_metrics.horizontalAdvance(head.toString()) + m_widest);
+    return m_metrics.horizontalAdvance(text.toString());
 }
 
-LineWidths::Slice LineWidths::visible(QStringView line, qreal from, qreal span) const {
-    const qsizetype length = line.size();
-    const auto ascii = asciiWidth(line);
-    Slice slice{0, length, 0, !ascii};
-    if (length <= kShapedPrefix)
-        return slice;
-    if (ascii && !m_equal) {
-        // Added up to where the view begins.
-        qreal x = 0;
-        qsizetype start = 0;
-        while (start < length && x + m_advance[line[start].unicode() - kFirstPrintable] <= from)
-            x += m_advance[line[start++].unicode() - kFirstPrintable];
-        slice.start = start;
-        slice.x = x;
-    } else if (ascii) {
-        // Equal advances place every character exactly.
-        slice.start =
-            std::clamp<qsizetype>(static_cast<qsizetype>(std::floor(from / m_advance[0])) - 2, 0, length);
-        slice.x = static_cast<qreal>(slice.start) * m_advance[0];
-    } else {
-        // The shaped part by its average width; the rest where its bound puts it, as `width` adds it up, so
-        // that no character is drawn past the width the line was given.
-        const QStringView head = shapedPart(line);
-        const qreal headWidth = m_metrics.horizontalAdvance(head.toString());
-        qreal x = headWidth + m_widest;
-        if (from < x) {
-            const qreal average = std::max<qreal>(headWidth / static_cast<qreal>(head.size()), 0.5);
-            slice.start =
-                std::clamp<qsizetype>(static_cast<qsizetype>(std::floor(from / average)) - 2, 0, head.size());
-            slice.x = static_cast<qreal>(slice.start) * average;
+qreal LineWidths::layOut(QTextLayout& layout) {
+    ++m_shapingCalls;
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);  // it is drawn next, from these glyphs
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(std::numeric_limits<int>::max());
+    layout.endLayout();
+    return line.isValid() ? line.horizontalAdvance() : 0;
+}
+
+qsizetype LineWidths::unitsFor(qreal span) const {
+    return static_cast<qsizetype>(std::ceil(std::max<qreal>(span, 0) / m_narrowest)) + 4;
+}
+
+qsizetype LineWidths::unitsCovering(QStringView line, qsizetype from, qsizetype wanted, bool forward) const {
+    // A cluster that holds a code point that advances counts all its code units, one that holds none counts
+    // nothing: marks count with their letter, a run of zero-width spaces not at all.
+    qsizetype counted = 0;
+    qsizetype at = from;
+    if (forward) {
+        bool joined = false;  // to a cluster that advances
+        while (at < line.size() && counted < wanted && at - from < kMostPainted) {
+            const auto [c, units] = codePointAt(line, at);
+            const Kind kind = kindOf(c);
+            if (kind == Kind::spacing || (kind == Kind::joining && joined))
+                counted += units;
+            joined = kind == Kind::spacing || (kind == Kind::joining && joined);
+            at += units;
+        }
+        return at - from;
+    }
+    qsizetype joining = 0;  // units of joining code points whose cluster is not yet known to advance
+    while (at > 0 && counted < wanted && from - at < kMostPainted) {
+        const auto [c, units] = codePointBefore(line, at);
+        const Kind kind = kindOf(c);
+        if (kind == Kind::spacing) {
+            counted += units + joining;
+            joining = 0;
         } else {
-            qsizetype start = head.size();
-            while (start < length) {
-                const qreal next = stepAfter(line[start], x);
-                if (next > from)
-                    break;
-                x = next;
-                start += start + 1 < length && line[start].isHighSurrogate() ? 2 : 1;
-            }
-            slice.start = std::min(start, length);
-            slice.x = x;
+            joining = kind == Kind::joining ? joining + units : 0;
+        }
+        at -= units;
+    }
+    return from - at;
+}
+
+qsizetype LineWidths::clusterBoundary(QStringView line, qsizetype at, bool forward) {
+    const qsizetype length = line.size();
+    if (at <= 0 || at >= length)
+        return std::clamp<qsizetype>(at, 0, length);
+    // Between two characters before the first combining mark no cluster goes on (but for CR LF).
+    const char16_t before = line[at - 1].unicode();
+    const char16_t after = line[at].unicode();
+    if (before < 0x300 && after < 0x300 && !(before == u'\r' && after == u'\n'))
+        return at;
+    qsizetype begin = std::max<qsizetype>(at - kWindow, 0);
+    const qsizetype end = std::min(at + kWindow, length);
+    if (begin > 0 && line[begin].isLowSurrogate())
+        --begin;
+    // Regional indicators pair from the first of a run: the window starts there, or an even number back.
+    for (qsizetype counted = 0; counted < kMostIndicators && isRegionalIndicatorBefore(line, begin);
+         ++counted)
+        begin -= 2;
+    std::array<unsigned char, 2 * (kWindow + kMostIndicators) + 8> attributes{};
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line.sliced(begin, end - begin),
+                               attributes.data(), static_cast<qsizetype>(attributes.size()));
+    finder.setPosition(at - begin);
+    if (finder.isAtBoundary())
+        return at;
+    const qsizetype found = forward ? finder.toNextBoundary() : finder.toPreviousBoundary();
+    // The window's own ends are boundaries only where they are the line's.
+    if (found >= 0 && (found > 0 || begin == 0) && (begin + found < end || end == length))
+        return begin + found;
+    if (line[at].isLowSurrogate() && line[at - 1].isHighSurrogate())
+        return forward ? at + 1 : at - 1;
+    return at;
+}
+
+qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from) {
+    const qsizetype target = from + kPiece;
+    if (target >= line.size())
+        return line.size();
+    for (qsizetype at = target; at > from && at > target - 2 * kWindow; --at) {
+        if (line[at - 1].isSpace() && clusterBoundary(line, at, true) == at)
+            return at;
+    }
+    const qsizetype cut = clusterBoundary(line, target, false);
+    return cut > from ? cut : clusterBoundary(line, target, true);
+}
+
+LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound, qreal from,
+                                      qreal span) const {
+    const qsizetype length = line.size();
+    Slice slice{0, length, 0, 0, bound};
+    if (from + span >= width) {
+        // The view holds the line's end: the slice ends there, and is placed when drawn.
+        slice.start =
+            clusterBoundary(line, length - unitsCovering(line, length, unitsFor(span), false), false);
+        return slice;
+    }
+    const qreal scale = bound > 0 ? width / bound : 1;
+    const qreal target = from / scale;
+    // Where the bound puts each of the last code units passed, to place the cluster the view starts in.
+    constexpr qsizetype kPassed = 4 * kWindow;
+    std::array<qreal, kPassed> placed{};
+    qsizetype at = 0;
+    qreal x = 0;
+    if (m_equal && target > 0 && std::all_of(line.begin(), line.end(), [](QChar c) {
+            return c.unicode() >= kFirstPrintable && c.unicode() <= kLastPrintable;
+        })) {
+        at = std::min(length, static_cast<qsizetype>(std::floor(target / m_advance[0])));
+        x = static_cast<qreal>(at) * m_advance[0];
+    } else {
+        while (at < length) {
+            const auto [c, units] = codePointAt(line, at);
+            const qreal next = stepAfter(c, x);
+            if (next > target)
+                break;
+            for (qsizetype unit = 0; unit < units; ++unit)
+                placed[static_cast<std::size_t>((at + unit) % kPassed)] = x;
+            x = next;
+            at += units;
         }
     }
-    if (slice.start > 0 && slice.start < length && line[slice.start].isLowSurrogate())
-        --slice.start;
-    const auto shown = static_cast<qsizetype>(std::ceil(span / m_narrowest)) + 4;
-    slice.length = std::min({length - slice.start, shown, kMostPainted});
-    if (slice.start + slice.length < length && line[slice.start + slice.length - 1].isHighSurrogate())
-        ++slice.length;
+    slice.start = clusterBoundary(line, at, false);
+    if (slice.start < at && at - slice.start < kPassed)
+        x = placed[static_cast<std::size_t>(slice.start % kPassed)];
+    else if (slice.start < at)
+        x = boundEnd(line.first(slice.start), 0);
+    slice.boundStart = x;
+    slice.x = x * scale;
+    const qsizetype units = unitsCovering(line, slice.start, unitsFor(from + span - slice.x), true);
+    slice.end = clusterBoundary(line, slice.start + units, true);
+    slice.boundEnd = boundEnd(line.sliced(slice.start, slice.end - slice.start), x);
     return slice;
 }
 
-qreal LineWidths::reachAfterDrawing(QStringView line, const Slice& slice, const QString& shown) const {
-    if (!slice.bounded)
-        return 0;
-    const qreal drawnEnd = slice.x + m_metrics.horizontalAdvance(shown);
-    const qsizetype end = slice.start + slice.length;
-    // What is left of the shaped part is placed by its shaped width, which `width` took.
-    if (end < shapedPart(line).size())
-        return drawnEnd;
-    return reach(line.sliced(end), drawnEnd);
+LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& line, qreal width, qreal bound,
+                                           qreal from, qreal span) {
+    Laid laid{visible(line, width, bound, from, span)};
+    const auto text = [&] {
+        const auto& slice = laid.slice;
+        return slice.start == 0 && slice.end == line.size() ? line
+                                                            : line.mid(slice.start, slice.end - slice.start);
+    };
+    layout.setText(text());
+    laid.advance = layOut(layout);
+    const bool toEnd = laid.slice.end == line.size();
+    const qreal shortBy = toEnd ? width - laid.advance - from : from + span - (laid.slice.x + laid.advance);
+    if (shortBy > 0 && (toEnd ? laid.slice.start > 0 : laid.slice.end < line.size())) {
+        laid.slice = widened(line, laid.slice, laid.advance, shortBy);
+        layout.setText(text());
+        laid.advance = layOut(layout);
+    }
+    // A slice that holds the line's end ends at the line's width; one that holds all of it is all of it.
+    if (laid.slice.end == line.size())
+        laid.x = laid.slice.start == 0 ? 0 : width - laid.advance;
+    else
+        laid.x = laid.slice.x;
+    return laid;
+}
+
+LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn, qreal more) const {
+    const qsizetype length = line.size();
+    const qreal perUnit = std::max(
+        drawn / static_cast<qreal>(std::max<qsizetype>(slice.end - slice.start, 1)), m_narrowest / 8);
+    // A quarter more than the slice drew per code unit asks for, and a few units.
+    const qsizetype extra =
+        std::min(static_cast<qsizetype>(std::ceil(more / perUnit * 1.25)) + 8, kMostPainted);
+    if (slice.end < length) {
+        const qsizetype end = clusterBoundary(line, std::min(length, slice.end + extra), true);
+        slice.boundEnd = boundEnd(line.sliced(slice.end, end - slice.end), slice.boundEnd);
+        slice.end = end;
+    } else {
+        slice.start = clusterBoundary(line, std::max<qsizetype>(0, slice.start - extra), false);
+    }
+    return slice;
 }
 
 // MARK: - View
@@ -269,7 +434,11 @@ InstallLogView::InstallLogView(const KeptLines& lines, Clipboard& clipboard, QWi
     : QListView(parent),
       m_model(new InstallLogModel(lines, this)),
       m_clipboard(clipboard),
-      m_widths(logFont()) {
+      m_widths(logFont()),
+      m_idle(new QTimer(this)) {
+    // Zero: the work runs whenever the event loop has nothing else to do, a few milliseconds at a time.
+    m_idle->setInterval(0);
+    connect(m_idle, &QTimer::timeout, this, &InstallLogView::measureWhileIdle);
     setModel(m_model);
     setFont(logFont());
     applyFont();
@@ -305,9 +474,20 @@ void InstallLogView::applyFont() {
     m_rowHeight = metrics.height() + 2 * kRowPadding;
     m_ascent = metrics.ascent() + kRowPadding;
     m_widths = LineWidths(font());
-    m_widest = 0;
-    for (int row = 0; row < m_model->rowCount(); ++row)
-        m_widest = std::max(m_widest, m_widths.width(m_model->text(row), m_widest));
+    const auto& lines = m_model->lines();
+    m_widthCounts.clear();
+    m_shapedCounts.clear();
+    for (qsizetype at = 0; at < static_cast<qsizetype>(m_held.size()); ++at) {
+        const qsizetype index = m_heldFirst + at - lines.dropped();
+        const auto bound = m_widths.bound(index >= 0 ? QStringView(lines.at(index)) : QStringView());
+        m_held[static_cast<std::size_t>(at)] = Held{bound.width, 0, bound.exact ? bound.width : -1};
+        count(m_held[static_cast<std::size_t>(at)], 1);
+    }
+    m_countRowWidth =
+        m_model->rowCount() > 0 && m_model->lineOfRow(0) < 0 ? m_widths.bound(m_model->text(0)).width : 0;
+    m_idleNext = m_heldFirst;
+    m_piece = {};
+    m_idle->start();
     updateGeometries();
     viewport()->update();
 }
@@ -321,28 +501,119 @@ void InstallLogView::showNewLines() {
     const bool atEnd = isAtEnd();
     const int value = verticalScrollBar()->value();
     const auto change = m_model->sync();
-    measure(change.firstAdded, change.endAdded);
+    holdWidths(change.firstAdded, change.endAdded);
     if (change.shiftedUp == 0 && change.firstAdded == change.endAdded)
         return;
+    if (!m_idle->isActive())
+        m_idle->start();
     updateGeometries();
     auto* bar = verticalScrollBar();
     bar->setValue(atEnd ? bar->maximum() : value - change.shiftedUp * rowHeight());
     viewport()->update();
 }
 
-void InstallLogView::measure(qsizetype from, qsizetype end) {
+void InstallLogView::holdWidths(qsizetype from, qsizetype end) {
     const auto& lines = m_model->lines();
-    qreal widest = m_widest;
-    for (auto index = std::max(from, lines.dropped()); index < end; ++index)
-        widest = std::max(widest, m_widths.width(lines.at(index - lines.dropped()), widest));
-    if (m_model->rowCount() > 0)
-        widest = std::max(widest, m_widths.width(m_model->text(0), widest));
-    m_widest = widest;
+    while (!m_held.empty() && m_heldFirst < lines.dropped()) {
+        count(m_held.front(), -1);
+        m_held.pop_front();
+        ++m_heldFirst;
+    }
+    if (m_held.empty())
+        m_heldFirst = std::max(from, lines.dropped());
+    for (auto index = m_heldFirst + static_cast<qsizetype>(m_held.size()); index < end; ++index) {
+        const auto bound = m_widths.bound(lines.at(index - lines.dropped()));
+        m_held.push_back(Held{bound.width, 0, bound.exact ? bound.width : -1});
+        count(m_held.back(), 1);
+    }
+    m_countRowWidth =
+        m_model->rowCount() > 0 && m_model->lineOfRow(0) < 0 ? m_widths.bound(m_model->text(0)).width : 0;
+}
+
+void InstallLogView::count(const Held& held, int by) {
+    const auto add = [by](std::map<qreal, qsizetype>& counts, qreal width) {
+        auto& counted = counts[width];
+        counted += by;
+        if (counted <= 0)
+            counts.erase(width);
+    };
+    add(m_widthCounts, held.width());
+    if (held.shaped >= 0)
+        add(m_shapedCounts, held.shaped);
+}
+
+void InstallLogView::setHeld(qsizetype index, Held held) {
+    const qsizetype at = index - m_heldFirst;
+    if (at < 0 || at >= static_cast<qsizetype>(m_held.size()))
+        return;
+    auto& kept = m_held[static_cast<std::size_t>(at)];
+    if (kept == held)
+        return;
+    count(kept, -1);
+    kept = held;
+    count(kept, 1);
+}
+
+qreal InstallLogView::widestLine() const {
+    return std::max(m_widthCounts.empty() ? 0 : m_widthCounts.rbegin()->first, m_countRowWidth);
+}
+
+bool InstallLogView::isMeasuring() const {
+    return m_idle->isActive();
+}
+
+void InstallLogView::measureWhileIdle() {
+    QElapsedTimer clock;
+    clock.start();
+    const auto& lines = m_model->lines();
+    const int widthBefore = contentWidth();
+    const int firstInView = std::max(0, rowAt(0));
+    const int lastInView = rowAt(viewport()->height());
+    bool changedInView = false;
+    const qsizetype end = m_heldFirst + static_cast<qsizetype>(m_held.size());
+    while (clock.nsecsElapsed() < kIdleNanoseconds) {
+        if (m_piece.line >= 0 && m_piece.line < std::max(m_heldFirst, lines.dropped()))
+            m_piece = {};
+        if (m_piece.line < 0) {
+            // A line held no wider than the widest line shaped cannot set the range.
+            const qreal widestShaped = m_shapedCounts.empty() ? 0 : m_shapedCounts.rbegin()->first;
+            m_idleNext = std::max({m_idleNext, m_heldFirst, lines.dropped()});
+            while (m_idleNext < end) {
+                const Held& held = m_held[static_cast<std::size_t>(m_idleNext - m_heldFirst)];
+                if (held.shaped < 0 && held.width() > widestShaped)
+                    break;
+                ++m_idleNext;
+            }
+            if (m_idleNext >= end) {
+                m_idle->stop();
+                break;
+            }
+            m_piece = {m_idleNext, 0, 0};
+        }
+        // A long line is shaped in pieces, a few a turn, and its width is what they add up to.
+        const QString& text = lines.at(m_piece.line - lines.dropped());
+        const qsizetype cut = LineWidths::pieceEnd(text, m_piece.done);
+        m_piece.width += m_widths.shapedWidth(QStringView(text).sliced(m_piece.done, cut - m_piece.done));
+        m_piece.done = cut;
+        if (cut < text.size())
+            continue;
+        Held held = m_held[static_cast<std::size_t>(m_piece.line - m_heldFirst)];
+        held.shaped = m_piece.width;
+        setHeld(m_piece.line, held);
+        const int row = m_model->rowOfLine(m_piece.line);
+        changedInView = changedInView || (row >= firstInView && (lastInView < 0 || row <= lastInView));
+        m_piece = {};
+        ++m_idleNext;
+    }
+    if (contentWidth() != widthBefore)
+        updateGeometries();
+    if (changedInView)
+        viewport()->update();
 }
 
 int InstallLogView::contentWidth() const {
     constexpr qreal kWidest = static_cast<qreal>(std::numeric_limits<int>::max()) / 2;
-    return static_cast<int>(std::min(std::ceil(m_widest), kWidest)) + 2 * kTextMargin;
+    return static_cast<int>(std::min(std::ceil(widestLine()), kWidest)) + 2 * kTextMargin;
 }
 
 void InstallLogView::updateGeometries() {
@@ -533,9 +804,7 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
     const int end = last < 0 ? m_model->rowCount() : last + 1;
     const auto* selection = selectionModel();
     const QPalette& colors = palette();
-    const qreal from = horizontalOffset();
-    const qreal span = viewport()->width();
-    qreal reached = 0;
+    const int widthBefore = contentWidth();
     for (int row = first; row < end; ++row) {
         const QModelIndex index = m_model->index(row);
         const QRect rect = visualRect(index);
@@ -545,16 +814,18 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
                 QRect(0, rect.top(), viewport()->width(), rect.height()),
                 colors.brush(hasFocus() ? QPalette::Active : QPalette::Inactive, QPalette::Highlight));
         painter.setPen(colors.color(selected ? QPalette::HighlightedText : QPalette::Text));
-        const QString text = m_model->text(row);
-        const auto slice = m_widths.visible(text, std::max<qreal>(0, from - kTextMargin), span);
-        const QString shown =
-            slice.start == 0 && slice.length == text.size() ? text : text.mid(slice.start, slice.length);
-        painter.drawText(QPointF(kTextMargin - from + slice.x, rect.top() + m_ascent), shown);
-        reached = std::max(reached, m_widths.reachAfterDrawing(text, slice, shown));
+        const qsizetype line = m_model->lineOfRow(row);
+        const qsizetype at = line - m_heldFirst;
+        const bool held = line >= 0 && at >= 0 && at < static_cast<qsizetype>(m_held.size());
+        const Held before =
+            held ? m_held[static_cast<std::size_t>(at)] : Held{m_countRowWidth, 0, m_countRowWidth};
+        const Held after = drawRow(painter, m_model->text(row), before, rect.top() + m_ascent);
+        if (held)
+            setHeld(line, after);
     }
-    if (reached > m_widest) {
-        // Drawn wider than it was measured: the range grows, once this paint is over, to what was drawn.
-        m_widest = reached;
+    if (contentWidth() != widthBefore) {
+        // A line drawn whole holds its shaped width now, and one drawn wider than its bound what it reached:
+        // the range follows once this paint is over.
         QMetaObject::invokeMethod(this, &InstallLogView::updateGeometries, Qt::QueuedConnection);
     }
     if (currentIndex().isValid() && hasFocus()) {
@@ -563,6 +834,28 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
         focus.rect = QRect(0, visualRect(currentIndex()).top(), viewport()->width(), rowHeight());
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
     }
+}
+
+InstallLogView::Held InstallLogView::drawRow(QPainter& painter, const QString& text, Held held,
+                                             qreal baseline) {
+    if (text.isEmpty())
+        return held;
+    const qreal offset = horizontalOffset();
+    const qreal from = std::max<qreal>(0, offset - kTextMargin);
+    const qreal span = viewport()->width();
+    const qreal width = held.width();
+    QTextLayout layout(QString(), font(), viewport());
+    const auto laid = m_widths.layOutVisible(layout, text, width, held.bound, from, span);
+    if (laid.slice.start == 0 && laid.slice.end == text.size()) {
+        held.shaped = laid.advance;  // shaped whole: what the line is
+    } else if (laid.slice.end < text.size() && held.shaped < 0) {
+        // The rest follows where the bound puts it after what was drawn.
+        held.drawn =
+            std::max(held.drawn, laid.slice.boundStart + laid.advance + held.bound - laid.slice.boundEnd);
+    }
+    const QTextLine line = layout.lineAt(0);
+    line.draw(&painter, QPointF(kTextMargin - offset + laid.x, baseline - line.ascent()));
+    return held;
 }
 
 void InstallLogView::copySelection() {

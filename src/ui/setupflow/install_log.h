@@ -5,8 +5,14 @@
 #include <QListView>
 #include <QString>
 #include <QStringView>
+#include <algorithm>
 #include <array>
 #include <deque>
+#include <map>
+
+class QPainter;
+class QTextLayout;
+class QTimer;
 
 namespace quill::ui {
 
@@ -73,6 +79,8 @@ class InstallLogModel : public QAbstractListModel {
     [[nodiscard]] QString text(int row) const;
     /// The row of the line at `index` in the run.
     [[nodiscard]] int rowOfLine(qsizetype index) const;
+    /// The index in the run of the line at `row`, or -1 for the row that counts the lines that went.
+    [[nodiscard]] qsizetype lineOfRow(int row) const;
 
   private:
     const KeptLines& m_lines;
@@ -81,51 +89,76 @@ class InstallLogModel : public QAbstractListModel {
     qsizetype m_end = 0;    // the run's index after the last line shown
 };
 
-/// Widths of log lines in one font, at a cost bounded per line: printable ASCII is added up from the
-/// advances of its 95 characters, read once per font, so that it is never shaped whatever the font says of
-/// its pitch; other text is shaped, at most `kShapedPrefix` characters of it, and the rest of a longer line
-/// is given an upper bound: no character advances more than the widest one the font or its fallbacks were
-/// seen to draw, and a tab no further than the next tab stop.
+/// Widths of log lines in one font, at a cost bounded per character. A line's bound is never short of what
+/// shaping gives it: printable ASCII counts its own advance (read once per font, so that it is never shaped
+/// whatever the font says of its pitch), non-spacing and enclosing marks and the default-ignorable code
+/// points count nothing, a tab reaches the next tab stop, and any other code point counts as much as the
+/// widest character the font or its fallbacks were seen to draw. Every shaping of log text goes through here
+/// and is counted.
 class LineWidths {
   public:
-    static constexpr qsizetype kShapedPrefix = 512;
+    /// The most code units drawn of one row: more than any screen is wide.
+    static constexpr qsizetype kMostPainted = 4096;
 
     explicit LineWidths(const QFont& font);
 
     /// Whether every printable ASCII character advances the same.
     [[nodiscard]] bool equalAdvances() const { return m_equal; }
-    /// The width of `line`, never less than it shows (exact where it is added up or shaped whole); or, when
-    /// it cannot be wider than `atMost`, a number no larger than `atMost`.
-    [[nodiscard]] qreal width(QStringView line, qreal atMost = 0);
+    /// An upper bound of the width of `line`, and whether it is its width (printable ASCII, added up).
+    struct Bound {
+        qreal width = 0;
+        bool exact = false;
+    };
+    [[nodiscard]] Bound bound(QStringView line) const;
+    /// The width `text` is shaped to.
+    [[nodiscard]] qreal shapedWidth(QStringView text);
+    /// Where a piece of `line` from `from` to shape on its own ends: at most `kPiece` code units on, after
+    /// white space where there is some near there, else between clusters.
+    static constexpr qsizetype kPiece = 1024;
+    [[nodiscard]] static qsizetype pieceEnd(QStringView line, qsizetype from);
+    /// Lays `layout` out on one line and gives its advance.
+    qreal layOut(QTextLayout& layout);
     /// Shaping calls so far.
     [[nodiscard]] qint64 shapingCalls() const { return m_shapingCalls; }
 
-    /// The part of `line` that covers the pixels [`from`, `from` + `span`) of it. A long line whose tail
-    /// is bounded rather than shaped has that tail placed by the bound, so that its end is painted inside
-    /// the width `width` gives it.
+    /// The part of `line` to draw for the pixels [`from`, `from` + `span`) of it, when the line is `width`
+    /// wide and its bound `bound`: characters sit where the bound puts them, scaled by `width` ÷ `bound`; a
+    /// part that reaches the line's end is drawn so that it ends at `width`. Its ends are between clusters.
     struct Slice {
         qsizetype start = 0;
-        qsizetype length = 0;
-        qreal x = 0;           // where the slice starts in the line
-        bool bounded = false;  // the line's width was not added up exactly
+        qsizetype end = 0;
+        qreal x = 0;           // where it starts in the line, unless it reaches the end
+        qreal boundStart = 0;  // where the bound puts its start and its end, unscaled
+        qreal boundEnd = 0;
     };
-    [[nodiscard]] Slice visible(QStringView line, qreal from, qreal span) const;
-    /// How far `line` can reach at most, now that `slice` of it was drawn as `shown`: the drawn part as it
-    /// came out, the rest by the bound; 0 for a line added up exactly, which is never shaped here. A
-    /// character wider than any the bound allows for (one that no installed font draws, say) is measured this
-    /// way as it comes into view.
-    [[nodiscard]] qreal reachAfterDrawing(QStringView line, const Slice& slice, const QString& shown) const;
+    /// The visible part of `line`, laid out in `layout`: once, or twice where the first layout falls short of
+    /// the view and the line goes on. `x` is where it is drawn in the line.
+    struct Laid {
+        Slice slice;
+        qreal advance = 0;
+        qreal x = 0;
+    };
+    Laid layOutVisible(QTextLayout& layout, const QString& line, qreal width, qreal bound, qreal from,
+                       qreal span);
+    /// The nearest boundary between grapheme clusters at or after `at` (`forward`) or at or before it, looked
+    /// for a few code units either side; without one there, the nearest boundary between code points.
+    [[nodiscard]] static qsizetype clusterBoundary(QStringView line, qsizetype at, bool forward);
 
   private:
-    /// The width of `line` when it is printable ASCII.
-    [[nodiscard]] std::optional<qreal> asciiWidth(QStringView line) const;
-    /// How far `text` can reach at most when it starts at `x`.
-    [[nodiscard]] qreal reach(QStringView text, qreal x) const;
-    /// Where the character after `x` can end at most: a tab at the next tab stop, any other one a character
-    /// as wide as any seen.
-    [[nodiscard]] qreal stepAfter(QChar c, qreal x) const;
-    /// The first `kShapedPrefix` characters of `line`, a surrogate pair kept whole.
-    [[nodiscard]] static QStringView shapedPart(QStringView line);
+    [[nodiscard]] Slice visible(QStringView line, qreal width, qreal bound, qreal from, qreal span) const;
+    /// Where the character `c` ends at most when it starts at `x`.
+    [[nodiscard]] qreal stepAfter(char32_t c, qreal x) const;
+    /// How many code units from `from` (onward when `forward`, else backward) hold `wanted` code units of
+    /// clusters that advance, at most `kMostPainted`.
+    [[nodiscard]] qsizetype unitsCovering(QStringView line, qsizetype from, qsizetype wanted,
+                                          bool forward) const;
+    /// Where the bound puts the end of `text` when it starts at `x`.
+    [[nodiscard]] qreal boundEnd(QStringView text, qreal x) const;
+    /// `slice` grown past its end (or, when it reached the line's end, before its start) to hold `more`
+    /// pixels more than the `drawn` pixels it drew.
+    [[nodiscard]] Slice widened(QStringView line, Slice slice, qreal drawn, qreal more) const;
+    /// How many code units are wanted for `span` pixels.
+    [[nodiscard]] qsizetype unitsFor(qreal span) const;
 
     QFontMetricsF m_metrics;
     std::array<qreal, 95> m_advance{};
@@ -137,13 +170,17 @@ class LineWidths {
 };
 
 /// The list that shows an install log: one line per row in the log's font, neither wrapped nor elided, as
-/// wide as the widest line so far (a long line is reached by scrolling sideways). Rows are selectable, and
+/// wide as the widest line kept (a long line is reached by scrolling sideways). Rows are selectable, and
 /// Copy puts the selected rows on the clipboard as shown, one per line. At its end it stays there as lines
 /// come and go; scrolled up, the rows in view stay in view while they are kept.
 ///
 /// Every row has the same height, so the list lays rows out by arithmetic: adding rows costs the rows added
 /// and painting the rows in view (and of a long row only the part in view), however many rows there are.
 /// It is a list view for the sake of accessibility, with its own layout in place of the list view's.
+///
+/// Each kept line holds a width: its bound when it comes, its shaped width once it has been shaped whole,
+/// when it is drawn whole or by work done a few milliseconds at a time while the event loop is idle. The
+/// range is the widest width held, so it falls as bounds give way to shaped widths.
 class InstallLogView : public QListView {
     Q_OBJECT
 
@@ -155,8 +192,12 @@ class InstallLogView : public QListView {
     /// Puts the selected rows on the clipboard, in the log's order, joined by newlines.
     void copySelection();
     [[nodiscard]] bool isAtEnd() const;
-    /// Text shaping calls so far, for tests of what the log costs.
+    /// Text shaping calls so far, drawing included, for tests of what the log costs.
     [[nodiscard]] qint64 shapingCalls() const { return m_widths.shapingCalls(); }
+    /// Whether lines that could set the range are still to be shaped while the event loop is idle.
+    [[nodiscard]] bool isMeasuring() const;
+    /// The width of the widest line as held now, in pixels: the range scrolled sideways, less the margins.
+    [[nodiscard]] qreal widestLine() const;
 
     [[nodiscard]] QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
@@ -183,9 +224,26 @@ class InstallLogView : public QListView {
     void changeEvent(QEvent* event) override;
 
   private:
-    /// Takes the metrics of the view's font and measures the rows shown again.
+    /// What a kept line's width is taken to be.
+    struct Held {
+        qreal bound = 0;
+        qreal drawn = 0;    // how far it was seen to reach when part of it was drawn
+        qreal shaped = -1;  // its shaped width, once it is known
+        [[nodiscard]] qreal width() const { return shaped >= 0 ? shaped : std::max(bound, drawn); }
+        bool operator==(const Held&) const = default;
+    };
+    /// Takes the metrics of the view's font and gives every kept line its bound again.
     void applyFont();
-    void measure(qsizetype from, qsizetype end);
+    /// Lets go of the widths of the lines dropped and adds those of the lines from `from` to `end`.
+    void holdWidths(qsizetype from, qsizetype end);
+    /// The width held for the line at `index` in the run becomes `held`.
+    void setHeld(qsizetype index, Held held);
+    void count(const Held& held, int by);
+    /// Shapes lines that may set the range for a few milliseconds, in the order they came.
+    void measureWhileIdle();
+    /// Draws the part of `text` in view, `held` wide, on the row whose baseline is at `baseline`; gives what
+    /// the line is held to be after it.
+    Held drawRow(QPainter& painter, const QString& text, Held held, qreal baseline);
     [[nodiscard]] int rowHeight() const { return m_rowHeight; }
     [[nodiscard]] int rowAt(int y) const;
     [[nodiscard]] int contentWidth() const;
@@ -195,7 +253,18 @@ class InstallLogView : public QListView {
     LineWidths m_widths;
     int m_rowHeight = 1;
     int m_ascent = 0;
-    qreal m_widest = 0;  // the width of the widest line shown so far, in pixels
+    std::deque<Held> m_held;                    // of every kept line, from the first one kept
+    qsizetype m_heldFirst = 0;                  // the run's index of the line `m_held` starts with
+    std::map<qreal, qsizetype> m_widthCounts;   // how many kept lines hold each width
+    std::map<qreal, qsizetype> m_shapedCounts;  // and each shaped width
+    qreal m_countRowWidth = 0;
+    QTimer* m_idle;
+    qsizetype m_idleNext = 0;  // the run's index of the next line the idle work looks at
+    struct Piece {
+        qsizetype line = -1;  // the line shaped in pieces, by its index in the run
+        qsizetype done = 0;   // its code units shaped so far
+        qreal width = 0;      // what they advance
+    } m_piece;
 };
 
 }  // namespace quill::ui
