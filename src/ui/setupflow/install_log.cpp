@@ -838,10 +838,10 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
 
 InstallLogView::Held InstallLogView::drawRow(QPainter& painter, const QString& text, Held held,
                                              qreal baseline) {
-    if (text.isEmpty())
-        return held;
     const qreal offset = horizontalOffset();
     const qreal from = std::max<qreal>(0, offset - kTextMargin);
+    if (text.isEmpty() || (held.shaped >= 0 && held.shaped < from))
+        return held;  // it ends before the view begins
     const qreal span = viewport()->width();
     const qreal width = held.width();
     QTextLayout layout(QString(), font(), viewport());
