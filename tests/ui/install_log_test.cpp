@@ -338,6 +338,7 @@ TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEith
     };
     const std::vector<Case> cases = {
         {"ASCII", QStringLiteral("==> ") + QString(160, u'W'), 1, true},
+        {"ASCII whose pairs kern", QStringLiteral("AV").repeated(100), -1, true},
         {"Cyrillic", QString(kLong, u'\u0456') + QString(300, u'\u0416'), -1, true},
         // Where no font draws this vowel sign (none of the test machine's does), it comes out as boxes, wider
         // than any character the bound allows for.

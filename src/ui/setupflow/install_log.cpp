@@ -208,12 +208,34 @@ LineWidths::LineWidths(const QFont& font) : m_metrics(font) {
     m_tabStop = std::max<qreal>(m_metrics.horizontalAdvance(QStringLiteral("\t")), 1);
 }
 
-qreal LineWidths::stepAfter(char32_t c, qreal x) const {
+bool LineWidths::hasMark(char32_t c) const {
+    const auto category = QChar::category(c);
+    if (category != QChar::Mark_NonSpacing && category != QChar::Mark_Enclosing)
+        return true;  // a joiner, variation selector or tag: never drawn
+    if (c < kFirstMark || c >= kFirstMark + m_combiningMarks.size())
+        return m_metrics.inFontUcs4(c);
+    auto& known = m_combiningMarks[c - kFirstMark];
+    if (known == Known::unknown)
+        known = m_metrics.inFontUcs4(c) ? Known::yes : Known::no;
+    return known == Known::yes;
+}
+
+qreal LineWidths::stepAfter(char32_t c, QChar before, qreal x) const {
     if (c >= kFirstPrintable && c <= kLastPrintable)
         return x + m_advance[c - kFirstPrintable];
     if (c == U'\t')
         return (std::floor(x / m_tabStop) + 1) * m_tabStop;
-    return kindOf(c) == Kind::spacing ? x + m_widest : x;
+    switch (kindOf(c)) {
+        case Kind::spacing:
+            return x + m_widest;
+        case Kind::joining:
+            // A mark with nothing before it, or one the font has not (drawn in a fallback font, apart from
+            // its letter), is drawn on a dotted circle of its own.
+            return before.isNull() || !hasMark(c) ? x + m_widest : x;
+        case Kind::alone:
+            break;
+    }
+    return x;
 }
 
 LineWidths::Bound LineWidths::bound(QStringView line) const {
@@ -226,16 +248,18 @@ LineWidths::Bound LineWidths::bound(QStringView line) const {
     for (qsizetype at = 0; at < line.size();) {
         const auto [c, units] = codePointAt(line, at);
         plain = plain && c >= kFirstPrintable && c <= kLastPrintable;
-        x = stepAfter(c, x);
+        x = stepAfter(c, at > 0 ? line[at - 1] : QChar(), x);
         at += units;
     }
-    return {x, plain};
+    // Added up from the advances of its characters alone, a line in a font whose advances differ may kern
+    // narrower: its width is known once it is shaped.
+    return {x, plain && m_equal};
 }
 
-qreal LineWidths::boundEnd(QStringView text, qreal x) const {
-    for (qsizetype at = 0; at < text.size();) {
-        const auto [c, units] = codePointAt(text, at);
-        x = stepAfter(c, x);
+qreal LineWidths::boundEnd(QStringView line, qsizetype from, qsizetype to, qreal x) const {
+    for (qsizetype at = from; at < to;) {
+        const auto [c, units] = codePointAt(line, at);
+        x = stepAfter(c, at > 0 ? line[at - 1] : QChar(), x);
         at += units;
     }
     return x;
@@ -259,40 +283,23 @@ qreal LineWidths::layOut(QTextLayout& layout) {
     return line.isValid() ? line.horizontalAdvance() : 0;
 }
 
-qsizetype LineWidths::unitsFor(qreal span) const {
-    return static_cast<qsizetype>(std::ceil(std::max<qreal>(span, 0) / m_narrowest)) + 4;
-}
-
-qsizetype LineWidths::unitsCovering(QStringView line, qsizetype from, qsizetype wanted, bool forward) const {
-    // A cluster that holds a code point that advances counts all its code units, one that holds none counts
-    // nothing: marks count with their letter, a run of zero-width spaces not at all.
-    qsizetype counted = 0;
+qsizetype LineWidths::unitsCovering(QStringView line, qsizetype from, qreal span, bool forward) const {
+    // What a code point draws is taken to be its own advance for printable ASCII, nothing for a mark or a
+    // default-ignorable code point, and the narrowest advance for each code unit of any other: a little
+    // more is drawn than taken, not less, as a rule.
+    const auto drawn = [this](char32_t c, qsizetype units) {
+        if (c >= kFirstPrintable && c <= kLastPrintable)
+            return m_advance[c - kFirstPrintable];
+        return kindOf(c) == Kind::spacing ? static_cast<qreal>(units) * m_narrowest : 0;
+    };
+    qreal x = -4 * m_narrowest;  // a few characters more, for kerning and rounding
     qsizetype at = from;
-    if (forward) {
-        bool joined = false;  // to a cluster that advances
-        while (at < line.size() && counted < wanted && at - from < kMostPainted) {
-            const auto [c, units] = codePointAt(line, at);
-            const Kind kind = kindOf(c);
-            if (kind == Kind::spacing || (kind == Kind::joining && joined))
-                counted += units;
-            joined = kind == Kind::spacing || (kind == Kind::joining && joined);
-            at += units;
-        }
-        return at - from;
+    while (x < span && (forward ? at < line.size() : at > 0) && std::abs(at - from) < kMostPainted) {
+        const auto [c, units] = forward ? codePointAt(line, at) : codePointBefore(line, at);
+        x += drawn(c, units);
+        at += forward ? units : -units;
     }
-    qsizetype joining = 0;  // units of joining code points whose cluster is not yet known to advance
-    while (at > 0 && counted < wanted && from - at < kMostPainted) {
-        const auto [c, units] = codePointBefore(line, at);
-        const Kind kind = kindOf(c);
-        if (kind == Kind::spacing) {
-            counted += units + joining;
-            joining = 0;
-        } else {
-            joining = kind == Kind::joining ? joining + units : 0;
-        }
-        at -= units;
-    }
-    return from - at;
+    return std::abs(at - from);
 }
 
 qsizetype LineWidths::clusterBoundary(QStringView line, qsizetype at, bool forward) {
@@ -345,8 +352,7 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
     Slice slice{0, length, 0, 0, bound};
     if (from + span >= width) {
         // The view holds the line's end: the slice ends there, and is placed when drawn.
-        slice.start =
-            clusterBoundary(line, length - unitsCovering(line, length, unitsFor(span), false), false);
+        slice.start = clusterBoundary(line, length - unitsCovering(line, length, span, false), false);
         return slice;
     }
     const qreal scale = bound > 0 ? width / bound : 1;
@@ -364,7 +370,7 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
     } else {
         while (at < length) {
             const auto [c, units] = codePointAt(line, at);
-            const qreal next = stepAfter(c, x);
+            const qreal next = stepAfter(c, at > 0 ? line[at - 1] : QChar(), x);
             if (next > target)
                 break;
             for (qsizetype unit = 0; unit < units; ++unit)
@@ -377,12 +383,12 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
     if (slice.start < at && at - slice.start < kPassed)
         x = placed[static_cast<std::size_t>(slice.start % kPassed)];
     else if (slice.start < at)
-        x = boundEnd(line.first(slice.start), 0);
+        x = boundEnd(line, 0, slice.start, 0);
     slice.boundStart = x;
     slice.x = x * scale;
-    const qsizetype units = unitsCovering(line, slice.start, unitsFor(from + span - slice.x), true);
+    const qsizetype units = unitsCovering(line, slice.start, from + span - slice.x, true);
     slice.end = clusterBoundary(line, slice.start + units, true);
-    slice.boundEnd = boundEnd(line.sliced(slice.start, slice.end - slice.start), x);
+    slice.boundEnd = boundEnd(line, slice.start, slice.end, x);
     return slice;
 }
 
@@ -420,7 +426,7 @@ LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn
         std::min(static_cast<qsizetype>(std::ceil(more / perUnit * 1.25)) + 8, kMostPainted);
     if (slice.end < length) {
         const qsizetype end = clusterBoundary(line, std::min(length, slice.end + extra), true);
-        slice.boundEnd = boundEnd(line.sliced(slice.end, end - slice.end), slice.boundEnd);
+        slice.boundEnd = boundEnd(line, slice.end, end, slice.boundEnd);
         slice.end = end;
     } else {
         slice.start = clusterBoundary(line, std::max<qsizetype>(0, slice.start - extra), false);

@@ -90,11 +90,11 @@ class InstallLogModel : public QAbstractListModel {
 };
 
 /// Widths of log lines in one font, at a cost bounded per character. A line's bound is never short of what
-/// shaping gives it: printable ASCII counts its own advance (read once per font, so that it is never shaped
-/// whatever the font says of its pitch), non-spacing and enclosing marks and the default-ignorable code
-/// points count nothing, a tab reaches the next tab stop, and any other code point counts as much as the
-/// widest character the font or its fallbacks were seen to draw. Every shaping of log text goes through here
-/// and is counted.
+/// shaping gives it: printable ASCII counts its own advance (read once per font, so that a line of it in a
+/// font whose printable ASCII characters all advance the same is never shaped, whatever the font says of its
+/// pitch), the default-ignorable code points and the non-spacing and enclosing marks the font has count
+/// nothing, a tab reaches the next tab stop, and any other code point counts as much as the widest character
+/// the font or its fallbacks were seen to draw. Every shaping of log text goes through here and is counted.
 class LineWidths {
   public:
     /// The most code units drawn of one row: more than any screen is wide.
@@ -104,7 +104,8 @@ class LineWidths {
 
     /// Whether every printable ASCII character advances the same.
     [[nodiscard]] bool equalAdvances() const { return m_equal; }
-    /// An upper bound of the width of `line`, and whether it is its width (printable ASCII, added up).
+    /// An upper bound of the width of `line`, and whether it is its width (printable ASCII added up, in a
+    /// font whose printable ASCII characters all advance the same).
     struct Bound {
         qreal width = 0;
         bool exact = false;
@@ -146,19 +147,18 @@ class LineWidths {
 
   private:
     [[nodiscard]] Slice visible(QStringView line, qreal width, qreal bound, qreal from, qreal span) const;
-    /// Where the character `c` ends at most when it starts at `x`.
-    [[nodiscard]] qreal stepAfter(char32_t c, qreal x) const;
-    /// How many code units from `from` (onward when `forward`, else backward) hold `wanted` code units of
-    /// clusters that advance, at most `kMostPainted`.
-    [[nodiscard]] qsizetype unitsCovering(QStringView line, qsizetype from, qsizetype wanted,
-                                          bool forward) const;
-    /// Where the bound puts the end of `text` when it starts at `x`.
-    [[nodiscard]] qreal boundEnd(QStringView text, qreal x) const;
+    /// Whether the font draws the mark `c` (anything else zero-width is taken to be drawn).
+    [[nodiscard]] bool hasMark(char32_t c) const;
+    /// Where the character `c`, after the code unit `before`, ends at most when it starts at `x`.
+    [[nodiscard]] qreal stepAfter(char32_t c, QChar before, qreal x) const;
+    /// How many code units from `from` (onward when `forward`, else backward) are taken to draw `span`
+    /// pixels, at most `kMostPainted`.
+    [[nodiscard]] qsizetype unitsCovering(QStringView line, qsizetype from, qreal span, bool forward) const;
+    /// Where the bound puts the end of the code units [`from`, `to`) of `line` when they start at `x`.
+    [[nodiscard]] qreal boundEnd(QStringView line, qsizetype from, qsizetype to, qreal x) const;
     /// `slice` grown past its end (or, when it reached the line's end, before its start) to hold `more`
     /// pixels more than the `drawn` pixels it drew.
     [[nodiscard]] Slice widened(QStringView line, Slice slice, qreal drawn, qreal more) const;
-    /// How many code units are wanted for `span` pixels.
-    [[nodiscard]] qsizetype unitsFor(qreal span) const;
 
     QFontMetricsF m_metrics;
     std::array<qreal, 95> m_advance{};
@@ -167,6 +167,10 @@ class LineWidths {
     qreal m_widest = 1;  // no character but a tab is taken to advance more
     qreal m_tabStop = 1;
     qint64 m_shapingCalls = 0;
+    /// Whether the font has each of the combining diacritical marks, read as they come.
+    static constexpr char32_t kFirstMark = 0x300;
+    enum class Known : unsigned char { unknown, yes, no };
+    mutable std::array<Known, 0x70> m_combiningMarks{};
 };
 
 /// The list that shows an install log: one line per row in the log's font, neither wrapped nor elided, as
