@@ -346,6 +346,7 @@ TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEith
         {"ideographs, longer than one piece of idle work",
          QStringLiteral("\u4E2D\u6587\u5B57 ").repeated(3 * LineWidths::kPiece / 4), -1, true},
         {"zero-width spaces and an x", QString(2000, u'\u200B') + QLatin1Char('x'), 10, false},
+        {"letters with variation selectors", QStringLiteral("x\uFE0F").repeated(300), 10, false},
     };
     for (const auto& family : bundledLogFamilies()) {
         for (const auto& row : cases) {

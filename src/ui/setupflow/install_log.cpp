@@ -143,9 +143,10 @@ constexpr qsizetype kWindow = 32;
 /// Regional indicators counted back from a cut to pair them as a flag does.
 constexpr qsizetype kMostIndicators = 64;
 
-/// How a code point takes part in a line's width: it advances, or it advances nothing and joins the cluster
-/// before it (marks, joiners, variation selectors, tags), or it advances nothing on its own.
-enum class Kind { spacing, joining, alone };
+/// How a code point takes part in a line's width: it advances; or it joins the cluster before it and
+/// advances nothing, as a mark where the font has it, or always, as a joiner, a variation selector or a tag;
+/// or it advances nothing on its own.
+enum class Kind { spacing, mark, joining, alone };
 
 Kind kindOf(char32_t c) {
     if (c < 0x300)
@@ -156,7 +157,7 @@ Kind kindOf(char32_t c) {
         (c >= 0xE0100 && c <= 0xE01EF))
         return Kind::joining;
     const auto category = QChar::category(c);
-    return category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing ? Kind::joining
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing ? Kind::mark
                                                                                    : Kind::spacing;
 }
 
@@ -209,9 +210,6 @@ LineWidths::LineWidths(const QFont& font) : m_metrics(font) {
 }
 
 bool LineWidths::hasMark(char32_t c) const {
-    const auto category = QChar::category(c);
-    if (category != QChar::Mark_NonSpacing && category != QChar::Mark_Enclosing)
-        return true;  // a joiner, variation selector or tag: never drawn
     if (c < kFirstMark || c >= kFirstMark + m_combiningMarks.size())
         return m_metrics.inFontUcs4(c);
     auto& known = m_combiningMarks[c - kFirstMark];
@@ -228,10 +226,11 @@ qreal LineWidths::stepAfter(char32_t c, QChar before, qreal x) const {
     switch (kindOf(c)) {
         case Kind::spacing:
             return x + m_widest;
-        case Kind::joining:
+        case Kind::mark:
             // A mark with nothing before it, or one the font has not (drawn in a fallback font, apart from
             // its letter), is drawn on a dotted circle of its own.
             return before.isNull() || !hasMark(c) ? x + m_widest : x;
+        case Kind::joining:
         case Kind::alone:
             break;
     }
