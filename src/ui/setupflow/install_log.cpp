@@ -282,20 +282,33 @@ qreal LineWidths::layOut(QTextLayout& layout) {
     return line.isValid() ? line.horizontalAdvance() : 0;
 }
 
+qreal LineWidths::taken(char32_t c, qsizetype units) const {
+    // Its own advance for printable ASCII, nothing for a mark or a default-ignorable code point, and the
+    // narrowest advance for each code unit of any other: a little more is drawn than taken, not less, as a
+    // rule.
+    if (c >= kFirstPrintable && c <= kLastPrintable)
+        return m_advance[c - kFirstPrintable];
+    return kindOf(c) == Kind::spacing ? static_cast<qreal>(units) * m_narrowest : 0;
+}
+
+qreal LineWidths::taken(QStringView line, qsizetype from, qsizetype to) const {
+    qreal x = 0;
+    for (qsizetype at = from; at < to;) {
+        const auto [c, units] = codePointAt(line, at);
+        x += taken(c, units);
+        at += units;
+    }
+    return x;
+}
+
 qsizetype LineWidths::unitsCovering(QStringView line, qsizetype from, qreal span, bool forward) const {
-    // What a code point draws is taken to be its own advance for printable ASCII, nothing for a mark or a
-    // default-ignorable code point, and the narrowest advance for each code unit of any other: a little
-    // more is drawn than taken, not less, as a rule.
-    const auto drawn = [this](char32_t c, qsizetype units) {
-        if (c >= kFirstPrintable && c <= kLastPrintable)
-            return m_advance[c - kFirstPrintable];
-        return kindOf(c) == Kind::spacing ? static_cast<qreal>(units) * m_narrowest : 0;
-    };
+    // As much more as the slices before drew less than was taken for them.
+    span *= m_drawnShort;
     qreal x = -4 * m_narrowest;  // a few characters more, for kerning and rounding
     qsizetype at = from;
     while (x < span && (forward ? at < line.size() : at > 0) && std::abs(at - from) < kMostPainted) {
         const auto [c, units] = forward ? codePointAt(line, at) : codePointBefore(line, at);
-        x += drawn(c, units);
+        x += taken(c, units);
         at += forward ? units : -units;
     }
     return std::abs(at - from);
@@ -401,6 +414,11 @@ LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& l
     };
     layout.setText(text());
     laid.advance = layOut(layout);
+    if (laid.slice.start > 0 || laid.slice.end < line.size()) {
+        // The next row's slice is sized by how this one came out: text of one kind tends to go on.
+        const qreal ratio = taken(line, laid.slice.start, laid.slice.end) / std::max<qreal>(laid.advance, 1);
+        m_drawnShort = std::clamp<qreal>(ratio, 1, kMostStretch);
+    }
     const bool toEnd = laid.slice.end == line.size();
     const qreal shortBy = toEnd ? width - laid.advance - from : from + span - (laid.slice.x + laid.advance);
     if (shortBy > 0 && (toEnd ? laid.slice.start > 0 : laid.slice.end < line.size())) {

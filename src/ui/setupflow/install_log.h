@@ -151,6 +151,10 @@ class LineWidths {
     [[nodiscard]] bool hasMark(char32_t c) const;
     /// Where the character `c`, after the code unit `before`, ends at most when it starts at `x`.
     [[nodiscard]] qreal stepAfter(char32_t c, QChar before, qreal x) const;
+    /// What the code point `c` of `units` code units is taken to draw, to size a slice.
+    [[nodiscard]] qreal taken(char32_t c, qsizetype units) const;
+    /// What the code units [`from`, `to`) of `line` are taken to draw.
+    [[nodiscard]] qreal taken(QStringView line, qsizetype from, qsizetype to) const;
     /// How many code units from `from` (onward when `forward`, else backward) are taken to draw `span`
     /// pixels, at most `kMostPainted`.
     [[nodiscard]] qsizetype unitsCovering(QStringView line, qsizetype from, qreal span, bool forward) const;
@@ -167,6 +171,9 @@ class LineWidths {
     qreal m_widest = 1;  // no character but a tab is taken to advance more
     qreal m_tabStop = 1;
     qint64 m_shapingCalls = 0;
+    /// How much less than taken the last slice drew, for sizing the next: at least 1, at most `kMostStretch`.
+    static constexpr qreal kMostStretch = 4;
+    qreal m_drawnShort = 1;
     /// Whether the font has each of the combining diacritical marks, read as they come.
     static constexpr char32_t kFirstMark = 0x300;
     enum class Known : unsigned char { unknown, yes, no };
