@@ -497,6 +497,7 @@ void InstallLogView::applyFont() {
     m_rowHeight = metrics.height() + 2 * kRowPadding;
     m_ascent = metrics.ascent() + kRowPadding;
     m_widths = LineWidths(font());
+    m_drawn.clear();
     const auto& lines = m_model->lines();
     m_widthCounts.clear();
     m_shapedCounts.clear();
@@ -828,6 +829,7 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
     const auto* selection = selectionModel();
     const QPalette& colors = palette();
     const int widthBefore = contentWidth();
+    std::vector<Drawn> drawn;
     for (int row = first; row < end; ++row) {
         const QModelIndex index = m_model->index(row);
         const QRect rect = visualRect(index);
@@ -842,10 +844,25 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
         const bool held = line >= 0 && at >= 0 && at < static_cast<qsizetype>(m_held.size());
         const Held before =
             held ? m_held[static_cast<std::size_t>(at)] : Held{m_countRowWidth, 0, m_countRowWidth};
-        const Held after = drawRow(painter, m_model->text(row), before, rect.top() + m_ascent);
+        const Held after =
+            drawRow(painter, held ? line : -1, m_model->text(row), before, rect.top() + m_ascent, drawn);
         if (held)
             setHeld(line, after);
     }
+    // The rows this paint did not reach keep their layouts while they are in view; those it drew, only the
+    // layouts it drew them with.
+    const auto paintedRows = static_cast<std::ptrdiff_t>(drawn.size());
+    const int firstInView = std::max(0, rowAt(0));
+    const int lastInView = rowAt(viewport()->height() - 1);
+    for (auto& kept : m_drawn) {
+        const int row = m_model->rowOfLine(kept.line);
+        const bool painted = std::any_of(drawn.begin(), drawn.begin() + paintedRows,
+                                         [&](const Drawn& other) { return other.line == kept.line; });
+        if (kept.layout && !painted && kept.line >= m_heldFirst && row >= firstInView &&
+            (lastInView < 0 || row <= lastInView))
+            drawn.push_back(std::move(kept));
+    }
+    m_drawn = std::move(drawn);
     if (contentWidth() != widthBefore) {
         // A line drawn whole holds its shaped width now, and one drawn wider than its bound what it reached:
         // the range follows once this paint is over.
@@ -859,16 +876,31 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
     }
 }
 
-InstallLogView::Held InstallLogView::drawRow(QPainter& painter, const QString& text, Held held,
-                                             qreal baseline) {
+InstallLogView::Held InstallLogView::drawRow(QPainter& painter, qsizetype line, const QString& text,
+                                             Held held, qreal baseline, std::vector<Drawn>& drawn) {
     const qreal offset = horizontalOffset();
     const qreal from = std::max<qreal>(0, offset - kTextMargin);
     if (text.isEmpty() || (held.shaped >= 0 && held.shaped < from))
         return held;  // it ends before the view begins
     const qreal span = viewport()->width();
     const qreal width = held.width();
-    QTextLayout layout(QString(), font(), viewport());
-    const auto laid = m_widths.layOutVisible(layout, text, width, held.bound, from, span);
+    // A kept line never changes: its layout serves again while the part in view and its place stay the same
+    // (a line drawn whole is placed at its start, whatever its width).
+    const auto fits = [&](const Drawn& row) {
+        const bool whole = row.laid.slice.start == 0 && row.laid.slice.end == text.size();
+        return row.layout && row.line == line && row.from == from && row.span == span &&
+               (row.width == width || whole);
+    };
+    const auto kept = line < 0 ? m_drawn.end() : std::find_if(m_drawn.begin(), m_drawn.end(), fits);
+    Drawn row;
+    if (kept != m_drawn.end()) {
+        row = std::move(*kept);
+    } else {
+        row =
+            Drawn{line, width, from, span, {}, std::make_unique<QTextLayout>(QString(), font(), viewport())};
+        row.laid = m_widths.layOutVisible(*row.layout, text, width, held.bound, from, span);
+    }
+    const auto& laid = row.laid;
     if (laid.slice.start == 0 && laid.slice.end == text.size()) {
         held.shaped = laid.advance;  // shaped whole: what the line is
     } else if (laid.slice.end < text.size() && held.shaped < 0) {
@@ -876,8 +908,10 @@ InstallLogView::Held InstallLogView::drawRow(QPainter& painter, const QString& t
         held.drawn =
             std::max(held.drawn, laid.slice.boundStart + laid.advance + held.bound - laid.slice.boundEnd);
     }
-    const QTextLine line = layout.lineAt(0);
-    line.draw(&painter, QPointF(kTextMargin - offset + laid.x, baseline - line.ascent()));
+    const QTextLine shown = row.layout->lineAt(0);
+    shown.draw(&painter, QPointF(kTextMargin - offset + laid.x, baseline - shown.ascent()));
+    if (line >= 0)
+        drawn.push_back(std::move(row));
     return held;
 }
 

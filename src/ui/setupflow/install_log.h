@@ -5,13 +5,15 @@
 #include <QListView>
 #include <QString>
 #include <QStringView>
+#include <QTextLayout>
 #include <algorithm>
 #include <array>
 #include <deque>
 #include <map>
+#include <memory>
+#include <vector>
 
 class QPainter;
-class QTextLayout;
 class QTimer;
 
 namespace quill::ui {
@@ -252,9 +254,21 @@ class InstallLogView : public QListView {
     void count(const Held& held, int by);
     /// Shapes lines that may set the range for a few milliseconds, in the order they came.
     void measureWhileIdle();
-    /// Draws the part of `text` in view, `held` wide, on the row whose baseline is at `baseline`; gives what
-    /// the line is held to be after it.
-    Held drawRow(QPainter& painter, const QString& text, Held held, qreal baseline);
+    /// How a row was last drawn: kept while the row is in view, so that a repaint lays out only the rows
+    /// that moved sideways or whose width changed.
+    struct Drawn {
+        qsizetype line = -1;  // by its index in the run
+        qreal width = 0;
+        qreal from = 0;
+        qreal span = 0;
+        LineWidths::Laid laid;
+        std::unique_ptr<QTextLayout> layout;
+    };
+    /// Draws the part of `text`, the line at `line` in the run (or the count row, at -1), in view, `held`
+    /// wide, on the row whose baseline is at `baseline`, from its layout in `m_drawn` where that still fits;
+    /// adds how it was drawn to `drawn` and gives what the line is held to be after it.
+    Held drawRow(QPainter& painter, qsizetype line, const QString& text, Held held, qreal baseline,
+                 std::vector<Drawn>& drawn);
     [[nodiscard]] int rowHeight() const { return m_rowHeight; }
     [[nodiscard]] int rowAt(int y) const;
     [[nodiscard]] int contentWidth() const;
@@ -269,6 +283,7 @@ class InstallLogView : public QListView {
     std::map<qreal, qsizetype> m_widthCounts;   // how many kept lines hold each width
     std::map<qreal, qsizetype> m_shapedCounts;  // and each shaped width
     qreal m_countRowWidth = 0;
+    std::vector<Drawn> m_drawn;  // the rows in view, as the paints drew them
     QTimer* m_idle;
     qsizetype m_idleNext = 0;  // the run's index of the next line the idle work looks at
     struct Piece {
