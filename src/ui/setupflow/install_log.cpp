@@ -80,7 +80,7 @@ QVariant InstallLogModel::data(const QModelIndex& index, int role) const {
 QString InstallLogModel::text(int row) const {
     if (m_countRow && row == 0)
         return droppedLinesText(m_first);
-    const qsizetype line = m_first + row - (m_countRow ? 1 : 0) - m_lines.dropped();
+    const qsizetype line = lineOfRow(row) - m_lines.dropped();
     return line >= 0 && line < m_lines.size() ? m_lines.at(line) : QString();
 }
 
@@ -177,6 +177,12 @@ std::pair<char32_t, qsizetype> codePointBefore(QStringView text, qsizetype at) {
     return {c.unicode(), 1};
 }
 
+bool isPrintableAscii(QStringView line) {
+    return std::all_of(line.begin(), line.end(), [](QChar c) {
+        return c.unicode() >= kFirstPrintable && c.unicode() <= kLastPrintable;
+    });
+}
+
 bool isRegionalIndicatorBefore(QStringView text, qsizetype at) {
     if (at < 2)
         return false;
@@ -238,21 +244,11 @@ qreal LineWidths::stepAfter(char32_t c, QChar before, qreal x) const {
 }
 
 LineWidths::Bound LineWidths::bound(QStringView line) const {
-    if (m_equal && std::all_of(line.begin(), line.end(), [](QChar c) {
-            return c.unicode() >= kFirstPrintable && c.unicode() <= kLastPrintable;
-        }))
+    if (m_equal && isPrintableAscii(line))
         return {static_cast<qreal>(line.size()) * m_advance[0], true};
-    bool plain = true;
-    qreal x = 0;
-    for (qsizetype at = 0; at < line.size();) {
-        const auto [c, units] = codePointAt(line, at);
-        plain = plain && c >= kFirstPrintable && c <= kLastPrintable;
-        x = stepAfter(c, at > 0 ? line[at - 1] : QChar(), x);
-        at += units;
-    }
     // Added up from the advances of its characters alone, a line in a font whose advances differ may kern
     // narrower: its width is known once it is shaped.
-    return {x, plain && m_equal};
+    return {boundEnd(line, 0, line.size(), 0), false};
 }
 
 qreal LineWidths::boundEnd(QStringView line, qsizetype from, qsizetype to, qreal x) const {
@@ -374,9 +370,7 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
     std::array<qreal, kPassed> placed{};
     qsizetype at = 0;
     qreal x = 0;
-    if (m_equal && target > 0 && std::all_of(line.begin(), line.end(), [](QChar c) {
-            return c.unicode() >= kFirstPrintable && c.unicode() <= kLastPrintable;
-        })) {
+    if (m_equal && target > 0 && isPrintableAscii(line)) {
         at = std::min(length, static_cast<qsizetype>(std::floor(target / m_advance[0])));
         x = static_cast<qreal>(at) * m_advance[0];
     } else {
@@ -498,17 +492,13 @@ void InstallLogView::applyFont() {
     m_ascent = metrics.ascent() + kRowPadding;
     m_widths = LineWidths(font());
     m_drawn.clear();
-    const auto& lines = m_model->lines();
+    // Every kept line holds its bound in this font until it is shaped in it.
+    const qsizetype first = m_heldFirst;
+    const qsizetype end = first + static_cast<qsizetype>(m_held.size());
+    m_held.clear();
     m_widthCounts.clear();
     m_shapedCounts.clear();
-    for (qsizetype at = 0; at < static_cast<qsizetype>(m_held.size()); ++at) {
-        const qsizetype index = m_heldFirst + at - lines.dropped();
-        const auto bound = m_widths.bound(index >= 0 ? QStringView(lines.at(index)) : QStringView());
-        m_held[static_cast<std::size_t>(at)] = Held{bound.width, 0, bound.exact ? bound.width : -1};
-        count(m_held[static_cast<std::size_t>(at)], 1);
-    }
-    m_countRowWidth =
-        m_model->rowCount() > 0 && m_model->lineOfRow(0) < 0 ? m_widths.bound(m_model->text(0)).width : 0;
+    holdWidths(first, end);
     m_idleNext = m_heldFirst;
     m_piece = {};
     m_idle->start();
@@ -591,8 +581,6 @@ void InstallLogView::measureWhileIdle() {
     clock.start();
     const auto& lines = m_model->lines();
     const int widthBefore = contentWidth();
-    const int firstInView = std::max(0, rowAt(0));
-    const int lastInView = rowAt(viewport()->height());
     bool changedInView = false;
     const qsizetype end = m_heldFirst + static_cast<qsizetype>(m_held.size());
     while (clock.nsecsElapsed() < kIdleNanoseconds) {
@@ -624,8 +612,7 @@ void InstallLogView::measureWhileIdle() {
         Held held = m_held[static_cast<std::size_t>(m_piece.line - m_heldFirst)];
         held.shaped = m_piece.width;
         setHeld(m_piece.line, held);
-        const int row = m_model->rowOfLine(m_piece.line);
-        changedInView = changedInView || (row >= firstInView && (lastInView < 0 || row <= lastInView));
+        changedInView = changedInView || rowInView(m_model->rowOfLine(m_piece.line));
         m_piece = {};
         ++m_idleNext;
     }
@@ -695,6 +682,11 @@ int InstallLogView::horizontalOffset() const {
 
 int InstallLogView::verticalOffset() const {
     return verticalScrollBar()->value();
+}
+
+bool InstallLogView::rowInView(int row) const {
+    const int last = rowAt(viewport()->height() - 1);
+    return row >= std::max(0, rowAt(0)) && (last < 0 || row <= last);
 }
 
 int InstallLogView::rowAt(int y) const {
@@ -852,14 +844,10 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
     // The rows this paint did not reach keep their layouts while they are in view; those it drew, only the
     // layouts it drew them with.
     const auto paintedRows = static_cast<std::ptrdiff_t>(drawn.size());
-    const int firstInView = std::max(0, rowAt(0));
-    const int lastInView = rowAt(viewport()->height() - 1);
     for (auto& kept : m_drawn) {
-        const int row = m_model->rowOfLine(kept.line);
         const bool painted = std::any_of(drawn.begin(), drawn.begin() + paintedRows,
                                          [&](const Drawn& other) { return other.line == kept.line; });
-        if (kept.layout && !painted && kept.line >= m_heldFirst && row >= firstInView &&
-            (lastInView < 0 || row <= lastInView))
+        if (kept.layout && !painted && kept.line >= m_heldFirst && rowInView(m_model->rowOfLine(kept.line)))
             drawn.push_back(std::move(kept));
     }
     m_drawn = std::move(drawn);

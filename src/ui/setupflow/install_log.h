@@ -271,6 +271,8 @@ class InstallLogView : public QListView {
                  std::vector<Drawn>& drawn);
     [[nodiscard]] int rowHeight() const { return m_rowHeight; }
     [[nodiscard]] int rowAt(int y) const;
+    /// Whether `row` is in view, whole or in part.
+    [[nodiscard]] bool rowInView(int row) const;
     [[nodiscard]] int contentWidth() const;
 
     InstallLogModel* m_model;
