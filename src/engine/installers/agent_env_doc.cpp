@@ -108,7 +108,7 @@ void AgentEnvDoc::write(const std::filesystem::path& file, std::string_view bloc
     if (!old.empty()) {
         // A blank file has nothing of the user's to keep: a ".bak" beside it is the user's own.
         const auto backup = file.parent_path() / (file.filename().string() + ".bak");
-        if (!holdsNothingToKeep(old) || !itemExists(m_fs, backup)) {
+        if (backupOwed(m_fs, old, backup)) {
             if (auto written = writeBackup(m_fs, file, backup, old); !written)
                 return failed(written.error());
         }

@@ -159,11 +159,13 @@ Result<bool> FileAppendWriter::apply(const DiffPreview& preview, bool seededHere
             return fail(WriteError::writeFailed(changedSincePreview(preview.path)));
     }
 
-    // A file that was not there, or held nothing but white space, has no text of the user's to keep: a ".bak"
-    // beside it is the user's own (a file set aside by hand, perhaps replaced by an empty one), not ours.
-    const bool nothingToKeep =
-        preview.wasCreated || seededHere || holdsNothingToKeep(preview.originalContents);
-    const bool backUp = !nothingToKeep || !itemExists(*fs, preview.backupPath);
+    // A file that was not there, or was seeded here, has no text of the user's to keep, nor has a blank one:
+    // a
+    // ".bak" beside it is the user's own (a file set aside by hand, perhaps replaced by an empty one), not
+    // ours.
+    const std::string_view usersText =
+        preview.wasCreated || seededHere ? std::string_view() : std::string_view(preview.originalContents);
+    const bool backUp = backupOwed(*fs, usersText, preview.backupPath);
     if (backUp) {
         if (auto written = writeBackup(*fs, preview.path, preview.backupPath, preview.originalContents);
             !written)

@@ -17,6 +17,14 @@ constexpr std::size_t kUUIDLength = 36;
 constexpr auto kStagingAge = std::chrono::minutes(1);
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+bool holdsNothingToKeep(std::string_view text) {
+    if (text.starts_with(kByteOrderMark))
+        text.remove_prefix(kByteOrderMark.size());
+    std::string rest(text);
+    std::erase(rest, '\0');
+    return trimWhitespaceAndNewlines(rest).empty();
+}
+
 }  // namespace
 
 bool itemExists(const FileSystemOperating& fs, const std::filesystem::path& path) {
@@ -33,12 +41,8 @@ std::optional<unsigned> filePermissions(const FileSystemOperating& fs, const std
     return attributes ? attributes->posixPermissions : std::nullopt;
 }
 
-bool holdsNothingToKeep(std::string_view text) {
-    if (text.starts_with(kByteOrderMark))
-        text.remove_prefix(kByteOrderMark.size());
-    std::string rest(text);
-    std::erase(rest, '\0');
-    return trimWhitespaceAndNewlines(rest).empty();
+bool backupOwed(const FileSystemOperating& fs, std::string_view text, const std::filesystem::path& backup) {
+    return !holdsNothingToKeep(text) || !itemExists(fs, backup);
 }
 
 Result<void> writeBackup(const FileSystemOperating& fs, const std::filesystem::path& file,

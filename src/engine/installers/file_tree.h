@@ -19,9 +19,10 @@ bool itemExists(const FileSystemOperating& fs, const std::filesystem::path& path
 /// The permissions of the file at `path`; for a symbolic link, those of the file it leads to.
 std::optional<unsigned> filePermissions(const FileSystemOperating& fs, const std::filesystem::path& path);
 
-/// Whether `text`, a file's contents, holds nothing of the user's to keep in a copy: white space, NUL bytes
-/// and one leading byte-order mark (U+FEFF), nothing else.
-bool holdsNothingToKeep(std::string_view text);
+/// Whether a copy of `text`, the user's text of a file, is owed at `backup`: always, but where `text` holds
+/// nothing to keep (white space, NUL bytes and one leading byte-order mark, U+FEFF, nothing else) and
+/// something stands at `backup` already: the user's own copy, which stays as it is.
+bool backupOwed(const FileSystemOperating& fs, std::string_view text, const std::filesystem::path& backup);
 
 /// Saves `text`, the contents of `file`, as the copy `backup`: a new file with `file`'s mode (600 when that
 /// cannot be told), put in place by one rename, so that an older copy is replaced only by a whole new one and

@@ -148,7 +148,7 @@ MCPConfigWriter::CodexOutcome MCPConfigWriter::addToCodexConfig(const std::strin
     // byte. The copy is best effort: the edit keeps every old byte of the file.
     // A blank file has nothing of the user's to keep: a ".bak" beside it is the user's own.
     if (const auto backup = folder / (std::string(kCodexConfig) + ".bak");
-        !current.empty() && (!holdsNothingToKeep(current) || !itemExists(*fs, backup))) {
+        !current.empty() && backupOwed(*fs, current, backup)) {
         (void)fs->write(current, backup, WriteMode::replacingItem, kPrivateMode);
     }
     if (auto written = fs->write(updated, config, WriteMode::atomicallyWithPermissions, kPrivateMode);
