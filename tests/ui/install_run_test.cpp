@@ -338,7 +338,8 @@ TEST_F(InstallRunTest, OnceTheRunHasEndedTheLineAboveTheLogSaysWhatHappened) {
     const auto retrying = said("That didn’t work — retrying once in a moment…");
     const auto toolsStarting =
         said("Installing Apple's Command Line Tools… macOS will ask for your password once.");
-    const auto toolsInstalled = said("Command Line Tools installed.");
+    const std::string toolsFailed = "The Command Line Tools install did not complete. You can retry.";
+    const std::string toolsInstalled = "Command Line Tools installed.";
     const auto uvStarting = said("Installing uv (Astral's installer)…");
     struct Case {
         const char* name;
@@ -357,21 +358,20 @@ TEST_F(InstallRunTest, OnceTheRunHasEndedTheLineAboveTheLogSaysWhatHappened) {
          ""},
         {"the Command Line Tools failure",
          {tools},
-         {{tools.id(),
-           {toolsStarting, line("Downloading Command Line Tools"),
-            said("The Command Line Tools install did not complete. You can retry."), done(1)}}},
-         "The Command Line Tools install did not complete. You can retry."},
+         {{tools.id(), {toolsStarting, line("Downloading Command Line Tools"), said(toolsFailed), done(1)}}},
+         toolsFailed},
         {"the Command Line Tools installed",
          {tools},
-         {{tools.id(), {toolsStarting, line("Downloading Command Line Tools"), toolsInstalled, done(0)}}},
-         "Command Line Tools installed."},
+         {{tools.id(),
+           {toolsStarting, line("Downloading Command Line Tools"), said(toolsInstalled), done(0)}}},
+         toolsInstalled},
         {"uv failing silently after its announcement",
          {uv},
          {{uv.id(), {uvStarting, said("Installing the latest Python with uv…"), done(1)}}},
          notCompleted},
         {"a later fix's success does not speak for the run",
          {uv, tools},
-         {{uv.id(), {uvStarting, done(1)}}, {tools.id(), {toolsInstalled, done(0)}}},
+         {{uv.id(), {uvStarting, done(1)}}, {tools.id(), {said(toolsInstalled), done(0)}}},
          notCompleted},
         {"the package road refused at the password",
          {Fix::installTemurin()},
