@@ -1,9 +1,11 @@
 // Runs one install through the install sheet and reports what a user would see: the time to the paint that
 // shows the last line, the longest single dispatch of the GUI thread (in its CPU time and on the clock) with
-// the longest gap of a 5 ms timer beside it, and the resident memory; and on request the GUI thread's CPU
-// time per page scrolled once the last line is shown. Dispatches are timed until the log has measured its
-// lines in idle time after the last line was painted, or with `--pages` until the last line is painted. One
-// run a process, so that memory figures compare; run offscreen with one malloc arena:
+// the longest gap of a 5 ms timer beside it, and the resident memory; what the log's idle-time work costs
+// once the last line is painted (the process's CPU time, all threads, over the time on the clock); and on
+// request the GUI thread's CPU time per page scrolled down or sideways once the last line is shown.
+// Dispatches are timed until the log has measured its lines in idle time after the last line was painted,
+// or with `--pages`, `--sideways` or `--skip-idle` until the last line is painted. One run a process, so
+// that memory figures compare; run offscreen with one malloc arena:
 //   MALLOC_ARENA_MAX=1 QT_QPA_PLATFORM=offscreen quill_setup_sheet_bench <what> [<option>...]
 // where <what> is one of
 //   --lines <n>            a fake install of n lines made in-process; with the install's own short lines the
@@ -15,7 +17,11 @@
 // and the options are
 //   --text <kind>          with --lines, what the lines hold: install (the default: "==> Pouring package
 //                          ..."), ascii, cjk, emoji (single code points), marks (letters under combining
-//                          marks) or mixed (all of these, box drawing and accented letters among them)
+//                          marks), mixed (all of these, box drawing and accented letters among them), arabic
+//                          (words of Latin, Arabic and digits), hebrew (Hebrew words and numbers),
+//                          arabic-marks (Arabic letters under harakat), hebrew-points (pointed Hebrew
+//                          letters) or symbol-marks (letters under the combining marks for symbols, U+20D0
+//                          on)
 //   --length <chars>       with --text: short (20-120 characters, the default), long (200-2,000) or a number
 //   --runner               with --lines: the lines come through the runner as the output of `cat`, from a
 //                          file the bench writes first; the runner cuts a very long line into rows
@@ -23,6 +29,14 @@
 //                          lines): scrolls the log to its top, then pages down n times and reports the GUI
 //                          thread's CPU time per page, each page painted at once; the log's idle-time work
 //                          between the pages is not counted
+//   --sideways <n>         as --pages, after them: scrolls the log to its left edge at the rows in view, then
+//                          pages right n times and reports the GUI thread's CPU time per page
+//   --skip-idle            ends once the last line is painted, without waiting for the idle-time work
+//   --hide-idle <s>        once the last line is painted: hides the sheet for s seconds, then shows it again
+//                          until the idle-time work has ended; reports the CPU time of each part apart
+//   --font-change <n>      once the log holds n rows: makes its font a point larger, in a dispatch of its
+//                          own; reports whether the log stayed at its end and the longest dispatch in the
+//                          second after the change
 //   --check-range          once the log has measured its lines in idle time: compares its range with its
 //                          widest row shaped whole
 //   --cancel-after <s>     with --tool: presses Cancel after s seconds and reports how long the tool lived on
@@ -61,6 +75,7 @@
 #include <vector>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "engine/core/stream.h"
@@ -99,14 +114,31 @@ std::string fakeLine(long line) {
 }
 
 /// What the lines of `--text` hold.
-enum class Text { Install, Ascii, Cjk, Emoji, Marks, Mixed };
+enum class Text {
+    Install,
+    Ascii,
+    Cjk,
+    Emoji,
+    Marks,
+    Mixed,
+    Arabic,
+    Hebrew,
+    ArabicMarks,
+    HebrewPoints,
+    SymbolMarks
+};
 
-constexpr std::array<std::pair<const char*, Text>, 6> kTextNames{{{"install", Text::Install},
-                                                                  {"ascii", Text::Ascii},
-                                                                  {"cjk", Text::Cjk},
-                                                                  {"emoji", Text::Emoji},
-                                                                  {"marks", Text::Marks},
-                                                                  {"mixed", Text::Mixed}}};
+constexpr std::array<std::pair<const char*, Text>, 11> kTextNames{{{"install", Text::Install},
+                                                                   {"ascii", Text::Ascii},
+                                                                   {"cjk", Text::Cjk},
+                                                                   {"emoji", Text::Emoji},
+                                                                   {"marks", Text::Marks},
+                                                                   {"mixed", Text::Mixed},
+                                                                   {"arabic", Text::Arabic},
+                                                                   {"hebrew", Text::Hebrew},
+                                                                   {"arabic-marks", Text::ArabicMarks},
+                                                                   {"hebrew-points", Text::HebrewPoints},
+                                                                   {"symbol-marks", Text::SymbolMarks}}};
 
 std::optional<Text> textNamed(const std::string& name) {
     for (const auto& [known, text] : kTextNames) {
@@ -178,17 +210,52 @@ class LineMaker {
             appendUtf8(out, c);
             ++count;
         };
-        // Words of 2 to 10 characters between single spaces, as a tool's output has.
+        // Words of 2 to 10 characters between single spaces, as a tool's output has. Right-to-left text
+        // changes script by the word.
+        const bool byWord = m_text == Text::Arabic || m_text == Text::Hebrew;
         long wordLeft = 2 + static_cast<long>(pick(9));
+        Piece word = byWord ? wordOf(pick(20)) : Piece::Ascii;
         while (count < length) {
             if (wordLeft-- == 0) {
                 put(U' ');
                 wordLeft = 2 + static_cast<long>(pick(9));
+                if (byWord)
+                    word = wordOf(pick(20));
                 continue;
             }
-            switch (pieceOf(pick(90))) {
+            switch (byWord ? word : pieceOf(pick(90))) {
                 case Piece::Ascii:
                     put(static_cast<char32_t>(kAscii[pick(kAscii.size())]));
+                    break;
+                case Piece::Latin:
+                    put(U'a' + pick(26));
+                    break;
+                case Piece::Digit:
+                    put(U'0' + pick(10));
+                    break;
+                case Piece::Arabic:
+                    put(kFirstArabic + pick(kArabicLetters));
+                    break;
+                case Piece::Hebrew:
+                    put(kFirstHebrew + pick(kHebrewLetters));
+                    break;
+                case Piece::ArabicMarked:
+                    // Harakat: fathatan to sukun.
+                    put(kFirstArabic + pick(kArabicLetters));
+                    for (auto marks = 1 + pick(2); marks > 0; --marks)
+                        put(0x64B + pick(8));
+                    break;
+                case Piece::HebrewPointed:
+                    // Points: sheva to dagesh.
+                    put(kFirstHebrew + pick(kHebrewLetters));
+                    for (auto marks = 1 + pick(2); marks > 0; --marks)
+                        put(0x5B0 + pick(13));
+                    break;
+                case Piece::SymbolMarked:
+                    // The combining marks for symbols.
+                    put(U'a' + pick(26));
+                    for (auto marks = 1 + pick(3); marks > 0; --marks)
+                        put(0x20D0 + pick(0x21));
                     break;
                 case Piece::Accented:
                     put(0xC0 + pick(0x180 - 0xC0));  // Latin-1 and Latin Extended-A
@@ -213,7 +280,33 @@ class LineMaker {
     }
 
   private:
-    enum class Piece { Ascii, Accented, Marked, Cjk, Box, Emoji };
+    enum class Piece {
+        Ascii,
+        Accented,
+        Marked,
+        Cjk,
+        Box,
+        Emoji,
+        Latin,
+        Digit,
+        Arabic,
+        Hebrew,
+        ArabicMarked,
+        HebrewPointed,
+        SymbolMarked
+    };
+    static constexpr char32_t kFirstArabic = 0x621;  // hamza to yeh
+    static constexpr std::size_t kArabicLetters = 0x64A - 0x621 + 1;
+    static constexpr char32_t kFirstHebrew = 0x5D0;  // alef to tav
+    static constexpr std::size_t kHebrewLetters = 0x5EA - 0x5D0 + 1;
+
+    /// What the next word of right-to-left text is, for `roll` drawn from [0, 20): 3 in 10 Latin, 4 in 10
+    /// Arabic and the rest numbers; or Hebrew, with a number one word in five.
+    [[nodiscard]] Piece wordOf(std::uint32_t roll) const {
+        if (m_text == Text::Hebrew)
+            return roll < 16 ? Piece::Hebrew : Piece::Digit;
+        return roll < 6 ? Piece::Latin : roll < 14 ? Piece::Arabic : Piece::Digit;
+    }
 
     /// What comes next in a line of the text, for `roll` drawn from [0, 90).
     [[nodiscard]] Piece pieceOf(std::uint32_t roll) const {
@@ -227,6 +320,15 @@ class LineMaker {
                 return Piece::Emoji;
             case Text::Marks:
                 return Piece::Marked;
+            case Text::Arabic:
+            case Text::Hebrew:
+                return Piece::Latin;  // chosen by the word instead
+            case Text::ArabicMarks:
+                return Piece::ArabicMarked;
+            case Text::HebrewPoints:
+                return Piece::HebrewPointed;
+            case Text::SymbolMarks:
+                return Piece::SymbolMarked;
             case Text::Mixed:
                 break;
         }
@@ -389,6 +491,13 @@ class TimedApplication : public QApplication {
                 longestCpuDispatch = cpu;
                 longestCpuWhat = what;
             }
+            if (Clock::now() <= aroundUntil) {
+                aroundDispatch = std::max(aroundDispatch, took);
+                if (cpu > aroundCpuDispatch) {
+                    aroundCpuDispatch = cpu;
+                    aroundCpuWhat = what;
+                }
+            }
         }
         // Widgets are painted inside the dispatch of their window's update request.
         if (paint && measuring && afterPaint)
@@ -402,6 +511,11 @@ class TimedApplication : public QApplication {
     double heldInDispatch = 0;      // milliseconds of `--hold` inside the current outermost dispatch
     std::string longestWhat;        // the event type and receiver of the longest dispatch
     std::string longestCpuWhat;
+    /// The longest dispatches that end by `aroundUntil`, once it is set.
+    Clock::time_point aroundUntil;
+    double aroundDispatch = 0;
+    double aroundCpuDispatch = 0;
+    std::string aroundCpuWhat;
     std::function<void(QObject*)> afterPaint;
 
   private:
@@ -414,15 +528,16 @@ class TimedApplication : public QApplication {
     int m_depth = 0;
 };
 
-/// Pages the log down from its top, one page per turn of the event loop, each painted at once, and keeps the
-/// GUI thread's CPU time of each page: the scroll, the paint and the events they posted.
+/// Pages the log down from its top, or right from its left edge at the rows in view, one page per turn of the
+/// event loop, each painted at once, and keeps the GUI thread's CPU time of each page: the scroll, the paint
+/// and the events they posted.
 class Pager {
   public:
-    Pager(QAbstractScrollArea& view, int pages, std::function<void()> done)
-        : m_view(view), m_pages(pages), m_done(std::move(done)) {}
+    Pager(QAbstractScrollArea& view, Qt::Orientation direction, int pages, std::function<void()> done)
+        : m_view(view), m_direction(direction), m_pages(pages), m_done(std::move(done)) {}
 
     void start() {
-        m_view.verticalScrollBar()->setValue(0);
+        bar()->setValue(0);
         m_view.viewport()->repaint();
         QTimer::singleShot(0, &m_view, [this] { page(); });
     }
@@ -430,8 +545,12 @@ class Pager {
     [[nodiscard]] const std::vector<double>& milliseconds() const { return m_milliseconds; }
 
   private:
+    [[nodiscard]] QScrollBar* bar() const {
+        return m_direction == Qt::Vertical ? m_view.verticalScrollBar() : m_view.horizontalScrollBar();
+    }
+
     void page() {
-        auto* bar = m_view.verticalScrollBar();
+        auto* bar = this->bar();
         if (static_cast<int>(m_milliseconds.size()) == m_pages || bar->value() == bar->maximum()) {
             m_done();
             return;
@@ -445,9 +564,73 @@ class Pager {
     }
 
     QAbstractScrollArea& m_view;
+    Qt::Orientation m_direction;
     int m_pages;
     std::function<void()> m_done;
     std::vector<double> m_milliseconds;
+};
+
+/// Prints what each page of `pager` took, if it paged.
+void printPages(const Pager& pager, const char* label) {
+    const auto& perPage = pager.milliseconds();
+    if (perPage.empty())
+        return;
+    double total = 0;
+    for (const double page : perPage)
+        total += page;
+    std::printf("%-28s%.2f ms (median %.2f, longest %.2f; %zu pages)\n", label,
+                total / static_cast<double>(perPage.size()), median(perPage),
+                *std::max_element(perPage.begin(), perPage.end()), perPage.size());
+}
+
+/// The CPU time of the process, all its threads, in milliseconds.
+double processCpuMilliseconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto milliseconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
+    };
+    return milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime);
+}
+
+/// The process's and the GUI thread's CPU time over a stretch of the run, and the time on the clock.
+class Stretch {
+  public:
+    void start() {
+        m_process = -processCpuMilliseconds();
+        m_thread = -threadCpuMilliseconds();
+        m_wall = -nowMilliseconds();
+    }
+    void stop() {
+        m_process += processCpuMilliseconds();
+        m_thread += threadCpuMilliseconds();
+        m_wall += nowMilliseconds();
+        m_stopped = true;
+    }
+    /// `this` less `part`, a stretch within it.
+    [[nodiscard]] Stretch less(const Stretch& part) const {
+        Stretch rest = *this;
+        if (part.m_stopped) {
+            rest.m_process -= part.m_process;
+            rest.m_thread -= part.m_thread;
+            rest.m_wall -= part.m_wall;
+        }
+        return rest;
+    }
+    [[nodiscard]] bool stopped() const { return m_stopped; }
+    void print(const char* label, const char* goal) const {
+        std::printf("%-28s%.1f ms CPU in %.1f ms, %.1f %% of a core (goal %s); GUI thread %.1f ms\n", label,
+                    m_process, m_wall, m_wall > 0 ? 100 * m_process / m_wall : 0.0, goal, m_thread);
+    }
+
+  private:
+    static double nowMilliseconds() {
+        return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
+    }
+    double m_process = 0;
+    double m_thread = 0;
+    double m_wall = 0;
+    bool m_stopped = false;
 };
 
 /// The width of the widest row of `log` shaped whole, in the log's font on its viewport.
@@ -483,6 +666,10 @@ int main(int argc, char** argv) {
     std::optional<Length> length = Length{};
     bool throughRunner = false;
     int pages = 0;
+    int sideways = 0;
+    int fontChangeAt = 0;
+    double hideIdle = 0;
+    bool skipIdle = false;
     bool checkRange = false;
     bool understood = true;
     for (int index = 1; index < argc && understood; ++index) {
@@ -493,6 +680,10 @@ int main(int argc, char** argv) {
         }
         if (flag == "--check-range") {
             checkRange = true;
+            continue;
+        }
+        if (flag == "--skip-idle") {
+            skipIdle = true;
             continue;
         }
         understood = index + 1 < argc;
@@ -507,6 +698,12 @@ int main(int argc, char** argv) {
             length = lengthNamed(value);
         else if (flag == "--pages")
             pages = std::atoi(value);
+        else if (flag == "--sideways")
+            sideways = std::atoi(value);
+        else if (flag == "--font-change")
+            fontChangeAt = std::atoi(value);
+        else if (flag == "--hide-idle")
+            hideIdle = std::atof(value);
         else if (flag == "--font")
             family = value;
         else if (flag == "--cancel-after")
@@ -519,13 +716,17 @@ int main(int argc, char** argv) {
             understood = false;
     }
     if (!understood || (lines <= 0) == tool.empty() || timeLimit <= 0 || !text || !length ||
-        (throughRunner && lines <= 0) || pages < 0) {
-        std::fprintf(stderr,
-                     "usage: %s --lines <n> [--text install|ascii|cjk|emoji|marks|mixed] "
-                     "[--length short|long|<chars>] [--runner] | --tool <command> [--cancel-after <s>]\n"
-                     "       [--pages <n>] [--check-range] [--font <family|file>] [--hold <s>] "
-                     "[--time-limit <s>]\n",
-                     argv[0]);
+        (throughRunner && lines <= 0) || pages < 0 || sideways < 0 || fontChangeAt < 0 || hideIdle < 0 ||
+        (skipIdle && (checkRange || hideIdle > 0))) {
+        std::fprintf(
+            stderr,
+            "usage: %s --lines <n> [--text install|ascii|cjk|emoji|marks|mixed|arabic|hebrew|"
+            "arabic-marks|hebrew-points|symbol-marks]\n"
+            "       [--length short|long|<chars>] [--runner] | --tool <command> [--cancel-after <s>]\n"
+            "       [--pages <n>] [--sideways <n>] [--check-range | --skip-idle] [--hide-idle <s>] "
+            "[--font-change <n>]\n"
+            "       [--font <family|file>] [--hold <s>] [--time-limit <s>]\n",
+            argv[0]);
         return 2;
     }
     const LineMaker make(*text, *length);
@@ -610,12 +811,41 @@ int main(int argc, char** argv) {
     }
 
     auto* log = sheet.log();
+    // The font grows by a point in a dispatch of its own once enough lines have come, as when the user
+    // changes the text size while the output arrives.
+    int fontChangedAtRow = -1;
+    bool endBeforeChange = false;
+    bool endAfterChange = false;
+    if (fontChangeAt > 0) {
+        QObject::connect(&sheet.run(), &quill::ui::InstallRun::linesAppended, [&] {
+            if (fontChangedAtRow >= 0 || log->model()->rowCount() < fontChangeAt)
+                return;
+            fontChangedAtRow = log->model()->rowCount();
+            QTimer::singleShot(0, log, [&] {
+                endBeforeChange = log->isAtEnd();
+                app.aroundUntil = Clock::now() + std::chrono::seconds(1);
+                QFont bigger = log->font();
+                bigger.setPointSizeF(bigger.pointSizeF() + 1);
+                log->setFont(bigger);
+                endAfterChange = log->isAtEnd();
+            });
+        });
+    }
+
     // exit, not quit: quitting first closes the windows, and an ended sheet refuses its close box.
-    Pager pager(*log, pages, [] { QCoreApplication::exit(0); });
+    Pager across(*log, Qt::Horizontal, sideways, [] { QCoreApplication::exit(0); });
+    Pager down(*log, Qt::Vertical, pages, [&] {
+        if (sideways > 0)
+            across.start();
+        else
+            QCoreApplication::exit(0);
+    });
     const auto pagesOrExit = [&] {
         app.measuring = false;
         if (pages > 0)
-            pager.start();
+            down.start();
+        else if (sideways > 0)
+            across.start();
         else
             QCoreApplication::exit(0);
     };
@@ -623,25 +853,49 @@ int main(int argc, char** argv) {
     // timed until it has ended.
     double measuredMilliseconds = -1;
     qreal range = -1;
+    Stretch idle;    // from the last line painted until the idle work has ended
+    Stretch hidden;  // within it, while the sheet is hidden
+    bool measuringWhenShown = false;
     QTimer settle;
     settle.setInterval(10);
     QObject::connect(&settle, &QTimer::timeout, [&] {
         if (log->isMeasuring())
             return;
+        idle.stop();
         settle.stop();
         measuredMilliseconds = static_cast<double>(clock.nsecsElapsed()) / 1e6 - sheetMilliseconds;
         range = log->widestLine();
         pagesOrExit();
     });
-    const auto finish = [&] {
+    // Hidden, the sheet is out of the gap figure: its timer stops.
+    const auto hideThenSettle = [&] {
+        app.setQuitOnLastWindowClosed(false);
+        ticker.stop();
+        hidden.start();
+        sheet.hide();
+        QTimer::singleShot(static_cast<int>(hideIdle * 1000), &app, [&] {
+            hidden.stop();
+            measuringWhenShown = log->isMeasuring();
+            sheet.show();
+            lastTick = clock.elapsed();
+            ticker.start();
+            settle.start();
+        });
+    };
+    bool endAtLastLine = false;
+    const auto finish = [&](bool atEnd) {
         if (sheetMilliseconds >= 0)
             return;
         sheetMilliseconds = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         residentAtEnd = residentMegabytes();
+        endAtLastLine = atEnd;
+        idle.start();
         if (cancelAfter >= 0)
             QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
-        else if (pages > 0 && !checkRange)
+        else if (skipIdle || ((pages > 0 || sideways > 0) && !checkRange))
             QTimer::singleShot(0, &app, pagesOrExit);
+        else if (hideIdle > 0)
+            QTimer::singleShot(0, &app, hideThenSettle);
         else
             settle.start();
     };
@@ -650,10 +904,12 @@ int main(int argc, char** argv) {
             return;
         const auto* model = log->model();
         const int rows = model->rowCount();
-        const bool atEnd = log->verticalScrollBar()->value() == log->verticalScrollBar()->maximum();
-        if (inProcess && (rows == 0 || model->index(rows - 1, 0).data().toString() != lastLine || !atEnd))
+        const bool atEnd = log->isAtEnd();
+        // After a font change the end may be out of view; that is a figure, not a reason to wait.
+        if (inProcess && (rows == 0 || model->index(rows - 1, 0).data().toString() != lastLine ||
+                          (!atEnd && fontChangedAtRow < 0)))
             return;
-        finish();
+        finish(atEnd);
     };
     QObject::connect(&sheet.run(), &quill::ui::InstallRun::runEnded, [&] { runEndedAt = wallSeconds(); });
 
@@ -666,7 +922,7 @@ int main(int argc, char** argv) {
             while (pid > 0 && kill(pid, 0) == 0 && Clock::now() - start < std::chrono::seconds(20))
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             cancelMilliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-            finish();
+            finish(false);
         });
     }
 
@@ -701,18 +957,27 @@ int main(int argc, char** argv) {
     if (stoppedForMemory)
         std::printf("stopped:                    memory passed %.0f MB after %.1f s\n", kStopAtMegabytes,
                     static_cast<double>(clock.elapsed()) / 1000);
-    if (!pager.milliseconds().empty()) {
-        const auto& perPage = pager.milliseconds();
-        double total = 0;
-        for (const double page : perPage)
-            total += page;
-        std::printf("CPU per page-down:          %.2f ms (median %.2f, longest %.2f; %zu pages)\n",
-                    total / static_cast<double>(perPage.size()), median(perPage),
-                    *std::max_element(perPage.begin(), perPage.end()), perPage.size());
+    printPages(down, "CPU per page-down:");
+    printPages(across, "CPU per sideways page:");
+    if (fontChangedAtRow >= 0) {
+        const auto yesNo = [](bool yes) { return yes ? "yes" : "no"; };
+        std::printf(
+            "font change:                1 pt larger at %d rows; at the end before it %s, right after it "
+            "%s, at the last line %s\n",
+            fontChangedAtRow, yesNo(endBeforeChange), yesNo(endAfterChange), yesNo(endAtLastLine));
+        std::printf("longest dispatch, 1 s from the change: %.1f ms CPU (event %s), %.1f ms on the clock\n",
+                    app.aroundCpuDispatch, app.aroundCpuWhat.c_str(), app.aroundDispatch);
     }
     if (measuredMilliseconds >= 0)
         std::printf("width work ended:           %.1f ms after the last line was painted\n",
                     measuredMilliseconds);
+    if (idle.stopped() && hidden.stopped()) {
+        hidden.print("idle work, hidden:", "none");
+        idle.less(hidden).print("idle work, shown:", "at most 30 %");
+        std::printf("still measuring when shown: %s\n", measuringWhenShown ? "yes" : "no");
+    } else if (idle.stopped()) {
+        idle.print("idle work:", "at most 30 %");
+    }
     if (checkRange && range >= 0) {
         const qreal widest = widestShapedRow(*log);
         std::printf(
