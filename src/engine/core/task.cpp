@@ -109,11 +109,12 @@ TaskHandle spawnTask(std::function<void(std::stop_token)> body) {
         body(state->stop.get_token());
         body = nullptr;  // release captures before anyone is told the task is done
         {
+            // Finished and gone from the registry at once: whoever waited for the one sees the other too.
             std::lock_guard lock(state->mutex);
             state->finished = true;
+            Registry::instance().remove(state);
         }
         state->done.notify_all();
-        Registry::instance().remove(state);
     };
     // The thread gets a reference, so that the work survives when no thread can be had: it then runs here,
     // late but not lost.

@@ -7,12 +7,12 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <thread>
 #include <utility>
 
 #include "engine/core/file_descriptor.h"
@@ -44,6 +44,9 @@ struct Pending {
 constexpr std::chrono::milliseconds kLockRetryInterval{200};
 /// How often the last attempt before the program ends tries that lock again.
 constexpr std::chrono::milliseconds kExitRetryInterval{5};
+/// How long before the program's end that attempt stops trying, so that its task has returned by then unless
+/// a file call stalls it.
+constexpr std::chrono::milliseconds kExitMargin{20};
 
 /// What every store in the process shares.
 struct SharedState {
@@ -211,8 +214,9 @@ void retryIfWaitingForLock(const std::filesystem::path& file) {
 }
 
 /// With the shared mutex held: tries to write the pending changes of every file, or only of those that wait
-/// for another process's lock.
-void settleEveryFile(bool onlyWaitingForLock) {
+/// for another process's lock; `tried(file)` after each try.
+void settleEveryFile(bool onlyWaitingForLock,
+                     const std::function<void(const std::filesystem::path&)>& tried = {}) {
     auto& pending = shared().pending;
     for (auto it = pending.begin(); it != pending.end();) {
         const auto next = std::next(it);
@@ -222,6 +226,8 @@ void settleEveryFile(bool onlyWaitingForLock) {
             const auto folder = it->second.folder;
             const auto fs = it->second.fs;
             settle(*fs, folder, file);
+            if (tried)
+                tried(file);
         }
         it = next;
     }
@@ -241,6 +247,52 @@ void retryLockedChanges(std::stop_token stop) {
     }
     std::lock_guard lock(state.mutex);
     state.retrying = false;
+}
+
+/// The keys (never the values) of the changes the program's last attempt has not written yet, by file: shared
+/// between that attempt's task and the quitting thread, which names them once the task returns or its time
+/// is up.
+struct Unsaved {
+    std::mutex mutex;
+    bool copied = false;  ///< the attempt got the shared mutex and copied the keys
+    std::map<std::filesystem::path, std::set<std::string>> keys;
+};
+
+/// With the shared mutex held: makes `unsaved` say which keys `file` still has to write.
+void noteUnsaved(Unsaved& unsaved, const std::filesystem::path& file) {
+    const auto& pending = shared().pending;
+    const std::lock_guard lock(unsaved.mutex);
+    if (const auto it = pending.find(file); it != pending.end())
+        unsaved.keys[file] = it->second.keys;
+    else
+        unsaved.keys.erase(file);
+}
+
+/// The program's last attempt at the pending changes, run as a task: a file call stalled on its volume holds
+/// the task, never the quit, whose forced exit ends the process at its deadline. A write goes to a temporary
+/// file renamed over the old one, so a write cut off loses only its change. Tries the locks that other
+/// processes hold every few milliseconds until shortly before `deadline`.
+void saveLast(Unsaved& unsaved, std::chrono::steady_clock::time_point deadline, const std::stop_token& stop) {
+    using Clock = std::chrono::steady_clock;
+    auto& state = shared();
+    const auto lastTry = deadline - kExitMargin;
+    std::unique_lock lock(state.mutex, lastTry);
+    if (!lock)
+        return;
+    {
+        const std::lock_guard copying(unsaved.mutex);
+        unsaved.copied = true;
+        for (const auto& [file, pending] : state.pending)
+            unsaved.keys[file] = pending.keys;
+    }
+    const auto tried = [&unsaved](const std::filesystem::path& file) { noteUnsaved(unsaved, file); };
+    settleEveryFile(false, tried);
+    while (state.filesWaitingForLock > 0 && Clock::now() + kExitRetryInterval < lastTry) {
+        lock.unlock();
+        if (!sleepFor(kExitRetryInterval, stop) || !lock.try_lock_until(lastTry))
+            return;
+        settleEveryFile(true, tried);
+    }
 }
 
 std::optional<json> lookup(const FileSystemOperating& fs, const std::filesystem::path& folder,
@@ -287,27 +339,22 @@ bool LiveKeyValueStore::changesWaitForLock() {
 }
 
 void LiveKeyValueStore::saveBeforeExit(std::chrono::steady_clock::time_point deadline) {
-    using Clock = std::chrono::steady_clock;
-    auto& state = shared();
-    const auto busy = [] {
+    auto unsaved = std::make_shared<Unsaved>();
+    const TaskHandle task =
+        spawnTask([unsaved, deadline](const std::stop_token& stop) { saveLast(*unsaved, deadline, stop); });
+    (void)task.waitFor(
+        std::max(std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()),
+                 std::chrono::milliseconds{0}));
+    const std::lock_guard lock(unsaved->mutex);
+    if (!unsaved->copied) {
         systemLog("Couldn't save the settings before quitting: a change of them did not finish in time");
-    };
-    std::unique_lock lock(state.mutex, deadline);
-    if (!lock)
-        return busy();
-    settleEveryFile(false);
-    for (auto now = Clock::now(); state.filesWaitingForLock > 0 && now < deadline; now = Clock::now()) {
-        lock.unlock();
-        std::this_thread::sleep_for(std::min<Clock::duration>(kExitRetryInterval, deadline - now));
-        if (!lock.try_lock_until(deadline))
-            return busy();
-        settleEveryFile(true);
+        return;
     }
-    for (const auto& [file, pending] : state.pending) {
-        std::string keys;
-        for (const auto& key : pending.keys)
-            keys += (keys.empty() ? "" : ", ") + key;
-        systemLog("Couldn't save the settings in " + file.string() + " before quitting: " + keys);
+    for (const auto& [file, keys] : unsaved->keys) {
+        std::string names;
+        for (const auto& key : keys)
+            names += (names.empty() ? "" : ", ") + key;
+        systemLog("Couldn't save the settings in " + file.string() + " before quitting: " + names);
     }
 }
 

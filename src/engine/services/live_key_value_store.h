@@ -41,9 +41,10 @@ class LiveKeyValueStore final : public KeyValueStoring {
     /// Whether changes of any store in the process wait for another process's lock on their file.
     [[nodiscard]] static bool changesWaitForLock();
     /// For the program's end, once nothing else changes settings: writes the changes that have not reached
-    /// their files, trying a lock that another process holds every few milliseconds until `deadline`, and
-    /// logs the keys (never the values) of those it could not write. Returns by `deadline`, unless a write
-    /// itself stalls.
+    /// their files, trying a lock that another process holds every few milliseconds until shortly before
+    /// `deadline`, and logs the keys (never the values) of those it could not write. Returns by `deadline`:
+    /// the writes run on a task, and one stalled on its volume is left running for the caller's forced exit
+    /// to end (each write replaces its file by a rename, so only its change is lost).
     static void saveBeforeExit(std::chrono::steady_clock::time_point deadline);
 
   private:

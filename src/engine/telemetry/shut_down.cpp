@@ -45,7 +45,8 @@ void shutDown(std::chrono::steady_clock::time_point deadline) {
     }
     // Whatever still runs (a child of a task that did not stop, or of a thread that is no task) goes now.
     ChildProcess::killAllGroups();
-    // Once the tasks have had their time (the store's retry among them), the last try at the settings.
+    // Once the tasks have had their time (the store's retry among them), the last try at the settings, on a
+    // task of its own that the forced exit below ends if its write stalls.
     LiveKeyValueStore::saveBeforeExit(deadline);
     // Ends the process without running exit handlers or static destructors, which a live task may still use.
     if (TaskTracker::runningCount() > 0)

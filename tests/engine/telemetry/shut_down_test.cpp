@@ -185,6 +185,44 @@ TEST(ShutDownTest, ASettingsCallStalledInItsFileSystemDoesNotHoldTheQuit) {
     std::filesystem::remove_all(sharedPath(::getpid(), "stalled"));
 }
 
+// The quit's own write of settings another process held back, stalled on its volume, holds the quit no longer
+// than its deadline: the process ends then, and the log names the keys not written, never their values.
+TEST(ShutDownTest, TheQuitsOwnStalledSettingsWriteEndsWithTheProcessAtTheDeadline) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test::echoSystemLogToStandardError();
+    const auto folder = sharedPath(::getpid(), "stalled-at-quit");
+    EXPECT_EXIT(
+        {
+            const auto shared = sharedPath(::getppid(), "stalled-at-quit");
+            std::filesystem::create_directories(shared);
+            // The other process holds its lock until the quit begins.
+            auto lock = std::make_shared<FileDescriptor>(::open(
+                (settingsFile(shared).string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+            if (::flock(lock->get(), LOCK_EX) != 0)
+                std::_Exit(kNotSetUp);
+            const LiveKeyValueStore store(shared,
+                                          std::make_shared<StallingFileSystem>(settingsFile(shared), true));
+            store.setString("app.session_id", "the value itself");
+            store.setBool("app.consented", true);
+            spawnTask([lock](const std::stop_token& stop) {
+                (void)sleepFor(1h, stop);
+                *lock = FileDescriptor();
+            });
+            const auto start = Clock::now();
+            std::thread([start] {
+                std::this_thread::sleep_until(start + 500ms);
+                std::_Exit(kReturnedLate);
+            }).detach();
+            shutDown(start + 300ms);
+            std::_Exit(kReturned);
+        },
+        testing::ExitedWithCode(EXIT_SUCCESS),
+        testing::AllOf(testing::HasSubstr("Couldn't save the settings in " + settingsFile(folder).string() +
+                                          " before quitting: app.consented, app.session_id\n"),
+                       testing::Not(testing::HasSubstr("the value itself"))));
+    std::filesystem::remove_all(folder);
+}
+
 // A program that returns from main without shutting down, while its settings task is reading a file, exits
 // cleanly: nothing the task reads is destroyed under it.
 TEST(ShutDownTest, ASettingsTaskOutlivesAProgramThatEndsWithoutShuttingDown) {
