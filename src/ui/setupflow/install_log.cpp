@@ -29,6 +29,8 @@ constexpr char16_t kFirstPrintable = 0x20;
 constexpr char16_t kLastPrintable = 0x7e;
 /// The most the idle work takes of one turn of the event loop.
 constexpr qint64 kIdleNanoseconds = 4'000'000;
+/// The time between two turns of the idle work.
+constexpr std::chrono::milliseconds kIdleTick{16};
 
 QFont logFont() {
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -260,9 +262,9 @@ qreal LineWidths::boundEnd(QStringView line, qsizetype from, qsizetype to, qreal
     return x;
 }
 
-qreal LineWidths::shapedWidth(QStringView text) {
-    ++m_shapingCalls;
-    return m_metrics.horizontalAdvance(text.toString());
+qreal LineWidths::shapedWidth(QTextLayout& layout, QStringView text) {
+    layout.setText(text.toString());
+    return layOut(layout);
 }
 
 qreal LineWidths::layOut(QTextLayout& layout) {
@@ -453,8 +455,7 @@ InstallLogView::InstallLogView(const KeptLines& lines, Clipboard& clipboard, QWi
       m_clipboard(clipboard),
       m_widths(logFont()),
       m_idle(new QTimer(this)) {
-    // Zero: the work runs whenever the event loop has nothing else to do, a few milliseconds at a time.
-    m_idle->setInterval(0);
+    m_idle->setInterval(kIdleTick);
     connect(m_idle, &QTimer::timeout, this, &InstallLogView::measureWhileIdle);
     setModel(m_model);
     setFont(logFont());
@@ -501,6 +502,7 @@ void InstallLogView::applyFont() {
     holdWidths(first, end);
     m_idleNext = m_heldFirst;
     m_piece = {};
+    m_firstLines.clear();
     m_idle->start();
     updateGeometries();
     viewport()->update();
@@ -572,6 +574,20 @@ qreal InstallLogView::widestLine() const {
     return std::max(m_widthCounts.empty() ? 0 : m_widthCounts.rbegin()->first, m_countRowWidth);
 }
 
+void InstallLogView::setIdleTick(std::chrono::milliseconds tick) {
+    m_idle->setInterval(tick);
+}
+
+void InstallLogView::measureFirst(qsizetype line) {
+    if (std::find(m_firstLines.begin(), m_firstLines.end(), line) == m_firstLines.end())
+        m_firstLines.push_back(line);
+    if (!m_idle->isActive())
+        m_idle->start();
+}
+
+void InstallLogView::keepStarts(qsizetype /*line*/, qsizetype /*from*/, qreal /*x*/,
+                                const QTextLayout& /*piece*/) {}
+
 bool InstallLogView::isMeasuring() const {
     return m_idle->isActive();
 }
@@ -582,30 +598,40 @@ void InstallLogView::measureWhileIdle() {
     const auto& lines = m_model->lines();
     const int widthBefore = contentWidth();
     bool changedInView = false;
+    const qsizetype first = std::max(m_heldFirst, lines.dropped());
     const qsizetype end = m_heldFirst + static_cast<qsizetype>(m_held.size());
+    const auto unshaped = [&](qsizetype line) {
+        return line >= first && line < end && m_held[static_cast<std::size_t>(line - m_heldFirst)].shaped < 0;
+    };
+    QTextLayout piece(QString(), font(), viewport());
     while (clock.nsecsElapsed() < kIdleNanoseconds) {
-        if (m_piece.line >= 0 && m_piece.line < std::max(m_heldFirst, lines.dropped()))
+        if (m_piece.line >= 0 && m_piece.line < first)
             m_piece = {};
         if (m_piece.line < 0) {
-            // A line held no wider than the widest line shaped cannot set the range.
+            // Lines asked for first, then those that may set the range: a line held no wider than the widest
+            // line shaped cannot.
+            std::erase_if(m_firstLines, [&](qsizetype line) { return !unshaped(line); });
             const qreal widestShaped = m_shapedCounts.empty() ? 0 : m_shapedCounts.rbegin()->first;
-            m_idleNext = std::max({m_idleNext, m_heldFirst, lines.dropped()});
+            m_idleNext = std::max(m_idleNext, first);
             while (m_idleNext < end) {
                 const Held& held = m_held[static_cast<std::size_t>(m_idleNext - m_heldFirst)];
                 if (held.shaped < 0 && held.width() > widestShaped)
                     break;
                 ++m_idleNext;
             }
-            if (m_idleNext >= end) {
+            if (m_firstLines.empty() && m_idleNext >= end) {
                 m_idle->stop();
                 break;
             }
-            m_piece = {m_idleNext, 0, 0};
+            m_piece = {m_firstLines.empty() ? m_idleNext : m_firstLines.front(), 0, 0};
         }
         // A long line is shaped in pieces, a few a turn, and its width is what they add up to.
         const QString& text = lines.at(m_piece.line - lines.dropped());
         const qsizetype cut = LineWidths::pieceEnd(text, m_piece.done);
-        m_piece.width += m_widths.shapedWidth(QStringView(text).sliced(m_piece.done, cut - m_piece.done));
+        const qreal advance =
+            m_widths.shapedWidth(piece, QStringView(text).sliced(m_piece.done, cut - m_piece.done));
+        keepStarts(m_piece.line, m_piece.done, m_piece.width, piece);
+        m_piece.width += advance;
         m_piece.done = cut;
         if (cut < text.size())
             continue;
@@ -614,7 +640,6 @@ void InstallLogView::measureWhileIdle() {
         setHeld(m_piece.line, held);
         changedInView = changedInView || rowInView(m_model->rowOfLine(m_piece.line));
         m_piece = {};
-        ++m_idleNext;
     }
     if (contentWidth() != widthBefore)
         updateGeometries();

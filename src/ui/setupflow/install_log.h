@@ -8,6 +8,7 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <deque>
 #include <map>
 #include <memory>
@@ -113,8 +114,10 @@ class LineWidths {
         bool exact = false;
     };
     [[nodiscard]] Bound bound(QStringView line) const;
-    /// The width `text` is shaped to.
-    [[nodiscard]] qreal shapedWidth(QStringView text);
+    /// The width `text` is drawn to: laid out in `layout` as a row of the log is (`layOut`), so that a width
+    /// read here is what the paint draws (a font's metrics would stop at a U+009C, which a layout draws
+    /// past).
+    [[nodiscard]] qreal shapedWidth(QTextLayout& layout, QStringView text);
     /// Where a piece of `line` from `from` to shape on its own ends: at most `kPiece` code units on, after
     /// white space where there is some near there, else between clusters.
     static constexpr qsizetype kPiece = 1024;
@@ -211,6 +214,8 @@ class InstallLogView : public QListView {
     [[nodiscard]] bool isMeasuring() const;
     /// The width of the widest line as held now, in pixels: the range scrolled sideways, less the margins.
     [[nodiscard]] qreal widestLine() const;
+    /// The time between two turns of the idle work (tests shorten it so as not to wait).
+    void setIdleTick(std::chrono::milliseconds tick);
 
     [[nodiscard]] QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
@@ -252,8 +257,15 @@ class InstallLogView : public QListView {
     /// The width held for the line at `index` in the run becomes `held`.
     void setHeld(qsizetype index, Held held);
     void count(const Held& held, int by);
-    /// Shapes lines that may set the range for a few milliseconds, in the order they came.
+    /// Shapes lines that may set the range for a few milliseconds, in the order they came, after those asked
+    /// for first.
     void measureWhileIdle();
+    /// Puts the line at `line` in the run ahead of the idle work, whether or not it can set the range, and
+    /// starts the work.
+    void measureFirst(qsizetype line);
+    /// Takes note of the piece of the line at `line` in the run that starts at its code unit `from` and at
+    /// `x` in the line, laid out in `piece`.
+    void keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece);
     /// How a row was last drawn: kept while the row is in view, so that a repaint lays out only the rows
     /// that moved sideways or whose width changed.
     struct Drawn {
@@ -287,7 +299,8 @@ class InstallLogView : public QListView {
     qreal m_countRowWidth = 0;
     std::vector<Drawn> m_drawn;  // the rows in view, as the paints drew them
     QTimer* m_idle;
-    qsizetype m_idleNext = 0;  // the run's index of the next line the idle work looks at
+    qsizetype m_idleNext = 0;             // the run's index of the next line the idle work looks at
+    std::vector<qsizetype> m_firstLines;  // lines to shape before it, by their index in the run
     struct Piece {
         qsizetype line = -1;  // the line shaped in pieces, by its index in the run
         qsizetype done = 0;   // its code units shaped so far
