@@ -334,6 +334,7 @@ TEST_F(InstallRunTest, OnceTheRunHasEndedTheLineAboveTheLogSaysWhatHappened) {
     const auto cask = Fix::installClaudeDesktop();
     const auto tools = Fix::installCommandLineTools();
     const auto uv = Fix::installUv();
+    const auto node = Fix::installNodeViaMise();
     const auto downloadFailed = line("Error: Download failed on Cask 'claude' with message: timed out");
     const auto retrying = said("That didn’t work — retrying once in a moment…");
     const auto toolsStarting =
@@ -373,6 +374,17 @@ TEST_F(InstallRunTest, OnceTheRunHasEndedTheLineAboveTheLogSaysWhatHappened) {
          {uv, tools},
          {{uv.id(), {uvStarting, done(1)}}, {tools.id(), {said(toolsInstalled), done(0)}}},
          notCompleted},
+        {"an earlier fix's success does not speak for a silent failure",
+         {tools, uv},
+         {{tools.id(), {said(toolsInstalled), done(0)}}, {uv.id(), {done(1)}}},
+         notCompleted},
+        // Node is never run: its entry is the line the sequence writes in its place.
+        {"a skipped fix's line came last",
+         {Fix::installMise(), node},
+         {{Fix::installMise().id(),
+           {said("Homebrew isn't available yet — install Homebrew first."), done(1)}},
+          {node.id(), {said("Skipping " + node.displayLabel() + " — it needs a step that didn't finish.")}}},
+         notCompleted},
         {"the package road refused at the password",
          {Fix::installTemurin()},
          {{Fix::installTemurin().id(),
@@ -404,6 +416,31 @@ TEST_F(InstallRunTest, OnceTheRunHasEndedTheLineAboveTheLogSaysWhatHappened) {
         sheet.resize(720, 720);
         saveGrab(&sheet, QStringLiteral("sheet-ended-") + QString::fromLatin1(row.name).replace(' ', '-'));
     }
+}
+
+TEST_F(InstallRunTest, WhileAFixRunsTheLineAboveTheLogSaysNothingOfTheFixBefore) {
+    using quill::test::line;
+    using quill::test::said;
+    const auto cask = Fix::installClaudeDesktop();
+    const auto cli = Fix::installClaudeCLI();
+    ScriptedRunner runner;
+    runner.scripts[cask.id()] = {line("Error: Download failed on Cask 'claude'"),
+                                 said("That didn’t work — retrying once in a moment…"), quill::test::done(1)};
+    // The second fix stays open: the test writes its lines.
+    auto held = makeStream<Event>();
+    held.first.yield(line("==> Downloading Claude Code"));
+    InstallRun::RunFix seam = [&](const Fix& fix, const std::string& prompt) {
+        return fix.id() == cli.id() ? std::move(held.second) : runner.seam()(fix, prompt);
+    };
+    SetupActionProgressView sheet(context, "Install", {cask, cli}, seam, true, [](Outcome) {});
+    showWindow(&sheet);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.run().lines().size() == 3; }, 5000));
+    EXPECT_TRUE(visibleWithId(&sheet, QStringLiteral("setup-action-own-line")).isEmpty())
+        << "shows " << sheet.run().headline().toStdString();
+
+    held.first.yield(said("Installing Claude Code…"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return shownLabelTexts(&sheet).contains("Installing Claude Code…"); }, 5000));
 }
 
 /// The real runner over stand-in tools, whose uv installer starts a grandchild and waits for it.

@@ -151,6 +151,7 @@ void InstallRun::apply(std::vector<RunEvent> batch) {
             const QString trimmed = line->text.trimmed();
             if (line->own && !trimmed.isEmpty()) {
                 m_latestOwnLine = line->text;
+                m_fixSaidNothing = false;
                 ownLine = true;
             }
             // A blank line says nothing, so a sentence before it still came last.
@@ -177,8 +178,10 @@ void InstallRun::apply(const RunEvent& event) {
     std::visit(Overloaded{
                    [this](const RunEvent::FixStarted& started) {
                        m_inFix = true;
+                       m_fixSaidNothing = true;
                        m_closingSentence.reset();
                        TelemetryEvents::remediationApplied(m_remediations[started.index]);
+                       emit fixStarted();
                    },
                    [](const RunEvent::Line&) {},
                    [this](const RunEvent::BrowserOpened& opened) { openBrowser(*opened.request); },
@@ -201,8 +204,9 @@ void InstallRun::openBrowser(const Event::OpenBrowser& request) {
 }
 
 QString InstallRun::headline() const {
+    // An earlier fix's line would speak for the one that runs.
     if (isRunning())
-        return m_latestOwnLine;
+        return m_fixSaidNothing ? QString() : m_latestOwnLine;
     if (m_canceled)
         return {};
     // The sentence speaks for the run only when it is the last fix's and that fix ended as the run did.

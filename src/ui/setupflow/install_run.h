@@ -65,10 +65,11 @@ class InstallRun : public QObject {
     /// The latest of the run's own lines that has text, as written (code spans in backticks); empty before
     /// the first.
     [[nodiscard]] const QString& latestOwnLine() const { return m_latestOwnLine; }
-    /// The line above the log. While the run goes, `latestOwnLine()`. Once it has ended: after a failure, the
-    /// failed fix's own sentence when that came last and announces nothing to come (an announcement ends in
-    /// "…"), else "The install did not complete."; after a success, such a sentence of the last fix, else
-    /// nothing; after a cancel, nothing. Never part of `lines()`.
+    /// The line above the log. While the run goes, `latestOwnLine()`, except that from a fix's start until
+    /// that fix writes an own line with text it is nothing. Once it has ended: after a failure, the failed
+    /// fix's own sentence when that came last and announces nothing to come (an announcement ends in "…"),
+    /// else "The install did not complete."; after a success, such a sentence of the last fix, else nothing;
+    /// after a cancel, nothing. Never part of `lines()`.
     [[nodiscard]] QString headline() const;
     /// Set when the run has ended on its own: the run's first non-zero exit code, 0 when nothing failed.
     [[nodiscard]] std::optional<int> exitCode() const { return m_exitCode; }
@@ -82,6 +83,8 @@ class InstallRun : public QObject {
     void linesAppended(qsizetype count);
     /// `latestOwnLine()` changed; sent once per batch that carried own lines.
     void ownLineChanged(const QString& line);
+    /// A fix started: `headline()` says nothing until the fix writes an own line.
+    void fixStarted();
     /// The run stopped going on: it ended, or a fix reported cancellation.
     void runEnded();
     void finished(quill::ui::InstallRun::Outcome outcome);
@@ -122,6 +125,8 @@ class InstallRun : public QObject {
 
     KeptLines m_lines;
     QString m_latestOwnLine;
+    /// A fix started and has written no own line with text yet.
+    bool m_fixSaidNothing = false;
     /// While a fix runs or once it has ended, its own sentence when nothing with text followed it and it
     /// announces nothing to come.
     std::optional<QString> m_closingSentence;

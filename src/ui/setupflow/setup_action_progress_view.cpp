@@ -89,6 +89,7 @@ SetupActionProgressView::SetupActionProgressView(ScreenContext& context, const s
     connect(m_continue, &QPushButton::clicked, m_run, &InstallRun::continueAfterEnd);
     connect(m_run, &InstallRun::linesAppended, this, &SetupActionProgressView::queueLines);
     connect(m_run, &InstallRun::ownLineChanged, this, &SetupActionProgressView::showHeadline);
+    connect(m_run, &InstallRun::fixStarted, this, &SetupActionProgressView::showHeadline);
     connect(m_run, &InstallRun::runEnded, this, [this] {
         // The end of the run is shown at once, with the lines before it: nobody waits a frame for it.
         showLines();
