@@ -18,11 +18,23 @@ constexpr auto kStagingAge = std::chrono::minutes(1);
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool holdsNothingToKeep(std::string_view text) {
-    if (text.starts_with(kByteOrderMark))
-        text.remove_prefix(kByteOrderMark.size());
-    std::string rest(text);
-    std::erase(rest, '\0');
-    return trimWhitespaceAndNewlines(rest).empty();
+    // Cut at each NUL and each 0xEF, the lead byte of U+FEFF: neither falls inside a character, and no other
+    // character that 0xEF leads (U+F000 to U+FFFF) is white space.
+    constexpr std::string_view kCuts("\0\xEF", 2);
+    while (true) {
+        const std::size_t cut = std::min(text.find_first_of(kCuts), text.size());
+        if (!trimWhitespaceAndNewlines(text.substr(0, cut)).empty())
+            return false;
+        text.remove_prefix(cut);
+        if (text.empty())
+            return true;
+        if (text.front() == '\0')
+            text.remove_prefix(1);
+        else if (text.starts_with(kByteOrderMark))
+            text.remove_prefix(kByteOrderMark.size());
+        else
+            return false;
+    }
 }
 
 }  // namespace

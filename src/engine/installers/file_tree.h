@@ -20,7 +20,7 @@ bool itemExists(const FileSystemOperating& fs, const std::filesystem::path& path
 std::optional<unsigned> filePermissions(const FileSystemOperating& fs, const std::filesystem::path& path);
 
 /// Whether a copy of `text`, the user's text of a file, is owed at `backup`: always, but where `text` holds
-/// nothing to keep (white space, NUL bytes and one leading byte-order mark, U+FEFF, nothing else) and
+/// nothing to keep (white space, NUL bytes and byte-order marks, U+FEFF, in any mix, nothing else) and
 /// something stands at `backup` already: the user's own copy, which stays as it is.
 bool backupOwed(const FileSystemOperating& fs, std::string_view text, const std::filesystem::path& backup);
 

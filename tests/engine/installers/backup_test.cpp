@@ -155,7 +155,9 @@ TEST_F(BackupTest, ABlankFileLeavesTheUsersOwnCopyAsItIs) {
         {"white space", " \n\t\n"},
         {"NULs", std::string(3, '\0')},
         {"a byte-order mark", "\xEF\xBB\xBF"},
-        {"a byte-order mark and a newline", "\xEF\xBB\xBF\n"}};
+        {"a byte-order mark and a newline", "\xEF\xBB\xBF\n"},
+        {"two byte-order marks", "\xEF\xBB\xBF\xEF\xBB\xBF"},
+        {"NULs then a byte-order mark", std::string(2, '\0') + "\xEF\xBB\xBF"}};
     for (const auto& writer : writers(home.path())) {
         for (const auto& [name, blank] : blanks) {
             SCOPED_TRACE(writer.file + ": " + name);
