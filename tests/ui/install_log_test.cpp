@@ -13,12 +13,28 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <ctime>
+#include <functional>
+#include <limits>
 
 #include "tests/ui/test_fonts.h"
 #include "tests/ui/ui_test_support.h"
 
 namespace quill::ui::test {
 namespace {
+
+/// The width `text` is drawn to as one row of the log in `font`.
+qreal laidOutWidth(const QFont& font, const QString& text) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    return line.horizontalAdvance();
+}
 
 class InstallLogTest : public UiTest {
   protected:
@@ -64,9 +80,18 @@ TEST_F(InstallLogTest, EveryLineIsShownWholeWithTheLastInViewAfterEachBatch) {
                       metrics.horizontalAdvance(lines.at(row)))
                 << "row " << row << " is cut off";
     }
-    // A log at its end stays there when the sheet around it shrinks.
+    // A log at its end stays there when the sheet around it shrinks, or its font grows; scrolled up, the
+    // first row in view stays in view when the font shrinks back.
     log.resize(320, 120);
     EXPECT_TRUE(lastInView(log));
+    const QFont font = log.font();
+    QFont larger = font;
+    larger.setPointSizeF(font.pointSizeF() * 1.5);
+    log.setFont(larger);
+    EXPECT_TRUE(lastInView(log)) << "after a font change";
+    log.scrollTo(log.model()->index(30, 0), QAbstractItemView::PositionAtTop);
+    log.setFont(font);
+    EXPECT_TRUE(inView(log, 30)) << "after a font change";
     // The longest line is reached by scrolling sideways, and ends inside the view.
     log.scrollToTop();
     log.horizontalScrollBar()->setValue(log.horizontalScrollBar()->maximum());
@@ -175,6 +200,79 @@ TEST_F(InstallLogTest, ABoundedLogSaysWhatItDroppedAndKeepsTheReadersRowsInView)
     add(3);
     EXPECT_TRUE(lastInView(view));
     EXPECT_EQ(rowText(view, view.model()->rowCount() - 1), QStringLiteral("line 548"));
+
+    // A line let go while the idle work shapes it in pieces (far more than a paint shapes) is read no more.
+    ASSERT_TRUE(finishMeasuring(view));
+    kept.append(QString(256 * LineWidths::kPiece, u'\u4E2D'));
+    view.showNewLines();
+    const qint64 calls = view.shapingCalls();
+    for (int turn = 0; turn < 1000 && view.shapingCalls() < calls + 64; ++turn)
+        QCoreApplication::processEvents();
+    ASSERT_TRUE(view.isMeasuring()) << "the line was shaped whole";
+    add(40);
+    ASSERT_TRUE(finishMeasuring(view));
+
+    // A line skipped as narrower than the widest is measured once the widest is let go.
+    const QString narrower(200, u'\u0456');
+    kept.append(QString(2000, u'\u4E2D'));
+    view.showNewLines();
+    ASSERT_TRUE(finishMeasuring(view));
+    kept.append(narrower);
+    add(38);
+    ASSERT_TRUE(finishMeasuring(view));
+    ASSERT_EQ(rowText(view, 2), narrower);
+    add(1);
+    ASSERT_TRUE(finishMeasuring(view));
+    EXPECT_NEAR(view.widestLine(), laidOutWidth(view.font(), narrower), 1);
+}
+
+TEST_F(InstallLogTest, TheIdleWorkRestsWhileTheLogIsHiddenAndHoldsTheWindowAFewMillisecondsATurn) {
+    struct Case {
+        const char* name;
+        std::function<void(QWidget&)> hide;
+        std::function<void(QWidget&)> show;
+    };
+    const std::vector<Case> cases = {
+        {"hidden", &QWidget::hide, &QWidget::show},
+        {"minimised", &QWidget::showMinimized, &QWidget::showNormal},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        KeptLines kept;
+        InstallLogView view(kept, *clipboard);
+        view.setIdleTick(std::chrono::milliseconds(0));
+        showWindow(&view);
+        // Ideographs, which a bound does not count exactly, each line wider than the one before: all shaped.
+        constexpr int kLines = 400;
+        for (int line = 0; line < kLines; ++line)
+            kept.append(QString(600 + line, u'\u4E2D'));
+        view.showNewLines();
+        (void)view.viewport()->grab();  // painted now: a repaint while minimised shapes nothing
+        row.hide(view);
+        const qint64 before = view.shapingCalls();
+        for (int turn = 0; turn < 10; ++turn)
+            QCoreApplication::processEvents();
+        EXPECT_EQ(view.shapingCalls(), before) << "measured while " << row.name;
+        EXPECT_TRUE(view.isMeasuring());
+
+        // A turn holds the window a few milliseconds whatever is left: the fewest milliseconds of CPU that
+        // one of a few turns takes, which load on the machine does not lengthen.
+        row.show(view);
+        std::clock_t least = std::numeric_limits<std::clock_t>::max();
+        for (int turn = 0; turn < 5 && view.isMeasuring(); ++turn) {
+            const std::clock_t start = std::clock();
+            QCoreApplication::processEvents();
+            least = std::min(least, std::clock() - start);
+        }
+        EXPECT_LT(static_cast<double>(least) * 1000 / CLOCKS_PER_SEC, 50);
+
+        // Once measured, the range is the widest line and the margins.
+        ASSERT_TRUE(finishMeasuring(view));
+        const qreal widest = laidOutWidth(view.font(), kept.at(kLines - 1));
+        EXPECT_NEAR(view.widestLine(), widest, 1);
+        constexpr int kMargins = 2 * 4;
+        EXPECT_NEAR(view.horizontalScrollBar()->maximum() + view.viewport()->width(), widest + kMargins, 1);
+    }
 }
 
 TEST_F(InstallLogTest, ABatchShapesNothingAndAPaintShapesEachRowInViewOnce) {
@@ -357,6 +455,9 @@ TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEith
          QStringLiteral("\u4E2D\u6587\u5B57 ").repeated(3 * LineWidths::kPiece / 4), -1, true},
         {"zero-width spaces and an x", QString(2000, u'\u200B') + QLatin1Char('x'), 10, false},
         {"letters with variation selectors", QStringLiteral("x\uFE0F").repeated(300), 10, false},
+        // A font's metrics stop at U+009C; a layout draws past it.
+        {"a control character every hundred characters",
+         (QString(99, u'x') + QChar(0x9C)).repeated(31) + QStringLiteral("end"), -1, true},
     };
     for (const auto& family : bundledLogFamilies()) {
         for (const auto& row : cases) {
@@ -374,7 +475,7 @@ TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEith
             const QFontMetricsF metrics(view.font());
             qreal widest = 0;
             for (const auto& line : three)
-                widest = std::max(widest, metrics.horizontalAdvance(line));
+                widest = std::max(widest, laidOutWidth(view.font(), line));
             if (row.boundSlack >= 0) {
                 EXPECT_LE(view.widestLine(), widest + row.boundSlack) << "by the bound";
             }
@@ -443,6 +544,25 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
                 }
             }
         }
+    }
+}
+
+TEST_F(InstallLogTest, AClusterBoundaryNeverFallsInsideASurrogatePair) {
+    // Qt's grapheme finder can see a boundary inside an emoji after Devanagari or Thai.
+    for (const char16_t* script : {u"\u0915\u094D\u0937\u093F", u"\u0E01\u0E33\u0E44"}) {
+        const QString line =
+            (QString::fromUtf16(script) + QStringLiteral("\U0001F600\U0001F469\u200D\U0001F4BB"))
+                .repeated(LineWidths::kPiece / 4);
+        QStringList inside;
+        for (qsizetype at = 0; at <= line.size(); ++at) {
+            for (const bool forward : {false, true}) {
+                const qsizetype cut = LineWidths::clusterBoundary(line, at, forward);
+                if (cut > 0 && cut < line.size() && line[cut].isLowSurrogate())
+                    inside.push_back(
+                        QStringLiteral("%1 %2 to %3").arg(at).arg(forward ? "on" : "back").arg(cut));
+            }
+        }
+        EXPECT_TRUE(inside.isEmpty()) << inside.size() << " cuts, first " << inside.value(0).toStdString();
     }
 }
 

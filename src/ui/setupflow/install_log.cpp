@@ -2,7 +2,6 @@
 
 #include <QAccessible>
 #include <QAction>
-#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QItemSelectionModel>
 #include <QPaintEvent>
@@ -12,6 +11,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -27,10 +27,10 @@ constexpr int kTextMargin = 4;  // left and right of every line
 constexpr int kRowPadding = 1;  // above and below every line
 constexpr char16_t kFirstPrintable = 0x20;
 constexpr char16_t kLastPrintable = 0x7e;
-/// The most the idle work takes of one turn of the event loop.
-constexpr qint64 kIdleNanoseconds = 4'000'000;
-/// The time between two turns of the idle work.
+/// The idle work's turns: at most about a quarter of a core while there is work, as a turn goes on while the
+/// pieces it shapes take no more than its budget (the last one taken as what the next will take).
 constexpr std::chrono::milliseconds kIdleTick{16};
+constexpr std::chrono::microseconds kIdleBudget{4000};
 
 QFont logFont() {
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -185,6 +185,19 @@ bool isPrintableAscii(QStringView line) {
     });
 }
 
+/// `at`, or where the code point it falls inside of ends (`forward`) or starts.
+qsizetype outsideSurrogatePair(QStringView text, qsizetype at, bool forward) {
+    if (at > 0 && at < text.size() && text[at].isLowSurrogate() && text[at - 1].isHighSurrogate())
+        return forward ? at + 1 : at - 1;
+    return at;
+}
+
+/// Whether a colour emoji font may draw `c`: the symbols, pictographs and emoji it covers.
+bool mayBeColour(char32_t c) {
+    return c == 0xA9 || c == 0xAE || (c >= 0x2000 && c < 0x2C00) || (c >= 0x3030 && c < 0x32A0) ||
+           (c >= 0x1F000 && c < 0x1FB00);
+}
+
 bool isRegionalIndicatorBefore(QStringView text, qsizetype at) {
     if (at < 2)
         return false;
@@ -218,12 +231,11 @@ LineWidths::LineWidths(const QFont& font) : m_metrics(font) {
 }
 
 bool LineWidths::hasMark(char32_t c) const {
-    if (c < kFirstMark || c >= kFirstMark + m_combiningMarks.size())
-        return m_metrics.inFontUcs4(c);
-    auto& known = m_combiningMarks[c - kFirstMark];
-    if (known == Known::unknown)
-        known = m_metrics.inFontUcs4(c) ? Known::yes : Known::no;
-    return known == Known::yes;
+    // Asking the font costs microseconds: a log of marks would hold the window on a font change.
+    const auto [known, added] = m_marks.try_emplace(c, false);
+    if (added)
+        known->second = m_metrics.inFontUcs4(c);
+    return known->second;
 }
 
 qreal LineWidths::stepAfter(char32_t c, QChar before, qreal x) const {
@@ -333,19 +345,26 @@ qsizetype LineWidths::clusterBoundary(QStringView line, qsizetype at, bool forwa
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line.sliced(begin, end - begin),
                                attributes.data(), static_cast<qsizetype>(attributes.size()));
     finder.setPosition(at - begin);
-    if (finder.isAtBoundary())
-        return at;
-    const qsizetype found = forward ? finder.toNextBoundary() : finder.toPreviousBoundary();
-    // The window's own ends are boundaries only where they are the line's.
-    if (found >= 0 && (found > 0 || begin == 0) && (begin + found < end || end == length))
-        return begin + found;
-    if (line[at].isLowSurrogate() && line[at - 1].isHighSurrogate())
-        return forward ? at + 1 : at - 1;
-    return at;
+    if (!finder.isAtBoundary()) {
+        const qsizetype found = forward ? finder.toNextBoundary() : finder.toPreviousBoundary();
+        // The window's own ends are boundaries only where they are the line's.
+        if (found >= 0 && (found > 0 || begin == 0) && (begin + found < end || end == length))
+            at = begin + found;
+    }
+    // Qt's finder can see a boundary inside an emoji that follows Devanagari or Thai.
+    return outsideSurrogatePair(line, at, forward);
 }
 
 qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from) {
-    const qsizetype target = from + kPiece;
+    qsizetype target = std::min(from + kPiece, line.size());
+    qsizetype colour = 0;
+    for (qsizetype at = from; at < target;) {
+        const auto [c, units] = codePointAt(line, at);
+        if (mayBeColour(c) && ++colour > kMostColour)
+            target = at;
+        else
+            at += units;
+    }
     if (target >= line.size())
         return line.size();
     for (qsizetype at = target; at > from && at > target - 2 * kWindow; --at) {
@@ -456,6 +475,7 @@ InstallLogView::InstallLogView(const KeptLines& lines, Clipboard& clipboard, QWi
       m_widths(logFont()),
       m_idle(new QTimer(this)) {
     m_idle->setInterval(kIdleTick);
+    m_idle->setTimerType(Qt::PreciseTimer);  // a tick, not a few ms either side of one
     connect(m_idle, &QTimer::timeout, this, &InstallLogView::measureWhileIdle);
     setModel(m_model);
     setFont(logFont());
@@ -487,7 +507,28 @@ void InstallLogView::changeEvent(QEvent* event) {
         applyFont();
 }
 
+void InstallLogView::showEvent(QShowEvent* event) {
+    QListView::showEvent(event);
+    m_shown = true;
+    window()->installEventFilter(this);  // to see it minimised
+    scheduleMeasuring();
+}
+
+void InstallLogView::hideEvent(QHideEvent* event) {
+    QListView::hideEvent(event);
+    m_shown = false;
+    scheduleMeasuring();
+}
+
+bool InstallLogView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange && watched == window())
+        scheduleMeasuring();
+    return QListView::eventFilter(watched, event);
+}
+
 void InstallLogView::applyFont() {
+    const bool atEnd = isAtEnd();
+    const int firstInView = std::max(0, rowAt(0));
     const QFontMetrics metrics(font());
     m_rowHeight = metrics.height() + 2 * kRowPadding;
     m_ascent = metrics.ascent() + kRowPadding;
@@ -503,8 +544,11 @@ void InstallLogView::applyFont() {
     m_idleNext = m_heldFirst;
     m_piece = {};
     m_firstLines.clear();
-    m_idle->start();
+    if (!m_held.empty())
+        startMeasuring();
     updateGeometries();
+    auto* bar = verticalScrollBar();
+    bar->setValue(atEnd ? bar->maximum() : firstInView * rowHeight());
     viewport()->update();
 }
 
@@ -520,8 +564,7 @@ void InstallLogView::showNewLines() {
     holdWidths(change.firstAdded, change.endAdded);
     if (change.shiftedUp == 0 && change.firstAdded == change.endAdded)
         return;
-    if (!m_idle->isActive())
-        m_idle->start();
+    startMeasuring();
     updateGeometries();
     auto* bar = verticalScrollBar();
     bar->setValue(atEnd ? bar->maximum() : value - change.shiftedUp * rowHeight());
@@ -530,10 +573,16 @@ void InstallLogView::showNewLines() {
 
 void InstallLogView::holdWidths(qsizetype from, qsizetype end) {
     const auto& lines = m_model->lines();
+    const qreal shapedBefore = widestShaped();
     while (!m_held.empty() && m_heldFirst < lines.dropped()) {
         count(m_held.front(), -1);
         m_held.pop_front();
         ++m_heldFirst;
+    }
+    if (widestShaped() < shapedBefore) {
+        // A line skipped as no wider than the widest shaped may be the widest now.
+        m_idleNext = m_heldFirst;
+        startMeasuring();
     }
     if (m_held.empty())
         m_heldFirst = std::max(from, lines.dropped());
@@ -570,6 +619,10 @@ void InstallLogView::setHeld(qsizetype index, Held held) {
     count(kept, 1);
 }
 
+qreal InstallLogView::widestShaped() const {
+    return m_shapedCounts.empty() ? 0 : m_shapedCounts.rbegin()->first;
+}
+
 qreal InstallLogView::widestLine() const {
     return std::max(m_widthCounts.empty() ? 0 : m_widthCounts.rbegin()->first, m_countRowWidth);
 }
@@ -581,55 +634,73 @@ void InstallLogView::setIdleTick(std::chrono::milliseconds tick) {
 void InstallLogView::measureFirst(qsizetype line) {
     if (std::find(m_firstLines.begin(), m_firstLines.end(), line) == m_firstLines.end())
         m_firstLines.push_back(line);
-    if (!m_idle->isActive())
-        m_idle->start();
+    startMeasuring();
+}
+
+void InstallLogView::startMeasuring() {
+    m_measuring = true;
+    scheduleMeasuring();
+}
+
+void InstallLogView::scheduleMeasuring() {
+    if (!m_measuring || !m_shown || window()->isMinimized())
+        m_idle->stop();
+    else if (!m_idle->isActive())
+        m_idle->start();  // not restarted: batches coming faster than the tick would hold the work off
 }
 
 void InstallLogView::keepStarts(qsizetype /*line*/, qsizetype /*from*/, qreal /*x*/,
                                 const QTextLayout& /*piece*/) {}
 
-bool InstallLogView::isMeasuring() const {
-    return m_idle->isActive();
+bool InstallLogView::pickLineToMeasure() {
+    const auto& lines = m_model->lines();
+    const qsizetype first = std::max(m_heldFirst, lines.dropped());
+    const qsizetype end = m_heldFirst + static_cast<qsizetype>(m_held.size());
+    if (m_piece.line >= first)
+        return true;
+    // Lines asked for first, then those that may set the range: a line held no wider than the widest line
+    // shaped cannot.
+    m_piece = {};
+    std::erase_if(m_firstLines, [&](qsizetype line) {
+        return line < first || line >= end ||
+               m_held[static_cast<std::size_t>(line - m_heldFirst)].shaped >= 0;
+    });
+    const qreal shaped = widestShaped();
+    m_idleNext = std::max(m_idleNext, first);
+    while (m_idleNext < end) {
+        const Held& held = m_held[static_cast<std::size_t>(m_idleNext - m_heldFirst)];
+        if (held.shaped < 0 && held.width() > shaped)
+            break;
+        ++m_idleNext;
+    }
+    if (m_firstLines.empty() && m_idleNext >= end)
+        return false;
+    m_piece.line = m_firstLines.empty() ? m_idleNext : m_firstLines.front();
+    return true;
 }
 
 void InstallLogView::measureWhileIdle() {
-    QElapsedTimer clock;
-    clock.start();
+    using Clock = std::chrono::steady_clock;
     const auto& lines = m_model->lines();
     const int widthBefore = contentWidth();
     bool changedInView = false;
-    const qsizetype first = std::max(m_heldFirst, lines.dropped());
-    const qsizetype end = m_heldFirst + static_cast<qsizetype>(m_held.size());
-    const auto unshaped = [&](qsizetype line) {
-        return line >= first && line < end && m_held[static_cast<std::size_t>(line - m_heldFirst)].shaped < 0;
-    };
     QTextLayout piece(QString(), font(), viewport());
-    while (clock.nsecsElapsed() < kIdleNanoseconds) {
-        if (m_piece.line >= 0 && m_piece.line < first)
-            m_piece = {};
-        if (m_piece.line < 0) {
-            // Lines asked for first, then those that may set the range: a line held no wider than the widest
-            // line shaped cannot.
-            std::erase_if(m_firstLines, [&](qsizetype line) { return !unshaped(line); });
-            const qreal widestShaped = m_shapedCounts.empty() ? 0 : m_shapedCounts.rbegin()->first;
-            m_idleNext = std::max(m_idleNext, first);
-            while (m_idleNext < end) {
-                const Held& held = m_held[static_cast<std::size_t>(m_idleNext - m_heldFirst)];
-                if (held.shaped < 0 && held.width() > widestShaped)
-                    break;
-                ++m_idleNext;
-            }
-            if (m_firstLines.empty() && m_idleNext >= end) {
-                m_idle->stop();
-                break;
-            }
-            m_piece = {m_firstLines.empty() ? m_idleNext : m_firstLines.front(), 0, 0};
+    const auto start = Clock::now();
+    for (Clock::duration elapsed{}, last{}; elapsed + last <= kIdleBudget;) {
+        if (!pickLineToMeasure()) {
+            m_measuring = false;
+            m_idle->stop();
+            break;
         }
         // A long line is shaped in pieces, a few a turn, and its width is what they add up to.
         const QString& text = lines.at(m_piece.line - lines.dropped());
         const qsizetype cut = LineWidths::pieceEnd(text, m_piece.done);
+        const auto before = Clock::now();
         const qreal advance =
             m_widths.shapedWidth(piece, QStringView(text).sliced(m_piece.done, cut - m_piece.done));
+        const auto now = Clock::now();
+        last = now - before;
+        elapsed = now - start;
         keepStarts(m_piece.line, m_piece.done, m_piece.width, piece);
         m_piece.width += advance;
         m_piece.done = cut;

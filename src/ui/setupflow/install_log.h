@@ -12,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -92,12 +93,16 @@ class InstallLogModel : public QAbstractListModel {
     qsizetype m_end = 0;    // the run's index after the last line shown
 };
 
-/// Widths of log lines in one font, at a cost bounded per character. A line's bound is never short of what
-/// shaping gives it: printable ASCII counts its own advance (read once per font, so that a line of it in a
+/// Widths of log lines in one font, at a cost bounded per character. A line's bound is what shaping gives it
+/// at most, as a rule: printable ASCII counts its own advance (read once per font, so that a line of it in a
 /// font whose printable ASCII characters all advance the same is never shaped, whatever the font says of its
 /// pitch), the default-ignorable code points and the non-spacing and enclosing marks the font has count
 /// nothing, a tab reaches the next tab stop, and any other code point counts as much as the widest character
-/// the font or its fallbacks were seen to draw. Every shaping of log text goes through here and is counted.
+/// the font or its fallbacks were seen to draw. It can fall short: where a character no font has is drawn as
+/// a box wider than that, where marks follow a character no font draws (each then drawn apart from it), and
+/// for printable ASCII in a font whose advances differ, which can shape about 0.5 % wider than they add up
+/// to. Drawing such a line widens the range to what was drawn, and shaping it whole to its width. Every
+/// shaping of log text goes through here and is counted.
 class LineWidths {
   public:
     /// The most code units drawn of one row: more than any screen is wide.
@@ -118,9 +123,12 @@ class LineWidths {
     /// read here is what the paint draws (a font's metrics would stop at a U+009C, which a layout draws
     /// past).
     [[nodiscard]] qreal shapedWidth(QTextLayout& layout, QStringView text);
-    /// Where a piece of `line` from `from` to shape on its own ends: at most `kPiece` code units on, after
-    /// white space where there is some near there, else between clusters.
+    /// Where a piece of `line` from `from` to shape on its own ends: at most `kPiece` code units on and past
+    /// at most `kMostColour` code points that a colour emoji font may draw (each takes such a font about
+    /// 0.1 ms), so that a piece takes a few milliseconds at most; after white space where there is some near
+    /// there, else between clusters.
     static constexpr qsizetype kPiece = 1024;
+    static constexpr qsizetype kMostColour = 32;
     [[nodiscard]] static qsizetype pieceEnd(QStringView line, qsizetype from);
     /// Lays `layout` out on one line and gives its advance.
     qreal layOut(QTextLayout& layout);
@@ -147,12 +155,14 @@ class LineWidths {
     Laid layOutVisible(QTextLayout& layout, const QString& line, qreal width, qreal bound, qreal from,
                        qreal span);
     /// The nearest boundary between grapheme clusters at or after `at` (`forward`) or at or before it, looked
-    /// for a few code units either side; without one there, the nearest boundary between code points.
+    /// for a few code units either side; without one there, the nearest boundary between code points. Never
+    /// between the two halves of a surrogate pair.
     [[nodiscard]] static qsizetype clusterBoundary(QStringView line, qsizetype at, bool forward);
 
   private:
     [[nodiscard]] Slice visible(QStringView line, qreal width, qreal bound, qreal from, qreal span) const;
-    /// Whether the font draws the mark `c` (anything else zero-width is taken to be drawn).
+    /// Whether the font draws the mark `c` (anything else zero-width is taken to be drawn), remembered for
+    /// each mark asked about.
     [[nodiscard]] bool hasMark(char32_t c) const;
     /// Where the character `c`, after the code unit `before`, ends at most when it starts at `x`.
     [[nodiscard]] qreal stepAfter(char32_t c, QChar before, qreal x) const;
@@ -179,10 +189,7 @@ class LineWidths {
     /// How much less than taken the last slice drew, for sizing the next: at least 1, at most `kMostStretch`.
     static constexpr qreal kMostStretch = 4;
     qreal m_drawnShort = 1;
-    /// Whether the font has each of the combining diacritical marks, read as they come.
-    static constexpr char32_t kFirstMark = 0x300;
-    enum class Known : unsigned char { unknown, yes, no };
-    mutable std::array<Known, 0x70> m_combiningMarks{};
+    mutable std::unordered_map<char32_t, bool> m_marks;
 };
 
 /// The list that shows an install log: one line per row in the log's font, neither wrapped nor elided, as
@@ -210,8 +217,9 @@ class InstallLogView : public QListView {
     [[nodiscard]] bool isAtEnd() const;
     /// Text shaping calls so far, drawing included, for tests of what the log costs.
     [[nodiscard]] qint64 shapingCalls() const { return m_widths.shapingCalls(); }
-    /// Whether lines that could set the range are still to be shaped while the event loop is idle.
-    [[nodiscard]] bool isMeasuring() const;
+    /// Whether lines that could set the range are still to be shaped while the event loop is idle, which it
+    /// is only while the log is shown and its window not minimised.
+    [[nodiscard]] bool isMeasuring() const { return m_measuring; }
     /// The width of the widest line as held now, in pixels: the range scrolled sideways, less the margins.
     [[nodiscard]] qreal widestLine() const;
     /// The time between two turns of the idle work (tests shorten it so as not to wait).
@@ -240,6 +248,9 @@ class InstallLogView : public QListView {
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     [[nodiscard]] QSize viewportSizeHint() const override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     /// What a kept line's width is taken to be.
@@ -250,16 +261,24 @@ class InstallLogView : public QListView {
         [[nodiscard]] qreal width() const { return shaped >= 0 ? shaped : std::max(bound, drawn); }
         bool operator==(const Held&) const = default;
     };
-    /// Takes the metrics of the view's font and gives every kept line its bound again.
+    /// Takes the metrics of the view's font and gives every kept line its bound again; a log at its end stays
+    /// there, and the first row in view otherwise stays first.
     void applyFont();
     /// Lets go of the widths of the lines dropped and adds those of the lines from `from` to `end`.
     void holdWidths(qsizetype from, qsizetype end);
     /// The width held for the line at `index` in the run becomes `held`.
     void setHeld(qsizetype index, Held held);
     void count(const Held& held, int by);
+    [[nodiscard]] qreal widestShaped() const;
     /// Shapes lines that may set the range for a few milliseconds, in the order they came, after those asked
     /// for first.
     void measureWhileIdle();
+    /// Picks the line the idle work shapes next, unless it is within one; false once there is none.
+    bool pickLineToMeasure();
+    /// Has the idle work go on, or start, while the log is shown.
+    void startMeasuring();
+    /// Runs the idle work's turns while there is work and the log is shown in a window not minimised.
+    void scheduleMeasuring();
     /// Puts the line at `line` in the run ahead of the idle work, whether or not it can set the range, and
     /// starts the work.
     void measureFirst(qsizetype line);
@@ -299,6 +318,8 @@ class InstallLogView : public QListView {
     qreal m_countRowWidth = 0;
     std::vector<Drawn> m_drawn;  // the rows in view, as the paints drew them
     QTimer* m_idle;
+    bool m_measuring = false;  // work is left for the idle turns
+    bool m_shown = false;
     qsizetype m_idleNext = 0;             // the run's index of the next line the idle work looks at
     std::vector<qsizetype> m_firstLines;  // lines to shape before it, by their index in the run
     struct Piece {
