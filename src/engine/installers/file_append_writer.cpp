@@ -160,8 +160,7 @@ Result<bool> FileAppendWriter::apply(const DiffPreview& preview, bool seededHere
     }
 
     // A file that was not there, or was seeded here, has no text of the user's to keep, nor has a blank one:
-    // a
-    // ".bak" beside it is the user's own (a file set aside by hand, perhaps replaced by an empty one), not
+    // a ".bak" beside it is the user's own (a file set aside by hand, perhaps replaced by an empty one), not
     // ours.
     const std::string_view usersText =
         preview.wasCreated || seededHere ? std::string_view() : std::string_view(preview.originalContents);

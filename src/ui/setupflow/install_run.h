@@ -99,8 +99,8 @@ class InstallRun : public QObject {
         struct Line {
             QString text;
             bool own = false;
-            /// A fix's own sentence as the fix wrote it: not the filter's note, the browser line or the
-            /// sequence's line for a skipped fix.
+            /// An own line as a fix or the sequence wrote it, not the filter's note or the browser line. The
+            /// sequence's line for a skipped fix is one too: it comes between fixes, so it closes none.
             bool fixSentence = false;
         };
         /// The sign-in asks for a browser; its line has already been sent. Held apart, so that the events
