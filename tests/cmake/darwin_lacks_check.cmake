@@ -12,6 +12,7 @@ set(headers "#include <fcntl.h>\n#include <sys/socket.h>\n#include <unistd.h>\n#
 set(poisoned "attempt to use a poisoned identifier")
 set(linux_only "is Linux-only")
 set(no_quick_exit "quick_exit_which_darwin_lacks")
+set(undeclared "use of undeclared identifier ")
 
 # Compiles `headers` and `text`; `expected` is what the compiler must say, or empty when it must compile.
 function(compile name text expected)
@@ -38,8 +39,9 @@ function(refused name body expected)
   compile("${name}" "void f() { ${body} }\n" "${expected}")
 endfunction()
 
-refused("socket flag" "(void)::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);" "${poisoned}")
-refused("non-blocking socket flag" "(void)::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);" "${poisoned}")
+refused("socket flag" "(void)::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);" "${undeclared}'SOCK_CLOEXEC'")
+refused("non-blocking socket flag" "(void)::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);"
+        "${undeclared}'SOCK_NONBLOCK'")
 refused("accept4" "(void)::accept4(0, nullptr, nullptr, 0);" "${poisoned}")
 refused("pipe2" "int fds[2]; (void)::pipe2(fds, O_CLOEXEC);" "${poisoned}")
 refused("dup3" "(void)::dup3(0, 1, O_CLOEXEC);" "${poisoned}")
@@ -51,8 +53,11 @@ foreach(header IN ITEMS epoll eventfd signalfd inotify prctl)
   compile("sys/${header}.h" "#include <sys/${header}.h>\n" "<sys/${header}.h> ${linux_only}")
 endforeach()
 
-# The same work done the way Darwin can.
+# The same work done the way Darwin can, asking for the socket flags as a portable source does.
 compile("what Darwin has" "#include <stdlib.h>
+#if defined(SOCK_CLOEXEC) || defined(SOCK_NONBLOCK)
+#error Darwin has no socket flags
+#endif
 int f() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     int fds[2];
