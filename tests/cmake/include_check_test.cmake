@@ -16,9 +16,10 @@ function(write_clean_tree tree)
   file(WRITE "${tree}/src/ui/app/main_window.cpp" "#include \"ui/java/diagnose_view.h\"\n")
   file(WRITE "${tree}/src/app/main.cpp" "#include <QApplication>\n#include \"ui/app/main_window.h\"\n")
   # /proc named where it may be: in an include's letters, in comments, in a Linux source and in a stand-in.
+  # The file ends in a comment left open, which the files read after it (tests/ after src/) are not in.
   file(WRITE "${tree}/src/engine/services/child_reader.cpp"
        "#include \"engine/services/process_running.h\"\n// Linux reads /proc/<pid>/stat, \"/proc/1\".\n"
-       "/* Darwin has no\n \"/proc\" */\n")
+       "/* Darwin has no\n \"/proc\" */\n/* left open\n")
   file(WRITE "${tree}/src/engine/services/process_running_linux.cpp" "auto stat = \"/proc/self/stat\";\n")
   file(WRITE "${tree}/tests/support/standins/darwin/sys/sysctl.h" "#define PROC_FOLDER \"/proc\"\n")
 endfunction()
@@ -48,15 +49,18 @@ write_clean_tree("${WORK_DIR}/unknown")
 file(WRITE "${WORK_DIR}/unknown/src/engine/extras/list.h" "#pragma once\n")
 check_lint(--includes unknown "${WORK_DIR}/unknown" 1 "src/engine/extras/list.h: its folder is not among the floors")
 
-# Plants `file` with `line` as its third line; the check names both and the string.
+# Plants `file` with `text` from its third line; the check names the file, the line and the string.
 foreach(planted
-    "tests/support/process_watch.cpp|std::ifstream stat(\"/proc/\" + std::to_string(pid))|\"/proc/\""
-    "src/engine/core/paths.cpp|auto folder = \"/proc\" // \"/proc/1\"|\"/proc\"")
+    "tests/support/process_watch.cpp|std::ifstream stat(\"/proc/\" + std::to_string(pid))|3: \"/proc/\""
+    "src/engine/core/paths.cpp|auto folder = \"/proc\" // \"/proc/1\"|3: \"/proc\""
+    "src/engine/core/text.cpp|/* a note\n*/\nauto self = \"/proc/1\"|5: \"/proc/1\""
+    "tests/engine/core/paths_test.cpp|auto self = \"/proc/1\"|3: \"/proc/1\""
+    "src/engine/core/shell_quote.cpp|auto quote = \"\\\"\", self = \"/proc/1\"|3: \"/proc/1\"")
   string(REPLACE "|" ";" planted "${planted}")
   list(GET planted 0 file)
-  list(GET planted 1 line)
-  list(GET planted 2 string)
+  list(GET planted 1 text)
+  list(GET planted 2 where)
   write_clean_tree("${WORK_DIR}/planted")
-  file(WRITE "${WORK_DIR}/planted/${file}" "#include <string>\n\n${line}\n")
-  check_lint(--proc ${file} "${WORK_DIR}/planted" 1 "${file}:3: ${string} names /proc, which Darwin lacks")
+  file(WRITE "${WORK_DIR}/planted/${file}" "#include <string>\n\n${text}\n")
+  check_lint(--proc ${file} "${WORK_DIR}/planted" 1 "${file}:${where} names /proc, which Darwin lacks")
 endforeach()

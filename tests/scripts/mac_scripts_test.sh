@@ -155,6 +155,9 @@ $debian
 cmake --build --preset libcxx
 $debian
 ctest --preset libcxx" "" "$repository/scripts/test"
+# zsh, the login shell the app's checks run in, comes with the app's own packages.
+grep -qx zsh "$work/debian-run.installed" ||
+  { echo "debian: scripts/run installs no zsh"; failures=$((failures + 1)); }
 expect_split debian libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev zlib1g-dev openssl perl locales \
   clang-format-14 clang-tidy-16 clang-19 libc++-19-dev libc++abi-19-dev googletest
 

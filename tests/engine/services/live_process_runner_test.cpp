@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <optional>
 #include <stop_token>
 #include <thread>
@@ -186,14 +187,18 @@ TEST(LiveProcessRunnerTest, AGivenEnvironmentReplacesOursAMissingOneInheritsIt) 
 
 TEST(LiveProcessRunnerTest, RunEndsAChildThatOutlivesItsTimeLimit) {
     const auto start = Clock::now();
+    const std::clock_t cpuStart = std::clock();
     const auto result =
         LiveProcessRunner(test::kShortWaits).run(kTestChild, {"pid", "sleep", "30000"}, std::nullopt, 300ms);
     const auto elapsed = Clock::now() - start;
+    const std::chrono::duration<double> cpu{static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC};
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error().domain, "ProcessRunner");
     EXPECT_EQ(result.error().code, ETIMEDOUT);
     EXPECT_GE(elapsed, 250ms);
     EXPECT_LT(elapsed, 10s);
+    // Waiting for the child's output spins no core.
+    EXPECT_LT(cpu, elapsed / 10);
 
     // A child that closes its outputs but keeps running is still held to the limit.
     const auto silent = LiveProcessRunner(test::kShortWaits)
