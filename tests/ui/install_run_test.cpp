@@ -423,21 +423,18 @@ TEST_F(InstallRunTest, WhileAFixRunsTheLineAboveTheLogSaysNothingOfTheFixBefore)
     using quill::test::said;
     const auto cask = Fix::installClaudeDesktop();
     const auto cli = Fix::installClaudeCLI();
-    ScriptedRunner runner;
-    runner.scripts[cask.id()] = {line("Error: Download failed on Cask 'claude'"),
-                                 said("That didn’t work — retrying once in a moment…"), quill::test::done(1)};
+    const quill::test::FixScripts scripts = {
+        {cask.id(), {line("Error: Download failed"), said("That didn’t work — retrying once in a moment…")}}};
     // The second fix stays open: the test writes its lines.
     auto held = makeStream<Event>();
     held.first.yield(line("==> Downloading Claude Code"));
-    InstallRun::RunFix seam = [&](const Fix& fix, const std::string& prompt) {
-        return fix.id() == cli.id() ? std::move(held.second) : runner.seam()(fix, prompt);
+    const InstallRun::RunFix seam = [&](const Fix& fix, const std::string&) {
+        return fix.id() == cli.id() ? std::move(held.second) : quill::test::scriptedFixRun(scripts, fix);
     };
     SetupActionProgressView sheet(context, "Install", {cask, cli}, seam, true, [](Outcome) {});
     showWindow(&sheet);
     ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.run().lines().size() == 3; }, 5000));
-    EXPECT_TRUE(visibleWithId(&sheet, QStringLiteral("setup-action-own-line")).isEmpty())
-        << "shows " << sheet.run().headline().toStdString();
-
+    EXPECT_TRUE(visibleWithId(&sheet, QStringLiteral("setup-action-own-line")).isEmpty());
     held.first.yield(said("Installing Claude Code…"));
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return shownLabelTexts(&sheet).contains("Installing Claude Code…"); }, 5000));
