@@ -7,16 +7,19 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <ctime>
 #include <functional>
 #include <limits>
+#include <optional>
 
 #include "tests/ui/test_fonts.h"
 #include "tests/ui/ui_test_support.h"
@@ -501,46 +504,145 @@ TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEith
     }
 }
 
+/// `text` laid out as one left-to-right paragraph on one line, as a row of the log is.
+void layOutAsOneLine(QTextLayout& layout) {
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine().setLineWidth(std::numeric_limits<int>::max());
+    layout.endLayout();
+}
+
+/// The first column in [`left`, `right`) where `image` and `expected` differ in the rows [`top`, `bottom`],
+/// or -1.
+int firstDifference(const QImage& image, const QImage& expected, int left, int right, int top, int bottom) {
+    for (int x = left; x < right; ++x) {
+        for (int y = top; y <= bottom; ++y) {
+            if (image.pixel(x, y) != expected.pixel(x, y))
+                return x;
+        }
+    }
+    return -1;
+}
+
+/// The last boundary between clusters of the line `clusters` looks at that `laid`, a slice of it laid out in
+/// `layout`, draws at or left of `right` in the line, and where it draws it.
+std::pair<qsizetype, qreal> lastBoundaryBefore(QTextBoundaryFinder& clusters, const LineWidths::Laid& laid,
+                                               const QTextLayout& layout, qreal right) {
+    std::pair<qsizetype, qreal> last{laid.slice.start, laid.x};
+    clusters.setPosition(laid.slice.start);
+    for (qsizetype at = laid.slice.start; at >= 0 && at <= laid.slice.end; at = clusters.toNextBoundary()) {
+        const qreal x = laid.x + layout.lineAt(0).cursorToX(static_cast<int>(at - laid.slice.start));
+        if (x > right)
+            break;
+        last = {at, x};
+    }
+    return last;
+}
+
 TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
     struct Case {
         const char* name;
-        QString cluster;  // repeated to make the line
-        bool shaped;      // the line holds its shaped width, not its bound
+        QString run;  // repeated to make the line
     };
     const std::vector<Case> cases = {
-        {"letters with their accents as marks", QStringLiteral("e\u0301"), false},
+        {"ASCII", QStringLiteral("==> Pouring wget ")},
+        {"ASCII whose pairs kern", QStringLiteral("AVATAR To. Wa ")},
+        {"ideographs", QStringLiteral("\u4E2D\u6587\u5B57 ")},
         {"emoji joined by U+200D, with a variation selector",
-         QStringLiteral("\U0001F469\u200D\U0001F4BB\uFE0F"), false},
-        {"flags between letters", QStringLiteral("a\U0001F1EB\U0001F1F7"), false},
-        {"ideographs, shaped", QStringLiteral("\u4E2D"), true},
+         QStringLiteral("\U0001F469\u200D\U0001F4BB\uFE0F")},
+        {"flags between letters", QStringLiteral("a\U0001F1EB\U0001F1F7")},
+        {"letters with their accents as marks", QStringLiteral("e\u0301")},
     };
-    constexpr qreal kSpan = 300;
+    constexpr int kSpan = 300;
     for (const auto& family : bundledLogFamilies()) {
         for (const auto& row : cases) {
-            SCOPED_TRACE(family.toStdString() + ", " + row.name);
-            QFont font;
-            font.setFamilies({family});
-            LineWidths widths(font);
-            const QString line = row.cluster.repeated(700);
-            const qreal bound = widths.bound(line).width;
-            const QFontMetricsF metrics(font);
-            const qreal width = row.shaped ? metrics.horizontalAdvance(line) : bound;
-            const qreal cluster = metrics.horizontalAdvance(row.cluster);
-            QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, line);
-            QTextLayout layout(QString(), font);
-            for (qreal from = 0; from < width; from += kSpan) {
-                const auto laid = widths.layOutVisible(layout, line, width, bound, from, kSpan);
-                SCOPED_TRACE(from);
-                for (const qsizetype cut : {laid.slice.start, laid.slice.end}) {
-                    clusters.setPosition(cut);
-                    EXPECT_TRUE(clusters.isAtBoundary()) << "cut at " << cut;
+            // A few views long, and longer than two pieces of idle work.
+            for (const qsizetype units : {qsizetype{150}, 2 * LineWidths::kPiece + 64}) {
+                const QString line = row.run.repeated(units / row.run.size() + 1);
+                SCOPED_TRACE(family.toStdString() + ", " + row.name + ", " + std::to_string(line.size()));
+                QFont font;
+                font.setFamilies({family});
+                LineWidths widths(font);
+                const qreal bound = widths.bound(line).width;
+                QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, line);
+                // Before the line is shaped the bound places its slices: each cut between clusters, the pages
+                // fill the view and overlap or abut (each draws from at or before where the last one's right
+                // edge cut), until one is laid out whole, which the line's width then is.
+                QTextLayout layout(QString(), font);
+                std::optional<std::pair<qsizetype, qreal>> before;
+                for (qreal from = 0; from < bound; from += kSpan) {
+                    SCOPED_TRACE(from);
+                    const auto laid = widths.layOutVisible(layout, line, bound, bound, from, kSpan);
+                    if (laid.slice.start == 0 && laid.slice.end == line.size())
+                        break;
+                    if (from + kSpan >= bound) {
+                        EXPECT_NEAR(laid.x + laid.advance, bound, 0.01) << "the last page";
+                    } else if (laid.slice.end < line.size()) {
+                        EXPECT_GE(laid.x + laid.advance, from + kSpan) << "the view's right is blank";
+                    }
+                    EXPECT_LE(laid.x, from + 1) << "the view's left is blank";
+                    if (before) {
+                        // This page draws where the last one's right edge cut at or right of where it did.
+                        ASSERT_GE(before->first, laid.slice.start) << "clusters skipped";
+                        EXPECT_GE(laid.x + layout.lineAt(0).cursorToX(
+                                               static_cast<int>(before->first - laid.slice.start)),
+                                  before->second - 0.5)
+                            << "a gap between pages";
+                    }
+                    before = lastBoundaryBefore(clusters, laid, layout, from + kSpan);
                 }
-                if (from + kSpan >= width) {
-                    EXPECT_EQ(laid.slice.end, line.size()) << "the last page";
-                    EXPECT_NEAR(laid.x + laid.advance, width, 0.01);
-                    EXPECT_LE(laid.x, std::max<qreal>(from, 0) + 1) << "the view's left is blank";
-                } else if (laid.slice.end < line.size()) {
-                    EXPECT_GE(laid.x + laid.advance, from + kSpan - cluster) << "the view's right is blank";
+
+                // Once it is shaped, every cluster in view is drawn where the line laid out whole puts it.
+                KeptLines kept;
+                InstallLogView view(kept, *clipboard);
+                useFamily(view, family);
+                showWindow(&view);
+                view.resize(view.width() - view.viewport()->width() + kSpan, view.height());
+                // After a line wide enough that this one cannot set the range (it is shaped because it is
+                // drawn) and a blank row.
+                for (const auto& text : {line.repeated(4), QString(), line})
+                    kept.append(text);
+                view.showNewLines();
+                (void)view.viewport()->grab();
+                ASSERT_TRUE(finishMeasuring(view));
+                const QRect rect = view.visualRect(view.model()->index(2, 0));
+                const QFontMetrics metrics(view.font());
+                const int margin = (rect.width() - static_cast<int>(std::ceil(view.widestLine()))) / 2;
+                const int baseline = rect.top() + (rect.height() - metrics.height()) / 2 + metrics.ascent();
+                QTextLayout whole(line, view.font(), view.viewport());
+                layOutAsOneLine(whole);
+                const QTextLine laidWhole = whole.lineAt(0);
+                auto* bar = view.horizontalScrollBar();
+                const auto drawsAsWhole = [&] {
+                    const QImage shown = view.viewport()->grab().toImage();
+                    QImage expected(shown.size(), shown.format());
+                    expected.fill(shown.pixel(0, rect.top() - rect.height() / 2));
+                    QPainter painter(&expected);
+                    painter.setPen(view.palette().color(QPalette::Text));
+                    laidWhole.draw(&painter, QPointF(margin - bar->value(), baseline - laidWhole.ascent()));
+                    painter.end();
+                    // The columns at the view's edges may differ by a cluster's overhang past a slice's end.
+                    constexpr int kEdge = 2;
+                    EXPECT_EQ(firstDifference(shown, expected, kEdge, shown.width() - kEdge, rect.top(),
+                                              rect.bottom()),
+                              -1)
+                        << "scrolled to " << bar->value();
+                };
+                const int end = std::min(bar->maximum(), static_cast<int>(laidWhole.naturalTextWidth()));
+                for (bar->setValue(0);; bar->triggerAction(QAbstractSlider::SliderPageStepAdd)) {
+                    drawsAsWhole();
+                    if (bar->value() >= end)
+                        break;
+                }
+                bar->setValue(end / 2);
+                for (const auto step :
+                     {QAbstractSlider::SliderSingleStepAdd, QAbstractSlider::SliderSingleStepAdd,
+                      QAbstractSlider::SliderSingleStepSub}) {
+                    bar->triggerAction(step);
+                    drawsAsWhole();
                 }
             }
         }

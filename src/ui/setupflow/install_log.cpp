@@ -375,10 +375,18 @@ qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from) {
     return cut > from ? cut : clusterBoundary(line, target, true);
 }
 
-LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound, qreal from,
-                                      qreal span) const {
+LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound, qreal from, qreal span,
+                                      std::optional<Start> start) const {
     const qsizetype length = line.size();
     Slice slice{0, length, 0, 0, bound};
+    if (start) {
+        // Placed where the whole line puts its start, and going on to the view's end.
+        slice.start = start->unit;
+        slice.x = start->x;
+        const qsizetype units = unitsCovering(line, slice.start, from + span - slice.x, true);
+        slice.end = clusterBoundary(line, slice.start + units, true);
+        return slice;
+    }
     if (from + span >= width) {
         // The view holds the line's end: the slice ends there, and is placed when drawn.
         slice.start = clusterBoundary(line, length - unitsCovering(line, length, span, false), false);
@@ -420,8 +428,8 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
 }
 
 LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& line, qreal width, qreal bound,
-                                           qreal from, qreal span) {
-    Laid laid{visible(line, width, bound, from, span)};
+                                           qreal from, qreal span, std::optional<Start> start) {
+    Laid laid{visible(line, width, bound, from, span, start)};
     const auto text = [&] {
         const auto& slice = laid.slice;
         return slice.start == 0 && slice.end == line.size() ? line
@@ -434,19 +442,27 @@ LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& l
         const qreal ratio = taken(line, laid.slice.start, laid.slice.end) / std::max<qreal>(laid.advance, 1);
         m_drawnShort = std::clamp<qreal>(ratio, 1, kMostStretch);
     }
-    const bool toEnd = laid.slice.end == line.size();
-    const qreal shortBy = toEnd ? width - laid.advance - from : from + span - (laid.slice.x + laid.advance);
-    if (shortBy > 0 && (toEnd ? laid.slice.start > 0 : laid.slice.end < line.size())) {
+    // A slice placed by the bound that holds the line's end ends at the line's width, and grows to the left;
+    // any other grows to the right.
+    const bool atEnd = !start && laid.slice.end == line.size();
+    const qreal shortBy = atEnd ? width - laid.advance - from : from + span - (laid.slice.x + laid.advance);
+    if (shortBy > 0 && (atEnd ? laid.slice.start > 0 : laid.slice.end < line.size())) {
         laid.slice = widened(line, laid.slice, laid.advance, shortBy);
         layout.setText(text());
         laid.advance = layOut(layout);
     }
-    // A slice that holds the line's end ends at the line's width; one that holds all of it is all of it.
-    if (laid.slice.end == line.size())
+    // Unless it holds all of the line.
+    if (atEnd)
         laid.x = laid.slice.start == 0 ? 0 : width - laid.advance;
     else
         laid.x = laid.slice.x;
     return laid;
+}
+
+LineWidths::Laid LineWidths::layOutWhole(QTextLayout& layout, const QString& line) {
+    layout.setText(line);
+    const qreal advance = layOut(layout);
+    return {{0, line.size(), 0, 0, advance}, advance, 0};
 }
 
 LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn, qreal more) const {
@@ -467,6 +483,26 @@ LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn
 }
 
 // MARK: - View
+
+namespace {
+
+/// Adds to `starts` those of `piece`, the part of a line from its code unit `from` at `x` in it, laid out on
+/// one line: one every `LineWidths::kStartEvery` code units, between clusters, each after the last and at or
+/// right of it (a start inside a right-to-left run can lie left of one before it).
+void addStarts(std::vector<LineWidths::Start>& starts, qsizetype from, qreal x, const QTextLayout& piece) {
+    const QTextLine laid = piece.lineAt(0);
+    if (!laid.isValid())
+        return;
+    const QString& text = piece.text();
+    for (qsizetype at = 0; at < text.size(); at += LineWidths::kStartEvery) {
+        const qsizetype unit = LineWidths::clusterBoundary(text, at, false);
+        const LineWidths::Start start{from + unit, x + laid.cursorToX(static_cast<int>(unit))};
+        if (starts.empty() || (start.unit > starts.back().unit && start.x >= starts.back().x))
+            starts.push_back(start);
+    }
+}
+
+}  // namespace
 
 InstallLogView::InstallLogView(const KeptLines& lines, Clipboard& clipboard, QWidget* parent)
     : QListView(parent),
@@ -534,6 +570,7 @@ void InstallLogView::applyFont() {
     m_ascent = metrics.ascent() + kRowPadding;
     m_widths = LineWidths(font());
     m_drawn.clear();
+    m_starts.clear();
     // Every kept line holds its bound in this font until it is shaped in it.
     const qsizetype first = m_heldFirst;
     const qsizetype end = first + static_cast<qsizetype>(m_held.size());
@@ -584,6 +621,7 @@ void InstallLogView::holdWidths(qsizetype from, qsizetype end) {
         m_idleNext = m_heldFirst;
         startMeasuring();
     }
+    m_starts.erase(m_starts.begin(), m_starts.lower_bound(m_heldFirst));
     if (m_held.empty())
         m_heldFirst = std::max(from, lines.dropped());
     for (auto index = m_heldFirst + static_cast<qsizetype>(m_held.size()); index < end; ++index) {
@@ -649,8 +687,26 @@ void InstallLogView::scheduleMeasuring() {
         m_idle->start();  // not restarted: batches coming faster than the tick would hold the work off
 }
 
-void InstallLogView::keepStarts(qsizetype /*line*/, qsizetype /*from*/, qreal /*x*/,
-                                const QTextLayout& /*piece*/) {}
+void InstallLogView::keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece) {
+    const qsizetype at = line - m_heldFirst;
+    if (at < 0 || at >= static_cast<qsizetype>(m_held.size()) ||
+        m_held[static_cast<std::size_t>(at)].width() <= viewport()->width())
+        return;
+    addStarts(m_starts[line], from, x, piece);
+}
+
+std::optional<LineWidths::Start> InstallLogView::startBefore(qsizetype line, qreal x) const {
+    const auto kept = m_starts.find(line);
+    if (kept == m_starts.end())
+        return {};
+    const auto& starts = kept->second;
+    const auto after =
+        std::upper_bound(starts.begin(), starts.end(), x,
+                         [](qreal at, const LineWidths::Start& start) { return at < start.x; });
+    if (after == starts.begin())
+        return {};
+    return *std::prev(after);
+}
 
 bool InstallLogView::pickLineToMeasure() {
     const auto& lines = m_model->lines();
@@ -968,29 +1024,44 @@ InstallLogView::Held InstallLogView::drawRow(QPainter& painter, qsizetype line, 
         return held;  // it ends before the view begins
     const qreal span = viewport()->width();
     const qreal width = held.width();
+    // A shaped line is placed by the start kept nearest before the view, where it has some.
+    const auto start = held.shaped >= 0 ? startBefore(line, from) : std::nullopt;
     // A kept line never changes: its layout serves again while the part in view and its place stay the same
-    // (a line drawn whole is placed at its start, whatever its width).
+    // (a line drawn whole is placed at its start, whatever the view and its width).
     const auto fits = [&](const Drawn& row) {
         const bool whole = row.laid.slice.start == 0 && row.laid.slice.end == text.size();
-        return row.layout && row.line == line && row.from == from && row.span == span &&
-               (row.width == width || whole);
+        return row.layout && row.line == line &&
+               (whole || (row.from == from && row.span == span && row.width == width && row.start == start));
     };
     const auto kept = line < 0 ? m_drawn.end() : std::find_if(m_drawn.begin(), m_drawn.end(), fits);
     Drawn row;
     if (kept != m_drawn.end()) {
         row = std::move(*kept);
     } else {
-        row =
-            Drawn{line, width, from, span, {}, std::make_unique<QTextLayout>(QString(), font(), viewport())};
-        row.laid = m_widths.layOutVisible(*row.layout, text, width, held.bound, from, span);
+        row = Drawn{
+            line, width, from, span, start, {}, std::make_unique<QTextLayout>(QString(), font(), viewport())};
+        // A shaped line wider than the view that has no starts kept (it was not when shaped) is laid out
+        // whole where a row can draw it all, for its starts.
+        const bool drawable = text.size() <= LineWidths::kMostPainted;
+        const bool startless = line >= 0 && !m_starts.contains(line);
+        if (drawable && startless && held.shaped > span && !m_widths.bound(text).exact)
+            row.laid = m_widths.layOutWhole(*row.layout, text);
+        else
+            row.laid = m_widths.layOutVisible(*row.layout, text, width, held.bound, from, span, start);
+        const auto& laid = row.laid;
+        if (startless && laid.slice.start == 0 && laid.slice.end == text.size() && laid.advance > span)
+            addStarts(m_starts[line], 0, 0, *row.layout);
     }
     const auto& laid = row.laid;
     if (laid.slice.start == 0 && laid.slice.end == text.size()) {
         held.shaped = laid.advance;  // shaped whole: what the line is
-    } else if (laid.slice.end < text.size() && held.shaped < 0) {
-        // The rest follows where the bound puts it after what was drawn.
-        held.drawn =
-            std::max(held.drawn, laid.slice.boundStart + laid.advance + held.bound - laid.slice.boundEnd);
+    } else if (held.shaped < 0) {
+        measureFirst(line);  // to be placed where it is drawn whole
+        if (laid.slice.end < text.size()) {
+            // The rest follows where the bound puts it after what was drawn.
+            held.drawn =
+                std::max(held.drawn, laid.slice.boundStart + laid.advance + held.bound - laid.slice.boundEnd);
+        }
     }
     const QTextLine shown = row.layout->lineAt(0);
     shown.draw(&painter, QPointF(kTextMargin - offset + laid.x, baseline - shown.ascent()));

@@ -12,6 +12,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -145,22 +146,35 @@ class LineWidths {
         qreal boundStart = 0;  // where the bound puts its start and its end, unscaled
         qreal boundEnd = 0;
     };
+    /// Where a part of a line starts: its first code unit, and where the line laid out whole as one
+    /// left-to-right paragraph puts it.
+    struct Start {
+        qsizetype unit = 0;
+        qreal x = 0;
+        bool operator==(const Start&) const = default;
+    };
+    /// The code units between two starts kept of a long line.
+    static constexpr qsizetype kStartEvery = 64;
     /// The visible part of `line`, laid out in `layout`: once, or twice where the first layout falls short of
-    /// the view and the line goes on. `x` is where it is drawn in the line.
+    /// the view and the line goes on. `x` is where it is drawn in the line. Given `start`, the part begins
+    /// there and is placed where it says; else where the bound puts it.
     struct Laid {
         Slice slice;
         qreal advance = 0;
         qreal x = 0;
     };
     Laid layOutVisible(QTextLayout& layout, const QString& line, qreal width, qreal bound, qreal from,
-                       qreal span);
+                       qreal span, std::optional<Start> start = {});
+    /// All of `line`, laid out in `layout`.
+    Laid layOutWhole(QTextLayout& layout, const QString& line);
     /// The nearest boundary between grapheme clusters at or after `at` (`forward`) or at or before it, looked
     /// for a few code units either side; without one there, the nearest boundary between code points. Never
     /// between the two halves of a surrogate pair.
     [[nodiscard]] static qsizetype clusterBoundary(QStringView line, qsizetype at, bool forward);
 
   private:
-    [[nodiscard]] Slice visible(QStringView line, qreal width, qreal bound, qreal from, qreal span) const;
+    [[nodiscard]] Slice visible(QStringView line, qreal width, qreal bound, qreal from, qreal span,
+                                std::optional<Start> start) const;
     /// Whether the font draws the mark `c` (anything else zero-width is taken to be drawn), remembered for
     /// each mark asked about.
     [[nodiscard]] bool hasMark(char32_t c) const;
@@ -283,8 +297,12 @@ class InstallLogView : public QListView {
     /// starts the work.
     void measureFirst(qsizetype line);
     /// Takes note of the piece of the line at `line` in the run that starts at its code unit `from` and at
-    /// `x` in the line, laid out in `piece`.
+    /// `x` in the line, laid out in `piece`: of a line wider than the view, a start every
+    /// `LineWidths::kStartEvery` code units, where the piece puts it, so that a slice of the line is drawn
+    /// where the whole line puts it.
     void keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece);
+    /// The last start kept of the line at `line` in the run at or before `x` in it, if it has some.
+    [[nodiscard]] std::optional<LineWidths::Start> startBefore(qsizetype line, qreal x) const;
     /// How a row was last drawn: kept while the row is in view, so that a repaint lays out only the rows
     /// that moved sideways or whose width changed.
     struct Drawn {
@@ -292,6 +310,7 @@ class InstallLogView : public QListView {
         qreal width = 0;
         qreal from = 0;
         qreal span = 0;
+        std::optional<LineWidths::Start> start;  // the kept start it was placed by
         LineWidths::Laid laid;
         std::unique_ptr<QTextLayout> layout;
     };
@@ -317,6 +336,9 @@ class InstallLogView : public QListView {
     std::map<qreal, qsizetype> m_shapedCounts;  // and each shaped width
     qreal m_countRowWidth = 0;
     std::vector<Drawn> m_drawn;  // the rows in view, as the paints drew them
+    /// The starts kept of the long lines shaped, by the line's index in the run, each at or right of the
+    /// last.
+    std::map<qsizetype, std::vector<LineWidths::Start>> m_starts;
     QTimer* m_idle;
     bool m_measuring = false;  // work is left for the idle turns
     bool m_shown = false;
