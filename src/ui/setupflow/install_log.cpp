@@ -283,6 +283,9 @@ qreal LineWidths::layOut(QTextLayout& layout) {
     ++m_shapingCalls;
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
+    // The log's direction, whatever text a slice starts with: right-to-left runs read so within it, as they
+    // do in the whole line.
+    option.setTextDirection(Qt::LeftToRight);
     layout.setTextOption(option);
     layout.setCacheEnabled(true);  // it is drawn next, from these glyphs
     layout.beginLayout();
@@ -485,6 +488,28 @@ LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn
 // MARK: - View
 
 namespace {
+
+/// Whether `text` holds a character that reads right to left, or makes others do so.
+bool holdsRightToLeft(QStringView text) {
+    constexpr char32_t kFirstRightToLeft = 0x590;  // Hebrew's first
+    for (qsizetype at = 0; at < text.size();) {
+        const auto [c, units] = codePointAt(text, at);
+        at += units;
+        if (c < kFirstRightToLeft)
+            continue;
+        switch (QChar::direction(c)) {
+            case QChar::DirR:
+            case QChar::DirAL:
+            case QChar::DirRLE:
+            case QChar::DirRLO:
+            case QChar::DirRLI:
+                return true;
+            default:
+                break;
+        }
+    }
+    return false;
+}
 
 /// Adds to `starts` those of `piece`, the part of a line from its code unit `from` at `x` in it, laid out on
 /// one line: one every `LineWidths::kStartEvery` code units, between clusters, each after the last and at or
@@ -1040,16 +1065,19 @@ InstallLogView::Held InstallLogView::drawRow(QPainter& painter, qsizetype line, 
     } else {
         row = Drawn{
             line, width, from, span, start, {}, std::make_unique<QTextLayout>(QString(), font(), viewport())};
-        // A shaped line wider than the view that has no starts kept (it was not when shaped) is laid out
-        // whole where a row can draw it all, for its starts.
+        // A line that reads right to left in part is laid out whole where a row can draw it all, and drawn
+        // clipped: in slices, its runs cut at a slice's edge would read out of order. So is a shaped line
+        // wider than the view that has no starts kept (it was not when shaped), for its starts.
         const bool drawable = text.size() <= LineWidths::kMostPainted;
+        const bool rightToLeft = drawable && holdsRightToLeft(text);
         const bool startless = line >= 0 && !m_starts.contains(line);
-        if (drawable && startless && held.shaped > span && !m_widths.bound(text).exact)
+        if (rightToLeft || (drawable && startless && held.shaped > span && !m_widths.bound(text).exact))
             row.laid = m_widths.layOutWhole(*row.layout, text);
         else
             row.laid = m_widths.layOutVisible(*row.layout, text, width, held.bound, from, span, start);
         const auto& laid = row.laid;
-        if (startless && laid.slice.start == 0 && laid.slice.end == text.size() && laid.advance > span)
+        if (startless && !rightToLeft && laid.slice.start == 0 && laid.slice.end == text.size() &&
+            laid.advance > span)
             addStarts(m_starts[line], 0, 0, *row.layout);
     }
     const auto& laid = row.laid;
