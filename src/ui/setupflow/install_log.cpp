@@ -30,7 +30,7 @@ constexpr char16_t kLastPrintable = 0x7e;
 /// The idle work's turns: at most about a quarter of a core while there is work, as a turn goes on while the
 /// pieces it shapes take no more than its budget (the last one taken as what the next will take).
 constexpr std::chrono::milliseconds kIdleTick{16};
-constexpr std::chrono::microseconds kIdleBudget{4000};
+constexpr std::chrono::microseconds kIdleBudget{3500};
 
 QFont logFont() {
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -739,12 +739,13 @@ bool InstallLogView::pickLineToMeasure() {
     const qsizetype end = m_heldFirst + static_cast<qsizetype>(m_held.size());
     if (m_piece.line >= first)
         return true;
-    // Lines asked for first, then those that may set the range: a line held no wider than the widest line
-    // shaped cannot.
+    // Lines asked for first while they are in view, then those that may set the range: a line held no wider
+    // than the widest line shaped cannot.
     m_piece = {};
     std::erase_if(m_firstLines, [&](qsizetype line) {
         return line < first || line >= end ||
-               m_held[static_cast<std::size_t>(line - m_heldFirst)].shaped >= 0;
+               m_held[static_cast<std::size_t>(line - m_heldFirst)].shaped >= 0 ||
+               !rowInView(m_model->rowOfLine(line));
     });
     const qreal shaped = widestShaped();
     m_idleNext = std::max(m_idleNext, first);

@@ -293,8 +293,8 @@ class InstallLogView : public QListView {
     void startMeasuring();
     /// Runs the idle work's turns while there is work and the log is shown in a window not minimised.
     void scheduleMeasuring();
-    /// Puts the line at `line` in the run ahead of the idle work, whether or not it can set the range, and
-    /// starts the work.
+    /// Puts the line at `line` in the run ahead of the idle work while its row is in view, whether or not it
+    /// can set the range, and starts the work.
     void measureFirst(qsizetype line);
     /// Takes note of the piece of the line at `line` in the run that starts at its code unit `from` and at
     /// `x` in the line, laid out in `piece`: of a line wider than the view, a start every
