@@ -328,6 +328,16 @@ TEST_F(InstallLogTest, ABatchShapesNothingAndAPaintShapesEachRowInViewOnce) {
         EXPECT_LE(second, first);
         (void)view.viewport()->grab();
         EXPECT_EQ(view.shapingCalls() - before - first - second, 0) << "rows still in view were shaped again";
+        if (view.model()->rowCount() > 2 * rows) {
+            // Rows that left the view keep no layout: back in view, they are laid out again.
+            auto* bar = view.verticalScrollBar();
+            bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+            (void)view.viewport()->grab();
+            const qint64 away = view.shapingCalls();
+            bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+            (void)view.viewport()->grab();
+            EXPECT_GE(view.shapingCalls() - away, rows - 2) << "after Page Up, Page Down";
+        }
         ASSERT_EQ(view.model()->rowCount(), row.batches * row.linesPerBatch);
         // Once the rows in view are painted and the idle work has ended, the range holds each as drawn.
         ASSERT_TRUE(finishMeasuring(view));
@@ -562,8 +572,9 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
     constexpr int kSpan = 300;
     for (const auto& family : bundledLogFamilies()) {
         for (const auto& row : cases) {
-            // A few views long, and longer than two pieces of idle work.
-            for (const qsizetype units : {qsizetype{150}, 2 * LineWidths::kPiece + 64}) {
+            // Shorter than the view (its ink starts at the margin), a few views long, and longer than two
+            // pieces of idle work.
+            for (const qsizetype units : {qsizetype{12}, qsizetype{150}, 2 * LineWidths::kPiece + 64}) {
                 const QString line = row.run.repeated(units / row.run.size() + 1);
                 SCOPED_TRACE(family.toStdString() + ", " + row.name + ", " + std::to_string(line.size()));
                 QFont font;
@@ -604,9 +615,11 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
                 useFamily(view, family);
                 showWindow(&view);
                 view.resize(view.width() - view.viewport()->width() + kSpan, view.height());
-                // After a line wide enough that this one cannot set the range (it is shaped because it is
-                // drawn) and a blank row.
-                for (const auto& text : {line.repeated(4), QString(), line})
+                // After a line wider than the view and than this one's bound, so that this one cannot set the
+                // range (it is shaped because it is drawn), and a blank row.
+                const qreal wide =
+                    std::max<qreal>(bound, 2 * kSpan) / QFontMetricsF(view.font()).horizontalAdvance(u'W');
+                for (const auto& text : {QString(static_cast<qsizetype>(wide) + 1, u'W'), QString(), line})
                     kept.append(text);
                 view.showNewLines();
                 (void)view.viewport()->grab();
@@ -669,6 +682,60 @@ TEST_F(InstallLogTest, AClusterBoundaryNeverFallsInsideASurrogatePair) {
         }
         EXPECT_TRUE(inside.isEmpty()) << inside.size() << " cuts, first " << inside.value(0).toStdString();
     }
+}
+
+TEST_F(InstallLogTest, ALogFedInBatchesDrawsWhatALogFedAtOnceDraws) {
+    const QStringList families = bundledLogFamilies();
+    ASSERT_FALSE(families.contains(QString()));
+    // Every third line many views wide, all those of one width, so that a row could take another's layout.
+    QStringList all;
+    for (int line = 0; line < 90; ++line) {
+        const QString number = QStringLiteral("%1").arg(line, 3, 10, QLatin1Char('0'));
+        all.push_back(line % 3 == 0 ? (number + QStringLiteral(" ==> Pouring wget")).repeated(16)
+                                    : number + QStringLiteral(" Grüße 世界 ✓ e\u0301"));
+    }
+    // Scrolled sideways, given the other font, measured, widened and moved by a batch between batches.
+    KeptLines fedKept;
+    InstallLogView fed(fedKept, *clipboard);
+    fed.setFocusPolicy(Qt::NoFocus);
+    useFamily(fed, families[1]);
+    showWindow(&fed);
+    fed.resize(300, 200);
+    const auto feed = [&](qsizetype end) {
+        while (fedKept.end() < end)
+            fedKept.append(all[fedKept.end()]);
+        fed.showNewLines();
+        (void)fed.viewport()->grab();
+    };
+    feed(30);
+    fed.horizontalScrollBar()->setValue(150);
+    feed(60);
+    useFamily(fed, families[0]);
+    feed(84);
+    ASSERT_TRUE(finishMeasuring(fed));
+    (void)fed.viewport()->grab();
+    fed.resize(420, 200);
+    (void)fed.viewport()->grab();
+    feed(all.size());
+    ASSERT_TRUE(finishMeasuring(fed));
+
+    KeptLines allKept;
+    for (const auto& line : all)
+        allKept.append(line);
+    InstallLogView atOnce(allKept, *clipboard);
+    atOnce.setFocusPolicy(Qt::NoFocus);
+    useFamily(atOnce, families[0]);
+    showWindow(&atOnce);
+    atOnce.resize(fed.size());
+    atOnce.showNewLines();
+    atOnce.horizontalScrollBar()->setValue(fed.horizontalScrollBar()->value());
+    (void)atOnce.viewport()->grab();
+    ASSERT_TRUE(finishMeasuring(atOnce));
+    ASSERT_EQ(atOnce.verticalScrollBar()->value(), fed.verticalScrollBar()->value());
+    ASSERT_EQ(atOnce.horizontalScrollBar()->value(), 150);
+    const QImage drawn = fed.viewport()->grab().toImage();
+    EXPECT_TRUE(drawn == atOnce.viewport()->grab().toImage());
+    saveGrab(&fed, QStringLiteral("install-log-fed-in-batches"));
 }
 
 TEST_F(InstallLogTest, TheRowTheArrowKeysReachIsShownWholeInEitherFont) {
