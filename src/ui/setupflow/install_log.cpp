@@ -232,10 +232,14 @@ LineWidths::LineWidths(const QFont& font) : m_metrics(font) {
 
 bool LineWidths::hasMark(char32_t c) const {
     // Asking the font costs microseconds: a log of marks would hold the window on a font change.
-    const auto [known, added] = m_marks.try_emplace(c, false);
-    if (added)
-        known->second = m_metrics.inFontUcs4(c);
-    return known->second;
+    if (c >= kMarksEnd)
+        return m_metrics.inFontUcs4(c);
+    if (m_marks.empty())
+        m_marks.resize(kMarksEnd, Known::unknown);
+    auto& known = m_marks[c];
+    if (known == Known::unknown)
+        known = m_metrics.inFontUcs4(c) ? Known::yes : Known::no;
+    return known == Known::yes;
 }
 
 qreal LineWidths::stepAfter(char32_t c, QChar before, qreal x) const {

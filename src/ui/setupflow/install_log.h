@@ -13,7 +13,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -203,7 +202,11 @@ class LineWidths {
     /// How much less than taken the last slice drew, for sizing the next: at least 1, at most `kMostStretch`.
     static constexpr qreal kMostStretch = 4;
     qreal m_drawnShort = 1;
-    mutable std::unordered_map<char32_t, bool> m_marks;
+    /// Whether the font has each mark asked about, by code point, up to the end of the planes that have
+    /// marks.
+    static constexpr char32_t kMarksEnd = 0x20000;
+    enum class Known : unsigned char { unknown, yes, no };
+    mutable std::vector<Known> m_marks;
 };
 
 /// The list that shows an install log: one line per row in the log's font, neither wrapped nor elided, as
