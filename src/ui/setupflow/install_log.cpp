@@ -1057,11 +1057,14 @@ InstallLogView::Held InstallLogView::drawRow(QPainter& painter, qsizetype line, 
     // A shaped line is placed by the start kept nearest before the view, where it has some.
     const auto start = held.shaped >= 0 ? startBefore(line, from) : std::nullopt;
     // A kept line never changes: its layout serves again while the part in view and its place stay the same
-    // (a line drawn whole is placed at its start, whatever the view and its width).
+    // (a line drawn whole is placed at its start, whatever the view and its width, and a slice from its start
+    // at its start, whatever its width and starts: once shaped, it is drawn as it was).
     const auto fits = [&](const Drawn& row) {
         const bool whole = row.laid.slice.start == 0 && row.laid.slice.end == text.size();
+        const bool atStart = row.laid.slice.start == 0 && row.laid.x == 0;
         return row.layout && row.line == line &&
-               (whole || (row.from == from && row.span == span && row.width == width && row.start == start));
+               (whole || (row.from == from && row.span == span &&
+                          (atStart || (row.width == width && row.start == start))));
     };
     const auto kept = line < 0 ? m_drawn.end() : std::find_if(m_drawn.begin(), m_drawn.end(), fits);
     Drawn row;
