@@ -38,6 +38,11 @@ QFont logFont() {
     return mono;
 }
 
+/// The window that `window` is a dialog or sheet of, if any: minimised, it takes `window` with it.
+QWidget* ownerWindow(const QWidget* window) {
+    return window->parentWidget() != nullptr ? window->parentWidget()->window() : nullptr;
+}
+
 int clampToInt(qsizetype value) {
     return static_cast<int>(std::clamp<qsizetype>(value, 0, std::numeric_limits<int>::max()));
 }
@@ -575,7 +580,8 @@ void InstallLogView::changeEvent(QEvent* event) {
 void InstallLogView::showEvent(QShowEvent* event) {
     QListView::showEvent(event);
     m_shown = true;
-    window()->installEventFilter(this);  // to see it minimised
+    for (QWidget* shown = window(); shown != nullptr; shown = ownerWindow(shown))
+        shown->installEventFilter(this);  // to see it minimised
     scheduleMeasuring();
 }
 
@@ -586,7 +592,7 @@ void InstallLogView::hideEvent(QHideEvent* event) {
 }
 
 bool InstallLogView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::WindowStateChange && watched == window())
+    if (event->type() == QEvent::WindowStateChange)
         scheduleMeasuring();
     return QListView::eventFilter(watched, event);
 }
@@ -710,7 +716,10 @@ void InstallLogView::startMeasuring() {
 }
 
 void InstallLogView::scheduleMeasuring() {
-    if (!m_measuring || !m_shown || window()->isMinimized())
+    bool minimised = false;
+    for (const QWidget* shown = window(); shown != nullptr && !minimised; shown = ownerWindow(shown))
+        minimised = shown->isMinimized();
+    if (!m_measuring || !m_shown || minimised)
         m_idle->stop();
     else if (!m_idle->isActive())
         m_idle->start();  // not restarted: batches coming faster than the tick would hold the work off

@@ -294,7 +294,8 @@ class InstallLogView : public QListView {
     bool pickLineToMeasure();
     /// Has the idle work go on, or start, while the log is shown.
     void startMeasuring();
-    /// Runs the idle work's turns while there is work and the log is shown in a window not minimised.
+    /// Runs the idle work's turns while there is work and the log is shown in a window not minimised, nor the
+    /// window it is a sheet of.
     void scheduleMeasuring();
     /// Puts the line at `line` in the run ahead of the idle work while its row is in view, whether or not it
     /// can set the range, and starts the work.
