@@ -27,8 +27,8 @@
 //                          file the bench writes first; the runner cuts a very long line into rows
 //   --pages <n>            once the last line is painted (and with --check-range the log has measured its
 //                          lines): scrolls the log to its top, then pages down n times and reports the GUI
-//                          thread's CPU time per page, each page painted at once; the log's idle-time work
-//                          between the pages is not counted
+//                          thread's CPU time per page, each page painted at once, and how many paints of
+//                          the log a page took; the log's idle-time work between the pages is not counted
 //   --sideways <n>         as --pages, after them: scrolls the log to its left edge at the rows in view, then
 //                          pages right n times and reports the GUI thread's CPU time per page
 //   --skip-idle            ends once the last line is painted, without waiting for the idle-time work
@@ -499,6 +499,8 @@ class TimedApplication : public QApplication {
                 }
             }
         }
+        if (paint && receiver == counted)
+            ++countedPaints;
         // Widgets are painted inside the dispatch of their window's update request.
         if (paint && measuring && afterPaint)
             afterPaint(receiver);
@@ -517,6 +519,9 @@ class TimedApplication : public QApplication {
     double aroundCpuDispatch = 0;
     std::string aroundCpuWhat;
     std::function<void(QObject*)> afterPaint;
+    /// How many times `counted` was painted, timed or not.
+    const QObject* counted = nullptr;
+    long countedPaints = 0;
 
   private:
     bool dispatch(QObject* receiver, QEvent* event) {
@@ -530,11 +535,12 @@ class TimedApplication : public QApplication {
 
 /// Pages the log down from its top, or right from its left edge at the rows in view, one page per turn of the
 /// event loop, each painted at once, and keeps the GUI thread's CPU time of each page: the scroll, the paint
-/// and the events they posted.
+/// and the events they posted, and how many times the viewport was painted in them (`paints` counts them).
 class Pager {
   public:
-    Pager(QAbstractScrollArea& view, Qt::Orientation direction, int pages, std::function<void()> done)
-        : m_view(view), m_direction(direction), m_pages(pages), m_done(std::move(done)) {}
+    Pager(QAbstractScrollArea& view, Qt::Orientation direction, int pages, const long& paints,
+          std::function<void()> done)
+        : m_view(view), m_direction(direction), m_pages(pages), m_paints(paints), m_done(std::move(done)) {}
 
     void start() {
         bar()->setValue(0);
@@ -543,6 +549,7 @@ class Pager {
     }
 
     [[nodiscard]] const std::vector<double>& milliseconds() const { return m_milliseconds; }
+    [[nodiscard]] long paints() const { return m_paged; }
 
   private:
     [[nodiscard]] QScrollBar* bar() const {
@@ -556,16 +563,20 @@ class Pager {
             return;
         }
         const double start = threadCpuMilliseconds();
+        const long paintsBefore = m_paints;
         bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
         m_view.viewport()->repaint();
         QCoreApplication::sendPostedEvents();
         m_milliseconds.push_back(threadCpuMilliseconds() - start);
+        m_paged += m_paints - paintsBefore;
         QTimer::singleShot(0, &m_view, [this] { page(); });
     }
 
     QAbstractScrollArea& m_view;
     Qt::Orientation m_direction;
     int m_pages;
+    const long& m_paints;
+    long m_paged = 0;
     std::function<void()> m_done;
     std::vector<double> m_milliseconds;
 };
@@ -578,9 +589,10 @@ void printPages(const Pager& pager, const char* label) {
     double total = 0;
     for (const double page : perPage)
         total += page;
-    std::printf("%-28s%.2f ms (median %.2f, longest %.2f; %zu pages)\n", label,
+    std::printf("%-28s%.2f ms (median %.2f, longest %.2f; %zu pages, %.2f paints a page)\n", label,
                 total / static_cast<double>(perPage.size()), median(perPage),
-                *std::max_element(perPage.begin(), perPage.end()), perPage.size());
+                *std::max_element(perPage.begin(), perPage.end()), perPage.size(),
+                static_cast<double>(pager.paints()) / static_cast<double>(perPage.size()));
 }
 
 /// The CPU time of the process, all its threads, in milliseconds.
@@ -833,8 +845,9 @@ int main(int argc, char** argv) {
     }
 
     // exit, not quit: quitting first closes the windows, and an ended sheet refuses its close box.
-    Pager across(*log, Qt::Horizontal, sideways, [] { QCoreApplication::exit(0); });
-    Pager down(*log, Qt::Vertical, pages, [&] {
+    app.counted = log->viewport();
+    Pager across(*log, Qt::Horizontal, sideways, app.countedPaints, [] { QCoreApplication::exit(0); });
+    Pager down(*log, Qt::Vertical, pages, app.countedPaints, [&] {
         if (sideways > 0)
             across.start();
         else
