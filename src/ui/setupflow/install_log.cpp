@@ -793,10 +793,10 @@ void InstallLogView::measureWhileIdle() {
         const auto before = Clock::now();
         const qreal advance =
             m_widths.shapedWidth(piece, QStringView(text).sliced(m_piece.done, cut - m_piece.done));
+        keepStarts(m_piece.line, m_piece.done, m_piece.width, piece);
         const auto now = Clock::now();
         last = now - before;
         elapsed = now - start;
-        keepStarts(m_piece.line, m_piece.done, m_piece.width, piece);
         m_piece.width += advance;
         m_piece.done = cut;
         if (cut < text.size())
