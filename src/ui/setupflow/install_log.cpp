@@ -500,12 +500,11 @@ namespace {
 
 /// Whether `text` holds a character that reads right to left, or makes others do so.
 bool holdsRightToLeft(QStringView text) {
-    constexpr char32_t kFirstRightToLeft = 0x590;  // Hebrew's first
-    for (qsizetype at = 0; at < text.size();) {
+    constexpr char16_t kFirstRightToLeft = 0x590;  // Hebrew's first
+    const auto first = std::find_if(text.begin(), text.end(), [](QChar c) { return c >= kFirstRightToLeft; });
+    for (qsizetype at = first - text.begin(); at < text.size();) {
         const auto [c, units] = codePointAt(text, at);
         at += units;
-        if (c < kFirstRightToLeft)
-            continue;
         switch (QChar::direction(c)) {
             case QChar::DirR:
             case QChar::DirAL:
@@ -1088,7 +1087,8 @@ InstallLogView::Held InstallLogView::drawRow(QPainter& painter, qsizetype line, 
         const bool drawable = text.size() <= LineWidths::kMostPainted;
         const bool rightToLeft = drawable && holdsRightToLeft(text);
         const bool startless = line >= 0 && !m_starts.contains(line);
-        if (rightToLeft || (drawable && startless && held.shaped > span && !m_widths.bound(text).exact))
+        const auto exact = [&] { return held.shaped == held.bound && m_widths.bound(text).exact; };
+        if (rightToLeft || (drawable && startless && held.shaped > span && !exact()))
             row.laid = m_widths.layOutWhole(*row.layout, text);
         else
             row.laid = m_widths.layOutVisible(*row.layout, text, width, held.bound, from, span, start);
