@@ -725,9 +725,14 @@ void InstallLogView::scheduleMeasuring() {
 }
 
 void InstallLogView::keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece) {
+    const auto& lines = m_model->lines();
     const qsizetype at = line - m_heldFirst;
-    if (at < 0 || at >= static_cast<qsizetype>(m_held.size()) ||
-        m_held[static_cast<std::size_t>(at)].width() <= viewport()->width())
+    if (at < 0 || at >= static_cast<qsizetype>(m_held.size()) || line < lines.dropped())
+        return;
+    // A line no wider than the view needs none while the view is as wide, and is laid out whole for them when
+    // it becomes narrower; one longer than a row draws whole keeps them whatever the view.
+    if (m_held[static_cast<std::size_t>(at)].width() <= viewport()->width() &&
+        lines.at(line - lines.dropped()).size() <= LineWidths::kMostPainted)
         return;
     addStarts(m_starts[line], from, x, piece);
 }

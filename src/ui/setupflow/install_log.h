@@ -301,9 +301,9 @@ class InstallLogView : public QListView {
     /// can set the range, and starts the work.
     void measureFirst(qsizetype line);
     /// Takes note of the piece of the line at `line` in the run that starts at its code unit `from` and at
-    /// `x` in the line, laid out in `piece`: of a line wider than the view, a start every
-    /// `LineWidths::kStartEvery` code units, where the piece puts it, so that a slice of the line is drawn
-    /// where the whole line puts it.
+    /// `x` in the line, laid out in `piece`: of a line wider than the view or longer than
+    /// `LineWidths::kMostPainted` code units, a start every `LineWidths::kStartEvery` code units, where the
+    /// piece puts it, so that a slice of the line is drawn where the whole line puts it.
     void keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece);
     /// The last start kept of the line at `line` in the run at or before `x` in it, if it has some.
     [[nodiscard]] std::optional<LineWidths::Start> startBefore(qsizetype line, qreal x) const;
