@@ -1106,7 +1106,7 @@ InstallLogView::Held InstallLogView::drawRow(QPainter& painter, qsizetype line, 
     if (laid.slice.start == 0 && laid.slice.end == text.size()) {
         held.shaped = laid.advance;  // shaped whole: what the line is
     } else if (held.shaped < 0) {
-        measureFirst(line);  // to be placed where it is drawn whole
+        measureFirst(line);  // to be placed, once shaped, where the whole line puts it
         if (laid.slice.end < text.size()) {
             // The rest follows where the bound puts it after what was drawn.
             held.drawn =
