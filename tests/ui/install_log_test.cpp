@@ -26,16 +26,22 @@
 namespace quill::ui::test {
 namespace {
 
+/// `text` laid out as one left-to-right paragraph on one line, as a row of the log is.
+void layOutAsOneLine(QTextLayout& layout) {
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine().setLineWidth(std::numeric_limits<int>::max());
+    layout.endLayout();
+}
+
 /// The width `text` is drawn to as one row of the log in `font`.
 qreal laidOutWidth(const QFont& font, const QString& text) {
     QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    const QTextLine line = layout.createLine();
-    layout.endLayout();
-    return line.horizontalAdvance();
+    layOutAsOneLine(layout);
+    return layout.lineAt(0).horizontalAdvance();
 }
 
 class InstallLogTest : public UiTest {
@@ -515,17 +521,6 @@ TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEith
             EXPECT_LT(ink, image.width() - 2) << "its last pixels are cut at the view's edge";
         }
     }
-}
-
-/// `text` laid out as one left-to-right paragraph on one line, as a row of the log is.
-void layOutAsOneLine(QTextLayout& layout) {
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setTextDirection(Qt::LeftToRight);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    layout.createLine().setLineWidth(std::numeric_limits<int>::max());
-    layout.endLayout();
 }
 
 /// The last boundary between clusters of the line `clusters` looks at that `laid`, a slice of it laid out in
