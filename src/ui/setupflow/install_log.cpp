@@ -283,8 +283,8 @@ qreal LineWidths::boundEnd(QStringView line, qsizetype from, qsizetype to, qreal
     return x;
 }
 
-qreal LineWidths::shapedWidth(QTextLayout& layout, QStringView text) {
-    layout.setText(text.toString());
+qreal LineWidths::shapedWidth(QTextLayout& layout, const QString& text) {
+    layout.setText(text);
     return layOut(layout);
 }
 
@@ -447,8 +447,7 @@ LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& l
         return slice.start == 0 && slice.end == line.size() ? line
                                                             : line.mid(slice.start, slice.end - slice.start);
     };
-    layout.setText(text());
-    laid.advance = layOut(layout);
+    laid.advance = shapedWidth(layout, text());
     if (laid.slice.start > 0 || laid.slice.end < line.size()) {
         // The next row's slice is sized by how this one came out: text of one kind tends to go on.
         const qreal ratio = taken(line, laid.slice.start, laid.slice.end) / std::max<qreal>(laid.advance, 1);
@@ -460,8 +459,7 @@ LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& l
     const qreal shortBy = atEnd ? width - laid.advance - from : from + span - (laid.slice.x + laid.advance);
     if (shortBy > 0 && (atEnd ? laid.slice.start > 0 : laid.slice.end < line.size())) {
         laid.slice = widened(line, laid.slice, laid.advance, shortBy);
-        layout.setText(text());
-        laid.advance = layOut(layout);
+        laid.advance = shapedWidth(layout, text());
     }
     // Unless it holds all of the line.
     if (atEnd)
@@ -472,8 +470,7 @@ LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& l
 }
 
 LineWidths::Laid LineWidths::layOutWhole(QTextLayout& layout, const QString& line) {
-    layout.setText(line);
-    const qreal advance = layOut(layout);
+    const qreal advance = shapedWidth(layout, line);
     return {{0, line.size(), 0, 0, advance}, advance, 0};
 }
 
@@ -795,8 +792,7 @@ void InstallLogView::measureWhileIdle() {
         const QString& text = lines.at(m_piece.line - lines.dropped());
         const qsizetype cut = LineWidths::pieceEnd(text, m_piece.done);
         const auto before = Clock::now();
-        const qreal advance =
-            m_widths.shapedWidth(piece, QStringView(text).sliced(m_piece.done, cut - m_piece.done));
+        const qreal advance = m_widths.shapedWidth(piece, text.sliced(m_piece.done, cut - m_piece.done));
         keepStarts(m_piece.line, m_piece.done, m_piece.width, piece);
         const auto now = Clock::now();
         last = now - before;

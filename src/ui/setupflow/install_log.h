@@ -122,7 +122,7 @@ class LineWidths {
     /// The width `text` is drawn to: laid out in `layout` as a row of the log is (`layOut`), so that a width
     /// read here is what the paint draws (a font's metrics would stop at a U+009C, which a layout draws
     /// past).
-    [[nodiscard]] qreal shapedWidth(QTextLayout& layout, QStringView text);
+    [[nodiscard]] qreal shapedWidth(QTextLayout& layout, const QString& text);
     /// Where a piece of `line` from `from` to shape on its own ends: at most `kPiece` code units on and past
     /// at most `kMostColour` code points that a colour emoji font may draw (each takes such a font about
     /// 0.1 ms), so that a piece takes a few milliseconds at most; after white space where there is some near
