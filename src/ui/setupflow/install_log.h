@@ -1,13 +1,10 @@
 #pragma once
 
 #include <QAbstractListModel>
-#include <QFontMetricsF>
 #include <QListView>
 #include <QString>
-#include <QStringView>
 #include <QTextLayout>
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <deque>
 #include <map>
@@ -15,42 +12,15 @@
 #include <optional>
 #include <vector>
 
+#include "ui/setupflow/kept_lines.h"
+#include "ui/setupflow/line_widths.h"
+
 class QPainter;
 class QTimer;
 
 namespace quill::ui {
 
 class Clipboard;
-
-/// The last lines of a run, within a bound on their number and on their text: once either is passed, the
-/// earliest lines go. Counts the lines it let go.
-class KeptLines {
-  public:
-    static constexpr qsizetype kMaximumLines = 100'000;
-    static constexpr qsizetype kMaximumBytes = qsizetype{32} * 1024 * 1024;
-
-    explicit KeptLines(qsizetype maximumLines = kMaximumLines, qsizetype maximumBytes = kMaximumBytes);
-
-    /// Adds `line` at the end and lets the earliest lines go while a bound is passed; the last line stays.
-    void append(QString line);
-
-    /// The lines kept, oldest first.
-    [[nodiscard]] qsizetype size() const { return static_cast<qsizetype>(m_lines.size()); }
-    [[nodiscard]] const QString& at(qsizetype index) const {
-        return m_lines[static_cast<std::size_t>(index)];
-    }
-    /// How many lines went, all before the first kept one.
-    [[nodiscard]] qsizetype dropped() const { return m_dropped; }
-    /// How many lines were ever added: the index after the last one, counting the dropped ones.
-    [[nodiscard]] qsizetype end() const { return m_dropped + size(); }
-
-  private:
-    std::deque<QString> m_lines;
-    qsizetype m_dropped = 0;
-    qsizetype m_bytes = 0;
-    qsizetype m_maximumLines;
-    qsizetype m_maximumBytes;
-};
 
 /// The sentence of the log's first row once earlier lines are no longer kept.
 QString droppedLinesText(qsizetype count);
@@ -91,122 +61,6 @@ class InstallLogModel : public QAbstractListModel {
     bool m_countRow = false;
     qsizetype m_first = 0;  // the run's index of the first line shown
     qsizetype m_end = 0;    // the run's index after the last line shown
-};
-
-/// Widths of log lines in one font, at a cost bounded per character. A line's bound is what shaping gives it
-/// at most, as a rule: printable ASCII counts its own advance (read once per font, so that a line of it in a
-/// font whose printable ASCII characters all advance the same is never shaped, whatever the font says of its
-/// pitch), the default-ignorable code points and the non-spacing and enclosing marks the font has count
-/// nothing, a tab reaches the next tab stop, and any other code point counts as much as the widest character
-/// the font or its fallbacks were seen to draw. It can fall short: where a character no font has is drawn as
-/// a box wider than that, where marks follow a character no font draws (each then drawn apart from it), and
-/// for printable ASCII in a font whose advances differ, which can shape about 0.5 % wider than they add up
-/// to. Drawing such a line widens the range to what was drawn, and shaping it whole to its width. Every
-/// shaping of log text goes through here and is counted.
-class LineWidths {
-  public:
-    /// The most code units drawn of one row: more than any screen is wide.
-    static constexpr qsizetype kMostPainted = 4096;
-
-    explicit LineWidths(const QFont& font);
-
-    /// Whether every printable ASCII character advances the same.
-    [[nodiscard]] bool equalAdvances() const { return m_equal; }
-    /// An upper bound of the width of `line`, and whether it is its width (printable ASCII added up, in a
-    /// font whose printable ASCII characters all advance the same).
-    struct Bound {
-        qreal width = 0;
-        bool exact = false;
-    };
-    [[nodiscard]] Bound bound(QStringView line) const;
-    /// The width `text` is drawn to: laid out in `layout` as a row of the log is (`layOut`), so that a width
-    /// read here is what the paint draws (a font's metrics would stop at a U+009C, which a layout draws
-    /// past).
-    [[nodiscard]] qreal shapedWidth(QTextLayout& layout, const QString& text);
-    /// Where a piece of `line` from `from` to shape on its own ends: at most `kPiece` code units on and past
-    /// at most `kMostColour` code points that a colour emoji font may draw (each takes such a font about
-    /// 0.1 ms), so that a piece takes a few milliseconds at most; after white space where there is some near
-    /// there, else between clusters.
-    static constexpr qsizetype kPiece = 1024;
-    static constexpr qsizetype kMostColour = 32;
-    [[nodiscard]] static qsizetype pieceEnd(QStringView line, qsizetype from);
-    /// Lays `layout` out on one line and gives its advance.
-    qreal layOut(QTextLayout& layout);
-    /// Shaping calls so far.
-    [[nodiscard]] qint64 shapingCalls() const { return m_shapingCalls; }
-
-    /// The part of `line` to draw for the pixels [`from`, `from` + `span`) of it, when the line is `width`
-    /// wide and its bound `bound`: characters sit where the bound puts them, scaled by `width` ÷ `bound`; a
-    /// part that reaches the line's end is drawn so that it ends at `width`. Its ends are between clusters.
-    struct Slice {
-        qsizetype start = 0;
-        qsizetype end = 0;
-        qreal x = 0;           // where it starts in the line, unless it reaches the end
-        qreal boundStart = 0;  // where the bound puts its start and its end, unscaled
-        qreal boundEnd = 0;
-    };
-    /// Where a part of a line starts: its first code unit, and where the line laid out whole as one
-    /// left-to-right paragraph puts it.
-    struct Start {
-        qsizetype unit = 0;
-        qreal x = 0;
-        bool operator==(const Start&) const = default;
-    };
-    /// The code units between two starts kept of a long line.
-    static constexpr qsizetype kStartEvery = 64;
-    /// The visible part of `line`, laid out in `layout`: once, or twice where the first layout falls short of
-    /// the view and the line goes on. `x` is where it is drawn in the line. Given `start`, the part begins
-    /// there and is placed where it says; else where the bound puts it.
-    struct Laid {
-        Slice slice;
-        qreal advance = 0;
-        qreal x = 0;
-    };
-    Laid layOutVisible(QTextLayout& layout, const QString& line, qreal width, qreal bound, qreal from,
-                       qreal span, std::optional<Start> start = {});
-    /// All of `line`, laid out in `layout`.
-    Laid layOutWhole(QTextLayout& layout, const QString& line);
-    /// The nearest boundary between grapheme clusters at or after `at` (`forward`) or at or before it, looked
-    /// for a few code units either side; without one there, the nearest boundary between code points. Never
-    /// between the two halves of a surrogate pair.
-    [[nodiscard]] static qsizetype clusterBoundary(QStringView line, qsizetype at, bool forward);
-
-  private:
-    [[nodiscard]] Slice visible(QStringView line, qreal width, qreal bound, qreal from, qreal span,
-                                std::optional<Start> start) const;
-    /// Whether the font draws the mark `c` (anything else zero-width is taken to be drawn), remembered for
-    /// each mark asked about.
-    [[nodiscard]] bool hasMark(char32_t c) const;
-    /// Where the character `c`, after the code unit `before`, ends at most when it starts at `x`.
-    [[nodiscard]] qreal stepAfter(char32_t c, QChar before, qreal x) const;
-    /// What the code point `c` of `units` code units is taken to draw, to size a slice.
-    [[nodiscard]] qreal taken(char32_t c, qsizetype units) const;
-    /// What the code units [`from`, `to`) of `line` are taken to draw.
-    [[nodiscard]] qreal taken(QStringView line, qsizetype from, qsizetype to) const;
-    /// How many code units from `from` (onward when `forward`, else backward) are taken to draw `span`
-    /// pixels, at most `kMostPainted`.
-    [[nodiscard]] qsizetype unitsCovering(QStringView line, qsizetype from, qreal span, bool forward) const;
-    /// Where the bound puts the end of the code units [`from`, `to`) of `line` when they start at `x`.
-    [[nodiscard]] qreal boundEnd(QStringView line, qsizetype from, qsizetype to, qreal x) const;
-    /// `slice` grown past its end (or, when it reached the line's end, before its start) to hold `more`
-    /// pixels more than the `drawn` pixels it drew.
-    [[nodiscard]] Slice widened(QStringView line, Slice slice, qreal drawn, qreal more) const;
-
-    QFontMetricsF m_metrics;
-    std::array<qreal, 95> m_advance{};
-    bool m_equal = true;
-    qreal m_narrowest = 1;
-    qreal m_widest = 1;  // no character but a tab is taken to advance more
-    qreal m_tabStop = 1;
-    qint64 m_shapingCalls = 0;
-    /// How much less than taken the last slice drew, for sizing the next: at least 1, at most `kMostStretch`.
-    static constexpr qreal kMostStretch = 4;
-    qreal m_drawnShort = 1;
-    /// Whether the font has each mark asked about, by code point, up to the end of the planes that have
-    /// marks.
-    static constexpr char32_t kMarksEnd = 0x20000;
-    enum class Known : unsigned char { unknown, yes, no };
-    mutable std::vector<Known> m_marks;
 };
 
 /// The list that shows an install log: one line per row in the log's font, neither wrapped nor elided, as

@@ -1,0 +1,381 @@
+#include "ui/setupflow/line_widths.h"
+
+#include <QTextBoundaryFinder>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace quill::ui {
+
+namespace {
+
+constexpr char16_t kFirstPrintable = 0x20;
+constexpr char16_t kLastPrintable = 0x7e;
+/// Code units looked at either side of a cut for a boundary between clusters.
+constexpr qsizetype kWindow = 32;
+/// Regional indicators counted back from a cut to pair them as a flag does.
+constexpr qsizetype kMostIndicators = 64;
+
+/// How a code point takes part in a line's width: it advances; or it joins the cluster before it and
+/// advances nothing, as a mark where the font has it, or always, as a joiner, a variation selector or a tag;
+/// or it advances nothing on its own.
+enum class Kind { spacing, mark, joining, alone };
+
+Kind kindOf(char32_t c) {
+    if (c < 0x300)
+        return c == 0xAD ? Kind::alone : Kind::spacing;  // the soft hyphen shows only where a line wraps
+    if (c == 0x200B || c == 0x2060 || c == 0xFEFF)
+        return Kind::alone;
+    if (c == 0x200C || c == 0x200D || (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xE0020 && c <= 0xE007F) ||
+        (c >= 0xE0100 && c <= 0xE01EF))
+        return Kind::joining;
+    const auto category = QChar::category(c);
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing ? Kind::mark
+                                                                                   : Kind::spacing;
+}
+
+/// The code point that starts at `at`, and its code units.
+std::pair<char32_t, qsizetype> codePointAt(QStringView text, qsizetype at) {
+    const QChar c = text[at];
+    if (c.isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate())
+        return {QChar::surrogateToUcs4(c, text[at + 1]), 2};
+    return {c.unicode(), 1};
+}
+
+/// The code point that ends at `at`, and its code units.
+std::pair<char32_t, qsizetype> codePointBefore(QStringView text, qsizetype at) {
+    const QChar c = text[at - 1];
+    if (c.isLowSurrogate() && at >= 2 && text[at - 2].isHighSurrogate())
+        return {QChar::surrogateToUcs4(text[at - 2], c), 2};
+    return {c.unicode(), 1};
+}
+
+bool isPrintableAscii(QStringView line) {
+    return std::all_of(line.begin(), line.end(), [](QChar c) {
+        return c.unicode() >= kFirstPrintable && c.unicode() <= kLastPrintable;
+    });
+}
+
+/// `at`, or where the code point it falls inside of ends (`forward`) or starts.
+qsizetype outsideSurrogatePair(QStringView text, qsizetype at, bool forward) {
+    if (at > 0 && at < text.size() && text[at].isLowSurrogate() && text[at - 1].isHighSurrogate())
+        return forward ? at + 1 : at - 1;
+    return at;
+}
+
+/// Whether a colour emoji font may draw `c`: the symbols, pictographs and emoji it covers.
+bool mayBeColour(char32_t c) {
+    return c == 0xA9 || c == 0xAE || (c >= 0x2000 && c < 0x2C00) || (c >= 0x3030 && c < 0x32A0) ||
+           (c >= 0x1F000 && c < 0x1FB00);
+}
+
+bool isRegionalIndicatorBefore(QStringView text, qsizetype at) {
+    if (at < 2)
+        return false;
+    const auto [c, units] = codePointBefore(text, at);
+    return units == 2 && c >= 0x1F1E6 && c <= 0x1F1FF;
+}
+
+}  // namespace
+
+LineWidths::LineWidths(const QFont& font) : m_metrics(font) {
+    // Read once per font: whether its pitch flag says so or not, a font whose printable ASCII characters
+    // all advance the same is measured by counting them.
+    qreal narrowest = std::numeric_limits<qreal>::max();
+    qreal widest = 0;
+    for (char16_t c = kFirstPrintable; c <= kLastPrintable; ++c) {
+        const qreal advance = m_metrics.horizontalAdvance(QChar(c));
+        m_advance[c - kFirstPrintable] = advance;
+        narrowest = std::min(narrowest, advance);
+        widest = std::max(widest, advance);
+    }
+    m_equal = widest - narrowest < 1e-3;
+    m_narrowest = std::max<qreal>(narrowest, 1);
+    // Other text may fall back on other fonts: an ideograph or an emoji takes about two cells, a dash of
+    // three ems three. None is taken to be wider than the widest of these as this font and its fallbacks draw
+    // them, or than the font's own widest glyph, which comes in whole pixels (hence the pixel more).
+    m_widest = std::max(m_metrics.maxWidth() + 1, 2 * widest);
+    for (const char16_t* wide : {u"\u4E00", u"\uFF37", u"\u2E3B", u"\U0001F600"})
+        m_widest = std::max(m_widest, m_metrics.horizontalAdvance(QString::fromUtf16(wide)));
+    // A tab from the line's start reaches the first tab stop: the distance between stops.
+    m_tabStop = std::max<qreal>(m_metrics.horizontalAdvance(QStringLiteral("\t")), 1);
+}
+
+bool LineWidths::hasMark(char32_t c) const {
+    // Asking the font costs microseconds: a log of marks would hold the window on a font change.
+    if (c >= kMarksEnd)
+        return m_metrics.inFontUcs4(c);
+    if (m_marks.empty())
+        m_marks.resize(kMarksEnd, Known::unknown);
+    auto& known = m_marks[c];
+    if (known == Known::unknown)
+        known = m_metrics.inFontUcs4(c) ? Known::yes : Known::no;
+    return known == Known::yes;
+}
+
+qreal LineWidths::stepAfter(char32_t c, QChar before, qreal x) const {
+    if (c >= kFirstPrintable && c <= kLastPrintable)
+        return x + m_advance[c - kFirstPrintable];
+    if (c == U'\t')
+        return (std::floor(x / m_tabStop) + 1) * m_tabStop;
+    switch (kindOf(c)) {
+        case Kind::spacing:
+            return x + m_widest;
+        case Kind::mark:
+            // A mark with nothing before it, or one the font has not (drawn in a fallback font, apart from
+            // its letter), is drawn on a dotted circle of its own.
+            return before.isNull() || !hasMark(c) ? x + m_widest : x;
+        case Kind::joining:
+        case Kind::alone:
+            break;
+    }
+    return x;
+}
+
+LineWidths::Bound LineWidths::bound(QStringView line) const {
+    if (m_equal && isPrintableAscii(line))
+        return {static_cast<qreal>(line.size()) * m_advance[0], true};
+    // Added up from the advances of its characters alone, a line in a font whose advances differ may kern
+    // narrower: its width is known once it is shaped.
+    return {boundEnd(line, 0, line.size(), 0), false};
+}
+
+qreal LineWidths::boundEnd(QStringView line, qsizetype from, qsizetype to, qreal x) const {
+    for (qsizetype at = from; at < to;) {
+        const auto [c, units] = codePointAt(line, at);
+        x = stepAfter(c, at > 0 ? line[at - 1] : QChar(), x);
+        at += units;
+    }
+    return x;
+}
+
+qreal LineWidths::shapedWidth(QTextLayout& layout, const QString& text) {
+    layout.setText(text);
+    return layOut(layout);
+}
+
+qreal LineWidths::layOut(QTextLayout& layout) {
+    ++m_shapingCalls;
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    // The log's direction, whatever text a slice starts with: right-to-left runs read so within it, as they
+    // do in the whole line.
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);  // it is drawn next, from these glyphs
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(std::numeric_limits<int>::max());
+    layout.endLayout();
+    return line.isValid() ? line.horizontalAdvance() : 0;
+}
+
+qreal LineWidths::taken(char32_t c, qsizetype units) const {
+    // Its own advance for printable ASCII, nothing for a mark or a default-ignorable code point, and the
+    // narrowest advance for each code unit of any other: a little more is drawn than taken, not less, as a
+    // rule.
+    if (c >= kFirstPrintable && c <= kLastPrintable)
+        return m_advance[c - kFirstPrintable];
+    return kindOf(c) == Kind::spacing ? static_cast<qreal>(units) * m_narrowest : 0;
+}
+
+qreal LineWidths::taken(QStringView line, qsizetype from, qsizetype to) const {
+    qreal x = 0;
+    for (qsizetype at = from; at < to;) {
+        const auto [c, units] = codePointAt(line, at);
+        x += taken(c, units);
+        at += units;
+    }
+    return x;
+}
+
+qsizetype LineWidths::unitsCovering(QStringView line, qsizetype from, qreal span, bool forward) const {
+    // As much more as the slices before drew less than was taken for them.
+    span *= m_drawnShort;
+    qreal x = -4 * m_narrowest;  // a few characters more, for kerning and rounding
+    qsizetype at = from;
+    while (x < span && (forward ? at < line.size() : at > 0) && std::abs(at - from) < kMostPainted) {
+        const auto [c, units] = forward ? codePointAt(line, at) : codePointBefore(line, at);
+        x += taken(c, units);
+        at += forward ? units : -units;
+    }
+    return std::abs(at - from);
+}
+
+qsizetype LineWidths::clusterBoundary(QStringView line, qsizetype at, bool forward) {
+    const qsizetype length = line.size();
+    if (at <= 0 || at >= length)
+        return std::clamp<qsizetype>(at, 0, length);
+    // Between two characters before the first combining mark no cluster goes on (but for CR LF).
+    const char16_t before = line[at - 1].unicode();
+    const char16_t after = line[at].unicode();
+    if (before < 0x300 && after < 0x300 && !(before == u'\r' && after == u'\n'))
+        return at;
+    qsizetype begin = std::max<qsizetype>(at - kWindow, 0);
+    const qsizetype end = std::min(at + kWindow, length);
+    if (begin > 0 && line[begin].isLowSurrogate())
+        --begin;
+    // Regional indicators pair from the first of a run: the window starts there, or an even number back.
+    for (qsizetype counted = 0; counted < kMostIndicators && isRegionalIndicatorBefore(line, begin);
+         ++counted)
+        begin -= 2;
+    std::array<unsigned char, 2 * (kWindow + kMostIndicators) + 8> attributes{};
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line.sliced(begin, end - begin),
+                               attributes.data(), static_cast<qsizetype>(attributes.size()));
+    finder.setPosition(at - begin);
+    if (!finder.isAtBoundary()) {
+        const qsizetype found = forward ? finder.toNextBoundary() : finder.toPreviousBoundary();
+        // The window's own ends are boundaries only where they are the line's.
+        if (found >= 0 && (found > 0 || begin == 0) && (begin + found < end || end == length))
+            at = begin + found;
+    }
+    // Qt's finder can see a boundary inside an emoji that follows Devanagari or Thai.
+    return outsideSurrogatePair(line, at, forward);
+}
+
+qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from) {
+    qsizetype target = std::min(from + kPiece, line.size());
+    qsizetype colour = 0;
+    for (qsizetype at = from; at < target;) {
+        const auto [c, units] = codePointAt(line, at);
+        if (mayBeColour(c) && ++colour > kMostColour)
+            target = at;
+        else
+            at += units;
+    }
+    if (target >= line.size())
+        return line.size();
+    for (qsizetype at = target; at > from && at > target - 2 * kWindow; --at) {
+        if (line[at - 1].isSpace() && clusterBoundary(line, at, true) == at)
+            return at;
+    }
+    const qsizetype cut = clusterBoundary(line, target, false);
+    return cut > from ? cut : clusterBoundary(line, target, true);
+}
+
+LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound, qreal from, qreal span,
+                                      std::optional<Start> start) const {
+    const qsizetype length = line.size();
+    Slice slice{0, length, 0, 0, bound};
+    if (start) {
+        // Placed where the whole line puts its start, and going on to the view's end.
+        slice.start = start->unit;
+        slice.x = start->x;
+        const qsizetype units = unitsCovering(line, slice.start, from + span - slice.x, true);
+        slice.end = clusterBoundary(line, slice.start + units, true);
+        return slice;
+    }
+    if (from + span >= width) {
+        // The view holds the line's end: the slice ends there, and is placed when drawn.
+        slice.start = clusterBoundary(line, length - unitsCovering(line, length, span, false), false);
+        return slice;
+    }
+    const qreal scale = bound > 0 ? width / bound : 1;
+    const qreal target = from / scale;
+    // Where the bound puts each of the last code units passed, to place the cluster the view starts in.
+    constexpr qsizetype kPassed = 4 * kWindow;
+    std::array<qreal, kPassed> placed{};
+    qsizetype at = 0;
+    qreal x = 0;
+    if (m_equal && target > 0 && isPrintableAscii(line)) {
+        at = std::min(length, static_cast<qsizetype>(std::floor(target / m_advance[0])));
+        x = static_cast<qreal>(at) * m_advance[0];
+    } else {
+        while (at < length) {
+            const auto [c, units] = codePointAt(line, at);
+            const qreal next = stepAfter(c, at > 0 ? line[at - 1] : QChar(), x);
+            if (next > target)
+                break;
+            for (qsizetype unit = 0; unit < units; ++unit)
+                placed[static_cast<std::size_t>((at + unit) % kPassed)] = x;
+            x = next;
+            at += units;
+        }
+    }
+    slice.start = clusterBoundary(line, at, false);
+    if (slice.start < at && at - slice.start < kPassed)
+        x = placed[static_cast<std::size_t>(slice.start % kPassed)];
+    else if (slice.start < at)
+        x = boundEnd(line, 0, slice.start, 0);
+    slice.boundStart = x;
+    slice.x = x * scale;
+    const qsizetype units = unitsCovering(line, slice.start, from + span - slice.x, true);
+    slice.end = clusterBoundary(line, slice.start + units, true);
+    slice.boundEnd = boundEnd(line, slice.start, slice.end, x);
+    return slice;
+}
+
+LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& line, qreal width, qreal bound,
+                                           qreal from, qreal span, std::optional<Start> start) {
+    Laid laid{visible(line, width, bound, from, span, start)};
+    const auto text = [&] {
+        const auto& slice = laid.slice;
+        return slice.start == 0 && slice.end == line.size() ? line
+                                                            : line.mid(slice.start, slice.end - slice.start);
+    };
+    laid.advance = shapedWidth(layout, text());
+    if (laid.slice.start > 0 || laid.slice.end < line.size()) {
+        // The next row's slice is sized by how this one came out: text of one kind tends to go on.
+        const qreal ratio = taken(line, laid.slice.start, laid.slice.end) / std::max<qreal>(laid.advance, 1);
+        m_drawnShort = std::clamp<qreal>(ratio, 1, kMostStretch);
+    }
+    // A slice placed by the bound that holds the line's end ends at the line's width, and grows to the left;
+    // any other grows to the right.
+    const bool atEnd = !start && laid.slice.end == line.size();
+    const qreal shortBy = atEnd ? width - laid.advance - from : from + span - (laid.slice.x + laid.advance);
+    if (shortBy > 0 && (atEnd ? laid.slice.start > 0 : laid.slice.end < line.size())) {
+        laid.slice = widened(line, laid.slice, laid.advance, shortBy);
+        laid.advance = shapedWidth(layout, text());
+    }
+    // Unless it holds all of the line.
+    if (atEnd)
+        laid.x = laid.slice.start == 0 ? 0 : width - laid.advance;
+    else
+        laid.x = laid.slice.x;
+    return laid;
+}
+
+LineWidths::Laid LineWidths::layOutWhole(QTextLayout& layout, const QString& line) {
+    const qreal advance = shapedWidth(layout, line);
+    return {{0, line.size(), 0, 0, advance}, advance, 0};
+}
+
+LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn, qreal more) const {
+    const qsizetype length = line.size();
+    const qreal perUnit = std::max(
+        drawn / static_cast<qreal>(std::max<qsizetype>(slice.end - slice.start, 1)), m_narrowest / 8);
+    // A quarter more than the slice drew per code unit asks for, and a few units.
+    const qsizetype extra =
+        std::min(static_cast<qsizetype>(std::ceil(more / perUnit * 1.25)) + 8, kMostPainted);
+    if (slice.end < length) {
+        const qsizetype end = clusterBoundary(line, std::min(length, slice.end + extra), true);
+        slice.boundEnd = boundEnd(line, slice.end, end, slice.boundEnd);
+        slice.end = end;
+    } else {
+        slice.start = clusterBoundary(line, std::max<qsizetype>(0, slice.start - extra), false);
+    }
+    return slice;
+}
+
+bool holdsRightToLeft(QStringView text) {
+    constexpr char16_t kFirstRightToLeft = 0x590;  // Hebrew's first
+    const auto first = std::find_if(text.begin(), text.end(), [](QChar c) { return c >= kFirstRightToLeft; });
+    for (qsizetype at = first - text.begin(); at < text.size();) {
+        const auto [c, units] = codePointAt(text, at);
+        at += units;
+        switch (QChar::direction(c)) {
+            case QChar::DirR:
+            case QChar::DirAL:
+            case QChar::DirRLE:
+            case QChar::DirRLO:
+            case QChar::DirRLI:
+                return true;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+}  // namespace quill::ui
