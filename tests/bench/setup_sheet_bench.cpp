@@ -7,6 +7,8 @@
 // or with `--pages`, `--sideways` or `--skip-idle` until the last line is painted. One run a process, so
 // that memory figures compare; run offscreen with one malloc arena:
 //   MALLOC_ARENA_MAX=1 QT_QPA_PLATFORM=offscreen quill_setup_sheet_bench <what> [<option>...]
+// (under Callgrind, `--toggle-collect='(anonymous namespace)::Pager::page()'` counts the instructions of the
+// pages alone)
 // where <what> is one of
 //   --lines <n>            a fake install of n lines made in-process; with the install's own short lines the
 //                          bare engine stream of the same lines is timed 5 times before and 5 times after the
@@ -20,8 +22,11 @@
 //                          marks), mixed (all of these, box drawing and accented letters among them), arabic
 //                          (words of Latin, Arabic and digits), hebrew (Hebrew words and numbers),
 //                          arabic-marks (Arabic letters under harakat), hebrew-points (pointed Hebrew
-//                          letters) or symbol-marks (letters under the combining marks for symbols, U+20D0
-//                          on)
+//                          letters), symbol-marks (letters under the combining marks for symbols, U+20D0
+//                          on), ascii-arabic (the lines of ascii, each with one Arabic letter added at its
+//                          middle: with --length 4090, 4,090 ASCII characters and the letter) or tabs
+//                          (columns of "colNNN" and ASCII, each ended by a tab, a tab every 8-20
+//                          characters)
 //   --length <chars>       with --text: short (20-120 characters, the default), long (200-2,000) or a number
 //   --runner               with --lines: the lines come through the runner as the output of `cat`, from a
 //                          file the bench writes first; the runner cuts a very long line into rows
@@ -51,8 +56,9 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QFontMetricsF>
 #include <QScrollBar>
+#include <QTextLayout>
+#include <QTextOption>
 #include <QTimer>
 #include <algorithm>
 #include <array>
@@ -64,6 +70,7 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <random>
@@ -125,10 +132,12 @@ enum class Text {
     Hebrew,
     ArabicMarks,
     HebrewPoints,
-    SymbolMarks
+    SymbolMarks,
+    AsciiArabic,
+    Tabs
 };
 
-constexpr std::array<std::pair<const char*, Text>, 11> kTextNames{{{"install", Text::Install},
+constexpr std::array<std::pair<const char*, Text>, 13> kTextNames{{{"install", Text::Install},
                                                                    {"ascii", Text::Ascii},
                                                                    {"cjk", Text::Cjk},
                                                                    {"emoji", Text::Emoji},
@@ -138,7 +147,9 @@ constexpr std::array<std::pair<const char*, Text>, 11> kTextNames{{{"install", T
                                                                    {"hebrew", Text::Hebrew},
                                                                    {"arabic-marks", Text::ArabicMarks},
                                                                    {"hebrew-points", Text::HebrewPoints},
-                                                                   {"symbol-marks", Text::SymbolMarks}}};
+                                                                   {"symbol-marks", Text::SymbolMarks},
+                                                                   {"ascii-arabic", Text::AsciiArabic},
+                                                                   {"tabs", Text::Tabs}}};
 
 std::optional<Text> textNamed(const std::string& name) {
     for (const auto& [known, text] : kTextNames) {
@@ -210,6 +221,22 @@ class LineMaker {
             appendUtf8(out, c);
             ++count;
         };
+        if (m_text == Text::Tabs) {
+            // Columns of 8 to 20 characters, each "col", its number and ASCII, ended by a tab; the last one
+            // is cut where the line ends.
+            for (long column = 0; count < length; ++column) {
+                const long tab = count + 7 + static_cast<long>(pick(13));
+                std::array<char, 8> number{};
+                std::snprintf(number.data(), number.size(), "col%03ld", column % 1000);
+                for (const char* c = number.data(); *c != 0 && count < length; ++c)
+                    put(static_cast<char32_t>(*c));
+                while (count < std::min(tab, length))
+                    put(static_cast<char32_t>(kAscii[pick(kAscii.size())]));
+                if (count < length)
+                    put(U'\t');
+            }
+            return out;
+        }
         // Words of 2 to 10 characters between single spaces, as a tool's output has. Right-to-left text
         // changes script by the word.
         const bool byWord = m_text == Text::Arabic || m_text == Text::Hebrew;
@@ -276,6 +303,12 @@ class LineMaker {
                     break;
             }
         }
+        if (m_text == Text::AsciiArabic) {
+            // All ASCII so far: a byte is a character.
+            std::string letter;
+            appendUtf8(letter, kFirstArabic + pick(kArabicLetters));
+            out.insert(out.size() / 2, letter);
+        }
         return out;
     }
 
@@ -313,6 +346,8 @@ class LineMaker {
         switch (m_text) {
             case Text::Install:
             case Text::Ascii:
+            case Text::AsciiArabic:
+            case Text::Tabs:
                 return Piece::Ascii;
             case Text::Cjk:
                 return Piece::Cjk;
@@ -556,7 +591,9 @@ class Pager {
         return m_direction == Qt::Vertical ? m_view.verticalScrollBar() : m_view.horizontalScrollBar();
     }
 
-    void page() {
+    /// Out of line, so that Callgrind counts the pages alone with
+    /// `--toggle-collect='(anonymous namespace)::Pager::page()'`.
+    [[gnu::noinline]] void page() {
         auto* bar = this->bar();
         if (static_cast<int>(m_milliseconds.size()) == m_pages || bar->value() == bar->maximum()) {
             m_done();
@@ -645,12 +682,22 @@ class Stretch {
     bool m_stopped = false;
 };
 
-/// The width of the widest row of `log` shaped whole, in the log's font on its viewport.
+/// The width of the widest row of `log` shaped whole, in the log's font on its viewport: each laid out as
+/// one left-to-right paragraph on one line, tab stops counted from its start.
 qreal widestShapedRow(const quill::ui::InstallLogView& log) {
-    const QFontMetricsF metrics(log.font(), log.viewport());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(Qt::LeftToRight);
     qreal widest = 0;
-    for (int row = 0; row < log.model()->rowCount(); ++row)
-        widest = std::max(widest, metrics.horizontalAdvance(log.model()->index(row, 0).data().toString()));
+    for (int row = 0; row < log.model()->rowCount(); ++row) {
+        QTextLayout layout(log.model()->index(row, 0).data().toString(), log.font(), log.viewport());
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(std::numeric_limits<int>::max());
+        layout.endLayout();
+        widest = std::max(widest, line.horizontalAdvance());
+    }
     return widest;
 }
 
@@ -733,7 +780,7 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "usage: %s --lines <n> [--text install|ascii|cjk|emoji|marks|mixed|arabic|hebrew|"
-            "arabic-marks|hebrew-points|symbol-marks]\n"
+            "arabic-marks|hebrew-points|symbol-marks|ascii-arabic|tabs]\n"
             "       [--length short|long|<chars>] [--runner] | --tool <command> [--cancel-after <s>]\n"
             "       [--pages <n>] [--sideways <n>] [--check-range | --skip-idle] [--hide-idle <s>] "
             "[--font-change <n>]\n"
