@@ -62,6 +62,8 @@ struct SharedState {
     bool retrying = false;
     /// How many files' changes wait for another process's lock; read without the mutex.
     std::atomic<int> filesWaitingForLock = 0;
+    /// How many files have changes that have not reached them (`pending.size()`); read without the mutex.
+    std::atomic<std::size_t> filesPending = 0;
 };
 
 SharedState& shared() {
@@ -183,10 +185,12 @@ void settle(const FileSystemOperating& fs, const std::filesystem::path& folder,
         return;
     json object = contents.object;
     applyChanges(object, it->second.changes);
-    if (object == contents.object) {
+    const auto settled = [&] {
         pending.erase(it);
-        return;
-    }
+        shared().filesPending = pending.size();
+    };
+    if (object == contents.object)
+        return settled();
     if (contents.damaged) {
         // Keep what was there for a person to look at rather than writing over it.
         std::filesystem::path aside = file;
@@ -198,7 +202,7 @@ void settle(const FileSystemOperating& fs, const std::filesystem::path& folder,
                        WriteMode::atomically);
     if (!written)
         return failed(written.error().message);
-    pending.erase(it);
+    settled();
 }
 
 void retryLockedChanges(std::stop_token stop);
@@ -255,6 +259,8 @@ void retryLockedChanges(std::stop_token stop) {
 struct Unsaved {
     std::mutex mutex;
     bool copied = false;  ///< the attempt got the shared mutex and copied the keys
+    /// The quitting thread has stopped waiting: a write begun now would be cut off by the process's end.
+    std::atomic<bool> tooLate = false;
     std::map<std::filesystem::path, std::set<std::string>> keys;
 };
 
@@ -281,6 +287,8 @@ void saveLast(Unsaved& unsaved, std::chrono::steady_clock::time_point deadline, 
         return;
     {
         const std::lock_guard copying(unsaved.mutex);
+        if (unsaved.tooLate)
+            return;
         unsaved.copied = true;
         for (const auto& [file, pending] : state.pending)
             unsaved.keys[file] = pending.keys;
@@ -289,7 +297,7 @@ void saveLast(Unsaved& unsaved, std::chrono::steady_clock::time_point deadline, 
     settleEveryFile(false, tried);
     while (state.filesWaitingForLock > 0 && Clock::now() + kExitRetryInterval < lastTry) {
         lock.unlock();
-        if (!sleepFor(kExitRetryInterval, stop) || !lock.try_lock_until(lastTry))
+        if (!sleepFor(kExitRetryInterval, stop) || !lock.try_lock_until(lastTry) || unsaved.tooLate)
             return;
         settleEveryFile(true, tried);
     }
@@ -315,6 +323,7 @@ void change(const std::shared_ptr<const FileSystemOperating>& fs, const std::fil
     const Location location = locate(folder, key);
     std::lock_guard lock(shared().mutex);
     auto& pending = shared().pending[location.file];
+    shared().filesPending = shared().pending.size();
     pending.changes[location.entry] = value ? *value : json(nullptr);
     pending.keys.insert(key);
     pending.folder = folder;
@@ -334,8 +343,8 @@ LiveKeyValueStore::LiveKeyValueStore(std::filesystem::path folder,
                                      std::shared_ptr<const FileSystemOperating> fs)
     : m_folder(std::move(folder)), m_fs(std::move(fs)) {}
 
-bool LiveKeyValueStore::changesWaitForLock() {
-    return shared().filesWaitingForLock > 0;
+bool LiveKeyValueStore::changesPending() {
+    return shared().filesPending > 0;
 }
 
 void LiveKeyValueStore::saveBeforeExit(std::chrono::steady_clock::time_point deadline) {
@@ -345,12 +354,26 @@ void LiveKeyValueStore::saveBeforeExit(std::chrono::steady_clock::time_point dea
     (void)task.waitFor(
         std::max(std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()),
                  std::chrono::milliseconds{0}));
-    const std::lock_guard lock(unsaved->mutex);
-    if (!unsaved->copied) {
-        systemLog("Couldn't save the settings before quitting: a change of them did not finish in time");
-        return;
+    std::map<std::filesystem::path, std::set<std::string>> left;
+    {
+        const std::lock_guard lock(unsaved->mutex);
+        unsaved->tooLate = true;
+        if (unsaved->copied) {
+            left = unsaved->keys;
+        } else {
+            // The task never got to the changes. Unless a settings call holds them (stalled on its volume,
+            // or about to finish), they are named here.
+            const std::unique_lock store(shared().mutex, std::try_to_lock);
+            if (!store) {
+                systemLog(
+                    "Couldn't save the settings before quitting: a change of them did not finish in time");
+                return;
+            }
+            for (const auto& [file, pending] : shared().pending)
+                left[file] = pending.keys;
+        }
     }
-    for (const auto& [file, keys] : unsaved->keys) {
+    for (const auto& [file, keys] : left) {
         std::string names;
         for (const auto& key : keys)
             names += (names.empty() ? "" : ", ") + key;

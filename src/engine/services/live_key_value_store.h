@@ -38,13 +38,17 @@ class LiveKeyValueStore final : public KeyValueStoring {
     /// The folder the store's files are in.
     [[nodiscard]] std::filesystem::path folder() const;
 
-    /// Whether changes of any store in the process wait for another process's lock on their file.
-    [[nodiscard]] static bool changesWaitForLock();
+    /// Whether changes of any store in the process have not reached their file (another process's lock, a
+    /// file that cannot be read or written, or a change still being made), known without waiting for a
+    /// settings call stalled on its volume.
+    [[nodiscard]] static bool changesPending();
     /// For the program's end, once nothing else changes settings: writes the changes that have not reached
     /// their files, trying a lock that another process holds every few milliseconds until shortly before
     /// `deadline`, and logs the keys (never the values) of those it could not write. Returns by `deadline`:
     /// the writes run on a task, and one stalled on its volume is left running for the caller's forced exit
-    /// to end (each write replaces its file by a rename, so only its change is lost).
+    /// to end (each write replaces its file by a rename, so only its change is lost). A task that gets to the
+    /// changes only after this has returned leaves them alone; this names them then, unless a settings call
+    /// holds them.
     static void saveBeforeExit(std::chrono::steady_clock::time_point deadline);
 
   private:

@@ -13,7 +13,7 @@ namespace quill {
 
 namespace {
 
-/// The part of the budget kept for writing settings that another process's lock holds back.
+/// The part of the budget kept for writing the settings changes that have not reached their files.
 constexpr std::chrono::milliseconds kSettingsShare{1000};
 
 std::chrono::milliseconds timeLeft(std::chrono::steady_clock::time_point deadline) {
@@ -28,8 +28,10 @@ void shutDown(std::chrono::steady_clock::time_point deadline) {
     static std::mutex serial;
     const std::lock_guard lock(serial);
 
-    // Settings kept back by another app process's lock keep up to a second of the budget for their last try.
-    const auto tasksDeadline = LiveKeyValueStore::changesWaitForLock()
+    // Settings changes not yet in their files (another app process's lock, a file that could not be read or
+    // written) keep up to a second of the budget for their last try, whatever a task that ignores its stop
+    // takes.
+    const auto tasksDeadline = LiveKeyValueStore::changesPending()
                                    ? deadline - std::min(kSettingsShare, timeLeft(deadline) / 2)
                                    : deadline;
     // No further post starts: one cut off at exit could reach the backend and be sent again by the next run.

@@ -10,12 +10,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/core/file_descriptor.h"
 #include "engine/core/task.h"
@@ -163,6 +166,26 @@ class StallingFileSystem final : public test::ForwardingFileSystem {
 
     std::filesystem::path m_file;
     bool m_stallsWrites;
+};
+
+/// Set by a death test's process once `RefusingFileSystem` may read the settings file.
+std::atomic<bool> settingsReadable = false;
+
+/// The live file system, except that reading one file is refused, as for want of permission, until
+/// `settingsReadable` is set.
+class RefusingFileSystem final : public test::ForwardingFileSystem {
+  public:
+    explicit RefusingFileSystem(std::filesystem::path file)
+        : ForwardingFileSystem(std::make_shared<LiveFileSystem>()), m_file(std::move(file)) {}
+
+    [[nodiscard]] Result<std::string> readData(const std::filesystem::path& path) const override {
+        if (path == m_file && !settingsReadable)
+            return fail(Error{"test", EACCES, "Permission denied"});
+        return ForwardingFileSystem::readData(path);
+    }
+
+  private:
+    std::filesystem::path m_file;
 };
 
 // A settings call stalled on its volume holds the quit no longer than its deadline, and the log says so.
@@ -352,6 +375,51 @@ TEST(ShutDownTest, WritesTheSettingsAnotherProcessHeldBackOnceItsLockIsFree) {
         }
         std::filesystem::remove_all(folder);
     }
+}
+
+// Changes kept in memory while their file could not be read are written at a quit whose task takes all the
+// time it is given, with nothing of a cut-off write left beside them; with no time left, the quit names them.
+TEST(ShutDownTest, WritesTheSettingsKeptInMemoryWhenATaskUsesUpTheBudget) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test::echoSystemLogToStandardError();
+    const auto folder = sharedPath(::getpid(), "kept");
+    std::filesystem::remove_all(folder);
+    const auto changeUnreadable = [] {
+        const auto shared = sharedPath(::getppid(), "kept");
+        const LiveKeyValueStore store(shared, std::make_shared<RefusingFileSystem>(settingsFile(shared)));
+        store.setString("app.session_id", "the value itself");
+        store.setBool("app.consented", true);
+    };
+    EXPECT_EXIT(
+        {
+            changeUnreadable();
+            settingsReadable = true;
+            static std::atomic<bool> never = false;
+            spawnTask([](std::stop_token) { never.wait(false); });
+            shutDown(Clock::now() + 300ms);
+            std::_Exit(kReturned);
+        },
+        testing::ExitedWithCode(EXIT_SUCCESS), "");
+    EXPECT_EQ(nlohmann::json::parse(test::readFile(settingsFile(folder)), nullptr, false),
+              (nlohmann::json{{"session_id", "the value itself"}, {"consented", true}}));
+    std::vector<std::string> names;
+    std::error_code ignored;  // the second death test's process runs this too, on a folder it never made
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
+        names.push_back(entry.path().filename().string());
+    EXPECT_THAT(names, testing::UnorderedElementsAre("app.json", "app.json.lock"));
+    std::filesystem::remove_all(folder);
+
+    EXPECT_EXIT(
+        {
+            changeUnreadable();
+            LiveKeyValueStore::saveBeforeExit(Clock::now());
+            std::_Exit(kReturned);
+        },
+        testing::ExitedWithCode(kReturned),
+        testing::AllOf(testing::HasSubstr("Couldn't save the settings in " + settingsFile(folder).string() +
+                                          " before quitting: app.consented, app.session_id\n"),
+                       testing::Not(testing::HasSubstr("the value itself"))));
+    std::filesystem::remove_all(folder);
 }
 
 // App processes that change settings and quit at the same moment lose none of their changes to each other.
