@@ -25,7 +25,7 @@
 //                          letters), symbol-marks (letters under the combining marks for symbols, U+20D0
 //                          on), ascii-arabic (the lines of ascii, each with one Arabic letter added at its
 //                          middle: with --length 4090, 4,090 ASCII characters and the letter) or tabs
-//                          (columns of "colNNN" and ASCII, each ended by a tab, a tab every 8-20
+//                          (columns of "colNNN", a space and ASCII, each ended by a tab, a tab every 8-20
 //                          characters)
 //   --length <chars>       with --text: short (20-120 characters, the default), long (200-2,000) or a number
 //   --runner               with --lines: the lines come through the runner as the output of `cat`, from a
@@ -222,12 +222,12 @@ class LineMaker {
             ++count;
         };
         if (m_text == Text::Tabs) {
-            // Columns of 8 to 20 characters, each "col", its number and ASCII, ended by a tab; the last one
-            // is cut where the line ends.
+            // Columns of 8 to 20 characters, each "col", its number, a space and ASCII, ended by a tab; the
+            // last one is cut where the line ends.
             for (long column = 0; count < length; ++column) {
                 const long tab = count + 7 + static_cast<long>(pick(13));
                 std::array<char, 8> number{};
-                std::snprintf(number.data(), number.size(), "col%03ld", column % 1000);
+                std::snprintf(number.data(), number.size(), "col%03ld ", column % 1000);
                 for (const char* c = number.data(); *c != 0 && count < length; ++c)
                     put(static_cast<char32_t>(*c));
                 while (count < std::min(tab, length))
