@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QLayout>
 #include <QSignalSpy>
 #include <QTest>
 #include <condition_variable>
@@ -433,11 +434,21 @@ TEST_F(InstallRunTest, WhileAFixRunsTheLineAboveTheLogSaysNothingOfTheFixBefore)
     };
     SetupActionProgressView sheet(context, "Install", {cask, cli}, seam, true, [](Outcome) {});
     showWindow(&sheet);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.run().lines().size() == 3; }, 5000));
+    // The log's top edge as laid out now.
+    const auto logTop = [&] {
+        sheet.layout()->activate();
+        return sheet.log()->mapTo(&sheet, QPoint()).y();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.log()->model()->rowCount() == 3; }, 5000));
+    EXPECT_TRUE(sheet.run().headline().isEmpty()) << "a line of the fix's tool is not its own";
     EXPECT_TRUE(visibleWithId(&sheet, QStringLiteral("setup-action-own-line")).isEmpty());
+    const int silentTop = logTop();
+    saveGrab(&sheet, QStringLiteral("sheet-next-fix-started"));
     held.first.yield(said("Installing Claude Code…"));
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return shownLabelTexts(&sheet).contains("Installing Claude Code…"); }, 5000));
+    EXPECT_EQ(logTop(), silentTop) << "the log stays put as the line above it comes and goes";
+    saveGrab(&sheet, QStringLiteral("sheet-next-fix-said"));
 }
 
 /// The real runner over stand-in tools, whose uv installer starts a grandchild and waits for it.

@@ -146,11 +146,20 @@ void SetupActionProgressView::showHeadline() {
     // The log keeps every row to one line; the app's latest sentence is read here whole, wrapped, with its
     // code spans in fixed pitch.
     const QString line = m_run->headline();
+    // Once the line has shown, saying nothing hides it with its room kept, until the next line takes its
+    // place: the log below stays put as the line comes and goes. Before it first shows it takes no room.
+    if (line.isEmpty() && m_ownLine && m_ownLine->sizePolicy().retainSizeWhenHidden()) {
+        m_ownLine->hide();
+        return;
+    }
     auto* label = codeSpanLabel(line, this);
     label->setObjectName(QStringLiteral("setup-action-own-line"));
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setVisible(!line.isEmpty());
+    QSizePolicy policy = label->sizePolicy();
+    policy.setRetainSizeWhenHidden(!line.isEmpty());
+    label->setSizePolicy(policy);
     if (m_ownLine) {
         delete m_column->replaceWidget(m_ownLine, label);
         delete m_ownLine;

@@ -38,7 +38,8 @@ class SetupActionProgressView : public QDialog {
 
     [[nodiscard]] const InstallRun& run() const { return *m_run; }
     [[nodiscard]] InstallLogView* log() const { return m_log; }
-    /// The run's headline (`InstallRun::headline`), above the log; hidden while it is empty.
+    /// The run's headline (`InstallRun::headline`), above the log; hidden while it is empty, once it has
+    /// shown with the room of the text it last showed.
     [[nodiscard]] QLabel* ownLine() const { return m_ownLine; }
 
     /// Escape and the close box: "Cancel" while the run goes, nothing once it has ended.
