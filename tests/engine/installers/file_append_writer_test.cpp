@@ -60,6 +60,10 @@ TEST_F(FileAppendWriterTest, PutsOneBlankLineBeforeTheBlockAndBacksUpOnlyTheUser
         {"a byte-order mark only beside the user's .bak", "\xEF\xBB\xBF", "\n\n", "export MINE=1\n", true},
         {"a byte-order mark and a newline beside the user's .bak", "\xEF\xBB\xBF\n", "\n", "export MINE=1\n",
          true},
+        // Only those: another character that 0xEF leads, or text past a NUL, is the user's.
+        {"U+FF01 only beside an older copy", "\xEF\xBC\x81", "\n\n", "older copy\n"},
+        {"a NUL then an export beside an older copy", std::string(1, '\0') + "export A=1", "\n\n",
+         "older copy\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
