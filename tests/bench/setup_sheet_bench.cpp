@@ -1063,8 +1063,8 @@ int main(int argc, char** argv) {
         if (cancelAfter >= 0)
             std::printf("tool ended after Cancel:    %.1f ms\n", cancelMilliseconds);
         else if (!toolEnd.empty() && runEndedAt > 0)
-            std::printf("run ended after the tool:   %.1f ms (%.1f s in all)\n",
-                        (runEndedAt - std::atof(toolEnd.c_str())) * 1000, sheetMilliseconds / 1000);
+            std::printf("run ended after the tool:   %.1f ms (the last line painted at %.1f ms)\n",
+                        (runEndedAt - std::atof(toolEnd.c_str())) * 1000, sheetMilliseconds);
         std::remove((scratch + ".pid").c_str());
         std::remove((scratch + ".end").c_str());
         std::remove((scratch + ".txt").c_str());
