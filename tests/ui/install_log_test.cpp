@@ -385,6 +385,11 @@ TEST_F(InstallLogTest, ANarrowLongLineDoesNotHideAWiderShortOneInAProportionalFo
 /// Far longer than the part of a line drawn in one view.
 constexpr qsizetype kLong = 512;
 
+/// Columns split by a tab every 8 to 15 code units, repeated to make a line.
+QString tabbedColumns() {
+    return QStringLiteral("wget 1.21.4\t/usr/local/bin\tin 12 s\t");
+}
+
 /// Shows `view` in `family`, at the log's own size.
 void useFamily(InstallLogView& view, const QString& family) {
     QFont font = view.font();
@@ -475,6 +480,9 @@ TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEith
         {"a vowel sign drawn wider than bounded", QString(kLong, u'x') + QString(300, u'\u0DDC'), -1, true},
         {"ideographs, longer than one piece of idle work",
          QStringLiteral("\u4E2D\u6587\u5B57 ").repeated(3 * LineWidths::kPiece / 4), -1, true},
+        {"tabbed columns, longer than two pieces of idle work",
+         tabbedColumns().repeated((2 * LineWidths::kPiece + 64) / tabbedColumns().size() + 1).chopped(1), -1,
+         true},
         {"zero-width spaces and an x", QString(2000, u'\u200B') + QLatin1Char('x'), 10, false},
         {"letters with variation selectors", QStringLiteral("x\uFE0F").repeated(300), 10, false},
         // A font's metrics stop at U+009C; a layout draws past it.
@@ -552,6 +560,7 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
          QStringLiteral("\U0001F469\u200D\U0001F4BB\uFE0F")},
         {"flags between letters", QStringLiteral("a\U0001F1EB\U0001F1F7")},
         {"letters with their accents as marks", QStringLiteral("e\u0301")},
+        {"tabbed columns", tabbedColumns()},
         // Drawn whole, not in slices.
         {"Latin with Arabic and digits",
          QStringLiteral("get \u0645\u0644\u0641 42 \u0627\u0644\u0622\u0646 "), false},

@@ -403,7 +403,8 @@ void InstallLogView::measureWhileIdle() {
         const QString& text = lines.at(m_piece.line - lines.dropped());
         const qsizetype cut = LineWidths::pieceEnd(text, m_piece.done);
         const auto before = Clock::now();
-        const qreal advance = m_widths.shapedWidth(piece, text.sliced(m_piece.done, cut - m_piece.done));
+        const qreal advance =
+            m_widths.shapedWidth(piece, text.sliced(m_piece.done, cut - m_piece.done), m_piece.width);
         keepStarts(m_piece.line, m_piece.done, m_piece.width, piece);
         const auto now = Clock::now();
         last = now - before;

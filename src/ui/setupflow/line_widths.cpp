@@ -70,6 +70,42 @@ bool mayBeColour(char32_t c) {
            (c >= 0x1F000 && c < 0x1FB00);
 }
 
+/// Lays `layout` out on one line with its text option, and gives its advance.
+qreal layOutLine(QTextLayout& layout) {
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(std::numeric_limits<int>::max());
+    layout.endLayout();
+    return line.isValid() ? line.horizontalAdvance() : 0;
+}
+
+/// `layout`, laid out with its tab stops, `every` pixels apart, counted from its own start and `advance`
+/// wide, laid out again with those of a line it starts at `x` in, where they differ and it holds a tab; gives
+/// its advance.
+qreal fromTabStops(QTextLayout& layout, qreal every, qreal x, qreal advance) {
+    // Qt counts tab stops from a layout's own start, and past the stops it is given, every tab stop distance
+    // from there on. Text that starts off a stop of its line is given the line's stops from its start to past
+    // its advance (on either stops, it advances within a distance of the other). Laid out again, it keeps its
+    // glyphs. Qt looks through the stops for each tab, and for a left tab adds up the advances of all the
+    // text after it: a tab aligned on a character the text does not hold is placed as a left tab without
+    // that. A slice draws a few thousand code units at most, and no character but a tab advances as much as a
+    // stop distance: a few thousand stops at most; a piece of idle work that starts off a stop holds one tab.
+    constexpr qreal kOnStop = 1.0 / 128;  // half of Qt's unit of advance
+    constexpr QChar kAbsent(0xFFFF);      // a noncharacter
+    const qreal past = x - std::floor(x / every) * every;
+    const QString& text = layout.text();
+    if (past < kOnStop || every - past < kOnStop || !text.contains(u'\t'))
+        return advance;
+    const auto type = text.contains(kAbsent) ? QTextOption::LeftTab : QTextOption::DelimiterTab;
+    QTextOption option = layout.textOption();
+    QList<QTextOption::Tab> stops;
+    for (qreal stop = every - past; stop < advance + 2 * every; stop += every)
+        stops.append(QTextOption::Tab(stop, type, kAbsent));
+    option.setTabs(stops);
+    layout.setTextOption(option);
+    return layOutLine(layout);
+}
+
 bool isRegionalIndicatorBefore(QStringView text, qsizetype at) {
     if (at < 2)
         return false;
@@ -150,12 +186,12 @@ qreal LineWidths::boundEnd(QStringView line, qsizetype from, qsizetype to, qreal
     return x;
 }
 
-qreal LineWidths::shapedWidth(QTextLayout& layout, const QString& text) {
+qreal LineWidths::shapedWidth(QTextLayout& layout, const QString& text, qreal x) {
     layout.setText(text);
-    return layOut(layout);
+    return layOut(layout, x);
 }
 
-qreal LineWidths::layOut(QTextLayout& layout) {
+qreal LineWidths::layOut(QTextLayout& layout, qreal x) {
     ++m_shapingCalls;
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
@@ -164,11 +200,7 @@ qreal LineWidths::layOut(QTextLayout& layout) {
     option.setTextDirection(Qt::LeftToRight);
     layout.setTextOption(option);
     layout.setCacheEnabled(true);  // it is drawn next, from these glyphs
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    line.setLineWidth(std::numeric_limits<int>::max());
-    layout.endLayout();
-    return line.isValid() ? line.horizontalAdvance() : 0;
+    return fromTabStops(layout, m_tabStop, x, layOutLine(layout));
 }
 
 qreal LineWidths::taken(char32_t c, qsizetype units) const {
@@ -244,6 +276,13 @@ qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from) {
         else
             at += units;
     }
+    // One that may start off a tab stop of its line (neither at its start nor after a tab) ends after its
+    // first tab, so that the next starts on a stop: laid out off a stop, a piece's tabs cost more (`layOut`).
+    if (from > 0 && line[from - 1] != u'\t') {
+        const qsizetype tab = line.sliced(from, target - from).indexOf(u'\t');
+        if (tab >= 0)
+            return from + tab + 1;
+    }
     if (target >= line.size())
         return line.size();
     for (qsizetype at = target; at > from && at > target - 2 * kWindow; --at) {
@@ -314,7 +353,11 @@ LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& l
         return slice.start == 0 && slice.end == line.size() ? line
                                                             : line.mid(slice.start, slice.end - slice.start);
     };
-    laid.advance = shapedWidth(layout, text());
+    // Its tabs reach the line's tab stops from where it starts. One placed by the bound that holds the line's
+    // end is placed once laid out, to end at the line's width: laid out from its own start, past its first
+    // tab it draws the line's end as the whole line does (on the line's stops where the line is held at its
+    // width).
+    laid.advance = shapedWidth(layout, text(), laid.slice.x);
     if (laid.slice.start > 0 || laid.slice.end < line.size()) {
         // The next row's slice is sized by how this one came out: text of one kind tends to go on.
         const qreal ratio = taken(line, laid.slice.start, laid.slice.end) / std::max<qreal>(laid.advance, 1);
@@ -326,7 +369,7 @@ LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& l
     const qreal shortBy = atEnd ? width - laid.advance - from : from + span - (laid.slice.x + laid.advance);
     if (shortBy > 0 && (atEnd ? laid.slice.start > 0 : laid.slice.end < line.size())) {
         laid.slice = widened(line, laid.slice, laid.advance, shortBy);
-        laid.advance = shapedWidth(layout, text());
+        laid.advance = shapedWidth(layout, text(), laid.slice.x);
     }
     // Unless it holds all of the line.
     if (atEnd)

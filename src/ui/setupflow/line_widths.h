@@ -37,19 +37,22 @@ class LineWidths {
         bool exact = false;
     };
     [[nodiscard]] Bound bound(QStringView line) const;
-    /// The width `text` is drawn to: laid out in `layout` as a row of the log is (`layOut`), so that a width
-    /// read here is what the paint draws (a font's metrics would stop at a U+009C, which a layout draws
-    /// past).
-    [[nodiscard]] qreal shapedWidth(QTextLayout& layout, const QString& text);
+    /// The width `text`, starting at `x` in its line, is drawn to: laid out in `layout` as a row of the log
+    /// is
+    /// (`layOut`), so that a width read here is what the paint draws (a font's metrics would stop at a
+    /// U+009C, which a layout draws past).
+    [[nodiscard]] qreal shapedWidth(QTextLayout& layout, const QString& text, qreal x = 0);
     /// Where a piece of `line` from `from` to shape on its own ends: at most `kPiece` code units on and past
     /// at most `kMostColour` code points that a colour emoji font may draw (each takes such a font about
     /// 0.1 ms), so that a piece takes a few milliseconds at most; after white space where there is some near
-    /// there, else between clusters.
+    /// there, else between clusters; and after its first tab where it starts neither at the line's start nor
+    /// after a tab.
     static constexpr qsizetype kPiece = 1024;
     static constexpr qsizetype kMostColour = 32;
     [[nodiscard]] static qsizetype pieceEnd(QStringView line, qsizetype from);
-    /// Lays `layout` out on one line and gives its advance.
-    qreal layOut(QTextLayout& layout);
+    /// Lays `layout` out on one line, its text starting at `x` in its line, and gives its advance. Its tabs
+    /// reach the line's tab stops, not stops counted from its own start.
+    qreal layOut(QTextLayout& layout, qreal x = 0);
     /// Shaping calls so far.
     [[nodiscard]] qint64 shapingCalls() const { return m_shapingCalls; }
 
