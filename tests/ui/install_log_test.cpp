@@ -8,10 +8,12 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -246,6 +248,10 @@ TEST_F(InstallLogTest, TheIdleWorkRestsWhileTheLogIsHiddenAndHoldsTheWindowAFewM
         {"minimised", false, &QWidget::showMinimized, &QWidget::showNormal},
         {"with the window it is a sheet of minimised", true, &QWidget::showMinimized, &QWidget::showNormal},
     };
+    // The idle work takes a turn every 16 ms.
+    const auto timers = log.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(timers.size(), 1);
+    EXPECT_EQ(timers[0]->intervalAsDuration(), std::chrono::milliseconds(16));
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
         KeptLines kept;
@@ -254,13 +260,17 @@ TEST_F(InstallLogTest, TheIdleWorkRestsWhileTheLogIsHiddenAndHoldsTheWindowAFewM
         InstallLogView view(kept, *clipboard);
         view.setParent(&owner, Qt::Dialog);
         view.setIdleTick(std::chrono::milliseconds(0));
+        view.setFocusPolicy(Qt::NoFocus);
         showWindow(&view);
+        view.resize(400, 120);
         QWidget& target = row.owner ? owner : static_cast<QWidget&>(view);
-        // Ideographs, which a bound does not count exactly, each line wider than the one before: all shaped.
-        constexpr int kLines = 400;
+        // Ideographs and narrow letters, which a bound does not count exactly, each line wider than the one
+        // before and many pieces of idle work long: all shaped.
+        constexpr int kLines = 40;
         for (int line = 0; line < kLines; ++line)
-            kept.append(QString(600 + line, u'\u4E2D'));
+            kept.append(QStringLiteral("\u4E2D\u0456").repeated(4 * LineWidths::kPiece + line));
         view.showNewLines();
+        view.horizontalScrollBar()->setValue(600);
         (void)view.viewport()->grab();  // painted now: a repaint while minimised shapes nothing
         (target.*row.hide)();
         const qint64 before = view.shapingCalls();
@@ -280,8 +290,26 @@ TEST_F(InstallLogTest, TheIdleWorkRestsWhileTheLogIsHiddenAndHoldsTheWindowAFewM
         }
         EXPECT_LT(static_cast<double>(least) * 1000 / CLOCKS_PER_SEC, 50);
 
+        // The rows in view go ahead of the lines before them, and are drawn again once shaped: the screen
+        // shows the last row, sideways, as it is drawn once all is shaped while most of the work is left.
+        const QRect last =
+            view.visualRect(view.model()->index(kLines - 1, 0)).intersected(view.viewport()->rect());
+        const QPoint onWindow = view.viewport()->mapTo(&view, last.topLeft());
+        std::vector<QImage> shown;
+        for (int turn = 0; turn < 10'000 && view.isMeasuring(); ++turn) {
+            QCoreApplication::processEvents();
+            shown.push_back(
+                view.screen()
+                    ->grabWindow(view.winId(), onWindow.x(), onWindow.y(), last.width(), last.height())
+                    .toImage()
+                    .convertToFormat(QImage::Format_RGB32));
+        }
+
         // Once measured, the range is the widest line and the margins.
         ASSERT_TRUE(finishMeasuring(view));
+        const QImage measured = view.viewport()->grab(last).toImage().convertToFormat(QImage::Format_RGB32);
+        const auto drawn = std::find(shown.begin(), shown.end(), measured) - shown.begin();
+        EXPECT_LT(drawn, std::ssize(shown) / 2) << "of " << shown.size() << " turns";
         const qreal widest = laidOutWidth(view.font(), kept.at(kLines - 1));
         EXPECT_NEAR(view.widestLine(), widest, 1);
         constexpr int kMargins = 2 * 4;
@@ -619,6 +647,14 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
                 for (const auto& text : {QString(static_cast<qsizetype>(wide) + 1, u'W'), QString(), line})
                     kept.append(text);
                 view.showNewLines();
+                // Out of view while the idle work skips it, and first drawn once the work has ended: drawing
+                // it starts the work again.
+                const int height = view.height();
+                view.resize(view.width(), height - view.viewport()->height() +
+                                              view.visualRect(view.model()->index(0, 0)).height());
+                view.scrollToTop();
+                ASSERT_TRUE(finishMeasuring(view));
+                view.resize(view.width(), height);
                 (void)view.viewport()->grab();
                 ASSERT_TRUE(finishMeasuring(view));
                 const QRect rect = view.visualRect(view.model()->index(2, 0));
@@ -682,12 +718,16 @@ TEST_F(InstallLogTest, AClusterBoundaryNeverFallsInsideASurrogatePair) {
 TEST_F(InstallLogTest, ALogFedInBatchesDrawsWhatALogFedAtOnceDraws) {
     const QStringList families = bundledLogFamilies();
     ASSERT_FALSE(families.contains(QString()));
-    // Every third line many views wide, all those of one width, so that a row could take another's layout.
+    // Every third line many views wide, all those of one width, so that a row could take another's layout,
+    // but one many pieces of idle work long.
+    constexpr int kLongest = 57;
     QStringList all;
     for (int line = 0; line < 90; ++line) {
         const QString number = QStringLiteral("%1").arg(line, 3, 10, QLatin1Char('0'));
-        all.push_back(line % 3 == 0 ? (number + QStringLiteral(" ==> Pouring wget")).repeated(16)
-                                    : number + QStringLiteral(" Grüße 世界 ✓ e\u0301"));
+        all.push_back(
+            line % 3 == 0
+                ? (number + QStringLiteral(" ==> Pouring wget")).repeated(line == kLongest ? 2048 : 16)
+                : number + QStringLiteral(" Grüße 世界 ✓ e\u0301"));
     }
     // Scrolled sideways, given the other font, measured, widened and moved by a batch between batches.
     KeptLines fedKept;
@@ -705,6 +745,12 @@ TEST_F(InstallLogTest, ALogFedInBatchesDrawsWhatALogFedAtOnceDraws) {
     feed(30);
     fed.horizontalScrollBar()->setValue(150);
     feed(60);
+    // The font changes while the lines in view are shaped, the longest part way.
+    fed.setIdleTick(std::chrono::milliseconds(0));
+    const qint64 calls = fed.shapingCalls();
+    for (int turn = 0; turn < 1000 && fed.shapingCalls() < calls + 8; ++turn)
+        QCoreApplication::processEvents();
+    ASSERT_TRUE(fed.isMeasuring());
     useFamily(fed, families[0]);
     feed(84);
     ASSERT_TRUE(finishMeasuring(fed));
@@ -731,6 +777,13 @@ TEST_F(InstallLogTest, ALogFedInBatchesDrawsWhatALogFedAtOnceDraws) {
     const QImage drawn = fed.viewport()->grab().toImage();
     EXPECT_TRUE(drawn == atOnce.viewport()->grab().toImage());
     saveGrab(&fed, QStringLiteral("install-log-fed-in-batches"));
+    // Nothing shaped in the old font is kept: the long lines' pages, and the range.
+    EXPECT_NEAR(fed.widestLine(), laidOutWidth(fed.font(), all[kLongest]), 2);
+    for (auto* view : {&fed, &atOnce}) {
+        view->scrollTo(view->model()->index(kLongest - 6, 0), QAbstractItemView::PositionAtTop);
+        view->horizontalScrollBar()->setValue(600);
+    }
+    EXPECT_TRUE(fed.viewport()->grab().toImage() == atOnce.viewport()->grab().toImage()) << "600 px sideways";
 }
 
 TEST_F(InstallLogTest, TheRowTheArrowKeysReachIsShownWholeInEitherFont) {
