@@ -715,6 +715,150 @@ TEST_F(InstallLogTest, AClusterBoundaryNeverFallsInsideASurrogatePair) {
     }
 }
 
+/// Lays `layout` out on one line as a paragraph of `direction` drawn from its left end, with the tab stops
+/// the whole line has where its text starts `x` into the line; gives its advance.
+qreal layOutPart(QTextLayout& layout, Qt::LayoutDirection direction, qreal x) {
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(direction);
+    // A right-to-left paragraph is otherwise drawn at the right of its unbounded line.
+    option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    if (layout.text().contains(u'\t')) {
+        constexpr qreal every = 80;  // Qt's, where an option sets none
+        QList<QTextOption::Tab> tabs;
+        for (qreal stop = (std::floor(x / every) + 1) * every - x; stop < 20'000; stop += every)
+            tabs.append(QTextOption::Tab(stop, QTextOption::LeftTab));
+        option.setTabs(tabs);
+    }
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(std::numeric_limits<int>::max());
+    // Text that reads left to right inside a right-to-left paragraph is lost on a line that wide.
+    line.setLineWidth(line.naturalTextWidth());
+    layout.endLayout();
+    return line.horizontalAdvance();
+}
+
+/// A picture of one row of text in `font`, `width` pixels wide, drawn by `draw` on a white ground on the
+/// baseline it is given.
+template <typename Draw>
+QImage rowImage(const QFont& font, int width, Draw draw) {
+    const QFontMetrics metrics(font);
+    QImage image(width, 2 * metrics.height(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(Qt::black);
+    draw(painter, static_cast<qreal>(metrics.height()));
+    return image;
+}
+
+/// `line` drawn as the log draws it from its parts: the text outside its right-to-left runs in left-to-right
+/// layouts, each run as a right-to-left paragraph from its pieces (each laid out with the cluster on either
+/// side where it is cut between clusters, and drawn clipped to its own), the last at the run's left end and
+/// each earlier to the right of the one after it.
+QImage drawnInParts(const QString& line, const QFont& font, int width) {
+    return rowImage(font, width, [&](QPainter& painter, qreal baseline) {
+        const auto drawLeftToRight = [&](qsizetype from, qsizetype to, qreal x) {
+            QTextLayout layout(line.mid(from, to - from), font);
+            const qreal advance = layOutPart(layout, Qt::LeftToRight, x);
+            layout.lineAt(0).draw(&painter, QPointF(x, baseline - layout.lineAt(0).ascent()));
+            return x + advance;
+        };
+        qreal x = 0;
+        qsizetype done = 0;
+        for (const auto& run : LineWidths::runsOf(line)) {
+            x = drawLeftToRight(done, run.start, x);
+            std::vector<qsizetype> ends{run.end};
+            if (run.end - run.start > LineWidths::kRunPiece)
+                ends = LineWidths::runPieceEnds(line, run);
+            for (auto end = ends.size(); end-- > 0;) {
+                const qsizetype from = end == 0 ? run.start : ends[end - 1];
+                const qsizetype to = ends[end];
+                // The clusters either side of a cut that is not after white space.
+                const qsizetype before = from == run.start || line[from - 1].isSpace()
+                                             ? from
+                                             : LineWidths::clusterBoundary(line, from - 1, false);
+                const qsizetype after = to == run.end || line[to - 1].isSpace()
+                                            ? to
+                                            : LineWidths::clusterBoundary(line, to + 1, true);
+                QTextLayout layout(line.mid(before, after - before), font);
+                layOutPart(layout, Qt::RightToLeft, 0);
+                const QTextLine laid = layout.lineAt(0);
+                // A piece's own ends, unless it is laid out with a cluster past them.
+                const qreal left = after == to ? 0 : laid.cursorToX(static_cast<int>(to - before));
+                const qreal right = before == from ? laid.naturalTextWidth()
+                                                   : laid.cursorToX(static_cast<int>(from - before));
+                painter.save();
+                painter.setClipRect(QRectF(x, 0, right - left, 1'000));
+                laid.draw(&painter, QPointF(x - left, baseline - laid.ascent()));
+                painter.restore();
+                x += right - left;
+            }
+            done = run.end;
+        }
+        drawLeftToRight(done, line.size(), x);
+    });
+}
+
+QImage drawnWhole(const QString& line, const QFont& font, int width) {
+    return rowImage(font, width, [&](QPainter& painter, qreal baseline) {
+        QTextLayout layout(line, font);
+        layOutAsOneLine(layout);
+        layout.lineAt(0).draw(&painter, QPointF(0, baseline - layout.lineAt(0).ascent()));
+    });
+}
+
+TEST_F(InstallLogTest, RightToLeftRunsLaidOutOnTheirOwnDrawWhatTheWholeLineDraws) {
+    struct Case {
+        const char* name;
+        QString line;
+    };
+    const QString hebrew = QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD");
+    const QString arabic = QStringLiteral("\u0645\u0644\u0641 \u0627\u0644\u0622\u0646");
+    const std::vector<Case> cases = {
+        {"Hebrew words between Latin", QStringLiteral("get %1 now").arg(hebrew)},
+        {"Latin with Arabic and digits", QStringLiteral("get %1 42 %1 ok").arg(arabic)},
+        {"Arabic with a percentage, then Latin", QStringLiteral("%1 50% %1 50% then").arg(arabic)},
+        {"Arabic with a sum", QStringLiteral("x %1 1+2 %1 1+2, 3/4 y").arg(arabic)},
+        {"Hebrew with a sum and a currency", QStringLiteral("x %1 1+2 $5 %1 -7 y").arg(hebrew)},
+        {"Hebrew with punctuation, then Latin", QStringLiteral("%1, %1! done").arg(hebrew)},
+        {"Hebrew in brackets", QStringLiteral("a (%1) b %1 (%1) c [%1 d]").arg(hebrew)},
+        {"Arabic digits between Latin", QStringLiteral("a \u0661\u0662 - \u0663\u0664 b \u0661\u0662 c")},
+        {"embeddings, overrides and isolates",
+         QStringLiteral("a \u202B%1 b\u202C c \u2067d %1\u2069 e \u2068%1 x\u2069 \u2068x %1\u2069 "
+                        "\u2066%1\u2069 f \u202Edef\u202C g %1 \u202Ahij\u202C \u2066k\u2069 l")
+             .arg(hebrew)},
+        {"unmatched closing codes", QStringLiteral("a \u202C%1 \u2069b \u202C").arg(hebrew)},
+        {"a tab inside Hebrew", QStringLiteral("a %1\t%1 \t b\t%1").arg(hebrew)},
+        {"marks and points",
+         QStringLiteral("a \u05E9\u05B8\u05C1\u05DC\u05D5\u05B9\u05DD x\u200Fy z\u200E \u061C3 "
+                        "\u0645\u064E\u0644\u0651\u0641")},
+        {"runs at the line's start and end", QStringLiteral("%1 abc %1").arg(hebrew)},
+        {"a run that ends in white space", QStringLiteral("%1   ").arg(hebrew)},
+        {"no right-to-left text", QStringLiteral("\u4E2D\u6587 e\u0301 \u00E9 42%")},
+        // Runs drawn from pieces.
+        {"Hebrew words, past the most a row draws",
+         QStringLiteral("a ") + (hebrew + u' ').repeated(LineWidths::kMostPainted / 9) + u'b'},
+        {"Arabic words with percentages and sums",
+         QStringLiteral("a ") + QStringLiteral("%1 50% %1 1+2 ").arg(arabic).repeated(120) + u'b'},
+        {"Hebrew with punctuation",
+         (hebrew + QStringLiteral(", ") + hebrew + QStringLiteral("! ")).repeated(40) +
+             QStringLiteral("done")},
+        {"a Hebrew word with points, cut between clusters",
+         QStringLiteral("a ") + QStringLiteral("\u05E9\u05B8").repeated(400) + QStringLiteral(" b")},
+    };
+    for (const auto& family : bundledLogFamilies()) {
+        QFont font;
+        font.setFamilies({family});
+        for (const auto& row : cases) {
+            SCOPED_TRACE(family.toStdString() + ", " + row.name);
+            const int width = static_cast<int>(laidOutWidth(font, row.line)) + 8;
+            EXPECT_TRUE(drawnInParts(row.line, font, width) == drawnWhole(row.line, font, width));
+        }
+    }
+}
+
 TEST_F(InstallLogTest, ALogFedInBatchesDrawsWhatALogFedAtOnceDraws) {
     const QStringList families = bundledLogFamilies();
     ASSERT_FALSE(families.contains(QString()));

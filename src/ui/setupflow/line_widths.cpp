@@ -113,6 +113,513 @@ bool isRegionalIndicatorBefore(QStringView text, qsizetype at) {
     return units == 2 && c >= 0x1F1E6 && c <= 0x1F1FF;
 }
 
+/// The levels the bidirectional algorithm gives the code units of a line laid out as a left-to-right
+/// paragraph, as Qt's own layout resolves them: explicit embeddings, overrides and isolates (at most 125
+/// deep), weak and neutral types, paired brackets, and white space before a tab or at the end reset to the
+/// paragraph's level. A code unit that the algorithm removes (an embedding code, a boundary neutral) takes
+/// the lower of the levels either side of it.
+class Bidi {
+  public:
+    explicit Bidi(QStringView line) : m_line(line), m_size(line.size()) {}
+
+    std::vector<unsigned char> levels() {
+        classify();
+        resolveExplicit();
+        for (const auto& sequence : sequences())
+            resolveImplicit(sequence);
+        levelRemoved();
+        resetWhiteSpace();
+        return std::move(m_level);
+    }
+
+  private:
+    using Dir = QChar::Direction;
+    static constexpr int kMostDepth = 125;
+    static constexpr int kMostBrackets = 63;
+
+    static bool isRemoved(Dir d) {
+        return d == QChar::DirLRE || d == QChar::DirRLE || d == QChar::DirLRO || d == QChar::DirRLO ||
+               d == QChar::DirPDF || d == QChar::DirBN;
+    }
+    static bool isInitiator(Dir d) { return d == QChar::DirLRI || d == QChar::DirRLI || d == QChar::DirFSI; }
+    Dir original(qsizetype at) const { return static_cast<Dir>(m_original[static_cast<std::size_t>(at)]); }
+    Dir& type(qsizetype at) { return m_type[static_cast<std::size_t>(at)]; }
+    unsigned char& embedding(qsizetype at) { return m_embedding[static_cast<std::size_t>(at)]; }
+    unsigned char& level(qsizetype at) { return m_level[static_cast<std::size_t>(at)]; }
+
+    /// Each code unit's class (the second half of a surrogate pair is a non-spacing mark, as Qt takes it),
+    /// each isolate's matching PDI and each FSI's direction: that of its first strong code point outside
+    /// the isolates it holds.
+    void classify() {
+        m_original.resize(static_cast<std::size_t>(m_size));
+        m_type.resize(static_cast<std::size_t>(m_size));
+        struct Open {
+            std::size_t isolate;
+            bool strongSeen;
+        };
+        std::vector<Open> open;
+        for (qsizetype at = 0; at < m_size;) {
+            const auto [c, units] = codePointAt(m_line, at);
+            const Dir d = QChar::direction(c);
+            m_original[static_cast<std::size_t>(at)] = static_cast<unsigned char>(d);
+            if (units == 2)
+                m_original[static_cast<std::size_t>(at + 1)] = QChar::DirNSM;
+            if (isInitiator(d)) {
+                open.push_back({m_isolates.size(), false});
+                m_isolates.push_back({at, m_size, false});
+            } else if (d == QChar::DirPDI && !open.empty()) {
+                m_isolates[open.back().isolate].pdi = at;
+                open.pop_back();
+            } else if ((d == QChar::DirL || d == QChar::DirR || d == QChar::DirAL) && !open.empty() &&
+                       !open.back().strongSeen) {
+                open.back().strongSeen = true;
+                m_isolates[open.back().isolate].rightToLeft = d != QChar::DirL;
+            }
+            at += units;
+        }
+        for (qsizetype at = 0; at < m_size; ++at)
+            type(at) = original(at);
+    }
+
+    /// Rules X1 to X9: each code unit's embedding level, and its class where an override sets it.
+    void resolveExplicit() {
+        m_embedding.assign(static_cast<std::size_t>(m_size), 0);
+        struct Entry {
+            unsigned char level;
+            Dir override;  // DirON for none
+            bool isolate;
+        };
+        std::vector<Entry> stack{{0, QChar::DirON, false}};
+        int overflowIsolates = 0;
+        int overflowEmbeddings = 0;
+        int validIsolates = 0;
+        std::size_t isolate = 0;
+        const auto overridden = [&](qsizetype at) {
+            if (stack.back().override != QChar::DirON)
+                type(at) = stack.back().override;
+        };
+        for (qsizetype at = 0; at < m_size; ++at) {
+            const Dir d = original(at);
+            const unsigned char current = stack.back().level;
+            embedding(at) = current;
+            const bool rightToLeft = d == QChar::DirRLE || d == QChar::DirRLO || d == QChar::DirRLI ||
+                                     (d == QChar::DirFSI && m_isolates[isolate].rightToLeft);
+            const int next = rightToLeft ? (current + 1) | 1 : (current + 2) & ~1;
+            switch (d) {
+                case QChar::DirRLE:
+                case QChar::DirLRE:
+                case QChar::DirRLO:
+                case QChar::DirLRO:
+                    if (next <= kMostDepth && overflowIsolates == 0 && overflowEmbeddings == 0) {
+                        const Dir override = d == QChar::DirRLO   ? QChar::DirR
+                                             : d == QChar::DirLRO ? QChar::DirL
+                                                                  : QChar::DirON;
+                        stack.push_back({static_cast<unsigned char>(next), override, false});
+                    } else if (overflowIsolates == 0) {
+                        ++overflowEmbeddings;
+                    }
+                    type(at) = QChar::DirBN;
+                    break;
+                case QChar::DirRLI:
+                case QChar::DirLRI:
+                case QChar::DirFSI:
+                    overridden(at);
+                    ++isolate;
+                    if (next <= kMostDepth && overflowIsolates == 0 && overflowEmbeddings == 0) {
+                        ++validIsolates;
+                        stack.push_back({static_cast<unsigned char>(next), QChar::DirON, true});
+                    } else {
+                        ++overflowIsolates;
+                    }
+                    break;
+                case QChar::DirPDI:
+                    if (overflowIsolates > 0) {
+                        --overflowIsolates;
+                    } else if (validIsolates > 0) {
+                        overflowEmbeddings = 0;
+                        while (!stack.back().isolate)
+                            stack.pop_back();
+                        stack.pop_back();
+                        --validIsolates;
+                    }
+                    embedding(at) = stack.back().level;
+                    overridden(at);
+                    break;
+                case QChar::DirPDF:
+                    if (overflowIsolates > 0) {
+                    } else if (overflowEmbeddings > 0) {
+                        --overflowEmbeddings;
+                    } else if (!stack.back().isolate && stack.size() >= 2) {
+                        stack.pop_back();
+                    }
+                    type(at) = QChar::DirBN;
+                    break;
+                case QChar::DirB:
+                    stack.resize(1);
+                    overflowIsolates = overflowEmbeddings = validIsolates = 0;
+                    embedding(at) = 0;
+                    break;
+                case QChar::DirBN:
+                    break;
+                default:
+                    overridden(at);
+                    break;
+            }
+        }
+    }
+
+    /// The isolating run sequences (rule X10): level runs of the code units not removed, each run that ends
+    /// at an isolate's start followed by the one that starts at its matching PDI.
+    std::vector<std::vector<qsizetype>> sequences() {
+        std::vector<std::vector<qsizetype>> runs;
+        for (qsizetype at = 0; at < m_size; ++at) {
+            if (isRemoved(original(at)))
+                continue;
+            if (runs.empty() || embedding(runs.back().back()) != embedding(at))
+                runs.emplace_back();
+            runs.back().push_back(at);
+        }
+        // Where each run starts, to find the one a matching PDI starts.
+        std::vector<std::pair<qsizetype, std::size_t>> starts;
+        starts.reserve(runs.size());
+        for (std::size_t run = 0; run < runs.size(); ++run)
+            starts.emplace_back(runs[run].front(), run);
+        std::vector<qsizetype> pdis;
+        for (const auto& isolate : m_isolates) {
+            if (isolate.pdi < m_size)
+                pdis.push_back(isolate.pdi);
+        }
+        std::sort(pdis.begin(), pdis.end());
+        std::vector<std::vector<qsizetype>> sequences;
+        for (std::size_t run = 0; run < runs.size(); ++run) {
+            const qsizetype first = runs[run].front();
+            if (original(first) == QChar::DirPDI && std::binary_search(pdis.begin(), pdis.end(), first))
+                continue;
+            std::vector<qsizetype> sequence = std::move(runs[run]);
+            for (;;) {
+                const qsizetype last = sequence.back();
+                if (!isInitiator(original(last)))
+                    break;
+                const auto found = std::lower_bound(
+                    m_isolates.begin(), m_isolates.end(), last,
+                    [](const Isolate& isolate, qsizetype at) { return isolate.initiator < at; });
+                if (found == m_isolates.end() || found->pdi >= m_size)
+                    break;
+                const auto next = std::lower_bound(starts.begin(), starts.end(),
+                                                   std::pair<qsizetype, std::size_t>{found->pdi, 0});
+                if (next == starts.end() || next->first != found->pdi)
+                    break;
+                auto& more = runs[next->second];
+                sequence.insert(sequence.end(), more.begin(), more.end());
+                more.clear();
+            }
+            sequences.push_back(std::move(sequence));
+        }
+        return sequences;
+    }
+
+    /// The embedding level of the code unit not removed before `at` (`step` -1) or after it (1), or the
+    /// paragraph's.
+    unsigned char neighbour(qsizetype at, qsizetype step) {
+        for (at += step; at >= 0 && at < m_size; at += step) {
+            if (!isRemoved(original(at)))
+                return embedding(at);
+        }
+        return 0;
+    }
+
+    static Dir strongOf(Dir d) {
+        switch (d) {
+            case QChar::DirL:
+                return QChar::DirL;
+            case QChar::DirR:
+            case QChar::DirEN:
+            case QChar::DirAN:
+                return QChar::DirR;
+            default:
+                return QChar::DirON;
+        }
+    }
+    static bool isNeutral(Dir d) {
+        return d == QChar::DirB || d == QChar::DirS || d == QChar::DirWS || d == QChar::DirON ||
+               isInitiator(d) || d == QChar::DirPDI;
+    }
+
+    /// Rules W1 to I2 over one isolating run sequence.
+    void resolveImplicit(const std::vector<qsizetype>& sequence) {
+        const auto size = static_cast<qsizetype>(sequence.size());
+        const unsigned char runLevel = embedding(sequence.front());
+        const auto directionOf = [](int level) { return (level & 1) != 0 ? QChar::DirR : QChar::DirL; };
+        const Dir sos = directionOf(std::max<int>(runLevel, neighbour(sequence.front(), -1)));
+        const qsizetype last = sequence.back();
+        const Dir eos =
+            directionOf(std::max<int>(runLevel, isInitiator(original(last)) ? 0 : neighbour(last, 1)));
+        const Dir e = directionOf(runLevel);
+        std::vector<Dir> t(sequence.size());
+        for (qsizetype k = 0; k < size; ++k)
+            t[static_cast<std::size_t>(k)] = type(sequence[static_cast<std::size_t>(k)]);
+        const auto at = [&](qsizetype k) -> Dir& { return t[static_cast<std::size_t>(k)]; };
+        const auto originalAt = [&](qsizetype k) { return original(sequence[static_cast<std::size_t>(k)]); };
+        // W1 to W3.
+        Dir lastStrong = sos;
+        for (qsizetype k = 0; k < size; ++k) {
+            if (at(k) == QChar::DirNSM) {
+                if (k == 0)
+                    at(k) = sos;
+                else if (isInitiator(originalAt(k - 1)) || originalAt(k - 1) == QChar::DirPDI)
+                    at(k) = QChar::DirON;
+                else
+                    at(k) = at(k - 1);
+            }
+            if (at(k) == QChar::DirEN && lastStrong == QChar::DirAL)
+                at(k) = QChar::DirAN;
+            if (at(k) == QChar::DirL || at(k) == QChar::DirR || at(k) == QChar::DirAL)
+                lastStrong = at(k);
+        }
+        for (auto& d : t) {
+            if (d == QChar::DirAL)
+                d = QChar::DirR;
+        }
+        // W4.
+        for (qsizetype k = 1; k + 1 < size; ++k) {
+            const Dir before = at(k - 1);
+            if (before != at(k + 1))
+                continue;
+            if ((at(k) == QChar::DirES && before == QChar::DirEN) ||
+                (at(k) == QChar::DirCS && (before == QChar::DirEN || before == QChar::DirAN)))
+                at(k) = before;
+        }
+        // W5: terminators next to a European number join it.
+        for (qsizetype k = 0; k < size;) {
+            if (at(k) != QChar::DirET) {
+                ++k;
+                continue;
+            }
+            qsizetype end = k;
+            while (end < size && at(end) == QChar::DirET)
+                ++end;
+            if ((k > 0 && at(k - 1) == QChar::DirEN) || (end < size && at(end) == QChar::DirEN))
+                std::fill(t.begin() + k, t.begin() + end, QChar::DirEN);
+            k = end;
+        }
+        // W6 and W7.
+        lastStrong = sos;
+        for (auto& d : t) {
+            if (d == QChar::DirES || d == QChar::DirET || d == QChar::DirCS)
+                d = QChar::DirON;
+            else if (d == QChar::DirL || d == QChar::DirR)
+                lastStrong = d;
+            else if (d == QChar::DirEN && lastStrong == QChar::DirL)
+                d = QChar::DirL;
+        }
+        resolveBrackets(sequence, t, sos, e);
+        // N1 and N2.
+        for (qsizetype k = 0; k < size;) {
+            if (!isNeutral(at(k))) {
+                ++k;
+                continue;
+            }
+            qsizetype end = k;
+            while (end < size && isNeutral(at(end)))
+                ++end;
+            const Dir before = k == 0 ? sos : strongOf(at(k - 1));
+            const Dir after = end == size ? eos : strongOf(at(end));
+            std::fill(t.begin() + k, t.begin() + end, before == after ? before : e);
+            k = end;
+        }
+        // I1 and I2.
+        for (qsizetype k = 0; k < size; ++k) {
+            const Dir d = at(k);
+            int resolved = runLevel;
+            if ((runLevel & 1) == 0)
+                resolved += d == QChar::DirR ? 1 : d == QChar::DirAN || d == QChar::DirEN ? 2 : 0;
+            else
+                resolved += d == QChar::DirL || d == QChar::DirAN || d == QChar::DirEN ? 1 : 0;
+            level(sequence[static_cast<std::size_t>(k)]) = static_cast<unsigned char>(resolved);
+        }
+    }
+
+    /// Rule N0: each pair of brackets takes the direction of the strong text inside it, where that is the
+    /// embedding's or the text before the pair's.
+    void resolveBrackets(const std::vector<qsizetype>& sequence, std::vector<Dir>& t, Dir sos, Dir e) {
+        const auto size = static_cast<qsizetype>(sequence.size());
+        struct Opened {
+            char32_t closing;
+            qsizetype at;
+        };
+        std::vector<Opened> opened;
+        std::vector<std::pair<qsizetype, qsizetype>> pairs;
+        for (qsizetype k = 0; k < size; ++k) {
+            if (t[static_cast<std::size_t>(k)] != QChar::DirON)
+                continue;
+            const char16_t c = m_line[sequence[static_cast<std::size_t>(k)]].unicode();
+            if (!QChar::hasMirrored(c))
+                continue;
+            const auto category = QChar::category(c);
+            if (category == QChar::Punctuation_Open) {
+                if (opened.size() == kMostBrackets)
+                    return;
+                opened.push_back({QChar::mirroredChar(c), k});
+            } else if (category == QChar::Punctuation_Close) {
+                // U+2329 and U+3008 are the same bracket, as are U+232A and U+3009.
+                const auto same = [c](char32_t closing) {
+                    return closing == c || (closing == 0x3009 && c == 0x232A) ||
+                           (closing == 0x232A && c == 0x3009);
+                };
+                for (auto found = opened.size(); found-- > 0;) {
+                    if (same(opened[found].closing)) {
+                        pairs.emplace_back(opened[found].at, k);
+                        opened.resize(found);
+                        break;
+                    }
+                }
+            }
+        }
+        std::sort(pairs.begin(), pairs.end());
+        for (const auto& [open, close] : pairs) {
+            Dir inside = QChar::DirON;
+            for (qsizetype k = open + 1; k < close && inside != e; ++k) {
+                const Dir strong = strongOf(t[static_cast<std::size_t>(k)]);
+                if (strong != QChar::DirON)
+                    inside = strong;
+            }
+            if (inside == QChar::DirON)
+                continue;
+            Dir resolved = e;
+            if (inside != e) {
+                Dir before = sos;
+                for (qsizetype k = open; k-- > 0;) {
+                    const Dir strong = strongOf(t[static_cast<std::size_t>(k)]);
+                    if (strong != QChar::DirON) {
+                        before = strong;
+                        break;
+                    }
+                }
+                resolved = before == inside ? inside : e;
+            }
+            for (const qsizetype bracket : {open, close}) {
+                t[static_cast<std::size_t>(bracket)] = resolved;
+                for (qsizetype k = bracket + 1;
+                     k < size && original(sequence[static_cast<std::size_t>(k)]) == QChar::DirNSM; ++k)
+                    t[static_cast<std::size_t>(k)] = resolved;
+            }
+        }
+    }
+
+    /// A removed code unit takes the level before it, or after it where that is lower.
+    void levelRemoved() {
+        unsigned char before = 0;
+        qsizetype firstRemoved = -1;
+        for (qsizetype at = 0; at < m_size; ++at) {
+            if (isRemoved(original(at))) {
+                if (firstRemoved < 0)
+                    firstRemoved = at;
+                level(at) = before;
+                continue;
+            }
+            if (firstRemoved >= 0 && level(at) < before)
+                std::fill(m_level.begin() + firstRemoved, m_level.begin() + at, level(at));
+            firstRemoved = -1;
+            before = level(at);
+        }
+        if (firstRemoved >= 0)
+            std::fill(m_level.begin() + firstRemoved, m_level.end(), 0);
+    }
+
+    /// Rule L1: tabs and paragraph separators, and the white space, isolate codes and removed code units
+    /// before them or at the line's end, at the paragraph's level.
+    void resetWhiteSpace() {
+        bool reset = true;
+        for (qsizetype at = m_size; at-- > 0;) {
+            const Dir d = original(at);
+            if (d == QChar::DirS || d == QChar::DirB) {
+                level(at) = 0;
+                reset = true;
+            } else if (reset && (d == QChar::DirWS || isInitiator(d) || d == QChar::DirPDI || isRemoved(d))) {
+                level(at) = 0;
+            } else {
+                reset = false;
+            }
+        }
+    }
+
+    struct Isolate {
+        qsizetype initiator;
+        qsizetype pdi;  // the line's size where none matches
+        bool rightToLeft;
+    };
+
+    QStringView m_line;
+    qsizetype m_size;
+    std::vector<unsigned char> m_original;
+    std::vector<Dir> m_type;
+    std::vector<unsigned char> m_embedding;
+    std::vector<unsigned char> m_level = std::vector<unsigned char>(static_cast<std::size_t>(m_size), 0);
+    std::vector<Isolate> m_isolates;
+};
+
+/// Whether Qt's layout gives `line` any level but the paragraph's: only a code unit at or above U+0590 of a
+/// class that reads right to left or embeds can.
+bool mayHoldRightToLeft(QStringView line) {
+    constexpr char16_t kFirstRightToLeft = 0x590;  // Hebrew's first
+    for (const QChar c : line) {
+        if (c.unicode() < kFirstRightToLeft)
+            continue;
+        switch (c.direction()) {
+            case QChar::DirR:
+            case QChar::DirAN:
+            case QChar::DirAL:
+            case QChar::DirLRE:
+            case QChar::DirLRO:
+            case QChar::DirRLE:
+            case QChar::DirRLO:
+            case QChar::DirPDF:
+            case QChar::DirLRI:
+            case QChar::DirRLI:
+            case QChar::DirFSI:
+            case QChar::DirPDI:
+                return true;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+/// Adds to `runs` the stretches of [`from`, `to`) drawn right to left in a line laid out at the even level
+/// `base`: those above it whose lowest level is odd, each reversed as a whole; where the lowest is even, the
+/// stretches inside it drawn so.
+void collectRuns(const std::vector<unsigned char>& levels, qsizetype from, qsizetype to, int base,
+                 std::vector<LineWidths::Run>& runs) {
+    const auto levelAt = [&](qsizetype at) { return static_cast<int>(levels[static_cast<std::size_t>(at)]); };
+    for (qsizetype at = from; at < to;) {
+        if (levelAt(at) <= base) {
+            ++at;
+            continue;
+        }
+        qsizetype end = at;
+        int lowest = std::numeric_limits<int>::max();
+        for (; end < to && levelAt(end) > base; ++end)
+            lowest = std::min(lowest, levelAt(end));
+        if ((lowest & 1) != 0)
+            runs.push_back({at, end});
+        else
+            collectRuns(levels, at, end, lowest, runs);
+        at = end;
+    }
+}
+
+bool isEmbeddingCode(QChar::Direction d) {
+    return d == QChar::DirLRE || d == QChar::DirRLE || d == QChar::DirLRO || d == QChar::DirRLO ||
+           d == QChar::DirPDF;
+}
+
+/// Whether the bidirectional algorithm leaves the code unit at `at` out of the text it resolves.
+bool isRemoved(QStringView line, qsizetype at) {
+    const auto d = line[at].direction();
+    return isEmbeddingCode(d) || d == QChar::DirBN;
+}
+
 }  // namespace
 
 LineWidths::LineWidths(const QFont& font) : m_metrics(font) {
@@ -419,6 +926,98 @@ bool holdsRightToLeft(QStringView text) {
         }
     }
     return false;
+}
+
+std::vector<LineWidths::Run> LineWidths::runsOf(QStringView line) {
+    std::vector<Run> runs;
+    if (!mayHoldRightToLeft(line))
+        return runs;
+    const std::vector<unsigned char> levels = Bidi(line).levels();
+    collectRuns(levels, 0, line.size(), 0, runs);
+    const qsizetype size = line.size();
+    for (auto& run : runs) {
+        // With the codes that open the embeddings and overrides it is in where they touch it, and the ones
+        // that close what it opened.
+        for (qsizetype before = run.start; before > 0 && isRemoved(line, before - 1); --before) {
+            const auto d = line[before - 1].direction();
+            if (isEmbeddingCode(d) && d != QChar::DirPDF)
+                run.start = before - 1;
+        }
+        qsizetype open = 0;
+        for (qsizetype at = run.start; at < run.end; ++at) {
+            const auto d = line[at].direction();
+            if (d == QChar::DirPDF)
+                open = std::max<qsizetype>(open - 1, 0);
+            else if (isEmbeddingCode(d))
+                ++open;
+        }
+        for (qsizetype after = run.end; open > 0 && after < size && isRemoved(line, after); ++after) {
+            if (line[after].direction() == QChar::DirPDF) {
+                run.end = after + 1;
+                --open;
+            }
+        }
+    }
+    return runs;
+}
+
+std::vector<qsizetype> LineWidths::runPieceEnds(QStringView line, Run run) {
+    std::vector<qsizetype> ends;
+    // How deep each code unit is in the embeddings and isolates opened inside the run.
+    std::vector<int> depth(static_cast<std::size_t>(run.end - run.start), 0);
+    std::vector<bool> isolates;  // what is open, inner last
+    for (qsizetype at = run.start; at < run.end; ++at) {
+        depth[static_cast<std::size_t>(at - run.start)] = static_cast<int>(isolates.size());
+        switch (line[at].direction()) {
+            case QChar::DirLRE:
+            case QChar::DirRLE:
+            case QChar::DirLRO:
+            case QChar::DirRLO:
+                isolates.push_back(false);
+                break;
+            case QChar::DirLRI:
+            case QChar::DirRLI:
+            case QChar::DirFSI:
+                isolates.push_back(true);
+                break;
+            case QChar::DirPDF:
+                if (!isolates.empty() && !isolates.back())
+                    isolates.pop_back();
+                break;
+            case QChar::DirPDI: {
+                const auto isolate = std::find(isolates.rbegin(), isolates.rend(), true);
+                if (isolate != isolates.rend())
+                    isolates.erase(std::prev(isolate.base()), isolates.end());
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    const auto open = [&](qsizetype at) { return depth[static_cast<std::size_t>(at - run.start)] > 0; };
+    for (qsizetype from = run.start; from < run.end;) {
+        const qsizetype target = from + kRunPiece;
+        if (target >= run.end) {
+            ends.push_back(run.end);
+            break;
+        }
+        qsizetype cut = -1;
+        for (qsizetype at = target; at > from; --at) {
+            const auto d = QChar::direction(codePointAt(line, at).first);
+            if (line[at - 1].isSpace() && (d == QChar::DirR || d == QChar::DirAL) && !open(at)) {
+                cut = at;
+                break;
+            }
+        }
+        if (cut < 0) {
+            cut = clusterBoundary(line, target, false);
+            if (cut <= from)
+                cut = clusterBoundary(line, target, true);
+        }
+        ends.push_back(cut);
+        from = cut;
+    }
+    return ends;
 }
 
 }  // namespace quill::ui

@@ -92,6 +92,27 @@ class LineWidths {
     /// between the two halves of a surrogate pair.
     [[nodiscard]] static qsizetype clusterBoundary(QStringView line, qsizetype at, bool forward);
 
+    /// A right-to-left run of a line: the code units [`start`, `end`), drawn in the whole line as one block
+    /// whose left end is where the text before it ends.
+    struct Run {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        bool operator==(const Run&) const = default;
+    };
+    /// The most code units of a run laid out as one piece: a longer run is cut into pieces of at most this.
+    static constexpr qsizetype kRunPiece = 256;
+    /// The right-to-left runs of `line`, in order; none for a line without right-to-left text, found without
+    /// looking past its first code unit at or above U+0590 where there is none. A run is a stretch that the
+    /// bidirectional algorithm, the line being a left-to-right paragraph, puts at odd levels in part and at
+    /// none below 1, with the embedding and override codes that open and close it: laid out on its own as a
+    /// right-to-left paragraph, it draws what the whole line draws there. A tab, and white space before a tab
+    /// or at the line's end, is at the line's level, so no run holds one.
+    [[nodiscard]] static std::vector<Run> runsOf(QStringView line);
+    /// Where the pieces of `run` (longer than `kRunPiece`) end, in order, the last at `run.end`: the same
+    /// whatever the view. Each is cut just after white space that a right-to-left letter follows where no
+    /// embedding or isolate opened inside the run is open, else between clusters.
+    [[nodiscard]] static std::vector<qsizetype> runPieceEnds(QStringView line, Run run);
+
   private:
     [[nodiscard]] Slice visible(QStringView line, qreal width, qreal bound, qreal from, qreal span,
                                 std::optional<Start> start) const;
