@@ -589,9 +589,14 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
         {"flags between letters", QStringLiteral("a\U0001F1EB\U0001F1F7")},
         {"letters with their accents as marks", QStringLiteral("e\u0301")},
         {"tabbed columns", tabbedColumns()},
-        // Drawn whole, not in slices.
+        // Right-to-left runs, which a page's cursor positions read back to front: checked as drawn only.
+        // Seventeen units, so that starts kept every 64 fall in and out of runs.
         {"Latin with Arabic and digits",
-         QStringLiteral("get \u0645\u0644\u0641 42 \u0627\u0644\u0622\u0646 "), false},
+         QStringLiteral("gets \u0645\u0644\u0641 42 \u0627\u0644\u0622\u0646 "), false},
+        // An Arabic word joined across 180 letters, which the idle work meets mid-word: a cut inside it
+        // would change its letters' forms.
+        {"Latin between long Arabic words",
+         QStringLiteral("ok ") + QStringLiteral("\u0628\u0647\u0628").repeated(60), false},
         {"Hebrew", QStringLiteral("\u05E9\u05DC\u05D5\u05DD 7 \u05E2\u05D5\u05DC\u05DD "), false},
     };
     constexpr int kSpan = 300;

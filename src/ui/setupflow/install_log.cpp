@@ -127,17 +127,37 @@ InstallLogModel::Change InstallLogModel::sync() {
 
 namespace {
 
+/// The run of `runs` of at most `LineWidths::kRunPiece` code units that the code unit `unit` is inside of or
+/// at either end of, where a layout's x could be either end of the run; null if none.
+const LineWidths::Run* shortRunAt(std::span<const LineWidths::Run> runs, qsizetype unit) {
+    const auto run =
+        std::lower_bound(runs.begin(), runs.end(), unit,
+                         [](const LineWidths::Run& each, qsizetype at) { return each.end < at; });
+    return run != runs.end() && run->start <= unit && run->end - run->start <= LineWidths::kRunPiece
+               ? &*run
+               : nullptr;
+}
+
 /// Adds to `starts` those of `piece`, the part of a line from its code unit `from` at `x` in it, laid out on
-/// one line: one every `LineWidths::kStartEvery` code units, between clusters, each after the last and at or
-/// right of it (a start inside a right-to-left run can lie left of one before it).
-void addStarts(std::vector<LineWidths::Start>& starts, qsizetype from, qreal x, const QTextLayout& piece) {
+/// one line: one every `LineWidths::kStartEvery` code units (or just past the short run of the line's `runs`
+/// it would fall in), between clusters, each after the last and at or right of it (a start inside a long
+/// right-to-left run can lie left of one before it).
+void addStarts(std::vector<LineWidths::Start>& starts, qsizetype from, qreal x, const QTextLayout& piece,
+               std::span<const LineWidths::Run> runs) {
     const QTextLine laid = piece.lineAt(0);
     if (!laid.isValid())
         return;
     const QString& text = piece.text();
     for (qsizetype at = 0; at < text.size(); at += LineWidths::kStartEvery) {
-        const qsizetype unit = LineWidths::clusterBoundary(text, at, false);
-        const LineWidths::Start start{from + unit, x + laid.cursorToX(static_cast<int>(unit))};
+        // The piece's own start is at `x`, whatever it starts with.
+        qsizetype unit = LineWidths::clusterBoundary(text, at, false);
+        if (const auto* run = unit > 0 ? shortRunAt(runs, from + unit) : nullptr) {
+            unit = LineWidths::clusterBoundary(text, run->end + 1 - from, true);
+            if (unit >= text.size() || shortRunAt(runs, from + unit) != nullptr)
+                continue;
+        }
+        const LineWidths::Start start{from + unit,
+                                      x + (unit > 0 ? laid.cursorToX(static_cast<int>(unit)) : 0)};
         if (starts.empty() || (start.unit > starts.back().unit && start.x >= starts.back().x))
             starts.push_back(start);
     }
@@ -213,6 +233,7 @@ void InstallLogView::applyFont() {
     m_widths = LineWidths(font());
     m_drawn.clear();
     m_starts.clear();
+    m_traits.clear();
     // Every kept line holds its bound in this font until it is shaped in it.
     const qsizetype first = m_heldFirst;
     const qsizetype end = first + static_cast<qsizetype>(m_held.size());
@@ -264,11 +285,14 @@ void InstallLogView::holdWidths(qsizetype from, qsizetype end) {
         startMeasuring();
     }
     m_starts.erase(m_starts.begin(), m_starts.lower_bound(m_heldFirst));
+    m_traits.erase(m_traits.begin(), m_traits.lower_bound(m_heldFirst));
     if (m_held.empty())
         m_heldFirst = std::max(from, lines.dropped());
     for (auto index = m_heldFirst + static_cast<qsizetype>(m_held.size()); index < end; ++index) {
         const auto bound = m_widths.bound(lines.at(index - lines.dropped()));
-        m_held.push_back(Held{bound.width, 0, bound.exact ? bound.width : -1});
+        // Printable ASCII has no runs nor tabs.
+        m_held.push_back(
+            Held{bound.width, 0, bound.exact ? bound.width : -1, bound.exact ? Found::none : Found::unread});
         count(m_held.back(), 1);
     }
     m_countRowWidth =
@@ -285,6 +309,25 @@ void InstallLogView::count(const Held& held, int by) {
     add(m_widthCounts, held.width());
     if (held.shaped >= 0)
         add(m_shapedCounts, held.shaped);
+}
+
+const LineWidths::Traits& InstallLogView::traitsOf(qsizetype line, Held& held) {
+    static const LineWidths::Traits none;
+    if (line < 0 || held.found == Found::none)
+        return none;
+    if (held.found == Found::kept) {
+        const auto kept = m_traits.find(line);
+        if (kept != m_traits.end())
+            return kept->second;
+    }
+    const auto& lines = m_model->lines();
+    auto traits = LineWidths::traitsOf(lines.at(line - lines.dropped()));
+    if (!traits.any()) {
+        held.found = Found::none;
+        return none;
+    }
+    held.found = Found::kept;
+    return m_traits[line] = std::move(traits);
 }
 
 void InstallLogView::setHeld(qsizetype index, Held held) {
@@ -332,7 +375,8 @@ void InstallLogView::scheduleMeasuring() {
         m_idle->start();  // not restarted: batches coming faster than the tick would hold the work off
 }
 
-void InstallLogView::keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece) {
+void InstallLogView::keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece,
+                                std::span<const LineWidths::Run> runs) {
     const auto& lines = m_model->lines();
     const qsizetype at = line - m_heldFirst;
     if (at < 0 || at >= static_cast<qsizetype>(m_held.size()) || line < lines.dropped())
@@ -342,7 +386,7 @@ void InstallLogView::keepStarts(qsizetype line, qsizetype from, qreal x, const Q
     if (m_held[static_cast<std::size_t>(at)].width() <= viewport()->width() &&
         lines.at(line - lines.dropped()).size() <= LineWidths::kMostPainted)
         return;
-    addStarts(m_starts[line], from, x, piece);
+    addStarts(m_starts[line], from, x, piece, runs);
 }
 
 std::optional<LineWidths::Start> InstallLogView::startBefore(qsizetype line, qreal x) const {
@@ -401,11 +445,13 @@ void InstallLogView::measureWhileIdle() {
         }
         // A long line is shaped in pieces, a few a turn, and its width is what they add up to.
         const QString& text = lines.at(m_piece.line - lines.dropped());
-        const qsizetype cut = LineWidths::pieceEnd(text, m_piece.done);
+        const auto& runs =
+            traitsOf(m_piece.line, m_held[static_cast<std::size_t>(m_piece.line - m_heldFirst)]).runs;
+        const qsizetype cut = LineWidths::pieceEnd(text, m_piece.done, runs);
         const auto before = Clock::now();
         const qreal advance =
             m_widths.shapedWidth(piece, text.sliced(m_piece.done, cut - m_piece.done), m_piece.width);
-        keepStarts(m_piece.line, m_piece.done, m_piece.width, piece);
+        keepStarts(m_piece.line, m_piece.done, m_piece.width, piece, runs);
         const auto now = Clock::now();
         last = now - before;
         elapsed = now - start;
@@ -694,21 +740,25 @@ InstallLogView::Held InstallLogView::drawRow(QPainter& painter, qsizetype line, 
     } else {
         row = Drawn{
             line, width, from, span, start, {}, std::make_unique<QTextLayout>(QString(), font(), viewport())};
-        // A line that reads right to left in part is laid out whole where a row can draw it all, and drawn
-        // clipped: in slices, its runs cut at a slice's edge would read out of order. So is a shaped line
-        // wider than the view that has no starts kept (it was not when shaped), for its starts.
+        // A line with a run longer than a slice holds whole is laid out whole where a row can draw it all,
+        // and drawn clipped: in slices, such a run cut at a slice's edge would read out of order. So is a
+        // shaped line wider than the view that has no starts kept (it was not when shaped), for its starts.
+        const auto& runs = traitsOf(line, held).runs;
         const bool drawable = text.size() <= LineWidths::kMostPainted;
-        const bool rightToLeft = drawable && holdsRightToLeft(text);
+        const bool longRun =
+            drawable && std::any_of(runs.begin(), runs.end(), [](const LineWidths::Run& run) {
+                return run.end - run.start > LineWidths::kRunPiece;
+            });
         const bool startless = line >= 0 && !m_starts.contains(line);
         const auto exact = [&] { return held.shaped == held.bound && m_widths.bound(text).exact; };
-        if (rightToLeft || (drawable && startless && held.shaped > span && !exact()))
+        if (longRun || (drawable && startless && held.shaped > span && !exact()))
             row.laid = m_widths.layOutWhole(*row.layout, text);
         else
-            row.laid = m_widths.layOutVisible(*row.layout, text, width, held.bound, from, span, start);
+            row.laid = m_widths.layOutVisible(*row.layout, text, width, held.bound, from, span, start, runs);
         const auto& laid = row.laid;
-        if (startless && !rightToLeft && laid.slice.start == 0 && laid.slice.end == text.size() &&
+        if (startless && !longRun && laid.slice.start == 0 && laid.slice.end == text.size() &&
             laid.advance > span)
-            addStarts(m_starts[line], 0, 0, *row.layout);
+            addStarts(m_starts[line], 0, 0, *row.layout, runs);
     }
     const auto& laid = row.laid;
     if (laid.slice.start == 0 && laid.slice.end == text.size()) {

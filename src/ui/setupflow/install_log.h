@@ -124,11 +124,14 @@ class InstallLogView : public QListView {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    /// Whether a kept line's runs and tabs are known: it has none, or they are kept in `m_traits`.
+    enum class Found : unsigned char { unread, none, kept };
     /// What a kept line's width is taken to be.
     struct Held {
         qreal bound = 0;
         qreal drawn = 0;    // how far it was seen to reach when part of it was drawn
         qreal shaped = -1;  // its shaped width, once it is known
+        Found found = Found::unread;
         [[nodiscard]] qreal width() const { return shaped >= 0 ? shaped : std::max(bound, drawn); }
         bool operator==(const Held&) const = default;
     };
@@ -140,6 +143,9 @@ class InstallLogView : public QListView {
     /// The width held for the line at `index` in the run becomes `held`.
     void setHeld(qsizetype index, Held held);
     void count(const Held& held, int by);
+    /// The runs and tabs of the line at `line` in the run, held as `held`: found the first time they are
+    /// asked for, and kept while the line is, unless it has none (`held` then says so).
+    const LineWidths::Traits& traitsOf(qsizetype line, Held& held);
     [[nodiscard]] qreal widestShaped() const;
     /// Shapes lines that may set the range for a few milliseconds, in the order they came, after those asked
     /// for first.
@@ -158,7 +164,8 @@ class InstallLogView : public QListView {
     /// `x` in the line, laid out in `piece`: of a line wider than the view or longer than
     /// `LineWidths::kMostPainted` code units, a start every `LineWidths::kStartEvery` code units, where the
     /// piece puts it, so that a slice of the line is drawn where the whole line puts it.
-    void keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece);
+    void keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece,
+                    std::span<const LineWidths::Run> runs);
     /// The last start kept of the line at `line` in the run at or before `x` in it, if it has some.
     [[nodiscard]] std::optional<LineWidths::Start> startBefore(qsizetype line, qreal x) const;
     /// How a row was last drawn: kept while the row is in view, so that a repaint lays out only the rows
@@ -197,6 +204,8 @@ class InstallLogView : public QListView {
     /// The starts kept of the long lines shaped, by the line's index in the run, each at or right of the
     /// last.
     std::map<qsizetype, std::vector<LineWidths::Start>> m_starts;
+    /// The runs and tabs of the kept lines that have some and were looked at, by the line's index in the run.
+    std::map<qsizetype, LineWidths::Traits> m_traits;
     QTimer* m_idle;
     bool m_measuring = false;  // work is left for the idle turns
     bool m_shown = false;

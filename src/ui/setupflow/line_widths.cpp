@@ -773,7 +773,25 @@ qsizetype LineWidths::clusterBoundary(QStringView line, qsizetype at, bool forwa
     return outsideSurrogatePair(line, at, forward);
 }
 
-qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from) {
+LineWidths::Traits LineWidths::traitsOf(QStringView line) {
+    return {runsOf(line), line.contains(u'\t')};
+}
+
+qsizetype LineWidths::outsideRun(std::span<const Run> runs, qsizetype at, bool forward) {
+    // The first run that ends after `at`.
+    const auto run = std::upper_bound(runs.begin(), runs.end(), at,
+                                      [](qsizetype unit, const Run& each) { return unit < each.end; });
+    if (run == runs.end() || run->start >= at || run->end - run->start > kRunPiece)
+        return at;
+    return forward ? run->end : run->start;
+}
+
+qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from, std::span<const Run> runs) {
+    // Cut before a short run that the cut falls inside of, or after it where it starts the piece.
+    const auto cut = [&](qsizetype at) {
+        const qsizetype before = outsideRun(runs, at, false);
+        return before > from ? before : outsideRun(runs, at, true);
+    };
     qsizetype target = std::min(from + kPiece, line.size());
     qsizetype colour = 0;
     for (qsizetype at = from; at < target;) {
@@ -788,20 +806,20 @@ qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from) {
     if (from > 0 && line[from - 1] != u'\t') {
         const qsizetype tab = line.sliced(from, target - from).indexOf(u'\t');
         if (tab >= 0)
-            return from + tab + 1;
+            return cut(from + tab + 1);
     }
     if (target >= line.size())
         return line.size();
     for (qsizetype at = target; at > from && at > target - 2 * kWindow; --at) {
         if (line[at - 1].isSpace() && clusterBoundary(line, at, true) == at)
-            return at;
+            return cut(at);
     }
-    const qsizetype cut = clusterBoundary(line, target, false);
-    return cut > from ? cut : clusterBoundary(line, target, true);
+    const qsizetype back = clusterBoundary(line, target, false);
+    return cut(back > from ? back : clusterBoundary(line, target, true));
 }
 
 LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound, qreal from, qreal span,
-                                      std::optional<Start> start) const {
+                                      std::optional<Start> start, std::span<const Run> runs) const {
     const qsizetype length = line.size();
     Slice slice{0, length, 0, 0, bound};
     if (start) {
@@ -809,18 +827,20 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
         slice.start = start->unit;
         slice.x = start->x;
         const qsizetype units = unitsCovering(line, slice.start, from + span - slice.x, true);
-        slice.end = clusterBoundary(line, slice.start + units, true);
+        slice.end = outsideRun(runs, clusterBoundary(line, slice.start + units, true), true);
         return slice;
     }
     if (from + span >= width) {
         // The view holds the line's end: the slice ends there, and is placed when drawn.
-        slice.start = clusterBoundary(line, length - unitsCovering(line, length, span, false), false);
+        slice.start = outsideRun(
+            runs, clusterBoundary(line, length - unitsCovering(line, length, span, false), false), false);
         return slice;
     }
     const qreal scale = bound > 0 ? width / bound : 1;
     const qreal target = from / scale;
-    // Where the bound puts each of the last code units passed, to place the cluster the view starts in.
-    constexpr qsizetype kPassed = 4 * kWindow;
+    // Where the bound puts each of the last code units passed, to place the cluster or the run the view
+    // starts in.
+    constexpr qsizetype kPassed = kRunPiece + 4 * kWindow;
     std::array<qreal, kPassed> placed{};
     qsizetype at = 0;
     qreal x = 0;
@@ -839,7 +859,7 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
             at += units;
         }
     }
-    slice.start = clusterBoundary(line, at, false);
+    slice.start = outsideRun(runs, clusterBoundary(line, at, false), false);
     if (slice.start < at && at - slice.start < kPassed)
         x = placed[static_cast<std::size_t>(slice.start % kPassed)];
     else if (slice.start < at)
@@ -847,14 +867,15 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
     slice.boundStart = x;
     slice.x = x * scale;
     const qsizetype units = unitsCovering(line, slice.start, from + span - slice.x, true);
-    slice.end = clusterBoundary(line, slice.start + units, true);
+    slice.end = outsideRun(runs, clusterBoundary(line, slice.start + units, true), true);
     slice.boundEnd = boundEnd(line, slice.start, slice.end, x);
     return slice;
 }
 
 LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& line, qreal width, qreal bound,
-                                           qreal from, qreal span, std::optional<Start> start) {
-    Laid laid{visible(line, width, bound, from, span, start)};
+                                           qreal from, qreal span, std::optional<Start> start,
+                                           std::span<const Run> runs) {
+    Laid laid{visible(line, width, bound, from, span, start, runs)};
     const auto text = [&] {
         const auto& slice = laid.slice;
         return slice.start == 0 && slice.end == line.size() ? line
@@ -875,7 +896,7 @@ LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& l
     const bool atEnd = !start && laid.slice.end == line.size();
     const qreal shortBy = atEnd ? width - laid.advance - from : from + span - (laid.slice.x + laid.advance);
     if (shortBy > 0 && (atEnd ? laid.slice.start > 0 : laid.slice.end < line.size())) {
-        laid.slice = widened(line, laid.slice, laid.advance, shortBy);
+        laid.slice = widened(line, laid.slice, laid.advance, shortBy, runs);
         laid.advance = shapedWidth(layout, text(), laid.slice.x);
     }
     // Unless it holds all of the line.
@@ -891,7 +912,8 @@ LineWidths::Laid LineWidths::layOutWhole(QTextLayout& layout, const QString& lin
     return {{0, line.size(), 0, 0, advance}, advance, 0};
 }
 
-LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn, qreal more) const {
+LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn, qreal more,
+                                      std::span<const Run> runs) const {
     const qsizetype length = line.size();
     const qreal perUnit = std::max(
         drawn / static_cast<qreal>(std::max<qsizetype>(slice.end - slice.start, 1)), m_narrowest / 8);
@@ -899,33 +921,15 @@ LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn
     const qsizetype extra =
         std::min(static_cast<qsizetype>(std::ceil(more / perUnit * 1.25)) + 8, kMostPainted);
     if (slice.end < length) {
-        const qsizetype end = clusterBoundary(line, std::min(length, slice.end + extra), true);
+        const qsizetype end =
+            outsideRun(runs, clusterBoundary(line, std::min(length, slice.end + extra), true), true);
         slice.boundEnd = boundEnd(line, slice.end, end, slice.boundEnd);
         slice.end = end;
     } else {
-        slice.start = clusterBoundary(line, std::max<qsizetype>(0, slice.start - extra), false);
+        slice.start = outsideRun(
+            runs, clusterBoundary(line, std::max<qsizetype>(0, slice.start - extra), false), false);
     }
     return slice;
-}
-
-bool holdsRightToLeft(QStringView text) {
-    constexpr char16_t kFirstRightToLeft = 0x590;  // Hebrew's first
-    const auto first = std::find_if(text.begin(), text.end(), [](QChar c) { return c >= kFirstRightToLeft; });
-    for (qsizetype at = first - text.begin(); at < text.size();) {
-        const auto [c, units] = codePointAt(text, at);
-        at += units;
-        switch (QChar::direction(c)) {
-            case QChar::DirR:
-            case QChar::DirAL:
-            case QChar::DirRLE:
-            case QChar::DirRLO:
-            case QChar::DirRLI:
-                return true;
-            default:
-                break;
-        }
-    }
-    return false;
 }
 
 std::vector<LineWidths::Run> LineWidths::runsOf(QStringView line) {

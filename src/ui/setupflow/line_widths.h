@@ -7,6 +7,7 @@
 #include <QTextLayout>
 #include <array>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace quill::ui {
@@ -25,72 +26,6 @@ class LineWidths {
   public:
     /// The most code units drawn of one row: more than any screen is wide.
     static constexpr qsizetype kMostPainted = 4096;
-
-    explicit LineWidths(const QFont& font);
-
-    /// Whether every printable ASCII character advances the same.
-    [[nodiscard]] bool equalAdvances() const { return m_equal; }
-    /// An upper bound of the width of `line`, and whether it is its width (printable ASCII added up, in a
-    /// font whose printable ASCII characters all advance the same).
-    struct Bound {
-        qreal width = 0;
-        bool exact = false;
-    };
-    [[nodiscard]] Bound bound(QStringView line) const;
-    /// The width `text`, starting at `x` in its line, is drawn to: laid out in `layout` as a row of the log
-    /// is
-    /// (`layOut`), so that a width read here is what the paint draws (a font's metrics would stop at a
-    /// U+009C, which a layout draws past).
-    [[nodiscard]] qreal shapedWidth(QTextLayout& layout, const QString& text, qreal x = 0);
-    /// Where a piece of `line` from `from` to shape on its own ends: at most `kPiece` code units on and past
-    /// at most `kMostColour` code points that a colour emoji font may draw (each takes such a font about
-    /// 0.1 ms), so that a piece takes a few milliseconds at most; after white space where there is some near
-    /// there, else between clusters; and after its first tab where it starts neither at the line's start nor
-    /// after a tab.
-    static constexpr qsizetype kPiece = 1024;
-    static constexpr qsizetype kMostColour = 32;
-    [[nodiscard]] static qsizetype pieceEnd(QStringView line, qsizetype from);
-    /// Lays `layout` out on one line, its text starting at `x` in its line, and gives its advance. Its tabs
-    /// reach the line's tab stops, not stops counted from its own start.
-    qreal layOut(QTextLayout& layout, qreal x = 0);
-    /// Shaping calls so far.
-    [[nodiscard]] qint64 shapingCalls() const { return m_shapingCalls; }
-
-    /// The part of `line` to draw for the pixels [`from`, `from` + `span`) of it, when the line is `width`
-    /// wide and its bound `bound`: characters sit where the bound puts them, scaled by `width` ÷ `bound`; a
-    /// part that reaches the line's end is drawn so that it ends at `width`. Its ends are between clusters.
-    struct Slice {
-        qsizetype start = 0;
-        qsizetype end = 0;
-        qreal x = 0;           // where it starts in the line, unless it reaches the end
-        qreal boundStart = 0;  // where the bound puts its start and its end, unscaled
-        qreal boundEnd = 0;
-    };
-    /// Where a part of a line starts: its first code unit, and where the line laid out whole as one
-    /// left-to-right paragraph puts it.
-    struct Start {
-        qsizetype unit = 0;
-        qreal x = 0;
-        bool operator==(const Start&) const = default;
-    };
-    /// The code units between two starts kept of a long line.
-    static constexpr qsizetype kStartEvery = 64;
-    /// The visible part of `line`, laid out in `layout`: once, or twice where the first layout falls short of
-    /// the view and the line goes on. `x` is where it is drawn in the line. Given `start`, the part begins
-    /// there and is placed where it says; else where the bound puts it.
-    struct Laid {
-        Slice slice;
-        qreal advance = 0;
-        qreal x = 0;
-    };
-    Laid layOutVisible(QTextLayout& layout, const QString& line, qreal width, qreal bound, qreal from,
-                       qreal span, std::optional<Start> start = {});
-    /// All of `line`, laid out in `layout`.
-    Laid layOutWhole(QTextLayout& layout, const QString& line);
-    /// The nearest boundary between grapheme clusters at or after `at` (`forward`) or at or before it, looked
-    /// for a few code units either side; without one there, the nearest boundary between code points. Never
-    /// between the two halves of a surrogate pair.
-    [[nodiscard]] static qsizetype clusterBoundary(QStringView line, qsizetype at, bool forward);
 
     /// A right-to-left run of a line: the code units [`start`, `end`), drawn in the whole line as one block
     /// whose left end is where the text before it ends.
@@ -112,10 +47,88 @@ class LineWidths {
     /// whatever the view. Each is cut just after white space that a right-to-left letter follows where no
     /// embedding or isolate opened inside the run is open, else between clusters.
     [[nodiscard]] static std::vector<qsizetype> runPieceEnds(QStringView line, Run run);
+    /// What of a line changes where its parts may be cut and how they are laid out: its right-to-left runs
+    /// and whether it holds a tab. Found once per line (a line of printable ASCII has neither).
+    struct Traits {
+        std::vector<Run> runs;
+        bool tabs = false;
+        [[nodiscard]] bool any() const { return tabs || !runs.empty(); }
+    };
+    [[nodiscard]] static Traits traitsOf(QStringView line);
+    /// `at`, or, where it falls inside a run of at most `kRunPiece` code units, the run's start (or its end,
+    /// `forward`): such a run is laid out whole, in one part.
+    [[nodiscard]] static qsizetype outsideRun(std::span<const Run> runs, qsizetype at, bool forward);
+
+    explicit LineWidths(const QFont& font);
+
+    /// Whether every printable ASCII character advances the same.
+    [[nodiscard]] bool equalAdvances() const { return m_equal; }
+    /// An upper bound of the width of `line`, and whether it is its width (printable ASCII added up, in a
+    /// font whose printable ASCII characters all advance the same).
+    struct Bound {
+        qreal width = 0;
+        bool exact = false;
+    };
+    [[nodiscard]] Bound bound(QStringView line) const;
+    /// The width `text`, starting at `x` in its line, is drawn to: laid out in `layout` as a row of the log
+    /// is
+    /// (`layOut`), so that a width read here is what the paint draws (a font's metrics would stop at a
+    /// U+009C, which a layout draws past).
+    [[nodiscard]] qreal shapedWidth(QTextLayout& layout, const QString& text, qreal x = 0);
+    /// Where a piece of `line` from `from` to shape on its own ends: at most `kPiece` code units on and past
+    /// at most `kMostColour` code points that a colour emoji font may draw (each takes such a font about
+    /// 0.1 ms), so that a piece takes a few milliseconds at most; after white space where there is some near
+    /// there, else between clusters; and after its first tab where it starts neither at the line's start nor
+    /// after a tab; never inside a run of `runs` of at most `kRunPiece` code units.
+    static constexpr qsizetype kPiece = 1024;
+    static constexpr qsizetype kMostColour = 32;
+    [[nodiscard]] static qsizetype pieceEnd(QStringView line, qsizetype from, std::span<const Run> runs = {});
+    /// Lays `layout` out on one line, its text starting at `x` in its line, and gives its advance. Its tabs
+    /// reach the line's tab stops, not stops counted from its own start.
+    qreal layOut(QTextLayout& layout, qreal x = 0);
+    /// Shaping calls so far.
+    [[nodiscard]] qint64 shapingCalls() const { return m_shapingCalls; }
+
+    /// The part of `line` to draw for the pixels [`from`, `from` + `span`) of it, when the line is `width`
+    /// wide and its bound `bound`: characters sit where the bound puts them, scaled by `width` ÷ `bound`; a
+    /// part that reaches the line's end is drawn so that it ends at `width`. Its ends are between clusters,
+    /// outside every run of at most `kRunPiece` code units.
+    struct Slice {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        qreal x = 0;           // where it starts in the line, unless it reaches the end
+        qreal boundStart = 0;  // where the bound puts its start and its end, unscaled
+        qreal boundEnd = 0;
+    };
+    /// Where a part of a line starts: its first code unit, and where the line laid out whole as one
+    /// left-to-right paragraph puts it.
+    struct Start {
+        qsizetype unit = 0;
+        qreal x = 0;
+        bool operator==(const Start&) const = default;
+    };
+    /// The code units between two starts kept of a long line.
+    static constexpr qsizetype kStartEvery = 64;
+    /// The visible part of `line`, laid out in `layout`: once, or twice where the first layout falls short of
+    /// the view and the line goes on. `x` is where it is drawn in the line. Given `start`, the part begins
+    /// there and is placed where it says; else where the bound puts it. `runs` are the line's.
+    struct Laid {
+        Slice slice;
+        qreal advance = 0;
+        qreal x = 0;
+    };
+    Laid layOutVisible(QTextLayout& layout, const QString& line, qreal width, qreal bound, qreal from,
+                       qreal span, std::optional<Start> start = {}, std::span<const Run> runs = {});
+    /// All of `line`, laid out in `layout`.
+    Laid layOutWhole(QTextLayout& layout, const QString& line);
+    /// The nearest boundary between grapheme clusters at or after `at` (`forward`) or at or before it, looked
+    /// for a few code units either side; without one there, the nearest boundary between code points. Never
+    /// between the two halves of a surrogate pair.
+    [[nodiscard]] static qsizetype clusterBoundary(QStringView line, qsizetype at, bool forward);
 
   private:
     [[nodiscard]] Slice visible(QStringView line, qreal width, qreal bound, qreal from, qreal span,
-                                std::optional<Start> start) const;
+                                std::optional<Start> start, std::span<const Run> runs) const;
     /// Whether the font draws the mark `c` (anything else zero-width is taken to be drawn), remembered for
     /// each mark asked about.
     [[nodiscard]] bool hasMark(char32_t c) const;
@@ -132,7 +145,8 @@ class LineWidths {
     [[nodiscard]] qreal boundEnd(QStringView line, qsizetype from, qsizetype to, qreal x) const;
     /// `slice` grown past its end (or, when it reached the line's end, before its start) to hold `more`
     /// pixels more than the `drawn` pixels it drew.
-    [[nodiscard]] Slice widened(QStringView line, Slice slice, qreal drawn, qreal more) const;
+    [[nodiscard]] Slice widened(QStringView line, Slice slice, qreal drawn, qreal more,
+                                std::span<const Run> runs) const;
 
     QFontMetricsF m_metrics;
     std::array<qreal, 95> m_advance{};
@@ -150,8 +164,5 @@ class LineWidths {
     enum class Known : unsigned char { unknown, yes, no };
     mutable std::vector<Known> m_marks;
 };
-
-/// Whether `text` holds a character that reads right to left, or makes others do so.
-[[nodiscard]] bool holdsRightToLeft(QStringView text);
 
 }  // namespace quill::ui
