@@ -598,6 +598,8 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
         {"Latin between long Arabic words",
          QStringLiteral("ok ") + QStringLiteral("\u0628\u0647\u0628").repeated(60), false},
         {"Hebrew", QStringLiteral("\u05E9\u05DC\u05D5\u05DD 7 \u05E2\u05D5\u05DC\u05DD "), false},
+        // One word: a long run cut between clusters, each piece shaped with its neighbours' letters.
+        {"an Arabic word", QStringLiteral("\u0628\u0647\u0628"), false},
     };
     constexpr int kSpan = 300;
     for (const auto& family : bundledLogFamilies()) {

@@ -138,6 +138,12 @@ const LineWidths::Run* shortRunAt(std::span<const LineWidths::Run> runs, qsizety
                : nullptr;
 }
 
+/// Adds `start` to `starts` if it is after the last and at or right of it.
+void addStart(std::vector<LineWidths::Start>& starts, LineWidths::Start start) {
+    if (starts.empty() || (start.unit > starts.back().unit && start.x >= starts.back().x))
+        starts.push_back(start);
+}
+
 /// Adds to `starts` those of `piece`, the part of a line from its code unit `from` at `x` in it, laid out on
 /// one line: one every `LineWidths::kStartEvery` code units (or just past the short run of the line's `runs`
 /// it would fall in), between clusters, each after the last and at or right of it (a start inside a long
@@ -156,10 +162,7 @@ void addStarts(std::vector<LineWidths::Start>& starts, qsizetype from, qreal x, 
             if (unit >= text.size() || shortRunAt(runs, from + unit) != nullptr)
                 continue;
         }
-        const LineWidths::Start start{from + unit,
-                                      x + (unit > 0 ? laid.cursorToX(static_cast<int>(unit)) : 0)};
-        if (starts.empty() || (start.unit > starts.back().unit && start.x >= starts.back().x))
-            starts.push_back(start);
+        addStart(starts, {from + unit, x + (unit > 0 ? laid.cursorToX(static_cast<int>(unit)) : 0)});
     }
 }
 
@@ -375,25 +378,44 @@ void InstallLogView::scheduleMeasuring() {
         m_idle->start();  // not restarted: batches coming faster than the tick would hold the work off
 }
 
-void InstallLogView::keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece,
-                                std::span<const LineWidths::Run> runs) {
+InstallLogView::Kept* InstallLogView::keptFor(qsizetype line, const LineWidths::Traits& traits) {
     const auto& lines = m_model->lines();
     const qsizetype at = line - m_heldFirst;
     if (at < 0 || at >= static_cast<qsizetype>(m_held.size()) || line < lines.dropped())
-        return;
+        return nullptr;
     // A line no wider than the view needs none while the view is as wide, and is laid out whole for them when
-    // it becomes narrower; one longer than a row draws whole keeps them whatever the view.
+    // it becomes narrower; one longer than a row draws whole, or with a long run, keeps them whatever the
+    // view.
     if (m_held[static_cast<std::size_t>(at)].width() <= viewport()->width() &&
-        lines.at(line - lines.dropped()).size() <= LineWidths::kMostPainted)
+        lines.at(line - lines.dropped()).size() <= LineWidths::kMostPainted && !traits.longRuns())
+        return nullptr;
+    return &m_starts[line];
+}
+
+void InstallLogView::keepPieces(qsizetype line, const LineWidths::Traits& traits, std::size_t run) {
+    Kept* kept = keptFor(line, traits);
+    if (kept == nullptr)
         return;
-    addStarts(m_starts[line], from, x, piece, runs);
+    const auto& [start, end] = traits.runs[run];
+    const auto& ends = traits.pieceEnds[run];
+    const auto& widths = m_piece.widths;
+    qreal x = m_piece.runLeft;
+    for (const qreal width : widths)
+        x += width;
+    // The run's first piece at its right end, each later one left of it.
+    addStart(kept->starts, {start, m_piece.runLeft});
+    addStart(kept->starts, {end, x});
+    for (std::size_t piece = 0; piece < widths.size() && piece < ends.size(); ++piece) {
+        kept->pieces.push_back({piece > 0 ? ends[piece - 1] : start, x});
+        x -= widths[piece];
+    }
 }
 
 std::optional<LineWidths::Start> InstallLogView::startBefore(qsizetype line, qreal x) const {
     const auto kept = m_starts.find(line);
     if (kept == m_starts.end())
         return {};
-    const auto& starts = kept->second;
+    const auto& starts = kept->second.starts;
     const auto after =
         std::upper_bound(starts.begin(), starts.end(), x,
                          [](qreal at, const LineWidths::Start& start) { return at < start.x; });
@@ -443,15 +465,35 @@ void InstallLogView::measureWhileIdle() {
             m_idle->stop();
             break;
         }
-        // A long line is shaped in pieces, a few a turn, and its width is what they add up to.
+        // A long line is shaped in pieces, a few a turn, and its width is what they add up to. A long run is
+        // shaped in its own pieces, each right to left, and placed once all are.
         const QString& text = lines.at(m_piece.line - lines.dropped());
-        const auto& runs =
-            traitsOf(m_piece.line, m_held[static_cast<std::size_t>(m_piece.line - m_heldFirst)]).runs;
-        const qsizetype cut = LineWidths::pieceEnd(text, m_piece.done, runs);
+        const auto& traits =
+            traitsOf(m_piece.line, m_held[static_cast<std::size_t>(m_piece.line - m_heldFirst)]);
         const auto before = Clock::now();
-        const qreal advance =
-            m_widths.shapedWidth(piece, text.sliced(m_piece.done, cut - m_piece.done), m_piece.width);
-        keepStarts(m_piece.line, m_piece.done, m_piece.width, piece, runs);
+        const auto run = traits.longRunAt(m_piece.done);
+        qsizetype cut = 0;
+        qreal advance = 0;
+        if (run) {
+            const auto& ends = traits.pieceEnds[*run];
+            const LineWidths::Run whole = traits.runs[*run];
+            cut = *std::upper_bound(ends.begin(), ends.end(), m_piece.done);
+            if (m_piece.done == whole.start) {
+                m_piece.runLeft = m_piece.width;
+                m_piece.widths.clear();
+            }
+            const auto laid = m_widths.layOutPiece(piece, text, whole, m_piece.done, cut);
+            advance = laid.right - laid.left;
+            m_piece.widths.push_back(advance);
+            if (cut == whole.end)
+                keepPieces(m_piece.line, traits, *run);
+        } else {
+            cut = LineWidths::pieceEnd(text, m_piece.done, traits.runs);
+            advance =
+                m_widths.shapedWidth(piece, text.sliced(m_piece.done, cut - m_piece.done), m_piece.width);
+            if (Kept* kept = keptFor(m_piece.line, traits))
+                addStarts(kept->starts, m_piece.done, m_piece.width, piece, traits.runs);
+        }
         const auto now = Clock::now();
         last = now - before;
         elapsed = now - start;
@@ -696,7 +738,8 @@ void InstallLogView::paintEvent(QPaintEvent* event) {
     for (auto& kept : m_drawn) {
         const bool painted = std::any_of(drawn.begin(), drawn.begin() + paintedRows,
                                          [&](const Drawn& other) { return other.line == kept.line; });
-        if (kept.layout && !painted && kept.line >= m_heldFirst && rowInView(m_model->rowOfLine(kept.line)))
+        if (!kept.parts.empty() && !painted && kept.line >= m_heldFirst &&
+            rowInView(m_model->rowOfLine(kept.line)))
             drawn.push_back(std::move(kept));
     }
     m_drawn = std::move(drawn);
@@ -723,56 +766,83 @@ InstallLogView::Held InstallLogView::drawRow(QPainter& painter, qsizetype line, 
     const qreal width = held.width();
     // A shaped line is placed by the start kept nearest before the view, where it has some.
     const auto start = held.shaped >= 0 ? startBefore(line, from) : std::nullopt;
-    // A kept line never changes: its layout serves again while the part in view and its place stay the same
+    // A kept line never changes: its layouts serve again while the part in view and its place stay the same
     // (a line drawn whole is placed at its start, whatever the view and its width, and a slice from its start
     // at its start, whatever its width and starts: once shaped, it is drawn as it was).
     const auto fits = [&](const Drawn& row) {
-        const bool whole = row.laid.slice.start == 0 && row.laid.slice.end == text.size();
-        const bool atStart = row.laid.slice.start == 0 && row.laid.x == 0;
-        return row.layout && row.line == line &&
-               (whole || (row.from == from && row.span == span &&
-                          (atStart || (row.width == width && row.start == start))));
+        if (row.parts.empty() || row.line != line)
+            return false;
+        const bool one = row.parts.size() == 1;
+        const auto& first = row.parts.front().laid;
+        const bool whole = one && first.slice.start == 0 && first.slice.end == text.size();
+        const bool atStart = one && first.slice.start == 0 && first.x == 0;
+        return whole || (row.from == from && row.span == span &&
+                         (atStart || (row.width == width && row.start == start)));
     };
     const auto kept = line < 0 ? m_drawn.end() : std::find_if(m_drawn.begin(), m_drawn.end(), fits);
+    const auto& traits = traitsOf(line, held);
     Drawn row;
     if (kept != m_drawn.end()) {
         row = std::move(*kept);
+    } else if (traits.longRuns()) {
+        // Slices around the runs longer than a slice holds, and those runs' pieces in view: placed where the
+        // line's starts and pieces kept put them once it is shaped (they are kept whatever the view).
+        row = Drawn{line, width, from, span, start, {}};
+        const auto placed = m_starts.find(line);
+        row.parts = m_widths.layOutAroundRuns(
+            text, traits, width, held.bound, from, span,
+            held.shaped >= 0 && placed != m_starts.end()
+                ? std::optional<LineWidths::Placed>({placed->second.starts, placed->second.pieces})
+                : std::nullopt,
+            viewport());
     } else {
-        row = Drawn{
-            line, width, from, span, start, {}, std::make_unique<QTextLayout>(QString(), font(), viewport())};
-        // A line with a run longer than a slice holds whole is laid out whole where a row can draw it all,
-        // and drawn clipped: in slices, such a run cut at a slice's edge would read out of order. So is a
-        // shaped line wider than the view that has no starts kept (it was not when shaped), for its starts.
-        const auto& runs = traitsOf(line, held).runs;
+        row = Drawn{line, width, from, span, start, {}};
+        auto& part = row.parts.emplace_back();
+        part.layout = std::make_unique<QTextLayout>(QString(), font(), viewport());
+        // A shaped line wider than the view that has no starts kept (it was not when shaped) is laid out
+        // whole where a row can draw it all, for its starts, and drawn clipped.
         const bool drawable = text.size() <= LineWidths::kMostPainted;
-        const bool longRun =
-            drawable && std::any_of(runs.begin(), runs.end(), [](const LineWidths::Run& run) {
-                return run.end - run.start > LineWidths::kRunPiece;
-            });
         const bool startless = line >= 0 && !m_starts.contains(line);
         const auto exact = [&] { return held.shaped == held.bound && m_widths.bound(text).exact; };
-        if (longRun || (drawable && startless && held.shaped > span && !exact()))
-            row.laid = m_widths.layOutWhole(*row.layout, text);
+        if (drawable && startless && held.shaped > span && !exact())
+            part.laid = m_widths.layOutWhole(*part.layout, text);
         else
-            row.laid = m_widths.layOutVisible(*row.layout, text, width, held.bound, from, span, start, runs);
-        const auto& laid = row.laid;
-        if (startless && !longRun && laid.slice.start == 0 && laid.slice.end == text.size() &&
-            laid.advance > span)
-            addStarts(m_starts[line], 0, 0, *row.layout, runs);
+            part.laid =
+                m_widths.layOutVisible(*part.layout, text, width, held.bound, from, span, start, traits.runs);
+        const auto& laid = part.laid;
+        if (startless && laid.slice.start == 0 && laid.slice.end == text.size() && laid.advance > span)
+            addStarts(m_starts[line].starts, 0, 0, *part.layout, traits.runs);
     }
-    const auto& laid = row.laid;
-    if (laid.slice.start == 0 && laid.slice.end == text.size()) {
-        held.shaped = laid.advance;  // shaped whole: what the line is
+    if (row.parts.empty())
+        return held;
+    const auto& first = row.parts.front().laid;
+    if (row.parts.size() == 1 && first.slice.start == 0 && first.slice.end == text.size()) {
+        held.shaped = first.advance;  // shaped whole: what the line is
     } else if (held.shaped < 0) {
         measureFirst(line);  // to be placed, once shaped, where the whole line puts it
-        if (laid.slice.end < text.size()) {
+        if (row.parts.size() == 1 && first.slice.end < text.size()) {
             // The rest follows where the bound puts it after what was drawn.
-            held.drawn =
-                std::max(held.drawn, laid.slice.boundStart + laid.advance + held.bound - laid.slice.boundEnd);
+            held.drawn = std::max(held.drawn,
+                                  first.slice.boundStart + first.advance + held.bound - first.slice.boundEnd);
         }
     }
-    const QTextLine shown = row.layout->lineAt(0);
-    shown.draw(&painter, QPointF(kTextMargin - offset + laid.x, baseline - shown.ascent()));
+    for (const auto& part : row.parts) {
+        const QTextLine shown = part.layout->lineAt(0);
+        const QPointF at(kTextMargin - offset + part.laid.x, baseline - shown.ascent());
+        if (part.clipped) {
+            // Only its own clusters, not those it was shaped with, to the nearest pixel either side: the
+            // pixel two pieces share is drawn once, by one of them.
+            const auto left = static_cast<int>(std::round(kTextMargin - offset + part.clipLeft));
+            const auto right = static_cast<int>(std::round(kTextMargin - offset + part.clipRight));
+            painter.save();
+            painter.setClipRect(
+                QRect(left, static_cast<int>(baseline) - m_ascent, right - left, rowHeight()));
+            shown.draw(&painter, at);
+            painter.restore();
+        } else {
+            shown.draw(&painter, at);
+        }
+    }
     if (line >= 0)
         drawn.push_back(std::move(row));
     return held;

@@ -160,12 +160,20 @@ class InstallLogView : public QListView {
     /// Puts the line at `line` in the run ahead of the idle work while its row is in view, whether or not it
     /// can set the range, and starts the work.
     void measureFirst(qsizetype line);
-    /// Takes note of the piece of the line at `line` in the run that starts at its code unit `from` and at
-    /// `x` in the line, laid out in `piece`: of a line wider than the view or longer than
-    /// `LineWidths::kMostPainted` code units, a start every `LineWidths::kStartEvery` code units, where the
-    /// piece puts it, so that a slice of the line is drawn where the whole line puts it.
-    void keepStarts(qsizetype line, qsizetype from, qreal x, const QTextLayout& piece,
-                    std::span<const LineWidths::Run> runs);
+    /// Where a shaped line's parts go: a start every `LineWidths::kStartEvery` code units, where the piece of
+    /// idle work that shaped it puts it, and for each run longer than `LineWidths::kRunPiece`, a start at
+    /// either end of it and where each of its pieces starts (at its right end), so that the line's parts are
+    /// drawn where the whole line puts them.
+    struct Kept {
+        std::vector<LineWidths::Start> starts;  // each after the last and at or right of it
+        std::vector<LineWidths::Start> pieces;
+    };
+    /// The starts kept of the line at `line` in the run, with `traits`, if it keeps them: a line wider than
+    /// the view, longer than `LineWidths::kMostPainted` code units or with a long run.
+    Kept* keptFor(qsizetype line, const LineWidths::Traits& traits);
+    /// Keeps where the pieces of the long run at `run` in the line's `traits`, just shaped by the idle work,
+    /// go.
+    void keepPieces(qsizetype line, const LineWidths::Traits& traits, std::size_t run);
     /// The last start kept of the line at `line` in the run at or before `x` in it, if it has some.
     [[nodiscard]] std::optional<LineWidths::Start> startBefore(qsizetype line, qreal x) const;
     /// How a row was last drawn: kept while the row is in view, so that a repaint lays out only the rows
@@ -176,8 +184,7 @@ class InstallLogView : public QListView {
         qreal from = 0;
         qreal span = 0;
         std::optional<LineWidths::Start> start;  // the kept start it was placed by
-        LineWidths::Laid laid;
-        std::unique_ptr<QTextLayout> layout;
+        std::vector<LineWidths::Part> parts;
     };
     /// Draws the part of `text`, the line at `line` in the run (or the count row, at -1), in view, `held`
     /// wide, on the row whose baseline is at `baseline`, from its layout in `m_drawn` where that still fits;
@@ -201,9 +208,8 @@ class InstallLogView : public QListView {
     std::map<qreal, qsizetype> m_shapedCounts;  // and each shaped width
     qreal m_countRowWidth = 0;
     std::vector<Drawn> m_drawn;  // the rows in view, as the paints drew them
-    /// The starts kept of the long lines shaped, by the line's index in the run, each at or right of the
-    /// last.
-    std::map<qsizetype, std::vector<LineWidths::Start>> m_starts;
+    /// The starts kept of the long lines shaped, by the line's index in the run.
+    std::map<qsizetype, Kept> m_starts;
     /// The runs and tabs of the kept lines that have some and were looked at, by the line's index in the run.
     std::map<qsizetype, LineWidths::Traits> m_traits;
     QTimer* m_idle;
@@ -212,9 +218,11 @@ class InstallLogView : public QListView {
     qsizetype m_idleNext = 0;             // the run's index of the next line the idle work looks at
     std::vector<qsizetype> m_firstLines;  // lines to shape before it, by their index in the run
     struct Piece {
-        qsizetype line = -1;  // the line shaped in pieces, by its index in the run
-        qsizetype done = 0;   // its code units shaped so far
-        qreal width = 0;      // what they advance
+        qsizetype line = -1;        // the line shaped in pieces, by its index in the run
+        qsizetype done = 0;         // its code units shaped so far
+        qreal width = 0;            // what they advance
+        qreal runLeft = 0;          // where the long run being shaped starts
+        std::vector<qreal> widths;  // and what its pieces shaped so far advance
     } m_piece;
 };
 

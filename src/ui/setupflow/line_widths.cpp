@@ -106,6 +106,19 @@ qreal fromTabStops(QTextLayout& layout, qreal every, qreal x, qreal advance) {
     return layOutLine(layout);
 }
 
+/// Where the first run of `runs` longer than `LineWidths::kRunPiece` that starts after `unit` starts, or
+/// `end`.
+qsizetype longRunAfter(std::span<const LineWidths::Run> runs, qsizetype unit, qsizetype end) {
+    for (auto run =
+             std::upper_bound(runs.begin(), runs.end(), unit,
+                              [](qsizetype at, const LineWidths::Run&each) { return at < each.start; });
+         run != runs.end(); ++run) {
+        if (run->end - run->start > LineWidths::kRunPiece)
+            return run->start;
+    }
+    return end;
+}
+
 bool isRegionalIndicatorBefore(QStringView text, qsizetype at) {
     if (at < 2)
         return false;
@@ -622,7 +635,7 @@ bool isRemoved(QStringView line, qsizetype at) {
 
 }  // namespace
 
-LineWidths::LineWidths(const QFont& font) : m_metrics(font) {
+LineWidths::LineWidths(const QFont& font) : m_font(font), m_metrics(font) {
     // Read once per font: whether its pitch flag says so or not, a font whose printable ASCII characters
     // all advance the same is measured by counting them.
     qreal narrowest = std::numeric_limits<qreal>::max();
@@ -698,13 +711,16 @@ qreal LineWidths::shapedWidth(QTextLayout& layout, const QString& text, qreal x)
     return layOut(layout, x);
 }
 
-qreal LineWidths::layOut(QTextLayout& layout, qreal x) {
+qreal LineWidths::layOut(QTextLayout& layout, qreal x, bool rightToLeft) {
     ++m_shapingCalls;
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     // The log's direction, whatever text a slice starts with: right-to-left runs read so within it, as they
-    // do in the whole line.
-    option.setTextDirection(Qt::LeftToRight);
+    // do in the whole line. A piece of a long run reads right to left, from the layout's left edge on (not
+    // from the right of an unbounded line).
+    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    if (rightToLeft)
+        option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
     layout.setTextOption(option);
     layout.setCacheEnabled(true);  // it is drawn next, from these glyphs
     return fromTabStops(layout, m_tabStop, x, layOutLine(layout));
@@ -774,7 +790,31 @@ qsizetype LineWidths::clusterBoundary(QStringView line, qsizetype at, bool forwa
 }
 
 LineWidths::Traits LineWidths::traitsOf(QStringView line) {
-    return {runsOf(line), line.contains(u'\t')};
+    Traits traits{runsOf(line), line.contains(u'\t'), {}};
+    const auto& runs = traits.runs;
+    if (std::any_of(runs.begin(), runs.end(),
+                    [](const Run& run) { return run.end - run.start > kRunPiece; })) {
+        traits.pieceEnds.reserve(runs.size());
+        for (const auto& run : runs)
+            traits.pieceEnds.push_back(run.end - run.start > kRunPiece ? runPieceEnds(line, run)
+                                                                       : std::vector<qsizetype>());
+    }
+    return traits;
+}
+
+std::optional<std::size_t> LineWidths::Traits::longRunAt(qsizetype unit) const {
+    if (pieceEnds.empty())
+        return {};
+    const auto run = std::upper_bound(runs.begin(), runs.end(), unit,
+                                      [](qsizetype at, const Run& each) { return at < each.end; });
+    if (run == runs.end() || run->start > unit)
+        return {};
+    const auto place = static_cast<std::size_t>(run - runs.begin());
+    return pieceEnds[place].empty() ? std::nullopt : std::optional(place);
+}
+
+qsizetype LineWidths::Traits::nextLongRun(qsizetype unit, qsizetype end) const {
+    return pieceEnds.empty() ? end : longRunAfter(runs, unit, end);
 }
 
 qsizetype LineWidths::outsideRun(std::span<const Run> runs, qsizetype at, bool forward) {
@@ -792,7 +832,9 @@ qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from, std::span<const
         const qsizetype before = outsideRun(runs, at, false);
         return before > from ? before : outsideRun(runs, at, true);
     };
-    qsizetype target = std::min(from + kPiece, line.size());
+    // Never past the start of a long run, which is shaped in its own pieces.
+    const qsizetype limit = longRunAfter(runs, from, line.size());
+    qsizetype target = std::min(from + kPiece, limit);
     qsizetype colour = 0;
     for (qsizetype at = from; at < target;) {
         const auto [c, units] = codePointAt(line, at);
@@ -808,8 +850,8 @@ qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from, std::span<const
         if (tab >= 0)
             return cut(from + tab + 1);
     }
-    if (target >= line.size())
-        return line.size();
+    if (target >= limit)
+        return limit;
     for (qsizetype at = target; at > from && at > target - 2 * kWindow; --at) {
         if (line[at - 1].isSpace() && clusterBoundary(line, at, true) == at)
             return cut(at);
@@ -910,6 +952,172 @@ LineWidths::Laid LineWidths::layOutVisible(QTextLayout& layout, const QString& l
 LineWidths::Laid LineWidths::layOutWhole(QTextLayout& layout, const QString& line) {
     const qreal advance = shapedWidth(layout, line);
     return {{0, line.size(), 0, 0, advance}, advance, 0};
+}
+
+LineWidths::PieceLaid LineWidths::layOutPiece(QTextLayout& layout, QStringView line, Run run, qsizetype from,
+                                              qsizetype to) {
+    // Cut between clusters, the run joins them: the piece is shaped with the clusters either side, two of
+    // them, so that the one next to it takes the form it takes in the line (it shares a pixel with the
+    // piece).
+    qsizetype before = from;
+    qsizetype after = to;
+    if (from > run.start && !line[from - 1].isSpace()) {
+        for (int cluster = 0; cluster < 2 && before > run.start; ++cluster)
+            before = clusterBoundary(line, before - 1, false);
+    }
+    if (to < run.end && !line[to - 1].isSpace()) {
+        for (int cluster = 0; cluster < 2 && after < run.end; ++cluster)
+            after = clusterBoundary(line, after + 1, true);
+    }
+    layout.setText(line.sliced(before, after - before).toString());
+    PieceLaid laid{0, layOut(layout, 0, true), before < from || after > to};
+    if (laid.more) {
+        // Its start is at its right end, its end at its left.
+        const QTextLine shaped = layout.lineAt(0);
+        if (before < from)
+            laid.right = shaped.cursorToX(static_cast<int>(from - before));
+        if (after > to)
+            laid.left = shaped.cursorToX(static_cast<int>(to - before));
+    }
+    return laid;
+}
+
+std::vector<LineWidths::Part> LineWidths::layOutAroundRuns(const QString& line, const Traits& traits,
+                                                           qreal width, qreal bound, qreal from, qreal span,
+                                                           std::optional<Placed> placed,
+                                                           QPaintDevice* device) {
+    const qsizetype length = line.size();
+    const qreal to = from + span;
+    const qreal scale = placed || bound <= 0 ? 1 : width / bound;
+    // Where drawing begins: at the last start at or before the view, or where the bound puts the view's
+    // start; at the start of a run it falls inside of, or of its cluster.
+    Start cursor;
+    if (placed) {
+        const auto& starts = placed->starts;
+        const auto after = std::upper_bound(starts.begin(), starts.end(), from,
+                                            [](qreal at, const Start& start) { return at < start.x; });
+        if (after != starts.begin())
+            cursor = *std::prev(after);
+    } else {
+        const qreal target = from / scale;
+        qsizetype at = 0;
+        qreal x = 0;
+        while (at < length) {
+            const auto run = traits.longRunAt(at);
+            if (run && traits.runs[*run].start == at) {
+                // A long run is passed whole, or the view starts inside it.
+                const qreal end = boundEnd(line, at, traits.runs[*run].end, x);
+                if (end > target)
+                    break;
+                x = end;
+                at = traits.runs[*run].end;
+                continue;
+            }
+            const auto [c, units] = codePointAt(line, at);
+            const qreal next = stepAfter(c, at > 0 ? line[at - 1] : QChar(), x);
+            if (next > target)
+                break;
+            x = next;
+            at += units;
+        }
+        const qsizetype start = outsideRun(traits.runs, clusterBoundary(line, at, false), false);
+        cursor = {start, (start < at ? boundEnd(line, 0, start, 0) : x) * scale};
+    }
+    std::vector<Part> parts;
+    const auto layoutPart = [&] {
+        Part part;
+        part.layout = std::make_unique<QTextLayout>(QString(), m_font, device);
+        return part;
+    };
+    while (cursor.x < to && cursor.unit < length) {
+        if (const auto place = traits.longRunAt(cursor.unit)) {
+            // The run's pieces right to left: the first at its right end.
+            const Run run = traits.runs[*place];
+            const auto& ends = traits.pieceEnds[*place];
+            const std::size_t count = ends.size();
+            std::vector<Start> kept;
+            if (placed) {
+                const auto first =
+                    std::lower_bound(placed->pieces.begin(), placed->pieces.end(), run.start,
+                                     [](const Start& piece, qsizetype unit) { return piece.unit < unit; });
+                for (auto piece = first; piece != placed->pieces.end() && piece->unit < run.end; ++piece)
+                    kept.push_back(*piece);
+            }
+            const auto pieceStart = [&](std::size_t piece) {
+                return piece > 0 ? ends[piece - 1] : run.start;
+            };
+            // Lays out the piece at `piece` and places its own right end at `edge` (`byRight`), else its left
+            // end; gives what it advances.
+            const auto add = [&](std::size_t piece, qreal edge, bool byRight) {
+                Part part = layoutPart();
+                const auto laid = layOutPiece(*part.layout, line, run, pieceStart(piece), ends[piece]);
+                const qreal advance = laid.right - laid.left;
+                const qreal left = byRight ? edge - advance : edge;
+                part.laid = {{pieceStart(piece), ends[piece], left, 0, 0}, advance, left - laid.left};
+                part.clipped = laid.more;
+                part.clipLeft = left;
+                part.clipRight = left + advance;
+                parts.push_back(std::move(part));
+                return advance;
+            };
+            if (kept.size() == count) {
+                // Each piece whose ends the whole line puts in view, placed by its start, at its right end.
+                for (std::size_t piece = 0; piece < count; ++piece) {
+                    const qreal right = kept[piece].x;
+                    const qreal left = piece + 1 < count ? kept[piece + 1].x : cursor.x;
+                    if (left < to && right > from)
+                        add(piece, right, true);
+                }
+                cursor = {run.end, kept.front().x};
+                continue;
+            }
+            // Placed by the bound, from the piece the view starts in: each abutting the one after it, so that
+            // they fill the view.
+            qreal left = cursor.x;
+            std::size_t piece = count - 1;
+            for (; piece > 0; --piece) {
+                const qreal next = left + boundEnd(line, pieceStart(piece), ends[piece], 0) * scale;
+                if (next > from)
+                    break;
+                left = next;
+            }
+            for (;; --piece) {
+                left += add(piece, left, false);
+                if (piece == 0 || left >= to)
+                    break;
+            }
+            cursor = {run.end, left};
+            continue;
+        }
+        // A slice up to the next long run; one that holds the line's end, placed by the bound, ends at the
+        // line's width, from far enough back to fill the view.
+        const qsizetype limit = traits.nextLongRun(cursor.unit, length);
+        const bool atEnd = !placed && limit == length && to >= width;
+        Slice slice{cursor.unit, length, cursor.x, 0, 0};
+        if (atEnd) {
+            const qsizetype back = outsideRun(
+                traits.runs, clusterBoundary(line, length - unitsCovering(line, length, span, false), false),
+                false);
+            slice.start = std::max(slice.start, back);
+        } else {
+            const qsizetype units = unitsCovering(line, slice.start, to - slice.x, true);
+            slice.end = std::min(
+                limit, outsideRun(traits.runs, clusterBoundary(line, slice.start + units, true), true));
+        }
+        if (slice.end <= slice.start)
+            break;
+        Part part = layoutPart();
+        // On its line's tab stops from where it starts; as `layOutVisible` lays it out where it holds the
+        // end.
+        const qreal advance =
+            shapedWidth(*part.layout, line.mid(slice.start, slice.end - slice.start), atEnd ? 0 : slice.x);
+        if (atEnd)
+            slice.x = width - advance;
+        part.laid = {slice, advance, slice.x};
+        cursor = {slice.end, slice.x + advance};
+        parts.push_back(std::move(part));
+    }
+    return parts;
 }
 
 LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn, qreal more,

@@ -5,7 +5,9 @@
 #include <QString>
 #include <QStringView>
 #include <QTextLayout>
+#include <algorithm>
 #include <array>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -52,7 +54,18 @@ class LineWidths {
     struct Traits {
         std::vector<Run> runs;
         bool tabs = false;
+        /// Where the pieces of each run longer than `kRunPiece` end (`runPieceEnds`), by the run's place in
+        /// `runs`; none for a shorter run.
+        std::vector<std::vector<qsizetype>> pieceEnds;
         [[nodiscard]] bool any() const { return tabs || !runs.empty(); }
+        [[nodiscard]] bool longRuns() const {
+            return std::any_of(pieceEnds.begin(), pieceEnds.end(),
+                               [](const auto& ends) { return !ends.empty(); });
+        }
+        /// The place in `runs` of the run longer than `kRunPiece` that holds the code unit `unit`, if any.
+        [[nodiscard]] std::optional<std::size_t> longRunAt(qsizetype unit) const;
+        /// Where the first run longer than `kRunPiece` that starts after `unit` starts, or `end`.
+        [[nodiscard]] qsizetype nextLongRun(qsizetype unit, qsizetype end) const;
     };
     [[nodiscard]] static Traits traitsOf(QStringView line);
     /// `at`, or, where it falls inside a run of at most `kRunPiece` code units, the run's start (or its end,
@@ -83,9 +96,20 @@ class LineWidths {
     static constexpr qsizetype kPiece = 1024;
     static constexpr qsizetype kMostColour = 32;
     [[nodiscard]] static qsizetype pieceEnd(QStringView line, qsizetype from, std::span<const Run> runs = {});
-    /// Lays `layout` out on one line, its text starting at `x` in its line, and gives its advance. Its tabs
-    /// reach the line's tab stops, not stops counted from its own start.
-    qreal layOut(QTextLayout& layout, qreal x = 0);
+    /// Lays `layout` out on one line, its text starting at `x` in its line, as a left-to-right paragraph or a
+    /// right-to-left one, and gives its advance. Its tabs reach the line's tab stops, not stops counted from
+    /// its own start.
+    qreal layOut(QTextLayout& layout, qreal x = 0, bool rightToLeft = false);
+    /// A piece of a run longer than `kRunPiece`, [`from`, `to`) of `line`, laid out in `layout` on its own as
+    /// a right-to-left paragraph, with the cluster on either side of it where it is cut between clusters (not
+    /// just after white space): where its own text starts and ends in the layout, and whether the layout
+    /// holds more than that.
+    struct PieceLaid {
+        qreal left = 0;
+        qreal right = 0;
+        bool more = false;
+    };
+    PieceLaid layOutPiece(QTextLayout& layout, QStringView line, Run run, qsizetype from, qsizetype to);
     /// Shaping calls so far.
     [[nodiscard]] qint64 shapingCalls() const { return m_shapingCalls; }
 
@@ -121,6 +145,31 @@ class LineWidths {
                        qreal span, std::optional<Start> start = {}, std::span<const Run> runs = {});
     /// All of `line`, laid out in `layout`.
     Laid layOutWhole(QTextLayout& layout, const QString& line);
+    /// One layout a row is drawn from: a slice laid out left to right, or a piece of a long run laid out
+    /// right to left. `laid.x` is where the layout's left edge goes in the line, `laid.advance` what its own
+    /// text advances; a piece laid out with more than its own text is drawn clipped to [`clipLeft`,
+    /// `clipRight`) of the line.
+    struct Part {
+        Laid laid;
+        bool clipped = false;
+        qreal clipLeft = 0;
+        qreal clipRight = 0;
+        std::unique_ptr<QTextLayout> layout;
+    };
+    /// Where a shaped line's parts go: its starts, and where each piece of its long runs starts (at its right
+    /// end), in order.
+    struct Placed {
+        std::span<const Start> starts;
+        std::span<const Start> pieces;
+    };
+    /// The visible part of `line`, which has runs longer than `kRunPiece` (its `traits`), laid out for the
+    /// pixels [`from`, `from` + `span`) of it, on `device`: slices around those runs, and the pieces of those
+    /// runs in view, each laid out on its own and placed where the whole line puts it (the run's last piece
+    /// at its left end, each earlier one right of the one after it). Shaped, the line is placed by
+    /// `placed`; else by its bound, as `layOutVisible` places it.
+    std::vector<Part> layOutAroundRuns(const QString& line, const Traits& traits, qreal width, qreal bound,
+                                       qreal from, qreal span, std::optional<Placed> placed,
+                                       QPaintDevice* device);
     /// The nearest boundary between grapheme clusters at or after `at` (`forward`) or at or before it, looked
     /// for a few code units either side; without one there, the nearest boundary between code points. Never
     /// between the two halves of a surrogate pair.
@@ -148,6 +197,7 @@ class LineWidths {
     [[nodiscard]] Slice widened(QStringView line, Slice slice, qreal drawn, qreal more,
                                 std::span<const Run> runs) const;
 
+    QFont m_font;
     QFontMetricsF m_metrics;
     std::array<qreal, 95> m_advance{};
     bool m_equal = true;
