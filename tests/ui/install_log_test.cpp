@@ -508,6 +508,8 @@ TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEith
         {"a vowel sign drawn wider than bounded", QString(kLong, u'x') + QString(300, u'\u0DDC'), -1, true},
         {"ideographs, longer than one piece of idle work",
          QStringLiteral("\u4E2D\u6587\u5B57 ").repeated(3 * LineWidths::kPiece / 4), -1, true},
+        // Its pieces cut between letters, each shaped with letters either side that it does not draw.
+        {"an Arabic word of many pieces", QStringLiteral("\u0628\u0647\u0628").repeated(300), -1, true},
         {"tabbed columns, longer than two pieces of idle work",
          tabbedColumns().repeated((2 * LineWidths::kPiece + 64) / tabbedColumns().size() + 1).chopped(1), -1,
          true},
@@ -600,6 +602,11 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
         {"Hebrew", QStringLiteral("\u05E9\u05DC\u05D5\u05DD 7 \u05E2\u05D5\u05DC\u05DD "), false},
         // One word: a long run cut between clusters, each piece shaped with its neighbours' letters.
         {"an Arabic word", QStringLiteral("\u0628\u0647\u0628"), false},
+        // Long runs between slices: each run's pieces placed from where the text before it ends.
+        {"Hebrew between Latin words",
+         QStringLiteral("wget ") +
+             QStringLiteral("\u05E9\u05DC\u05D5\u05DD 7 \u05E2\u05D5\u05DC\u05DD ").repeated(30),
+         false},
     };
     constexpr int kSpan = 300;
     for (const auto& family : bundledLogFamilies()) {
