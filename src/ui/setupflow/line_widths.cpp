@@ -790,7 +790,22 @@ qsizetype LineWidths::clusterBoundary(QStringView line, qsizetype at, bool forwa
 }
 
 LineWidths::Traits LineWidths::traitsOf(QStringView line) {
-    Traits traits{runsOf(line), line.contains(u'\t'), {}};
+    // One look at each code unit for a tab or one of the blocks where a right-to-left code point can be:
+    // most lines have none, and the runs are looked for only in those that have.
+    bool tabs = false;
+    bool rightToLeft = false;
+    for (const QChar c : line) {
+        const char16_t unit = c.unicode();
+        if (unit < 0x590) {
+            tabs = tabs || unit == u'\t';
+        } else if (!rightToLeft) {
+            rightToLeft = unit < 0x900 || unit == 0x200F || unit == 0x202B || unit == 0x202E ||
+                          unit == 0x2067 || unit == 0x2068 || (unit >= 0xFB1D && unit < 0xFE00) ||
+                          (unit >= 0xFE70 && unit < 0xFF00) || unit == 0xD802 || unit == 0xD803 ||
+                          unit == 0xD83A || unit == 0xD83B;
+        }
+    }
+    Traits traits{rightToLeft ? runsOf(line) : std::vector<Run>(), tabs, {}};
     const auto& runs = traits.runs;
     if (std::any_of(runs.begin(), runs.end(),
                     [](const Run& run) { return run.end - run.start > kRunPiece; })) {
