@@ -236,7 +236,6 @@ void InstallLogView::applyFont() {
     m_widths = LineWidths(font());
     m_drawn.clear();
     m_starts.clear();
-    m_traits.clear();
     // Every kept line holds its bound in this font until it is shaped in it.
     const qsizetype first = m_heldFirst;
     const qsizetype end = first + static_cast<qsizetype>(m_held.size());
@@ -318,10 +317,10 @@ const LineWidths::Traits& InstallLogView::traitsOf(qsizetype line, Held& held) {
     static const LineWidths::Traits none;
     if (line < 0 || held.found == Found::none)
         return none;
-    if (held.found == Found::kept) {
-        const auto kept = m_traits.find(line);
-        if (kept != m_traits.end())
-            return kept->second;
+    // Those found before a font change are still the line's.
+    if (const auto kept = m_traits.find(line); kept != m_traits.end()) {
+        held.found = Found::kept;
+        return kept->second;
     }
     const auto& lines = m_model->lines();
     auto traits = LineWidths::traitsOf(lines.at(line - lines.dropped()));

@@ -210,7 +210,8 @@ class InstallLogView : public QListView {
     std::vector<Drawn> m_drawn;  // the rows in view, as the paints drew them
     /// The starts kept of the long lines shaped, by the line's index in the run.
     std::map<qsizetype, Kept> m_starts;
-    /// The runs and tabs of the kept lines that have some and were looked at, by the line's index in the run.
+    /// The runs and tabs of the kept lines that have some and were looked at, by the line's index in the run,
+    /// whatever the font.
     std::map<qsizetype, LineWidths::Traits> m_traits;
     QTimer* m_idle;
     bool m_measuring = false;  // work is left for the idle turns
