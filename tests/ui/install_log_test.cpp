@@ -801,7 +801,7 @@ QImage drawnInParts(const QString& line, const QFont& font, int width) {
                 const QTextLine laid = layout.lineAt(0);
                 // A piece's own ends, unless it is laid out with a cluster past them.
                 const qreal left = after == to ? 0 : laid.cursorToX(static_cast<int>(to - before));
-                const qreal right = before == from ? laid.naturalTextWidth()
+                const qreal right = before == from ? laid.horizontalAdvance()
                                                    : laid.cursorToX(static_cast<int>(from - before));
                 painter.save();
                 painter.setClipRect(QRectF(x, 0, right - left, 1'000));
@@ -834,6 +834,7 @@ TEST_F(InstallLogTest, RightToLeftRunsLaidOutOnTheirOwnDrawWhatTheWholeLineDraws
         {"Hebrew words between Latin", QStringLiteral("get %1 now").arg(hebrew)},
         {"Latin with Arabic and digits", QStringLiteral("get %1 42 %1 ok").arg(arabic)},
         {"Arabic with a percentage, then Latin", QStringLiteral("%1 50% %1 50% then").arg(arabic)},
+        {"Hebrew with a percentage, then Latin", QStringLiteral("%1 50% then").arg(hebrew)},
         {"Arabic with a sum", QStringLiteral("x %1 1+2 %1 1+2, 3/4 y").arg(arabic)},
         {"Hebrew with a sum and a currency", QStringLiteral("x %1 1+2 $5 %1 -7 y").arg(hebrew)},
         {"Hebrew with punctuation, then Latin", QStringLiteral("%1, %1! done").arg(hebrew)},
@@ -856,6 +857,8 @@ TEST_F(InstallLogTest, RightToLeftRunsLaidOutOnTheirOwnDrawWhatTheWholeLineDraws
          QStringLiteral("a ") + (hebrew + u' ').repeated(LineWidths::kMostPainted / 9) + u'b'},
         {"Arabic words with percentages and sums",
          QStringLiteral("a ") + QStringLiteral("%1 50% %1 1+2 ").arg(arabic).repeated(120) + u'b'},
+        {"Hebrew words with long numbers",
+         (hebrew + QStringLiteral(" 1234567890.25 -1,000,000 ")).repeated(40) + QStringLiteral("done")},
         {"Hebrew with punctuation",
          (hebrew + QStringLiteral(", ") + hebrew + QStringLiteral("! ")).repeated(40) +
              QStringLiteral("done")},
