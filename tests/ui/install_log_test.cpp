@@ -839,11 +839,16 @@ TEST_F(InstallLogTest, RightToLeftRunsLaidOutOnTheirOwnDrawWhatTheWholeLineDraws
         {"Hebrew with a sum and a currency", QStringLiteral("x %1 1+2 $5 %1 -7 y").arg(hebrew)},
         {"Hebrew with punctuation, then Latin", QStringLiteral("%1, %1! done").arg(hebrew)},
         {"Hebrew in brackets", QStringLiteral("a (%1) b %1 (%1) c [%1 d]").arg(hebrew)},
+        {"brackets around and inside it",
+         QStringLiteral("x (a %1) %1 (%1 b) z [%1] (%1 (c) %1) w %1 (%1 abc) d").arg(hebrew)},
         {"Arabic digits between Latin", QStringLiteral("a \u0661\u0662 - \u0663\u0664 b \u0661\u0662 c")},
         {"embeddings, overrides and isolates",
          QStringLiteral("a \u202B%1 b\u202C c \u2067d %1\u2069 e \u2068%1 x\u2069 \u2068x %1\u2069 "
                         "\u2066%1\u2069 f \u202Edef\u202C g %1 \u202Ahij\u202C \u2066k\u2069 l")
              .arg(hebrew)},
+        {"embeddings and isolates nested past the deepest",
+         QString(70, QChar(0x202B)) + QString(70, QChar(0x2066)) + hebrew + QStringLiteral(" abc 12 ") +
+             QString(70, QChar(0x2069)) + QString(70, QChar(0x202C)) + QStringLiteral(" x ") + hebrew},
         {"unmatched closing codes", QStringLiteral("a \u202C%1 \u2069b \u202C").arg(hebrew)},
         {"a tab inside Hebrew", QStringLiteral("a %1\t%1 \t b\t%1").arg(hebrew)},
         {"marks and points",

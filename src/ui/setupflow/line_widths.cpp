@@ -126,6 +126,27 @@ bool isRegionalIndicatorBefore(QStringView text, qsizetype at) {
     return units == 2 && c >= 0x1F1E6 && c <= 0x1F1FF;
 }
 
+/// The bracket that closes `c` where `c` opens a pair of brackets the bidirectional algorithm resolves,
+/// `c` itself where it closes one, else nothing.
+char32_t pairedBracket(char16_t c) {
+    if (c < 0x80 && c != u'(' && c != u')' && c != u'[' && c != u']' && c != u'{' && c != u'}')
+        return 0;
+    if (QChar::direction(c) != QChar::DirON || !QChar::hasMirrored(c))
+        return 0;
+    const auto category = QChar::category(c);
+    if (category == QChar::Punctuation_Open)
+        return QChar::mirroredChar(c);
+    return category == QChar::Punctuation_Close ? c : 0;
+}
+
+/// The most brackets open at once that still pair.
+constexpr std::size_t kMostOpenBrackets = 63;
+
+/// Whether the closing bracket `c` closes a pair that `closing` closes: U+232A and U+3009 are the same.
+bool closes(char32_t c, char32_t closing) {
+    return closing == c || (closing == 0x3009 && c == 0x232A) || (closing == 0x232A && c == 0x3009);
+}
+
 /// The levels the bidirectional algorithm gives the code units of a line laid out as a left-to-right
 /// paragraph, as Qt's own layout resolves them: explicit embeddings, overrides and isolates (at most 125
 /// deep), weak and neutral types, paired brackets, and white space before a tab or at the end reset to the
@@ -148,7 +169,6 @@ class Bidi {
   private:
     using Dir = QChar::Direction;
     static constexpr int kMostDepth = 125;
-    static constexpr int kMostBrackets = 63;
 
     static bool isRemoved(Dir d) {
         return d == QChar::DirLRE || d == QChar::DirRLE || d == QChar::DirLRO || d == QChar::DirRLO ||
@@ -466,21 +486,16 @@ class Bidi {
             if (t[static_cast<std::size_t>(k)] != QChar::DirON)
                 continue;
             const char16_t c = m_line[sequence[static_cast<std::size_t>(k)]].unicode();
-            if (!QChar::hasMirrored(c))
+            const char32_t paired = pairedBracket(c);
+            if (paired == 0) {
                 continue;
-            const auto category = QChar::category(c);
-            if (category == QChar::Punctuation_Open) {
-                if (opened.size() == kMostBrackets)
+            } else if (paired != c) {
+                if (opened.size() == kMostOpenBrackets)
                     return;
-                opened.push_back({QChar::mirroredChar(c), k});
-            } else if (category == QChar::Punctuation_Close) {
-                // U+2329 and U+3008 are the same bracket, as are U+232A and U+3009.
-                const auto same = [c](char32_t closing) {
-                    return closing == c || (closing == 0x3009 && c == 0x232A) ||
-                           (closing == 0x232A && c == 0x3009);
-                };
+                opened.push_back({paired, k});
+            } else {
                 for (auto found = opened.size(); found-- > 0;) {
-                    if (same(opened[found].closing)) {
+                    if (closes(c, opened[found].closing)) {
                         pairs.emplace_back(opened[found].at, k);
                         opened.resize(found);
                         break;
@@ -571,17 +586,24 @@ class Bidi {
     std::vector<Isolate> m_isolates;
 };
 
-/// Whether Qt's layout gives `line` any level but the paragraph's: only a code unit at or above U+0590 of a
-/// class that reads right to left or embeds can.
-bool mayHoldRightToLeft(QStringView line) {
+/// Where a line may be given levels other than the paragraph's: Qt's layout gives it any only for a code
+/// unit at or above U+0590 of a class that reads right to left or embeds, and then only from the first such
+/// unit, to the end of the line where it has an embedding or isolate code, else to the last such unit.
+struct Relevant {
+    qsizetype first = -1;
+    qsizetype last = -1;
+    bool embeds = false;
+};
+
+Relevant relevantUnits(QStringView line) {
     constexpr char16_t kFirstRightToLeft = 0x590;  // Hebrew's first
-    for (const QChar c : line) {
-        if (c.unicode() < kFirstRightToLeft)
+    Relevant relevant;
+    const auto* begin = line.begin();
+    for (const auto* at = std::find_if(begin, line.end(), [](QChar c) { return c >= kFirstRightToLeft; });
+         at != line.end(); ++at) {
+        if (at->unicode() < kFirstRightToLeft)
             continue;
-        switch (c.direction()) {
-            case QChar::DirR:
-            case QChar::DirAN:
-            case QChar::DirAL:
+        switch (at->direction()) {
             case QChar::DirLRE:
             case QChar::DirLRO:
             case QChar::DirRLE:
@@ -591,12 +613,72 @@ bool mayHoldRightToLeft(QStringView line) {
             case QChar::DirRLI:
             case QChar::DirFSI:
             case QChar::DirPDI:
-                return true;
+                relevant.embeds = true;
+                [[fallthrough]];
+            case QChar::DirR:
+            case QChar::DirAN:
+            case QChar::DirAL:
+                if (relevant.first < 0)
+                    relevant.first = at - begin;
+                relevant.last = at - begin;
+                break;
             default:
                 break;
         }
     }
-    return false;
+    return relevant;
+}
+
+/// The brackets that pair under the bidirectional algorithm, as it pairs them: an opening one waits for its
+/// closing one, which closes it and any opened since; at most 63 wait at once, past which none pairs.
+class Brackets {
+  public:
+    /// Takes the code unit `c` in; false once too many are open.
+    bool take(char16_t c) {
+        const char32_t paired = pairedBracket(c);
+        if (paired != 0 && paired != c) {
+            if (m_open.size() == kMostOpenBrackets)
+                return false;
+            m_open.push_back(paired);
+        } else if (paired != 0) {
+            for (auto at = m_open.size(); at-- > 0;) {
+                if (closes(c, m_open[at])) {
+                    m_open.resize(at);
+                    break;
+                }
+            }
+        }
+        return true;
+    }
+    [[nodiscard]] bool empty() const { return m_open.empty(); }
+
+  private:
+    std::vector<char32_t> m_open;
+};
+
+/// The part of `line` whose levels are resolved: around its relevant code units, from where no bracket
+/// is open before the first (the text before reads left to right, at the paragraph's level) to a code point
+/// that reads left to right after the last where none is (the text after it too).
+std::pair<qsizetype, qsizetype> resolvedPart(QStringView line, const Relevant& relevant) {
+    Brackets brackets;
+    qsizetype from = 0;
+    for (qsizetype at = 0; at < relevant.first; ++at) {
+        if (!brackets.take(line[at].unicode()))
+            return {0, line.size()};
+        if (brackets.empty())
+            from = at + 1;
+    }
+    if (relevant.embeds)
+        return {from, line.size()};
+    brackets = Brackets();
+    for (qsizetype at = from; at < line.size(); ++at) {
+        if (at > relevant.last && brackets.empty() &&
+            QChar::direction(codePointAt(line, at).first) == QChar::DirL)
+            return {from, at};
+        if (!brackets.take(line[at].unicode()))
+            return {from, line.size()};
+    }
+    return {from, line.size()};
 }
 
 /// Adds to `runs` the stretches of [`from`, `to`) drawn right to left in a line laid out at the even level
@@ -1157,12 +1239,16 @@ LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn
 
 std::vector<LineWidths::Run> LineWidths::runsOf(QStringView line) {
     std::vector<Run> runs;
-    if (!mayHoldRightToLeft(line))
+    const Relevant relevant = relevantUnits(line);
+    if (relevant.first < 0)
         return runs;
-    const std::vector<unsigned char> levels = Bidi(line).levels();
-    collectRuns(levels, 0, line.size(), 0, runs);
+    const auto [from, to] = resolvedPart(line, relevant);
+    const std::vector<unsigned char> levels = Bidi(line.sliced(from, to - from)).levels();
+    collectRuns(levels, 0, to - from, 0, runs);
     const qsizetype size = line.size();
     for (auto& run : runs) {
+        run.start += from;
+        run.end += from;
         // With the codes that open the embeddings and overrides it is in where they touch it, and the ones
         // that close what it opened.
         for (qsizetype before = run.start; before > 0 && isRemoved(line, before - 1); --before) {
