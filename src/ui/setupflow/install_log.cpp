@@ -332,6 +332,16 @@ const LineWidths::Traits& InstallLogView::traitsOf(qsizetype line, Held& held) {
     return m_traits[line] = std::move(traits);
 }
 
+const LineWidths::Traits& InstallLogView::traitsTo(qsizetype line, Held& held, qsizetype end) {
+    const auto& traits = traitsOf(line, held);
+    if (traits.runsKnownTo(end))
+        return traits;
+    const auto& lines = m_model->lines();
+    auto& kept = m_traits[line];
+    LineWidths::findRuns(lines.at(line - lines.dropped()), kept);
+    return kept;
+}
+
 void InstallLogView::setHeld(qsizetype index, Held held) {
     const qsizetype at = index - m_heldFirst;
     if (at < 0 || at >= static_cast<qsizetype>(m_held.size()))
@@ -467,8 +477,10 @@ void InstallLogView::measureWhileIdle() {
         // A long line is shaped in pieces, a few a turn, and its width is what they add up to. A long run is
         // shaped in its own pieces, each right to left, and placed once all are.
         const QString& text = lines.at(m_piece.line - lines.dropped());
+        // With the line's runs once a piece can reach where one could start.
         const auto& traits =
-            traitsOf(m_piece.line, m_held[static_cast<std::size_t>(m_piece.line - m_heldFirst)]);
+            traitsTo(m_piece.line, m_held[static_cast<std::size_t>(m_piece.line - m_heldFirst)],
+                     m_piece.done + LineWidths::kPiece + 1);
         const auto before = Clock::now();
         const auto run = traits.longRunAt(m_piece.done);
         qsizetype cut = 0;
@@ -779,38 +791,55 @@ InstallLogView::Held InstallLogView::drawRow(QPainter& painter, qsizetype line, 
                          (atStart || (row.width == width && row.start == start)));
     };
     const auto kept = line < 0 ? m_drawn.end() : std::find_if(m_drawn.begin(), m_drawn.end(), fits);
-    const auto& traits = traitsOf(line, held);
-    Drawn row;
-    if (kept != m_drawn.end()) {
-        row = std::move(*kept);
-    } else if (traits.longRuns()) {
-        // Slices around the runs longer than a slice holds, and those runs' pieces in view: placed where the
-        // line's starts and pieces kept put them once it is shaped (they are kept whatever the view).
-        row = Drawn{line, width, from, span, start, {}};
-        const auto placed = m_starts.find(line);
-        row.parts = m_widths.layOutAroundRuns(
-            text, traits, width, held.bound, from, span,
-            held.shaped >= 0 && placed != m_starts.end()
-                ? std::optional<LineWidths::Placed>({placed->second.starts, placed->second.pieces})
-                : std::nullopt,
-            viewport());
-    } else {
-        row = Drawn{line, width, from, span, start, {}};
-        auto& part = row.parts.emplace_back();
+    const bool drawable = text.size() <= LineWidths::kMostPainted;
+    const auto exact = [&] { return held.shaped == held.bound && m_widths.bound(text).exact; };
+    const bool wholeForStarts = drawable && line >= 0 && !m_starts.contains(line) && held.shaped > span &&
+                                kept == m_drawn.end() && !exact();
+    // A new layout, with the line's runs where they are known as far as it reaches.
+    const auto layOut = [&](const LineWidths::Traits& traits) {
+        Drawn laid{line, width, from, span, start, {}};
+        if (traits.longRuns()) {
+            // Slices around the runs longer than a slice holds, and those runs' pieces in view: placed where
+            // the line's starts and pieces kept put them once it is shaped (they are kept whatever the view).
+            const auto placed = m_starts.find(line);
+            laid.parts = m_widths.layOutAroundRuns(
+                text, traits, width, held.bound, from, span,
+                held.shaped >= 0 && placed != m_starts.end()
+                    ? std::optional<LineWidths::Placed>({placed->second.starts, placed->second.pieces})
+                    : std::nullopt,
+                viewport());
+            return laid;
+        }
+        auto& part = laid.parts.emplace_back();
         part.layout = std::make_unique<QTextLayout>(QString(), font(), viewport());
         // A shaped line wider than the view that has no starts kept (it was not when shaped) is laid out
         // whole where a row can draw it all, for its starts, and drawn clipped.
-        const bool drawable = text.size() <= LineWidths::kMostPainted;
         const bool startless = line >= 0 && !m_starts.contains(line);
-        const auto exact = [&] { return held.shaped == held.bound && m_widths.bound(text).exact; };
-        if (drawable && startless && held.shaped > span && !exact())
+        if (wholeForStarts)
             part.laid = m_widths.layOutWhole(*part.layout, text);
         else
             part.laid =
                 m_widths.layOutVisible(*part.layout, text, width, held.bound, from, span, start, traits.runs);
-        const auto& laid = part.laid;
-        if (startless && laid.slice.start == 0 && laid.slice.end == text.size() && laid.advance > span)
+        const auto& whole = part.laid;
+        if (startless && whole.slice.start == 0 && whole.slice.end == text.size() && whole.advance > span)
             addStarts(m_starts[line].starts, 0, 0, *part.layout, traits.runs);
+        return laid;
+    };
+    Drawn row;
+    if (kept != m_drawn.end()) {
+        row = std::move(*kept);
+    } else {
+        // The runs are looked for once a row reaches where one could start: a line with one right-to-left
+        // letter far on is drawn as if it had none until then.
+        const LineWidths::Traits* traits =
+            wholeForStarts ? &traitsTo(line, held, text.size()) : &traitsOf(line, held);
+        row = layOut(*traits);
+        const auto reached = std::max_element(row.parts.begin(), row.parts.end(),
+                                              [](const LineWidths::Part& a, const LineWidths::Part& b) {
+                                                  return a.laid.slice.end < b.laid.slice.end;
+                                              });
+        if (reached != row.parts.end() && !traits->runsKnownTo(reached->laid.slice.end))
+            row = layOut(traitsTo(line, held, text.size()));
     }
     if (row.parts.empty())
         return held;

@@ -146,6 +146,8 @@ class InstallLogView : public QListView {
     /// The runs and tabs of the line at `line` in the run, held as `held`: found the first time they are
     /// asked for, and kept while the line is, unless it has none (`held` then says so).
     const LineWidths::Traits& traitsOf(qsizetype line, Held& held);
+    /// Those, with the line's runs looked for if a run could start before its code unit `end`.
+    const LineWidths::Traits& traitsTo(qsizetype line, Held& held, qsizetype end);
     [[nodiscard]] qreal widestShaped() const;
     /// Shapes lines that may set the range for a few milliseconds, in the order they came, after those asked
     /// for first.

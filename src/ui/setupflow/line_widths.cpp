@@ -872,23 +872,29 @@ qsizetype LineWidths::clusterBoundary(QStringView line, qsizetype at, bool forwa
 }
 
 LineWidths::Traits LineWidths::traitsOf(QStringView line) {
-    // One look at each code unit for a tab or one of the blocks where a right-to-left code point can be:
-    // most lines have none, and the runs are looked for only in those that have.
-    bool tabs = false;
-    bool rightToLeft = false;
-    for (const QChar c : line) {
-        const char16_t unit = c.unicode();
+    // One look at each code unit for a tab and for the first of the blocks where a right-to-left code point
+    // can be, which every run starts with: most lines have none.
+    Traits traits;
+    for (qsizetype at = 0; at < line.size(); ++at) {
+        const char16_t unit = line[at].unicode();
         if (unit < 0x590) {
-            tabs = tabs || unit == u'\t';
-        } else if (!rightToLeft) {
-            rightToLeft = unit < 0x900 || unit == 0x200F || unit == 0x202B || unit == 0x202E ||
-                          unit == 0x2067 || unit == 0x2068 || (unit >= 0xFB1D && unit < 0xFE00) ||
-                          (unit >= 0xFE70 && unit < 0xFF00) || unit == 0xD802 || unit == 0xD803 ||
-                          unit == 0xD83A || unit == 0xD83B;
+            traits.tabs = traits.tabs || unit == u'\t';
+        } else if (traits.unfound < 0 &&
+                   (unit < 0x900 || unit == 0x200F || unit == 0x202B || unit == 0x202E || unit == 0x2067 ||
+                    unit == 0x2068 || (unit >= 0xFB1D && unit < 0xFE00) ||
+                    (unit >= 0xFE70 && unit < 0xFF00) || unit == 0xD802 || unit == 0xD803 || unit == 0xD83A ||
+                    unit == 0xD83B)) {
+            traits.unfound = at;
         }
     }
-    Traits traits{rightToLeft ? runsOf(line) : std::vector<Run>(), tabs, {}};
+    return traits;
+}
+
+void LineWidths::findRuns(QStringView line, Traits& traits) {
+    traits.runs = runsOf(line);
+    traits.unfound = -1;
     const auto& runs = traits.runs;
+    traits.pieceEnds.clear();
     if (std::any_of(runs.begin(), runs.end(),
                     [](const Run& run) { return run.end - run.start > kRunPiece; })) {
         traits.pieceEnds.reserve(runs.size());
@@ -896,7 +902,6 @@ LineWidths::Traits LineWidths::traitsOf(QStringView line) {
             traits.pieceEnds.push_back(run.end - run.start > kRunPiece ? runPieceEnds(line, run)
                                                                        : std::vector<qsizetype>());
     }
-    return traits;
 }
 
 std::optional<std::size_t> LineWidths::Traits::longRunAt(qsizetype unit) const {

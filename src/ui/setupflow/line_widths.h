@@ -57,7 +57,12 @@ class LineWidths {
         /// Where the pieces of each run longer than `kRunPiece` end (`runPieceEnds`), by the run's place in
         /// `runs`; none for a shorter run.
         std::vector<std::vector<qsizetype>> pieceEnds;
-        [[nodiscard]] bool any() const { return tabs || !runs.empty(); }
+        /// Where the first code unit that could start a run is, while the runs are not looked for (they are
+        /// looked for once a part reaches there); else -1.
+        qsizetype unfound = -1;
+        [[nodiscard]] bool any() const { return tabs || !runs.empty() || unfound >= 0; }
+        /// Whether `runs` holds every run that starts before the code unit `end`.
+        [[nodiscard]] bool runsKnownTo(qsizetype end) const { return unfound < 0 || end <= unfound; }
         [[nodiscard]] bool longRuns() const {
             return std::any_of(pieceEnds.begin(), pieceEnds.end(),
                                [](const auto& ends) { return !ends.empty(); });
@@ -67,7 +72,10 @@ class LineWidths {
         /// Where the first run longer than `kRunPiece` that starts after `unit` starts, or `end`.
         [[nodiscard]] qsizetype nextLongRun(qsizetype unit, qsizetype end) const;
     };
+    /// A line's tabs and where a run could first start in it: one look at each code unit.
     [[nodiscard]] static Traits traitsOf(QStringView line);
+    /// Finds the runs of `line`, of `traits`, and where the long ones' pieces end.
+    static void findRuns(QStringView line, Traits& traits);
     /// `at`, or, where it falls inside a run of at most `kRunPiece` code units, the run's start (or its end,
     /// `forward`): such a run is laid out whole, in one part.
     [[nodiscard]] static qsizetype outsideRun(std::span<const Run> runs, qsizetype at, bool forward);
