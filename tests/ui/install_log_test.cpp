@@ -867,6 +867,8 @@ TEST_F(InstallLogTest, RightToLeftRunsLaidOutOnTheirOwnDrawWhatTheWholeLineDraws
         {"Hebrew with punctuation",
          (hebrew + QStringLiteral(", ") + hebrew + QStringLiteral("! ")).repeated(40) +
              QStringLiteral("done")},
+        {"Hebrew letters between numbers, cut before a letter",
+         QStringLiteral("a %1 b").arg(QStringLiteral("\u05E912345").repeated(100))},
         {"a Hebrew word with points, cut between clusters",
          QStringLiteral("a ") + QStringLiteral("\u05E9\u05B8").repeated(400) + QStringLiteral(" b")},
     };

@@ -1319,13 +1319,21 @@ std::vector<qsizetype> LineWidths::runPieceEnds(QStringView line, Run run) {
             ends.push_back(run.end);
             break;
         }
-        qsizetype cut = -1;
-        for (qsizetype at = target; at > from; --at) {
+        const auto rightToLeftAt = [&](qsizetype at) {
             const auto d = QChar::direction(codePointAt(line, at).first);
-            if (line[at - 1].isSpace() && (d == QChar::DirR || d == QChar::DirAL) && !open(at)) {
+            return d == QChar::DirR || d == QChar::DirAL;
+        };
+        qsizetype cut = -1;
+        for (qsizetype at = target; at > from && cut < 0; --at) {
+            if (line[at - 1].isSpace() && rightToLeftAt(at) && !open(at))
                 cut = at;
-                break;
-            }
+        }
+        // Else before a right-to-left letter, so that no number or embedded text that reads left to right is
+        // cut (a piece would place each part of it in the other's place) and the numbers in a piece follow
+        // the letter they follow in the line; failing that anywhere.
+        for (qsizetype at = target; at > from && cut < 0; --at) {
+            if (rightToLeftAt(at) && !open(at) && clusterBoundary(line, at, false) == at)
+                cut = at;
         }
         if (cut < 0) {
             cut = clusterBoundary(line, target, false);
