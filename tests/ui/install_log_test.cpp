@@ -647,6 +647,34 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
                     }
                     before = lastBoundaryBefore(clusters, laid, layout, from + kSpan);
                 }
+                // So it places a long run's pieces, around which its slices go: the parts of a page fill it.
+                auto traits = LineWidths::traitsOf(line);
+                LineWidths::findRuns(line, traits);
+                for (qreal from = 0; traits.longRuns() && from < bound; from += kSpan) {
+                    SCOPED_TRACE(from);
+                    const auto parts = widths.layOutAroundRuns(line, traits, bound, bound, from, kSpan,
+                                                               std::nullopt, nullptr);
+                    ASSERT_FALSE(parts.empty());
+                    // Short of the view where they reach the line's end: a run that ends it ends at its
+                    // right.
+                    const LineWidths::Run last = traits.runs.back();
+                    qreal left = bound;
+                    qreal right = 0;
+                    bool ends = false;
+                    for (const auto& part : parts) {
+                        const auto& slice = part.laid.slice;
+                        left = std::min(left, slice.x);
+                        right = std::max(right, slice.x + part.laid.advance);
+                        ends = ends || slice.end == line.size() ||
+                               (last.end == line.size() && slice.start == last.start);
+                    }
+                    EXPECT_LE(left, from + 1) << "the view's left is blank";
+                    if (from + kSpan >= bound) {
+                        EXPECT_NEAR(right, bound, 0.01) << "the last page";
+                    } else if (!ends) {
+                        EXPECT_GE(right, from + kSpan) << "the view's right is blank";
+                    }
+                }
 
                 // Once it is shaped, every cluster in view is drawn where the line laid out whole puts it.
                 KeptLines kept;

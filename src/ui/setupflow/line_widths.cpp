@@ -1173,6 +1173,26 @@ std::vector<LineWidths::Part> LineWidths::layOutAroundRuns(const QString& line, 
                 cursor = {run.end, kept.front().x};
                 continue;
             }
+            if (to >= width && traits.nextLongRun(run.start, length) == length) {
+                // The view holds the line's end, after the last long run: as a slice that holds it, the line
+                // ends at its width; the text after the run, then the run's pieces from its right end on to
+                // the left, as far as the view.
+                const qsizetype back = outsideRun(
+                    traits.runs,
+                    clusterBoundary(line, length - unitsCovering(line, length, span, false), false), false);
+                const qsizetype start = std::max(run.end, back);
+                qreal right = width;
+                if (start < length) {
+                    Part part = layoutPart();
+                    const qreal advance = shapedWidth(*part.layout, line.mid(start, length - start));
+                    right -= advance;
+                    part.laid = {{start, length, right, 0, 0}, advance, right};
+                    parts.push_back(std::move(part));
+                }
+                for (std::size_t piece = 0; start == run.end && piece < count && right > from; ++piece)
+                    right -= add(piece, right, true);
+                break;
+            }
             // Placed by the bound, from the piece the view starts in: each abutting the one after it, so that
             // they fill the view.
             qreal left = cursor.x;
