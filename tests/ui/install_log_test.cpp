@@ -772,9 +772,9 @@ qreal layOutPart(QTextLayout& layout, Qt::LayoutDirection direction, qreal x) {
     // A right-to-left paragraph is otherwise drawn at the right of its unbounded line.
     option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
     if (layout.text().contains(u'\t')) {
-        constexpr qreal every = 80;  // Qt's, where an option sets none
+        constexpr qreal kTabEvery = 80;  // Qt's, where an option sets none
         QList<QTextOption::Tab> tabs;
-        for (qreal stop = (std::floor(x / every) + 1) * every - x; stop < 20'000; stop += every)
+        for (qreal stop = (std::floor(x / kTabEvery) + 1) * kTabEvery - x; stop < 20'000; stop += kTabEvery)
             tabs.append(QTextOption::Tab(stop, QTextOption::LeftTab));
         option.setTabs(tabs);
     }

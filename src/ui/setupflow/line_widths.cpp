@@ -487,13 +487,11 @@ class Bidi {
                 continue;
             const char16_t c = m_line[sequence[static_cast<std::size_t>(k)]].unicode();
             const char32_t paired = pairedBracket(c);
-            if (paired == 0) {
-                continue;
-            } else if (paired != c) {
+            if (paired != 0 && paired != c) {
                 if (opened.size() == kMostOpenBrackets)
                     return;
                 opened.push_back({paired, k});
-            } else {
+            } else if (paired != 0) {
                 for (auto found = opened.size(); found-- > 0;) {
                     if (closes(c, opened[found].closing)) {
                         pairs.emplace_back(opened[found].at, k);
