@@ -129,7 +129,8 @@ bool isRegionalIndicatorBefore(QStringView text, qsizetype at) {
 /// The bracket that closes `c` where `c` opens a pair of brackets the bidirectional algorithm resolves,
 /// `c` itself where it closes one, else nothing.
 char32_t pairedBracket(char16_t c) {
-    if (c < 0x80 && c != u'(' && c != u')' && c != u'[' && c != u']' && c != u'{' && c != u'}')
+    constexpr char16_t kFirstPastAscii = 0x0F3A;  // Tibetan's, the first bracket past ASCII's
+    if (c < kFirstPastAscii && c != u'(' && c != u')' && c != u'[' && c != u']' && c != u'{' && c != u'}')
         return 0;
     if (QChar::direction(c) != QChar::DirON || !QChar::hasMirrored(c))
         return 0;
