@@ -40,10 +40,14 @@ class LineWidths {
     static constexpr qsizetype kRunPiece = 256;
     /// The right-to-left runs of `line`, in order; none for a line without right-to-left text, found without
     /// looking past its first code unit at or above U+0590 where there is none. A run is a stretch that the
-    /// bidirectional algorithm, the line being a left-to-right paragraph, puts at odd levels in part and at
-    /// none below 1, with the embedding and override codes that open and close it: laid out on its own as a
-    /// right-to-left paragraph, it draws what the whole line draws there. A tab, and white space before a tab
-    /// or at the line's end, is at the line's level, so no run holds one.
+    /// bidirectional algorithm, the line being a left-to-right paragraph, puts above the line's level, the
+    /// lowest of its levels odd (inside one whose lowest is even, as in an isolate that reads left to right,
+    /// the runs are the stretches so placed within it), with the embedding and override codes that touch it
+    /// and open or close it. Laid out on its own as a right-to-left paragraph it draws what the whole line
+    /// draws there; but numbers that start it after an Arabic letter before it (across a tab, or a bracket
+    /// that reads left to right) read there as European ones, and text past a tab in an override opened
+    /// before the tab as it is. A tab, and white space before a tab or at the line's end, is at the line's
+    /// level, so no run holds one.
     [[nodiscard]] static std::vector<Run> runsOf(QStringView line);
     /// Where the pieces of `run` (longer than `kRunPiece`) end, in order, the last at `run.end`: the same
     /// whatever the view. Each is cut just after white space that a right-to-left letter follows where no
