@@ -585,11 +585,20 @@ std::pair<qsizetype, qreal> lastBoundaryBefore(QTextBoundaryFinder& clusters, co
 TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
     struct Case {
         const char* name;
-        QString run;  // repeated to make the line
+        QString run;  // repeated to make the line, to at least each of `lengths` code units
         bool slices = true;
+        // Shorter than the view (its ink starts at the margin), a few views long, and longer than two pieces
+        // of idle work.
+        std::vector<qsizetype> lengths = {12, 150, 2 * LineWidths::kPiece + 64};
+        QString tail = {};  // after the repeats
     };
+    const QString hebrewWords = QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD ");
+    const QString ascii = QStringLiteral("==> Pouring wget ");
+    // Half of a line of 4,090 ASCII characters, each side of an Arabic letter.
+    const QString half = ascii.repeated(LineWidths::kMostPainted / ascii.size()).left(2045);
+    const qsizetype pastPainted = LineWidths::kMostPainted + 1000;
     const std::vector<Case> cases = {
-        {"ASCII", QStringLiteral("==> Pouring wget ")},
+        {"ASCII", ascii},
         {"ASCII whose pairs kern", QStringLiteral("AVATAR To. Wa ")},
         {"ideographs", QStringLiteral("\u4E2D\u6587\u5B57 ")},
         {"emoji joined by U+200D, with a variation selector",
@@ -613,14 +622,28 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
          QStringLiteral("wget ") +
              QStringLiteral("\u05E9\u05DC\u05D5\u05DD 7 \u05E2\u05D5\u05DC\u05DD ").repeated(30),
          false},
+        // Runs longer than a row draws whole, and lines far longer.
+        {"Hebrew words, long", hebrewWords, false, {pastPainted, 20'000}},
+        {"Latin with Arabic, long",
+         QStringLiteral("gets \u0645\u0644\u0641 \u0627\u0644\u0622\u0646 "),
+         false,
+         {pastPainted, 20'000}},
+        {"Hebrew words with punctuation, then Latin",
+         QStringLiteral("\u05E9\u05DC\u05D5\u05DD, \u05E2\u05D5\u05DC\u05DD; "),
+         false,
+         {pastPainted},
+         hebrewWords + QStringLiteral("! then wget")},
+        {"Arabic words with 50% and 1+2",
+         QStringLiteral("\u0645\u0644\u0641 50% \u0627\u0644\u0622\u0646 1+2 "),
+         false,
+         {3000}},
+        {"ASCII with one Arabic letter in the middle", half, false, {1}, QChar(0x645) + half},
     };
     constexpr int kSpan = 300;
     for (const auto& family : bundledLogFamilies()) {
         for (const auto& row : cases) {
-            // Shorter than the view (its ink starts at the margin), a few views long, and longer than two
-            // pieces of idle work.
-            for (const qsizetype units : {qsizetype{12}, qsizetype{150}, 2 * LineWidths::kPiece + 64}) {
-                const QString line = row.run.repeated(units / row.run.size() + 1);
+            for (const qsizetype units : row.lengths) {
+                const QString line = row.run.repeated(units / row.run.size() + 1) + row.tail;
                 SCOPED_TRACE(family.toStdString() + ", " + row.name + ", " + std::to_string(line.size()));
                 QFont font;
                 font.setFamilies({family});
@@ -656,7 +679,14 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
                 // So it places a long run's pieces, around which its slices go: the parts of a page fill it.
                 auto traits = LineWidths::traitsOf(line);
                 LineWidths::findRuns(line, traits);
-                for (qreal from = 0; traits.longRuns() && from < bound; from += kSpan) {
+                // Every page of a line up to some fifty pages long; of a longer one, some fifty spread over
+                // it, and its last (as when it is drawn).
+                const int pages = static_cast<int>(std::ceil(bound / kSpan));
+                const int every = std::max(1, pages / 48);
+                for (int page = 0; traits.longRuns() && page < pages; ++page) {
+                    if (page % every != 0 && page != pages - 1)
+                        continue;
+                    const qreal from = page * qreal{kSpan};
                     SCOPED_TRACE(from);
                     const auto parts = widths.layOutAroundRuns(line, traits, bound, bound, from, kSpan,
                                                                std::nullopt, nullptr);
@@ -689,10 +719,17 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
                 showWindow(&view);
                 view.resize(view.width() - view.viewport()->width() + kSpan, view.height());
                 // After a line wider than the view and than this one's bound, so that this one cannot set the
-                // range (it is shaped because it is drawn), and a blank row.
+                // range (it is shaped because it is drawn), and a blank row; but a line with a run longer
+                // than a row draws whole sets it, so that its last page ends at the range's end.
+                const auto runs = LineWidths::runsOf(line);
+                const bool setsRange = std::any_of(runs.begin(), runs.end(), [](const LineWidths::Run& run) {
+                    return run.end - run.start > LineWidths::kMostPainted;
+                });
                 const qreal wide =
                     std::max<qreal>(bound, 2 * kSpan) / QFontMetricsF(view.font()).horizontalAdvance(u'W');
-                for (const auto& text : {QString(static_cast<qsizetype>(wide) + 1, u'W'), QString(), line})
+                kept.append(setsRange ? QStringLiteral("W")
+                                      : QString(static_cast<qsizetype>(wide) + 1, u'W'));
+                for (const auto& text : {QString(), line})
                     kept.append(text);
                 view.showNewLines();
                 // Out of view while the idle work skips it, and first drawn once the work has ended: drawing
@@ -727,10 +764,18 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
                     EXPECT_TRUE(shown.copy(inner) == expected.copy(inner)) << "scrolled to " << bar->value();
                 };
                 const int end = std::min(bar->maximum(), static_cast<int>(laidWhole.naturalTextWidth()));
-                for (bar->setValue(0);; bar->triggerAction(QAbstractSlider::SliderPageStepAdd)) {
-                    drawsAsWhole();
+                const int shownEvery = std::max(1, end / bar->pageStep() / 48);
+                bar->setValue(0);
+                for (int page = 0;; ++page) {
+                    if (page % shownEvery == 0 || bar->value() >= end)
+                        drawsAsWhole();
                     if (bar->value() >= end)
                         break;
+                    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+                }
+                if (setsRange) {
+                    EXPECT_EQ(bar->value(), bar->maximum());
+                    EXPECT_NEAR(view.widestLine(), laidWhole.horizontalAdvance(), 1) << "the range's end";
                 }
                 bar->setValue(end / 2);
                 for (const auto step :
