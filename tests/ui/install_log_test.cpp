@@ -875,13 +875,17 @@ QImage drawnInParts(const QString& line, const QFont& font, int width) {
                 const qsizetype after = to == run.end || line[to - 1].isSpace()
                                             ? to
                                             : LineWidths::clusterBoundary(line, to + 1, true);
-                QTextLayout layout(line.mid(before, after - before), font);
+                // After an Arabic letter mark where its numbers follow an Arabic letter in the line.
+                const QString mark = from == run.start && LineWidths::numbersAfterArabic(line, run)
+                                         ? QStringLiteral("\u061C")
+                                         : QString();
+                QTextLayout layout(mark + line.mid(before, after - before), font);
                 layOutPart(layout, Qt::RightToLeft, 0);
                 const QTextLine laid = layout.lineAt(0);
                 // A piece's own ends, unless it is laid out with a cluster past them.
-                const qreal left = after == to ? 0 : laid.cursorToX(static_cast<int>(to - before));
-                const qreal right = before == from ? laid.horizontalAdvance()
-                                                   : laid.cursorToX(static_cast<int>(from - before));
+                const auto unit = [&](qsizetype at) { return static_cast<int>(mark.size() + at - before); };
+                const qreal left = after == to ? 0 : laid.cursorToX(unit(to));
+                const qreal right = before == from ? laid.horizontalAdvance() : laid.cursorToX(unit(from));
                 painter.save();
                 painter.setClipRect(QRectF(x, 0, right - left, 1'000));
                 laid.draw(&painter, QPointF(x - left, baseline - laid.ascent()));
@@ -914,6 +918,8 @@ TEST_F(InstallLogTest, RightToLeftRunsLaidOutOnTheirOwnDrawWhatTheWholeLineDraws
         {"Latin with Arabic and digits", QStringLiteral("get %1 42 %1 ok").arg(arabic)},
         {"Arabic with a percentage, then Latin", QStringLiteral("%1 50% %1 50% then").arg(arabic)},
         {"Hebrew with a percentage, then Latin", QStringLiteral("%1 50% then").arg(hebrew)},
+        {"Arabic, then numbers after a tab or a bracket",
+         QStringLiteral("%1\t1+2 %1\t50% %1 a %1(21$+2\u05E9 b) c").arg(arabic)},
         {"Arabic with a sum", QStringLiteral("x %1 1+2 %1 1+2, 3/4 y").arg(arabic)},
         {"Hebrew with a sum and a currency", QStringLiteral("x %1 1+2 $5 %1 -7 y").arg(hebrew)},
         {"Hebrew with punctuation, then Latin", QStringLiteral("%1, %1! done").arg(hebrew)},

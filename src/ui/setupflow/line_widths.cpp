@@ -1298,6 +1298,27 @@ std::vector<LineWidths::Run> LineWidths::runsOf(QStringView line) {
     return runs;
 }
 
+bool LineWidths::numbersAfterArabic(QStringView line, Run run) {
+    const auto strong = [](QChar::Direction d) {
+        return d == QChar::DirL || d == QChar::DirR || d == QChar::DirAL;
+    };
+    if (run.start >= line.size() || strong(QChar::direction(codePointAt(line, run.start).first)))
+        return false;
+    // The letter the numbers follow, in the text at the run's level: an embedding or isolate code on the
+    // way back means the run starts inside one or after one, where they follow none.
+    for (qsizetype at = run.start; at > 0;) {
+        const auto [c, units] = codePointBefore(line, at);
+        at -= units;
+        const auto d = QChar::direction(c);
+        if (strong(d))
+            return d == QChar::DirAL;
+        if (isEmbeddingCode(d) || d == QChar::DirLRI || d == QChar::DirRLI || d == QChar::DirFSI ||
+            d == QChar::DirPDI)
+            return false;
+    }
+    return false;
+}
+
 std::vector<qsizetype> LineWidths::runPieceEnds(QStringView line, Run run) {
     std::vector<qsizetype> ends;
     // How deep each code unit is in the embeddings and isolates opened inside the run.

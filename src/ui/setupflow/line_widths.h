@@ -44,11 +44,14 @@ class LineWidths {
     /// lowest of its levels odd (inside one whose lowest is even, as in an isolate that reads left to right,
     /// the runs are the stretches so placed within it), with the embedding and override codes that touch it
     /// and open or close it. Laid out on its own as a right-to-left paragraph it draws what the whole line
-    /// draws there; but numbers that start it after an Arabic letter before it (across a tab, or a bracket
-    /// that reads left to right) read there as European ones, and text past a tab in an override opened
-    /// before the tab as it is. A tab, and white space before a tab or at the line's end, is at the line's
-    /// level, so no run holds one.
+    /// draws there (after an Arabic letter mark where `numbersAfterArabic`); but text past a tab in an
+    /// override opened before the tab draws as it reads. A tab, and white space before a tab or at the line's
+    /// end, is at the line's level, so no run holds one.
     [[nodiscard]] static std::vector<Run> runsOf(QStringView line);
+    /// Whether `run` starts with numbers (or their signs) that an Arabic letter before it, across a tab or a
+    /// bracket that reads left to right, makes Arabic ones: laid out on its own, it then draws what the line
+    /// draws only after U+061C ARABIC LETTER MARK, which draws nothing.
+    [[nodiscard]] static bool numbersAfterArabic(QStringView line, Run run);
     /// Where the pieces of `run` (longer than `kRunPiece`) end, in order, the last at `run.end`: the same
     /// whatever the view. Each is cut just after white space that a right-to-left letter follows where no
     /// embedding or isolate opened inside the run is open, else between clusters.
