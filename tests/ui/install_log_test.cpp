@@ -516,6 +516,9 @@ TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEith
          QStringLiteral("\u4E2D\u6587\u5B57 ").repeated(3 * LineWidths::kPiece / 4), -1, true},
         // Its pieces cut between letters, each shaped with letters either side that it does not draw.
         {"an Arabic word of many pieces", QStringLiteral("\u0628\u0647\u0628").repeated(300), -1, true},
+        // Embeddings opened and never closed: its pieces are cut anywhere, some inside Latin text.
+        {"embeddings left open, right to left and left to right",
+         QStringLiteral("\u202B\u05E9\u05DC\u05D5\u05DD wget\u202A ok ").repeated(100), -1, true},
         {"tabbed columns, longer than two pieces of idle work",
          tabbedColumns().repeated((2 * LineWidths::kPiece + 64) / tabbedColumns().size() + 1).chopped(1), -1,
          true},

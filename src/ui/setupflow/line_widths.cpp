@@ -1073,12 +1073,28 @@ LineWidths::PieceLaid LineWidths::layOutPiece(QTextLayout& layout, QStringView l
     layout.setText(line.sliced(before, after - before).toString());
     PieceLaid laid{0, layOut(layout, 0, true), before < from || after > to};
     if (laid.more) {
-        // Its start is at its right end, its end at its left.
+        // Its start is at its right end, its end at its left, where the clusters either side read right to
+        // left from its ends outward: each boundary between them further out than the last, the outermost at
+        // the layout's ends.
         const QTextLine shaped = layout.lineAt(0);
-        if (before < from)
-            laid.right = shaped.cursorToX(static_cast<int>(from - before));
-        if (after > to)
-            laid.left = shaped.cursorToX(static_cast<int>(to - before));
+        const auto xAt = [&](qsizetype unit) { return shaped.cursorToX(static_cast<int>(unit - before)); };
+        const qreal whole = laid.right;
+        laid.right = xAt(from);
+        laid.left = xAt(to);
+        // And no more than the bound allows them each side.
+        bool apart = laid.left <= laid.right && xAt(after) == 0 && xAt(before) == whole &&
+                     laid.left <= boundEnd(line, to, after, 0) + 1 &&
+                     whole - laid.right <= boundEnd(line, before, from, 0) + 1;
+        for (qsizetype at = from; apart && at > before; at = clusterBoundary(line, at - 1, false))
+            apart = xAt(clusterBoundary(line, at - 1, false)) >= xAt(at);
+        for (qsizetype at = to; apart && at < after; at = clusterBoundary(line, at + 1, true))
+            apart = xAt(clusterBoundary(line, at + 1, true)) <= xAt(at);
+        if (!apart) {
+            // A number or embedded text at a cut reads across it, its own text among theirs: it is laid out
+            // alone, as wide as it draws in the line (its letters at the cut may take other forms).
+            layout.setText(line.sliced(from, to - from).toString());
+            return {0, layOut(layout, 0, true), false};
+        }
     }
     return laid;
 }
