@@ -99,8 +99,7 @@ class LineWidths {
     };
     [[nodiscard]] Bound bound(QStringView line) const;
     /// The width `text`, starting at `x` in its line, is drawn to: laid out in `layout` as a row of the log
-    /// is
-    /// (`layOut`), so that a width read here is what the paint draws (a font's metrics would stop at a
+    /// is (`layOut`), so that a width read here is what the paint draws (a font's metrics would stop at a
     /// U+009C, which a layout draws past).
     [[nodiscard]] qreal shapedWidth(QTextLayout& layout, const QString& text, qreal x = 0);
     /// Where a piece of `line` from `from` to shape on its own ends: at most `kPiece` code units on and past
