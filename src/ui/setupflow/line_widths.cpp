@@ -257,6 +257,34 @@ bool isRemoved(QStringView line, qsizetype at) {
     return isEmbeddingCode(d) || d == QChar::DirBN;
 }
 
+/// What a part of `line` from `start`, laid out on its own, starts with so that it reads as it does in the
+/// line: where a tab lies between the last strong code point before it and its own first (it starts at the
+/// tab, at white space before it or just past it), a mark of that code point's direction where it reads
+/// right to left (the neutrals and numbers past the tab take it, across the tab), else nothing. Looked for a
+/// row back at most.
+QString markBefore(QStringView line, qsizetype start) {
+    qsizetype first = start;
+    while (first < line.size() && line[first] != u'\t' && line[first].isSpace())
+        ++first;
+    bool tab = first < line.size() && line[first] == u'\t';
+    for (qsizetype at = start; at > 0 && start - at < LineWidths::kMostPainted;) {
+        const auto [c, units] = codePointBefore(line, at);
+        switch (QChar::direction(c)) {
+            case QChar::DirR:
+                return tab ? QStringLiteral("\u200F") : QString();
+            case QChar::DirAL:
+                return tab ? QStringLiteral("\u061C") : QString();
+            case QChar::DirL:
+                return {};
+            default:
+                tab = tab || c == U'\t';
+                at -= units;
+                break;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 LineWidths::LineWidths(const QFont& font) : m_font(font), m_metrics(font) {
@@ -742,7 +770,8 @@ std::vector<LineWidths::Part> LineWidths::layOutAroundRuns(const QString& line, 
                 qreal right = width;
                 if (start < length) {
                     Part part = layoutPart();
-                    const qreal advance = shapedWidth(*part.layout, line.mid(start, length - start));
+                    const qreal advance =
+                        shapedWidth(*part.layout, markBefore(line, start) + line.mid(start, length - start));
                     right -= advance;
                     part.laid = {{start, length, right, 0, 0}, advance, right};
                     parts.push_back(std::move(part));
@@ -789,8 +818,9 @@ std::vector<LineWidths::Part> LineWidths::layOutAroundRuns(const QString& line, 
         Part part = layoutPart();
         // On its line's tab stops from where it starts; as `layOutVisible` lays it out where it holds the
         // end.
-        const qreal advance =
-            shapedWidth(*part.layout, line.mid(slice.start, slice.end - slice.start), atEnd ? 0 : slice.x);
+        const qreal advance = shapedWidth(
+            *part.layout, markBefore(line, slice.start) + line.mid(slice.start, slice.end - slice.start),
+            atEnd ? 0 : slice.x);
         if (atEnd)
             slice.x = width - advance;
         part.laid = {slice, advance, slice.x};
