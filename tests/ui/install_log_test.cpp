@@ -636,6 +636,12 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
          false,
          {pastPainted},
          hebrewWords + QStringLiteral("! then wget")},
+        // Spaces past a tab take the direction of the run before the tab, as in the line.
+        {"Hebrew words, then a tab and spaces before more",
+         hebrewWords,
+         false,
+         {300},
+         QStringLiteral("\t  ") + hebrewWords + QStringLiteral("wget")},
         {"Arabic words with 50% and 1+2",
          QStringLiteral("\u0645\u0644\u0641 50% \u0627\u0644\u0622\u0646 1+2 "),
          false,

@@ -710,6 +710,21 @@ std::vector<LineWidths::Part> LineWidths::layOutAroundRuns(const QString& line, 
         }
         const qsizetype start = outsideRun(traits.runs, clusterBoundary(line, at, false), false);
         cursor = {start, (start < at ? boundEnd(line, 0, start, 0) : x) * scale};
+        if (to >= width) {
+            // The view holds the line's end, drawn back from there to fill it (the text may draw narrower
+            // than bounded): from past the last long run, or from that run where the view reaches into it.
+            std::optional<Run> last;
+            for (std::size_t run = 0; run < traits.pieceEnds.size(); ++run) {
+                if (!traits.pieceEnds[run].empty())
+                    last = traits.runs[run];
+            }
+            const qsizetype after = last ? last->end : 0;
+            const qsizetype back = outsideRun(
+                traits.runs, clusterBoundary(line, length - unitsCovering(line, length, span, false), false),
+                false);
+            if (cursor.unit >= after)
+                cursor.unit = last && back < after ? last->start : after;
+        }
     }
     std::vector<Part> parts;
     const auto layoutPart = [&] {
