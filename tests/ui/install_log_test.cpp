@@ -642,6 +642,12 @@ TEST_F(InstallLogTest, SidewaysPagesFillTheViewAndNeverCutACluster) {
          false,
          {300},
          QStringLiteral("\t  ") + hebrewWords + QStringLiteral("wget")},
+        // Text embedded in a run reads in the run's own levels, as in the line.
+        {"Hebrew words with Latin ones embedded",
+         QStringLiteral("\u05E2\u05D5\u05DC\u05DD\u202Dwget \u05E2\u05D5\u05DC\u05DD\u202C\u202Bwget "
+                        "\u05D0\u05D1\u202C \u05E9\u05DC\u05D5\u05DD "),
+         false,
+         {600}},
         {"Arabic words with 50% and 1+2",
          QStringLiteral("\u0645\u0644\u0641 50% \u0627\u0644\u0622\u0646 1+2 "),
          false,

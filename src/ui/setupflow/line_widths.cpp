@@ -285,6 +285,44 @@ QString markBefore(QStringView line, qsizetype start) {
     return {};
 }
 
+/// The embedding, override and isolate codes of `run` before `at` still open there, in order.
+QString openBefore(QStringView line, LineWidths::Run run, qsizetype at) {
+    QString open;
+    for (qsizetype unit = run.start; unit < at; ++unit) {
+        const QChar c = line[unit];
+        switch (c.direction()) {
+            case QChar::DirLRE:
+            case QChar::DirRLE:
+            case QChar::DirLRO:
+            case QChar::DirRLO:
+            case QChar::DirLRI:
+            case QChar::DirRLI:
+            case QChar::DirFSI:
+                open.append(c);
+                break;
+            case QChar::DirPDF:
+                if (!open.isEmpty() && isEmbeddingCode(open.back().direction()))
+                    open.chop(1);
+                break;
+            case QChar::DirPDI:
+                while (!open.isEmpty() && isEmbeddingCode(open.back().direction()))
+                    open.chop(1);
+                if (!open.isEmpty())
+                    open.chop(1);
+                break;
+            default:
+                break;
+        }
+    }
+    return open;
+}
+
+/// `text`, a part of `run` from `at`, as laid out on its own to read as in the line: in a left-to-right
+/// paragraph between two right-to-left marks, in the codes of the run open where it starts.
+QString inRun(QStringView line, LineWidths::Run run, qsizetype at, QStringView text) {
+    return QStringLiteral("\u200F") + openBefore(line, run, at) + text.toString() + QStringLiteral("\u200F");
+}
+
 }  // namespace
 
 LineWidths::LineWidths(const QFont& font) : m_font(font), m_metrics(font) {
@@ -641,14 +679,18 @@ LineWidths::PieceLaid LineWidths::layOutPiece(QTextLayout& layout, QStringView l
         for (int cluster = 0; cluster < 2 && after < run.end; ++cluster)
             after = clusterBoundary(line, after + 1, true);
     }
-    layout.setText(line.sliced(before, after - before).toString());
-    PieceLaid laid{0, layOut(layout, 0, true), before < from || after > to};
+    const QString text = inRun(line, run, before, line.sliced(before, after - before));
+    const qsizetype lead = text.size() - (after - before) - 1;
+    layout.setText(text);
+    PieceLaid laid{0, layOut(layout, 0), before < from || after > to};
     if (laid.more) {
         // Its start is at its right end, its end at its left, where the clusters either side read right to
         // left from its ends outward: each boundary between them further out than the last, the outermost at
         // the layout's ends.
         const QTextLine shaped = layout.lineAt(0);
-        const auto xAt = [&](qsizetype unit) { return shaped.cursorToX(static_cast<int>(unit - before)); };
+        const auto xAt = [&](qsizetype unit) {
+            return shaped.cursorToX(static_cast<int>(unit - before + lead));
+        };
         const qreal whole = laid.right;
         laid.right = xAt(from);
         laid.left = xAt(to);
@@ -663,8 +705,8 @@ LineWidths::PieceLaid LineWidths::layOutPiece(QTextLayout& layout, QStringView l
         if (!apart) {
             // A number or embedded text at a cut reads across it, its own text among theirs: it is laid out
             // alone, as wide as it draws in the line (its letters at the cut may take other forms).
-            layout.setText(line.sliced(from, to - from).toString());
-            return {0, layOut(layout, 0, true), false};
+            layout.setText(inRun(line, run, from, line.sliced(from, to - from)));
+            return {0, layOut(layout, 0), false};
         }
     }
     return laid;

@@ -115,9 +115,11 @@ class LineWidths {
     /// its own start.
     qreal layOut(QTextLayout& layout, qreal x = 0, bool rightToLeft = false);
     /// A piece of a run longer than `kRunPiece`, [`from`, `to`) of `line`, laid out in `layout` on its own as
-    /// a right-to-left paragraph, with the cluster on either side of it where it is cut between clusters (not
-    /// just after white space; alone where text at a cut reads across it, as a number or embedded text does):
-    /// where its own text starts and ends in the layout, and whether the layout holds more than that.
+    /// the line reads it (in a left-to-right paragraph between two right-to-left marks, in the codes of the
+    /// run still open where it starts, so that text embedded in it takes the line's levels), with the cluster
+    /// on either side of it where it is cut between clusters (not just after white space; alone where text at
+    /// a cut reads across it, as a number or embedded text does): where its own text starts and ends in the
+    /// layout, and whether the layout holds more than that.
     struct PieceLaid {
         qreal left = 0;
         qreal right = 0;
