@@ -401,16 +401,13 @@ qreal LineWidths::shapedWidth(QTextLayout& layout, const QString& text, qreal x)
     return layOut(layout, x);
 }
 
-qreal LineWidths::layOut(QTextLayout& layout, qreal x, bool rightToLeft) {
+qreal LineWidths::layOut(QTextLayout& layout, qreal x) {
     ++m_shapingCalls;
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     // The log's direction, whatever text a slice starts with: right-to-left runs read so within it, as they
-    // do in the whole line. A piece of a long run reads right to left, from the layout's left edge on (not
-    // from the right of an unbounded line).
-    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-    if (rightToLeft)
-        option.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute);
+    // do in the whole line.
+    option.setTextDirection(Qt::LeftToRight);
     layout.setTextOption(option);
     layout.setCacheEnabled(true);  // it is drawn next, from these glyphs
     return fromTabStops(layout, m_tabStop, x, layOutLine(layout));

@@ -110,10 +110,9 @@ class LineWidths {
     static constexpr qsizetype kPiece = 1024;
     static constexpr qsizetype kMostColour = 32;
     [[nodiscard]] static qsizetype pieceEnd(QStringView line, qsizetype from, std::span<const Run> runs = {});
-    /// Lays `layout` out on one line, its text starting at `x` in its line, as a left-to-right paragraph or a
-    /// right-to-left one, and gives its advance. Its tabs reach the line's tab stops, not stops counted from
-    /// its own start.
-    qreal layOut(QTextLayout& layout, qreal x = 0, bool rightToLeft = false);
+    /// Lays `layout` out on one line, its text starting at `x` in its line, as a left-to-right paragraph, and
+    /// gives its advance. Its tabs reach the line's tab stops, not stops counted from its own start.
+    qreal layOut(QTextLayout& layout, qreal x = 0);
     /// A piece of a run longer than `kRunPiece`, [`from`, `to`) of `line`, laid out in `layout` on its own as
     /// the line reads it (in a left-to-right paragraph between two right-to-left marks, in the codes of the
     /// run still open where it starts, so that text embedded in it takes the line's levels), with the cluster
