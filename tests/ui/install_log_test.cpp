@@ -522,6 +522,10 @@ TEST_F(InstallLogTest, TheRangeFallsToTheWidestLineWhoseEndIsDrawnAtItsEndInEith
         {"tabbed columns, longer than two pieces of idle work",
          tabbedColumns().repeated((2 * LineWidths::kPiece + 64) / tabbedColumns().size() + 1).chopped(1), -1,
          true},
+        // Its second piece of idle work starts off a tab stop, and in DejaVu Sans its tab starts less than a
+        // 128th of the stop distance short of the next stop, which the whole line counts as reached.
+        {"a tab just short of a stop in a piece that starts off one",
+         QString(990, u'x') + QLatin1Char(' ') + QString(39, u'i') + QStringLiteral("\tdone"), -1, true},
         {"zero-width spaces and an x", QString(2000, u'\u200B') + QLatin1Char('x'), 10, false},
         {"letters with variation selectors", QStringLiteral("x\uFE0F").repeated(300), 10, false},
         // A font's metrics stop at U+009C; a layout draws past it.

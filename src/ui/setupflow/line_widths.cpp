@@ -105,6 +105,27 @@ qreal fromTabStops(QTextLayout& layout, qreal every, qreal x, qreal advance) {
         stops.append(QTextOption::Tab(stop, type, kAbsent));
     option.setTabs(stops);
     layout.setTextOption(option);
+    advance = layOutLine(layout);
+    // Qt counts its own stops in the line's x rounded to a 64th of the stop distance: a tab that starts less
+    // than half of that before a stop reaches the one after. Given stops, a tab reaches the first past it; so
+    // each tab is given where it lands in the line, and the text after such a tab moves a whole stop on.
+    const qreal early = every / 128;
+    const QTextLine line = layout.lineAt(0);
+    QList<QTextOption::Tab> landings;
+    qreal shift = 0;
+    for (qsizetype at = text.indexOf(u'\t'); at >= 0; at = text.indexOf(u'\t', at + 1)) {
+        const qreal start = line.cursorToX(static_cast<int>(at)) + past;
+        const qreal stop = (std::floor(start / every) + 1) * every;
+        if (stop - start < early)
+            shift += every;
+        landings.append(QTextOption::Tab(stop + shift - past, type, kAbsent));
+    }
+    if (shift == 0)
+        return advance;
+    for (qreal stop = landings.back().position + every; stop < advance + shift + 2 * every; stop += every)
+        landings.append(QTextOption::Tab(stop, type, kAbsent));
+    option.setTabs(landings);
+    layout.setTextOption(option);
     return layOutLine(layout);
 }
 
