@@ -292,7 +292,7 @@ void InstallLogView::holdWidths(qsizetype from, qsizetype end) {
         m_heldFirst = std::max(from, lines.dropped());
     for (auto index = m_heldFirst + static_cast<qsizetype>(m_held.size()); index < end; ++index) {
         const auto bound = m_widths.bound(lines.at(index - lines.dropped()));
-        // Printable ASCII has no runs nor tabs.
+        // Printable ASCII has no runs.
         m_held.push_back(
             Held{bound.width, 0, bound.exact ? bound.width : -1, bound.exact ? Found::none : Found::unread});
         count(m_held.back(), 1);

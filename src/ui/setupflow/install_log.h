@@ -124,7 +124,7 @@ class InstallLogView : public QListView {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    /// Whether a kept line's runs and tabs are known: it has none, or they are kept in `m_traits`.
+    /// Whether a kept line's runs are known: it has none, or they are kept in `m_traits`.
     enum class Found : unsigned char { unread, none, kept };
     /// What a kept line's width is taken to be.
     struct Held {
@@ -143,7 +143,7 @@ class InstallLogView : public QListView {
     /// The width held for the line at `index` in the run becomes `held`.
     void setHeld(qsizetype index, Held held);
     void count(const Held& held, int by);
-    /// The runs and tabs of the line at `line` in the run, held as `held`: found the first time they are
+    /// The runs of the line at `line` in the run, held as `held`: found the first time they are
     /// asked for, and kept while the line is, unless it has none (`held` then says so).
     const LineWidths::Traits& traitsOf(qsizetype line, Held& held);
     /// Those, with the line's runs looked for if a run could start before its code unit `end`.
@@ -212,7 +212,7 @@ class InstallLogView : public QListView {
     std::vector<Drawn> m_drawn;  // the rows in view, as the paints drew them
     /// The starts kept of the long lines shaped, by the line's index in the run.
     std::map<qsizetype, Kept> m_starts;
-    /// The runs and tabs of the kept lines that have some and were looked at, by the line's index in the run,
+    /// The runs of the kept lines that have some and were looked at, by the line's index in the run,
     /// whatever the font.
     std::map<qsizetype, LineWidths::Traits> m_traits;
     QTimer* m_idle;

@@ -498,21 +498,18 @@ qsizetype LineWidths::clusterBoundary(QStringView line, qsizetype at, bool forwa
 }
 
 LineWidths::Traits LineWidths::traitsOf(QStringView line) {
-    // One look at each code unit for a tab and for the first of the blocks where a right-to-left code point
-    // can be, which every run starts with: most lines have none.
+    // The first code unit of the blocks where a right-to-left code point can be, which every run starts
+    // with: most lines have none.
+    const auto first = std::find_if(line.begin(), line.end(), [](QChar c) {
+        const char16_t unit = c.unicode();
+        return unit >= 0x590 &&
+               (unit < 0x900 || unit == 0x200F || unit == 0x202B || unit == 0x202E || unit == 0x2067 ||
+                unit == 0x2068 || (unit >= 0xFB1D && unit < 0xFE00) || (unit >= 0xFE70 && unit < 0xFF00) ||
+                unit == 0xD802 || unit == 0xD803 || unit == 0xD83A || unit == 0xD83B);
+    });
     Traits traits;
-    for (qsizetype at = 0; at < line.size(); ++at) {
-        const char16_t unit = line[at].unicode();
-        if (unit < 0x590) {
-            traits.tabs = traits.tabs || unit == u'\t';
-        } else if (traits.unfound < 0 &&
-                   (unit < 0x900 || unit == 0x200F || unit == 0x202B || unit == 0x202E || unit == 0x2067 ||
-                    unit == 0x2068 || (unit >= 0xFB1D && unit < 0xFE00) ||
-                    (unit >= 0xFE70 && unit < 0xFF00) || unit == 0xD802 || unit == 0xD803 || unit == 0xD83A ||
-                    unit == 0xD83B)) {
-            traits.unfound = at;
-        }
-    }
+    if (first != line.end())
+        traits.unfound = first - line.begin();
     return traits;
 }
 

@@ -56,18 +56,17 @@ class LineWidths {
     /// whatever the view. Each is cut just after white space that a right-to-left letter follows where no
     /// embedding or isolate opened inside the run is open, else between clusters.
     [[nodiscard]] static std::vector<qsizetype> runPieceEnds(QStringView line, Run run);
-    /// What of a line changes where its parts may be cut and how they are laid out: its right-to-left runs
-    /// and whether it holds a tab. Found once per line (a line of printable ASCII has neither).
+    /// What of a line changes where its parts may be cut and how they are laid out: its right-to-left runs.
+    /// Found once per line (a line of printable ASCII has none); a slice finds its own tabs, at most a row's.
     struct Traits {
         std::vector<Run> runs;
-        bool tabs = false;
         /// Where the pieces of each run longer than `kRunPiece` end (`runPieceEnds`), by the run's place in
         /// `runs`; none for a shorter run.
         std::vector<std::vector<qsizetype>> pieceEnds;
         /// Where the first code unit that could start a run is, while the runs are not looked for (they are
         /// looked for once a part reaches there); else -1.
         qsizetype unfound = -1;
-        [[nodiscard]] bool any() const { return tabs || !runs.empty() || unfound >= 0; }
+        [[nodiscard]] bool any() const { return !runs.empty() || unfound >= 0; }
         /// Whether `runs` holds every run that starts before the code unit `end`.
         [[nodiscard]] bool runsKnownTo(qsizetype end) const { return unfound < 0 || end <= unfound; }
         [[nodiscard]] bool longRuns() const {
@@ -79,7 +78,7 @@ class LineWidths {
         /// Where the first run longer than `kRunPiece` that starts after `unit` starts, or `end`.
         [[nodiscard]] qsizetype nextLongRun(qsizetype unit, qsizetype end) const;
     };
-    /// A line's tabs and where a run could first start in it: one look at each code unit.
+    /// Where a run could first start in `line`: a look at each code unit up to there.
     [[nodiscard]] static Traits traitsOf(QStringView line);
     /// Finds the runs of `line`, of `traits`, and where the long ones' pieces end.
     static void findRuns(QStringView line, Traits& traits);
