@@ -384,8 +384,10 @@ bool LineWidths::hasMark(char32_t c) const {
 qreal LineWidths::stepAfter(char32_t c, QChar before, qreal x) const {
     if (c >= kFirstPrintable && c <= kLastPrintable)
         return x + m_advance[c - kFirstPrintable];
-    if (c == U'\t')
-        return (std::floor(x / m_tabStop) + 1) * m_tabStop;
+    if (c == U'\t') {
+        // Short of a stop by less than a 128th of the distance, it reaches the one after (`fromTabStops`).
+        return (std::floor((x + m_tabStop / 128) / m_tabStop) + 1) * m_tabStop;
+    }
     switch (kindOf(c)) {
         case Kind::spacing:
             return x + m_widest;
