@@ -553,6 +553,14 @@ qsizetype LineWidths::outsideRun(std::span<const Run> runs, qsizetype at, bool f
     return forward ? run->end : run->start;
 }
 
+qsizetype LineWidths::cutOutside(std::span<const Run> runs, QStringView line, qsizetype at, bool forward) {
+    return outsideRun(runs, clusterBoundary(line, at, forward), forward);
+}
+
+qsizetype LineWidths::endStart(QStringView line, std::span<const Run> runs, qreal span) const {
+    return cutOutside(runs, line, line.size() - unitsCovering(line, line.size(), span, false), false);
+}
+
 qsizetype LineWidths::pieceEnd(QStringView line, qsizetype from, std::span<const Run> runs) {
     // Cut before a short run that the cut falls inside of, or after it where it starts the piece.
     const auto cut = [&](qsizetype at) {
@@ -596,13 +604,12 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
         slice.start = start->unit;
         slice.x = start->x;
         const qsizetype units = unitsCovering(line, slice.start, from + span - slice.x, true);
-        slice.end = outsideRun(runs, clusterBoundary(line, slice.start + units, true), true);
+        slice.end = cutOutside(runs, line, slice.start + units, true);
         return slice;
     }
     if (from + span >= width) {
         // The view holds the line's end: the slice ends there, and is placed when drawn.
-        slice.start = outsideRun(
-            runs, clusterBoundary(line, length - unitsCovering(line, length, span, false), false), false);
+        slice.start = endStart(line, runs, span);
         return slice;
     }
     const qreal scale = bound > 0 ? width / bound : 1;
@@ -628,7 +635,7 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
             at += units;
         }
     }
-    slice.start = outsideRun(runs, clusterBoundary(line, at, false), false);
+    slice.start = cutOutside(runs, line, at, false);
     if (slice.start < at && at - slice.start < kPassed)
         x = placed[static_cast<std::size_t>(slice.start % kPassed)];
     else if (slice.start < at)
@@ -636,7 +643,7 @@ LineWidths::Slice LineWidths::visible(QStringView line, qreal width, qreal bound
     slice.boundStart = x;
     slice.x = x * scale;
     const qsizetype units = unitsCovering(line, slice.start, from + span - slice.x, true);
-    slice.end = outsideRun(runs, clusterBoundary(line, slice.start + units, true), true);
+    slice.end = cutOutside(runs, line, slice.start + units, true);
     slice.boundEnd = boundEnd(line, slice.start, slice.end, x);
     return slice;
 }
@@ -767,7 +774,7 @@ std::vector<LineWidths::Part> LineWidths::layOutAroundRuns(const QString& line, 
             x = next;
             at += units;
         }
-        const qsizetype start = outsideRun(traits.runs, clusterBoundary(line, at, false), false);
+        const qsizetype start = cutOutside(traits.runs, line, at, false);
         cursor = {start, (start < at ? boundEnd(line, 0, start, 0) : x) * scale};
         if (to >= width) {
             // The view holds the line's end, drawn back from there to fill it (the text may draw narrower
@@ -778,9 +785,7 @@ std::vector<LineWidths::Part> LineWidths::layOutAroundRuns(const QString& line, 
                     last = traits.runs[run];
             }
             const qsizetype after = last ? last->end : 0;
-            const qsizetype back = outsideRun(
-                traits.runs, clusterBoundary(line, length - unitsCovering(line, length, span, false), false),
-                false);
+            const qsizetype back = endStart(line, traits.runs, span);
             if (cursor.unit >= after)
                 cursor.unit = last && back < after ? last->start : after;
         }
@@ -837,9 +842,7 @@ std::vector<LineWidths::Part> LineWidths::layOutAroundRuns(const QString& line, 
                 // The view holds the line's end, after the last long run: as a slice that holds it, the line
                 // ends at its width; the text after the run, then the run's pieces from its right end on to
                 // the left, as far as the view.
-                const qsizetype back = outsideRun(
-                    traits.runs,
-                    clusterBoundary(line, length - unitsCovering(line, length, span, false), false), false);
+                const qsizetype back = endStart(line, traits.runs, span);
                 const qsizetype start = std::max(run.end, back);
                 qreal right = width;
                 if (start < length) {
@@ -878,14 +881,11 @@ std::vector<LineWidths::Part> LineWidths::layOutAroundRuns(const QString& line, 
         const bool atEnd = !placed && limit == length && to >= width;
         Slice slice{cursor.unit, length, cursor.x, 0, 0};
         if (atEnd) {
-            const qsizetype back = outsideRun(
-                traits.runs, clusterBoundary(line, length - unitsCovering(line, length, span, false), false),
-                false);
+            const qsizetype back = endStart(line, traits.runs, span);
             slice.start = std::max(slice.start, back);
         } else {
             const qsizetype units = unitsCovering(line, slice.start, to - slice.x, true);
-            slice.end = std::min(
-                limit, outsideRun(traits.runs, clusterBoundary(line, slice.start + units, true), true));
+            slice.end = std::min(limit, cutOutside(traits.runs, line, slice.start + units, true));
         }
         if (slice.end <= slice.start)
             break;
@@ -913,13 +913,11 @@ LineWidths::Slice LineWidths::widened(QStringView line, Slice slice, qreal drawn
     const qsizetype extra =
         std::min(static_cast<qsizetype>(std::ceil(more / perUnit * 1.25)) + 8, kMostPainted);
     if (slice.end < length) {
-        const qsizetype end =
-            outsideRun(runs, clusterBoundary(line, std::min(length, slice.end + extra), true), true);
+        const qsizetype end = cutOutside(runs, line, std::min(length, slice.end + extra), true);
         slice.boundEnd = boundEnd(line, slice.end, end, slice.boundEnd);
         slice.end = end;
     } else {
-        slice.start = outsideRun(
-            runs, clusterBoundary(line, std::max<qsizetype>(0, slice.start - extra), false), false);
+        slice.start = cutOutside(runs, line, std::max<qsizetype>(0, slice.start - extra), false);
     }
     return slice;
 }

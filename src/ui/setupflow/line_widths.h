@@ -204,6 +204,12 @@ class LineWidths {
     /// How many code units from `from` (onward when `forward`, else backward) are taken to draw `span`
     /// pixels, at most `kMostPainted`.
     [[nodiscard]] qsizetype unitsCovering(QStringView line, qsizetype from, qreal span, bool forward) const;
+    /// The boundary between clusters of `line` nearest `at` (onward when `forward`, else backward), moved out
+    /// of a short run of `runs` it falls inside of the same way (`outsideRun`).
+    [[nodiscard]] static qsizetype cutOutside(std::span<const Run> runs, QStringView line, qsizetype at,
+                                              bool forward);
+    /// Where a part of `line` that holds its end and is taken to draw `span` pixels starts.
+    [[nodiscard]] qsizetype endStart(QStringView line, std::span<const Run> runs, qreal span) const;
     /// Where the bound puts the end of the code units [`from`, `to`) of `line` when they start at `x`.
     [[nodiscard]] qreal boundEnd(QStringView line, qsizetype from, qsizetype to, qreal x) const;
     /// `slice` grown past its end (or, when it reached the line's end, before its start) to hold `more`
