@@ -18,6 +18,15 @@ char32_t pairedBracket(char16_t c) {
     return category == QChar::Punctuation_Close ? c : 0;
 }
 
+bool isEmbeddingCode(QChar::Direction d) {
+    return d == QChar::DirLRE || d == QChar::DirRLE || d == QChar::DirLRO || d == QChar::DirRLO ||
+           d == QChar::DirPDF;
+}
+
+bool isRemovedByBidi(QChar::Direction d) {
+    return isEmbeddingCode(d) || d == QChar::DirBN;
+}
+
 bool closesBracket(char32_t c, char32_t closing) {
     return closing == c || (closing == 0x3009 && c == 0x232A) || (closing == 0x232A && c == 0x3009);
 }
@@ -51,10 +60,7 @@ class Levels {
     using Dir = QChar::Direction;
     static constexpr int kMostDepth = 125;
 
-    static bool isRemoved(Dir d) {
-        return d == QChar::DirLRE || d == QChar::DirRLE || d == QChar::DirLRO || d == QChar::DirRLO ||
-               d == QChar::DirPDF || d == QChar::DirBN;
-    }
+    static bool isRemoved(Dir d) { return isRemovedByBidi(d); }
     static bool isInitiator(Dir d) { return d == QChar::DirLRI || d == QChar::DirRLI || d == QChar::DirFSI; }
     Dir original(qsizetype at) const { return static_cast<Dir>(m_original[static_cast<std::size_t>(at)]); }
     Dir& type(qsizetype at) { return m_type[static_cast<std::size_t>(at)]; }

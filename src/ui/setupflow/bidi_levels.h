@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QStringView>
 #include <cstddef>
 #include <vector>
@@ -13,6 +14,11 @@ namespace quill::ui {
 /// the lower of the levels either side of it.
 [[nodiscard]] std::vector<unsigned char> bidiLevels(QStringView line);
 
+/// Whether `d` is the class of an embedding or override code, or of the PDF that closes one.
+[[nodiscard]] bool isEmbeddingCode(QChar::Direction d);
+/// Whether the bidirectional algorithm leaves a code point of the class `d` out of the text it resolves: an
+/// embedding or override code, a PDF, or a boundary neutral.
+[[nodiscard]] bool isRemovedByBidi(QChar::Direction d);
 /// The bracket that closes `c` where `c` opens a pair of brackets the bidirectional algorithm resolves,
 /// `c` itself where it closes one, else nothing.
 [[nodiscard]] char32_t pairedBracket(char16_t c);

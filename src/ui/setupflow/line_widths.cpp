@@ -267,15 +267,9 @@ void collectRuns(const std::vector<unsigned char>& levels, qsizetype from, qsize
     }
 }
 
-bool isEmbeddingCode(QChar::Direction d) {
-    return d == QChar::DirLRE || d == QChar::DirRLE || d == QChar::DirLRO || d == QChar::DirRLO ||
-           d == QChar::DirPDF;
-}
-
 /// Whether the bidirectional algorithm leaves the code unit at `at` out of the text it resolves.
 bool isRemoved(QStringView line, qsizetype at) {
-    const auto d = line[at].direction();
-    return isEmbeddingCode(d) || d == QChar::DirBN;
+    return isRemovedByBidi(line[at].direction());
 }
 
 /// What a part of `line` from `start`, laid out on its own, starts with so that it reads as it does in the
